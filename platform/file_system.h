@@ -1,0 +1,55 @@
+// The file-system interface: Windows paths and Windows semantics everywhere. The Win32 backend
+// wraps kernel32; tests/support/fake_file_system.h is an in-memory NTFS-like volume set.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "platform/types.h"
+
+namespace tessaly {
+
+class FileSystem {
+ public:
+  virtual ~FileSystem() = default;
+
+  // Lists `pattern` ("C:\dir\*.*", "C:\dir\*.dll") like FindFirstFileW/FindNextFileW, calling
+  // `visit` for each entry ("." and ".." included, as Windows lists them outside roots) until it
+  // returns false. Result: 0, or the first call's error (2 no match, 3 missing folder).
+  using Visitor = std::function<bool(const FindData&)>;
+  virtual ErrorCode FindFiles(std::wstring_view pattern, const Visitor& visit) = 0;
+
+  virtual ErrorCode GetAttributes(std::wstring_view path, uint32_t& attributes) = 0;
+  virtual ErrorCode SetAttributes(std::wstring_view path, uint32_t attributes) = 0;
+  virtual ErrorCode SetLastWriteTime(std::wstring_view path, FileTime time) = 0;
+
+  // CreateDirectoryW (183 when it exists, 3 when the parent is missing).
+  virtual ErrorCode CreateFolder(std::wstring_view path) = 0;
+  // RemoveDirectoryW: an empty folder, or a directory link itself (never its target).
+  virtual ErrorCode RemoveFolder(std::wstring_view path) = 0;
+  virtual ErrorCode DeleteFile(std::wstring_view path) = 0;
+  virtual ErrorCode MoveFile(std::wstring_view from, std::wstring_view to, uint32_t moveFlags) = 0;
+  // CopyFileExW: `routine` and `cancel` may be null. A cancelled or failed copy leaves no target.
+  virtual ErrorCode CopyFile(std::wstring_view from, std::wstring_view to,
+                             CopyProgressRoutine routine, void* userData, const int* cancel,
+                             uint32_t copyFlags) = 0;
+  // A directory symbolic link at `link` to `target` (CreateSymbolicLinkW with flag 1).
+  virtual ErrorCode CreateFolderLink(std::wstring_view link, std::wstring_view target) = 0;
+
+  // GetDiskFreeSpaceExW on a root or folder.
+  virtual ErrorCode GetFreeSpace(std::wstring_view folder, uint64_t& freeToCaller,
+                                 uint64_t& totalBytes) = 0;
+  // GetDriveTypeW on a root such as "C:\".
+  virtual uint32_t GetDriveType(std::wstring_view root) = 0;
+
+  // Reads up to `maxBytes` from `offset` (fewer at the end of the file).
+  virtual ErrorCode ReadFile(std::wstring_view path, uint64_t offset, size_t maxBytes,
+                             std::vector<uint8_t>& out) = 0;
+  // Creates or replaces a file with `data` (fails with 5 on a read-only file).
+  virtual ErrorCode WriteFile(std::wstring_view path, const uint8_t* data, size_t size) = 0;
+};
+
+}  // namespace tessaly

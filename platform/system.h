@@ -1,0 +1,53 @@
+// The system interface: 32/64-bit Windows, version, environment, special folders, local time,
+// date formatting and the WOW64 file-system redirection scope.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+
+#include "platform/types.h"
+
+namespace tessaly {
+
+// CSIDL values of the special folders the program asks for.
+namespace csidl {
+constexpr int Personal = 0x0005;            // Documents
+constexpr int AppData = 0x001a;
+constexpr int ProgramFiles = 0x0026;
+constexpr int ProgramFilesX86 = 0x002a;
+constexpr int ProgramFilesCommon = 0x002b;
+constexpr int ProgramFilesCommonX86 = 0x002c;
+constexpr int CommonDocuments = 0x002e;
+}  // namespace csidl
+
+// SYSTEMTIME.
+struct LocalTime {
+  uint16_t year = 0, month = 0, dayOfWeek = 0, day = 0;
+  uint16_t hour = 0, minute = 0, second = 0, milliseconds = 0;
+};
+
+// Lets the calling thread see the 64-bit file system until destroyed (nothing on 32-bit Windows).
+class RedirectionScope {
+ public:
+  virtual ~RedirectionScope() = default;
+};
+
+class System {
+ public:
+  virtual ~System() = default;
+  // The program's process runs under WOW64, that is, on 64-bit Windows.
+  virtual bool IsWow64() = 0;
+  virtual bool IsVistaOrLater() = 0;
+  // 203 when the variable is not set.
+  virtual ErrorCode GetEnvironmentVariable(std::wstring_view name, std::wstring& out) = 0;
+  // 3 when the system cannot give the folder.
+  virtual ErrorCode GetSpecialFolder(int csidlValue, std::wstring& out) = 0;
+  virtual LocalTime GetLocalTime() = 0;
+  // The file time as a local date in the user's short date format (GetDateFormatW).
+  virtual std::wstring FormatDate(FileTime utc) = 0;
+  virtual std::unique_ptr<RedirectionScope> DisableFileRedirection() = 0;
+};
+
+}  // namespace tessaly

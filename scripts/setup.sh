@@ -1,0 +1,56 @@
+#!/usr/bin/env bash
+# Installs everything the build and the test tiers need on a fresh Debian 12 machine.
+# Idempotent and quiet when already done. Needs root (or sudo) only when something is missing.
+set -euo pipefail
+
+packages=(
+  cmake ninja-build g++ pkg-config dpkg-dev
+  googletest libgtest-dev libpugixml-dev
+  g++-mingw-w64-i686 g++-mingw-w64-x86-64 binutils-mingw-w64-i686
+  wine wine32:i386 wine64
+  xvfb xauth
+)
+test_user=tessaly-wine
+
+as_root() {
+  if [ "$(id -u)" -eq 0 ]; then "$@"; else sudo "$@"; fi
+}
+
+missing=()
+need_update=0
+if ! dpkg --print-foreign-architectures | grep -qx i386; then
+  as_root dpkg --add-architecture i386
+  need_update=1
+fi
+
+# Debian's own source archive, for the pugixml sources that the MinGW build compiles.
+src_list=/etc/apt/sources.list.d/tessaly-debian-src.sources
+if [ ! -f "$src_list" ]; then
+  as_root tee "$src_list" >/dev/null <<'SRC'
+Types: deb-src
+URIs: http://deb.debian.org/debian
+Suites: bookworm bookworm-updates
+Components: main
+Signed-By: /usr/share/keyrings/debian-archive-keyring.gpg
+SRC
+  need_update=1
+fi
+
+for p in "${packages[@]}"; do
+  status=$(dpkg-query -W -f='${Status}' "$p" 2>/dev/null || true)
+  [ "$status" = "install ok installed" ] || missing+=("$p")
+done
+
+if [ ${#missing[@]} -gt 0 ] || [ "$need_update" -eq 1 ]; then
+  echo "setup: installing ${missing[*]:-package lists}"
+  as_root apt-get update -qq >/dev/null
+  if [ ${#missing[@]} -gt 0 ]; then
+    as_root env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends \
+      "${missing[@]}" >/dev/null
+  fi
+fi
+
+# Wine enforces read-only files only for a non-root user, so the Windows tier runs as this one.
+if ! id "$test_user" >/dev/null 2>&1; then
+  as_root useradd --system --create-home --home-dir /var/lib/$test_user --shell /usr/sbin/nologin "$test_user"
+fi

@@ -1,0 +1,54 @@
+#!/usr/bin/env bash
+# Runs a Windows program under Wine for the Windows and end-to-end tiers:
+#   scripts/wine-run.sh program.exe [arguments...]
+# The prefix lives in the build folder of the program (build/<preset>/wine/prefix) and is made
+# on first use. Started as root, the program runs as the unprivileged test user, because Wine
+# enforces read-only files only for a non-root user. The Unix environment reaches the program.
+set -euo pipefail
+
+exe=$1; shift
+exe=$(readlink -f "$exe")
+build=$(dirname "$exe")
+while [ "$build" != / ] && [ ! -f "$build/CMakeCache.txt" ]; do build=$(dirname "$build"); done
+[ -f "$build/CMakeCache.txt" ] || { echo "wine-run: no build folder above $exe" >&2; exit 2; }
+
+root=${TESSALY_WINE_ROOT:-$build/wine}
+test_user=tessaly-wine
+export WINEPREFIX=$root/prefix
+export WINEDEBUG=${WINEDEBUG:--all}
+export WINEDLLOVERRIDES=${WINEDLLOVERRIDES:-winemenubuilder.exe=d;mscoree=d;mshtml=d}
+export LANG=C.UTF-8 LC_ALL=C.UTF-8
+# A new prefix links Documents and the other user folders into HOME: keep HOME inside the root.
+export HOME=$root/home
+
+as_user() {
+  if [ "$(id -u)" -eq 0 ]; then
+    setpriv --reuid="$test_user" --regid="$test_user" --init-groups -- "$@"
+  else
+    "$@"
+  fi
+}
+
+if [ ! -f "$root/ready" ]; then
+  mkdir -p "$root"
+  [ "$(id -u)" -eq 0 ] && chown "$test_user:" "$root"
+  exec 9>"$root/lock"
+  flock 9
+  if [ ! -f "$root/ready" ]; then
+    as_user mkdir -p "$HOME"
+    as_user wine wineboot -i >"$root/wineboot.log" 2>&1
+    # Tahoma and the other Wine fonts, so dialogs have their Windows sizes.
+    as_user cp /usr/share/wine/fonts/*.ttf "$WINEPREFIX/drive_c/windows/Fonts/" 2>/dev/null || true
+    as_user wineserver -w
+    touch "$root/ready"
+  fi
+  flock -u 9
+fi
+
+# Keep one wineserver alive for the whole run; scripts/test.sh stops it at the end.
+as_user wineserver -p 2>/dev/null || true
+exec 9>&-
+if [ "$(id -u)" -eq 0 ]; then
+  exec setpriv --reuid="$test_user" --regid="$test_user" --init-groups -- wine "$exe" "$@"
+fi
+exec wine "$exe" "$@"

@@ -1,0 +1,106 @@
+// Case folding, UTF-16/UTF-8 conversion and the Windows path rules.
+#include <gtest/gtest.h>
+
+#include "platform/text.h"
+
+namespace tessaly {
+namespace {
+
+TEST(TextTest, CompareFoldsOnlyAsciiLetters) {
+  EXPECT_EQ(CompareNoCase(L"Kontakt", L"KONTAKT"), 0);
+  EXPECT_LT(CompareNoCase(L"abc", L"ABD"), 0);
+  EXPECT_LT(CompareNoCase(L"ab", L"abc"), 0);
+  // '_' (0x5F) sorts after folded letters' upper-case range but before 'a' (0x61).
+  EXPECT_LT(CompareNoCase(L"_x", L"Ax"), 0);
+  // Letters outside A-Z are not folded.
+  EXPECT_NE(CompareNoCase(L"\u00C4", L"\u00E4"), 0);
+  EXPECT_TRUE(LessNoCase(L"alpha", L"Beta"));
+  EXPECT_FALSE(LessNoCase(L"Beta", L"beta"));
+}
+
+TEST(TextTest, Utf16BytesRoundTripAndStopAtNul) {
+  const std::wstring text = L"C:\\Plug\u00EFns\\\u65E5";
+  const auto bytes = ToUtf16Bytes(text, true);
+  ASSERT_EQ(bytes.size(), (text.size() + 1) * 2);
+  EXPECT_EQ(bytes[0], 'C');
+  EXPECT_EQ(bytes[1], 0);
+  EXPECT_EQ(FromUtf16Bytes(bytes), text);
+  const uint8_t withNul[] = {'a', 0, 0, 0, 'b', 0};
+  EXPECT_EQ(FromUtf16Bytes(withNul, sizeof withNul), L"a");
+  const uint8_t odd[] = {'a', 0, 'b'};
+  EXPECT_EQ(FromUtf16Bytes(odd, sizeof odd), L"a");
+}
+
+TEST(TextTest, Utf8RoundTripIncludingSurrogatePairs) {
+  const std::wstring text = L"Caf\u00E9 \u65E5 \xD83C\xDFB9";  // U+1F3B9 as a surrogate pair
+  const std::string utf8 = ToUtf8(text);
+  EXPECT_EQ(utf8, "Caf\xC3\xA9 \xE6\x97\xA5 \xF0\x9F\x8E\xB9");
+  EXPECT_EQ(FromUtf8(utf8), text);
+  EXPECT_EQ(FromUtf8("a\xFF" "b"), L"a\uFFFDb");
+  EXPECT_EQ(FromUtf8("\xE6\x97"), L"\uFFFD\uFFFD");
+}
+
+TEST(PathTest, AppendUsesOneBackslashAndRespectsCapacity) {
+  struct Case { std::wstring base, part, expected; };
+  for (const Case& c : {Case{L"C:\\VST", L"a.dll", L"C:\\VST\\a.dll"},
+                        Case{L"C:\\VST\\", L"a.dll", L"C:\\VST\\a.dll"},
+                        Case{L"C:\\VST", L"\\a.dll", L"C:\\VST\\a.dll"},
+                        Case{L"C:\\", L"x", L"C:\\x"},
+                        Case{L"", L"x", L"x"}}) {
+    std::wstring p = c.base;
+    EXPECT_TRUE(path::Append(p, c.part, 520)) << c.base;
+    EXPECT_EQ(p, c.expected);
+  }
+  std::wstring p = L"C:\\ab";  // 5 + 1 + 3 = 9 characters plus the terminator
+  EXPECT_FALSE(path::Append(p, L"cde", 9));
+  EXPECT_EQ(p, L"C:\\ab");
+  EXPECT_TRUE(path::Append(p, L"cde", 10));
+}
+
+TEST(PathTest, RootsAndComponents) {
+  for (const wchar_t* root : {L"C:\\", L"\\", L"\\\\srv\\share", L"\\\\srv\\share\\"})
+    EXPECT_TRUE(path::IsRoot(root)) << root;
+  for (const wchar_t* notRoot : {L"C:", L"C:\\a", L"\\\\srv\\share\\x", L"", L"a"})
+    EXPECT_FALSE(path::IsRoot(notRoot)) << notRoot;
+
+  struct Case { std::wstring in, noSpec, root; };
+  for (const Case& c : {Case{L"C:\\a\\b.dll", L"C:\\a", L"C:\\"}, Case{L"C:\\a", L"C:\\", L"C:\\"},
+                        Case{L"\\\\srv\\share\\x", L"\\\\srv\\share", L"\\\\srv\\share"}}) {
+    std::wstring p = c.in;
+    EXPECT_TRUE(path::RemoveFileSpec(p));
+    EXPECT_EQ(p, c.noSpec);
+    p = c.in;
+    EXPECT_TRUE(path::StripToRoot(p));
+    EXPECT_EQ(p, c.root);
+  }
+  std::wstring root = L"C:\\";
+  EXPECT_FALSE(path::RemoveFileSpec(root));
+
+  std::wstring trailing = L"C:\\Plugins\\\\";
+  path::RemoveTrailingBackslashes(trailing);
+  EXPECT_EQ(trailing, L"C:\\Plugins");
+  std::wstring drive = L"D:\\\\";
+  path::RemoveTrailingBackslashes(drive);
+  EXPECT_EQ(drive, L"D:\\");
+  std::wstring one = L"C:\\x\\";
+  path::RemoveBackslash(one);
+  EXPECT_EQ(one, L"C:\\x");
+
+  EXPECT_EQ(path::FindFileName(L"C:\\a\\b.dll"), 5u);
+  EXPECT_EQ(path::Extension(L"C:\\a.b\\c"), L"");
+  EXPECT_EQ(path::Extension(L"C:\\a\\c.DLL"), L".DLL");
+}
+
+TEST(PathTest, CommonPrefixByWholeComponents) {
+  struct Case { const wchar_t* a; const wchar_t* b; size_t length; };
+  for (const Case& c : {Case{L"C:\\Data\\Lib\\a.wav", L"C:\\Data", 7},
+                        Case{L"C:\\Data\\Lib", L"c:\\data\\lib", 11},
+                        Case{L"C:\\Data2\\x", L"C:\\Data", 3},
+                        Case{L"C:\\a", L"D:\\a", 0},
+                        Case{L"C:\\a", L"C:\\b", 3}}) {
+    EXPECT_EQ(path::CommonPrefix(c.a, c.b), c.length) << c.a << L" / " << c.b;
+  }
+}
+
+}  // namespace
+}  // namespace tessaly
