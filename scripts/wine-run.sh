@@ -1,14 +1,18 @@
 #!/usr/bin/env bash
 # Runs a Windows program under Wine for the Windows and end-to-end tiers:
 #   scripts/wine-run.sh program.exe [arguments...]
+#   scripts/wine-run.sh --stop build-folder        (ends the run's wineserver)
 # The prefix lives in the build folder of the program (build/<preset>/wine/prefix) and is made
 # on first use. Started as root, the program runs as the unprivileged test user, because Wine
 # enforces read-only files only for a non-root user. The Unix environment reaches the program.
 set -euo pipefail
 
+stop=0
+if [ "${1:-}" = --stop ]; then stop=1; shift; fi
 exe=$1; shift
 exe=$(readlink -f "$exe")
-build=$(dirname "$exe")
+build=$exe
+[ -d "$build" ] || build=$(dirname "$exe")
 while [ "$build" != / ] && [ ! -f "$build/CMakeCache.txt" ]; do build=$(dirname "$build"); done
 [ -f "$build/CMakeCache.txt" ] || { echo "wine-run: no build folder above $exe" >&2; exit 2; }
 
@@ -29,6 +33,11 @@ as_user() {
   fi
 }
 
+if [ "$stop" -eq 1 ]; then
+  [ -d "$WINEPREFIX" ] && as_user wineserver -k >/dev/null 2>&1
+  exit 0
+fi
+
 if [ ! -f "$root/ready" ]; then
   mkdir -p "$root"
   [ "$(id -u)" -eq 0 ] && chown "$test_user:" "$root"
@@ -36,7 +45,7 @@ if [ ! -f "$root/ready" ]; then
   flock 9
   if [ ! -f "$root/ready" ]; then
     as_user mkdir -p "$HOME"
-    as_user wine wineboot -i >"$root/wineboot.log" 2>&1
+    as_user wine wineboot -i </dev/null >"$root/wineboot.log" 2>&1
     # Tahoma and the other Wine fonts, so dialogs have their Windows sizes.
     as_user cp /usr/share/wine/fonts/*.ttf "$WINEPREFIX/drive_c/windows/Fonts/" 2>/dev/null || true
     as_user wineserver -w
@@ -45,10 +54,21 @@ if [ ! -f "$root/ready" ]; then
   flock -u 9
 fi
 
-# Keep one wineserver alive for the whole run; scripts/test.sh stops it at the end.
-as_user wineserver -p 2>/dev/null || true
+# Keep one wineserver alive for the whole run; scripts/test.sh stops it at the end. Its output,
+# and that of every Wine helper process the program starts, goes to files, never to the pipe of
+# whoever called us (ctest), or the caller would wait for those processes to exit.
 exec 9>&-
+as_user wineserver -p </dev/null >>"$root/wineserver.log" 2>&1 || true
+out=$(mktemp "${TMPDIR:-/tmp}/wine-run.XXXXXX")
+chmod 666 "$out"
+set +e
 if [ "$(id -u)" -eq 0 ]; then
-  exec setpriv --reuid="$test_user" --regid="$test_user" --init-groups -- wine "$exe" "$@"
+  setpriv --reuid="$test_user" --regid="$test_user" --init-groups -- wine "$exe" "$@" </dev/null >"$out" 2>&1
+else
+  wine "$exe" "$@" </dev/null >"$out" 2>&1
 fi
-exec wine "$exe" "$@"
+rc=$?
+set -e
+cat "$out"
+rm -f "$out"
+exit $rc
