@@ -5,6 +5,7 @@
 
 #include <functional>
 #include <memory>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -84,7 +85,9 @@ inline std::vector<FileSystemBackend> AllFileSystemBackends() {
   return all;
 }
 
-// gtest parameter names.
+// gtest parameter names, and what gtest prints for a parameter.
+inline void PrintTo(const RegistryBackend& b, std::ostream* os) { *os << b.name; }
+inline void PrintTo(const FileSystemBackend& b, std::ostream* os) { *os << b.name; }
 inline std::string BackendName(const RegistryBackend& b) { return b.name; }
 inline std::string BackendName(const FileSystemBackend& b) { return b.name; }
 struct BackendNamePrinter {
