@@ -48,6 +48,11 @@ if [ ! -f "$root/ready" ]; then
     as_user wine wineboot -i </dev/null >"$root/wineboot.log" 2>&1
     # Tahoma and the other Wine fonts, so dialogs have their Windows sizes.
     as_user cp /usr/share/wine/fonts/*.ttf "$WINEPREFIX/drive_c/windows/Fonts/" 2>/dev/null || true
+    # A folder link made from the Linux side, since Wine creates none itself: tree\link lists as
+    # Directory|ReparsePoint and leads to real\. Wine's delete through it reaches real\.
+    fixtures=$WINEPREFIX/drive_c/tessaly-fixtures/link-tree
+    as_user mkdir -p "$fixtures/real" "$fixtures/tree"
+    as_user ln -sfn ../real "$fixtures/tree/link"
     as_user wineserver -w
     touch "$root/ready"
   fi

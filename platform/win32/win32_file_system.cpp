@@ -1,0 +1,248 @@
+// Win32FileSystem: listing, attributes, folders, copy with a progress routine, links, free space
+// and whole-or-partial file reads and writes, each a thin call into kernel32.
+#include "platform/win32/win32_file_system.h"
+
+#include <new>
+
+#include "platform/win32/win32_api.h"
+#include "platform/win32/wow64_win32.h"
+
+namespace tessaly {
+namespace {
+
+// The last error of a failed call; `fallback` if the system set none.
+ErrorCode LastErrorOr(ErrorCode fallback = err::GenFailure) {
+  const DWORD e = GetLastError();
+  return e != ERROR_SUCCESS ? static_cast<ErrorCode>(e) : fallback;
+}
+
+ErrorCode Result(BOOL ok) { return ok ? err::Success : LastErrorOr(); }
+
+FileTime FromFiletime(const FILETIME& ft) {
+  return (static_cast<FileTime>(ft.dwHighDateTime) << 32) | ft.dwLowDateTime;
+}
+
+FILETIME ToFiletime(FileTime t) {
+  FILETIME ft;
+  ft.dwLowDateTime = static_cast<DWORD>(t);
+  ft.dwHighDateTime = static_cast<DWORD>(t >> 32);
+  return ft;
+}
+
+uint64_t FromLarge(LARGE_INTEGER v) { return static_cast<uint64_t>(v.QuadPart); }
+
+class FindHandle {
+ public:
+  explicit FindHandle(HANDLE h) : handle(h) {}
+  ~FindHandle() {
+    if (handle != INVALID_HANDLE_VALUE) FindClose(handle);
+  }
+  FindHandle(const FindHandle&) = delete;
+  FindHandle& operator=(const FindHandle&) = delete;
+
+ private:
+  HANDLE handle;
+};
+
+class FileHandle {
+ public:
+  explicit FileHandle(HANDLE h) : handle(h) {}
+  ~FileHandle() { Close(); }
+  FileHandle(const FileHandle&) = delete;
+  FileHandle& operator=(const FileHandle&) = delete;
+  bool IsValid() const { return handle != INVALID_HANDLE_VALUE; }
+  HANDLE get() const { return handle; }
+  void Close() {
+    if (handle != INVALID_HANDLE_VALUE) CloseHandle(handle);
+    handle = INVALID_HANDLE_VALUE;
+  }
+
+ private:
+  HANDLE handle;
+};
+
+void Fill(const WIN32_FIND_DATAW& data, FindData& out) {
+  out.attributes = data.dwFileAttributes;
+  out.creationTime = FromFiletime(data.ftCreationTime);
+  out.lastAccessTime = FromFiletime(data.ftLastAccessTime);
+  out.lastWriteTime = FromFiletime(data.ftLastWriteTime);
+  out.size = (static_cast<uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+  out.reparseTag = (data.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) ? data.dwReserved0 : 0;
+  out.name = data.cFileName;
+  out.alternateName = data.cAlternateFileName;
+}
+
+// Carries our progress routine through CopyFileExW's LPPROGRESS_ROUTINE.
+struct ProgressTrampoline {
+  CopyProgressRoutine routine;
+  void* userData;
+
+  static DWORD CALLBACK Call(LARGE_INTEGER totalFileSize, LARGE_INTEGER totalBytesTransferred,
+                             LARGE_INTEGER streamSize, LARGE_INTEGER streamBytesTransferred,
+                             DWORD streamNumber, DWORD callbackReason, HANDLE, HANDLE,
+                             LPVOID data) {
+    const auto* self = static_cast<const ProgressTrampoline*>(data);
+    CopyProgress progress;
+    progress.totalFileSize = FromLarge(totalFileSize);
+    progress.totalBytesTransferred = FromLarge(totalBytesTransferred);
+    progress.streamSize = FromLarge(streamSize);
+    progress.streamBytesTransferred = FromLarge(streamBytesTransferred);
+    progress.streamNumber = streamNumber;
+    progress.callbackReason = callbackReason;
+    // No exception may unwind through kernel32: a throwing routine cancels the copy.
+    try {
+      return self->routine(progress, self->userData);
+    } catch (...) {
+      return PROGRESS_CANCEL;
+    }
+  }
+};
+
+}  // namespace
+
+ErrorCode Win32FileSystem::FindFiles(std::wstring_view pattern, const Visitor& visit) {
+  WIN32_FIND_DATAW data;
+  HANDLE h = FindFirstFileW(std::wstring(pattern).c_str(), &data);
+  if (h == INVALID_HANDLE_VALUE) return LastErrorOr(err::FileNotFound);
+  FindHandle holder(h);
+  FindData entry;
+  do {
+    Fill(data, entry);
+    if (!visit(entry)) return err::Success;
+  } while (FindNextFileW(h, &data));
+  const DWORD e = GetLastError();
+  return e == ERROR_NO_MORE_FILES ? err::Success : static_cast<ErrorCode>(e);
+}
+
+ErrorCode Win32FileSystem::GetAttributes(std::wstring_view path, uint32_t& attributes) {
+  const DWORD a = GetFileAttributesW(std::wstring(path).c_str());
+  if (a == INVALID_FILE_ATTRIBUTES) return LastErrorOr(err::FileNotFound);
+  attributes = a;
+  return err::Success;
+}
+
+ErrorCode Win32FileSystem::SetAttributes(std::wstring_view path, uint32_t attributes) {
+  return Result(SetFileAttributesW(std::wstring(path).c_str(), attributes));
+}
+
+ErrorCode Win32FileSystem::SetLastWriteTime(std::wstring_view path, FileTime time) {
+  // Backup semantics open folders too.
+  FileHandle file(CreateFileW(std::wstring(path).c_str(), FILE_WRITE_ATTRIBUTES,
+                              FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                              OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+  if (!file.IsValid()) return LastErrorOr();
+  const FILETIME ft = ToFiletime(time);
+  return Result(SetFileTime(file.get(), nullptr, nullptr, &ft));
+}
+
+ErrorCode Win32FileSystem::CreateFolder(std::wstring_view path) {
+  return Result(CreateDirectoryW(std::wstring(path).c_str(), nullptr));
+}
+
+ErrorCode Win32FileSystem::RemoveFolder(std::wstring_view path) {
+  return Result(RemoveDirectoryW(std::wstring(path).c_str()));
+}
+
+ErrorCode Win32FileSystem::DeleteFile(std::wstring_view path) {
+  return Result(DeleteFileW(std::wstring(path).c_str()));
+}
+
+ErrorCode Win32FileSystem::MoveFile(std::wstring_view from, std::wstring_view to,
+                                    uint32_t moveFlags) {
+  return Result(MoveFileExW(std::wstring(from).c_str(), std::wstring(to).c_str(), moveFlags));
+}
+
+ErrorCode Win32FileSystem::CopyFile(std::wstring_view from, std::wstring_view to,
+                                    CopyProgressRoutine routine, void* userData,
+                                    const int* cancel, uint32_t copyFlags) {
+  static_assert(sizeof(BOOL) == sizeof(int), "the cancel flag is handed over as a BOOL");
+  ProgressTrampoline trampoline{routine, userData};
+  // CopyFileExW only reads the cancel flag; its parameter is not const for historical reasons.
+  return Result(CopyFileExW(std::wstring(from).c_str(), std::wstring(to).c_str(),
+                            routine ? &ProgressTrampoline::Call : nullptr,
+                            routine ? &trampoline : nullptr,
+                            reinterpret_cast<LPBOOL>(const_cast<int*>(cancel)), copyFlags));
+}
+
+ErrorCode Win32FileSystem::CreateFolderLink(std::wstring_view link, std::wstring_view target) {
+  return tessaly::CreateFolderLink(std::wstring(link).c_str(), std::wstring(target).c_str());
+}
+
+ErrorCode Win32FileSystem::GetFreeSpace(std::wstring_view folder, uint64_t& freeToCaller,
+                                        uint64_t& totalBytes) {
+  ULARGE_INTEGER available, total;
+  if (!GetDiskFreeSpaceExW(std::wstring(folder).c_str(), &available, &total, nullptr)) {
+    return LastErrorOr();
+  }
+  freeToCaller = available.QuadPart;
+  totalBytes = total.QuadPart;
+  return err::Success;
+}
+
+uint32_t Win32FileSystem::GetDriveType(std::wstring_view root) {
+  return GetDriveTypeW(std::wstring(root).c_str());
+}
+
+ErrorCode Win32FileSystem::ReadFile(std::wstring_view path, uint64_t offset, size_t maxBytes,
+                                    std::vector<uint8_t>& out) {
+  out.clear();
+  // Other programs may have the file open for writing or deleting (a host with a plugin loaded).
+  FileHandle file(CreateFileW(std::wstring(path).c_str(), GENERIC_READ,
+                              FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                              OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!file.IsValid()) return LastErrorOr();
+  LARGE_INTEGER size;
+  if (!GetFileSizeEx(file.get(), &size)) return LastErrorOr();
+  const uint64_t fileSize = static_cast<uint64_t>(size.QuadPart);
+  const uint64_t available = offset < fileSize ? fileSize - offset : 0;
+  const size_t wanted = available < maxBytes ? static_cast<size_t>(available) : maxBytes;
+  if (wanted == 0) return err::Success;
+
+  LARGE_INTEGER position;
+  position.QuadPart = static_cast<LONGLONG>(offset);
+  if (!SetFilePointerEx(file.get(), position, nullptr, FILE_BEGIN)) return LastErrorOr();
+  try {
+    out.resize(wanted);
+  } catch (const std::bad_alloc&) {
+    return err::NotEnoughMemory;
+  }
+  size_t done = 0;
+  while (done < wanted) {
+    const size_t left = wanted - done;
+    const DWORD chunk = left > 0x10000000 ? 0x10000000 : static_cast<DWORD>(left);
+    DWORD got = 0;
+    if (!::ReadFile(file.get(), out.data() + done, chunk, &got, nullptr)) {
+      const ErrorCode e = LastErrorOr();
+      out.clear();
+      return e;
+    }
+    if (got == 0) break;  // the file became shorter
+    done += got;
+  }
+  out.resize(done);
+  return err::Success;
+}
+
+ErrorCode Win32FileSystem::WriteFile(std::wstring_view path, const uint8_t* data, size_t size) {
+  const std::wstring target(path);
+  FileHandle file(CreateFileW(target.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                              FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!file.IsValid()) return LastErrorOr();
+  size_t done = 0;
+  while (done < size) {
+    const size_t left = size - done;
+    const DWORD chunk = left > 0x10000000 ? 0x10000000 : static_cast<DWORD>(left);
+    DWORD written = 0;
+    if (!::WriteFile(file.get(), data + done, chunk, &written, nullptr) || written == 0) {
+      const ErrorCode e = LastErrorOr(err::DiskFull);
+      // A cut-off file must not pass for the whole one.
+      file.Close();
+      DeleteFileW(target.c_str());
+      return e;
+    }
+    done += written;
+  }
+  return err::Success;
+}
+
+}  // namespace tessaly

@@ -1,0 +1,29 @@
+// The file-system interface over kernel32. Results are the system's own error codes.
+#pragma once
+
+#include "platform/file_system.h"
+
+namespace tessaly {
+
+class Win32FileSystem : public FileSystem {
+ public:
+  ErrorCode FindFiles(std::wstring_view pattern, const Visitor& visit) override;
+  ErrorCode GetAttributes(std::wstring_view path, uint32_t& attributes) override;
+  ErrorCode SetAttributes(std::wstring_view path, uint32_t attributes) override;
+  ErrorCode SetLastWriteTime(std::wstring_view path, FileTime time) override;
+  ErrorCode CreateFolder(std::wstring_view path) override;
+  ErrorCode RemoveFolder(std::wstring_view path) override;
+  ErrorCode DeleteFile(std::wstring_view path) override;
+  ErrorCode MoveFile(std::wstring_view from, std::wstring_view to, uint32_t moveFlags) override;
+  ErrorCode CopyFile(std::wstring_view from, std::wstring_view to, CopyProgressRoutine routine,
+                     void* userData, const int* cancel, uint32_t copyFlags) override;
+  ErrorCode CreateFolderLink(std::wstring_view link, std::wstring_view target) override;
+  ErrorCode GetFreeSpace(std::wstring_view folder, uint64_t& freeToCaller,
+                         uint64_t& totalBytes) override;
+  uint32_t GetDriveType(std::wstring_view root) override;
+  ErrorCode ReadFile(std::wstring_view path, uint64_t offset, size_t maxBytes,
+                     std::vector<uint8_t>& out) override;
+  ErrorCode WriteFile(std::wstring_view path, const uint8_t* data, size_t size) override;
+};
+
+}  // namespace tessaly

@@ -1,0 +1,86 @@
+// Win32System: thin calls into kernel32 and shell32, and the redirection scope as an object.
+#include "platform/win32/win32_system.h"
+
+#include "platform/win32/win32_api.h"
+#include "platform/win32/wow64_win32.h"
+
+#include <shlobj.h>
+
+namespace tessaly {
+namespace {
+
+class Win32RedirectionScope : public RedirectionScope {
+  CDisableFileRedirection scope;
+};
+
+}  // namespace
+
+bool Win32System::IsWow64() { return tessaly::IsWow64(); }
+
+bool Win32System::IsVistaOrLater() { return tessaly::IsVistaOrLater(); }
+
+ErrorCode Win32System::GetEnvironmentVariable(std::wstring_view name, std::wstring& out) {
+  const std::wstring variable(name);
+  std::wstring buffer;
+  DWORD capacity = 0;
+  // The value may change between asking for its size and reading it: read until it fits.
+  for (;;) {
+    // A set but empty variable also returns 0, with no error.
+    SetLastError(ERROR_SUCCESS);
+    const DWORD n = GetEnvironmentVariableW(variable.c_str(), capacity ? buffer.data() : nullptr,
+                                            capacity);
+    if (n == 0) {
+      const DWORD e = GetLastError();
+      if (e != ERROR_SUCCESS) return static_cast<ErrorCode>(e);
+      out.clear();
+      return err::Success;
+    }
+    if (n < capacity) {
+      out.assign(buffer.data(), n);
+      return err::Success;
+    }
+    capacity = n + 1;
+    buffer.assign(capacity, L'\0');
+  }
+}
+
+ErrorCode Win32System::GetSpecialFolder(int csidlValue, std::wstring& out) {
+  wchar_t folder[MAX_PATH] = {};
+  if (FAILED(SHGetFolderPathW(nullptr, csidlValue, nullptr, SHGFP_TYPE_CURRENT, folder))) {
+    return err::PathNotFound;
+  }
+  out = folder;
+  return err::Success;
+}
+
+LocalTime Win32System::GetLocalTime() {
+  SYSTEMTIME st;
+  ::GetLocalTime(&st);
+  LocalTime t;
+  t.year = st.wYear;
+  t.month = st.wMonth;
+  t.dayOfWeek = st.wDayOfWeek;
+  t.day = st.wDay;
+  t.hour = st.wHour;
+  t.minute = st.wMinute;
+  t.second = st.wSecond;
+  t.milliseconds = st.wMilliseconds;
+  return t;
+}
+
+std::wstring Win32System::FormatDate(FileTime utc) {
+  FILETIME ft, local;
+  ft.dwLowDateTime = static_cast<DWORD>(utc);
+  ft.dwHighDateTime = static_cast<DWORD>(utc >> 32);
+  SYSTEMTIME st;
+  if (!FileTimeToLocalFileTime(&ft, &local) || !FileTimeToSystemTime(&local, &st)) return {};
+  wchar_t text[128] = {};
+  if (!GetDateFormatW(LOCALE_SYSTEM_DEFAULT, 0, &st, nullptr, text, 128)) return {};
+  return text;
+}
+
+std::unique_ptr<RedirectionScope> Win32System::DisableFileRedirection() {
+  return std::make_unique<Win32RedirectionScope>();
+}
+
+}  // namespace tessaly

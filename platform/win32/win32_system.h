@@ -1,0 +1,20 @@
+// The system interface over kernel32 and shell32: WOW64, version, environment, special folders,
+// local time, date formatting and the file-system redirection scope.
+#pragma once
+
+#include "platform/system.h"
+
+namespace tessaly {
+
+class Win32System : public System {
+ public:
+  bool IsWow64() override;
+  bool IsVistaOrLater() override;
+  ErrorCode GetEnvironmentVariable(std::wstring_view name, std::wstring& out) override;
+  ErrorCode GetSpecialFolder(int csidlValue, std::wstring& out) override;
+  LocalTime GetLocalTime() override;
+  std::wstring FormatDate(FileTime utc) override;
+  std::unique_ptr<RedirectionScope> DisableFileRedirection() override;
+};
+
+}  // namespace tessaly

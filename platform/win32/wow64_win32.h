@@ -1,0 +1,47 @@
+// 64-bit Windows from a 32-bit program: the WOW64 query, the file-system redirection scope,
+// token privileges, directory symbolic links and the Vista version test.
+#pragma once
+
+#include "platform/win32/win32_api.h"
+
+namespace tessaly {
+
+// True if this process runs under WOW64, that is, on 64-bit Windows. `out`, if given, receives
+// the same value. False where the system has no WOW64 query or the query fails.
+bool IsWow64(bool* out = nullptr);
+
+// Lets the calling thread see the 64-bit file system (system32 unredirected) until destroyed.
+// Does nothing on 32-bit Windows. Destroy on the thread that made it, in reverse order.
+class CDisableFileRedirection {
+ public:
+  CDisableFileRedirection();
+  virtual ~CDisableFileRedirection();
+  CDisableFileRedirection(const CDisableFileRedirection&) = delete;
+  CDisableFileRedirection& operator=(const CDisableFileRedirection&) = delete;
+
+  bool IsDisabled() const { return disabled; }
+
+ private:
+  using DisableFunction = BOOL(WINAPI*)(PVOID*);
+  using RevertFunction = BOOL(WINAPI*)(PVOID);
+
+  bool disabled = false;
+  PVOID oldValue = nullptr;
+  DisableFunction disableFunction = nullptr;
+  RevertFunction revertFunction = nullptr;
+  HMODULE systemLibrary = nullptr;
+  bool onWow64 = false;
+};
+
+// Enables or disables exactly one privilege of `token` (opened with TOKEN_ADJUST_PRIVILEGES).
+// Returns the system's last error after the change: 0, or 1300 when the token lacks it.
+DWORD SetPrivilege(HANDLE token, const wchar_t* name, bool enable);
+
+// Creates a directory symbolic link at `link` pointing to `target` (which need not exist).
+// 0 on success; 127 where the system has no symbolic links; 183 when `link` exists.
+DWORD CreateFolderLink(const wchar_t* link, const wchar_t* target);
+
+// True on Windows 6.0 (Vista) or later.
+bool IsVistaOrLater();
+
+}  // namespace tessaly
