@@ -1,0 +1,529 @@
+// File and folder operations over the FileSystem interface: single items and folder-tree walks.
+#include "platform/file_ops.h"
+
+#include <cwchar>
+#include <vector>
+
+#include "platform/system.h"
+#include "platform/text.h"
+
+namespace tessaly {
+
+namespace {
+
+// Longest path that FileSystem calls may build while creating a folder path.
+constexpr size_t kLongPathCapacity = 32768;
+// Paths this long or longer need the "\\?\" form on Windows.
+constexpr size_t kMaxPlainPath = 260;
+constexpr uint64_t kSourceNewerMargin = 2 * kFileTimeTicksPerSecond;
+
+bool IsCancelled(const CancelFlag* cancel) {
+  return cancel != nullptr && cancel->load(std::memory_order_relaxed) != 0;
+}
+
+// True for "\\?\..." paths, whose question mark is not a wild card.
+bool HasLongPathPrefix(std::wstring_view p) { return p.substr(0, 4) == L"\\\\?\\"; }
+
+bool HasWildCards(std::wstring_view p) {
+  if (HasLongPathPrefix(p)) p.remove_prefix(4);
+  return p.find_first_of(L"*?") != std::wstring_view::npos;
+}
+
+// The "\\?\" form of a long absolute path ("\\?\UNC\server\share\..." for a UNC path); other
+// paths are returned as they are.
+std::wstring LongPathForm(std::wstring_view p) {
+  if (p.size() <= kMaxPlainPath || HasLongPathPrefix(p)) return std::wstring(p);
+  if (p.size() >= 2 && p[0] == L'\\' && p[1] == L'\\') {
+    return L"\\\\?\\UNC\\" + std::wstring(p.substr(2));
+  }
+  if (p.size() >= 3 && path::IsDriveSpec(p.substr(0, 2)) && p[2] == L'\\') {
+    return L"\\\\?\\" + std::wstring(p);
+  }
+  return std::wstring(p);
+}
+
+// Snapshot of one listing, so that the walk may delete or recurse while it goes through it.
+ErrorCode List(FileSystem& fs, std::wstring_view query, std::vector<FindData>& entries) {
+  entries.clear();
+  return fs.FindFiles(query, [&entries](const FindData& entry) {
+    entries.push_back(entry);
+    return true;
+  });
+}
+
+// A listing failure that means "nothing there" rather than "could not look".
+bool IsEmptyListing(ErrorCode e, bool missingFolderIsEmpty) {
+  return e == err::Success || e == err::FileNotFound ||
+         (missingFolderIsEmpty && e == err::PathNotFound);
+}
+
+void CountError(TreeOperationProgress* progress) {
+  if (progress) ++progress->errors;
+}
+
+void EnterFolder(TreeOperationProgress* progress, std::wstring_view folder) {
+  if (!progress) return;
+  progress->currentFolder.assign(folder);
+  ++progress->foldersVisited;
+}
+
+// --- CountTree ----------------------------------------------------------------------------------
+
+struct CountWalk {
+  FileSystem& fs;
+  const PatternSet& patterns;
+  const CancelFlag* cancel;
+  TreeOperationProgress& progress;
+  bool cancelled = false;
+
+  // 1359 when the folder's subfolders cannot be listed because the path is too long.
+  ErrorCode Folder(const std::wstring& folder) {
+    EnterFolder(&progress, folder);
+    std::vector<FindData> entries;
+    bool listingFailed = false;
+    for (const std::wstring& pattern : patterns) {
+      std::wstring query = folder;
+      if (!AppendPath(query, pattern, kTreePathCapacity)) {
+        ++progress.errors;
+        continue;
+      }
+      if (!IsEmptyListing(List(fs, query, entries), false)) listingFailed = true;
+      for (const FindData& entry : entries) {
+        if (entry.IsDirectory()) continue;
+        ++progress.filesCounted;
+        progress.bytesCounted += entry.size;
+        if (IsCancelled(cancel)) {
+          cancelled = true;
+          return err::Success;
+        }
+      }
+    }
+
+    std::wstring query = folder;
+    if (!AppendPath(query, L"*.*", kTreePathCapacity)) {
+      ++progress.errors;
+      return err::InternalError;
+    }
+    if (!IsEmptyListing(List(fs, query, entries), false)) listingFailed = true;
+    if (listingFailed) ++progress.errors;
+    for (const FindData& entry : entries) {
+      bool isLink = false;
+      if (IsRealSubfolder(entry, isLink) && !isLink) {
+        std::wstring sub = folder;
+        if (!AppendPath(sub, entry.name, kTreePathCapacity)) {
+          ++progress.errors;
+          break;
+        }
+        Folder(sub);
+        if (cancelled) return err::Success;
+      }
+      if (IsCancelled(cancel)) {
+        cancelled = true;
+        return err::Success;
+      }
+    }
+    return err::Success;
+  }
+};
+
+// --- CopyTree -----------------------------------------------------------------------------------
+
+struct CopyWalk {
+  FileSystem& fs;
+  const PatternSet& patterns;
+  bool onlyIfNewer;
+  const CancelFlag* cancel;
+  TreeProgressCallback callback;
+  TreeOperationProgress* progress;
+  CopyProgressRoutine routine;
+  void* userData;
+  uint32_t copyFlags;
+  ErrorCode lastResult = err::Success;
+  bool cancelled = false;
+
+  bool StopIfCancelled() {
+    if (IsCancelled(cancel)) cancelled = true;
+    return cancelled;
+  }
+
+  void Folder(const std::wstring& source, const std::wstring& target) {
+    EnterFolder(progress, source);
+    std::vector<FindData> entries;
+    bool listingFailed = false;
+    for (const std::wstring& pattern : patterns) {
+      std::wstring query = source;
+      if (!AppendPath(query, pattern, kTreePathCapacity)) {
+        CountError(progress);
+        continue;
+      }
+      if (!IsEmptyListing(List(fs, query, entries), false)) listingFailed = true;
+      for (const FindData& entry : entries) {
+        if (entry.IsDirectory()) continue;
+        std::wstring from = source;
+        if (!AppendPath(from, entry.name, kTreePathCapacity)) {
+          CountError(progress);
+          break;
+        }
+        // The target folder appears only once a file is copied into it.
+        if (ErrorCode e = CreateDirectoryTree(fs, target)) {
+          CountError(progress);
+          lastResult = e;
+          if (StopIfCancelled()) return;
+          continue;
+        }
+        std::wstring to = target;
+        if (!AppendPath(to, entry.name, kTreePathCapacity)) {
+          CountError(progress);
+          break;
+        }
+        if (progress) progress->currentFile = from;
+        if (callback) callback(progress);
+        lastResult = CopyOneFile(fs, from, to, onlyIfNewer, routine, userData, cancel, copyFlags);
+        if (lastResult == err::Success) {
+          if (progress) ++progress->filesDone;
+        } else {
+          CountError(progress);
+        }
+        if (StopIfCancelled()) return;
+      }
+    }
+
+    std::wstring query = source;
+    if (!AppendPath(query, L"*.*", kTreePathCapacity)) {
+      CountError(progress);
+      return;
+    }
+    if (!IsEmptyListing(List(fs, query, entries), false)) listingFailed = true;
+    if (listingFailed) CountError(progress);
+    for (const FindData& entry : entries) {
+      bool isLink = false;
+      if (IsRealSubfolder(entry, isLink) && !isLink) {
+        std::wstring from = source;
+        std::wstring to = target;
+        if (!AppendPath(from, entry.name, kTreePathCapacity) ||
+            !AppendPath(to, entry.name, kTreePathCapacity)) {
+          CountError(progress);
+          break;
+        }
+        Folder(from, to);
+        if (cancelled) return;
+      }
+      if (StopIfCancelled()) return;
+    }
+  }
+};
+
+// --- DeleteTree ---------------------------------------------------------------------------------
+
+struct DeleteWalk {
+  FileSystem& fs;
+  const PatternSet& patterns;
+  const CancelFlag* cancel;
+  TreeProgressCallback callback;
+  TreeOperationProgress* progress;
+  bool removeFolders;
+  bool cancelled = false;
+
+  bool StopIfCancelled() {
+    if (IsCancelled(cancel)) cancelled = true;
+    return cancelled;
+  }
+
+  // The error of the last failure below `folder`, or 0.
+  ErrorCode Folder(const std::wstring& folder) {
+    ErrorCode result = err::Success;
+    auto fail = [&](ErrorCode e) {
+      CountError(progress);
+      result = e;
+    };
+    EnterFolder(progress, folder);
+    std::vector<FindData> entries;
+    ErrorCode listingError = err::Success;
+    auto list = [&](const std::wstring& query) {
+      // A folder that vanished meanwhile has nothing left to delete.
+      ErrorCode e = List(fs, query, entries);
+      if (!IsEmptyListing(e, true) && listingError == err::Success) listingError = e;
+    };
+    for (const std::wstring& pattern : patterns) {
+      std::wstring query = folder;
+      if (!AppendPath(query, pattern, kTreePathCapacity)) {
+        fail(err::InternalError);
+        continue;
+      }
+      list(query);
+      for (const FindData& entry : entries) {
+        if (entry.IsDirectory()) continue;
+        std::wstring file = folder;
+        if (!AppendPath(file, entry.name, kTreePathCapacity)) {
+          fail(err::InternalError);
+          break;
+        }
+        if (progress) progress->currentFile = file;
+        if (callback) callback(progress);
+        if (ErrorCode e = DeleteOneFile(fs, file)) {
+          fail(e);
+        } else if (progress) {
+          ++progress->filesDone;
+        }
+        if (StopIfCancelled()) return result;
+      }
+    }
+
+    std::wstring query = folder;
+    if (!AppendPath(query, L"*.*", kTreePathCapacity)) {
+      fail(err::InternalError);
+    } else {
+      list(query);
+      if (listingError != err::Success) fail(listingError);
+      for (const FindData& entry : entries) {
+        bool isLink = false;
+        if (IsRealSubfolder(entry, isLink)) {
+          std::wstring sub = folder;
+          if (!AppendPath(sub, entry.name, kTreePathCapacity)) {
+            fail(err::InternalError);
+            break;
+          }
+          if (isLink) {
+            // The link itself goes; whatever it points to stays.
+            fs.RemoveFolder(sub);
+          } else if (ErrorCode e = Folder(sub)) {
+            result = e;
+          }
+          if (cancelled) return result;
+        }
+        if (StopIfCancelled()) return result;
+      }
+    }
+
+    if (removeFolders) {
+      if (ErrorCode e = RemoveFolder(fs, folder)) fail(e);
+    }
+    return result;
+  }
+};
+
+}  // namespace
+
+bool PathExists(FileSystem& fs, std::wstring_view path, FindData* found) {
+  if (path.empty() || HasWildCards(path)) return false;
+  std::wstring p(path);
+  if (path::IsRoot(p)) {
+    // FindFirstFile cannot describe a root; its attributes tell whether it is there.
+    uint32_t attributes = 0;
+    if (fs.GetAttributes(p, attributes) != err::Success || !(attributes & attr::Directory)) {
+      return false;
+    }
+    if (found) {
+      *found = FindData();
+      found->attributes = attr::Directory;
+    }
+    return true;
+  }
+  path::RemoveBackslash(p);
+  bool exists = false;
+  fs.FindFiles(p, [&](const FindData& entry) {
+    exists = true;
+    if (found) *found = entry;
+    return false;
+  });
+  return exists;
+}
+
+bool IsDirectory(FileSystem& fs, std::wstring_view path) {
+  FindData found;
+  return PathExists(fs, path, &found) && found.IsDirectory();
+}
+
+bool IsRealSubfolder(const FindData& entry, bool& isLink) {
+  isLink = false;
+  if (!entry.IsDirectory() || entry.name == L"." || entry.name == L"..") return false;
+  isLink = entry.IsReparsePoint();
+  return true;
+}
+
+bool IsSourceNewer(const FindData& source, const FindData& target) {
+  return source.lastWriteTime > target.lastWriteTime &&
+         source.lastWriteTime - target.lastWriteTime > kSourceNewerMargin;
+}
+
+bool AppendPath(std::wstring& path, std::wstring_view part, size_t capacity) {
+  return path::Append(path, part, capacity);
+}
+
+ErrorCode CreateDirectoryTree(FileSystem& fs, std::wstring_view path) {
+  if (path.empty()) return err::InvalidParameter;
+  FindData existing;
+  if (PathExists(fs, path, &existing)) {
+    return existing.IsDirectory() ? err::Success : err::AlreadyExists;
+  }
+  if (path == L"\\") return err::Success;
+
+  std::wstring p(path);
+  if (path::IsDriveSpec(p)) p.push_back(L'\\');
+  if (p.size() == 3 && path::IsDriveSpec(std::wstring_view(p).substr(0, 2))) {
+    switch (fs.GetDriveType(p)) {
+      case drive::NoRootDir: return err::PathNotFound;
+      case drive::Unknown: return err::InvalidDrive;
+      default: return err::Success;
+    }
+  }
+
+  // The part that is never created: "X:", "\" or "\\server\share".
+  std::wstring current = p;
+  if (!path::StripToRoot(current)) current.clear();
+  path::RemoveBackslash(current);
+  const bool isUnc = p.size() >= 2 && p[0] == L'\\' && p[1] == L'\\';
+
+  std::vector<std::wstring_view> components;
+  std::wstring_view rest = std::wstring_view(p).substr(current.size());
+  while (!rest.empty()) {
+    const size_t cut = rest.find(L'\\');
+    std::wstring_view component = rest.substr(0, cut);
+    if (!component.empty()) components.push_back(component);
+    if (cut == std::wstring_view::npos) break;
+    rest.remove_prefix(cut + 1);
+  }
+  if (components.empty()) {
+    // A UNC server or share that is not there.
+    uint32_t attributes = 0;
+    ErrorCode e = fs.GetAttributes(current, attributes);
+    return isUnc ? (e != err::Success ? e : err::PathNotFound) : err::Success;
+  }
+
+  for (size_t i = 0; i < components.size(); ++i) {
+    if (!AppendPath(current, components[i], kLongPathCapacity)) return err::FilenameExcedRange;
+    const bool last = i + 1 == components.size();
+    uint32_t attributes = 0;
+    if (fs.GetAttributes(current, attributes) == err::Success) {
+      if (attributes & attr::Directory) continue;
+      // A file stands where a folder is wanted.
+      return last ? err::AlreadyExists : err::PathNotFound;
+    }
+    ErrorCode e = fs.CreateFolder(current);
+    if (e == err::AlreadyExists && fs.GetAttributes(current, attributes) == err::Success &&
+        (attributes & attr::Directory)) {
+      continue;  // made by someone else meanwhile
+    }
+    if (e != err::Success) return e;
+  }
+  return err::Success;
+}
+
+ErrorCode ClearReadOnly(FileSystem& fs, std::wstring_view path) {
+  if (path.empty()) return err::InvalidParameter;
+  uint32_t attributes = 0;
+  if (ErrorCode e = fs.GetAttributes(path, attributes)) return e;
+  if (!(attributes & attr::ReadOnly)) return err::Success;
+  uint32_t cleared = attributes & ~attr::ReadOnly;
+  if (cleared == 0) cleared = attr::Normal;
+  return fs.SetAttributes(path, cleared);
+}
+
+ErrorCode DeleteOneFile(FileSystem& fs, std::wstring_view path) {
+  if (path.empty()) return err::InvalidParameter;
+  const std::wstring p = LongPathForm(path);
+  ErrorCode e = fs.DeleteFile(p);
+  if (e == err::AccessDenied) {
+    ClearReadOnly(fs, p);
+    e = fs.DeleteFile(p);
+  }
+  return e == err::FileNotFound ? err::Success : e;
+}
+
+ErrorCode RemoveFolder(FileSystem& fs, std::wstring_view path) {
+  if (path.empty()) return err::InvalidParameter;
+  ErrorCode e = fs.RemoveFolder(path);
+  if (e == err::AccessDenied) {
+    ClearReadOnly(fs, path);
+    e = fs.RemoveFolder(path);
+  }
+  return (e == err::FileNotFound || e == err::PathNotFound) ? err::Success : e;
+}
+
+ErrorCode CopyOneFile(FileSystem& fs, std::wstring_view source, std::wstring_view target,
+                      bool onlyIfNewer, CopyProgressRoutine routine, void* userData,
+                      const CancelFlag* cancel, uint32_t copyFlags) {
+  if (source.empty() || target.empty()) return err::InvalidParameter;
+  FindData sourceData;
+  const bool sourceExists = PathExists(fs, source, &sourceData);
+  if (onlyIfNewer && !sourceExists) return err::FileNotFound;
+  FindData targetData;
+  if (PathExists(fs, target, &targetData)) {
+    if (onlyIfNewer && !IsSourceNewer(sourceData, targetData)) return err::Success;
+    if (ErrorCode e = ClearReadOnly(fs, target)) return e;
+  }
+  return fs.CopyFile(source, target, routine, userData, reinterpret_cast<const int*>(cancel),
+                     copyFlags & ~copyflags::FailIfExists);
+}
+
+void ResetProgress(TreeOperationProgress& progress) { progress = TreeOperationProgress(); }
+
+ErrorCode CountTree(FileSystem& fs, const PatternSet& patterns, std::wstring_view folder,
+                    const CancelFlag* cancel, TreeOperationProgress& progress) {
+  if (folder.empty()) return err::InvalidParameter;
+  CountWalk walk{fs, patterns, cancel, progress};
+  return walk.Folder(std::wstring(folder));
+}
+
+ErrorCode CopyTree(FileSystem& fs, System& system, std::wstring_view source,
+                   const PatternSet& patterns, std::wstring_view target, bool onlyIfNewer,
+                   const CancelFlag* cancel, TreeProgressCallback callback,
+                   TreeOperationProgress* progress, CopyProgressRoutine routine, void* userData) {
+  if (source.empty() || target.empty()) return err::InvalidParameter;
+  // A target inside the source would be walked as part of the source, copy after copy.
+  std::wstring from(source), to(target);
+  path::RemoveBackslash(from);
+  path::RemoveBackslash(to);
+  if (path::CommonPrefix(to, from) >= from.size()) return err::InvalidParameter;
+  const uint32_t flags = system.IsVistaOrLater() ? copyflags::NoBuffering : 0;
+  CopyWalk walk{fs, patterns, onlyIfNewer, cancel, callback, progress, routine, userData, flags};
+  walk.Folder(from, to);
+  return walk.lastResult;
+}
+
+ErrorCode DeleteTree(FileSystem& fs, const PatternSet& patterns, std::wstring_view folder,
+                     const CancelFlag* cancel, TreeProgressCallback callback,
+                     TreeOperationProgress* progress, bool removeFolders) {
+  if (folder.empty()) return err::InvalidParameter;
+  DeleteWalk walk{fs, patterns, cancel, callback, progress, removeFolders};
+  return walk.Folder(std::wstring(folder));
+}
+
+std::wstring FormatSize(uint64_t bytes) {
+  static constexpr struct {
+    uint64_t size;
+    const wchar_t* unit;
+  } kUnits[] = {{1ull << 40, L"TB"}, {1ull << 30, L"GB"}, {1ull << 20, L"MB"}, {1ull << 10, L"KB"}};
+  double value = static_cast<double>(bytes);
+  const wchar_t* unit = L"B";
+  for (const auto& u : kUnits) {
+    if (bytes > u.size) {
+      value = static_cast<double>(bytes) / static_cast<double>(u.size);
+      unit = u.unit;
+      break;
+    }
+  }
+  wchar_t number[64];
+  std::swprintf(number, sizeof number / sizeof number[0], L"%.1f", value);
+  std::wstring text(number);
+  text.push_back(L' ');
+  text.append(unit);
+  return text;
+}
+
+ErrorCode RebasePath(std::wstring_view path, std::wstring_view oldRoot, std::wstring_view newRoot,
+                     std::wstring& out) {
+  if (path.empty() || oldRoot.empty() || newRoot.empty()) return err::InvalidParameter;
+  std::wstring root(oldRoot);
+  path::RemoveBackslash(root);
+  const size_t common = path::CommonPrefix(path, root);
+  if (common < root.size()) return err::FileNotFound;
+  std::wstring result(newRoot);
+  const std::wstring_view rest = path.substr(common);
+  if (!rest.empty() && !AppendPath(result, rest, kTreePathCapacity)) return err::InternalError;
+  if (result.size() >= kPathCapacity) return err::MoreData;
+  out = std::move(result);
+  return err::Success;
+}
+
+}  // namespace tessaly

@@ -1,0 +1,134 @@
+// File and folder operations shared by the wizards: existence tests, folder paths, deleting and
+// copying single files, counting, copying and deleting folder trees, size text and path rebasing.
+#pragma once
+
+#include <atomic>
+#include <cstddef>
+#include <cstdint>
+#include <set>
+#include <string>
+#include <string_view>
+
+#include "platform/file_system.h"
+#include "platform/system.h"
+#include "platform/types.h"
+
+namespace tessaly {
+
+// Paths built during a tree walk hold at most 519 characters (buffers of 520 with terminator);
+// single paths such as a rebased one at most 259.
+constexpr size_t kTreePathCapacity = 520;
+constexpr size_t kPathCapacity = 260;
+
+// The cancel flag of a tree operation: another thread sets it to non-zero to stop the walk. It is
+// also handed to the system's file copy, which reads it as a plain int.
+using CancelFlag = std::atomic<int>;
+static_assert(sizeof(CancelFlag) == sizeof(int) && CancelFlag::is_always_lock_free,
+              "the copy routine reads the cancel flag as an int");
+
+// File-name patterns ("*.*", "*.wav") of a tree operation, sorted and unique.
+using PatternSet = std::set<std::wstring>;
+
+// Statistics of a tree operation. The caller owns it, resets it with ResetProgress before a run,
+// and may read it from its progress callback (which runs on the walking thread).
+struct TreeOperationProgress {
+  uint8_t callerFlag = 0;                 // the caller's own use
+  uint32_t copyCallbackReason = 0;        // last reason the system's file copy reported
+  uint32_t callerNumbers[3] = {};         // the caller's own use
+  uint64_t callerLargeNumbers[2] = {};    // the caller's own use
+  uint64_t fileBytesCopied = 0;           // bytes of the current file copied so far
+  uint64_t fileSize = 0;                  // total size of the current file
+  uint32_t callerValue = 0;               // the caller's own use
+  void* copyUserData = nullptr;           // the user value handed to the copy-progress routine
+  std::wstring currentFile;               // the file about to be processed (< 520 characters)
+  std::wstring currentFolder;             // the folder being walked (< 520 characters)
+  uint32_t errors = 0;                    // failures counted during the run
+  uint32_t filesDone = 0;                 // files copied or deleted successfully
+  uint32_t foldersVisited = 0;            // folders entered, the start folder included
+  uint32_t filesCounted = 0;              // files found by CountTree
+  uint64_t bytesCounted = 0;              // total size of the files found by CountTree
+  uint32_t callerExtra[2] = {};           // the caller's own use
+};
+
+// Called once per file on the walking thread, after currentFile is set and before the file is
+// copied or deleted; receives null when the operation runs without a record. It cannot stop the
+// walk: the caller sets the cancel flag for that.
+using TreeProgressCallback = void (*)(TreeOperationProgress* progress);
+
+// True if the file or folder exists; `found` then describes it. A trailing backslash is ignored
+// except on a drive root; a root yields find data with only the folder attribute. A path with
+// wild cards is not a path and never exists.
+bool PathExists(FileSystem& fs, std::wstring_view path, FindData* found = nullptr);
+
+// True if the path exists and is a folder (links to folders included); false for an empty path.
+bool IsDirectory(FileSystem& fs, std::wstring_view path);
+
+// True for a folder entry other than "." and ".."; `isLink` tells whether it is a reparse point
+// (a symbolic link or junction).
+bool IsRealSubfolder(const FindData& entry, bool& isLink);
+
+// True only if the source was written more than 2 seconds after the target.
+bool IsSourceNewer(const FindData& source, const FindData& target);
+
+// Appends `part` with exactly one backslash between; false (path unchanged) when the result with
+// its terminator would not fit `capacity` characters.
+bool AppendPath(std::wstring& path, std::wstring_view part, size_t capacity);
+
+// Creates every missing folder of `path`. An empty path gives 87; a path that names an existing
+// file gives 183 and one that runs through a file 3; a drive root is only tested (3 no root
+// folder, 15 unknown drive). The drive and the server and share of a UNC path are never created.
+ErrorCode CreateDirectoryTree(FileSystem& fs, std::wstring_view path);
+
+// Removes the read-only attribute if set.
+ErrorCode ClearReadOnly(FileSystem& fs, std::wstring_view path);
+
+// Deletes a file, read-only or not; a missing file counts as deleted.
+ErrorCode DeleteOneFile(FileSystem& fs, std::wstring_view path);
+
+// Removes an empty folder (or a folder link itself), read-only or not; a missing one counts as
+// removed.
+ErrorCode RemoveFolder(FileSystem& fs, std::wstring_view path);
+
+// Copies `source` over `target`. With `onlyIfNewer`, a missing source gives 2 and an existing
+// target is kept (result 0) unless the source is newer by more than 2 seconds. A read-only
+// target is made writable first. `routine`, `userData` and `cancel` go to the system's copy.
+ErrorCode CopyOneFile(FileSystem& fs, std::wstring_view source, std::wstring_view target,
+                      bool onlyIfNewer, CopyProgressRoutine routine, void* userData,
+                      const CancelFlag* cancel, uint32_t copyFlags);
+
+// Zeroes every field and empties both paths.
+void ResetProgress(TreeOperationProgress& progress);
+
+// Counts the files below `folder` that match `patterns` into progress.filesCounted and
+// progress.bytesCounted. Folder links are not followed. A cancelled count returns 0; an empty
+// folder path 87.
+ErrorCode CountTree(FileSystem& fs, const PatternSet& patterns, std::wstring_view folder,
+                    const CancelFlag* cancel, TreeOperationProgress& progress);
+
+// Copies the files below `source` that match `patterns` to the same places below `target`.
+// Folder links are skipped with everything behind them, and a target folder is created only when
+// a file is copied into it. Failing files are counted in progress.errors and the walk goes on.
+// Result: the error code of the last file operation (0 if there was none), or 87 for an empty
+// path or a target that is the source or lies inside it. `cancel`, `callback`, `progress` and
+// `routine` may be null.
+ErrorCode CopyTree(FileSystem& fs, System& system, std::wstring_view source,
+                   const PatternSet& patterns, std::wstring_view target, bool onlyIfNewer,
+                   const CancelFlag* cancel, TreeProgressCallback callback,
+                   TreeOperationProgress* progress, CopyProgressRoutine routine, void* userData);
+
+// Deletes the files below `folder` that match `patterns`; with `removeFolders` also the emptied
+// folders. A folder link is removed itself and its target left alone. Result: 0 when everything
+// asked for is gone, else the error of the last failure (87 for an empty path).
+ErrorCode DeleteTree(FileSystem& fs, const PatternSet& patterns, std::wstring_view folder,
+                     const CancelFlag* cancel, TreeProgressCallback callback,
+                     TreeOperationProgress* progress, bool removeFolders);
+
+// "%.1f %s": the count in the largest unit (KB, MB, GB, TB) that it strictly exceeds, else in B.
+std::wstring FormatSize(uint64_t bytes);
+
+// Moves `path` from below `oldRoot` to below `newRoot`: 2 if it is not below the old root,
+// 234 if the result has 260 characters or more, 87 for an empty argument.
+ErrorCode RebasePath(std::wstring_view path, std::wstring_view oldRoot, std::wstring_view newRoot,
+                     std::wstring& out);
+
+}  // namespace tessaly
