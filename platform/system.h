@@ -47,6 +47,9 @@ class System {
   virtual LocalTime GetLocalTime() = 0;
   // The file time as a local date in the user's short date format (GetDateFormatW).
   virtual std::wstring FormatDate(FileTime utc) = 0;
+  // A local time as "date, time": the user's short date format and default time format
+  // (GetDateFormatW with DATE_SHORTDATE, GetTimeFormatW). The system's error if either fails.
+  virtual ErrorCode FormatLocalDateTime(const LocalTime& time, std::wstring& out) = 0;
   virtual std::unique_ptr<RedirectionScope> DisableFileRedirection() = 0;
 };
 

@@ -79,6 +79,18 @@ std::wstring Win32System::FormatDate(FileTime utc) {
   return text;
 }
 
+ErrorCode Win32System::FormatLocalDateTime(const LocalTime& time, std::wstring& out) {
+  SYSTEMTIME st = {time.year,   time.month,  time.dayOfWeek, time.day,
+                   time.hour,   time.minute, time.second,    time.milliseconds};
+  wchar_t date[128] = {};
+  wchar_t clock[128] = {};
+  if (!GetDateFormatW(LOCALE_USER_DEFAULT, DATE_SHORTDATE, &st, nullptr, date, 128))
+    return GetLastError();
+  if (!GetTimeFormatW(LOCALE_USER_DEFAULT, 0, &st, nullptr, clock, 128)) return GetLastError();
+  out = std::wstring(date) + L", " + clock;
+  return 0;
+}
+
 std::unique_ptr<RedirectionScope> Win32System::DisableFileRedirection() {
   return std::make_unique<Win32RedirectionScope>();
 }

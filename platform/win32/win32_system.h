@@ -14,6 +14,7 @@ class Win32System : public System {
   ErrorCode GetSpecialFolder(int csidlValue, std::wstring& out) override;
   LocalTime GetLocalTime() override;
   std::wstring FormatDate(FileTime utc) override;
+  ErrorCode FormatLocalDateTime(const LocalTime& time, std::wstring& out) override;
   std::unique_ptr<RedirectionScope> DisableFileRedirection() override;
 };
 

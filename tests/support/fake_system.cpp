@@ -3,6 +3,8 @@
 
 #include "tests/support/fake_file_system.h"
 
+#include <cwchar>
+
 namespace tessaly {
 
 namespace {
@@ -114,6 +116,17 @@ std::wstring FakeSystem::FormatDate(FileTime utc) {
   int year = 0, month = 0, day = 0;
   CivilFromDays(days, year, month, day);
   return std::to_wstring(month) + L"/" + std::to_wstring(day) + L"/" + std::to_wstring(year);
+}
+
+ErrorCode FakeSystem::FormatLocalDateTime(const LocalTime& time, std::wstring& out) {
+  if (formatError != 0) return formatError;
+  const int hour12 = time.hour % 12 == 0 ? 12 : time.hour % 12;
+  wchar_t clock[32] = {};
+  swprintf(clock, 32, L"%d:%02d:%02d %ls", hour12, int(time.minute), int(time.second),
+           time.hour < 12 ? L"AM" : L"PM");
+  out = std::to_wstring(time.month) + L"/" + std::to_wstring(time.day) + L"/" +
+        std::to_wstring(time.year) + L", " + clock;
+  return err::Success;
 }
 
 std::unique_ptr<RedirectionScope> FakeSystem::DisableFileRedirection() {

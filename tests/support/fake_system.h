@@ -38,6 +38,8 @@ class FakeSystem : public System {
   LocalTime GetLocalTime() override { return localTime; }
   // M/d/yyyy of the file time moved by `utcOffsetMinutes` ("3/5/2024").
   std::wstring FormatDate(FileTime utc) override;
+  // "M/d/yyyy, h:mm:ss tt" as en-US ("3/5/2024, 2:30:00 PM"); `formatError` when it is not 0.
+  ErrorCode FormatLocalDateTime(const LocalTime& time, std::wstring& out) override;
   std::unique_ptr<RedirectionScope> DisableFileRedirection() override;
 
   // How many redirection scopes are alive now, and how many were made in all.
@@ -53,6 +55,7 @@ class FakeSystem : public System {
   std::map<int, std::wstring> specialFolders;                        // by CSIDL value
   LocalTime localTime{2024, 3, 2, 5, 14, 30, 0, 0};                  // Tuesday 2024-03-05 14:30
   int utcOffsetMinutes = 0;                                          // local time minus UTC
+  ErrorCode formatError = 0;                                         // FormatLocalDateTime fails
 
  private:
   struct Counters {

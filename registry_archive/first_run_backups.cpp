@@ -1,0 +1,61 @@
+// The first-run backups of the Native Instruments keys and their restore.
+#include "registry_archive/first_run_backups.h"
+
+#include "platform/file_ops.h"
+#include "platform/text.h"  // path::Append
+#include "registry_archive/registry_archive.h"
+
+namespace tessaly {
+
+namespace {
+constexpr size_t kMaxPath = 260;
+}  // namespace
+
+ErrorCode GetBackupFolder(FileSystem& fs, System& system, std::wstring& out) {
+  std::wstring folder;
+  if (system.GetSpecialFolder(csidl::Personal, folder) != err::Success || folder.empty())
+    return err::InternalError;
+  if (!path::Append(folder, L"Quillmoor", kMaxPath) ||
+      !path::Append(folder, L"Tessaly Documents", kMaxPath))
+    return err::InternalError;
+  if (const ErrorCode made = CreateDirectoryTree(fs, folder); made != err::Success) return made;
+  out = folder;
+  return err::Success;
+}
+
+ErrorCode MakeFirstRunBackup(const BackupContext& context, RegRoot hive, bool force32Bit,
+                             std::wstring_view name) {
+  CRegistryArchive archive(context.registry, context.fs, context.system, hive, force32Bit);
+  if (const ErrorCode captured = archive.Capture(); captured != err::Success) return captured;
+  std::wstring folder;
+  if (const ErrorCode found = GetBackupFolder(context.fs, context.system, folder);
+      found != err::Success)
+    return found;
+  const std::wstring path = folder + L"\\" + std::wstring(name);
+  if (const ErrorCode saved = archive.Save(path); saved != err::Success) return saved;
+  if (!context.profile.WriteProfileString(kSettingsSection, name, path))
+    return err::InternalError;
+  return err::Success;
+}
+
+void MakeFirstRunBackups(const BackupContext& context) {
+  MakeFirstRunBackup(context, RegRoot::LocalMachine, false, kBackupHklmDefault);
+  if (context.system.IsWow64())
+    MakeFirstRunBackup(context, RegRoot::LocalMachine, true, kBackupHklm32Bit);
+  MakeFirstRunBackup(context, RegRoot::CurrentUser, false, kBackupHkcuDefault);
+}
+
+ErrorCode RestoreBackup(const BackupContext& context, std::wstring_view name) {
+  const std::wstring path = context.profile.GetProfileString(kSettingsSection, name, nullptr);
+  CRegistryArchive archive(context.registry, context.fs, context.system);
+  if (const ErrorCode loaded = archive.Load(path); loaded != err::Success) return loaded;
+  return archive.Restore();
+}
+
+void RestoreFirstRunBackups(const BackupContext& context) {
+  RestoreBackup(context, kBackupHklmDefault);
+  if (context.system.IsWow64()) RestoreBackup(context, kBackupHklm32Bit);
+  RestoreBackup(context, kBackupHkcuDefault);
+}
+
+}  // namespace tessaly

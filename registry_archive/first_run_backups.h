@@ -1,0 +1,44 @@
+// The first-run backups: archives of the Native Instruments keys made the first time the program
+// runs for a user, recorded in the settings, and written back on request.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+#include "app/profile_store.h"
+#include "platform/file_system.h"
+#include "platform/registry.h"
+#include "platform/system.h"
+
+namespace tessaly {
+
+// The platform objects and settings the backups work with.
+struct BackupContext {
+  Registry& registry;
+  FileSystem& fs;
+  System& system;
+  CProfileStore& profile;
+};
+
+// (Documents)\Quillmoor\Tessaly Documents, created if missing. 1359 when the documents folder is
+// unknown or the path grows too long, otherwise the error of creating the folders.
+ErrorCode GetBackupFolder(FileSystem& fs, System& system, std::wstring& out);
+
+// Captures SOFTWARE\Native Instruments of `hive` into (backup folder)\`name` and records the path
+// in the settings value `name`. The first failing step's error; the value is written only after
+// the file was saved.
+ErrorCode MakeFirstRunBackup(const BackupContext& context, RegRoot hive, bool force32Bit,
+                             std::wstring_view name);
+
+// HKLM (default view), HKLM (32-bit view, only on 64-bit Windows) and HKCU, each whatever the
+// others' results.
+void MakeFirstRunBackups(const BackupContext& context);
+
+// Loads the archive whose path the settings value `name` holds and restores it: the error of
+// loading (87 when no path is recorded, 2 when the file is gone) or of restoring.
+ErrorCode RestoreBackup(const BackupContext& context, std::wstring_view name);
+
+// Restores the archives MakeFirstRunBackups made, ignoring their results.
+void RestoreFirstRunBackups(const BackupContext& context);
+
+}  // namespace tessaly
