@@ -1,0 +1,212 @@
+// CPluginFile: directory entry, machine type, version resource and name texts of one file.
+#include "plugins/plugin_file.h"
+
+#include <new>
+#include <vector>
+
+#include "platform/file_version.h"
+#include "platform/pe_image.h"
+#include "platform/text.h"
+
+namespace tessaly {
+
+namespace {
+// ERROR_FILE_INVALID: what mapping an empty file gives.
+constexpr ErrorCode kFileInvalid = 1006;
+}  // namespace
+
+const wchar_t* MachineTypeLabel(uint16_t machine) {
+  switch (machine) {
+    case pe::kMachineI386: return L"32-bit";
+    case pe::kMachineArmNt: return L"ARM";
+    case pe::kMachineIa64: return L"Itanium";
+    case pe::kMachineAmd64: return L"64-bit";
+    default: return L"?";
+  }
+}
+
+CPluginFile::CPluginFile(FileSystem& fs, System& system, std::wstring_view path)
+    : fs_(&fs), system_(&system) {
+  Lookup(path);
+}
+
+void CPluginFile::Reset() {
+  found_ = false;
+  versionLoaded_ = false;
+  id_ = 0;
+  path_.clear();
+  version_.Clear();
+  entry_ = FindData{};
+}
+
+ErrorCode CPluginFile::Lookup(std::wstring_view path) {
+  if (path.empty()) return err::InvalidParameter;
+  // A pattern would capture the entry of some other file under a path that names none.
+  if (path.find_first_of(L"*?") != std::wstring_view::npos) return err::InvalidName;
+  FindData found;
+  bool any = false;
+  ErrorCode rc;
+  {
+    const auto redirection = system_->DisableFileRedirection();
+    rc = fs_->FindFiles(path, [&](const FindData& entry) {
+      found = entry;
+      any = true;
+      return false;
+    });
+  }
+  if (rc != 0) return rc;
+  if (!any) return err::FileNotFound;
+  entry_ = std::move(found);
+  path_ = std::wstring(path);
+  found_ = true;
+  return 0;
+}
+
+ErrorCode CPluginFile::Assign(std::wstring_view path, const FindData* entry) {
+  Reset();
+  if (path.empty() || entry == nullptr) return err::InvalidParameter;
+  path_ = std::wstring(path);
+  entry_ = *entry;
+  found_ = true;
+  return 0;
+}
+
+ErrorCode CPluginFile::GetMachineType(uint16_t& machine) {
+  machine = 0;
+  if (!found_) return err::NotReady;
+  // Only the bytes the captured size promises, and never more than the first 1024; an entry
+  // that claims no bytes still lets the first 1024 be examined.
+  const size_t wanted = (entry_.size == 0 || entry_.size > kHeaderBytes)
+                            ? kHeaderBytes
+                            : static_cast<size_t>(entry_.size);
+  std::vector<uint8_t> bytes;
+  {
+    const auto redirection = system_->DisableFileRedirection();
+    if (const ErrorCode rc = fs_->ReadFile(path_, 0, wanted, bytes)) return rc;
+  }
+  if (bytes.empty()) return kFileInvalid;
+  const auto found = ReadMachine(bytes.data(), bytes.size());
+  if (!found) return err::BadFormat;
+  switch (*found) {
+    case pe::kMachineI386:
+    case pe::kMachineArmNt:
+    case pe::kMachineIa64:
+    case pe::kMachineAmd64:
+      machine = *found;
+      break;
+    default:
+      break;
+  }
+  return 0;
+}
+
+ErrorCode CPluginFile::LoadVersionInfo() {
+  if (!found_) return err::NotReady;
+  version_.Clear();
+  versionLoaded_ = false;
+  ErrorCode rc;
+  {
+    const auto redirection = system_->DisableFileRedirection();
+    rc = ReadVersionResource(*fs_, path_, version_);
+  }
+  if (rc != 0) {
+    version_.Clear();
+    return rc;
+  }
+  versionLoaded_ = true;
+  return 0;
+}
+
+ErrorCode CPluginFile::QueryVersionString(std::wstring_view name, std::wstring& out,
+                                          uint32_t& length) {
+  length = 0;
+  out.clear();
+  if (name.empty()) return err::InvalidParameter;
+  if (!versionLoaded_) {
+    if (const ErrorCode rc = LoadVersionInfo()) return rc;
+  }
+  try {
+    std::vector<VersionTranslation> translations;
+    if (const ErrorCode rc = version_.QueryTranslations(translations)) return rc;
+    if (translations.empty()) return err::UnidentifiedError;
+    const std::wstring subBlock = VersionResource::StringPath(translations.front(), name);
+    VersionValue value;
+    if (const ErrorCode rc = version_.QueryValue(subBlock, value)) return rc;
+    if (value.length > kTextCapacity) {
+      length = value.length;
+      return err::MoreData;
+    }
+    std::wstring text;
+    if (const ErrorCode rc = version_.QueryString(subBlock, text)) return rc;
+    length = value.length;
+    out = std::move(text);
+  } catch (const std::bad_alloc&) {
+    out.clear();
+    length = 0;
+    return err::NotEnoughMemoryVersion;
+  }
+  return 0;
+}
+
+std::wstring CPluginFile::GetVersionString(std::wstring_view name) {
+  std::wstring text;
+  uint32_t length = 0;
+  if (QueryVersionString(name, text, length) != 0) return {};
+  return text;
+}
+
+ErrorCode CPluginFile::GetFileVersion(uint64_t& version) {
+  version = 0;
+  if (!versionLoaded_) {
+    if (const ErrorCode rc = LoadVersionInfo()) return rc;
+  }
+  FixedFileInfo fixed;
+  if (const ErrorCode rc = version_.QueryFixedInfo(fixed)) return rc;
+  version = fixed.FileVersion();
+  return 0;
+}
+
+std::wstring CPluginFile::GetFileVersionText() {
+  uint64_t version = 0;
+  if (GetFileVersion(version) != 0) return {};
+  return FormatText(L"%u.%u.%u.%u", unsigned(version >> 48), unsigned((version >> 32) & 0xFFFF),
+                    unsigned((version >> 16) & 0xFFFF), unsigned(version & 0xFFFF));
+}
+
+ErrorCode CPluginFile::GetFileName(std::wstring& out, uint32_t& length) {
+  out.clear();
+  length = 0;
+  std::wstring name;
+  if (found_) {
+    name = entry_.name;
+  } else if (!path_.empty()) {
+    name = path_.substr(path::FindFileName(path_));
+  } else {
+    return err::NotReady;
+  }
+  if (name.size() + 1 > kTextCapacity) return err::MoreData;
+  length = static_cast<uint32_t>(name.size() + 1);
+  out = std::move(name);
+  return 0;
+}
+
+std::wstring CPluginFile::GetKey() {
+  std::wstring name;
+  uint32_t length = 0;
+  if (GetFileName(name, length) != 0) return {};
+  for (wchar_t& c : name) c = FoldCase(c);
+  return name;
+}
+
+std::wstring CPluginFile::GetFolder() const {
+  std::wstring folder = path_;
+  if (!folder.empty()) path::RemoveFileSpec(folder);
+  return folder;
+}
+
+std::wstring CPluginFile::GetDateText() {
+  if (!found_) return {};
+  return system_->FormatDate(entry_.lastWriteTime);
+}
+
+}  // namespace tessaly

@@ -1,0 +1,98 @@
+// CPluginFile: one file met by the duplicate finder, with its directory entry, machine type,
+// version resource, name key, folder, date text and size.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "platform/file_system.h"
+#include "platform/system.h"
+#include "platform/types.h"
+#include "platform/version_resource.h"
+
+namespace tessaly {
+
+// The label of a machine value as GetMachineType reports it: "32-bit", "ARM", "Itanium",
+// "64-bit", or "?" for 0 and anything else.
+const wchar_t* MachineTypeLabel(uint16_t machine);
+
+class CPluginFile {
+ public:
+  // Texts handed out through GetFileName and QueryVersionString hold fewer than this many
+  // characters (the caller's buffers of the original interface).
+  static constexpr uint32_t kTextCapacity = 260;
+  // At most this many bytes of a file are read to find its machine type.
+  static constexpr size_t kHeaderBytes = 1024;
+
+  CPluginFile(FileSystem& fs, System& system) : fs_(&fs), system_(&system) {}
+  // Looks the path up; a failed lookup leaves the object empty (GetPath still gives nothing).
+  CPluginFile(FileSystem& fs, System& system, std::wstring_view path);
+  CPluginFile(const CPluginFile&) = default;
+  CPluginFile& operator=(const CPluginFile&) = default;
+  virtual ~CPluginFile() = default;
+
+  // Captures the directory entry of `path` (redirection off). 87 for an empty path, 123 for a
+  // path with wild cards, else the file system's error (2, 3 ...), in which case nothing changes.
+  ErrorCode Lookup(std::wstring_view path);
+  // Resets the object, then takes `path` and a directory entry the caller already has without
+  // touching the file. 87 (object left reset) when the path is empty or `entry` is null.
+  ErrorCode Assign(std::wstring_view path, const FindData* entry);
+
+  // The Machine field of the PE header within the first 1024 bytes (and within the captured
+  // size), read anew each time with redirection off. `machine` is 0 on failure and for machines
+  // other than i386, ARMNT, IA64 and AMD64. 21 nothing captured; 1006 the file is empty now;
+  // 11 no PE header there; the file system's error.
+  ErrorCode GetMachineType(uint16_t& machine);
+
+  // Reads the version resource (redirection off) and keeps it. 21 nothing captured; 1812 none
+  // in the file; 574 no memory; the file system's error.
+  ErrorCode LoadVersionInfo();
+  // The string `name` of the first translation, loading the resource first if needed. 87 empty
+  // name; LoadVersionInfo's errors; 1813 no translation table or no such string; 1287 an empty
+  // table; 234 when the length the value states exceeds 260. `length` is that stated length
+  // (characters with the terminator), 0 on failure.
+  ErrorCode QueryVersionString(std::wstring_view name, std::wstring& out, uint32_t& length);
+  // The same text, empty on any failure.
+  std::wstring GetVersionString(std::wstring_view name);
+  // The file version of the fixed information (MS << 32 | LS); 0 on failure. LoadVersionInfo's
+  // errors; 1813 no root block; 1287 a fixed block too short.
+  ErrorCode GetFileVersion(uint64_t& version);
+  // "major.minor.build.revision", empty on failure.
+  std::wstring GetFileVersionText();
+
+  // The captured on-disk name, else the last component of the path; `length` counts the
+  // terminator. 21 neither; 234 when the length exceeds 260.
+  ErrorCode GetFileName(std::wstring& out, uint32_t& length);
+  // The file name with A-Z lower-cased (no other character changes); empty on failure.
+  std::wstring GetKey();
+  // The path without its last component ("C:\VST" of "C:\VST\Synth.dll", "C:\" of
+  // "C:\Synth.dll"); empty for an empty path.
+  std::wstring GetFolder() const;
+  // The last-write date (its UTC calendar date) in the short date format; empty when nothing is captured or the date
+  // cannot be formatted.
+  std::wstring GetDateText();
+  // The captured size; 0 when nothing is captured.
+  uint64_t GetSize() const { return found_ ? entry_.size : 0; }
+  std::wstring GetPath() const { return path_; }
+
+  bool IsFound() const { return found_; }
+  bool IsVersionLoaded() const { return versionLoaded_; }
+  const FindData& Entry() const { return entry_; }
+  uint32_t Id() const { return id_; }
+  void SetId(uint32_t id) { id_ = id; }
+
+ private:
+  void Reset();
+
+  FileSystem* fs_;
+  System* system_;
+  bool found_ = false;
+  bool versionLoaded_ = false;
+  uint32_t id_ = 0;
+  std::wstring path_;
+  VersionResource version_;
+  FindData entry_;
+};
+
+}  // namespace tessaly
