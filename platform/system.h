@@ -45,7 +45,8 @@ class System {
   // 3 when the system cannot give the folder.
   virtual ErrorCode GetSpecialFolder(int csidlValue, std::wstring& out) = 0;
   virtual LocalTime GetLocalTime() = 0;
-  // The file time as a local date in the user's short date format (GetDateFormatW).
+  // The calendar date of the file time as it stands, in UTC without conversion to local time, in
+  // the system default locale's short date format (GetDateFormatW with LOCALE_SYSTEM_DEFAULT).
   virtual std::wstring FormatDate(FileTime utc) = 0;
   // A local time as "date, time": the user's short date format and default time format
   // (GetDateFormatW with DATE_SHORTDATE, GetTimeFormatW). The system's error if either fails.

@@ -69,11 +69,11 @@ LocalTime Win32System::GetLocalTime() {
 }
 
 std::wstring Win32System::FormatDate(FileTime utc) {
-  FILETIME ft, local;
+  FILETIME ft;
   ft.dwLowDateTime = static_cast<DWORD>(utc);
   ft.dwHighDateTime = static_cast<DWORD>(utc >> 32);
   SYSTEMTIME st;
-  if (!FileTimeToLocalFileTime(&ft, &local) || !FileTimeToSystemTime(&local, &st)) return {};
+  if (!FileTimeToSystemTime(&ft, &st)) return {};
   wchar_t text[128] = {};
   if (!GetDateFormatW(LOCALE_SYSTEM_DEFAULT, 0, &st, nullptr, text, 128)) return {};
   return text;

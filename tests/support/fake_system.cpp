@@ -110,8 +110,7 @@ ErrorCode FakeSystem::GetSpecialFolder(int csidlValue, std::wstring& out) {
 }
 
 std::wstring FakeSystem::FormatDate(FileTime utc) {
-  const int64_t seconds =
-      int64_t(utc / kFileTimeTicksPerSecond) + int64_t(utcOffsetMinutes) * 60;
+  const int64_t seconds = int64_t(utc / kFileTimeTicksPerSecond);
   const int64_t days = (seconds >= 0 ? seconds : seconds - 86399) / 86400;
   int year = 0, month = 0, day = 0;
   CivilFromDays(days, year, month, day);

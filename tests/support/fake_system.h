@@ -36,7 +36,7 @@ class FakeSystem : public System {
   ErrorCode GetEnvironmentVariable(std::wstring_view name, std::wstring& out) override;
   ErrorCode GetSpecialFolder(int csidlValue, std::wstring& out) override;
   LocalTime GetLocalTime() override { return localTime; }
-  // M/d/yyyy of the file time moved by `utcOffsetMinutes` ("3/5/2024").
+  // M/d/yyyy of the file time's UTC date ("3/5/2024"), whatever `utcOffsetMinutes` says.
   std::wstring FormatDate(FileTime utc) override;
   // "M/d/yyyy, h:mm:ss tt" as en-US ("3/5/2024, 2:30:00 PM"); `formatError` when it is not 0.
   ErrorCode FormatLocalDateTime(const LocalTime& time, std::wstring& out) override;

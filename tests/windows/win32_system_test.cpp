@@ -68,8 +68,9 @@ TEST(Win32SystemTest, FormatDateGivesTheShortDateOfTheSystemLocale) {
   }
   Win32System system;
   struct Case { FileTime utcNoon; const wchar_t* expected; };
-  // Noon UTC stays on the same day in every time zone from UTC-11 to UTC+11.
+  // The UTC date is shown, without conversion to local time: 23:30 UTC stays on its day.
   for (const Case& c : {Case{133541136000000000ull, L"3/5/2024"},
+                        Case{133541550000000000ull, L"3/5/2024"},
                         Case{133479792000000000ull, L"12/25/2023"},
                         Case{125912016000000000ull, L"1/1/2000"}}) {
     EXPECT_EQ(system.FormatDate(c.utcNoon), c.expected);
