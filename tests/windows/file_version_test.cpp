@@ -13,24 +13,13 @@
 #include "platform/win32/win32_system.h"
 #include "platform/win32/wow64_win32.h"
 #include "tests/support/backends.h"
+#include "tests/windows/fixture_path.h"
 
 #include <dbghelp.h>
 #include <winver.h>
 
 namespace tessaly {
 namespace {
-
-// The fixture DLLs' folder (a Unix path in TESSALY_FIXTURES) as a Windows path on drive Z:.
-std::wstring Fixture(const wchar_t* name) {
-  wchar_t buffer[4096];
-  const DWORD n = GetEnvironmentVariableW(L"TESSALY_FIXTURES", buffer, 4096);
-  if (n == 0 || n >= 4096) return std::wstring();
-  std::wstring path = L"Z:" + std::wstring(buffer, n);
-  for (wchar_t& c : path) {
-    if (c == L'/') c = L'\\';
-  }
-  return path + L"\\" + name;
-}
 
 // What the system reads: the block from GetFileVersionInfoW, or the error of
 // GetFileVersionInfoSizeW / GetFileVersionInfoW. Redirection is off, as for our reader.

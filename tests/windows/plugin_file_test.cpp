@@ -12,23 +12,13 @@
 #include "platform/win32/wow64_win32.h"
 #include "plugins/plugin_file.h"
 #include "tests/support/backends.h"
+#include "tests/windows/fixture_path.h"
 
 #include <dbghelp.h>
 #include <winver.h>
 
 namespace tessaly {
 namespace {
-
-std::wstring Fixture(const wchar_t* name) {
-  wchar_t buffer[4096];
-  const DWORD n = GetEnvironmentVariableW(L"TESSALY_FIXTURES", buffer, 4096);
-  if (n == 0 || n >= 4096) return std::wstring();
-  std::wstring path = L"Z:" + std::wstring(buffer, n);
-  for (wchar_t& c : path) {
-    if (c == L'/') c = L'\\';
-  }
-  return path + L"\\" + name;
-}
 
 // The machine value as ImageNtHeader finds it in a view of the first 1024 bytes, or the error of
 // the step that failed (the mapping of an empty file).
