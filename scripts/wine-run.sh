@@ -33,6 +33,12 @@ as_user() {
   fi
 }
 
+if [ "$(id -u)" -eq 0 ] && [ "$stop" -eq 0 ] && ! as_user test -r "$exe"; then
+  echo "wine-run: $test_user cannot read $exe; the checkout and its parent folders must be" \
+       "readable by other users (chmod o+rx)" >&2
+  exit 2
+fi
+
 if [ "$stop" -eq 1 ]; then
   [ -d "$WINEPREFIX" ] && as_user wineserver -k >/dev/null 2>&1
   exit 0
