@@ -11,3 +11,20 @@
 #undef GetDriveType
 #undef GetFreeSpace
 #undef GetEnvironmentVariable
+
+#include "platform/types.h"
+
+namespace tessaly {
+
+// FILETIME <-> our FileTime (the same 100-ns count as one 64-bit number).
+inline FileTime FromFiletime(const FILETIME& ft) {
+  return (static_cast<FileTime>(ft.dwHighDateTime) << 32) | ft.dwLowDateTime;
+}
+inline FILETIME ToFiletime(FileTime t) {
+  FILETIME ft;
+  ft.dwLowDateTime = static_cast<DWORD>(t);
+  ft.dwHighDateTime = static_cast<DWORD>(t >> 32);
+  return ft;
+}
+
+}  // namespace tessaly

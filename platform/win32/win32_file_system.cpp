@@ -18,17 +18,6 @@ ErrorCode LastErrorOr(ErrorCode fallback = err::GenFailure) {
 
 ErrorCode Result(BOOL ok) { return ok ? err::Success : LastErrorOr(); }
 
-FileTime FromFiletime(const FILETIME& ft) {
-  return (static_cast<FileTime>(ft.dwHighDateTime) << 32) | ft.dwLowDateTime;
-}
-
-FILETIME ToFiletime(FileTime t) {
-  FILETIME ft;
-  ft.dwLowDateTime = static_cast<DWORD>(t);
-  ft.dwHighDateTime = static_cast<DWORD>(t >> 32);
-  return ft;
-}
-
 uint64_t FromLarge(LARGE_INTEGER v) { return static_cast<uint64_t>(v.QuadPart); }
 
 class FindHandle {

@@ -19,10 +19,6 @@ HKEY RootKey(RegRoot root) {
   return reinterpret_cast<HKEY>(static_cast<ULONG_PTR>(static_cast<uint32_t>(root)));
 }
 
-FileTime ToFileTime(const FILETIME& ft) {
-  return (static_cast<FileTime>(ft.dwHighDateTime) << 32) | ft.dwLowDateTime;
-}
-
 // Room for what the system reported plus a terminator, and at least twice the last try, since not
 // every call reports the size it needs.
 DWORD Grow(DWORD current, DWORD reported) {
@@ -143,7 +139,7 @@ ErrorCode Win32RegistryKey::EnumKey(uint32_t index, std::wstring& name, std::wst
       if (e != ERROR_SUCCESS) return static_cast<ErrorCode>(e);
       name.assign(nameBuffer.data(), nameLength);
       if (keyClass) keyClass->assign(classBuffer.data(), classLength);
-      if (lastWrite) *lastWrite = ToFileTime(written);
+      if (lastWrite) *lastWrite = FromFiletime(written);
       return err::Success;
     }
   } catch (const std::bad_alloc&) {
@@ -219,7 +215,7 @@ ErrorCode Win32RegistryKey::QueryInfo(RegKeyInfo& info) {
       info.values = values;
       info.maxValueNameLength = maxValueName;
       info.maxValueDataLength = maxData;
-      info.lastWriteTime = ToFileTime(written);
+      info.lastWriteTime = FromFiletime(written);
       return err::Success;
     }
     return static_cast<ErrorCode>(e);

@@ -69,9 +69,7 @@ LocalTime Win32System::GetLocalTime() {
 }
 
 std::wstring Win32System::FormatDate(FileTime utc) {
-  FILETIME ft;
-  ft.dwLowDateTime = static_cast<DWORD>(utc);
-  ft.dwHighDateTime = static_cast<DWORD>(utc >> 32);
+  const FILETIME ft = ToFiletime(utc);
   SYSTEMTIME st;
   if (!FileTimeToSystemTime(&ft, &st)) return {};
   wchar_t text[128] = {};
