@@ -1,6 +1,9 @@
 #!/usr/bin/env bash
 # Runs a Windows program under Wine for the Windows and end-to-end tiers:
 #   scripts/wine-run.sh program.exe [arguments...]
+#   scripts/wine-run.sh --in build-folder command [arguments...]
+#                                                  (a Windows command such as reg or cmd, in the
+#                                                  prefix of that build folder)
 #   scripts/wine-run.sh --stop build-folder        (ends the run's wineserver)
 # The prefix lives in the build folder of the program (build/<preset>/wine/prefix) and is made
 # on first use. Started as root, the program runs as the unprivileged test user, because Wine
@@ -9,10 +12,13 @@ set -euo pipefail
 
 stop=0
 if [ "${1:-}" = --stop ]; then stop=1; shift; fi
-exe=$1; shift
-exe=$(readlink -f "$exe")
-build=$exe
-[ -d "$build" ] || build=$(dirname "$exe")
+if [ "${1:-}" = --in ]; then
+  build=$(readlink -f "$2"); exe=$3; shift 3
+else
+  exe=$(readlink -f "$1"); shift
+  build=$exe
+  [ -d "$build" ] || build=$(dirname "$exe")
+fi
 while [ "$build" != / ] && [ ! -f "$build/CMakeCache.txt" ]; do build=$(dirname "$build"); done
 [ -f "$build/CMakeCache.txt" ] || { echo "wine-run: no build folder above $exe" >&2; exit 2; }
 
@@ -33,7 +39,7 @@ as_user() {
   fi
 }
 
-if [ "$(id -u)" -eq 0 ] && [ "$stop" -eq 0 ] && ! as_user test -r "$exe"; then
+if [ "$(id -u)" -eq 0 ] && [ "$stop" -eq 0 ] && [ -e "$exe" ] && ! as_user test -r "$exe"; then
   echo "wine-run: $test_user cannot read $exe; the checkout and its parent folders must be" \
        "readable by other users (chmod o+rx)" >&2
   exit 2
