@@ -138,12 +138,43 @@ std::wstring FromUtf8(std::string_view text) {
   return out;
 }
 
+namespace {
+// The program's message texts use Windows' conventions: "%s" for wide text and "%lu" for a 32-bit
+// unsigned value. The C library's wide formatting reads "%s" as narrow text and "%lu" as a long,
+// which is 64 bits on Linux; say what is meant so both builds read the same arguments.
+std::wstring PortableFormat(const wchar_t* format) {
+  std::wstring out;
+  for (const wchar_t* p = format; *p; ++p) {
+    out += *p;
+    if (*p != L'%') continue;
+    const wchar_t* spec = p + 1;
+    if (*spec == L'%') {
+      out += *spec;
+      p = spec;
+      continue;
+    }
+    while (*spec && std::wcschr(L"-+ #0123456789.*", *spec)) out += *spec++;
+    if (spec[0] == L's') {
+      out += L"ls";
+      p = spec;
+    } else if (spec[0] == L'l' && (spec[1] == L'u' || spec[1] == L'd' || spec[1] == L'x')) {
+      out += spec[1];
+      p = spec + 1;
+    } else {
+      p = spec - 1;
+    }
+  }
+  return out;
+}
+}  // namespace
+
 std::wstring FormatText(const wchar_t* format, ...) {
+  const std::wstring portable = PortableFormat(format);
   std::wstring out(256, L'\0');
   for (;;) {
     va_list args;
     va_start(args, format);
-    const int n = std::vswprintf(out.data(), out.size(), format, args);
+    const int n = std::vswprintf(out.data(), out.size(), portable.c_str(), args);
     va_end(args);
     if (n >= 0 && static_cast<size_t>(n) < out.size()) {
       out.resize(static_cast<size_t>(n));

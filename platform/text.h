@@ -39,7 +39,8 @@ inline std::wstring FromUtf16Bytes(const std::vector<uint8_t>& bytes) {
 std::string ToUtf8(std::wstring_view text);
 std::wstring FromUtf8(std::string_view text);
 
-// printf-style formatting into a wide string ("%s" takes a const wchar_t*, as with swprintf).
+// printf-style formatting into a wide string with Windows' conventions in both builds: "%s" takes
+// a const wchar_t*, "%lu" (and %ld, %lx) a 32-bit value such as an ErrorCode.
 std::wstring FormatText(const wchar_t* format, ...);
 
 namespace path {

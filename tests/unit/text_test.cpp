@@ -102,5 +102,15 @@ TEST(PathTest, CommonPrefixByWholeComponents) {
   }
 }
 
+TEST(FormatTextTest, WindowsConventionsForTextAndCodes) {
+  const uint32_t code = 4294967295u;
+  EXPECT_EQ(FormatText(L"Attempt to update %s failed with error %lu.", L"Kontakt 7", code),
+            L"Attempt to update Kontakt 7 failed with error 4294967295.");
+  EXPECT_EQ(FormatText(L"%-4s|%5lu|%lx|100%%|%04x", L"ab", 42u, 255u, 10u), L"ab  |   42|ff|100%|000a");
+  // Long enough to need more than the first buffer.
+  const std::wstring longText(1000, L'x');
+  EXPECT_EQ(FormatText(L"[%s]", longText.c_str()), L"[" + longText + L"]");
+}
+
 }  // namespace
 }  // namespace tessaly
