@@ -1,6 +1,7 @@
 // <windows.h> for the Win32 backend and the Windows tests, without the A/W macros that share a
 // name with methods of the platform interfaces (DeleteFile, MoveFile, CopyFile, GetDriveType,
-// GetFreeSpace, GetEnvironmentVariable). Code here calls the W functions by their full names.
+// GetFreeSpace, GetEnvironmentVariable) or of the settings store (GetProfileInt,
+// GetProfileString, WriteProfileString). Code here calls the W functions by their full names.
 #pragma once
 
 #include <windows.h>
@@ -11,6 +12,9 @@
 #undef GetDriveType
 #undef GetFreeSpace
 #undef GetEnvironmentVariable
+#undef GetProfileInt
+#undef GetProfileString
+#undef WriteProfileString
 
 #include "platform/types.h"
 
