@@ -1,4 +1,8 @@
-// Tessaly.exe entry point. Until the pages exist the program starts and ends without a window.
-#include <windows.h>
+// Tessaly.exe entry point: the application object runs the pages and the process ends after them.
+#include "app/tessaly_app_win32.h"
+#include "platform/win32/win32_api.h"
 
-int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) { return 0; }
+int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
+  tessaly::TheApp().InitInstance();
+  return 0;
+}

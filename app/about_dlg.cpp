@@ -1,0 +1,50 @@
+// The About box: the program's version line and legal notice from its own version record.
+#include "app/about_dlg.h"
+
+#include <commctrl.h>
+#include <shellapi.h>
+
+#include "app/tessaly_app_win32.h"
+#include "platform/text.h"
+#include "plugins/plugin_file.h"
+#include "resources/resource.h"
+
+namespace tessaly {
+
+CAboutDlg::CAboutDlg() : CDialog(IDD_ABOUT) {}
+
+std::wstring ProgramFilePath() {
+  wchar_t buffer[MAX_PATH];
+  const DWORD length = GetModuleFileNameW(nullptr, buffer, MAX_PATH);
+  if (length == 0 || length >= MAX_PATH) return {};
+  return std::wstring(buffer, length);
+}
+
+bool CAboutDlg::OnInitDialog() {
+  CTessalyApp& app = TheApp();
+  CPluginFile program(app.Files(), app.Sys(), ProgramFilePath());
+  const std::wstring version = program.GetVersionString(L"ProductVersion");
+  const std::wstring copyright = program.GetVersionString(L"LegalCopyright");
+  SetItemText(IDC_ABOUT_VERSION, FormatText(L"Tessaly version %s %s", version.c_str(), L"Free"));
+  SetItemText(IDC_ABOUT_COPYRIGHT, copyright);
+  return true;
+}
+
+bool CAboutDlg::OnNotify(const NMHDR& header, LRESULT& result) {
+  if (header.idFrom != IDC_ABOUT_LINK || (header.code != NM_CLICK && header.code != NM_RETURN)) {
+    return false;
+  }
+  const auto& link = reinterpret_cast<const NMLINK&>(header);
+  const INT_PTR shell = reinterpret_cast<INT_PTR>(
+      ShellExecuteW(nullptr, L"open", link.item.szUrl, nullptr, nullptr, SW_SHOWNORMAL));
+  if (shell <= 32) {
+    ShowMessage(Hwnd(),
+                FormatText(L"Attempt to browse to %s failed with error %lu.", link.item.szUrl,
+                           static_cast<uint32_t>(shell)),
+                MessageStyle::Error);
+  }
+  result = 0;
+  return true;
+}
+
+}  // namespace tessaly

@@ -1,0 +1,96 @@
+// The thin dialog base of the program's pages: a modal dialog over a template of the program's
+// resources, with hooks for its messages and helpers by control id; tool tips; message boxes.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+#include "platform/win32/win32_api.h"
+
+namespace tessaly {
+
+// The module whose resources hold the templates, icons and skin (the program itself).
+HINSTANCE ProgramModule();
+
+class CDialog {
+ public:
+  explicit CDialog(int templateId) : templateId_(templateId) {}
+  virtual ~CDialog() = default;
+  CDialog(const CDialog&) = delete;
+  CDialog& operator=(const CDialog&) = delete;
+
+  // Shows the dialog modally, owned by `owner` (none for a page), and returns the code it ended
+  // with; -1 when its window cannot be created.
+  INT_PTR DoModal(HWND owner = nullptr);
+  HWND Hwnd() const { return hwnd_; }
+
+ protected:
+  // Hooks, called on the dialog's thread. A hook that returns false leaves the message to the
+  // default handling (for commands: OK and Cancel end the dialog with their ids).
+  virtual bool OnInitDialog() { return true; }
+  virtual bool OnCommand(int id, int notifyCode, HWND control) { return false; }
+  virtual bool OnNotify(const NMHDR& header, LRESULT& result) { return false; }
+  virtual bool OnSysCommand(UINT command) { return false; }
+  virtual void OnDestroy() {}
+  // Any other message; `result` is what the dialog procedure returns for it.
+  virtual bool OnMessage(UINT message, WPARAM wParam, LPARAM lParam, INT_PTR& result) {
+    return false;
+  }
+
+  void EndDialog(INT_PTR code);
+  HWND Item(int id) const { return GetDlgItem(hwnd_, id); }
+  std::wstring ItemText(int id) const;
+  void SetItemText(int id, std::wstring_view text);
+  bool IsChecked(int id) const;
+  void SetCheck(int id, bool checked);
+  void EnableItem(int id, bool enabled);
+
+ private:
+  static INT_PTR CALLBACK DialogProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
+  INT_PTR HandleMessage(UINT message, WPARAM wParam, LPARAM lParam);
+
+  int templateId_;
+  HWND hwnd_ = nullptr;
+};
+
+// The text of a window (a control, a dialog).
+std::wstring WindowText(HWND window);
+
+// Tool tips of a dialog's controls, shown when the mouse rests on them. The control subclasses
+// the tools itself (TTF_SUBCLASS), so every mouse message reaches it before the dialog's.
+class CToolTips {
+ public:
+  CToolTips() = default;
+  ~CToolTips();
+  CToolTips(const CToolTips&) = delete;
+  CToolTips& operator=(const CToolTips&) = delete;
+
+  // Creates the tip window for `dialog`; false if it cannot be created.
+  bool Create(HWND dialog);
+  // Registers the tip of the control `id`; the text is copied.
+  bool Add(int id, const wchar_t* text);
+  void Activate(bool active);
+  // Destroys the tip window (also done on destruction).
+  void Destroy();
+
+ private:
+  HWND dialog_ = nullptr;
+  HWND tips_ = nullptr;
+};
+
+// The program's message-box styles.
+enum class MessageStyle {
+  Error,            // OK, stop icon: failures and refused input
+  Warning,          // OK, exclamation: something is not available
+  Question,         // Yes/No, question icon: confirmations
+  WarningQuestion,  // Yes/No, exclamation: offers to repair a configuration
+  WarningOkCancel,  // OK/Cancel, exclamation: close another program first
+  Information,      // OK, information icon: results and instructions
+  Plain,            // OK, no icon
+};
+
+// Shows a message box captioned "Tessaly", owned by `owner` or, when null, by the thread's active
+// window; returns the button pressed (IDOK, IDYES, ...).
+int ShowMessage(HWND owner, std::wstring_view text, MessageStyle style);
+
+}  // namespace tessaly

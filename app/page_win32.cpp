@@ -1,0 +1,197 @@
+// The page skeleton.
+#include "app/page_win32.h"
+
+#include <shellapi.h>
+
+#include "app/plugin_host.h"
+#include "app/preferences_dlg.h"
+#include "app/tessaly_app_win32.h"
+#include "app/window_center.h"
+#include "platform/text.h"
+#include "resources/resource.h"
+
+namespace tessaly {
+namespace {
+
+constexpr wchar_t kUserGuideName[] = L"TessalyUserGuide.pdf";
+
+struct MenuCommand {
+  UINT id;
+  const wchar_t* text;
+};
+constexpr MenuCommand kMenuCommands[] = {
+    {syscmd::Preferences, L"Preferences"},
+    {syscmd::UserGuide, L"Open User Guide"},
+    {syscmd::CheckForUpdates, L"Check For Updates"},
+    {syscmd::NewsAndInfo, L"Tessaly News and Info"},
+    {syscmd::About, L"About Tessaly"},
+};
+
+INT_PTR ShellOpen(const wchar_t* file, const wchar_t* parameters) {
+  return reinterpret_cast<INT_PTR>(
+      ShellExecuteW(nullptr, L"open", file, parameters, nullptr, SW_SHOWNORMAL));
+}
+
+void OpenUserGuide() {
+  std::wstring guide = ProgramFilePath();
+  if (guide.empty() || !path::RemoveFileSpec(guide) || !path::Append(guide, kUserGuideName, MAX_PATH)) {
+    return;
+  }
+  const INT_PTR result = ShellOpen(guide.c_str(), nullptr);
+  if (result <= 32) {
+    ShowMessage(nullptr,
+                FormatText(L"Attempt to open file %s failed with error %lu.", guide.c_str(),
+                           static_cast<uint32_t>(result)),
+                MessageStyle::Error);
+  }
+}
+
+void BrowseTo(const wchar_t* address) {
+  const INT_PTR result = ShellOpen(address, nullptr);
+  if (result <= 32) {
+    ShowMessage(nullptr,
+                FormatText(L"Attempt to browse to %s failed with error %lu.", address,
+                           static_cast<uint32_t>(result)),
+                MessageStyle::Error);
+  }
+}
+
+ScreenRect ToScreenRect(const RECT& rect) { return {rect.left, rect.top, rect.right, rect.bottom}; }
+
+}  // namespace
+
+bool AddSystemMenuCommands(HMENU systemMenu) {
+  if (!systemMenu) return false;
+  AppendMenuW(systemMenu, MF_SEPARATOR, 0, nullptr);
+  for (const MenuCommand& command : kMenuCommands) {
+    AppendMenuW(systemMenu, MF_STRING, command.id, command.text);
+  }
+  return true;
+}
+
+bool HandleSystemMenuCommand(CAboutDlg& aboutBox, UINT command, HWND owner) {
+  switch (command & 0xFFF0) {
+    case syscmd::About:
+      aboutBox.DoModal(owner);
+      return true;
+    case syscmd::UserGuide:
+      OpenUserGuide();
+      return true;
+    case syscmd::CheckForUpdates:
+      BrowseTo(kMakerDownloadsPage);
+      return true;
+    case syscmd::NewsAndInfo:
+      BrowseTo(kMakerNewsPage);
+      return true;
+    case syscmd::Preferences: {
+      CPreferencesDlg preferences;
+      preferences.DoModal(owner);
+      return true;
+    }
+    default:
+      return false;
+  }
+}
+
+bool RestoreWindowCenter(HWND page, CProfileStore& profile) {
+  WINDOWINFO info{};
+  info.cbSize = sizeof info;
+  if (!page || !GetWindowInfo(page, &info)) return false;
+  const ScreenRect window = ToScreenRect(info.rcWindow);
+  const int storedX = static_cast<int>(profile.GetProfileInt(kSettingsSection, kCenterX, kDefaultCenter));
+  const int storedY = static_cast<int>(profile.GetProfileInt(kSettingsSection, kCenterY, kDefaultCenter));
+  const int left = GetSystemMetrics(SM_XVIRTUALSCREEN);
+  const int top = GetSystemMetrics(SM_YVIRTUALSCREEN);
+  const ScreenRect screen{left, top, left + GetSystemMetrics(SM_CXVIRTUALSCREEN),
+                          top + GetSystemMetrics(SM_CYVIRTUALSCREEN)};
+  const ScreenPoint topLeft =
+      TopLeftForCenter(window, ChooseWindowCenter(window, storedX, storedY, screen));
+  SetWindowPos(page, nullptr, topLeft.x, topLeft.y, 0, 0,
+               SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+  return true;
+}
+
+bool SaveWindowCenter(HWND page, CProfileStore& profile) {
+  RECT rect;
+  if (!page || !GetWindowRect(page, &rect)) return false;
+  const ScreenPoint center = CenterOf(ToScreenRect(rect));
+  profile.WriteProfileInt(kSettingsSection, kCenterX, center.x);
+  profile.WriteProfileInt(kSettingsSection, kCenterY, center.y);
+  return true;
+}
+
+void LaunchInPluginHost(bool is64Bit, std::wstring_view file) {
+  CTessalyApp& app = TheApp();
+  const PluginHostLaunch plan = PlanPluginHostLaunch(app.Profile(), app.Files(), is64Bit, file);
+  if (plan.action == PluginHostLaunch::Action::Open) {
+    const INT_PTR result = ShellOpen(plan.host.c_str(), plan.parameters.c_str());
+    if (result <= 32) {
+      ShowMessage(nullptr,
+                  FormatText(L"Attempt to open file %s failed with error %lu.",
+                             std::wstring(file).c_str(), static_cast<uint32_t>(result)),
+                  MessageStyle::Error);
+    }
+    return;
+  }
+  if (ShowMessage(nullptr, plan.question, MessageStyle::WarningQuestion) == IDYES) {
+    CPreferencesDlg preferences;
+    preferences.DoModal(GetActiveWindow());
+  }
+}
+
+CPage::CPage(int templateId, PageOptions options)
+    : CDialog(templateId),
+      options_(options),
+      icon_(static_cast<HICON>(LoadImageW(ProgramModule(), MAKEINTRESOURCEW(IDI_TESSALY),
+                                          IMAGE_ICON, GetSystemMetrics(SM_CXICON),
+                                          GetSystemMetrics(SM_CYICON), LR_DEFAULTCOLOR))),
+      smallIcon_(static_cast<HICON>(LoadImageW(ProgramModule(), MAKEINTRESOURCEW(IDI_TESSALY),
+                                               IMAGE_ICON, GetSystemMetrics(SM_CXSMICON),
+                                               GetSystemMetrics(SM_CYSMICON), LR_DEFAULTCOLOR))) {}
+
+CPage::~CPage() {
+  if (icon_) DestroyIcon(icon_);
+  if (smallIcon_) DestroyIcon(smallIcon_);
+}
+
+bool CPage::OnInitDialog() {
+  if (options_.systemMenu) AddSystemMenuCommands(GetSystemMenu(Hwnd(), FALSE));
+  SendMessageW(Hwnd(), WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(icon_));
+  SendMessageW(Hwnd(), WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(smallIcon_));
+  if (options_.restorePosition) RestoreWindowCenter(Hwnd(), TheApp().Profile());
+  return OnInitPage();
+}
+
+void CPage::OnDestroy() {
+  OnDestroyPage();
+  if (options_.savePosition) SaveWindowCenter(Hwnd(), TheApp().Profile());
+}
+
+bool CPage::OnSysCommand(UINT command) {
+  return options_.systemMenu && HandleSystemMenuCommand(aboutBox_, command, Hwnd());
+}
+
+bool CPage::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, INT_PTR& result) {
+  if (message == WM_PAINT && IsIconic(Hwnd())) {
+    PAINTSTRUCT paint;
+    HDC dc = BeginPaint(Hwnd(), &paint);
+    SendMessageW(Hwnd(), WM_ICONERASEBKGND, reinterpret_cast<WPARAM>(dc), 0);
+    RECT client;
+    GetClientRect(Hwnd(), &client);
+    const int iconWidth = GetSystemMetrics(SM_CXICON);
+    const int iconHeight = GetSystemMetrics(SM_CYICON);
+    DrawIcon(dc, (client.right - client.left - iconWidth + 1) / 2,
+             (client.bottom - client.top - iconHeight + 1) / 2, icon_);
+    EndPaint(Hwnd(), &paint);
+    result = TRUE;
+    return true;
+  }
+  if (message == WM_QUERYDRAGICON) {
+    // One of the messages whose answer a dialog procedure returns directly.
+    result = reinterpret_cast<INT_PTR>(icon_);
+    return true;
+  }
+  return false;
+}
+
+}  // namespace tessaly
