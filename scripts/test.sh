@@ -2,7 +2,8 @@
 # The one test command: installs what is missing, builds both targets and runs every test tier.
 #   scripts/test.sh            all tiers
 #   scripts/test.sh native     only the native tier (GCC, sanitizers, fakes)
-#   scripts/test.sh windows    only the Windows tier (MinGW, under Wine)
+#   scripts/test.sh windows    only the Windows tiers (MinGW, under Wine: the Windows tier and the
+#                              end-to-end tier, whose screenshots land in build/windows/artifacts)
 # Exits non-zero when any build or any tier fails; every tier runs even after a failure.
 set -uo pipefail
 cd "$(dirname "$0")/.."
@@ -23,14 +24,17 @@ run_tier() {
     || { cat "build/$preset.configure.log"; return 1; }
   cmake --build --preset "$preset" -j "$jobs" || return 1
   if [ "$preset" = windows ]; then
-    # A throwaway Wine prefix per run; the build folder keeps everything else.
-    rm -rf build/windows/wine
+    # Throwaway Wine prefixes per run (the Windows tier's and the end-to-end tier's, with its
+    # screenshots); the build folder keeps everything else.
+    scripts/e2e-run.sh --stop build/windows
+    rm -rf build/windows/wine build/windows/wine-e2e build/windows/artifacts/screenshots
   fi
   echo "== $preset tier: tests"
   local rc=0
   ctest --preset "$preset" -j "$jobs" || rc=1
-  if [ "$preset" = windows ] && [ -d build/windows/wine/prefix ]; then
-    scripts/wine-run.sh --stop build/windows
+  if [ "$preset" = windows ]; then
+    [ -d build/windows/wine/prefix ] && scripts/wine-run.sh --stop build/windows
+    scripts/e2e-run.sh --stop build/windows
   fi
   return $rc
 }

@@ -1,0 +1,74 @@
+// A walk through the program for people who want to see it without a display: the Start page
+// with each wizard's description, Preferences and the About box, each saved as a screenshot whose
+// path is printed.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <string>
+
+#include "platform/text.h"
+#include "resources/resource.h"
+#include "tests/e2e/driver.h"
+
+namespace tessaly::e2e {
+namespace {
+
+// The screenshot's path as the Linux side sees it (drive Z: is the root folder).
+std::string UnixPath(const std::wstring& windowsPath) {
+  std::wstring path = windowsPath;
+  if (path.size() >= 2 && (path[0] == L'Z' || path[0] == L'z') && path[1] == L':') path.erase(0, 2);
+  for (wchar_t& c : path) {
+    if (c == L'\\') c = L'/';
+  }
+  return ToUtf8(path);
+}
+
+void Shot(const wchar_t* name) {
+  const std::wstring saved = SaveScreenshot(name);
+  EXPECT_FALSE(saved.empty()) << "screenshot " << ToUtf8(name) << " not saved";
+  if (!saved.empty()) std::printf("screenshot: %s\n", UnixPath(saved).c_str());
+  std::fflush(stdout);
+}
+
+TEST(Tour, StartPagePreferencesAndAbout) {
+  ProgramRun run;
+  ASSERT_EQ(run.Start(ProgramPath()), 0u);
+  HWND start = FindPage(run, L"Tessaly - Start");
+  ASSERT_NE(start, nullptr);
+
+  const struct {
+    int id;
+    const wchar_t* name;
+  } wizards[] = {
+      {IDC_WIZARD_DUPLICATES, L"start-duplicate-plugins"},
+      {IDC_WIZARD_PRODUCTS, L"start-installed-products"},
+      {IDC_WIZARD_LIBRARIES, L"start-kontakt-libraries"},
+      {IDC_WIZARD_THUMBNAILS, L"start-thumbnails"},
+      {IDC_WIZARD_RELOCATE, L"start-relocate-content"},
+  };
+  for (const auto& wizard : wizards) {
+    ASSERT_TRUE(Click(start, wizard.id));
+    ASSERT_TRUE(WaitUntil([&] { return CheckState(start, wizard.id) == BST_CHECKED; }));
+    Shot(wizard.name);
+  }
+
+  ASSERT_TRUE(SysCommand(start, 0x100));
+  HWND preferences = FindPage(run, L"Tessaly - Preferences");
+  ASSERT_NE(preferences, nullptr);
+  Shot(L"preferences");
+  ASSERT_TRUE(Click(preferences, IDCANCEL));
+  ASSERT_TRUE(WaitForClose(preferences));
+
+  ASSERT_TRUE(SysCommand(start, 0x10));
+  HWND about = FindPage(run, L"About Tessaly");
+  ASSERT_NE(about, nullptr);
+  Shot(L"about");
+  ASSERT_TRUE(Click(about, IDOK));
+  ASSERT_TRUE(WaitForClose(about));
+
+  ASSERT_TRUE(Click(start, IDCANCEL));
+  EXPECT_EQ(run.WaitForExit(), 0u);
+}
+
+}  // namespace
+}  // namespace tessaly::e2e
