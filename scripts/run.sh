@@ -1,10 +1,46 @@
 #!/usr/bin/env bash
-# Builds Tessaly.exe and starts it under Wine.
+# Builds Tessaly.exe and starts it under Wine on the demo machine (a Wine prefix filled with a
+# Native Instruments installation and plugin folders by scripts/demo-machine.sh).
+# - With a display (DISPLAY set), the program opens there: build/windows/demo is its prefix.
+# - Without one, the program runs under Xvfb, the end-to-end driver walks the Start page (each
+#   wizard), Preferences and the About box, and the paths of the screenshots are printed.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/setup.sh
 mkdir -p build
 cmake --preset windows >build/windows.configure.log 2>&1 || { cat build/windows.configure.log; exit 1; }
-cmake --build --preset windows --target Tessaly -j "$(nproc)"
-echo "Built $PWD/build/windows/Tessaly.exe; starting it under Wine."
-scripts/wine-run.sh build/windows/Tessaly.exe
+
+if [ -n "${DISPLAY:-}" ]; then
+  cmake --build --preset windows --target Tessaly tessaly_fixtures -j "$(nproc)"
+  root=$PWD/build/windows/demo
+  if [ ! -f "$root/demo-ready" ]; then
+    echo "Filling the demo machine in $root (once)..."
+    bash scripts/demo-machine.sh "$root"
+    touch "$root/demo-ready"
+  fi
+  echo "Starting $PWD/build/windows/Tessaly.exe under Wine on $DISPLAY."
+  TESSALY_WINE_ROOT=$root scripts/wine-run.sh build/windows/Tessaly.exe
+  exit 0
+fi
+
+cmake --build --preset windows --target Tessaly tessaly_e2e_tests -j "$(nproc)"
+echo "No display: walking the program under Xvfb on the demo machine."
+export TESSALY_E2E_ROOT=$PWD/build/windows/demo-headless
+export TESSALY_EXE=$PWD/build/windows/Tessaly.exe
+export TESSALY_ARTIFACTS=$PWD/build/windows/artifacts/run
+rm -rf "$TESSALY_ARTIFACTS"
+log=$(mktemp)
+set +e
+scripts/e2e-run.sh build/windows/tests/e2e/tessaly_e2e_tests.exe --gtest_filter='Tour.*' >"$log" 2>&1
+rc=$?
+set -e
+scripts/e2e-run.sh --stop build/windows
+if [ $rc -ne 0 ]; then
+  cat "$log"
+  rm -f "$log"
+  echo "The walk through the program failed." >&2
+  exit 1
+fi
+echo "Screenshots:"
+sed -n 's/^screenshot: /  /p' "$log"
+rm -f "$log"

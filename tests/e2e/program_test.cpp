@@ -303,6 +303,23 @@ TEST_F(ProgramTest, PreferencesStoresTheHostsOnOkOnly) {
   EXPECT_EQ(CancelStart(page), 0u);
 }
 
+TEST_F(ProgramTest, TheUserGuideCommandReportsAMissingGuide) {
+  ASSERT_TRUE(profile.WriteProfileInt(kSettingsSection, kFirstRun, 0));
+  HWND page = Start();
+  ASSERT_NE(page, nullptr);
+  // The user guide is not beside the program here: the shell's error is reported.
+  ASSERT_TRUE(SysCommand(page, 0x20));
+  const auto box = FindMessageBox(run);
+  ASSERT_TRUE(box.has_value());
+  const std::wstring program = ProgramPath();
+  const std::wstring guide = program.substr(0, program.find_last_of(L'\\') + 1) + L"TessalyUserGuide.pdf";
+  EXPECT_EQ(box->text, L"Attempt to open file " + guide + L" failed with error 2.");
+  EXPECT_EQ(box->buttons, std::vector<int>{IDOK});
+  SaveScreenshot(L"user-guide-missing");
+  ASSERT_TRUE(Answer(*box, IDOK));
+  EXPECT_EQ(CancelStart(page), 0u);
+}
+
 TEST_F(ProgramTest, AboutBoxShowsTheVersionAndNotice) {
   HWND page = Start();
   ASSERT_NE(page, nullptr);

@@ -1,0 +1,99 @@
+// The page skeleton on real windows: the system-menu commands appended to a menu, commands that
+// are not ours passed on, and the window position saved and restored through the settings.
+#include <gtest/gtest.h>
+
+#include "app/page_win32.h"
+#include "app/profile_store.h"
+#include "platform/win32/win32_api.h"
+#include "platform/win32/win32_registry.h"
+
+namespace tessaly {
+namespace {
+
+TEST(PageSkeletonTest, SystemMenuGetsASeparatorAndTheFiveCommands) {
+  EXPECT_FALSE(AddSystemMenuCommands(nullptr));
+  HMENU menu = CreatePopupMenu();
+  ASSERT_NE(menu, nullptr);
+  AppendMenuW(menu, MF_STRING, SC_CLOSE, L"Close");
+  ASSERT_TRUE(AddSystemMenuCommands(menu));
+  ASSERT_EQ(GetMenuItemCount(menu), 7);
+  EXPECT_TRUE(GetMenuState(menu, 1, MF_BYPOSITION) & MF_SEPARATOR);
+  const struct {
+    UINT id;
+    const wchar_t* text;
+  } expected[] = {{0x100, L"Preferences"},
+                  {0x20, L"Open User Guide"},
+                  {0x40, L"Check For Updates"},
+                  {0x80, L"Tessaly News and Info"},
+                  {0x10, L"About Tessaly"}};
+  for (int i = 0; i < 5; ++i) {
+    wchar_t text[64] = {};
+    GetMenuStringW(menu, i + 2, text, 64, MF_BYPOSITION);
+    EXPECT_EQ(GetMenuItemID(menu, i + 2), expected[i].id);
+    EXPECT_STREQ(text, expected[i].text);
+  }
+  DestroyMenu(menu);
+
+  // Commands that are not one of the five go to the default handling, without a window.
+  CAboutDlg about;
+  for (UINT command : {0x0u, 0x30u, 0x200u, static_cast<UINT>(SC_CLOSE), static_cast<UINT>(SC_MOVE)}) {
+    EXPECT_FALSE(HandleSystemMenuCommand(about, command, nullptr)) << command;
+  }
+}
+
+class PageWindowCenterTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    window = CreateWindowExW(0, L"STATIC", L"page", WS_POPUP, 100, 100, 301, 201, nullptr,
+                             nullptr, nullptr, nullptr);
+    if (!window) GTEST_SKIP() << "no window (error " << GetLastError() << "): the tier needs a display";
+  }
+  void TearDown() override {
+    if (window) DestroyWindow(window);
+    RegDeleteTreeW(HKEY_CURRENT_USER, L"Software\\TessalyTests\\PageSkeleton");
+  }
+  POINT Center() {
+    RECT rect;
+    GetWindowRect(window, &rect);
+    return {rect.left + (rect.right - rect.left) / 2, rect.top + (rect.bottom - rect.top) / 2};
+  }
+  void Store(int x, int y) {
+    ASSERT_TRUE(profile.WriteProfileInt(kSettingsSection, kCenterX, x));
+    ASSERT_TRUE(profile.WriteProfileInt(kSettingsSection, kCenterY, y));
+  }
+
+  HWND window = nullptr;
+  Win32Registry registry;
+  CProfileStore profile{registry, L"TessalyTests", L"PageSkeleton"};
+};
+
+TEST_F(PageWindowCenterTest, ACentreIsRestoredSavedAndKeptOnScreen) {
+  // Nothing stored: the window stays where it is, and its centre is what gets saved.
+  ASSERT_TRUE(RestoreWindowCenter(window, profile));
+  EXPECT_EQ(Center().x, 250);
+  EXPECT_EQ(Center().y, 200);
+
+  Store(400, 300);
+  ASSERT_TRUE(RestoreWindowCenter(window, profile));
+  EXPECT_EQ(Center().x, 400);
+  EXPECT_EQ(Center().y, 300);
+  RECT rect;
+  GetWindowRect(window, &rect);
+  EXPECT_EQ(rect.right - rect.left, 301);  // the size stays
+  SetWindowPos(window, nullptr, 10, 20, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+  ASSERT_TRUE(SaveWindowCenter(window, profile));
+  EXPECT_EQ(profile.GetProfileInt(kSettingsSection, kCenterX, 0), 160u);
+  EXPECT_EQ(profile.GetProfileInt(kSettingsSection, kCenterY, 0), 120u);
+
+  // Off every monitor: the middle of the virtual screen.
+  Store(-1, 500);
+  ASSERT_TRUE(RestoreWindowCenter(window, profile));
+  EXPECT_EQ(Center().x, GetSystemMetrics(SM_XVIRTUALSCREEN) + GetSystemMetrics(SM_CXVIRTUALSCREEN) / 2);
+  EXPECT_EQ(Center().y, GetSystemMetrics(SM_YVIRTUALSCREEN) + GetSystemMetrics(SM_CYVIRTUALSCREEN) / 2);
+
+  EXPECT_FALSE(RestoreWindowCenter(nullptr, profile));
+  EXPECT_FALSE(SaveWindowCenter(nullptr, profile));
+}
+
+}  // namespace
+}  // namespace tessaly
