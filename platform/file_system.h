@@ -50,6 +50,15 @@ class FileSystem {
                              std::vector<uint8_t>& out) = 0;
   // Creates or replaces a file with `data` (fails with 5 on a read-only file).
   virtual ErrorCode WriteFile(std::wstring_view path, const uint8_t* data, size_t size) = 0;
+
+  // The path that `path` finally names, every folder link on the way followed and each name in
+  // its on-disk case: "C:\Plugins\Real" for "c:\plugins\link" when link leads there; a
+  // root gives "C:\". The file system's error for a missing path (2, 3). A file system that
+  // cannot tell answers 50 (not supported).
+  virtual ErrorCode GetFinalPath(std::wstring_view path, std::wstring& out) {
+    out.clear();
+    return err::NotSupported;
+  }
 };
 
 }  // namespace tessaly

@@ -26,6 +26,7 @@ constexpr ErrorCode NotReady = 21;
 constexpr ErrorCode GenFailure = 31;
 constexpr ErrorCode SharingViolation = 32;
 constexpr ErrorCode HandleEof = 38;
+constexpr ErrorCode NotSupported = 50;
 constexpr ErrorCode FileExists = 80;
 constexpr ErrorCode InvalidParameter = 87;
 constexpr ErrorCode DiskFull = 112;

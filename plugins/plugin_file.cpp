@@ -173,7 +173,7 @@ std::wstring CPluginFile::GetFileVersionText() {
                     unsigned((version >> 16) & 0xFFFF), unsigned(version & 0xFFFF));
 }
 
-ErrorCode CPluginFile::GetFileName(std::wstring& out, uint32_t& length) {
+ErrorCode CPluginFile::GetFileName(std::wstring& out, uint32_t& length) const {
   out.clear();
   length = 0;
   std::wstring name;
@@ -190,7 +190,7 @@ ErrorCode CPluginFile::GetFileName(std::wstring& out, uint32_t& length) {
   return 0;
 }
 
-std::wstring CPluginFile::GetKey() {
+std::wstring CPluginFile::GetKey() const {
   std::wstring name;
   uint32_t length = 0;
   if (GetFileName(name, length) != 0) return {};

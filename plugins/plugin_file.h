@@ -63,9 +63,9 @@ class CPluginFile {
 
   // The captured on-disk name, else the last component of the path; `length` counts the
   // terminator. 21 neither; 234 when the length exceeds 260.
-  ErrorCode GetFileName(std::wstring& out, uint32_t& length);
+  ErrorCode GetFileName(std::wstring& out, uint32_t& length) const;
   // The file name with A-Z lower-cased (no other character changes); empty on failure.
-  std::wstring GetKey();
+  std::wstring GetKey() const;
   // The path without its last component ("C:\VST" of "C:\VST\Synth.dll", "C:\" of
   // "C:\Synth.dll"); empty for an empty path.
   std::wstring GetFolder() const;
@@ -81,6 +81,9 @@ class CPluginFile {
   const FindData& Entry() const { return entry_; }
   uint32_t Id() const { return id_; }
   void SetId(uint32_t id) { id_ = id; }
+  // The platform objects the file was made with; collections act on the file through them.
+  FileSystem& Files() const { return *fs_; }
+  System& Sys() const { return *system_; }
 
  private:
   void Reset();

@@ -234,4 +234,36 @@ ErrorCode Win32FileSystem::WriteFile(std::wstring_view path, const uint8_t* data
   return err::Success;
 }
 
+ErrorCode Win32FileSystem::GetFinalPath(std::wstring_view path, std::wstring& out) {
+  out.clear();
+  using GetFinalPathFn = DWORD(WINAPI*)(HANDLE, LPWSTR, DWORD, DWORD);
+  static const auto getFinalPath = reinterpret_cast<GetFinalPathFn>(reinterpret_cast<void*>(
+      GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "GetFinalPathNameByHandleW")));
+  if (!getFinalPath) return err::ProcNotFound;
+  // No access asked: only the name is wanted, and folders need backup semantics to open.
+  FileHandle item(CreateFileW(std::wstring(path).c_str(), 0,
+                              FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                              OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+  if (!item.IsValid()) return LastErrorOr();
+  std::wstring name(MAX_PATH, L'\0');
+  for (;;) {
+    const DWORD length = getFinalPath(item.get(), name.data(), static_cast<DWORD>(name.size()),
+                                      FILE_NAME_NORMALIZED | VOLUME_NAME_DOS);
+    if (length == 0) return LastErrorOr();
+    if (length < name.size()) {
+      name.resize(length);
+      break;
+    }
+    name.resize(length);  // the size needed, terminator included
+  }
+  if (name.rfind(L"\\\\?\\UNC\\", 0) == 0) {
+    out = L"\\\\" + name.substr(8);
+  } else if (name.rfind(L"\\\\?\\", 0) == 0) {
+    out = name.substr(4);
+  } else {
+    out = std::move(name);
+  }
+  return err::Success;
+}
+
 }  // namespace tessaly

@@ -24,6 +24,9 @@ class Win32FileSystem : public FileSystem {
   ErrorCode ReadFile(std::wstring_view path, uint64_t offset, size_t maxBytes,
                      std::vector<uint8_t>& out) override;
   ErrorCode WriteFile(std::wstring_view path, const uint8_t* data, size_t size) override;
+  // GetFinalPathNameByHandleW (looked up at run time: 127 before Vista) on a handle opened with
+  // backup semantics, without the "\\?\" or "\\?\UNC\" prefix it adds.
+  ErrorCode GetFinalPath(std::wstring_view path, std::wstring& out) override;
 };
 
 }  // namespace tessaly

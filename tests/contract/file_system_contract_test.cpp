@@ -303,6 +303,46 @@ TEST_P(FileSystemContractTest, FolderLinksListAsReparsePointsAndRemoveAlone) {
   EXPECT_EQ(Read(L"target\\inside.txt"), "inside");
 }
 
+TEST_P(FileSystemContractTest, FinalPathGivesOnDiskNamesAndFollowsFolderLinks) {
+  Folder(L"Real");
+  Folder(L"Real\\Sub");
+  Write(L"Real\\Sub\\File.txt", "x");
+  // The scratch folder's own final form (a temporary folder may be reached through other names).
+  std::wstring base;
+  ASSERT_EQ(fs().GetFinalPath(harness->scratch, base), 0u);
+  EXPECT_EQ(base.find(L'?'), std::wstring::npos) << "the \\\\?\\ prefix is taken off";
+  EXPECT_TRUE(EndsWithNoCase(base, harness->scratch.substr(path::FindFileName(harness->scratch))))
+      << ToUtf8(base);
+
+  const struct {
+    const wchar_t* asked;
+    ErrorCode rc;
+    const wchar_t* final;  // below the scratch folder
+  } cases[] = {
+      {L"real\\SUB", 0, L"\\Real\\Sub"},
+      {L"REAL\\sub\\", 0, L"\\Real\\Sub"},
+      {L"real\\sub\\file.TXT", 0, L"\\Real\\Sub\\File.txt"},
+      {L"real\\missing", err::FileNotFound, L""},
+      {L"missing\\deeper", err::PathNotFound, L""},
+  };
+  for (const auto& c : cases) {
+    std::wstring out = L"?";
+    EXPECT_EQ(fs().GetFinalPath(At(c.asked), out), c.rc) << ToUtf8(c.asked);
+    if (c.rc == 0) {
+      EXPECT_EQ(out, base + c.final) << ToUtf8(c.asked);
+    }
+  }
+
+  if (!harness->noFolderLinks.empty()) GTEST_SKIP() << harness->noFolderLinks;
+  ASSERT_EQ(fs().CreateFolderLink(At(L"link"), At(L"Real\\Sub")), 0u);
+  ASSERT_EQ(fs().CreateFolderLink(At(L"Real\\Sub\\up"), At(L"Real")), 0u);
+  std::wstring out;
+  ASSERT_EQ(fs().GetFinalPath(At(L"LINK"), out), 0u);
+  EXPECT_EQ(out, base + L"\\Real\\Sub");
+  ASSERT_EQ(fs().GetFinalPath(At(L"link\\up\\sub\\file.txt"), out), 0u);
+  EXPECT_EQ(out, base + L"\\Real\\Sub\\File.txt");
+}
+
 TEST_P(FileSystemContractTest, ReportsFreeSpaceOfAFolder) {
   uint64_t freeBytes = 0, totalBytes = 0;
   ASSERT_EQ(fs().GetFreeSpace(harness->scratch, freeBytes, totalBytes), 0u);

@@ -532,6 +532,22 @@ ErrorCode FakeFileSystem::CreateFolderLink(std::wstring_view link, std::wstring_
   return err::Success;
 }
 
+ErrorCode FakeFileSystem::GetFinalPath(std::wstring_view path, std::wstring& out) {
+  std::lock_guard lock(state_->mutex);
+  out.clear();
+  if (ErrorCode e = state_->Injected(Operation::GetFinalPath, path)) return e;
+  State::Loc loc;
+  if (ErrorCode e = state_->Locate(path, true, loc)) return e;
+  if (!loc.node) return err::FileNotFound;
+  // Up from the item that the links led to: its names as stored, below its volume's root.
+  std::vector<const Node*> chain;
+  for (const Node* n = loc.node.get(); n->parent; n = n->parent) chain.push_back(n);
+  out = loc.node->volume->root;
+  if (chain.empty()) out += L'\\';
+  for (auto it = chain.rbegin(); it != chain.rend(); ++it) out += L'\\' + (*it)->name;
+  return err::Success;
+}
+
 // --- Files ----------------------------------------------------------------------------------
 
 ErrorCode FakeFileSystem::DeleteFile(std::wstring_view path) {

@@ -38,7 +38,8 @@ class FakeFileSystem : public FileSystem {
 
   enum class Operation {
     FindFiles, GetAttributes, SetAttributes, SetLastWriteTime, CreateFolder, RemoveFolder,
-    DeleteFile, MoveFile, CopyFile, CreateFolderLink, GetFreeSpace, ReadFile, WriteFile
+    DeleteFile, MoveFile, CopyFile, CreateFolderLink, GetFreeSpace, ReadFile, WriteFile,
+    GetFinalPath
   };
 
   FakeFileSystem();
@@ -64,6 +65,8 @@ class FakeFileSystem : public FileSystem {
   ErrorCode ReadFile(std::wstring_view path, uint64_t offset, size_t maxBytes,
                      std::vector<uint8_t>& out) override;
   ErrorCode WriteFile(std::wstring_view path, const uint8_t* data, size_t size) override;
+  // Follows every folder link on the way ("C:\x" or "\\server\share\x" with on-disk names).
+  ErrorCode GetFinalPath(std::wstring_view path, std::wstring& out) override;
 
   // --- Volumes and clock ---------------------------------------------------------------------
   // `root` is "D:" (or "D:\") or "\\server\share"; `driveType` is what GetDriveType answers.

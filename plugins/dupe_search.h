@@ -1,0 +1,62 @@
+// The duplicate finder's search: walks plugin folders for "*.dll" files and sorts them into the
+// expected and the unexpected CPluginMap by the machine type of their PE header. It knows nothing
+// of windows; it reports through DupeSearchObserver and polls a stop flag.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "platform/file_system.h"
+#include "platform/system.h"
+#include "platform/types.h"
+#include "plugins/plugin_map.h"
+
+namespace tessaly {
+
+// What the search reports, in order, on the searching thread; the page turns these into its
+// window messages. The texts are valid only during the call.
+class DupeSearchObserver {
+ public:
+  virtual ~DupeSearchObserver() = default;
+  virtual void OnSearchState(bool running) = 0;         // true at the start, false at the end
+  virtual void OnStatus(const std::wstring& text) = 0;  // status line 1: the folder, then the end
+  virtual void OnFile(const std::wstring& text) = 0;  // status line 2: each path, then the summary
+};
+
+struct DupeSearchResult {
+  bool completed = false;  // false when stopped or failed: no end messages were reported
+  ErrorCode error = 0;     // 1359 when the search failed inside (memory, a throwing observer)
+};
+
+// Machines the search expects for the platform chosen in the settings (0 = 32-bit, 1 = 64-bit).
+constexpr uint16_t kExpectedMachine32 = 0x014C;  // IMAGE_FILE_MACHINE_I386
+constexpr uint16_t kExpectedMachine64 = 0x8664;  // IMAGE_FILE_MACHINE_AMD64
+
+// Paths during the search fit buffers of 260 characters: a branch whose path would have 260 or
+// more ends there.
+constexpr size_t kSearchPathCapacity = 260;
+
+// Searches each folder of `folders`, in order, with all its subfolders (hidden and system ones
+// and folder links too) for files whose extension is ".dll" without regard to case. A file whose
+// machine is the chosen platform's goes to `expected`, every other one (and one whose header
+// cannot be read) to `unexpected`. The whole search runs with WOW64 file-system redirection off
+// for the calling thread.
+//
+// Reports: OnSearchState(true); per folder OnStatus("Searching for %s files in %s...") and
+// OnFile(path) per file found; at the end OnStatus("Completed searching %lu folders."),
+// OnFile("Found %lu single files, %lu files with duplicates, and %lu files total.") over the
+// expected map, and OnSearchState(false). `stop` is polled after each file, after each
+// subfolder and after each top-level folder; a stopped search returns completed = false without
+// the three end reports. A failure inside reports only OnSearchState(false) and returns 1359.
+//
+// A folder that cannot be listed contributes nothing. A folder link is searched like a folder
+// (its files are found again under the link's path) unless it leads back to a folder of the
+// current descent, or to a folder that holds one, which would never end.
+DupeSearchResult RunDupeSearch(FileSystem& fs, System& system,
+                               const std::vector<std::wstring>& folders, int selectedPlatform,
+                               CPluginMap& expected, CPluginMap& unexpected,
+                               DupeSearchObserver& observer, const std::atomic<bool>& stop);
+
+}  // namespace tessaly

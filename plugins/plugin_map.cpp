@@ -1,0 +1,159 @@
+// CPluginList and CPluginMap: grouping, ids, column sorts and deletion of plugin files.
+#include "plugins/plugin_map.h"
+
+#include <new>
+
+#include "platform/file_ops.h"
+
+namespace tessaly {
+
+namespace {
+
+constexpr uint32_t kNoId = 0xFFFFFFFFu;
+
+// FileTimeToSystemTime refuses times with the top bit set.
+constexpr FileTime kLastConvertibleTime = 0x7FFFFFFFFFFFFFFFull;
+
+uint64_t VersionOf(CPluginFile& file) {
+  uint64_t version = 0;
+  file.GetFileVersion(version);  // 0 when the file has none
+  return version;
+}
+
+uint16_t MachineOf(CPluginFile& file) {
+  uint16_t machine = 0;
+  file.GetMachineType(machine);  // 0 when unreadable
+  return machine;
+}
+
+}  // namespace
+
+// --- CPluginList ------------------------------------------------------------------------------
+
+bool CPluginList::Add(const CPluginFile& file) {
+  try {
+    // The node is made apart and spliced in, so a failed allocation changes nothing.
+    std::list<Member> node;
+    node.push_back(Member{nextId_, file});
+    node.back().file.SetId(nextId_);
+    files_.splice(files_.end(), node);
+  } catch (const std::bad_alloc&) {
+    return false;
+  }
+  ++count_;
+  if (++nextId_ == kNoId) nextId_ = 0;
+  return true;
+}
+
+void CPluginList::Sort(int column) {
+  // std::list::sort is a stable merge sort: equal members keep their order.
+  switch (column) {
+    case kFolder:
+      files_.sort([](const Member& a, const Member& b) {
+        return CompareNoCase(a.file.GetPath(), b.file.GetPath()) < 0;
+      });
+      break;
+    case kDate:
+      files_.sort([](const Member& a, const Member& b) {
+        const FileTime ta = a.file.Entry().lastWriteTime, tb = b.file.Entry().lastWriteTime;
+        // A time that has no calendar date never goes first.
+        if (ta > kLastConvertibleTime || tb > kLastConvertibleTime) return false;
+        return ta < tb;
+      });
+      break;
+    case kVersion:
+      files_.sort([](Member& a, Member& b) { return VersionOf(a.file) < VersionOf(b.file); });
+      break;
+    case kSize:
+      files_.sort(
+          [](const Member& a, const Member& b) { return a.file.GetSize() < b.file.GetSize(); });
+      break;
+    case kPlatform:
+      // The machine values order the labels: "?" (0), 32-bit, ARM, Itanium, 64-bit.
+      files_.sort([](Member& a, Member& b) { return MachineOf(a.file) < MachineOf(b.file); });
+      break;
+    default:
+      break;
+  }
+}
+
+void CPluginList::Reverse() { files_.reverse(); }
+
+ErrorCode CPluginList::DeleteById(uint32_t id) {
+  try {
+    auto it = files_.begin();
+    while (it != files_.end() && it->id != id) ++it;
+    if (it == files_.end()) return err::FileNotFound;
+    const std::wstring path = it->file.GetPath();
+    if (path.empty()) return err::NotReady;
+
+    FileSystem& fs = it->file.Files();
+    ErrorCode rc;
+    {
+      // The search saw the file with redirection off; a 32-bit program on 64-bit Windows would
+      // otherwise reach another file under the system folder.
+      const auto redirection = it->file.Sys().DisableFileRedirection();
+      rc = ClearReadOnly(fs, path);
+      // The delete decides: a file that is gone is deleted, even when its attribute could not
+      // be read or changed first (reporting that error would leave a member without a file).
+      const ErrorCode deleted = fs.DeleteFile(path);
+      rc = deleted == err::Success || deleted == err::FileNotFound ? err::Success : deleted;
+    }
+    if (rc != 0) return rc;
+    files_.erase(it);
+    --count_;
+    return 0;
+  } catch (...) {
+    return err::InternalError;
+  }
+}
+
+CPluginFile* CPluginList::FindById(uint32_t id) {
+  for (Member& m : files_)
+    if (m.id == id) return &m.file;
+  return nullptr;
+}
+
+const CPluginFile* CPluginList::FindById(uint32_t id) const {
+  for (const Member& m : files_)
+    if (m.id == id) return &m.file;
+  return nullptr;
+}
+
+// --- CPluginMap -------------------------------------------------------------------------------
+
+bool CPluginMap::Add(const CPluginFile& file) {
+  if (!file.IsFound()) return false;
+  try {
+    std::wstring key = file.GetKey();
+    if (key.empty()) return false;
+    auto it = groups_.find(key);
+    if (it == groups_.end()) it = groups_.emplace(std::move(key), CPluginList()).first;
+    return it->second.Add(file);
+  } catch (const std::bad_alloc&) {
+    return false;
+  }
+}
+
+CPluginList* CPluginMap::Find(std::wstring_view key) {
+  auto it = groups_.find(key);
+  return it == groups_.end() ? nullptr : &it->second;
+}
+
+const CPluginList* CPluginMap::Find(std::wstring_view key) const {
+  auto it = groups_.find(key);
+  return it == groups_.end() ? nullptr : &it->second;
+}
+
+uint32_t CPluginMap::CountGroups(uint32_t& singles, uint32_t& withDuplicates,
+                                 uint32_t& total) const {
+  singles = withDuplicates = total = 0;
+  for (const auto& [key, list] : groups_) {
+    if (list.Count() == 1) ++singles;
+    if (list.Count() >= 2) ++withDuplicates;
+    total += list.Count();
+  }
+  return static_cast<uint32_t>(groups_.size());
+}
+
+}  // namespace tessaly

@@ -1,0 +1,311 @@
+// The duplicate search over the in-memory file system: what it reports and in which order, how
+// files fall into the expected and unexpected maps, stopping, folders that are missing, folder
+// links that lead back or elsewhere, and paths that no longer fit 260 characters.
+#include "plugins/dupe_search.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <map>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "tests/support/fake_file_system.h"
+#include "tests/support/fake_system.h"
+#include "tests/unit/forwarding_file_system.h"
+#include "tests/unit/pe_test_images.h"
+
+namespace tessaly {
+namespace {
+
+using Reports = std::vector<std::wstring>;
+
+std::vector<uint8_t> Dll(uint16_t machine) {
+  testing::PeLayout layout;
+  layout.machine = machine;
+  layout.pe32Plus = machine == pe::kMachineAmd64;
+  return testing::BuildPe(layout).bytes;
+}
+const std::vector<uint8_t> kDll32 = Dll(pe::kMachineI386);
+const std::vector<uint8_t> kDll64 = Dll(pe::kMachineAmd64);
+
+// Writes down each report as "state 1", "status <text>" or "file <text>"; can stop the search
+// once it has seen a given number of files.
+class RecordingObserver : public DupeSearchObserver {
+ public:
+  RecordingObserver(std::atomic<bool>& stop, FakeSystem& system) : stop_(stop), system_(system) {}
+  void OnSearchState(bool running) override {
+    reports.push_back(running ? L"state 1" : L"state 0");
+  }
+  void OnStatus(const std::wstring& text) override { reports.push_back(L"status " + text); }
+  void OnFile(const std::wstring& text) override {
+    reports.push_back(L"file " + text);
+    if (system_.ActiveRedirectionScopes() == 0) ++filesWithRedirection;
+    if (++files == stopAfterFiles) stop_ = true;
+  }
+
+  Reports reports;
+  int files = 0;
+  int stopAfterFiles = -1;
+  int filesWithRedirection = 0;
+
+ private:
+  std::atomic<bool>& stop_;
+  FakeSystem& system_;
+};
+
+class DupeSearchTest : public ::testing::Test {
+ protected:
+  void SetUp() override { fs.AddVolume(L"D:", 1ull << 30, 1ull << 31); }
+
+  DupeSearchResult Run(const std::vector<std::wstring>& folders, int platform = 0) {
+    return RunDupeSearch(fs, system, folders, platform, expected, unexpected, observer, stop);
+  }
+  Reports Files() const {
+    Reports files;
+    for (const std::wstring& r : observer.reports)
+      if (r.rfind(L"file ", 0) == 0 && r.rfind(L"file Found ", 0) != 0)
+        files.push_back(r.substr(5));
+    return files;
+  }
+  // Each key with the paths of its group in order.
+  static std::map<std::wstring, Reports> Groups(const CPluginMap& map) {
+    std::map<std::wstring, Reports> groups;
+    for (const auto& [key, list] : map.GetGroups())
+      for (const auto& m : list.Members()) groups[key].push_back(m.file.GetPath());
+    return groups;
+  }
+
+  FakeFileSystem fs;
+  FakeSystem system;
+  CPluginMap expected, unexpected;
+  std::atomic<bool> stop{false};
+  RecordingObserver observer{stop, system};
+};
+
+TEST_F(DupeSearchTest, ReportsEachFolderAndFileThenTheSummaryAndSortsByMachine) {
+  fs.AddFile(L"C:\\VST\\Synth.dll", kDll32);
+  fs.AddFile(L"C:\\VST\\Delay.dll", kDll32);
+  fs.AddFile(L"C:\\VST\\x64.dll", kDll64);
+  fs.AddFile(L"C:\\VST\\x.dll", "not a program");
+  fs.AddFile(L"C:\\VST\\readme.txt", "text");
+  fs.AddFile(L"D:\\Plugins\\SYNTH.DLL", kDll32);
+
+  const DupeSearchResult result = Run({L"C:\\VST", L"D:\\Plugins"});
+  EXPECT_TRUE(result.completed);
+  EXPECT_EQ(result.error, 0u);
+  EXPECT_EQ(observer.reports,
+            (Reports{
+                L"state 1",
+                L"status Searching for 32-bit files in C:\\VST...",
+                L"file C:\\VST\\Delay.dll",
+                L"file C:\\VST\\Synth.dll",
+                L"file C:\\VST\\x.dll",
+                L"file C:\\VST\\x64.dll",
+                L"status Searching for 32-bit files in D:\\Plugins...",
+                L"file D:\\Plugins\\SYNTH.DLL",
+                L"status Completed searching 2 folders.",
+                L"file Found 1 single files, 1 files with duplicates, and 3 files total.",
+                L"state 0",
+            }));
+  EXPECT_EQ(Groups(expected),
+            (std::map<std::wstring, Reports>{
+                {L"delay.dll", {L"C:\\VST\\Delay.dll"}},
+                {L"synth.dll", {L"C:\\VST\\Synth.dll", L"D:\\Plugins\\SYNTH.DLL"}}}));
+  EXPECT_EQ(Groups(unexpected),
+            (std::map<std::wstring, Reports>{{L"x.dll", {L"C:\\VST\\x.dll"}},
+                                             {L"x64.dll", {L"C:\\VST\\x64.dll"}}}));
+  EXPECT_EQ(observer.filesWithRedirection, 0) << "the search runs with redirection off";
+  EXPECT_EQ(system.ActiveRedirectionScopes(), 0);
+}
+
+TEST_F(DupeSearchTest, TheChosenPlatformDecidesWhatIsExpected) {
+  fs.AddFile(L"C:\\VST\\a32.dll", kDll32);
+  fs.AddFile(L"C:\\VST\\b64.dll", kDll64);
+  fs.AddFile(L"C:\\VST\\c64.dll", kDll64);
+  fs.AddFile(L"C:\\VST\\arm.dll", Dll(pe::kMachineArmNt));
+  EXPECT_TRUE(Run({L"C:\\VST"}, 1).completed);
+  EXPECT_EQ(observer.reports[1], L"status Searching for 64-bit files in C:\\VST...");
+  EXPECT_EQ(observer.reports[observer.reports.size() - 2],
+            L"file Found 2 single files, 0 files with duplicates, and 2 files total.");
+  EXPECT_EQ(Groups(expected).size(), 2u);
+  EXPECT_TRUE(expected.Find(L"b64.dll") && expected.Find(L"c64.dll"));
+  EXPECT_TRUE(unexpected.Find(L"a32.dll") && unexpected.Find(L"arm.dll"));
+}
+
+TEST_F(DupeSearchTest, AnEmptyFolderListCompletesWithZeros) {
+  const DupeSearchResult result = Run({});
+  EXPECT_TRUE(result.completed);
+  EXPECT_EQ(observer.reports,
+            (Reports{L"state 1", L"status Completed searching 0 folders.",
+                     L"file Found 0 single files, 0 files with duplicates, and 0 files total.",
+                     L"state 0"}));
+}
+
+TEST_F(DupeSearchTest, AMissingOrUnlistableFolderContributesNothing) {
+  fs.AddFile(L"C:\\VST\\Synth.dll", kDll32);
+  fs.AddFile(L"C:\\Locked\\Delay.dll", kDll32);
+  fs.InjectFailure(FakeFileSystem::Operation::FindFiles, L"C:\\Locked\\*", err::AccessDenied);
+  EXPECT_TRUE(Run({L"C:\\Missing", L"C:\\Locked", L"C:\\VST"}).completed);
+  EXPECT_EQ(Files(), Reports{L"C:\\VST\\Synth.dll"});
+  EXPECT_EQ(observer.reports[observer.reports.size() - 3],
+            L"status Completed searching 3 folders.");
+}
+
+TEST_F(DupeSearchTest, SearchesEverySubfolderAndTakesOnlyFilesEndingInDll) {
+  fs.AddFile(L"C:\\VST\\Top.dll", kDll32);
+  fs.AddFile(L"C:\\VST\\Hidden\\Deep\\Deeper.dll", kDll32);
+  fs.AddFile(L"C:\\VST\\Bundle.dll\\Inner.dll", kDll32);  // a folder named like a plugin
+  fs.AddFile(L"C:\\VST\\lower.DLL", kDll32);
+  fs.AddFile(L"C:\\VST\\notes.dll.txt", "text");
+  fs.SetAttributes(L"C:\\VST\\Hidden", attr::Hidden | attr::System);
+  EXPECT_TRUE(Run({L"C:\\VST"}).completed);
+  EXPECT_EQ(Files(),
+            (Reports{L"C:\\VST\\lower.DLL", L"C:\\VST\\Top.dll", L"C:\\VST\\Bundle.dll\\Inner.dll",
+                     L"C:\\VST\\Hidden\\Deep\\Deeper.dll"}));
+  EXPECT_EQ(expected.Find(L"bundle.dll"), nullptr);
+}
+
+// Lists "*.dll" as a file system with generated short names does: "e.dllx" matches through
+// its short name E~1.DLL.
+class ShortNameMatching : public testing::ForwardingFileSystem {
+ public:
+  using ForwardingFileSystem::ForwardingFileSystem;
+  ErrorCode FindFiles(std::wstring_view pattern, const Visitor& visit) override {
+    std::wstring p(pattern);
+    if (EndsWithNoCase(p, L"\\*.dll")) p += L"*";
+    return inner_.FindFiles(p, visit);
+  }
+};
+
+TEST_F(DupeSearchTest, NamesMatchedThroughShortNamesAreLeftOut) {
+  fs.AddFile(L"C:\\VST\\a.dll", kDll32);
+  fs.AddFile(L"C:\\VST\\e.dllx", kDll32);
+  ShortNameMatching shortNames(fs);
+  EXPECT_TRUE(
+      RunDupeSearch(shortNames, system, {L"C:\\VST"}, 0, expected, unexpected, observer, stop)
+          .completed);
+  EXPECT_EQ(Files(), Reports{L"C:\\VST\\a.dll"});
+}
+
+TEST_F(DupeSearchTest, StopEndsTheSearchAtTheNextTestWithoutEndReports) {
+  fs.AddFile(L"C:\\A\\1.dll", kDll32);
+  fs.AddFile(L"C:\\A\\2.dll", kDll32);
+  fs.AddFile(L"C:\\A\\Sub\\3.dll", kDll32);
+  fs.AddFile(L"C:\\A\\Sub\\4.dll", kDll32);
+  fs.AddFile(L"C:\\B\\5.dll", kDll32);
+  const Reports all{L"C:\\A\\1.dll", L"C:\\A\\2.dll", L"C:\\A\\Sub\\3.dll", L"C:\\A\\Sub\\4.dll",
+                    L"C:\\B\\5.dll"};
+  for (int stopAfter = 1; stopAfter <= 5; ++stopAfter) {
+    SCOPED_TRACE(stopAfter);
+    expected.Clear();
+    unexpected.Clear();
+    observer.reports.clear();
+    observer.files = 0;
+    observer.stopAfterFiles = stopAfter;
+    stop = false;
+
+    const DupeSearchResult result = Run({L"C:\\A", L"C:\\B"});
+    EXPECT_FALSE(result.completed);
+    EXPECT_EQ(result.error, 0u);
+    EXPECT_EQ(Files(), Reports(all.begin(), all.begin() + stopAfter));
+    // The last report is the file that asked to stop: B is not announced after A's last file.
+    EXPECT_EQ(observer.reports.back(), L"file " + all[stopAfter - 1]);
+    uint32_t singles = 0, duplicates = 0, total = 0;
+    expected.CountGroups(singles, duplicates, total);
+    EXPECT_EQ(total, uint32_t(stopAfter));
+  }
+  EXPECT_EQ(system.ActiveRedirectionScopes(), 0);
+}
+
+TEST_F(DupeSearchTest, LinksThatLeadBackAreNotEnteredAndEachFileIsFoundOnce) {
+  fs.AddFile(L"C:\\VST\\Synth.dll", kDll32);
+  fs.AddFile(L"C:\\VST\\Sub\\Delay.dll", kDll32);
+  fs.AddFolderLink(L"C:\\VST\\Sub\\Loop", L"C:\\VST");       // to a parent
+  fs.AddFolderLink(L"C:\\VST\\Sub\\Self", L"c:\\vst\\sub");  // to itself, in other case
+  fs.AddFolderLink(L"C:\\VST\\Sub\\Drive", L"C:\\");         // to a folder above them all
+  // Two links that lead to each other.
+  fs.AddFile(L"C:\\A\\a.dll", kDll32);
+  fs.AddFile(L"C:\\B\\b.dll", kDll32);
+  fs.AddFolderLink(L"C:\\A\\ToB", L"C:\\B");
+  fs.AddFolderLink(L"C:\\B\\ToA", L"C:\\A");
+
+  EXPECT_TRUE(Run({L"C:\\VST", L"C:\\A"}).completed);
+  EXPECT_EQ(Files(), (Reports{L"C:\\VST\\Synth.dll", L"C:\\VST\\Sub\\Delay.dll", L"C:\\A\\a.dll",
+                              L"C:\\A\\ToB\\b.dll"}));
+}
+
+TEST_F(DupeSearchTest, ALinkIntoTheSearchedTreeIsADetourNotALoop) {
+  fs.AddFile(L"C:\\VST\\Sub\\Delay.dll", kDll32);
+  fs.AddFolderLink(L"C:\\VST\\Sub\\Up", L"C:\\VST");
+  fs.AddFile(L"C:\\Other\\Reverb.dll", kDll32);
+  fs.AddFolderLink(L"C:\\VST\\ToOther", L"C:\\Other");
+  fs.AddFolderLink(L"C:\\Other\\Back", L"C:\\VST\\Sub");  // below the listed folder
+  EXPECT_TRUE(Run({L"C:\\VST"}).completed);
+  EXPECT_EQ(Files(), (Reports{L"C:\\VST\\Sub\\Delay.dll", L"C:\\VST\\ToOther\\Reverb.dll",
+                              L"C:\\VST\\ToOther\\Back\\Delay.dll"}));
+}
+
+TEST_F(DupeSearchTest, ALinkThatDoesNotLeadBackFindsFilesAgainUnderItsPath) {
+  fs.AddFile(L"D:\\Shared\\Synth.dll", kDll32);
+  fs.AddFolderLink(L"C:\\VST\\Shared", L"D:\\Shared");
+  fs.AddFolderLink(L"C:\\VST\\Again", L"D:\\Shared");
+  EXPECT_TRUE(Run({L"C:\\VST", L"D:\\Shared"}).completed);
+  EXPECT_EQ(Groups(expected), (std::map<std::wstring, Reports>{
+                                  {L"synth.dll",
+                                   {L"C:\\VST\\Again\\Synth.dll", L"C:\\VST\\Shared\\Synth.dll",
+                                    L"D:\\Shared\\Synth.dll"}}}));
+}
+
+TEST_F(DupeSearchTest, APathOf260CharactersOrMoreEndsItsBranch) {
+  const std::wstring a = L"C:\\VST\\" + std::wstring(120, L'a');
+  const std::wstring b = a + L"\\" + std::wstring(120, L'b');  // 248 characters
+  ASSERT_EQ(b.size(), 248u);
+  const std::wstring fits = b + L"\\" + std::wstring(6, L'y') + L".dll";     // 259
+  const std::wstring tooLong = b + L"\\" + std::wstring(7, L'z') + L".dll";  // 260
+  const std::wstring folder259 = b + L"\\" + std::wstring(10, L'd');
+  fs.AddFile(fits, kDll32);
+  fs.AddFile(tooLong, kDll32);
+  fs.AddFile(folder259 + L"\\d.dll", kDll32);  // its folder fits, its listing cannot
+  fs.AddFile(b + L"\\" + std::wstring(12, L'c') + L"\\c.dll", kDll32);
+
+  EXPECT_TRUE(Run({L"C:\\VST"}).completed);
+  EXPECT_EQ(Files(), Reports{fits});
+}
+
+TEST_F(DupeSearchTest, WithoutFinalPathsALoopStillEndsAtTheLengthLimit) {
+  fs.AddFile(L"C:\\VST\\Synth.dll", kDll32);
+  fs.AddFolderLink(L"C:\\VST\\Loop", L"C:\\VST");
+  fs.InjectFailure(FakeFileSystem::Operation::GetFinalPath, L"*", err::NotSupported);
+
+  EXPECT_TRUE(Run({L"C:\\VST"}).completed);
+  const Reports files = Files();
+  // C:\VST\Synth.dll, C:\VST\Loop\Synth.dll, ... while the path fits.
+  const size_t expectedCount = (259 - std::wstring(L"C:\\VST\\Synth.dll").size()) / 5 + 1;
+  ASSERT_EQ(files.size(), expectedCount);
+  for (const std::wstring& path : files) {
+    EXPECT_LT(path.size(), 260u);
+    EXPECT_TRUE(fs.IsFile(path)) << ToUtf8(path) << " is not a path that was found";
+  }
+}
+
+TEST_F(DupeSearchTest, AFailureInsideEndsTheSearchState) {
+  fs.AddFile(L"C:\\VST\\Synth.dll", kDll32);
+  struct Throwing : RecordingObserver {
+    using RecordingObserver::RecordingObserver;
+    void OnFile(const std::wstring& text) override {
+      RecordingObserver::OnFile(text);
+      throw std::runtime_error("page gone");
+    }
+  } throwing{stop, system};
+  const DupeSearchResult result =
+      RunDupeSearch(fs, system, {L"C:\\VST"}, 0, expected, unexpected, throwing, stop);
+  EXPECT_FALSE(result.completed);
+  EXPECT_EQ(result.error, err::InternalError);
+  EXPECT_EQ(throwing.reports.back(), L"state 0");
+  EXPECT_EQ(system.ActiveRedirectionScopes(), 0);
+}
+
+}  // namespace
+}  // namespace tessaly

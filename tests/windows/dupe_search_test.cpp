@@ -1,0 +1,85 @@
+// The duplicate search and final paths on the real system: the listing's own matching of
+// "*.dll" (Wine's also matches generated short names), machine types read from real files, and
+// the final path of the prefix's link-tree fixture, whose tree\link is a link to ..\real.
+#include "plugins/dupe_search.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <string>
+#include <vector>
+
+#include "platform/text.h"
+#include "platform/win32/win32_file_system.h"
+#include "tests/support/backends.h"
+#include "tests/unit/pe_test_images.h"
+
+namespace tessaly {
+namespace {
+
+class Silent : public DupeSearchObserver {
+ public:
+  void OnSearchState(bool) override {}
+  void OnStatus(const std::wstring&) override {}
+  void OnFile(const std::wstring& text) override {
+    if (!StartsWithNoCase(text, L"Found ")) files.push_back(text);  // not the summary
+  }
+  std::vector<std::wstring> files;
+};
+
+std::vector<uint8_t> Dll(uint16_t machine) {
+  testing::PeLayout layout;
+  layout.machine = machine;
+  layout.pe32Plus = machine == pe::kMachineAmd64;
+  return testing::BuildPe(layout).bytes;
+}
+
+TEST(DupeSearchWin32Test, TakesFilesEndingInDllAndSortsThemByMachine) {
+  auto harness = testing::Win32FileSystemBackends().front().make();
+  FileSystem& fs = harness->fs();
+  const std::wstring root = harness->scratch;
+  const auto dll32 = Dll(pe::kMachineI386), dll64 = Dll(pe::kMachineAmd64);
+  ASSERT_EQ(fs.CreateFolder(root + L"\\Sub"), 0u);
+  ASSERT_EQ(fs.WriteFile(root + L"\\Synth.dll", dll32.data(), dll32.size()), 0u);
+  ASSERT_EQ(fs.WriteFile(root + L"\\Sub\\SYNTH.DLL", dll32.data(), dll32.size()), 0u);
+  ASSERT_EQ(fs.WriteFile(root + L"\\Wide.dll", dll64.data(), dll64.size()), 0u);
+  // "*.dll" reaches this one through its short name where the system makes short names.
+  ASSERT_EQ(fs.WriteFile(root + L"\\Extra.dllx", dll32.data(), dll32.size()), 0u);
+
+  CPluginMap expected, unexpected;
+  Silent observer;
+  std::atomic<bool> stop{false};
+  const DupeSearchResult result =
+      RunDupeSearch(fs, harness->system(), {root}, 0, expected, unexpected, observer, stop);
+  EXPECT_TRUE(result.completed);
+  ASSERT_NE(expected.Find(L"synth.dll"), nullptr);
+  EXPECT_EQ(expected.Find(L"synth.dll")->Count(), 2u);
+  EXPECT_NE(unexpected.Find(L"wide.dll"), nullptr);
+  EXPECT_EQ(expected.GetGroups().size() + unexpected.GetGroups().size(), 2u);
+  EXPECT_EQ(observer.files.size(), 3u);
+  for (const std::wstring& file : observer.files) {
+    EXPECT_TRUE(EndsWithNoCase(file, L".dll")) << ToUtf8(file);
+  }
+}
+
+TEST(FinalPathWin32Test, AFolderLinkLeadsToItsTarget) {
+  const std::wstring fixture = L"C:\\tessaly-fixtures\\link-tree";
+  Win32FileSystem fs;
+  bool linkListed = false;
+  fs.FindFiles(fixture + L"\\tree\\*", [&](const FindData& entry) {
+    if (EqualsNoCase(entry.name, L"link") && entry.IsDirectory() && entry.IsReparsePoint())
+      linkListed = true;
+    return true;
+  });
+  if (!linkListed)
+    GTEST_SKIP() << "no link-tree fixture in this prefix (scripts/wine-run.sh makes it)";
+
+  std::wstring real, viaLink;
+  ASSERT_EQ(fs.GetFinalPath(fixture + L"\\real", real), 0u);
+  ASSERT_EQ(fs.GetFinalPath(fixture + L"\\tree\\link", viaLink), 0u);
+  EXPECT_TRUE(EqualsNoCase(real, fixture + L"\\real")) << ToUtf8(real);
+  EXPECT_EQ(viaLink, real);
+}
+
+}  // namespace
+}  // namespace tessaly
