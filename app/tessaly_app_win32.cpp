@@ -9,6 +9,8 @@
 #include "app/start_dlg.h"
 #include "catalog/file_database.h"
 #include "platform/text.h"
+#include "plugins/dupe_finder_dlg.h"
+#include "plugins/os_platform_dlg.h"
 
 namespace tessaly {
 namespace {
@@ -55,6 +57,16 @@ int CTessalyApp::RunWizardPage(int wizard, int page) {
       CStartDlg start;
       endCode = static_cast<int>(start.DoModal());
       selection = start.Selection();
+      break;
+    }
+    case WizardPage::OsPlatform: {
+      COsPlatformDlg folders;
+      endCode = static_cast<int>(folders.DoModal());
+      break;
+    }
+    case WizardPage::DupeFinder: {
+      CDupeFinderDlg finder;
+      endCode = static_cast<int>(finder.DoModal());
       break;
     }
     default:

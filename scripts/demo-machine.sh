@@ -58,6 +58,21 @@ copy_pe() {  # bits, target
   fi
 }
 
+copy_fixture() {  # fixture DLL name without .dll, target
+  mkdir -p "$(dirname "$2")"
+  if [ -n "$dlls" ] && [ -f "$dlls/$1.dll" ]; then
+    cp "$dlls/$1.dll" "$2"
+    pe_files=$((pe_files + 1))
+  fi
+}
+
+# A file that holds only an MZ stub and a PE header for a machine (hex, as in the header).
+write_header() {  # machine low byte, high byte (\xNN), target
+  mkdir -p "$(dirname "$3")"
+  { printf 'MZ'; head -c 58 /dev/zero; printf '\x40\x00\x00\x00'; printf 'PE\0\0'; printf "$1$2";
+    head -c 442 /dev/zero; } >"$3"
+}
+
 put_art() {  # folder, with VB_artwork.png (1/0)
   mkdir -p "$1"
   cp "$data/artwork/MST_artwork.png" "$1/"
@@ -101,6 +116,10 @@ make_files() {  # prefix, DLL folder or empty
       file) mkdir -p "$(dirname "$target")"; printf 'Tessaly demo file: %s\r\n' "$path" >"$target" ;;
       pe32) copy_pe 32 "$target" ;;
       pe64) copy_pe 64 "$target" ;;
+      fixture:*) copy_fixture "${kind#fixture:}" "$target" ;;
+      arm) write_header '\xc4' '\x01' "$target" ;;
+      itanium) write_header '\x00' '\x02' "$target" ;;
+      empty) mkdir -p "$(dirname "$target")"; : >"$target" ;;
       art) put_art "$target/PAResources/image/$name" 1 ;;
       art-mst) put_art "$target/PAResources/image/$name" 0 ;;
       shared) put_art "$target" 1 ;;

@@ -2,6 +2,7 @@
 #include "tests/e2e/driver.h"
 
 #include <shellapi.h>
+#include <commctrl.h>
 #include <shlobj.h>
 #include <zlib.h>
 
@@ -357,6 +358,145 @@ bool SetText(HWND page, int id, std::wstring_view text) {
          result != FALSE;
 }
 
+std::vector<std::wstring> ListBoxItems(HWND page, int id) {
+  std::vector<std::wstring> items;
+  HWND list = Control(page, id);
+  DWORD_PTR count = 0;
+  if (!list || !SendWithTimeout(list, LB_GETCOUNT, 0, 0, count) || count == static_cast<DWORD_PTR>(LB_ERR)) {
+    return items;
+  }
+  for (DWORD_PTR i = 0; i < count; ++i) {
+    DWORD_PTR length = 0;
+    if (!SendWithTimeout(list, LB_GETTEXTLEN, i, 0, length) || length == static_cast<DWORD_PTR>(LB_ERR)) break;
+    std::wstring text(length + 1, L'\0');
+    DWORD_PTR copied = 0;
+    if (!SendWithTimeout(list, LB_GETTEXT, i, reinterpret_cast<LPARAM>(text.data()), copied)) break;
+    text.resize(std::min<size_t>(copied, length));
+    items.push_back(std::move(text));
+  }
+  return items;
+}
+
+bool SelectListBoxItem(HWND page, int id, std::wstring_view text) {
+  HWND list = Control(page, id);
+  const std::wstring wanted(text);
+  DWORD_PTR row = 0;
+  if (!list || !SendWithTimeout(list, LB_FINDSTRINGEXACT, static_cast<WPARAM>(-1),
+                                reinterpret_cast<LPARAM>(wanted.c_str()), row) ||
+      row == static_cast<DWORD_PTR>(LB_ERR)) {
+    return false;
+  }
+  DWORD_PTR ignored = 0;
+  // LB_SETCURSEL tells nobody; the page learns of a click through LBN_SELCHANGE, sent so that
+  // the page has acted on it when this returns.
+  return SendWithTimeout(list, LB_SETCURSEL, row, 0, ignored) &&
+         SendWithTimeout(page, WM_COMMAND, MAKEWPARAM(id, LBN_SELCHANGE),
+                         reinterpret_cast<LPARAM>(list), ignored);
+}
+
+namespace {
+
+// A piece of memory in the process that owns `window`, for messages whose structures the
+// system does not carry across processes.
+class RemoteBuffer {
+ public:
+  RemoteBuffer(HWND window, size_t size) : size_(size) {
+    DWORD processId = 0;
+    GetWindowThreadProcessId(window, &processId);
+    process_ = OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_READ | PROCESS_VM_WRITE, FALSE, processId);
+    if (process_) address_ = VirtualAllocEx(process_, nullptr, size, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE);
+  }
+  ~RemoteBuffer() {
+    if (address_) VirtualFreeEx(process_, address_, 0, MEM_RELEASE);
+    if (process_) CloseHandle(process_);
+  }
+  RemoteBuffer(const RemoteBuffer&) = delete;
+  RemoteBuffer& operator=(const RemoteBuffer&) = delete;
+
+  bool Ok() const { return address_ != nullptr; }
+  void* Address() const { return address_; }
+  bool Write(const void* data, size_t size, size_t offset = 0) {
+    return offset + size <= size_ &&
+           WriteProcessMemory(process_, static_cast<char*>(address_) + offset, data, size, nullptr);
+  }
+  bool Read(void* data, size_t size, size_t offset = 0) {
+    return offset + size <= size_ &&
+           ReadProcessMemory(process_, static_cast<char*>(address_) + offset, data, size, nullptr);
+  }
+
+ private:
+  HANDLE process_ = nullptr;
+  void* address_ = nullptr;
+  size_t size_;
+};
+
+}  // namespace
+
+std::vector<std::vector<std::wstring>> ListViewRows(HWND page, int id, int columns) {
+  std::vector<std::vector<std::wstring>> rows;
+  HWND list = Control(page, id);
+  DWORD_PTR count = 0;
+  if (!list || !SendWithTimeout(list, LVM_GETITEMCOUNT, 0, 0, count)) return rows;
+  constexpr int kChars = 520;
+  RemoteBuffer buffer(list, sizeof(LVITEMW) + kChars * sizeof(wchar_t));
+  if (!buffer.Ok()) return rows;
+  wchar_t* remoteText = reinterpret_cast<wchar_t*>(static_cast<char*>(buffer.Address()) + sizeof(LVITEMW));
+  for (DWORD_PTR row = 0; row < count; ++row) {
+    std::vector<std::wstring> cells;
+    for (int column = 0; column < columns; ++column) {
+      LVITEMW item{};
+      item.iSubItem = column;
+      item.pszText = remoteText;
+      item.cchTextMax = kChars;
+      DWORD_PTR copied = 0;
+      wchar_t text[kChars] = {};
+      if (!buffer.Write(&item, sizeof item) ||
+          !SendWithTimeout(list, LVM_GETITEMTEXTW, row, reinterpret_cast<LPARAM>(buffer.Address()), copied) ||
+          !buffer.Read(text, sizeof text, sizeof(LVITEMW))) {
+        return {};
+      }
+      cells.emplace_back(text, std::min<size_t>(copied, kChars - 1));
+    }
+    rows.push_back(std::move(cells));
+  }
+  return rows;
+}
+
+bool SelectListViewRow(HWND page, int id, int row) {
+  HWND list = Control(page, id);
+  if (!list) return false;
+  RemoteBuffer buffer(list, sizeof(LVITEMW));
+  LVITEMW item{};
+  item.stateMask = LVIS_SELECTED | LVIS_FOCUSED;
+  item.state = LVIS_SELECTED | LVIS_FOCUSED;
+  DWORD_PTR result = 0;
+  return buffer.Ok() && buffer.Write(&item, sizeof item) &&
+         SendWithTimeout(list, LVM_SETITEMSTATE, row, reinterpret_cast<LPARAM>(buffer.Address()), result) &&
+         result != FALSE;
+}
+
+bool ClickColumn(HWND page, int id, int column) {
+  // WM_NOTIFY does not cross processes, so the click goes to the list's header as the mouse's
+  // would, and the list view tells its page (LVN_COLUMNCLICK).
+  HWND list = Control(page, id);
+  DWORD_PTR header = 0;
+  if (!list || !SendWithTimeout(list, LVM_GETHEADER, 0, 0, header) || !header) return false;
+  HWND headerWindow = reinterpret_cast<HWND>(header);
+  RemoteBuffer buffer(headerWindow, sizeof(RECT));
+  DWORD_PTR ok = 0;
+  RECT rect{};
+  if (!buffer.Ok() ||
+      !SendWithTimeout(headerWindow, HDM_GETITEMRECT, column, reinterpret_cast<LPARAM>(buffer.Address()), ok) ||
+      !ok || !buffer.Read(&rect, sizeof rect)) {
+    return false;
+  }
+  // Sent, not posted: the page has sorted when this returns.
+  const LPARAM point = MAKELPARAM((rect.left + rect.right) / 2, (rect.top + rect.bottom) / 2);
+  DWORD_PTR ignored = 0;
+  return SendWithTimeout(headerWindow, WM_LBUTTONDOWN, MK_LBUTTON, point, ignored) &&
+         SendWithTimeout(headerWindow, WM_LBUTTONUP, 0, point, ignored);
+}
+
 std::optional<int> CheckState(HWND page, int id) {
   HWND control = Control(page, id);
   DWORD_PTR state = 0;
@@ -379,6 +519,13 @@ bool Click(HWND page, int id) {
   // Posted, never sent: a handler that opens a message box would block the driver.
   return control != nullptr && IsWindowEnabled(control) && IsWindowVisible(control) &&
          PostMessageW(control, BM_CLICK, 0, 0);
+}
+
+bool ClickAndWait(HWND page, int id) {
+  HWND control = Control(page, id);
+  DWORD_PTR ignored = 0;
+  return control != nullptr && IsWindowEnabled(control) && IsWindowVisible(control) &&
+         SendWithTimeout(control, BM_CLICK, 0, 0, ignored);
 }
 
 // --- Screenshots --------------------------------------------------------------------------

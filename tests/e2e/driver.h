@@ -113,6 +113,25 @@ bool IsVisible(HWND page, int id);
 // Clicks a button as the user would (posted BM_CLICK); false, without clicking, when the button
 // is missing, disabled or hidden, since the user could not click it either.
 bool Click(HWND page, int id);
+// Clicks a button and returns once the page has handled the click (a sent BM_CLICK), so that
+// what the click changes can be read at once without racing the page. Only for buttons whose
+// handler opens no window: a message box would hold the driver until the send times out.
+bool ClickAndWait(HWND page, int id);
+
+// --- Lists -------------------------------------------------------------------------------
+// The lines of a list box, in the control's order.
+std::vector<std::wstring> ListBoxItems(HWND page, int id);
+// Selects the line `text` of a list box and tells the page, as a click would (LBN_SELCHANGE),
+// returning once the page has handled it; false when there is no such line.
+bool SelectListBoxItem(HWND page, int id, std::wstring_view text);
+// The cells of a report-mode list view, row by row, `columns` cells each. List-view messages
+// that carry structures need them in the program's memory, so these work through a buffer there.
+std::vector<std::vector<std::wstring>> ListViewRows(HWND page, int id, int columns);
+// Selects and focuses a list-view row as a click would (the page hears LVN_ITEMCHANGED).
+bool SelectListViewRow(HWND page, int id, int row);
+// A click on the header of column `column` (the page hears LVN_COLUMNCLICK), returning once the
+// page has handled it.
+bool ClickColumn(HWND page, int id, int column);
 
 // --- Screenshots --------------------------------------------------------------------------
 // Pixels, top row first, three bytes (R, G, B) each.
