@@ -3,6 +3,7 @@
 #include "plugins/dupe_search.h"
 
 #include <string_view>
+#include <vector>
 
 #include "platform/file_ops.h"
 #include "platform/text.h"
@@ -12,7 +13,6 @@ namespace tessaly {
 
 namespace {
 
-constexpr const wchar_t* kPluginPattern = L"*.dll";
 constexpr std::wstring_view kPluginExtension = L".dll";
 
 // True when `inner` is `outer` or lies inside it (paths compared without regard to case).
@@ -54,35 +54,40 @@ class DupeSearch {
 
   // The files of `folder`, then its subfolders. False when told to stop.
   bool SearchFolder(const std::wstring& folder) {
+    // One listing serves both passes: the files named *.dll in the order the system lists them,
+    // then the subfolders in that order. A second listing for the subfolders alone costs about
+    // as much as the first, and the file names are checked here anyway (a "*.dll" listing also
+    // matches generated short names: it finds "e.dllx" through E~1.DLL).
+    std::wstring everything = folder;
+    if (!AppendPath(everything, L"*", kSearchPathCapacity)) return true;
+    std::vector<FindData> subfolders;
     bool stopped = false;
-    std::wstring pattern = folder;
-    if (AppendPath(pattern, kPluginPattern, kSearchPathCapacity)) {
-      CPluginFile file(fs_, system_);
-      fs_.FindFiles(pattern, [&](const FindData& entry) {
-        if (entry.IsDirectory()) return true;
-        // A listing also matches generated short names: "*.dll" finds "e.dllx" through E~1.DLL.
-        if (!EqualsNoCase(path::Extension(entry.name), kPluginExtension)) return true;
-        std::wstring path = folder;
-        if (!AppendPath(path, entry.name, kSearchPathCapacity)) return true;
-        if (file.Assign(path, &entry) != 0) return true;
-        uint16_t machine = 0;
-        if (file.GetMachineType(machine) != 0 || machine != expectedMachine_) {
-          unexpected_.Add(file);
-        } else {
-          expected_.Add(file);
-        }
-        observer_.OnFile(path);
-        stopped = StopAsked();
-        return !stopped;
-      });
-    }
+    CPluginFile file(fs_, system_);
+    fs_.FindFiles(everything, [&](const FindData& entry) {
+      if (entry.IsDirectory()) {
+        bool isLink = false;
+        if (IsRealSubfolder(entry, isLink)) subfolders.push_back(entry);
+        return true;
+      }
+      if (!EqualsNoCase(path::Extension(entry.name), kPluginExtension)) return true;
+      std::wstring path = folder;
+      if (!AppendPath(path, entry.name, kSearchPathCapacity)) return true;
+      if (file.Assign(path, &entry) != 0) return true;
+      uint16_t machine = 0;
+      if (file.GetMachineType(machine) != 0 || machine != expectedMachine_) {
+        unexpected_.Add(file);
+      } else {
+        expected_.Add(file);
+      }
+      observer_.OnFile(path);
+      stopped = StopAsked();
+      return !stopped;
+    });
     if (stopped) return false;
 
-    std::wstring everything = folder;
-    if (!AppendPath(everything, L"*.*", kSearchPathCapacity)) return true;
-    fs_.FindFiles(everything, [&](const FindData& entry) {
+    for (const FindData& entry : subfolders) {
       bool isLink = false;
-      if (!IsRealSubfolder(entry, isLink)) return true;
+      IsRealSubfolder(entry, isLink);
       std::wstring subfolder = folder;
       if (AppendPath(subfolder, entry.name, kSearchPathCapacity)) {
         std::wstring finalPath = Child(chain_.back(), entry.name);
@@ -100,16 +105,12 @@ class DupeSearch {
           chain_.push_back(std::move(finalPath));
           const bool goOn = SearchFolder(subfolder);
           chain_.pop_back();
-          if (!goOn) {
-            stopped = true;
-            return false;
-          }
+          if (!goOn) return false;
         }
       }
-      stopped = StopAsked();
-      return !stopped;
-    });
-    return !stopped;
+      if (StopAsked()) return false;
+    }
+    return true;
   }
 
   FileSystem& fs_;
