@@ -40,6 +40,9 @@ class CDupeFinderDlg : public CPage {
   };
 
   static DWORD WINAPI WorkerMain(void* page);
+  // Status line 2 shows the newest file name at most every kFileLineInterval ms (see .cpp).
+  void ShowFileLine(const wchar_t* text);
+  void FlushFileLine();
   void StopWorker();
   void RefillNames(bool full);
   void FillNames(Half& half, bool singles, bool duplicates);
@@ -60,6 +63,8 @@ class CDupeFinderDlg : public CPage {
   HANDLE worker_ = nullptr;
   std::atomic<bool> running_{false};
   std::atomic<bool> stop_{false};
+  std::wstring pendingFileLine_;
+  bool fileLineTimer_ = false;
   CToolTips tips_;
 };
 
