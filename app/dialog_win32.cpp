@@ -121,6 +121,13 @@ bool CToolTips::Create(HWND dialog) {
   return true;
 }
 
+bool CToolTips::Create(HWND dialog, std::span<const ToolTipText> tips) {
+  if (!Create(dialog)) return false;
+  for (const ToolTipText& tip : tips) Add(tip.id, tip.text);
+  Activate(true);
+  return true;
+}
+
 bool CToolTips::Add(int id, const wchar_t* text) {
   HWND control = GetDlgItem(dialog_, id);
   if (!tips_ || !control) return false;

@@ -2,6 +2,7 @@
 // resources, with hooks for its messages and helpers by control id; tool tips; message boxes.
 #pragma once
 
+#include <span>
 #include <string>
 #include <string_view>
 
@@ -56,6 +57,12 @@ class CDialog {
 // The text of a window (a control, a dialog).
 std::wstring WindowText(HWND window);
 
+// The tip of one control.
+struct ToolTipText {
+  int id;
+  const wchar_t* text;
+};
+
 // Tool tips of a dialog's controls, shown when the mouse rests on them. The control subclasses
 // the tools itself (TTF_SUBCLASS), so every mouse message reaches it before the dialog's.
 class CToolTips {
@@ -67,6 +74,8 @@ class CToolTips {
 
   // Creates the tip window for `dialog`; false if it cannot be created.
   bool Create(HWND dialog);
+  // Creates it, registers `tips` and activates them; false if it cannot be created.
+  bool Create(HWND dialog, std::span<const ToolTipText> tips);
   // Registers the tip of the control `id`; the text is copied.
   bool Add(int id, const wchar_t* text);
   void Activate(bool active);

@@ -12,11 +12,7 @@
 namespace tessaly {
 namespace {
 
-struct Tip {
-  int id;
-  const wchar_t* text;
-};
-constexpr Tip kTips[] = {
+constexpr ToolTipText kTips[] = {
     {IDC_HOST32, L"Path to plugin host for opening 32-bit plugins. Ideally this program should "
                  L"accept plugin paths as a command line parameter."},
     {IDC_BROWSE_HOST32, L"Locate a 32-bit plugin host."},
@@ -47,10 +43,7 @@ CPreferencesDlg::CPreferencesDlg() : CDialog(IDD_PREFERENCES) {}
 
 bool CPreferencesDlg::OnInitDialog() {
   CTessalyApp& app = TheApp();
-  if (tips_.Create(Hwnd())) {
-    for (const Tip& tip : kTips) tips_.Add(tip.id, tip.text);
-    tips_.Activate(true);
-  }
+  tips_.Create(Hwnd(), kTips);
   if (!app.Sys().IsWow64()) EnableItem(IDC_BROWSE_HOST64, false);
   CProfileStore& profile = app.Profile();
   SetItemText(IDC_HOST32, profile.GetProfileString(kSettingsSection, kVstHost32, L""));

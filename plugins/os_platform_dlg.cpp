@@ -15,11 +15,7 @@
 namespace tessaly {
 namespace {
 
-struct Tip {
-  int id;
-  const wchar_t* text;
-};
-constexpr Tip kTips[] = {
+constexpr ToolTipText kTips[] = {
     {IDC_PLUGIN_FOLDERS, L"List of folders to search for plugins. You can add and remove folders as needed"},
     {IDC_ADD_FOLDER, L"Add a new plugin folder to the search list."},
     {IDC_REMOVE_FOLDER, L"Remove the selected folder from the search list."},
@@ -67,10 +63,7 @@ bool COsPlatformDlg::OnInitPage() {
   shownPlatform_ = selectedPlatform_;
   FillListBox(FoldersOf(shownPlatform_), Item(IDC_PLUGIN_FOLDERS));
 
-  if (tips_.Create(Hwnd())) {
-    for (const Tip& tip : kTips) tips_.Add(tip.id, tip.text);
-    tips_.Activate(true);
-  }
+  tips_.Create(Hwnd(), kTips);
   UpdateButtons();
   return true;
 }
