@@ -368,10 +368,15 @@ std::vector<std::wstring> ListBoxItems(HWND page, int id) {
   for (DWORD_PTR i = 0; i < count; ++i) {
     DWORD_PTR length = 0;
     if (!SendWithTimeout(list, LB_GETTEXTLEN, i, 0, length) || length == static_cast<DWORD_PTR>(LB_ERR)) break;
-    std::wstring text(length + 1, L'\0');
+    // The line may change between the two messages while the page refills the list, and the
+    // system copies the whole new line back: room for any path, whatever the length said.
+    std::wstring text(std::max<size_t>(length + 1, 2048), L'\0');
     DWORD_PTR copied = 0;
-    if (!SendWithTimeout(list, LB_GETTEXT, i, reinterpret_cast<LPARAM>(text.data()), copied)) break;
-    text.resize(std::min<size_t>(copied, length));
+    if (!SendWithTimeout(list, LB_GETTEXT, i, reinterpret_cast<LPARAM>(text.data()), copied) ||
+        copied == static_cast<DWORD_PTR>(LB_ERR)) {
+      break;
+    }
+    text.resize(std::min<size_t>(copied, text.size() - 1));
     items.push_back(std::move(text));
   }
   return items;
