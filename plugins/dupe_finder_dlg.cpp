@@ -30,10 +30,9 @@ constexpr ToolTipText kTips[] = {
 };
 
 // The worker reports every file it examines; thousands a second would each repaint status line
-// 2 at once. The line takes the newest text on a timer instead, which the eye cannot tell apart
-// and which keeps the page from spending more time painting than the search takes.
-constexpr UINT_PTR kFileLineTimer = 1;
-constexpr UINT kFileLineInterval = 50;
+// 2 at once. The line takes the newest text at most every 50 ms instead, which the eye cannot
+// tell apart and which keeps the page from spending more time painting than the search takes.
+constexpr DWORD kFileLineInterval = 50;
 
 constexpr const wchar_t* kColumns[] = {L"Folder", L"Date", L"Version", L"Size", L"Platform"};
 constexpr wchar_t kNoFilesFound[] = L"(no files found)";
@@ -179,10 +178,6 @@ bool CDupeFinderDlg::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, INT_P
     case WM_DUPE_SEARCH_FILE:
       if (running_) ShowFileLine(reinterpret_cast<const wchar_t*>(lParam));
       break;
-    case WM_TIMER:
-      if (wParam != kFileLineTimer) return CPage::OnMessage(message, wParam, lParam, result);
-      FlushFileLine();
-      break;
     case WM_DUPE_SEARCH_STATUS:
       if (running_) SetItemText(IDC_SEARCH_STATUS, reinterpret_cast<const wchar_t*>(lParam));
       break;
@@ -207,18 +202,14 @@ bool CDupeFinderDlg::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, INT_P
 
 void CDupeFinderDlg::ShowFileLine(const wchar_t* text) {
   pendingFileLine_ = text ? text : L"";
-  if (!fileLineTimer_) {
-    fileLineTimer_ = SetTimer(Hwnd(), kFileLineTimer, kFileLineInterval, nullptr) != 0;
-    // Without a timer every text shows at once.
-    if (!fileLineTimer_) FlushFileLine();
+  const DWORD now = GetTickCount();
+  if (now - lastFileLineTick_ >= kFileLineInterval) {
+    lastFileLineTick_ = now;
+    FlushFileLine();
   }
 }
 
 void CDupeFinderDlg::FlushFileLine() {
-  if (fileLineTimer_) {
-    KillTimer(Hwnd(), kFileLineTimer);
-    fileLineTimer_ = false;
-  }
   if (pendingFileLine_.empty()) return;
   SetItemText(IDC_SEARCH_FILE, pendingFileLine_);
   pendingFileLine_.clear();

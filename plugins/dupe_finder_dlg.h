@@ -40,7 +40,7 @@ class CDupeFinderDlg : public CPage {
   };
 
   static DWORD WINAPI WorkerMain(void* page);
-  // Status line 2 shows the newest file name at most every kFileLineInterval ms (see .cpp).
+  // Status line 2 shows the newest text at most every 50 ms (see .cpp); Flush shows it now.
   void ShowFileLine(const wchar_t* text);
   void FlushFileLine();
   void StopWorker();
@@ -64,7 +64,7 @@ class CDupeFinderDlg : public CPage {
   std::atomic<bool> running_{false};
   std::atomic<bool> stop_{false};
   std::wstring pendingFileLine_;
-  bool fileLineTimer_ = false;
+  DWORD lastFileLineTick_ = 0;
   CToolTips tips_;
 };
 

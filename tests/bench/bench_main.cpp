@@ -633,12 +633,21 @@ void Header() {
               "vs floor", "by round");
 }
 
-int Main() {
+int Main(bool pageOnly) {
   setvbuf(stdout, nullptr, _IONBF, 0);
   const std::wstring fixtures = FixturesFolder();
   if (e2e::ProgramPath().empty()) Fail("TESSALY_EXE is not set (the path of Tessaly.exe)");
   SHCreateDirectoryExW(nullptr, kBenchFolder, nullptr);
   EnsureTree(fixtures);
+  if (pageOnly) {
+    // Quick look at the page alone while working on it: a warm-up and three runs.
+    for (int i = 0; i < 4; ++i) {
+      const UiRun run = PageRun(kPollMs);
+      std::printf("(b) %s %.1f ms, page found after %.1f ms, peak working set %.1f MB\n",
+                  i == 0 ? "warm-up" : "run", run.ms, run.msToPage, run.peakWorkingSet / 1048576.0);
+    }
+    return 0;
+  }
 
   Win32FileSystem fs;
   Win32System system;
@@ -806,4 +815,7 @@ int Main() {
 }  // namespace
 }  // namespace tessaly::bench
 
-int wmain() { return tessaly::bench::Main(); }
+// --page: only the page through the UI, a few times (no table).
+int wmain(int argc, wchar_t** argv) {
+  return tessaly::bench::Main(argc > 1 && std::wstring(argv[1]) == L"--page");
+}
