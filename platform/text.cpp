@@ -147,21 +147,21 @@ std::wstring PortableFormat(const wchar_t* format) {
   for (const wchar_t* p = format; *p; ++p) {
     out += *p;
     if (*p != L'%') continue;
-    const wchar_t* spec = p + 1;
-    if (*spec == L'%') {
-      out += *spec;
-      p = spec;
+    const wchar_t* conversion = p + 1;
+    if (*conversion == L'%') {
+      out += *conversion;
+      p = conversion;
       continue;
     }
-    while (*spec && std::wcschr(L"-+ #0123456789.*", *spec)) out += *spec++;
-    if (spec[0] == L's') {
+    while (*conversion && std::wcschr(L"-+ #0123456789.*", *conversion)) out += *conversion++;
+    if (conversion[0] == L's') {
       out += L"ls";
-      p = spec;
-    } else if (spec[0] == L'l' && (spec[1] == L'u' || spec[1] == L'd' || spec[1] == L'x')) {
-      out += spec[1];
-      p = spec + 1;
+      p = conversion;
+    } else if (conversion[0] == L'l' && (conversion[1] == L'u' || conversion[1] == L'd' || conversion[1] == L'x')) {
+      out += conversion[1];
+      p = conversion + 1;
     } else {
-      p = spec - 1;
+      p = conversion - 1;
     }
   }
   return out;
