@@ -6,6 +6,7 @@
 #include "platform/text.h"
 #include "tests/support/fake_file_system.h"
 #include "tests/support/fake_system.h"
+#include "tests/unit/forwarding_file_system.h"
 #include "tests/unit/pe_test_images.h"
 
 namespace tessaly {
@@ -20,48 +21,22 @@ using testing::TranslationValue;
 using testing::VersionedDll;
 
 // Forwards to the fake and notes, for each read, whether redirection was off at the time.
-class ReadRecordingFileSystem : public FileSystem {
+class ReadRecordingFileSystem : public testing::ForwardingFileSystem {
  public:
-  ReadRecordingFileSystem(FakeFileSystem& fs, FakeSystem& system) : fs_(fs), system_(system) {}
+  ReadRecordingFileSystem(FakeFileSystem& fs, FakeSystem& system)
+      : ForwardingFileSystem(fs), system_(system) {}
 
-  ErrorCode FindFiles(std::wstring_view p, const Visitor& v) override { return fs_.FindFiles(p, v); }
-  ErrorCode GetAttributes(std::wstring_view p, uint32_t& a) override { return fs_.GetAttributes(p, a); }
-  ErrorCode SetAttributes(std::wstring_view p, uint32_t a) override { return fs_.SetAttributes(p, a); }
-  ErrorCode SetLastWriteTime(std::wstring_view p, FileTime t) override {
-    return fs_.SetLastWriteTime(p, t);
-  }
-  ErrorCode CreateFolder(std::wstring_view p) override { return fs_.CreateFolder(p); }
-  ErrorCode RemoveFolder(std::wstring_view p) override { return fs_.RemoveFolder(p); }
-  ErrorCode DeleteFile(std::wstring_view p) override { return fs_.DeleteFile(p); }
-  ErrorCode MoveFile(std::wstring_view a, std::wstring_view b, uint32_t f) override {
-    return fs_.MoveFile(a, b, f);
-  }
-  ErrorCode CopyFile(std::wstring_view a, std::wstring_view b, CopyProgressRoutine r, void* u,
-                     const int* c, uint32_t f) override {
-    return fs_.CopyFile(a, b, r, u, c, f);
-  }
-  ErrorCode CreateFolderLink(std::wstring_view l, std::wstring_view t) override {
-    return fs_.CreateFolderLink(l, t);
-  }
-  ErrorCode GetFreeSpace(std::wstring_view f, uint64_t& a, uint64_t& t) override {
-    return fs_.GetFreeSpace(f, a, t);
-  }
-  uint32_t GetDriveType(std::wstring_view r) override { return fs_.GetDriveType(r); }
-  ErrorCode WriteFile(std::wstring_view p, const uint8_t* d, size_t n) override {
-    return fs_.WriteFile(p, d, n);
-  }
   ErrorCode ReadFile(std::wstring_view p, uint64_t offset, size_t maxBytes,
                      std::vector<uint8_t>& out) override {
     ++reads;
     if (system_.ActiveRedirectionScopes() == 0) ++readsWithRedirection;
-    return fs_.ReadFile(p, offset, maxBytes, out);
+    return inner_.ReadFile(p, offset, maxBytes, out);
   }
 
   int reads = 0;
   int readsWithRedirection = 0;
 
  private:
-  FakeFileSystem& fs_;
   FakeSystem& system_;
 };
 
