@@ -8,6 +8,7 @@
 #include "app/tessaly_app_win32.h"
 #include "platform/file_ops.h"
 #include "platform/text.h"
+#include "platform/win32/list_box_win32.h"
 #include "platform/win32/shell_win32.h"
 #include "plugins/dupe_search.h"
 #include "resources/resource.h"
@@ -59,15 +60,6 @@ class PageReports : public DupeSearchObserver {
 void ClearListBox(HWND list) { SendMessageW(list, LB_RESETCONTENT, 0, 0); }
 void AddLine(HWND list, const wchar_t* text) {
   SendMessageW(list, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(text));
-}
-
-std::wstring ListBoxLine(HWND list, LRESULT row) {
-  const LRESULT length = SendMessageW(list, LB_GETTEXTLEN, row, 0);
-  if (length == LB_ERR) return {};
-  std::wstring text(static_cast<size_t>(length) + 1, L'\0');
-  const LRESULT copied = SendMessageW(list, LB_GETTEXT, row, reinterpret_cast<LPARAM>(text.data()));
-  text.resize(copied == LB_ERR ? 0 : static_cast<size_t>(copied));
-  return text;
 }
 
 void SetCell(HWND list, int row, int column, const std::wstring& text) {
@@ -249,7 +241,7 @@ void CDupeFinderDlg::NameSelected(Half& half) {
     half.group = nullptr;
     if (row >= 0) {
       // A line that is no key ("(no files found)") shows no group; the file list stays.
-      half.group = half.map->Find(ListBoxLine(names, row));
+      half.group = half.map->Find(ListBoxText(names, row));
       if (half.group) {
         half.group->Sort(half.sortColumn);
         FillFiles(half);

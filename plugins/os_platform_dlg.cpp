@@ -88,13 +88,7 @@ void COsPlatformDlg::UpdateButtons() {
 std::wstring COsPlatformDlg::SelectedFolder() const {
   HWND list = Item(IDC_PLUGIN_FOLDERS);
   const LRESULT row = SendMessageW(list, LB_GETCURSEL, 0, 0);
-  if (row == LB_ERR) return {};
-  const LRESULT length = SendMessageW(list, LB_GETTEXTLEN, row, 0);
-  if (length == LB_ERR) return {};
-  std::wstring text(static_cast<size_t>(length) + 1, L'\0');
-  const LRESULT copied = SendMessageW(list, LB_GETTEXT, row, reinterpret_cast<LPARAM>(text.data()));
-  text.resize(copied == LB_ERR ? 0 : static_cast<size_t>(copied));
-  return text;
+  return row == LB_ERR ? std::wstring() : ListBoxText(list, row);
 }
 
 void COsPlatformDlg::AddFolder() {

@@ -13,17 +13,20 @@ void FillListBox(const CSafeStringList& list, HWND listBox) {
   }
 }
 
+std::wstring ListBoxText(HWND listBox, LRESULT row) {
+  const LRESULT length = SendMessageW(listBox, LB_GETTEXTLEN, row, 0);
+  if (length == LB_ERR) return {};
+  std::wstring text(static_cast<size_t>(length) + 1, L'\0');
+  const LRESULT copied = SendMessageW(listBox, LB_GETTEXT, row, reinterpret_cast<LPARAM>(text.data()));
+  text.resize(copied == LB_ERR ? 0 : static_cast<size_t>(copied));
+  return text;
+}
+
 void ReadListBox(CSafeStringList& list, HWND listBox) {
   std::vector<std::wstring> items;
   const LRESULT count = SendMessageW(listBox, LB_GETCOUNT, 0, 0);
-  for (LRESULT i = 0; i < count; ++i) {
-    const LRESULT length = SendMessageW(listBox, LB_GETTEXTLEN, i, 0);
-    if (length == LB_ERR) continue;
-    std::wstring text(static_cast<size_t>(length) + 1, L'\0');
-    const LRESULT copied = SendMessageW(listBox, LB_GETTEXT, i, reinterpret_cast<LPARAM>(text.data()));
-    text.resize(copied == LB_ERR ? 0 : static_cast<size_t>(copied));
-    items.push_back(std::move(text));
-  }
+  // Empty lines (and lines gone meanwhile) are skipped by Assign.
+  for (LRESULT i = 0; i < count; ++i) items.push_back(ListBoxText(listBox, i));
   list.Assign(items);
 }
 
