@@ -5,8 +5,8 @@
 
 #include <commctrl.h>
 
-#include "app/about_dlg.h"
-#include "app/start_dlg.h"
+#include "app/shell/about_dlg.h"
+#include "app/shell/start_dlg.h"
 #include "catalog/file_database.h"
 #include "platform/text.h"
 #include "plugins/dupe_finder_dlg.h"

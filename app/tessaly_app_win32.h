@@ -2,7 +2,7 @@
 // settings store the pages use, and runs the wizard flow one modal page at a time.
 #pragma once
 
-#include "app/profile_store.h"
+#include "app/settings/profile_store.h"
 #include "app/wizard_flow.h"
 #include "platform/win32/win32_file_system.h"
 #include "platform/win32/win32_registry.h"

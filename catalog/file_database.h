@@ -3,7 +3,7 @@
 
 #include <string_view>
 
-#include "app/profile_store.h"
+#include "app/settings/profile_store.h"
 #include "platform/file_system.h"
 #include "platform/types.h"
 

@@ -8,7 +8,7 @@
 #include "app/tessaly_app_win32.h"
 #include "platform/file_ops.h"
 #include "platform/text.h"
-#include "platform/win32/list_box_win32.h"
+#include "app/ui/list_box_win32.h"
 #include "platform/win32/shell_win32.h"
 #include "plugins/dupe_search.h"
 #include "resources/resource.h"

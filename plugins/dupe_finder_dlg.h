@@ -5,7 +5,7 @@
 
 #include <atomic>
 
-#include "app/page_win32.h"
+#include "app/ui/page_win32.h"
 #include "platform/safe_lists.h"
 #include "plugins/plugin_map.h"
 

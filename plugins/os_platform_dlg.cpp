@@ -3,12 +3,12 @@
 
 #include <shellapi.h>
 
-#include "app/skin_win32.h"
+#include "app/ui/skin_win32.h"
 #include "app/tessaly_app_win32.h"
 #include "platform/file_ops.h"
 #include "platform/locations.h"
 #include "platform/text.h"
-#include "platform/win32/list_box_win32.h"
+#include "app/ui/list_box_win32.h"
 #include "platform/win32/shell_win32.h"
 #include "resources/resource.h"
 

@@ -2,7 +2,7 @@
 // look for and edits the folders to search, one list per platform.
 #pragma once
 
-#include "app/page_win32.h"
+#include "app/ui/page_win32.h"
 #include "platform/safe_lists.h"
 
 namespace tessaly {

@@ -11,7 +11,7 @@
 #include <thread>
 #include <vector>
 
-#include "app/profile_store.h"
+#include "app/settings/profile_store.h"
 #include "platform/text.h"
 #include "platform/win32/win32_file_system.h"
 #include "platform/win32/win32_registry.h"

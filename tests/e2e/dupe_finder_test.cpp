@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "app/profile_store.h"
+#include "app/settings/profile_store.h"
 #include "platform/text.h"
 #include "platform/win32/win32_registry.h"
 #include "resources/resource.h"

@@ -6,7 +6,7 @@
 #include <cstdio>
 #include <string>
 
-#include "app/profile_store.h"
+#include "app/settings/profile_store.h"
 #include "platform/text.h"
 #include "platform/win32/win32_registry.h"
 #include "registry_archive/registry_archive.h"

@@ -4,10 +4,10 @@
 
 #include <string>
 
-#include "app/plugin_host.h"
-#include "app/profile_store.h"
-#include "app/start_page_text.h"
-#include "app/window_center.h"
+#include "app/ui/plugin_host.h"
+#include "app/settings/profile_store.h"
+#include "app/shell/start_page_text.h"
+#include "app/ui/window_center.h"
 #include "catalog/file_database.h"
 #include "tests/support/fake_file_system.h"
 #include "tests/support/fake_registry.h"

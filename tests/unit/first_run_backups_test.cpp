@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "app/profile_store.h"
+#include "app/settings/profile_store.h"
 #include "registry_archive/first_run_backups.h"
 #include "registry_archive/registry_archive.h"
 #include "tests/support/fake_file_system.h"

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "app/profile_store.h"
+#include "app/settings/profile_store.h"
 #include "tests/support/fake_registry.h"
 
 namespace tessaly {

@@ -6,7 +6,7 @@
 #include <string>
 #include <utility>
 
-#include "app/skin_theme.h"
+#include "app/ui/skin_theme.h"
 
 namespace tessaly {
 namespace {

@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/win32/list_box_win32.h"
+#include "app/ui/list_box_win32.h"
 
 namespace tessaly {
 namespace {

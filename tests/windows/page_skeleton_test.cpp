@@ -2,8 +2,8 @@
 // are not ours passed on, and the window position saved and restored through the settings.
 #include <gtest/gtest.h>
 
-#include "app/page_win32.h"
-#include "app/profile_store.h"
+#include "app/ui/page_win32.h"
+#include "app/settings/profile_store.h"
 #include "platform/win32/win32_api.h"
 #include "platform/win32/win32_registry.h"
 

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "app/skin_win32.h"
+#include "app/ui/skin_win32.h"
 
 #include <commctrl.h>
 #include <uxtheme.h>

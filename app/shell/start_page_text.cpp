@@ -1,5 +1,5 @@
 // The descriptions of the Start page's five wizards.
-#include "app/start_page_text.h"
+#include "app/shell/start_page_text.h"
 
 #include <initializer_list>
 

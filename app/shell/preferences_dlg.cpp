@@ -1,8 +1,8 @@
 // The Preferences dialog.
-#include "app/preferences_dlg.h"
+#include "app/shell/preferences_dlg.h"
 
-#include "app/profile_store.h"
-#include "app/skin_win32.h"
+#include "app/settings/profile_store.h"
+#include "app/ui/skin_win32.h"
 #include "app/tessaly_app_win32.h"
 #include "platform/text.h"
 #include "platform/win32/shell_win32.h"

@@ -1,6 +1,6 @@
 // The window skin: the theme's brushes, a creation hook that finds our dialogs and message
 // boxes, and a subclass on each that answers the colour requests of its controls.
-#include "app/skin_win32.h"
+#include "app/ui/skin_win32.h"
 
 #include <commctrl.h>
 #include <uxtheme.h>

@@ -1,5 +1,5 @@
 // Choosing between opening a plugin in its host and offering Preferences.
-#include "app/plugin_host.h"
+#include "app/ui/plugin_host.h"
 
 #include "platform/file_ops.h"
 #include "platform/text.h"

@@ -1,8 +1,8 @@
 // CStartDlg: the first page of every run; the user picks one of the five wizards.
 #pragma once
 
-#include "app/page_win32.h"
-#include "app/skin_win32.h"
+#include "app/ui/page_win32.h"
+#include "app/ui/skin_win32.h"
 
 namespace tessaly {
 

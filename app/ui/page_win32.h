@@ -5,9 +5,9 @@
 
 #include <string_view>
 
-#include "app/about_dlg.h"
-#include "app/dialog_win32.h"
-#include "app/profile_store.h"
+#include "app/shell/about_dlg.h"
+#include "app/ui/dialog_win32.h"
+#include "app/settings/profile_store.h"
 
 namespace tessaly {
 

@@ -5,7 +5,7 @@
 #include <string>
 #include <string_view>
 
-#include "app/profile_store.h"
+#include "app/settings/profile_store.h"
 #include "platform/file_system.h"
 
 namespace tessaly {

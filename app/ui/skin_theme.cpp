@@ -1,5 +1,5 @@
 // Parsing the skin's ini theme and the contrast arithmetic used to keep it readable.
-#include "app/skin_theme.h"
+#include "app/ui/skin_theme.h"
 
 #include <cmath>
 #include <new>

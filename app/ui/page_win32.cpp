@@ -1,12 +1,12 @@
 // The page skeleton.
-#include "app/page_win32.h"
+#include "app/ui/page_win32.h"
 
 #include <shellapi.h>
 
-#include "app/plugin_host.h"
-#include "app/preferences_dlg.h"
+#include "app/ui/plugin_host.h"
+#include "app/shell/preferences_dlg.h"
 #include "app/tessaly_app_win32.h"
-#include "app/window_center.h"
+#include "app/ui/window_center.h"
 #include "platform/text.h"
 #include "resources/resource.h"
 

@@ -1,7 +1,7 @@
 // The coloured edit field: colours kept in the object, found by its control through a property.
-#include "app/color_edit_win32.h"
+#include "app/ui/color_edit_win32.h"
 
-#include "app/skin_win32.h"
+#include "app/ui/skin_win32.h"
 
 namespace tessaly {
 namespace {

@@ -1,5 +1,5 @@
 // Window-position memory: the arithmetic of restoring and saving a page's centre.
-#include "app/window_center.h"
+#include "app/ui/window_center.h"
 
 namespace tessaly {
 

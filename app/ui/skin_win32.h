@@ -4,7 +4,7 @@
 
 #include <string_view>
 
-#include "app/skin_theme.h"
+#include "app/ui/skin_theme.h"
 #include "platform/win32/win32_api.h"
 
 namespace tessaly {

@@ -1,7 +1,7 @@
 // CPreferencesDlg: the plugin hosts and the restore of the first-run registry backups.
 #pragma once
 
-#include "app/dialog_win32.h"
+#include "app/ui/dialog_win32.h"
 
 namespace tessaly {
 

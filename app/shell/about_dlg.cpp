@@ -1,5 +1,5 @@
 // The About box: the program's version line and legal notice from its own version record.
-#include "app/about_dlg.h"
+#include "app/shell/about_dlg.h"
 
 #include <commctrl.h>
 #include <shellapi.h>

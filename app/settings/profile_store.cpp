@@ -1,5 +1,5 @@
 // Settings values in the current user's registry key, one value at a time.
-#include "app/profile_store.h"
+#include "app/settings/profile_store.h"
 
 #include <memory>
 #include <vector>

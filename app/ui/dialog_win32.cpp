@@ -1,9 +1,9 @@
 // The dialog base, tool tips and message boxes.
-#include "app/dialog_win32.h"
+#include "app/ui/dialog_win32.h"
 
 #include <commctrl.h>
 
-#include "app/color_edit_win32.h"
+#include "app/ui/color_edit_win32.h"
 
 namespace tessaly {
 

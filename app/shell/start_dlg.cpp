@@ -1,7 +1,7 @@
 // The Start page: wizard choice, descriptions, the first-run backups and the skin switch.
-#include "app/start_dlg.h"
+#include "app/shell/start_dlg.h"
 
-#include "app/start_page_text.h"
+#include "app/shell/start_page_text.h"
 #include "app/tessaly_app_win32.h"
 #include "registry_archive/first_run_backups.h"
 #include "resources/resource.h"

@@ -1,7 +1,7 @@
 // CAboutDlg: the About box every page's system menu offers.
 #pragma once
 
-#include "app/dialog_win32.h"
+#include "app/ui/dialog_win32.h"
 
 namespace tessaly {
 
