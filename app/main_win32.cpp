@@ -3,6 +3,7 @@
 #include "platform/win32/win32_api.h"
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
-  tessaly::TheApp().InitInstance();
+  tessaly::CTessalyApp app;
+  app.InitInstance();
   return 0;
 }

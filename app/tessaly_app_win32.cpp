@@ -6,6 +6,8 @@
 #include <commctrl.h>
 
 #include "app/shell/about_dlg.h"
+#include "app/shell/preferences_dlg.h"
+#include "app/shell/shell_settings.h"
 #include "app/shell/start_dlg.h"
 #include "catalog/file_database.h"
 #include "platform/text.h"
@@ -26,12 +28,9 @@ std::wstring ProgramName() {
 
 }  // namespace
 
-CTessalyApp::CTessalyApp() : profile_(registry_, L"Quillmoor", ProgramName()) {}
-
-CTessalyApp& TheApp() {
-  static CTessalyApp app;
-  return app;
-}
+CTessalyApp::CTessalyApp()
+    : profile_(registry_, L"Quillmoor", ProgramName()),
+      context_{registry_, files_, system_, profile_, *this} {}
 
 bool CTessalyApp::InitInstance() {
   INITCOMMONCONTROLSEX controls{};
@@ -50,23 +49,30 @@ bool CTessalyApp::InitInstance() {
 int CTessalyApp::RunWizardPage(int wizard, int page) {
   flow_.wizard = wizard;
   flow_.page = page;
-  int endCode = kEndCancel;
+  INT_PTR endCode = kEndCancel;
   int selection = 0;
+  // Each page is made anew for its visit, receives its inputs, runs modally and leaves its
+  // decisions, which are stored whatever ended it (a page whose window never opened leaves none).
   switch (PageFor(wizard, page)) {
     case WizardPage::Start: {
-      CStartDlg start;
-      endCode = static_cast<int>(start.DoModal());
+      CStartDlg start(context_);
+      start.SetInputs(LoadStartPage(profile_));
+      endCode = start.DoModal();
       selection = start.Selection();
+      if (endCode >= 0) StoreStartPage(profile_, selection);
       break;
     }
     case WizardPage::OsPlatform: {
-      COsPlatformDlg folders;
-      endCode = static_cast<int>(folders.DoModal());
+      COsPlatformDlg folders(context_);
+      folders.SetInputs(LoadPluginFolderChoice(profile_, system_, registry_, files_));
+      endCode = folders.DoModal();
+      if (endCode >= 0) StorePluginFolderChoice(profile_, folders.Choice());
       break;
     }
     case WizardPage::DupeFinder: {
-      CDupeFinderDlg finder;
-      endCode = static_cast<int>(finder.DoModal());
+      CDupeFinderDlg finder(context_);
+      finder.SetInputs(LoadDupeSearchInputs(profile_));
+      endCode = finder.DoModal();
       break;
     }
     default:
@@ -75,9 +81,23 @@ int CTessalyApp::RunWizardPage(int wizard, int page) {
   }
   // A page whose window could not be created ends the program, the Start page included.
   if (endCode < 0) return kLeaveProgram;
-  return NextPage(flow_, endCode, selection, [this] {
+  return NextPage(flow_, static_cast<int>(endCode), selection, [this] {
     return CheckFileDatabase(profile_, files_, nullptr) == err::Success;
   });
+}
+
+void CTessalyApp::RunPreferences(HWND owner) {
+  CPreferencesDlg preferences(
+      LoadPreferences(profile_, registry_, files_, system_), system_.IsWow64(),
+      [this](HWND dialog) { RestoreOriginalSettings(dialog, registry_, files_, system_, profile_); });
+  if (preferences.DoModal(owner) == IDOK) {
+    StorePreferences(profile_, preferences.Host32(), preferences.Host64());
+  }
+}
+
+void CTessalyApp::RunAbout(HWND owner) {
+  CAboutDlg about(files_, system_);
+  about.DoModal(owner);
 }
 
 }  // namespace tessaly

@@ -1,17 +1,18 @@
-// CTessalyApp: the program's one application object. It owns the platform objects and the
-// settings store the pages use, and runs the wizard flow one modal page at a time.
+// CTessalyApp: the program's application object. It owns the platform objects and the settings
+// store, hands them to every page in a page context, and runs the wizard flow one modal page at a
+// time: each page receives its inputs before its run, and the flow stores its decisions after.
 #pragma once
 
 #include "app/settings/profile_store.h"
+#include "app/ui/page_context.h"
 #include "app/wizard_flow.h"
 #include "platform/win32/win32_file_system.h"
 #include "platform/win32/win32_registry.h"
 #include "platform/win32/win32_system.h"
-#include "registry_archive/first_run_backups.h"
 
 namespace tessaly {
 
-class CTessalyApp {
+class CTessalyApp : private PageCommands {
  public:
   CTessalyApp();
   virtual ~CTessalyApp() = default;
@@ -25,23 +26,16 @@ class CTessalyApp {
   // (0, 1, 253 or 255); may change the current wizard.
   int RunWizardPage(int wizard, int page);
 
-  Registry& Reg() { return registry_; }
-  FileSystem& Files() { return files_; }
-  System& Sys() { return system_; }
-  CProfileStore& Profile() { return profile_; }
-  BackupContext Backups() { return BackupContext{registry_, files_, system_, profile_}; }
-
-  int CurrentWizard() const { return flow_.wizard; }
-
  private:
+  void RunPreferences(HWND owner) override;
+  void RunAbout(HWND owner) override;
+
   Win32Registry registry_;
   Win32FileSystem files_;
   Win32System system_;
   CProfileStore profile_;
+  PageContext context_;
   WizardFlowState flow_;
 };
-
-// The application object.
-CTessalyApp& TheApp();
 
 }  // namespace tessaly

@@ -5,11 +5,12 @@
 
 #include <string>
 
-#include "app/tessaly_app_win32.h"
+#include "app/ui/list_box_win32.h"
+#include "app/ui/list_view_win32.h"
 #include "platform/file_ops.h"
 #include "platform/text.h"
-#include "app/ui/list_box_win32.h"
 #include "platform/win32/shell_win32.h"
+#include "plugins/dupe_finder_state.h"
 #include "plugins/dupe_search.h"
 #include "resources/resource.h"
 
@@ -35,8 +36,28 @@ constexpr ToolTipText kTips[] = {
 // tell apart and which keeps the page from spending more time painting than the search takes.
 constexpr DWORD kFileLineInterval = 50;
 
-constexpr const wchar_t* kColumns[] = {L"Folder", L"Date", L"Version", L"Size", L"Platform"};
-constexpr wchar_t kNoFilesFound[] = L"(no files found)";
+// The cells of a file row. The file's reads are not const (the version resource is loaded on
+// the way), so each cell reads a copy; the platform is read afresh every time.
+using FileRow = CPluginList::Member;
+std::wstring FolderCell(const FileRow& row) { return row.file.GetFolder(); }
+std::wstring DateCell(const FileRow& row) { return CPluginFile(row.file).GetDateText(); }
+std::wstring VersionCell(const FileRow& row) { return CPluginFile(row.file).GetFileVersionText(); }
+std::wstring SizeCell(const FileRow& row) {
+  const std::wstring size = FormatSize(CPluginFile(row.file).GetSize());
+  return size.empty() ? L"?" : size;
+}
+std::wstring PlatformCell(const FileRow& row) {
+  uint16_t machine = 0;
+  if (CPluginFile(row.file).GetMachineType(machine) != err::Success) machine = 0;
+  return MachineTypeLabel(machine);
+}
+
+// Column numbers are those of CPluginList::Sort.
+constexpr ListViewColumn<FileRow> kFileColumns[] = {
+    {L"Folder", 4, FolderCell}, {L"Date", 1, DateCell},         {L"Version", 1, VersionCell},
+    {L"Size", 1, SizeCell},     {L"Platform", 1, PlatformCell},
+};
+constexpr CListViewTable kFileTable(kFileColumns);
 
 // Turns the search's reports into the page's messages. The texts are sent, so they stay valid
 // while the page uses them.
@@ -57,21 +78,15 @@ class PageReports : public DupeSearchObserver {
   HWND page_;
 };
 
-void ClearListBox(HWND list) { SendMessageW(list, LB_RESETCONTENT, 0, 0); }
-void AddLine(HWND list, const wchar_t* text) {
-  SendMessageW(list, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(text));
-}
-
-void SetCell(HWND list, int row, int column, const std::wstring& text) {
-  LVITEMW item{};
-  item.iSubItem = column;
-  item.pszText = const_cast<wchar_t*>(text.c_str());
-  SendMessageW(list, LVM_SETITEMTEXTW, row, reinterpret_cast<LPARAM>(&item));
+void SetSingleLine(HWND list, const wchar_t* text) {
+  const wchar_t* lines[] = {text};
+  SetListBoxLines(list, lines);
 }
 
 }  // namespace
 
-CDupeFinderDlg::CDupeFinderDlg() : CPage(IDD_DUPE_FINDER, PageOptions{}) {
+CDupeFinderDlg::CDupeFinderDlg(const PageContext& context)
+    : CPage(context, IDD_DUPE_FINDER, PageOptions{}) {
   upper_.map = &expected_;
   upper_.namesId = IDC_DUPLICATE_NAMES;
   upper_.filesId = IDC_DUPLICATE_FILES;
@@ -86,86 +101,62 @@ CDupeFinderDlg::CDupeFinderDlg() : CPage(IDD_DUPE_FINDER, PageOptions{}) {
   lower_.launchId = 0;
 }
 
-CDupeFinderDlg::~CDupeFinderDlg() { StopWorker(); }
+std::span<const ToolTipText> CDupeFinderDlg::ToolTips() const { return kTips; }
 
 bool CDupeFinderDlg::OnInitPage() {
   expected_.Clear();
   unexpected_.Clear();
-  folders_.Clear();
   SetCheck(IDC_SHOW_DUPLICATES, true);
   SetCheck(IDC_SHOW_SINGLES, false);
-  AddLine(Item(IDC_DUPLICATE_NAMES), L"Searching...");
-  AddLine(Item(IDC_UNEXPECTED_NAMES), L"Searching...");
-  for (Half* half : {&upper_, &lower_}) EnableFileButtons(*half, false);
-
-  tips_.Create(Hwnd(), kTips);
-
-  CProfileStore& profile = TheApp().Profile();
-  selectedPlatform_ = static_cast<int>(profile.GetProfileInt(kSettingsSection, kSelectedPlatform, 0));
-  folders_.AddFromText(profile.GetProfileString(
-      kSettingsSection, selectedPlatform_ != 0 ? kVstPaths64 : kVstPaths32, L""));
-
   for (Half* half : {&upper_, &lower_}) {
-    HWND list = Item(half->filesId);
-    ListView_SetExtendedListViewStyle(list, LVS_EX_FULLROWSELECT);
-    RECT client;
-    GetClientRect(list, &client);
-    const int w = (client.right - client.left) / 8;
-    for (int i = 0; i < 5; ++i) {
-      LVCOLUMNW column{};
-      column.mask = LVCF_FMT | LVCF_WIDTH | LVCF_TEXT | LVCF_SUBITEM;
-      column.fmt = LVCFMT_LEFT;
-      column.cx = i == 0 ? 4 * w : w;
-      column.pszText = const_cast<wchar_t*>(kColumns[i]);
-      column.iSubItem = i;
-      SendMessageW(list, LVM_INSERTCOLUMNW, i, reinterpret_cast<LPARAM>(&column));
-    }
+    SetSingleLine(Item(half->namesId), kSearching);
+    kFileTable.SetUp(Item(half->filesId));
   }
 
-  stop_ = false;
-  DWORD threadId = 0;
-  worker_ = CreateThread(nullptr, 0, WorkerMain, this, 0, &threadId);
+  // The worker reads only its own copies and the maps, which the page leaves alone until the
+  // end message says the worker is done with them.
+  searching_ = true;
+  running_ = true;
+  const PageContext& context = Context();
+  HWND page = Hwnd();
+  worker_.Start(page, WM_DUPE_SEARCH_COMPLETE,
+                [this, &context, page, folders = inputs_.folders.Entries(),
+                 platform = inputs_.platform](const std::atomic<bool>& stop) -> ErrorCode {
+                  PageReports reports(page);
+                  const DupeSearchResult result =
+                      RunDupeSearch(context.files, context.system, folders, platform, expected_,
+                                    unexpected_, reports, stop);
+                  return result.completed ? err::Success : result.error;
+                });
   return true;
 }
 
-DWORD WINAPI CDupeFinderDlg::WorkerMain(void* argument) {
-  auto* page = static_cast<CDupeFinderDlg*>(argument);
-  if (!page) return err::InvalidParameter;
-  CTessalyApp& app = TheApp();
-  PageReports reports(page->Hwnd());
-  page->running_ = true;
-  const DupeSearchResult result =
-      RunDupeSearch(app.Files(), app.Sys(), page->folders_.Entries(), page->selectedPlatform_,
-                    page->expected_, page->unexpected_, reports, page->stop_);
-  if (result.completed) PostMessageW(page->Hwnd(), WM_DUPE_SEARCH_COMPLETE, 0, 0);
-  return 0;
-}
-
-void CDupeFinderDlg::StopWorker() {
-  if (!worker_) return;
-  running_ = false;
-  stop_ = true;
-  // The worker may be inside a SendMessage to this page: keep answering sent messages while
-  // waiting for it, so that neither waits for the other. The maps it fills outlive it.
-  for (;;) {
-    const DWORD wait = MsgWaitForMultipleObjects(1, &worker_, FALSE, INFINITE, QS_SENDMESSAGE);
-    if (wait != WAIT_OBJECT_0 + 1) break;
-    MSG message;
-    PeekMessageW(&message, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
-  }
-  CloseHandle(worker_);
-  worker_ = nullptr;
-}
-
 void CDupeFinderDlg::OnDestroyPage() {
-  StopWorker();
-  tips_.Destroy();
+  // Back and Quit do not wait for the search, but the maps it fills go with the page: stop the
+  // worker at its next test and wait for it, answering its sent reports meanwhile.
+  running_ = false;
+  worker_.Stop();
+}
+
+void CDupeFinderDlg::UpdateControls() {
+  const DupeFinderControls state =
+      DupeFinderControlState(searching_, upper_.rowChosen, lower_.rowChosen);
+  EnableItem(IDC_SHOW_DUPLICATES, state.showCheckBoxes);
+  EnableItem(IDC_SHOW_SINGLES, state.showCheckBoxes);
+  for (Half* half : {&upper_, &lower_}) {
+    const bool buttons = half == &upper_ ? state.upperFileButtons : state.lowerFileButtons;
+    EnableItem(half->namesId, state.lists);
+    EnableItem(half->filesId, state.lists);
+    EnableItem(half->browseId, buttons);
+    EnableItem(half->deleteId, buttons);
+    if (half->launchId) EnableItem(half->launchId, buttons);
+  }
 }
 
 bool CDupeFinderDlg::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, INT_PTR& result) {
   switch (message) {
     case WM_DUPE_SEARCH_COMPLETE:
-      RefillNames(true);
+      SearchEnded(static_cast<WorkerEnd>(wParam), static_cast<ErrorCode>(lParam));
       break;
     case WM_DUPE_SEARCH_FILE:
       if (running_) ShowFileLine(reinterpret_cast<const wchar_t*>(lParam));
@@ -178,11 +169,6 @@ bool CDupeFinderDlg::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, INT_P
         running_ = lParam != 0;
         // The last text (the summary) shows before the lists are filled.
         if (!running_) FlushFileLine();
-        for (Half* half : {&upper_, &lower_}) {
-          EnableFileButtons(*half, false);
-          EnableItem(half->namesId, !running_);
-          EnableItem(half->filesId, !running_);
-        }
       }
       break;
     default:
@@ -190,6 +176,24 @@ bool CDupeFinderDlg::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, INT_P
   }
   result = TRUE;
   return true;
+}
+
+void CDupeFinderDlg::SearchEnded(WorkerEnd end, ErrorCode error) {
+  // A stopped search belongs to a page that is closing: its results go with it.
+  if (!searching_ || end == WorkerEnd::Stopped) return;
+  worker_.Stop();  // the thread has posted this as its last act: it is ending or gone
+  searching_ = false;
+  running_ = false;
+  FlushFileLine();
+  if (end == WorkerEnd::Failed) {
+    // What was found before the failure is listed; the status line says the search is partial.
+    SetItemText(IDC_SEARCH_STATUS,
+                FormatText(L"The search failed with error %lu. The lists show what was found "
+                           L"before it stopped.",
+                           error));
+  }
+  RefillNames(true);
+  UpdateControls();
 }
 
 void CDupeFinderDlg::ShowFileLine(const wchar_t* text) {
@@ -207,33 +211,29 @@ void CDupeFinderDlg::FlushFileLine() {
   pendingFileLine_.clear();
 }
 
-void CDupeFinderDlg::EnableFileButtons(Half& half, bool enabled) {
-  EnableItem(half.browseId, enabled);
-  EnableItem(half.deleteId, enabled);
-  if (half.launchId) EnableItem(half.launchId, enabled);
+void CDupeFinderDlg::ForgetChosenRow(Half& half) {
+  half.rowChosen = false;
+  UpdateControls();
 }
 
 void CDupeFinderDlg::FillNames(Half& half, bool singles, bool duplicates) {
-  EnableFileButtons(half, false);
-  ListView_DeleteAllItems(Item(half.filesId));
-  HWND names = Item(half.namesId);
-  ClearListBox(names);
   half.rememberedRow = -1;
   half.group = nullptr;
-  for (auto& [key, list] : half.map->GetGroups()) {
-    const size_t count = list.Count();
-    if ((count == 1 && singles) || (count >= 2 && duplicates)) AddLine(names, key.c_str());
-  }
-  if (SendMessageW(names, LB_GETCOUNT, 0, 0) <= 0) AddLine(names, kNoFilesFound);
+  listview::BeginFill(Item(half.filesId));
+  listview::EndFill(Item(half.filesId));
+  SetListBoxLines(Item(half.namesId), NamesListLines(*half.map, singles, duplicates));
+  ForgetChosenRow(half);
 }
 
 void CDupeFinderDlg::RefillNames(bool full) {
+  if (searching_) return;  // the maps are the worker's until its end message
   FillNames(upper_, IsChecked(IDC_SHOW_SINGLES), IsChecked(IDC_SHOW_DUPLICATES));
   // Every name of the unexpected files is listed, whatever its count.
   if (full) FillNames(lower_, true, true);
 }
 
 void CDupeFinderDlg::NameSelected(Half& half) {
+  if (searching_) return;
   HWND names = Item(half.namesId);
   const LRESULT selected = SendMessageW(names, LB_GETCURSEL, 0, 0);
   const int row = selected == LB_ERR ? -1 : static_cast<int>(selected);
@@ -249,55 +249,31 @@ void CDupeFinderDlg::NameSelected(Half& half) {
     }
     half.rememberedRow = row;
   }
-  EnableFileButtons(half, false);
+  ForgetChosenRow(half);
 }
 
 void CDupeFinderDlg::FillFiles(Half& half) {
-  HWND list = Item(half.filesId);
-  ListView_DeleteAllItems(list);
-  if (!half.group) return;
-  int row = 0;
-  for (const CPluginList::Member& member : half.group->Members()) {
-    // The reads below are not const (the version resource is loaded on the way): a copy.
-    CPluginFile file = member.file;
-    LVITEMW item{};
-    item.mask = LVIF_TEXT | LVIF_PARAM;
-    item.iItem = row;
-    const std::wstring folder = file.GetFolder();
-    item.pszText = const_cast<wchar_t*>(folder.c_str());
-    item.lParam = static_cast<LPARAM>(member.id);
-    const int inserted = static_cast<int>(SendMessageW(list, LVM_INSERTITEMW, 0, reinterpret_cast<LPARAM>(&item)));
-    if (inserted < 0) continue;
-    SetCell(list, inserted, 1, file.GetDateText());
-    SetCell(list, inserted, 2, file.GetFileVersionText());
-    const std::wstring size = FormatSize(file.GetSize());
-    SetCell(list, inserted, 3, size.empty() ? L"?" : size);
-    uint16_t machine = 0;
-    if (file.GetMachineType(machine) != err::Success) machine = 0;
-    SetCell(list, inserted, 4, MachineTypeLabel(machine));
-    ++row;
+  if (!half.group) {
+    listview::BeginFill(Item(half.filesId));
+    listview::EndFill(Item(half.filesId));
+    return;
   }
+  kFileTable.Fill(Item(half.filesId), half.group->Members(),
+                  [](const FileRow& row) { return static_cast<LPARAM>(row.id); });
 }
 
 CPluginFile* CDupeFinderDlg::SelectedFile(Half& half, uint32_t* id) {
-  HWND list = Item(half.filesId);
-  const int row = ListView_GetNextItem(list, -1, LVNI_SELECTED);
-  if (row < 0 || !half.group) return nullptr;
-  LVITEMW item{};
-  item.mask = LVIF_PARAM;
-  item.iItem = row;
-  if (!SendMessageW(list, LVM_GETITEMW, 0, reinterpret_cast<LPARAM>(&item))) return nullptr;
-  const auto fileId = static_cast<uint32_t>(item.lParam);
+  LPARAM data = 0;
+  if (!half.group || !listview::SelectedData(Item(half.filesId), data)) return nullptr;
+  const auto fileId = static_cast<uint32_t>(data);
   if (id) *id = fileId;
   return half.group->FindById(fileId);
 }
 
 void CDupeFinderDlg::DeleteSelected(Half& half) {
-  HWND list = Item(half.filesId);
-  if (ListView_GetNextItem(list, -1, LVNI_SELECTED) < 0) return;
   uint32_t id = 0;
   CPluginFile* file = SelectedFile(half, &id);
-  if (!file) return;  // no group shown, or no file of that id: the buttons stay as they are
+  if (!file) return;  // no row, no group shown, or no file of that id: the buttons stay
   ErrorCode result = err::Success;
   const std::wstring path = file->GetPath();
   if (ShowMessage(Hwnd(),
@@ -315,7 +291,7 @@ void CDupeFinderDlg::DeleteSelected(Half& half) {
       FillFiles(half);
     }
   }
-  if (result == err::Success) EnableFileButtons(half, false);
+  if (result == err::Success) ForgetChosenRow(half);
 }
 
 CDupeFinderDlg::Half* CDupeFinderDlg::HalfOfFileList(int id) {
@@ -324,7 +300,7 @@ CDupeFinderDlg::Half* CDupeFinderDlg::HalfOfFileList(int id) {
   return nullptr;
 }
 
-bool CDupeFinderDlg::OnCommand(int id, int notifyCode, HWND control) {
+bool CDupeFinderDlg::OnPageCommand(int id, int notifyCode, HWND control) {
   switch (id) {
     case IDC_SHOW_DUPLICATES:
     case IDC_SHOW_SINGLES:
@@ -346,10 +322,9 @@ bool CDupeFinderDlg::OnCommand(int id, int notifyCode, HWND control) {
       return true;
     case IDC_DUPLICATE_LAUNCH:
       // The host of the platform searched for, whatever the file's own machine type.
-      if (CPluginFile* file = SelectedFile(upper_)) LaunchInPluginHost(selectedPlatform_ == 1, file->GetPath());
-      return true;
-    case IDC_BACK:
-      EndDialog(IDC_BACK);
+      if (CPluginFile* file = SelectedFile(upper_)) {
+        LaunchInPluginHost(Context(), inputs_.platform == 1, file->GetPath(), Hwnd());
+      }
       return true;
     default:
       return false;
@@ -359,9 +334,10 @@ bool CDupeFinderDlg::OnCommand(int id, int notifyCode, HWND control) {
 bool CDupeFinderDlg::OnNotify(const NMHDR& header, LRESULT& result) {
   Half* half = HalfOfFileList(static_cast<int>(header.idFrom));
   if (!half) return false;
+  result = 0;
   if (header.code == LVN_COLUMNCLICK) {
     const int column = reinterpret_cast<const NMLISTVIEW&>(header).iSubItem;
-    if (half->group) {
+    if (half->group && !searching_) {
       if (column == half->sortColumn) {
         half->group->Reverse();
       } else {
@@ -370,15 +346,15 @@ bool CDupeFinderDlg::OnNotify(const NMHDR& header, LRESULT& result) {
       FillFiles(*half);
       half->sortColumn = column;
     }
-    result = 0;
     return true;
   }
   if (header.code == LVN_ITEMCHANGED) {
     const auto& change = reinterpret_cast<const NMLISTVIEW&>(header);
-    if ((change.uChanged & LVIF_STATE) && change.iItem >= 0 && (change.uNewState & LVIS_SELECTED)) {
-      EnableFileButtons(*half, true);
+    if ((change.uChanged & LVIF_STATE) && change.iItem >= 0 && (change.uNewState & LVIS_SELECTED) &&
+        !half->rowChosen) {
+      half->rowChosen = true;
+      UpdateControls();
     }
-    result = 0;
     return true;
   }
   return false;

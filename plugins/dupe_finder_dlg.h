@@ -3,31 +3,36 @@
 // platform, every name among the others, and the files of a selected name.
 #pragma once
 
-#include <atomic>
-
 #include "app/ui/page_win32.h"
-#include "platform/safe_lists.h"
+#include "app/ui/page_worker_win32.h"
+#include "plugins/plugin_folders.h"
 #include "plugins/plugin_map.h"
 
 namespace tessaly {
 
-// The page's private messages: the worker's reports.
-constexpr UINT WM_DUPE_SEARCH_COMPLETE = WM_USER + 601;  // posted at the end of a full search
+// The page's private messages: the worker's reports. The completion message is the page
+// worker's end message: wParam 0 (lParam 0) when the search completed, otherwise how it ended
+// (WorkerEnd) and the error.
+constexpr UINT WM_DUPE_SEARCH_COMPLETE = WM_USER + 601;  // posted at the end of the search
 constexpr UINT WM_DUPE_SEARCH_FILE = WM_USER + 602;      // sent: lParam = text of status line 2
 constexpr UINT WM_DUPE_SEARCH_STATUS = WM_USER + 603;    // sent: lParam = text of status line 1
 constexpr UINT WM_DUPE_SEARCH_STATE = WM_USER + 604;     // sent: lParam = 1 started, 0 ended
 
 class CDupeFinderDlg : public CPage {
  public:
-  CDupeFinderDlg();
-  ~CDupeFinderDlg() override;
+  explicit CDupeFinderDlg(const PageContext& context);
+
+  // Set before the run: the platform searched for and the folders to search.
+  void SetInputs(DupeSearchInputs inputs) { inputs_ = std::move(inputs); }
 
  protected:
   bool OnInitPage() override;
   void OnDestroyPage() override;
-  bool OnCommand(int id, int notifyCode, HWND control) override;
+  bool OnPageCommand(int id, int notifyCode, HWND control) override;
   bool OnNotify(const NMHDR& header, LRESULT& result) override;
   bool OnMessage(UINT message, WPARAM wParam, LPARAM lParam, INT_PTR& result) override;
+  std::span<const ToolTipText> ToolTips() const override;
+  void UpdateControls() override;
 
  private:
   // The two halves of the page: the expected files above, the unexpected ones below.
@@ -37,35 +42,37 @@ class CDupeFinderDlg : public CPage {
     CPluginList* group = nullptr;
     int rememberedRow = -1;
     int sortColumn = 0;
+    bool rowChosen = false;  // a file row was selected since the list was filled or acted on
   };
 
-  static DWORD WINAPI WorkerMain(void* page);
+  void SearchEnded(WorkerEnd end, ErrorCode error);
   // Status line 2 shows the newest text at most every 50 ms (see .cpp); Flush shows it now.
   void ShowFileLine(const wchar_t* text);
   void FlushFileLine();
-  void StopWorker();
   void RefillNames(bool full);
   void FillNames(Half& half, bool singles, bool duplicates);
   void NameSelected(Half& half);
   void FillFiles(Half& half);
-  void EnableFileButtons(Half& half, bool enabled);
+  void ForgetChosenRow(Half& half);
   // The file of the first selected row of the half's file list, or null.
   CPluginFile* SelectedFile(Half& half, uint32_t* id = nullptr);
   void DeleteSelected(Half& half);
   Half* HalfOfFileList(int id);
 
+  DupeSearchInputs inputs_;
   CPluginMap expected_;
   CPluginMap unexpected_;
-  CSafeStringList folders_;
-  int selectedPlatform_ = 0;
   Half upper_;
   Half lower_;
-  HANDLE worker_ = nullptr;
-  std::atomic<bool> running_{false};
-  std::atomic<bool> stop_{false};
+  // True from the start of the search until its end message: the maps belong to the worker.
+  bool searching_ = false;
+  // True while the worker's reports are shown (the Part's running flag): from the start until
+  // the worker reports that it has ended, or the page closes.
+  bool running_ = false;
   std::wstring pendingFileLine_;
   DWORD lastFileLineTick_ = 0;
-  CToolTips tips_;
+  // Last member: destroyed first, so the worker has stopped before the maps go.
+  CPageWorker worker_;
 };
 
 }  // namespace tessaly

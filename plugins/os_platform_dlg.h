@@ -3,36 +3,38 @@
 #pragma once
 
 #include "app/ui/page_win32.h"
-#include "platform/safe_lists.h"
+#include "plugins/plugin_folders.h"
 
 namespace tessaly {
 
 class COsPlatformDlg : public CPage {
  public:
-  COsPlatformDlg();
+  explicit COsPlatformDlg(const PageContext& context);
+
+  // Set before the run: the stored platform and folder lists (defaults where none are stored).
+  void SetInputs(PluginFolderChoice choice) { choice_ = std::move(choice); }
+  // After the run, whatever ended it: the platform checked and both lists as edited.
+  const PluginFolderChoice& Choice() const { return choice_; }
 
  protected:
   bool OnInitPage() override;
   void OnDestroyPage() override;
-  bool OnCommand(int id, int notifyCode, HWND control) override;
+  bool OnPageCommand(int id, int notifyCode, HWND control) override;
+  bool CanGoNext() override;
+  std::span<const ToolTipText> ToolTips() const override;
+  void UpdateControls() override;
 
  private:
   // The position of the checked platform radio button (0 = 32-bit, 1 = 64-bit).
   int ReadPlatform() const;
-  CSafeStringList& FoldersOf(int platform) { return platform == 0 ? folders32_ : folders64_; }
   void ShowPlatform(int platform);
-  void UpdateButtons();
   void AddFolder();
   void RemoveFolder();
   void OpenFolder();
   std::wstring SelectedFolder() const;
 
-  bool is64BitWindows_ = false;
-  int selectedPlatform_ = 0;
+  PluginFolderChoice choice_;
   int shownPlatform_ = 0;
-  CSafeStringList folders32_;
-  CSafeStringList folders64_;
-  CToolTips tips_;
 };
 
 }  // namespace tessaly

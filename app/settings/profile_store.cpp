@@ -75,21 +75,4 @@ bool CProfileStore::WriteFolderList(std::wstring_view name, const CSafeStringLis
   return WriteProfileString(kSettingsSection, name, text);
 }
 
-uint32_t CProfileStore::ReadProductCheckboxes() {
-  return NormalizeProductCheckboxes(
-      GetProfileInt(kSettingsSection, kProductCheckboxes, productbits::Default));
-}
-
-uint32_t CProfileStore::ReadShowPathFlags() {
-  return NormalizeShowPathFlags(GetProfileInt(kSettingsSection, kShowPathFlags, pathbits::Default));
-}
-
-uint32_t NormalizeProductCheckboxes(uint32_t value) {
-  return (value & productbits::Default) == 0 ? productbits::Default : value;
-}
-
-uint32_t NormalizeShowPathFlags(uint32_t value) {
-  return (value & pathbits::Default) == 0 ? pathbits::Default : value;
-}
-
 }  // namespace tessaly

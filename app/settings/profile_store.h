@@ -14,50 +14,20 @@ namespace tessaly {
 // The one section every value lives in.
 inline constexpr const wchar_t* kSettingsSection = L"Settings";
 
-// Value names of the section and the defaults that are not 0 or empty.
+// The application shell's value names and the defaults that are not 0 or empty. Values that only
+// one subsystem uses are named in that subsystem.
 inline constexpr const wchar_t* kWizardSelection = L"WizardSelection";
 inline constexpr const wchar_t* kFirstRun = L"FirstRun";
 inline constexpr const wchar_t* kCenterX = L"CenterX";
 inline constexpr const wchar_t* kCenterY = L"CenterY";
 inline constexpr const wchar_t* kVstHost32 = L"VstHost32";
 inline constexpr const wchar_t* kVstHost64 = L"VstHost64";
-inline constexpr const wchar_t* kSelectedPlatform = L"SelectedPlatform";
-inline constexpr const wchar_t* kVstPaths32 = L"VstPaths32";
-inline constexpr const wchar_t* kVstPaths64 = L"VstPaths64";
-inline constexpr const wchar_t* kFileDatabasePath = L"FileDatabasePath";
-inline constexpr const wchar_t* kProductCheckboxes = L"ProductCheckboxes";
-inline constexpr const wchar_t* kShowPathFlags = L"ShowPathFlags";
-inline constexpr const wchar_t* kIgnoreArticles = L"IgnoreArticles";
-inline constexpr const wchar_t* kExtendSearch = L"ExtendSearch";
-inline constexpr const wchar_t* kRelocateSource = L"RelocateSource";
-inline constexpr const wchar_t* kRelocateTarget = L"RelocateTarget";
-inline constexpr const wchar_t* kDontCopyFiles = L"DontCopyFiles";
-inline constexpr const wchar_t* kCopyContentsOnly = L"CopyContentsOnly";
-inline constexpr const wchar_t* kRelocateFinal = L"RelocateFinal";
 inline constexpr const wchar_t* kBackupHklmDefault = L"BackupHklmDefault.xml";
 inline constexpr const wchar_t* kBackupHklm32Bit = L"BackupHklm32Bit.xml";
 inline constexpr const wchar_t* kBackupHkcuDefault = L"BackupHkcuDefault.xml";
 
 inline constexpr uint32_t kDefaultFirstRun = 1;
 inline constexpr int kDefaultCenter = -1;  // CenterX and CenterY: no position stored
-inline constexpr const wchar_t* kDefaultFileDatabasePath = L"FileDatabase.xml";
-
-// Product-type filter bits of the product manager (ProductCheckboxes).
-namespace productbits {
-constexpr uint32_t AppsAndPlugins = 1;
-constexpr uint32_t ContentLibraries = 2;
-constexpr uint32_t Bundles = 4;
-constexpr uint32_t DriversAndUtilities = 8;
-constexpr uint32_t Unrecognized = 16;
-constexpr uint32_t Default = 15;
-}  // namespace productbits
-
-// Path-state filter bits of the product manager (ShowPathFlags).
-namespace pathbits {
-constexpr uint32_t Valid = 1;
-constexpr uint32_t Broken = 2;
-constexpr uint32_t Default = 3;
-}  // namespace pathbits
 
 class CProfileStore {
  public:
@@ -83,11 +53,6 @@ class CProfileStore {
   // written, and the stored one stays; false then or when the write fails.
   bool WriteFolderList(std::wstring_view name, const CSafeStringList& list);
 
-  // ProductCheckboxes, 15 when it selects none of the four product types.
-  uint32_t ReadProductCheckboxes();
-  // ShowPathFlags, 3 when it selects neither valid nor broken paths.
-  uint32_t ReadShowPathFlags();
-
   // "Software\<registry key>\<application name>\<section>" under HKEY_CURRENT_USER.
   std::wstring SectionPath(std::wstring_view section) const;
 
@@ -96,9 +61,5 @@ class CProfileStore {
   std::wstring registryKey_;
   std::wstring appName_;
 };
-
-// The stored filter values brought back to something that shows products.
-uint32_t NormalizeProductCheckboxes(uint32_t value);
-uint32_t NormalizeShowPathFlags(uint32_t value);
 
 }  // namespace tessaly

@@ -4,25 +4,18 @@
 #include <commctrl.h>
 #include <shellapi.h>
 
-#include "app/tessaly_app_win32.h"
+#include "app/ui/page_win32.h"
 #include "platform/text.h"
 #include "plugins/plugin_file.h"
 #include "resources/resource.h"
 
 namespace tessaly {
 
-CAboutDlg::CAboutDlg() : CDialog(IDD_ABOUT) {}
-
-std::wstring ProgramFilePath() {
-  wchar_t buffer[MAX_PATH];
-  const DWORD length = GetModuleFileNameW(nullptr, buffer, MAX_PATH);
-  if (length == 0 || length >= MAX_PATH) return {};
-  return std::wstring(buffer, length);
-}
+CAboutDlg::CAboutDlg(FileSystem& files, System& system)
+    : CDialog(IDD_ABOUT), files_(files), system_(system) {}
 
 bool CAboutDlg::OnInitDialog() {
-  CTessalyApp& app = TheApp();
-  CPluginFile program(app.Files(), app.Sys(), ProgramFilePath());
+  CPluginFile program(files_, system_, ProgramFilePath());
   const std::wstring version = program.GetVersionString(L"ProductVersion");
   const std::wstring copyright = program.GetVersionString(L"LegalCopyright");
   SetItemText(IDC_ABOUT_VERSION, FormatText(L"Tessaly version %s %s", version.c_str(), L"Free"));

@@ -1,12 +1,10 @@
 // The Preferences dialog.
 #include "app/shell/preferences_dlg.h"
 
-#include "app/settings/profile_store.h"
 #include "app/ui/skin_win32.h"
-#include "app/tessaly_app_win32.h"
 #include "platform/text.h"
 #include "platform/win32/shell_win32.h"
-#include "registry_archive/registry_archive.h"
+#include "registry_archive/first_run_backups.h"
 #include "resources/resource.h"
 
 namespace tessaly {
@@ -28,7 +26,8 @@ constexpr wchar_t kProgramFilter[] =
 
 }  // namespace
 
-void RestoreOriginalSettings(HWND owner) {
+void RestoreOriginalSettings(HWND owner, Registry& registry, FileSystem& files, System& system,
+                             CProfileStore& settings) {
   if (ShowMessage(owner,
                   L"This will restore your program settings to the state before you ran Tessaly "
                   L"for the first time. It will not delete or restore any files. Do you wish to "
@@ -36,25 +35,26 @@ void RestoreOriginalSettings(HWND owner) {
                   MessageStyle::Question) != IDYES) {
     return;
   }
-  RestoreFirstRunBackups(TheApp().Backups());
+  RestoreFirstRunBackups(BackupContext{registry, files, system, settings});
 }
 
-CPreferencesDlg::CPreferencesDlg() : CDialog(IDD_PREFERENCES) {}
+CPreferencesDlg::CPreferencesDlg(const PreferencesInputs& inputs, bool is64BitWindows,
+                                 std::function<void(HWND owner)> restore)
+    : CDialog(IDD_PREFERENCES),
+      inputs_(inputs),
+      is64BitWindows_(is64BitWindows),
+      restore_(std::move(restore)),
+      host32_(inputs.host32),
+      host64_(inputs.host64) {}
 
 bool CPreferencesDlg::OnInitDialog() {
-  CTessalyApp& app = TheApp();
   tips_.Create(Hwnd(), kTips);
-  if (!app.Sys().IsWow64()) EnableItem(IDC_BROWSE_HOST64, false);
-  CProfileStore& profile = app.Profile();
-  SetItemText(IDC_HOST32, profile.GetProfileString(kSettingsSection, kVstHost32, L""));
-  SetItemText(IDC_HOST64, profile.GetProfileString(kSettingsSection, kVstHost64, L""));
-
-  const std::wstring archive = profile.GetProfileString(kSettingsSection, kBackupHklmDefault, L"");
-  CRegistryArchive reader(app.Reg(), app.Files(), app.Sys());
-  std::wstring date;
-  if (reader.ReadArchiveDate(archive, date) == err::Success) {
+  if (!is64BitWindows_) EnableItem(IDC_BROWSE_HOST64, false);
+  SetItemText(IDC_HOST32, inputs_.host32);
+  SetItemText(IDC_HOST64, inputs_.host64);
+  if (!inputs_.backupDateLine.empty()) {
     EnableItem(IDC_RESTORE_ORIGINAL, true);
-    SetItemText(IDC_BACKUP_DATE, FormatText(L"Backup created on: %s", date.c_str()));
+    SetItemText(IDC_BACKUP_DATE, inputs_.backupDateLine);
   }
   return true;
 }
@@ -83,15 +83,13 @@ bool CPreferencesDlg::OnCommand(int id, int notifyCode, HWND control) {
       BrowseForHost(IDC_HOST64, true);
       return true;
     case IDC_RESTORE_ORIGINAL:
-      RestoreOriginalSettings(Hwnd());
+      if (restore_) restore_(Hwnd());
       return true;
-    case IDOK: {
-      CProfileStore& profile = TheApp().Profile();
-      profile.WriteProfileString(kSettingsSection, kVstHost32, ItemText(IDC_HOST32));
-      profile.WriteProfileString(kSettingsSection, kVstHost64, ItemText(IDC_HOST64));
+    case IDOK:
+      host32_ = ItemText(IDC_HOST32);
+      host64_ = ItemText(IDC_HOST64);
       EndDialog(IDOK);
       return true;
-    }
     default:
       return false;
   }

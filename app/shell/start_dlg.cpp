@@ -2,13 +2,12 @@
 #include "app/shell/start_dlg.h"
 
 #include "app/shell/start_page_text.h"
-#include "app/tessaly_app_win32.h"
 #include "registry_archive/first_run_backups.h"
 #include "resources/resource.h"
 
 namespace tessaly {
 
-CStartDlg::CStartDlg() : CPage(IDD_START, PageOptions{}) {
+CStartDlg::CStartDlg(const PageContext& context) : CPage(context, IDD_START, PageOptions{}) {
   // The skin's own flag is new with every page, so each Start page sets it up again; loading the
   // theme while it is on only replaces it.
   if (!skin_.IsSetUp()) skin_.SetUpFromResources(ProgramModule());
@@ -16,21 +15,16 @@ CStartDlg::CStartDlg() : CPage(IDD_START, PageOptions{}) {
 }
 
 bool CStartDlg::OnInitPage() {
-  CProfileStore& profile = TheApp().Profile();
-  selection_ = static_cast<int>(profile.GetProfileInt(kSettingsSection, kWizardSelection, 0));
   for (size_t i = 0; i < kWizardRadioIds.size(); ++i) {
     SetCheck(kWizardRadioIds[i], static_cast<int>(i) == selection_);
   }
   ShowDescription();
-  if (profile.GetProfileInt(kSettingsSection, kFirstRun, kDefaultFirstRun) != 0) {
-    PostMessageW(Hwnd(), kMsgFirstRunBackups, 0, 0);
-  }
+  if (inputs_.firstRun) PostMessageW(Hwnd(), kMsgFirstRunBackups, 0, 0);
   return true;
 }
 
 void CStartDlg::ReadSelection() {
-  // The position of the checked button in the group; none checked keeps the value, so that a
-  // stored selection beyond the five wizards survives a visit in which nothing was clicked.
+  // The position of the checked button in the group; none checked keeps the value.
   for (size_t i = 0; i < kWizardRadioIds.size(); ++i) {
     if (IsChecked(kWizardRadioIds[i])) {
       selection_ = static_cast<int>(i);
@@ -43,41 +37,35 @@ void CStartDlg::ShowDescription() {
   SetItemText(IDC_START_DESCRIPTION, WizardDescription(selection_));
 }
 
-bool CStartDlg::OnCommand(int id, int notifyCode, HWND control) {
-  if (SelectionOfRadioId(id) >= 0) {
-    if (notifyCode == BN_CLICKED) {
-      ReadSelection();
-      ShowDescription();
-    }
-    return true;
-  }
-  if (id == IDC_NEXT) {
+bool CStartDlg::OnPageCommand(int id, int notifyCode, HWND control) {
+  if (SelectionOfRadioId(id) < 0) return false;
+  if (notifyCode == BN_CLICKED) {
     ReadSelection();
-    if (selection_ == 4 && !TheApp().Sys().IsVistaOrLater()) {
-      ShowMessage(Hwnd(), L"Sorry, this feature is only supported on Vista or later.",
-                  MessageStyle::Error);
-      return true;
-    }
-    EndDialog(IDC_NEXT);
-    return true;
+    ShowDescription();
   }
-  return false;
+  return true;
+}
+
+bool CStartDlg::CanGoNext() {
+  ReadSelection();
+  if (selection_ == 4 && !Context().system.IsVistaOrLater()) {
+    ShowMessage(Hwnd(), L"Sorry, this feature is only supported on Vista or later.",
+                MessageStyle::Error);
+    return false;
+  }
+  return true;
 }
 
 bool CStartDlg::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, INT_PTR& result) {
   if (message == kMsgFirstRunBackups) {
-    MakeFirstRunBackups(TheApp().Backups());
+    const PageContext& context = Context();
+    MakeFirstRunBackups(BackupContext{context.registry, context.files, context.system, context.settings});
     result = TRUE;
     return true;
   }
   return CPage::OnMessage(message, wParam, lParam, result);
 }
 
-void CStartDlg::OnDestroyPage() {
-  ReadSelection();
-  CProfileStore& profile = TheApp().Profile();
-  profile.WriteProfileInt(kSettingsSection, kWizardSelection, selection_);
-  profile.WriteProfileInt(kSettingsSection, kFirstRun, 0);
-}
+void CStartDlg::OnDestroyPage() { ReadSelection(); }
 
 }  // namespace tessaly

@@ -1,6 +1,7 @@
 // CStartDlg: the first page of every run; the user picks one of the five wizards.
 #pragma once
 
+#include "app/shell/shell_settings.h"
 #include "app/ui/page_win32.h"
 #include "app/ui/skin_win32.h"
 
@@ -11,15 +12,20 @@ constexpr UINT kMsgFirstRunBackups = WM_USER + 0x262;  // 0x662
 
 class CStartDlg : public CPage {
  public:
-  CStartDlg();
+  // Switches the window skin on for the program.
+  explicit CStartDlg(const PageContext& context);
 
-  // The zero-based position of the checked wizard (the wizard number); read after the run.
+  // Set before the run: the wizard to check and whether to make the first-run backups.
+  void SetInputs(const StartPageInputs& inputs) { inputs_ = inputs; selection_ = inputs.selection; }
+  // The zero-based position of the checked wizard (the wizard number) when the page closed; a
+  // stored selection beyond the five wizards survives a visit in which nothing was clicked.
   int Selection() const { return selection_; }
 
  protected:
   bool OnInitPage() override;
   void OnDestroyPage() override;
-  bool OnCommand(int id, int notifyCode, HWND control) override;
+  bool OnPageCommand(int id, int notifyCode, HWND control) override;
+  bool CanGoNext() override;
   bool OnMessage(UINT message, WPARAM wParam, LPARAM lParam, INT_PTR& result) override;
 
  private:
@@ -27,6 +33,7 @@ class CStartDlg : public CPage {
   void ShowDescription();
 
   CSkinFrameworkWrapper skin_;
+  StartPageInputs inputs_;
   int selection_ = 0;
 };
 

@@ -9,6 +9,13 @@ namespace tessaly {
 
 HINSTANCE ProgramModule() { return GetModuleHandleW(nullptr); }
 
+std::wstring ProgramFilePath() {
+  wchar_t buffer[MAX_PATH];
+  const DWORD length = GetModuleFileNameW(nullptr, buffer, MAX_PATH);
+  if (length == 0 || length >= MAX_PATH) return {};
+  return std::wstring(buffer, length);
+}
+
 INT_PTR CDialog::DoModal(HWND owner) {
   return DialogBoxParamW(ProgramModule(), MAKEINTRESOURCEW(templateId_), owner, DialogProc,
                          reinterpret_cast<LPARAM>(this));

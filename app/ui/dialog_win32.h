@@ -12,6 +12,8 @@ namespace tessaly {
 
 // The module whose resources hold the templates, icons and skin (the program itself).
 HINSTANCE ProgramModule();
+// The full path of the program's own file, empty if it cannot be read.
+std::wstring ProgramFilePath();
 
 class CDialog {
  public:

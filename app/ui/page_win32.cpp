@@ -4,8 +4,6 @@
 #include <shellapi.h>
 
 #include "app/ui/plugin_host.h"
-#include "app/shell/preferences_dlg.h"
-#include "app/tessaly_app_win32.h"
 #include "app/ui/window_center.h"
 #include "platform/text.h"
 #include "resources/resource.h"
@@ -69,10 +67,10 @@ bool AddSystemMenuCommands(HMENU systemMenu) {
   return true;
 }
 
-bool HandleSystemMenuCommand(CAboutDlg& aboutBox, UINT command, HWND owner) {
+bool HandleSystemMenuCommand(PageCommands& commands, UINT command, HWND owner) {
   switch (command & 0xFFF0) {
     case syscmd::About:
-      aboutBox.DoModal(owner);
+      commands.RunAbout(owner);
       return true;
     case syscmd::UserGuide:
       OpenUserGuide();
@@ -83,11 +81,9 @@ bool HandleSystemMenuCommand(CAboutDlg& aboutBox, UINT command, HWND owner) {
     case syscmd::NewsAndInfo:
       BrowseTo(kMakerNewsPage);
       return true;
-    case syscmd::Preferences: {
-      CPreferencesDlg preferences;
-      preferences.DoModal(owner);
+    case syscmd::Preferences:
+      commands.RunPreferences(owner);
       return true;
-    }
     default:
       return false;
   }
@@ -120,9 +116,8 @@ bool SaveWindowCenter(HWND page, CProfileStore& profile) {
   return true;
 }
 
-void LaunchInPluginHost(bool is64Bit, std::wstring_view file) {
-  CTessalyApp& app = TheApp();
-  const PluginHostLaunch plan = PlanPluginHostLaunch(app.Profile(), app.Files(), is64Bit, file);
+void LaunchInPluginHost(const PageContext& context, bool is64Bit, std::wstring_view file, HWND owner) {
+  const PluginHostLaunch plan = PlanPluginHostLaunch(context.settings, context.files, is64Bit, file);
   if (plan.action == PluginHostLaunch::Action::Open) {
     const INT_PTR result = ShellOpen(plan.host.c_str(), plan.parameters.c_str());
     if (result <= 32) {
@@ -133,14 +128,14 @@ void LaunchInPluginHost(bool is64Bit, std::wstring_view file) {
     }
     return;
   }
-  if (ShowMessage(nullptr, plan.question, MessageStyle::WarningQuestion) == IDYES) {
-    CPreferencesDlg preferences;
-    preferences.DoModal(GetActiveWindow());
+  if (ShowMessage(owner, plan.question, MessageStyle::WarningQuestion) == IDYES) {
+    context.commands.RunPreferences(owner ? owner : GetActiveWindow());
   }
 }
 
-CPage::CPage(int templateId, PageOptions options)
+CPage::CPage(const PageContext& context, int templateId, PageOptions options)
     : CDialog(templateId),
+      context_(context),
       options_(options),
       icon_(static_cast<HICON>(LoadImageW(ProgramModule(), MAKEINTRESOURCEW(IDI_TESSALY),
                                           IMAGE_ICON, GetSystemMetrics(SM_CXICON),
@@ -158,17 +153,36 @@ bool CPage::OnInitDialog() {
   if (options_.systemMenu) AddSystemMenuCommands(GetSystemMenu(Hwnd(), FALSE));
   SendMessageW(Hwnd(), WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(icon_));
   SendMessageW(Hwnd(), WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(smallIcon_));
-  if (options_.restorePosition) RestoreWindowCenter(Hwnd(), TheApp().Profile());
-  return OnInitPage();
+  if (options_.restorePosition) RestoreWindowCenter(Hwnd(), context_.settings);
+  const std::span<const ToolTipText> tips = ToolTips();
+  if (!tips.empty()) tips_.Create(Hwnd(), tips);
+  const bool result = OnInitPage();
+  UpdateControls();
+  return result;
 }
 
 void CPage::OnDestroy() {
   OnDestroyPage();
-  if (options_.savePosition) SaveWindowCenter(Hwnd(), TheApp().Profile());
+  tips_.Destroy();
+  if (options_.savePosition) SaveWindowCenter(Hwnd(), context_.settings);
+}
+
+bool CPage::OnCommand(int id, int notifyCode, HWND control) {
+  if (OnPageCommand(id, notifyCode, control)) return true;
+  // Back and Next end the page with their ids, which are also the wizard's end codes.
+  if (id == IDC_BACK && notifyCode == BN_CLICKED) {
+    EndDialog(IDC_BACK);
+    return true;
+  }
+  if (id == IDC_NEXT && notifyCode == BN_CLICKED) {
+    if (CanGoNext()) EndDialog(IDC_NEXT);
+    return true;
+  }
+  return false;
 }
 
 bool CPage::OnSysCommand(UINT command) {
-  return options_.systemMenu && HandleSystemMenuCommand(aboutBox_, command, Hwnd());
+  return options_.systemMenu && HandleSystemMenuCommand(context_.commands, command, Hwnd());
 }
 
 bool CPage::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, INT_PTR& result) {

@@ -3,13 +3,18 @@
 // user's plugin host.
 #pragma once
 
+#include <span>
 #include <string_view>
 
-#include "app/shell/about_dlg.h"
 #include "app/ui/dialog_win32.h"
-#include "app/settings/profile_store.h"
+#include "app/ui/page_context.h"
 
 namespace tessaly {
+
+// The maker's web addresses.
+inline constexpr const wchar_t* kMakerWebSite = L"https://www.quillmoor.com/";
+inline constexpr const wchar_t* kMakerDownloadsPage = L"https://www.quillmoor.com/downloads/";
+inline constexpr const wchar_t* kMakerNewsPage = L"https://www.quillmoor.com/tessaly/";
 
 // The commands appended to a page's system menu.
 namespace syscmd {
@@ -31,36 +36,51 @@ struct PageOptions {
 bool AddSystemMenuCommands(HMENU systemMenu);
 // Carries out one of the five commands (the low four bits of `command` are the system's and are
 // ignored) for the page `owner`; false for any other command.
-bool HandleSystemMenuCommand(CAboutDlg& aboutBox, UINT command, HWND owner);
+bool HandleSystemMenuCommand(PageCommands& commands, UINT command, HWND owner);
 // Moves `page` so its centre lies on the stored centre (CenterX, CenterY), or on the virtual
 // screen's centre when that point is on no monitor; false without a window or its information.
 bool RestoreWindowCenter(HWND page, CProfileStore& profile);
 // Stores the centre of `page` in CenterX and CenterY; false without a window.
 bool SaveWindowCenter(HWND page, CProfileStore& profile);
 // Opens `file` in the plugin host of its platform, or offers Preferences when there is none.
-void LaunchInPluginHost(bool is64Bit, std::wstring_view file);
+void LaunchInPluginHost(const PageContext& context, bool is64Bit, std::wstring_view file, HWND owner);
 
+// The base of every wizard page. It carries the skeleton above, ends the page on Back (1003) and
+// Next (1002) with the button's id, creates the page's tool tips from the table the page returns
+// and destroys them with the window.
 class CPage : public CDialog {
  public:
-  CPage(int templateId, PageOptions options);
+  CPage(const PageContext& context, int templateId, PageOptions options);
   ~CPage() override;
 
  protected:
-  // The page's own initialisation, after the skeleton's; the result as for OnInitDialog.
+  // The page's own initialisation, after the skeleton's; the result as for OnInitDialog. The
+  // base calls UpdateControls afterwards.
   virtual bool OnInitPage() { return true; }
-  // The page's own closing, before its position is saved.
+  // The page's own closing, before its tool tips go and its position is saved.
   virtual void OnDestroyPage() {}
-  CAboutDlg& AboutBox() { return aboutBox_; }
+  // Commands other than Back and Next.
+  virtual bool OnPageCommand(int id, int notifyCode, HWND control) { return false; }
+  // Asked when Next is pressed: false keeps the page open (the page has told the user why).
+  virtual bool CanGoNext() { return true; }
+  // The tips of the page's controls.
+  virtual std::span<const ToolTipText> ToolTips() const { return {}; }
+  // Brings every control's enabled state in line with the page's state.
+  virtual void UpdateControls() {}
+
+  const PageContext& Context() const { return context_; }
   HICON Icon() const { return icon_; }
 
   bool OnInitDialog() final;
   void OnDestroy() final;
+  bool OnCommand(int id, int notifyCode, HWND control) final;
   bool OnSysCommand(UINT command) override;
   bool OnMessage(UINT message, WPARAM wParam, LPARAM lParam, INT_PTR& result) override;
 
  private:
+  const PageContext& context_;
   PageOptions options_;
-  CAboutDlg aboutBox_;
+  CToolTips tips_;
   HICON icon_;
   HICON smallIcon_;
 };

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "app/settings/profile_store.h"
+#include "plugins/plugin_folders.h"
 #include "platform/text.h"
 #include "platform/win32/win32_file_system.h"
 #include "platform/win32/win32_registry.h"

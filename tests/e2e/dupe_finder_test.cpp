@@ -3,10 +3,12 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "app/settings/profile_store.h"
+#include "plugins/plugin_folders.h"
 #include "platform/text.h"
 #include "platform/win32/win32_registry.h"
 #include "resources/resource.h"
@@ -396,6 +398,90 @@ TEST_F(DupeFinderTest, BackAndQuitWhileTheSearchRuns) {
   finder = FindPage(run, kFinderTitle);
   ASSERT_NE(finder, nullptr);
   EXPECT_EQ(Text(finder, IDC_SEARCH_STATUS).value_or(L"").rfind(L"Completed", 0), std::wstring::npos);
+  ASSERT_TRUE(Click(finder, IDCANCEL));
+  EXPECT_EQ(run.WaitForExit(), 0u);
+}
+
+// What the finder shows once its search has completed: both status lines and both names lists.
+struct SearchOutcome {
+  std::optional<std::wstring> status, summary;
+  std::vector<std::wstring> duplicates, unexpected;
+  bool operator==(const SearchOutcome&) const = default;
+};
+
+TEST_F(DupeFinderTest, ClicksDuringTheSearchChangeNothingItFinds) {
+  // Windows itself keeps the search busy long enough to click many times while it runs.
+  ASSERT_TRUE(profile.WriteProfileString(kSettingsSection, kVstPaths32, kA + L"|C:\\windows|" + kB));
+  const std::vector<std::wstring> searching{L"Searching..."};
+  auto completed = [](HWND finder) {
+    return Text(finder, IDC_SEARCH_STATUS).value_or(L"").rfind(L"Completed searching", 0) == 0;
+  };
+  auto outcome = [&](HWND finder) {
+    SearchOutcome result;
+    EXPECT_TRUE(WaitUntil([&] {
+      result = {Text(finder, IDC_SEARCH_STATUS), Text(finder, IDC_SEARCH_FILE),
+                ListBoxItems(finder, IDC_DUPLICATE_NAMES), ListBoxItems(finder, IDC_UNEXPECTED_NAMES)};
+      return completed(finder) && result.duplicates != searching && result.unexpected != searching;
+    }, Milliseconds(120000)));
+    return result;
+  };
+
+  // Undisturbed.
+  HWND folders = OpenFolders();
+  ASSERT_NE(folders, nullptr);
+  ASSERT_TRUE(Click(folders, IDC_NEXT));
+  HWND finder = FindPage(run, kFinderTitle);
+  ASSERT_NE(finder, nullptr);
+  const SearchOutcome undisturbed = outcome(finder);
+  ASSERT_GT(undisturbed.duplicates.size(), 2u);
+  ASSERT_TRUE(Click(finder, IDCANCEL));
+  ASSERT_EQ(run.WaitForExit(), 0u);
+
+  // The same search, with both check boxes clicked over and over while it runs: as a user would
+  // (the driver's click, refused while a box is disabled) and as a click reaching the page
+  // itself (its BN_CLICKED command), together with a name chosen in each names list.
+  folders = OpenFolders();
+  ASSERT_NE(folders, nullptr);
+  ASSERT_TRUE(Click(folders, IDC_NEXT));
+  finder = FindPage(run, kFinderTitle);
+  ASSERT_NE(finder, nullptr);
+  int clicksWhileSearching = 0;
+  bool enabledWhileSearching = false;
+  while (true) {
+    // Enabled first, status second: the page enables the boxes only after the completion line.
+    const bool enabled = IsEnabled(finder, IDC_SHOW_DUPLICATES) || IsEnabled(finder, IDC_SHOW_SINGLES) ||
+                         IsEnabled(finder, IDC_DUPLICATE_NAMES) || IsEnabled(finder, IDC_UNEXPECTED_NAMES);
+    if (completed(finder)) break;
+    if (enabled) enabledWhileSearching = true;
+    for (int id : {IDC_SHOW_SINGLES, IDC_SHOW_DUPLICATES}) {
+      Click(finder, id);
+      PostMessageW(finder, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED),
+                   reinterpret_cast<LPARAM>(Control(finder, id)));
+    }
+    SelectListBoxItem(finder, IDC_DUPLICATE_NAMES, L"Searching...");
+    SelectListBoxItem(finder, IDC_UNEXPECTED_NAMES, L"Searching...");
+    ++clicksWhileSearching;
+    if (clicksWhileSearching == 3) SaveScreenshot(L"clicked-while-searching");
+    Sleep(15);
+  }
+  EXPECT_FALSE(enabledWhileSearching) << "check boxes or names lists were enabled during the search";
+  EXPECT_GE(clicksWhileSearching, 3) << "the search ended before the clicks could test it";
+  EXPECT_EQ(CheckState(finder, IDC_SHOW_DUPLICATES), BST_CHECKED);
+  EXPECT_EQ(CheckState(finder, IDC_SHOW_SINGLES), BST_UNCHECKED);
+  const SearchOutcome disturbed = outcome(finder);
+  EXPECT_EQ(disturbed.status, undisturbed.status);
+  EXPECT_EQ(disturbed.summary, undisturbed.summary);
+  EXPECT_EQ(disturbed.duplicates, undisturbed.duplicates);
+  EXPECT_EQ(disturbed.unexpected, undisturbed.unexpected);
+  for (int id : {IDC_SHOW_DUPLICATES, IDC_SHOW_SINGLES, IDC_DUPLICATE_NAMES, IDC_UNEXPECTED_NAMES}) {
+    EXPECT_TRUE(WaitUntil([&] { return IsEnabled(finder, id); })) << id;
+  }
+  SaveScreenshot(L"after-the-clicks");
+  // The boxes work again once the search is done.
+  ASSERT_TRUE(ClickAndWait(finder, IDC_SHOW_SINGLES));
+  EXPECT_TRUE(WaitUntil([&] {
+    return ListBoxItems(finder, IDC_DUPLICATE_NAMES).size() > undisturbed.duplicates.size();
+  }));
   ASSERT_TRUE(Click(finder, IDCANCEL));
   EXPECT_EQ(run.WaitForExit(), 0u);
 }

@@ -6,6 +6,10 @@
 #include <vector>
 
 #include "app/settings/profile_store.h"
+#include "catalog/file_database.h"
+#include "plugins/plugin_folders.h"
+#include "product_manager/product_filters.h"
+#include "relocation/relocation_settings.h"
 #include "tests/support/fake_registry.h"
 
 namespace tessaly {
@@ -27,8 +31,8 @@ TEST_F(ProfileStoreTest, AFreshUserReadsTheDefaultsAndCreatesNothing) {
   EXPECT_EQ(store.GetProfileString(kSettingsSection, kFileDatabasePath, kDefaultFileDatabasePath),
             L"FileDatabase.xml");
   EXPECT_EQ(store.GetProfileString(kSettingsSection, kVstHost32, nullptr), L"");
-  EXPECT_EQ(store.ReadProductCheckboxes(), 15u);
-  EXPECT_EQ(store.ReadShowPathFlags(), 3u);
+  EXPECT_EQ(ReadProductCheckboxes(store), 15u);
+  EXPECT_EQ(ReadShowPathFlags(store), 3u);
   EXPECT_FALSE(registry.Exists(kHkcu, L"Software\\Quillmoor"));
 }
 
@@ -126,8 +130,8 @@ TEST_F(ProfileStoreTest, FilterBitsNeverHideEveryProduct) {
   for (const auto& c : cases) {
     registry.SetDword(kHkcu, kKey, kProductCheckboxes, c.stored);
     registry.SetDword(kHkcu, kKey, kShowPathFlags, c.stored);
-    EXPECT_EQ(store.ReadProductCheckboxes(), c.productCheckboxes) << c.stored;
-    EXPECT_EQ(store.ReadShowPathFlags(), c.showPathFlags) << c.stored;
+    EXPECT_EQ(ReadProductCheckboxes(store), c.productCheckboxes) << c.stored;
+    EXPECT_EQ(ReadShowPathFlags(store), c.showPathFlags) << c.stored;
   }
 }
 

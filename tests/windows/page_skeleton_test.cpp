@@ -34,11 +34,29 @@ TEST(PageSkeletonTest, SystemMenuGetsASeparatorAndTheFiveCommands) {
   }
   DestroyMenu(menu);
 
-  // Commands that are not one of the five go to the default handling, without a window.
-  CAboutDlg about;
+}
+
+// Records which of the program's dialogs a page asked for.
+struct RecordingCommands : PageCommands {
+  int preferences = 0;
+  int about = 0;
+  void RunPreferences(HWND) override { ++preferences; }
+  void RunAbout(HWND) override { ++about; }
+};
+
+TEST(PageSkeletonTest, SystemMenuCommandsReachTheProgramsDialogs) {
+  RecordingCommands commands;
+  // The low four bits are the system's: the same command whatever they hold.
+  EXPECT_TRUE(HandleSystemMenuCommand(commands, 0x10 | 0xF, nullptr));
+  EXPECT_TRUE(HandleSystemMenuCommand(commands, 0x100 | 0x3, nullptr));
+  EXPECT_EQ(commands.about, 1);
+  EXPECT_EQ(commands.preferences, 1);
+  // Commands that are not one of the five go to the default handling and open nothing.
   for (UINT command : {0x0u, 0x30u, 0x200u, static_cast<UINT>(SC_CLOSE), static_cast<UINT>(SC_MOVE)}) {
-    EXPECT_FALSE(HandleSystemMenuCommand(about, command, nullptr)) << command;
+    EXPECT_FALSE(HandleSystemMenuCommand(commands, command, nullptr)) << command;
   }
+  EXPECT_EQ(commands.about, 1);
+  EXPECT_EQ(commands.preferences, 1);
 }
 
 class PageWindowCenterTest : public ::testing::Test {

@@ -1,0 +1,77 @@
+// The page-worker thread.
+#include "app/ui/page_worker_win32.h"
+
+#include <memory>
+#include <new>
+
+namespace tessaly {
+
+struct CPageWorker::Run {
+  HWND page;
+  UINT endMessage;
+  Work work;
+  const std::atomic<bool>* stop;
+};
+
+CPageWorker::~CPageWorker() { Stop(); }
+
+bool CPageWorker::Start(HWND page, UINT endMessage, Work work) {
+  Stop();
+  stop_ = false;
+  std::unique_ptr<Run> run;
+  try {
+    run.reset(new Run{page, endMessage, std::move(work), &stop_});
+  } catch (const std::bad_alloc&) {
+    PostMessageW(page, endMessage, static_cast<WPARAM>(WorkerEnd::Failed), err::InternalError);
+    return false;
+  }
+  DWORD threadId = 0;
+  thread_ = CreateThread(nullptr, 0, ThreadMain, run.get(), 0, &threadId);
+  if (!thread_) {
+    const DWORD error = GetLastError();
+    PostMessageW(page, endMessage, static_cast<WPARAM>(WorkerEnd::Failed),
+                 static_cast<LPARAM>(error != 0 ? error : err::InternalError));
+    return false;
+  }
+  run.release();  // the thread owns it now
+  return true;
+}
+
+DWORD WINAPI CPageWorker::ThreadMain(void* argument) {
+  std::unique_ptr<Run> run(static_cast<Run*>(argument));
+  ErrorCode result = err::InternalError;
+  try {
+    result = run->work(*run->stop);
+  } catch (...) {
+    // Nothing may escape the thread: an exception is a failed run like any other.
+    result = err::InternalError;
+  }
+  WorkerEnd end = WorkerEnd::Completed;
+  if (result != err::Success) {
+    end = WorkerEnd::Failed;
+  } else if (run->stop->load()) {
+    end = WorkerEnd::Stopped;
+  }
+  PostMessageW(run->page, run->endMessage, static_cast<WPARAM>(end), static_cast<LPARAM>(result));
+  return result;
+}
+
+bool CPageWorker::IsRunning() const {
+  return thread_ && WaitForSingleObject(thread_, 0) == WAIT_TIMEOUT;
+}
+
+void CPageWorker::Stop() {
+  if (!thread_) return;
+  stop_ = true;
+  for (;;) {
+    const DWORD wait = MsgWaitForMultipleObjects(1, &thread_, FALSE, INFINITE, QS_SENDMESSAGE);
+    if (wait != WAIT_OBJECT_0 + 1) break;
+    // Peeking delivers the messages sent to this thread; nothing is removed from the queue.
+    MSG message;
+    PeekMessageW(&message, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
+  }
+  CloseHandle(thread_);
+  thread_ = nullptr;
+}
+
+}  // namespace tessaly

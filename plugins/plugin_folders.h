@@ -1,0 +1,43 @@
+// The duplicate finder's settings: the plugin platform to search for and the folders to search,
+// one list per platform, as the plugin folders page receives and leaves them and as the finder
+// reads them.
+#pragma once
+
+#include "app/settings/profile_store.h"
+#include "platform/file_system.h"
+#include "platform/registry.h"
+#include "platform/safe_lists.h"
+#include "platform/system.h"
+
+namespace tessaly {
+
+inline constexpr const wchar_t* kSelectedPlatform = L"SelectedPlatform";
+inline constexpr const wchar_t* kVstPaths32 = L"VstPaths32";
+inline constexpr const wchar_t* kVstPaths64 = L"VstPaths64";
+
+// What the plugin folders page shows and what it decided.
+struct PluginFolderChoice {
+  bool is64BitWindows = false;
+  int platform = 0;  // 0 = 32-bit plugin files, 1 = 64-bit
+  CSafeStringList folders32;
+  CSafeStringList folders64;  // used only on 64-bit Windows
+
+  CSafeStringList& FoldersOf(int which) { return which == 1 ? folders64 : folders32; }
+};
+
+// The stored platform (anything but 1 reads as 0; always 0 on 32-bit Windows) and the stored
+// folder lists; a platform without stored folders gets the default plugin folders instead.
+PluginFolderChoice LoadPluginFolderChoice(CProfileStore& settings, System& system,
+                                          Registry& registry, FileSystem& files);
+// Stores the platform and the folder lists (the 64-bit list only on 64-bit Windows). A list too
+// long to store leaves the stored one in place.
+void StorePluginFolderChoice(CProfileStore& settings, const PluginFolderChoice& choice);
+
+// What the duplicate finder searches: the stored platform and its stored folders (no defaults).
+struct DupeSearchInputs {
+  int platform = 0;
+  CSafeStringList folders;
+};
+DupeSearchInputs LoadDupeSearchInputs(CProfileStore& settings);
+
+}  // namespace tessaly

@@ -1,0 +1,23 @@
+// The product manager's list filters.
+#include "product_manager/product_filters.h"
+
+namespace tessaly {
+
+uint32_t NormalizeProductCheckboxes(uint32_t value) {
+  return (value & productbits::Default) == 0 ? productbits::Default : value;
+}
+
+uint32_t NormalizeShowPathFlags(uint32_t value) {
+  return (value & pathbits::Default) == 0 ? pathbits::Default : value;
+}
+
+uint32_t ReadProductCheckboxes(CProfileStore& settings) {
+  return NormalizeProductCheckboxes(
+      settings.GetProfileInt(kSettingsSection, kProductCheckboxes, productbits::Default));
+}
+
+uint32_t ReadShowPathFlags(CProfileStore& settings) {
+  return NormalizeShowPathFlags(settings.GetProfileInt(kSettingsSection, kShowPathFlags, pathbits::Default));
+}
+
+}  // namespace tessaly

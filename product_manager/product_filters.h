@@ -1,0 +1,39 @@
+// The product manager's list filters as the settings keep them: which product types and which
+// path states the list shows.
+#pragma once
+
+#include <cstdint>
+
+#include "app/settings/profile_store.h"
+
+namespace tessaly {
+
+inline constexpr const wchar_t* kProductCheckboxes = L"ProductCheckboxes";
+inline constexpr const wchar_t* kShowPathFlags = L"ShowPathFlags";
+
+// Product-type filter bits (ProductCheckboxes).
+namespace productbits {
+constexpr uint32_t AppsAndPlugins = 1;
+constexpr uint32_t ContentLibraries = 2;
+constexpr uint32_t Bundles = 4;
+constexpr uint32_t DriversAndUtilities = 8;
+constexpr uint32_t Unrecognized = 16;
+constexpr uint32_t Default = 15;
+}  // namespace productbits
+
+// Path-state filter bits (ShowPathFlags).
+namespace pathbits {
+constexpr uint32_t Valid = 1;
+constexpr uint32_t Broken = 2;
+constexpr uint32_t Default = 3;
+}  // namespace pathbits
+
+// The stored filter values brought back to something that shows products: a product filter
+// with none of the four product types reads as 15, a path filter with neither state as 3.
+uint32_t NormalizeProductCheckboxes(uint32_t value);
+uint32_t NormalizeShowPathFlags(uint32_t value);
+
+uint32_t ReadProductCheckboxes(CProfileStore& settings);
+uint32_t ReadShowPathFlags(CProfileStore& settings);
+
+}  // namespace tessaly
