@@ -1,12 +1,17 @@
 // A walk through the program for people who want to see it without a display: the Start page
-// with each wizard's description, Preferences and the About box, each saved as a screenshot whose
-// path is printed.
+// with each wizard's description, Preferences and the About box, then the duplicate finder on the
+// demo machine's plugin folders, each saved as a screenshot whose path is printed.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <string>
+#include <vector>
 
+#include "app/settings/profile_store.h"
 #include "platform/text.h"
+#include "platform/win32/win32_registry.h"
+#include "plugins/plugin_folders.h"
 #include "resources/resource.h"
 #include "tests/e2e/driver.h"
 
@@ -67,6 +72,51 @@ TEST(Tour, StartPagePreferencesAndAbout) {
   ASSERT_TRUE(WaitForClose(about));
 
   ASSERT_TRUE(Click(start, IDCANCEL));
+  EXPECT_EQ(run.WaitForExit(), 0u);
+}
+
+TEST(Tour, FindDuplicatePlugins) {
+  // The demo machine's 32-bit plugin folders, and the folder of loose plugins that a user would
+  // add on the folders page.
+  Win32Registry registry;
+  CProfileStore profile(registry);
+  ASSERT_TRUE(profile.WriteProfileInt(kSettingsSection, kSelectedPlatform, 0));
+  ASSERT_TRUE(profile.WriteProfileString(
+      kSettingsSection, kVstPaths32,
+      L"C:\\Program Files (x86)\\Native Instruments\\VSTPlugins 32 bit|"
+      L"C:\\Program Files (x86)\\Vstplugins|C:\\Audio\\VST32"));
+
+  ProgramRun run;
+  ASSERT_EQ(run.Start(ProgramPath()), 0u);
+  HWND start = FindPage(run, L"Tessaly - Start");
+  ASSERT_NE(start, nullptr);
+  ASSERT_TRUE(Click(start, IDC_WIZARD_DUPLICATES));
+  ASSERT_TRUE(WaitUntil([&] { return CheckState(start, IDC_WIZARD_DUPLICATES) == BST_CHECKED; }));
+  ASSERT_TRUE(Click(start, IDC_NEXT));
+
+  HWND folders = FindPage(run, L"Tessaly - Choose Plugin Folders");
+  ASSERT_NE(folders, nullptr);
+  ASSERT_TRUE(WaitUntil([&] { return ListBoxItems(folders, IDC_PLUGIN_FOLDERS).size() == 3; }));
+  Shot(L"plugin-folders");
+  ASSERT_TRUE(Click(folders, IDC_NEXT));
+
+  HWND finder = FindPage(run, L"Tessaly - Find Duplicate VST Plugins");
+  ASSERT_NE(finder, nullptr);
+  ASSERT_TRUE(WaitUntil([&] {
+    return Text(finder, IDC_SEARCH_STATUS).value_or(L"").rfind(L"Completed searching", 0) == 0 &&
+           IsEnabled(finder, IDC_DUPLICATE_NAMES);
+  }));
+  const std::vector<std::wstring> names = ListBoxItems(finder, IDC_DUPLICATE_NAMES);
+  EXPECT_NE(std::find(names.begin(), names.end(), L"synthwave.dll"), names.end());
+  Shot(L"duplicate-finder");
+  ASSERT_TRUE(SelectListBoxItem(finder, IDC_DUPLICATE_NAMES, L"synthwave.dll"));
+  ASSERT_TRUE(WaitUntil([&] { return ListViewRows(finder, IDC_DUPLICATE_FILES, 5).size() >= 2; }));
+  ASSERT_TRUE(SelectListBoxItem(finder, IDC_UNEXPECTED_NAMES,
+                                ListBoxItems(finder, IDC_UNEXPECTED_NAMES).at(0)));
+  ASSERT_TRUE(WaitUntil([&] { return !ListViewRows(finder, IDC_UNEXPECTED_FILES, 5).empty(); }));
+  Shot(L"duplicate-finder-files");
+
+  ASSERT_TRUE(Click(finder, IDCANCEL));
   EXPECT_EQ(run.WaitForExit(), 0u);
 }
 
