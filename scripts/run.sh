@@ -3,7 +3,8 @@
 # Native Instruments installation and plugin folders by scripts/demo-machine.sh).
 # - With a display (DISPLAY set), the program opens there: build/windows/demo is its prefix.
 # - Without one, the program runs under Xvfb, the end-to-end driver walks the Start page (each
-#   wizard), Preferences and the About box, and the paths of the screenshots are printed.
+#   wizard), Preferences, the About box and the duplicate finder on the demo machine, and the
+#   paths of the screenshots are printed.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/setup.sh
