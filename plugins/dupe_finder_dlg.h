@@ -7,17 +7,12 @@
 #include "app/ui/page_worker_win32.h"
 #include "plugins/plugin_folders.h"
 #include "plugins/plugin_map.h"
+#include "resources/page_messages.h"
 
 namespace tessaly {
 
-// The page's private messages: the worker's reports. The completion message is the page
-// worker's end message: wParam 0 (lParam 0) when the search completed, otherwise how it ended
-// (WorkerEnd) and the error.
-constexpr UINT WM_DUPE_SEARCH_COMPLETE = WM_USER + 601;  // posted at the end of the search
-constexpr UINT WM_DUPE_SEARCH_FILE = WM_USER + 602;      // sent: lParam = text of status line 2
-constexpr UINT WM_DUPE_SEARCH_STATUS = WM_USER + 603;    // sent: lParam = text of status line 1
-constexpr UINT WM_DUPE_SEARCH_STATE = WM_USER + 604;     // sent: lParam = 1 started, 0 ended
-
+// The completion message (WM_DUPE_SEARCH_COMPLETE) is the page worker's end message: wParam 0
+// (lParam 0) when the search completed, otherwise how it ended (WorkerEnd) and the error.
 class CDupeFinderDlg : public CPage {
  public:
   explicit CDupeFinderDlg(const PageContext& context);

@@ -4,11 +4,9 @@
 #include "app/shell/shell_settings.h"
 #include "app/ui/page_win32.h"
 #include "app/ui/skin_win32.h"
+#include "resources/page_messages.h"
 
 namespace tessaly {
-
-// Posted by the Start page to itself to make the first-run backups once it has appeared.
-constexpr UINT kMsgFirstRunBackups = WM_USER + 0x262;  // 0x662
 
 class CStartDlg : public CPage {
  public:

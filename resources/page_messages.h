@@ -1,0 +1,18 @@
+// The pages' private window messages, numbered in one place. Each page numbers its own from
+// WM_USER + 601 upward, so the same number may mean different things on different pages.
+#pragma once
+
+namespace tessaly {
+
+inline constexpr unsigned kPageMessageBase = 0x400;  // WM_USER
+
+// Duplicate finder page.
+inline constexpr unsigned WM_DUPE_SEARCH_COMPLETE = kPageMessageBase + 601;  // posted: the worker's end
+inline constexpr unsigned WM_DUPE_SEARCH_FILE = kPageMessageBase + 602;      // sent: lParam = status line 2
+inline constexpr unsigned WM_DUPE_SEARCH_STATUS = kPageMessageBase + 603;    // sent: lParam = status line 1
+inline constexpr unsigned WM_DUPE_SEARCH_STATE = kPageMessageBase + 604;     // sent: lParam 1 started, 0 ended
+
+// Start page: posted to itself to make the first-run backups once it has appeared.
+inline constexpr unsigned kMsgFirstRunBackups = kPageMessageBase + 0x262;  // 0x662
+
+}  // namespace tessaly
