@@ -12,8 +12,11 @@ constexpr size_t kMaxPath = 260;
 }  // namespace
 
 ErrorCode GetBackupFolder(FileSystem& fs, System& system, std::wstring& out) {
+  // A user whose Documents folder does not exist yet (a new profile, or one deleted by hand)
+  // still gets the backups: the shell creates it, as it does for any program that saves there.
   std::wstring folder;
-  if (system.GetSpecialFolder(csidl::Personal, folder) != err::Success || folder.empty())
+  if (system.GetSpecialFolder(csidl::Personal | csidl::FlagCreate, folder) != err::Success ||
+      folder.empty())
     return err::InternalError;
   if (!path::Append(folder, L"Quillmoor", kMaxPath) ||
       !path::Append(folder, L"Tessaly Documents", kMaxPath))

@@ -20,8 +20,9 @@ struct BackupContext {
   CProfileStore& profile;
 };
 
-// (Documents)\Quillmoor\Tessaly Documents, created if missing. 1359 when the documents folder is
-// unknown or the path grows too long, otherwise the error of creating the folders.
+// (Documents)\Quillmoor\Tessaly Documents, each folder created if missing, the documents folder
+// included. 1359 when the documents folder is unknown or cannot be created or the path grows too
+// long, otherwise the error of creating the folders.
 ErrorCode GetBackupFolder(FileSystem& fs, System& system, std::wstring& out);
 
 // Captures SOFTWARE\Native Instruments of `hive` into (backup folder)\`name` and records the path

@@ -24,6 +24,7 @@ class FirstRunBackupsTest : public ::testing::Test {
   explicit FirstRunBackupsTest(bool is64Bit = true) : registry(is64Bit) {
     if (!is64Bit) system.UseWindows32Bit();
     system.CreateSpecialFolders(fs);
+    system.disk = &fs;  // special folders must exist, or be created, as in the shell
   }
   std::wstring Setting(const wchar_t* name) {
     return profile.GetProfileString(kSettingsSection, name, nullptr);
@@ -55,6 +56,24 @@ TEST_F(FirstRunBackupsTest, TheFolderIsCreatedBelowDocuments) {
   system.specialFolders[csidl::Personal] = L"C:\\Users\\Other\\Documents";
   fs.AddFile(L"C:\\Users\\Other\\Documents\\Quillmoor", "a file in the way");
   EXPECT_EQ(GetBackupFolder(fs, system, folder), err::PathNotFound);
+}
+
+TEST_F(FirstRunBackupsTest, AMissingDocumentsFolderIsCreatedFirst) {
+  const std::wstring documents = L"C:\\Users\\Newcomer\\Documents";
+  const std::wstring folder = documents + L"\\Quillmoor\\Tessaly Documents";
+  system.specialFolders[csidl::Personal] = documents;
+  fs.InjectFailure(FakeFileSystem::Operation::CreateFolder, documents, err::AccessDenied, 1);
+  std::wstring found;
+  EXPECT_EQ(GetBackupFolder(fs, system, found), err::InternalError);
+  EXPECT_FALSE(fs.Exists(documents));
+
+  MakeFirstRunBackups(context);
+  EXPECT_TRUE(fs.IsFolder(documents));
+  EXPECT_EQ(fs.List(folder), (std::vector<std::wstring>{
+                                 L"BackupHkcuDefault.xml", L"BackupHklm32Bit.xml",
+                                 L"BackupHklmDefault.xml"}));
+  for (const wchar_t* name : {kBackupHklmDefault, kBackupHklm32Bit, kBackupHkcuDefault})
+    EXPECT_EQ(Setting(name), folder + L"\\" + name);
 }
 
 TEST_F(FirstRunBackupsTest, On64BitWindowsThreeArchivesAreMadeAndRecorded) {
