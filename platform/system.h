@@ -20,6 +20,9 @@ constexpr int ProgramFilesX86 = 0x002a;
 constexpr int ProgramFilesCommon = 0x002b;
 constexpr int ProgramFilesCommonX86 = 0x002c;
 constexpr int CommonDocuments = 0x002e;
+// Or'ed into a value: a folder that does not exist yet is created, with its parents
+// (CSIDL_FLAG_CREATE). Without it the system does not give a folder that does not exist.
+constexpr int FlagCreate = 0x8000;
 }  // namespace csidl
 
 // SYSTEMTIME.
@@ -42,7 +45,8 @@ class System {
   virtual bool IsVistaOrLater() = 0;
   // 203 when the variable is not set.
   virtual ErrorCode GetEnvironmentVariable(std::wstring_view name, std::wstring& out) = 0;
-  // 3 when the system cannot give the folder.
+  // 3 when the system cannot give the folder: an unknown value, or a folder that does not exist
+  // (or, with csidl::FlagCreate, cannot be created).
   virtual ErrorCode GetSpecialFolder(int csidlValue, std::wstring& out) = 0;
   virtual LocalTime GetLocalTime() = 0;
   // The calendar date of the file time as it stands, in UTC without conversion to local time, in

@@ -20,25 +20,29 @@ struct BackupContext {
   CProfileStore& profile;
 };
 
-// (Documents)\Quillmoor\Tessaly Documents, created if missing. 1359 when the documents folder is
-// unknown or the path grows too long, otherwise the error of creating the folders.
-ErrorCode GetBackupFolder(FileSystem& fs, System& system, std::wstring& out);
+// The operations below never throw: whatever fails inside them, an allocation included, is
+// 1359 from the operation (or, where it returns nothing, a backup or restore that did not happen).
+
+// (Documents)\Quillmoor\Tessaly Documents, each folder created if missing, the documents folder
+// included. 1359 when the documents folder is unknown or cannot be created or the path grows too
+// long, otherwise the error of creating the folders.
+ErrorCode GetBackupFolder(FileSystem& fs, System& system, std::wstring& out) noexcept;
 
 // Captures SOFTWARE\Native Instruments of `hive` into (backup folder)\`name` and records the path
 // in the settings value `name`. The first failing step's error; the value is written only after
 // the file was saved.
 ErrorCode MakeFirstRunBackup(const BackupContext& context, RegRoot hive, bool force32Bit,
-                             std::wstring_view name);
+                             std::wstring_view name) noexcept;
 
 // HKLM (default view), HKLM (32-bit view, only on 64-bit Windows) and HKCU, each whatever the
 // others' results.
-void MakeFirstRunBackups(const BackupContext& context);
+void MakeFirstRunBackups(const BackupContext& context) noexcept;
 
 // Loads the archive whose path the settings value `name` holds and restores it: the error of
 // loading (87 when no path is recorded, 2 when the file is gone) or of restoring.
-ErrorCode RestoreBackup(const BackupContext& context, std::wstring_view name);
+ErrorCode RestoreBackup(const BackupContext& context, std::wstring_view name) noexcept;
 
 // Restores the archives MakeFirstRunBackups made, ignoring their results.
-void RestoreFirstRunBackups(const BackupContext& context);
+void RestoreFirstRunBackups(const BackupContext& context) noexcept;
 
 }  // namespace tessaly

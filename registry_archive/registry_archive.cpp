@@ -139,18 +139,24 @@ uint32_t CRegistryArchive::ViewFlag() const {
   return force32_ ? access::Wow64_32Key : access::Wow64_64Key;
 }
 
-ErrorCode CRegistryArchive::Capture() {
-  document_.reset();
-  pugi::xml_node root = document_.append_child("RegistryArchive");
-  if (!root) return err::InternalError;
-  const std::vector<uint8_t> now = LocalTimeBytes(system_.GetLocalTime());
-  if (!AddTextChild(root, "Hive", hive_ ? HiveName(*hive_) : std::wstring()) ||
-      !AddTextChild(root, "RootSubkey", rootSubkey_) ||
-      !AddAsciiChild(root, "LocalLoadTime", Base64Encode(now)) ||
-      !AddTextChild(root, "Force32", force32_ ? L"Yes" : L"No"))
+ErrorCode CRegistryArchive::Capture() noexcept {
+  try {
+    document_.reset();
+    pugi::xml_node root = document_.append_child("RegistryArchive");
+    if (!root) return err::InternalError;
+    const std::vector<uint8_t> now = LocalTimeBytes(system_.GetLocalTime());
+    if (!AddTextChild(root, "Hive", hive_ ? HiveName(*hive_) : std::wstring()) ||
+        !AddTextChild(root, "RootSubkey", rootSubkey_) ||
+        !AddAsciiChild(root, "LocalLoadTime", Base64Encode(now)) ||
+        !AddTextChild(root, "Force32", force32_ ? L"Yes" : L"No"))
+      return err::InternalError;
+    CaptureKey(root, nullptr, rootSubkey_);
+    return err::Success;
+  } catch (...) {
+    // Half an archive would restore as if the rest of the subtree had never existed.
+    document_.reset();
     return err::InternalError;
-  CaptureKey(root, nullptr, rootSubkey_);
-  return err::Success;
+  }
 }
 
 void CRegistryArchive::CaptureKey(pugi::xml_node parent, RegistryKey* parentKey,
@@ -192,32 +198,50 @@ void CRegistryArchive::CaptureKey(pugi::xml_node parent, RegistryKey* parentKey,
   }
 }
 
-ErrorCode CRegistryArchive::Save(std::wstring_view path) {
+ErrorCode CRegistryArchive::Save(std::wstring_view path) noexcept {
   if (path.empty()) return err::InvalidParameter;
-  BufferWriter writer;
-  document_.save(writer);  // tab indents, <?xml version="1.0"?>, UTF-8 without a byte-order mark
-  if (fs_.WriteFile(path, writer.buffer.data(), writer.buffer.size()) != err::Success)
-    return err::InternalError;
-  return err::Success;
-}
-
-ErrorCode CRegistryArchive::LoadInto(pugi::xml_document& document, std::wstring_view path) {
-  document.reset();
-  if (path.empty()) return err::InvalidParameter;
-  std::vector<uint8_t> bytes;
-  const ErrorCode read = fs_.ReadFile(path, 0, SIZE_MAX, bytes);
-  if (read == err::FileNotFound || read == err::PathNotFound) return err::FileNotFound;
-  if (read != err::Success) return err::InternalError;
-  if (!document.load_buffer(bytes.data(), bytes.size())) {
-    document.reset();
+  try {
+    BufferWriter writer;
+    document_.save(writer);  // tab indents, <?xml version="1.0"?>, UTF-8 without a byte-order mark
+    if (fs_.WriteFile(path, writer.buffer.data(), writer.buffer.size()) != err::Success)
+      return err::InternalError;
+    return err::Success;
+  } catch (...) {
     return err::InternalError;
   }
-  return err::Success;
 }
 
-ErrorCode CRegistryArchive::Load(std::wstring_view path) { return LoadInto(document_, path); }
+ErrorCode CRegistryArchive::LoadInto(pugi::xml_document& document,
+                                     std::wstring_view path) noexcept {
+  document.reset();
+  if (path.empty()) return err::InvalidParameter;
+  try {
+    std::vector<uint8_t> bytes;
+    const ErrorCode read = fs_.ReadFile(path, 0, SIZE_MAX, bytes);
+    if (read == err::FileNotFound || read == err::PathNotFound) return err::FileNotFound;
+    if (read != err::Success) return err::InternalError;
+    if (document.load_buffer(bytes.data(), bytes.size())) return err::Success;
+  } catch (...) {
+  }
+  document.reset();
+  return err::InternalError;
+}
 
-ErrorCode CRegistryArchive::Restore() {
+ErrorCode CRegistryArchive::Load(std::wstring_view path) noexcept {
+  return LoadInto(document_, path);
+}
+
+ErrorCode CRegistryArchive::Restore() noexcept {
+  try {
+    return RestoreDocument();
+  } catch (...) {
+    // Keys and values written before the failure stay: a restore only creates and overwrites,
+    // so running it again completes it.
+    return err::InternalError;
+  }
+}
+
+ErrorCode CRegistryArchive::RestoreDocument() {
   const pugi::xml_node root = document_.child("RegistryArchive");
   const pugi::xml_node hiveNode = root.child("Hive");
   const pugi::xml_node rootSubkeyNode = root.child("RootSubkey");
@@ -272,14 +296,18 @@ void CRegistryArchive::RestoreKey(pugi::xml_node element, RegistryKey* parentKey
     RestoreKey(child, key.get(), FromUtf8(child.attribute("name").value()));
 }
 
-ErrorCode CRegistryArchive::ReadArchiveDate(std::wstring_view path, std::wstring& out) {
-  pugi::xml_document document;
-  if (const ErrorCode loaded = LoadInto(document, path); loaded != err::Success) return loaded;
-  const pugi::xml_node time = document.child("RegistryArchive").child("LocalLoadTime");
-  if (!time) return err::InternalError;
-  const std::vector<uint8_t> bytes = Base64Decode(time.child_value());
-  if (bytes.size() < 16) return err::InternalError;
-  return system_.FormatLocalDateTime(LocalTimeFromBytes(bytes), out);
+ErrorCode CRegistryArchive::ReadArchiveDate(std::wstring_view path, std::wstring& out) noexcept {
+  try {
+    pugi::xml_document document;
+    if (const ErrorCode loaded = LoadInto(document, path); loaded != err::Success) return loaded;
+    const pugi::xml_node time = document.child("RegistryArchive").child("LocalLoadTime");
+    if (!time) return err::InternalError;
+    const std::vector<uint8_t> bytes = Base64Decode(time.child_value());
+    if (bytes.size() < 16) return err::InternalError;
+    return system_.FormatLocalDateTime(LocalTimeFromBytes(bytes), out);
+  } catch (...) {
+    return err::InternalError;
+  }
 }
 
 }  // namespace tessaly

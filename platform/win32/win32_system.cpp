@@ -9,6 +9,15 @@
 namespace tessaly {
 namespace {
 
+// The CSIDL values reach the shell unchanged, creation flag included.
+static_assert(csidl::Personal == CSIDL_PERSONAL && csidl::AppData == CSIDL_APPDATA &&
+              csidl::ProgramFiles == CSIDL_PROGRAM_FILES &&
+              csidl::ProgramFilesX86 == CSIDL_PROGRAM_FILESX86 &&
+              csidl::ProgramFilesCommon == CSIDL_PROGRAM_FILES_COMMON &&
+              csidl::ProgramFilesCommonX86 == CSIDL_PROGRAM_FILES_COMMONX86 &&
+              csidl::CommonDocuments == CSIDL_COMMON_DOCUMENTS &&
+              csidl::FlagCreate == CSIDL_FLAG_CREATE);
+
 class Win32RedirectionScope : public RedirectionScope {
   CDisableFileRedirection scope;
 };
@@ -45,6 +54,8 @@ ErrorCode Win32System::GetEnvironmentVariable(std::wstring_view name, std::wstri
 }
 
 ErrorCode Win32System::GetSpecialFolder(int csidlValue, std::wstring& out) {
+  // The shell verifies that the folder exists; with CSIDL_FLAG_CREATE it creates a missing one
+  // (and its parents) instead of failing.
   wchar_t folder[MAX_PATH] = {};
   if (FAILED(SHGetFolderPathW(nullptr, csidlValue, nullptr, SHGFP_TYPE_CURRENT, folder))) {
     return err::PathNotFound;

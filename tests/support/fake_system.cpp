@@ -1,6 +1,7 @@
 // A System whose answers are public fields.
 #include "tests/support/fake_system.h"
 
+#include "platform/file_ops.h"
 #include "tests/support/fake_file_system.h"
 
 #include <cwchar>
@@ -103,8 +104,14 @@ ErrorCode FakeSystem::GetEnvironmentVariable(std::wstring_view name, std::wstrin
 }
 
 ErrorCode FakeSystem::GetSpecialFolder(int csidlValue, std::wstring& out) {
-  const auto it = specialFolders.find(csidlValue);
+  const auto it = specialFolders.find(csidlValue & ~csidl::FlagCreate);
   if (it == specialFolders.end()) return err::PathNotFound;
+  if (disk && !disk->IsFolder(it->second)) {
+    // The shell creates a missing folder with its parents only when asked to.
+    if ((csidlValue & csidl::FlagCreate) == 0 ||
+        CreateDirectoryTree(*disk, it->second) != err::Success)
+      return err::PathNotFound;
+  }
   out = it->second;
   return err::Success;
 }

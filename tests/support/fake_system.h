@@ -23,6 +23,8 @@ class FakeFileSystem;
 //   CommonProgramFiles = C:\Program Files (x86)\Common Files,
 //   CommonProgramW6432 = C:\Program Files\Common Files, and the usual others.
 // UseWindows32Bit() switches to 32-bit Windows 10 (no (x86) folders, no *W6432 variables).
+// With `disk` set, special folders are checked against that file system as the shell does: one
+// that does not exist there is not given (3), unless csidl::FlagCreate asks to create it.
 class FakeSystem : public System {
  public:
   FakeSystem();
@@ -56,6 +58,7 @@ class FakeSystem : public System {
   LocalTime localTime{2024, 3, 2, 5, 14, 30, 0, 0};                  // Tuesday 2024-03-05 14:30
   int utcOffsetMinutes = 0;                                          // local time minus UTC
   ErrorCode formatError = 0;                                         // FormatLocalDateTime fails
+  FakeFileSystem* disk = nullptr;  // where special folders must exist; null: not checked
 
  private:
   struct Counters {

@@ -412,6 +412,33 @@ TEST(FakeSystemTest, Models64BitAnd32BitWindowsAsA32BitProcessSeesThem) {
   EXPECT_TRUE(fs.IsFolder(L"C:\\Users\\Public\\Documents"));
 }
 
+TEST(FakeSystemTest, OnADiskSpecialFoldersMustExistOrBeCreatedOnRequest) {
+  const std::wstring documents = L"C:\\Users\\Musician\\Documents";
+  FakeSystem sys;
+  FakeFileSystem fs;
+  std::wstring value;
+  // Without a disk nothing is checked.
+  ASSERT_EQ(sys.GetSpecialFolder(csidl::Personal, value), 0u);
+  EXPECT_FALSE(fs.Exists(L"C:\\Users"));
+
+  sys.disk = &fs;
+  value = L"unchanged";
+  EXPECT_EQ(sys.GetSpecialFolder(csidl::Personal, value), err::PathNotFound);
+  EXPECT_EQ(value, L"unchanged");
+  EXPECT_FALSE(fs.Exists(L"C:\\Users"));
+  EXPECT_EQ(sys.GetSpecialFolder(0x7F | csidl::FlagCreate, value), err::PathNotFound);
+
+  fs.InjectFailure(FakeFileSystem::Operation::CreateFolder, documents, err::AccessDenied, 1);
+  EXPECT_EQ(sys.GetSpecialFolder(csidl::Personal | csidl::FlagCreate, value), err::PathNotFound);
+  EXPECT_FALSE(fs.Exists(documents));
+
+  ASSERT_EQ(sys.GetSpecialFolder(csidl::Personal | csidl::FlagCreate, value), 0u);
+  EXPECT_EQ(value, documents);
+  EXPECT_TRUE(fs.IsFolder(documents));
+  ASSERT_EQ(sys.GetSpecialFolder(csidl::Personal, value), 0u);  // it exists now
+  EXPECT_EQ(value, documents);
+}
+
 TEST(FakeSystemTest, FormatsLocalDatesAndCountsRedirectionScopes) {
   FakeSystem sys;
   EXPECT_EQ(sys.FormatDate(kT0), L"3/5/2024");

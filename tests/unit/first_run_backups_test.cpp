@@ -2,6 +2,7 @@
 // the settings record them, and what a restore puts back and leaves alone.
 #include <gtest/gtest.h>
 
+#include <optional>
 #include <string>
 
 #include "app/settings/profile_store.h"
@@ -10,6 +11,7 @@
 #include "tests/support/fake_file_system.h"
 #include "tests/support/fake_registry.h"
 #include "tests/support/fake_system.h"
+#include "tests/unit/throwing_backends.h"
 
 namespace tessaly {
 namespace {
@@ -24,6 +26,7 @@ class FirstRunBackupsTest : public ::testing::Test {
   explicit FirstRunBackupsTest(bool is64Bit = true) : registry(is64Bit) {
     if (!is64Bit) system.UseWindows32Bit();
     system.CreateSpecialFolders(fs);
+    system.disk = &fs;  // special folders must exist, or be created, as in the shell
   }
   std::wstring Setting(const wchar_t* name) {
     return profile.GetProfileString(kSettingsSection, name, nullptr);
@@ -55,6 +58,24 @@ TEST_F(FirstRunBackupsTest, TheFolderIsCreatedBelowDocuments) {
   system.specialFolders[csidl::Personal] = L"C:\\Users\\Other\\Documents";
   fs.AddFile(L"C:\\Users\\Other\\Documents\\Quillmoor", "a file in the way");
   EXPECT_EQ(GetBackupFolder(fs, system, folder), err::PathNotFound);
+}
+
+TEST_F(FirstRunBackupsTest, AMissingDocumentsFolderIsCreatedFirst) {
+  const std::wstring documents = L"C:\\Users\\Newcomer\\Documents";
+  const std::wstring folder = documents + L"\\Quillmoor\\Tessaly Documents";
+  system.specialFolders[csidl::Personal] = documents;
+  fs.InjectFailure(FakeFileSystem::Operation::CreateFolder, documents, err::AccessDenied, 1);
+  std::wstring found;
+  EXPECT_EQ(GetBackupFolder(fs, system, found), err::InternalError);
+  EXPECT_FALSE(fs.Exists(documents));
+
+  MakeFirstRunBackups(context);
+  EXPECT_TRUE(fs.IsFolder(documents));
+  EXPECT_EQ(fs.List(folder), (std::vector<std::wstring>{
+                                 L"BackupHkcuDefault.xml", L"BackupHklm32Bit.xml",
+                                 L"BackupHklmDefault.xml"}));
+  for (const wchar_t* name : {kBackupHklmDefault, kBackupHklm32Bit, kBackupHkcuDefault})
+    EXPECT_EQ(Setting(name), folder + L"\\" + name);
 }
 
 TEST_F(FirstRunBackupsTest, On64BitWindowsThreeArchivesAreMadeAndRecorded) {
@@ -158,6 +179,93 @@ TEST_F(FirstRunBackupsTest, ADeletedArchiveIsSkipped) {
   EXPECT_EQ(RestoreBackup(context, kBackupHkcuDefault), err::FileNotFound);
   RestoreFirstRunBackups(context);
   EXPECT_EQ(registry.ReadString(kHkcu, kNi, L"V"), L"second");
+}
+
+// A 64-bit machine with first-run values whose registry and file calls can be made to throw
+// (`context`), and the same machine without throwing (`plain`) to set it up and look at it.
+struct ThrowingMachine {
+  explicit ThrowingMachine(testing::ThrowCountdown& countdown)
+      : throwingRegistry(registry, countdown), throwingFs(fs, countdown) {
+    system.CreateSpecialFolders(fs);
+    system.disk = &fs;
+    registry.SetString(kHklm, kNi + L"\\Massive", L"InstallDir", L"C:\\64\\", RegView::Key64);
+    registry.SetString(kHkcu, kNi + L"\\Massive", L"User", L"first");
+  }
+  std::wstring Setting(const wchar_t* name) {
+    return plainProfile.GetProfileString(kSettingsSection, name, nullptr);
+  }
+
+  FakeRegistry registry;
+  FakeFileSystem fs;
+  FakeSystem system;
+  testing::ThrowingRegistry throwingRegistry;
+  testing::ThrowingFileSystem throwingFs;
+  CProfileStore profile{throwingRegistry};
+  CProfileStore plainProfile{registry};
+  BackupContext context{throwingRegistry, throwingFs, system, profile};
+  BackupContext plain{registry, fs, system, plainProfile};
+};
+
+// Each registry and file call of a backup throws in turn, as an allocation failing below it
+// would: the backup gives 1359 and records nothing, and in MakeFirstRunBackups the archives after
+// the failed one are still made.
+TEST(FirstRunBackupsFailureTest, AnExceptionFailsOnlyItsOwnBackup) {
+  testing::ThrowCountdown countdown;
+  std::optional<ThrowingMachine> machine;
+  const int calls = testing::ThrowAtEachCall(
+      countdown,
+      [&] {
+        machine.emplace(countdown);
+        return MakeFirstRunBackup(machine->context, kHklm, false, kBackupHklmDefault);
+      },
+      [&](int) { EXPECT_EQ(machine->Setting(kBackupHklmDefault), L""); });
+  EXPECT_EQ(machine->Setting(kBackupHklmDefault), kFolder + L"\\BackupHklmDefault.xml");
+
+  for (int call = 1; call <= calls; ++call) {
+    SCOPED_TRACE(call);
+    machine.emplace(countdown);
+    countdown.Arm(call);
+    MakeFirstRunBackups(machine->context);
+    EXPECT_TRUE(countdown.Fired());
+    EXPECT_EQ(machine->Setting(kBackupHklmDefault), L"");
+    EXPECT_EQ(machine->Setting(kBackupHklm32Bit), kFolder + L"\\BackupHklm32Bit.xml");
+    EXPECT_EQ(machine->Setting(kBackupHkcuDefault), kFolder + L"\\BackupHkcuDefault.xml");
+  }
+  countdown.Disarm();
+}
+
+// The same for a restore: 1359 from RestoreBackup, and RestoreFirstRunBackups goes on with the
+// next archive.
+TEST(FirstRunBackupsFailureTest, AnExceptionFailsOnlyItsOwnRestore) {
+  testing::ThrowCountdown countdown;
+  std::optional<ThrowingMachine> machine;
+  const auto changedSinceBackup = [&] {
+    machine.emplace(countdown);
+    MakeFirstRunBackups(machine->plain);
+    machine->registry.SetString(kHklm, kNi + L"\\Massive", L"InstallDir", L"D:\\",
+                                RegView::Key64);
+    machine->registry.SetString(kHkcu, kNi + L"\\Massive", L"User", L"later");
+  };
+  const int calls = testing::ThrowAtEachCall(
+      countdown,
+      [&] {
+        changedSinceBackup();
+        return RestoreBackup(machine->context, kBackupHklmDefault);
+      },
+      [](int) {});
+  EXPECT_EQ(machine->registry.ReadString(kHklm, kNi + L"\\Massive", L"InstallDir",
+                                         RegView::Key64),
+            L"C:\\64\\");
+
+  for (int call = 1; call <= calls; ++call) {
+    SCOPED_TRACE(call);
+    changedSinceBackup();
+    countdown.Arm(call);
+    RestoreFirstRunBackups(machine->context);
+    EXPECT_TRUE(countdown.Fired());
+    EXPECT_EQ(machine->registry.ReadString(kHkcu, kNi + L"\\Massive", L"User"), L"first");
+  }
+  countdown.Disarm();
 }
 
 }  // namespace

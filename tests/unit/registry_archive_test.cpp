@@ -11,6 +11,7 @@
 #include "tests/support/fake_file_system.h"
 #include "tests/support/fake_registry.h"
 #include "tests/support/fake_system.h"
+#include "tests/unit/throwing_backends.h"
 
 namespace tessaly {
 namespace {
@@ -363,6 +364,41 @@ TEST_F(RegistryArchiveTest, SaveAndLoadErrors) {
   fs.AddFile(L"C:\\Backup\\broken.xml", "<RegistryArchive><Hive>");
   EXPECT_EQ(loaded.Load(L"C:\\Backup\\broken.xml"), err::InternalError);
   EXPECT_EQ(loaded.Restore(), err::InternalError);
+}
+
+// Each registry and file call of capture, save, load, restore and reading the date throws in turn,
+// as an allocation failing below them would: the operation gives 1359, leaves no half-built
+// document, and once nothing throws does all of its work.
+TEST_F(RegistryArchiveTest, AnExceptionInAnyCallBecomes1359) {
+  using testing::ThrowAtEachCall;
+  const std::wstring product = std::wstring(kNi) + L"\\Massive";
+  registry.SetString(kHkcu, kNi, L"Top", L"1");
+  registry.SetString(kHkcu, product, L"InstallDir", L"C:\\Massive\\");
+  registry.SetDword(kHkcu, product + L"\\Presets", L"Count", 2);
+  const std::vector<std::wstring> original = Dump(registry, kHkcu, kNi);
+
+  testing::ThrowCountdown countdown;
+  testing::ThrowingRegistry throwingRegistry(registry, countdown);
+  testing::ThrowingFileSystem throwingFs(fs, countdown);
+  CRegistryArchive archive(throwingRegistry, throwingFs, system, kHkcu, false);
+  const auto noDocument = [&](int) { EXPECT_FALSE(archive.Document().first_child()); };
+
+  const int captureCalls =
+      ThrowAtEachCall(countdown, [&] { return archive.Capture(); }, noDocument);
+  EXPECT_GT(captureCalls, 9);  // three keys, each opened, queried and enumerated
+  ThrowAtEachCall(countdown, [&] { return archive.Save(kFile); },
+                  [&](int) { EXPECT_FALSE(fs.Exists(kFile)); });
+  ASSERT_NE(fs.ContentsText(kFile).find("<Subkey name=\"Presets\">"), std::string::npos);
+
+  ThrowAtEachCall(countdown, [&] { return archive.Load(kFile); }, noDocument);
+  registry.DeleteTree(kHkcu, kNi);
+  ThrowAtEachCall(countdown, [&] { return archive.Restore(); }, [](int) {});
+  EXPECT_EQ(Dump(registry, kHkcu, kNi), original);
+
+  std::wstring date;
+  ThrowAtEachCall(countdown, [&] { return archive.ReadArchiveDate(kFile, date); },
+                  [&](int) { EXPECT_EQ(date, L""); });
+  EXPECT_EQ(date, L"3/5/2024, 2:30:00 PM");
 }
 
 TEST_F(RegistryArchiveTest, ReadArchiveDateFormatsTheCaptureTime) {

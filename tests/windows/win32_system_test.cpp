@@ -33,14 +33,97 @@ TEST(Win32SystemTest, ProgramFoldersAsA32BitProcessSeesThem) {
   }
 }
 
-TEST(Win32SystemTest, DocumentFoldersAndAnUnknownFolder) {
+// The user's Documents folder pointed elsewhere for the life of the object, through the values
+// the shell reads it from and keeps it in; the old values are put back. The prefix's own
+// Documents folder is a Unix link to HOME under Wine, so it is never removed to make it missing.
+class DocumentsRedirect {
+ public:
+  explicit DocumentsRedirect(const std::wstring& folder) {
+    for (Saved& s : saved_) {
+      if (RegOpenKeyExW(HKEY_CURRENT_USER, s.key, 0, KEY_QUERY_VALUE | KEY_SET_VALUE, &s.handle) !=
+          ERROR_SUCCESS) {
+        s.handle = nullptr;
+        continue;
+      }
+      DWORD size = sizeof(s.data);
+      s.had = RegQueryValueExW(s.handle, L"Personal", nullptr, &s.type,
+                               reinterpret_cast<BYTE*>(s.data), &size) == ERROR_SUCCESS;
+      s.size = size;
+      RegSetValueExW(s.handle, L"Personal", 0, s.valueType,
+                     reinterpret_cast<const BYTE*>(folder.c_str()),
+                     DWORD((folder.size() + 1) * sizeof(wchar_t)));
+    }
+  }
+  ~DocumentsRedirect() {
+    for (Saved& s : saved_) {
+      if (!s.handle) continue;
+      if (s.had)
+        RegSetValueExW(s.handle, L"Personal", 0, s.type, reinterpret_cast<BYTE*>(s.data), s.size);
+      else
+        RegDeleteValueW(s.handle, L"Personal");
+      RegCloseKey(s.handle);
+    }
+  }
+  DocumentsRedirect(const DocumentsRedirect&) = delete;
+  DocumentsRedirect& operator=(const DocumentsRedirect&) = delete;
+
+ private:
+  struct Saved {
+    const wchar_t* key;
+    DWORD valueType;
+    HKEY handle = nullptr;
+    bool had = false;
+    DWORD type = 0;
+    DWORD size = 0;
+    wchar_t data[MAX_PATH + 1] = {};
+  };
+  Saved saved_[2] = {
+      {L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\User Shell Folders",
+       REG_EXPAND_SZ},
+      {L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders", REG_SZ},
+  };
+};
+
+// One test for everything that reads the Documents folder, so that no other test of this tier
+// sees it while it is pointed elsewhere.
+TEST(Win32SystemTest, DocumentFoldersAMissingOneCreatedOnRequestAndAnUnknownFolder) {
   Win32System system;
   std::wstring folder;
   ASSERT_EQ(system.GetSpecialFolder(csidl::Personal, folder), 0u);
   EXPECT_TRUE(EndsWithNoCase(folder, L"\\Documents")) << ToUtf8(folder);
+  const std::wstring realDocuments = folder;
   ASSERT_EQ(system.GetSpecialFolder(csidl::CommonDocuments, folder), 0u);
   EXPECT_TRUE(EqualsNoCase(folder, L"C:\\users\\Public\\Documents")) << ToUtf8(folder);
   EXPECT_EQ(system.GetSpecialFolder(0x7F, folder), err::PathNotFound);
+  EXPECT_EQ(system.GetSpecialFolder(0x7F | csidl::FlagCreate, folder), err::PathNotFound);
+
+  // A Documents folder that does not exist, two levels below the temporary folder.
+  wchar_t temp[MAX_PATH + 1] = {};
+  ASSERT_NE(GetTempPathW(MAX_PATH + 1, temp), 0u);
+  const std::wstring parent =
+      std::wstring(temp) + L"tessaly-documents-" + std::to_wstring(GetCurrentProcessId());
+  const std::wstring missing = parent + L"\\Documents";
+  ASSERT_EQ(GetFileAttributesW(parent.c_str()), INVALID_FILE_ATTRIBUTES);
+  {
+    DocumentsRedirect redirect(missing);
+    folder.clear();
+    const ErrorCode unverified = system.GetSpecialFolder(csidl::Personal, folder);
+    if (unverified == 0 && EqualsNoCase(folder, realDocuments)) {
+      GTEST_SKIP() << "the shell does not follow a changed Documents folder in a running process";
+    }
+    EXPECT_EQ(unverified, err::PathNotFound) << ToUtf8(folder);
+    EXPECT_EQ(GetFileAttributesW(parent.c_str()), INVALID_FILE_ATTRIBUTES);
+
+    ASSERT_EQ(system.GetSpecialFolder(csidl::Personal | csidl::FlagCreate, folder), 0u);
+    EXPECT_TRUE(EqualsNoCase(folder, missing)) << ToUtf8(folder);
+    const DWORD attributes = GetFileAttributesW(missing.c_str());
+    EXPECT_NE(attributes, INVALID_FILE_ATTRIBUTES);
+    EXPECT_NE(attributes & FILE_ATTRIBUTE_DIRECTORY, 0u);
+  }
+  RemoveDirectoryW(missing.c_str());
+  RemoveDirectoryW(parent.c_str());
+  ASSERT_EQ(system.GetSpecialFolder(csidl::Personal, folder), 0u);
+  EXPECT_TRUE(EqualsNoCase(folder, realDocuments)) << ToUtf8(folder);
 }
 
 TEST(Win32SystemTest, EnvironmentValuesUnsetEmptyAndLong) {
