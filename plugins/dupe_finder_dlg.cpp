@@ -148,8 +148,8 @@ void CDupeFinderDlg::UpdateControls() {
     EnableItem(half->namesId, state.lists);
     EnableItem(half->filesId, state.lists);
     EnableItem(half->browseId, buttons);
-    EnableItem(half->deleteId, buttons);
     if (half->launchId) EnableItem(half->launchId, buttons);
+    EnableItem(half->deleteId, buttons);
   }
 }
 

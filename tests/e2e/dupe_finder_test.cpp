@@ -256,9 +256,11 @@ TEST_F(DupeFinderTest, DeleteAsksAndRefreshesTheFileList) {
   EXPECT_EQ(box->buttons, (std::vector<int>{IDYES, IDNO}));
   SaveScreenshot(L"delete-question");
   ASSERT_TRUE(Answer(*box, IDNO));
-  EXPECT_TRUE(WaitUntil([&] { return !IsEnabled(finder, IDC_DUPLICATE_DELETE); }));
-  EXPECT_FALSE(IsEnabled(finder, IDC_DUPLICATE_BROWSE));
-  EXPECT_FALSE(IsEnabled(finder, IDC_DUPLICATE_LAUNCH));
+  // The three buttons go one after another: wait for all of them.
+  EXPECT_TRUE(WaitUntil([&] {
+    return !IsEnabled(finder, IDC_DUPLICATE_DELETE) && !IsEnabled(finder, IDC_DUPLICATE_BROWSE) &&
+           !IsEnabled(finder, IDC_DUPLICATE_LAUNCH);
+  }));
   EXPECT_NE(GetFileAttributesW((kA + L"\\Synth.dll").c_str()), INVALID_FILE_ATTRIBUTES);
 
   // Yes on a read-only file: gone, one row left, the name and the summary stay. The row is
