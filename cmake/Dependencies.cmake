@@ -14,7 +14,7 @@ if(WIN32)
     file(GLOB pugixml_src ${pugixml_cache}/pugixml-*/src/pugixml.cpp)
     if(NOT pugixml_src)
       message(FATAL_ERROR "Could not get the pugixml source package (apt-get source pugixml: ${rc}). "
-        "Run scripts/setup.sh, which adds Debian's deb-src entry.")
+        "Run scripts/setup.sh, which adds deb-src entries for the Debian archive sources of apt.")
     endif()
   endif()
   list(GET pugixml_src 0 pugixml_src)

@@ -7,10 +7,11 @@ packages=(
   cmake ninja-build g++ pkg-config dpkg-dev
   googletest libgtest-dev libpugixml-dev
   g++-mingw-w64-i686 g++-mingw-w64-x86-64 binutils-mingw-w64-i686 libz-mingw-w64-dev
-  wine wine32:i386 wine64
+  wine wine32:i386 wine64 fonts-wine
   xvfb xauth
 )
 test_user=tessaly-wine
+here=$(dirname "$(readlink -f "$0")")
 
 as_root() {
   if [ "$(id -u)" -eq 0 ]; then "$@"; else sudo "$@"; fi
@@ -23,16 +24,22 @@ if ! dpkg --print-foreign-architectures | grep -qx i386; then
   need_update=1
 fi
 
-# Debian's own source archive, for the pugixml sources that the MinGW build compiles.
-src_list=/etc/apt/sources.list.d/tessaly-debian-src.sources
-if [ ! -f "$src_list" ]; then
-  as_root tee "$src_list" >/dev/null <<'SRC'
-Types: deb-src
-URIs: http://deb.debian.org/debian
-Suites: bookworm bookworm-updates
-Components: main
-Signed-By: /usr/share/keyrings/debian-archive-keyring.gpg
-SRC
+# deb-src entries for the pugixml sources that the MinGW build compiles (apt-get source), derived
+# from the machine's own Debian archive entries (scripts/debian-src.sh). The file is ours: it is
+# rewritten when the derivation changes and removed when other deb-src entries cover everything.
+src_file=/etc/apt/sources.list.d/tessaly-debian-src.sources
+src_wanted=$("$here/debian-src.sh" /etc/apt) || exit 1
+if [ -n "$src_wanted" ]; then
+  src_wanted="# Made by Tessaly's scripts/setup.sh from this machine's Debian archive entries; rewritten
+# when they change.
+$src_wanted"
+  if [ ! -f "$src_file" ] || [ "$(cat "$src_file")" != "$src_wanted" ]; then
+    printf '%s\n' "$src_wanted" | as_root tee "$src_file" >/dev/null
+    as_root chmod 644 "$src_file"
+    need_update=1
+  fi
+elif [ -f "$src_file" ]; then
+  as_root rm -f "$src_file"
   need_update=1
 fi
 

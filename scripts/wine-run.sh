@@ -50,6 +50,26 @@ if [ "$stop" -eq 1 ]; then
   exit 0
 fi
 
+# Wine's own fonts (Debian's fonts-wine): Tahoma and the others give dialogs their Windows sizes,
+# Marlett draws the caption buttons of title bars. Every prefix gets a copy in its Fonts folder,
+# also one made before they were installed.
+wine_fonts=/usr/share/wine/fonts
+prefix_fonts=$WINEPREFIX/drive_c/windows/Fonts
+check_fonts() {
+  local missing=() f
+  for f in marlett.ttf tahoma.ttf tahomabd.ttf; do [ -f "$wine_fonts/$f" ] || missing+=("$f"); done
+  if [ ${#missing[@]} -gt 0 ]; then
+    echo "wine-run: Wine's fonts are missing (${missing[*]} in $wine_fonts); install Debian's" \
+         "package fonts-wine, which scripts/setup.sh does" >&2
+    exit 2
+  fi
+}
+copy_fonts() {
+  as_user cp "$wine_fonts"/*.ttf "$prefix_fonts/" \
+    || { echo "wine-run: could not copy Wine's fonts into $prefix_fonts" >&2; exit 2; }
+}
+
+check_fonts
 if [ ! -f "$root/ready" ]; then
   mkdir -p "$root"
   [ "$(id -u)" -eq 0 ] && chown "$test_user:" "$root"
@@ -58,8 +78,7 @@ if [ ! -f "$root/ready" ]; then
   if [ ! -f "$root/ready" ]; then
     as_user mkdir -p "$HOME"
     as_user wine wineboot -i </dev/null >"$root/wineboot.log" 2>&1
-    # Tahoma and the other Wine fonts, so dialogs have their Windows sizes.
-    as_user cp /usr/share/wine/fonts/*.ttf "$WINEPREFIX/drive_c/windows/Fonts/" 2>/dev/null || true
+    copy_fonts
     # A folder link made from the Linux side, since Wine creates none itself: tree\link lists as
     # Directory|ReparsePoint and leads to real\. Wine's delete through it reaches real\.
     fixtures=$WINEPREFIX/drive_c/tessaly-fixtures/link-tree
@@ -68,6 +87,11 @@ if [ ! -f "$root/ready" ]; then
     as_user wineserver -w
     touch "$root/ready"
   fi
+  flock -u 9
+elif [ ! -f "$prefix_fonts/marlett.ttf" ]; then
+  exec 9>"$root/lock"
+  flock 9
+  [ -f "$prefix_fonts/marlett.ttf" ] || copy_fonts
   flock -u 9
 fi
 
