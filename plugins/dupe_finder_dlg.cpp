@@ -4,6 +4,7 @@
 #include <commctrl.h>
 
 #include <string>
+#include <vector>
 
 #include "app/tessaly_app_win32.h"
 #include "platform/file_ops.h"
@@ -57,7 +58,6 @@ class PageReports : public DupeSearchObserver {
   HWND page_;
 };
 
-void ClearListBox(HWND list) { SendMessageW(list, LB_RESETCONTENT, 0, 0); }
 void AddLine(HWND list, const wchar_t* text) {
   SendMessageW(list, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(text));
 }
@@ -216,15 +216,17 @@ void CDupeFinderDlg::EnableFileButtons(Half& half, bool enabled) {
 void CDupeFinderDlg::FillNames(Half& half, bool singles, bool duplicates) {
   EnableFileButtons(half, false);
   ListView_DeleteAllItems(Item(half.filesId));
-  HWND names = Item(half.namesId);
-  ClearListBox(names);
   half.rememberedRow = -1;
   half.group = nullptr;
+  // All lines at once: a sorted list box filled line by line with redraw on repaints for each
+  // line, which for thousands of names takes seconds.
+  std::vector<const wchar_t*> lines;
   for (auto& [key, list] : half.map->GetGroups()) {
     const size_t count = list.Count();
-    if ((count == 1 && singles) || (count >= 2 && duplicates)) AddLine(names, key.c_str());
+    if ((count == 1 && singles) || (count >= 2 && duplicates)) lines.push_back(key.c_str());
   }
-  if (SendMessageW(names, LB_GETCOUNT, 0, 0) <= 0) AddLine(names, kNoFilesFound);
+  if (lines.empty()) lines.push_back(kNoFilesFound);
+  SetListBoxLines(Item(half.namesId), lines);
 }
 
 void CDupeFinderDlg::RefillNames(bool full) {
