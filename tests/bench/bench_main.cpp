@@ -833,6 +833,10 @@ std::vector<Factor> Factors() {
   comctlSubclass.subclass = ReceiverSetup::Subclass::Comctl32;
   ReceiverSetup procSubclass = dialog;
   procSubclass.subclass = ReceiverSetup::Subclass::WindowProc;
+  ReceiverSetup pageOnMain = page;
+  pageOnMain.receiverOnCallingThread = true;
+  ReceiverSetup plainOnMain{Host::HiddenWindow};
+  plainOnMain.receiverOnCallingThread = true;
   ReceiverSetup plainOwnLoop = dialog;
   plainOwnLoop.host = Host::ModelessOwnLoop;
   return {
@@ -854,6 +858,8 @@ std::vector<Factor> Factors() {
       {"(f14) as f7, read by another process every 50 ms", outside50, false},
       {"(f15) as f8, read by another process every 10 ms", ownLoopOutside10, false},
       {"(f16) as f2, read by another process every 10 ms", windowOutside10, false},
+      {"(f17) as f1, the receiver the main thread", plainOnMain, false},
+      {"(f18) as f7, the receiver the main thread", pageOnMain, false},
   };
 }
 
@@ -867,7 +873,7 @@ using Section = std::function<void()>;
 // The engine's reports sent to a receiver, as the page's worker sends them to the page.
 class ReceiverReports : public DupeSearchObserver {
  public:
-  explicit ReceiverReports(const ReceiverThread& receiver) : receiver_(receiver) {}
+  explicit ReceiverReports(HWND receiver) : receiver_(receiver) {}
   void OnSearchState(bool) override {}
   void OnStatus(const std::wstring& text) override { Send(text); }
   void OnFile(const std::wstring& text) override { Send(text); }
@@ -875,10 +881,10 @@ class ReceiverReports : public DupeSearchObserver {
 
  private:
   void Send(const std::wstring& text) {
-    receiver_.Report(text.c_str());
+    Report(receiver_, text.c_str());
     ++reports;
   }
-  const ReceiverThread& receiver_;
+  HWND receiver_;
 };
 
 // Runs the factors in rounds; returns their table: the time per message beyond the sender's own
@@ -902,13 +908,14 @@ Section RunFactors(bool full, int messages, double workUs, int rounds, bool engi
     const ReceiverSetup setup = f.setup;
     if (engine) {
       benches.push_back({{f.label, {}}, [setup, messages] {
-                           ReceiverThread receiver(setup, texts);
-                           ReceiverReports observer(receiver);
-                           const double ms = EngineRun(fs, system, observer);
-                           if (observer.reports != static_cast<uint32_t>(messages)) {
-                             Fail(Str("the engine sent %u reports, not %d", observer.reports, messages));
-                           }
-                           return ms;
+                           return TimeWithReceiver(setup, texts, [messages](HWND target) {
+                             ReceiverReports observer(target);
+                             const double ms = EngineRun(fs, system, observer);
+                             if (observer.reports != static_cast<uint32_t>(messages)) {
+                               Fail(Str("the engine sent %u reports, not %d", observer.reports, messages));
+                             }
+                             return ms;
+                           });
                          }});
     } else {
       benches.push_back({{f.label, {}}, [setup, messages, workUs] {
@@ -1154,9 +1161,10 @@ int Main(const Options& options) {
   // thread that runs a plain GetMessageW loop, as the page's worker reports to the page.
   headline.push_back({{"(p) engine + SendMessageW to a plain window", {}}, [&] {
                         const std::vector<std::wstring> texts{L"warming up"};
-                        ReceiverThread receiver(ReceiverSetup{Host::HiddenWindow}, texts);
-                        ReceiverReports observer(receiver);
-                        return EngineRun(fs, system, observer);
+                        return TimeWithReceiver(ReceiverSetup{Host::HiddenWindow}, texts, [&](HWND target) {
+                          ReceiverReports observer(target);
+                          return EngineRun(fs, system, observer);
+                        });
                       }});
   RunRounds(headline, runs);
   uiRuns.erase(uiRuns.begin());  // the warm-up's

@@ -5,6 +5,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <functional>
 #include <string>
 #include <thread>
 
@@ -438,54 +439,61 @@ class Poller {
 
 }  // namespace
 
-struct ReceiverThread::State {
-  Receiver receiver;
-  std::thread thread;
-  std::unique_ptr<Poller> poller;
-};
+namespace {
 
-ReceiverThread::ReceiverThread(const ReceiverSetup& setup, const std::vector<std::wstring>& texts)
-    : state_(std::make_unique<State>()) {
-  Receiver& r = state_->receiver;
-  r.setup = setup;
-  state_->thread = std::thread([&r] { RunReceiver(r); });
+// Waits for the receiver, gives it a few messages untimed and a pause (so that it has painted and
+// is idle when timing starts), starts its poller, runs `send` and ends the receiver.
+double DriveReceiver(Receiver& r, const std::vector<std::wstring>& texts,
+                     const std::function<double(HWND target)>& send) {
   while (!r.ready.load() && !r.failed.load()) Sleep(1);
-  if (r.failed.load()) {
-    state_->thread.join();
-    FailWithError("the receiver could not be made");
-  }
-  // A few messages untimed, then a pause: the receiver has painted and is idle when timing starts.
+  if (r.failed.load()) return -1;
+  HWND target = r.target.load();
   for (int i = 0; i < 20; ++i) {
-    SendMessageW(Target(), kFileMessage, 0, reinterpret_cast<LPARAM>(texts[i % texts.size()].c_str()));
+    SendMessageW(target, kFileMessage, 0, reinterpret_cast<LPARAM>(texts[i % texts.size()].c_str()));
   }
   Sleep(100);
-  HWND polled = r.status.load() ? r.status.load() : Target();
-  state_->poller = std::make_unique<Poller>(polled, setup.pollMs, setup.pollFromProcess);
+  HWND polled = r.status.load() ? r.status.load() : target;
+  Poller poller(polled, r.setup.pollMs, r.setup.pollFromProcess);
+  const double ms = send(target);
+  poller.Stop();
+  SendMessageW(target, kEndMessage, 0, 0);
+  return ms;
 }
 
-ReceiverThread::~ReceiverThread() {
-  state_->poller->Stop();
-  SendMessageW(Target(), kEndMessage, 0, 0);
-  state_->thread.join();
-  state_->poller.reset();
+}  // namespace
+
+double TimeWithReceiver(const ReceiverSetup& setup, const std::vector<std::wstring>& texts,
+                        const std::function<double(HWND target)>& send) {
+  Receiver r;
+  r.setup = setup;
+  double ms = -1;
+  if (setup.receiverOnCallingThread) {
+    std::thread sender([&] { ms = DriveReceiver(r, texts, send); });
+    RunReceiver(r);
+    sender.join();
+  } else {
+    std::thread receiver([&r] { RunReceiver(r); });
+    ms = DriveReceiver(r, texts, send);
+    receiver.join();
+  }
+  if (r.failed.load() || ms < 0) FailWithError("the receiver could not be made");
+  return ms;
 }
 
-HWND ReceiverThread::Target() const { return state_->receiver.target.load(); }
-
-void ReceiverThread::Report(const wchar_t* text) const {
-  SendMessageW(Target(), kFileMessage, 0, reinterpret_cast<LPARAM>(text));
+void Report(HWND target, const wchar_t* text) {
+  SendMessageW(target, kFileMessage, 0, reinterpret_cast<LPARAM>(text));
 }
 
 double TimeSentMessages(const ReceiverSetup& setup, const std::vector<std::wstring>& texts, int count,
                         double workUs) {
-  ReceiverThread receiver(setup, texts);
-  HWND target = receiver.Target();
-  const auto t0 = Clock::now();
-  for (int i = 0; i < count; ++i) {
-    Spin(workUs);
-    SendMessageW(target, kFileMessage, 0, reinterpret_cast<LPARAM>(texts[i % texts.size()].c_str()));
-  }
-  return Ms(Clock::now() - t0);
+  return TimeWithReceiver(setup, texts, [&](HWND target) {
+    const auto t0 = Clock::now();
+    for (int i = 0; i < count; ++i) {
+      Spin(workUs);
+      SendMessageW(target, kFileMessage, 0, reinterpret_cast<LPARAM>(texts[i % texts.size()].c_str()));
+    }
+    return Ms(Clock::now() - t0);
+  });
 }
 
 int PollWindowMain(HWND control, int pollMs) {

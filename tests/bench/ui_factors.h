@@ -5,7 +5,7 @@
 // so each factor can be switched on alone.
 #pragma once
 
-#include <memory>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -42,25 +42,21 @@ struct ReceiverSetup {
   int pollMs = 0;
   // ... from another process (the benchmark started again), else from a thread of this one.
   bool pollFromProcess = false;
+  // The receiver runs on the thread that asks for the measure and the messages come from a thread
+  // of their own, as in the program, where the page is the main thread and the worker sends.
+  bool receiverOnCallingThread = false;
 };
 
-// A receiver on a thread of its own, ready and idle once made (it has had a few messages and a
-// pause, and its poller, if any, runs); ended and joined on destruction.
-class ReceiverThread {
- public:
-  ReceiverThread(const ReceiverSetup& setup, const std::vector<std::wstring>& texts);
-  ~ReceiverThread();
-  ReceiverThread(const ReceiverThread&) = delete;
-  ReceiverThread& operator=(const ReceiverThread&) = delete;
+// Makes a receiver as `setup` says, gives it a few messages untimed and a pause, runs `send` (which
+// sends the messages to `target` and returns the milliseconds it took) and ends the receiver.
+// `send` runs on the calling thread and the receiver on a thread of its own, or the other way
+// round with setup.receiverOnCallingThread.
+double TimeWithReceiver(const ReceiverSetup& setup, const std::vector<std::wstring>& texts,
+                        const std::function<double(HWND target)>& send);
 
-  HWND Target() const;
-  // Sends one report (the finder page's message for a file found) and waits for it to be handled.
-  void Report(const wchar_t* text) const;
-
- private:
-  struct State;
-  std::unique_ptr<State> state_;
-};
+// Sends one report (the finder page's message for a file found) to a receiver's target and waits
+// for it to be handled.
+void Report(HWND target, const wchar_t* text);
 
 // Makes the receiver, sends it one message per text of `texts` (in turn) `count` times from the
 // calling thread with SendMessageW, then ends it; returns the milliseconds the sends took. Between
