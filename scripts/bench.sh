@@ -1,10 +1,21 @@
 #!/usr/bin/env bash
 # Benchmarks the duplicate finder under Wine on Xvfb and prints the table of results:
-#   scripts/bench.sh
+#   scripts/bench.sh            the quick run (a few minutes once the tree exists): 3 rounds of the
+#                               table, the message-cost factors over 1,000 messages, the list-box fill
+#   scripts/bench.sh --full     every round and diagnostic: 5 rounds of the table, 7 of the factors over
+#                               5,000 messages with the extra variants, the page polled three ways, the
+#                               variants of the floor and of the engine (11 rounds)
+#   scripts/bench.sh --page     only the page through the UI, polled three ways, beside the floor; with
+#                               TESSALY_EXE_B (the Windows path of another Tessaly.exe) both programs'
+#                               pages in the same rounds
+#   scripts/bench.sh --factors  only the message-cost factors
+# Other arguments go to tessaly_bench.exe: --rounds N, --messages N (per factor run), --work-us N
+# (spinning before each factor message).
 # Builds Tessaly.exe, the fixture DLLs and tests/bench's tessaly_bench.exe with the windows preset,
 # runs the benchmark in a Wine root of its own (<build>/wine-bench: the plugin tree it generates,
 # C:\bench\tree, stays there and is reused), stops that root's Wine and Xvfb afterwards, and writes
-# the table to <build>/artifacts/bench/results.txt (the whole output beside it, bench.log).
+# the table to <build>/artifacts/bench/results.txt (the whole output beside it, bench.log). Progress
+# lines show while it runs.
 # TESSALY_BENCH_BUILD chooses another build folder of the windows preset (default build/windows).
 # Timing is never part of the tests: this is a command to run by hand on a quiet machine.
 set -euo pipefail
@@ -43,22 +54,61 @@ rm -f "$results"
 stop() { "$repo/scripts/e2e-run.sh" --stop "$build" >/dev/null 2>&1 || true; }
 trap stop EXIT
 
-echo "Running the benchmark under Wine (root $TESSALY_E2E_ROOT); the first run makes the prefix"
-echo "and the plugin tree, which takes a few minutes."
+# The benchmark mirrors its output into this file as it goes (Wine's own output reaches the log
+# only when the program ends); the loop below shows it up to the results.
+progress=$artifacts/progress.txt
+: >"$progress"
+chmod 666 "$progress"
+export TESSALY_BENCH_PROGRESS
+TESSALY_BENCH_PROGRESS=$(windows_path "$progress")
+
+load_before=$(cut -d' ' -f1-3 /proc/loadavg)
+echo "Running the benchmark under Wine (root $TESSALY_E2E_ROOT); load averages: $load_before."
+if [ ! -f "$TESSALY_E2E_ROOT/e2e-ready" ]; then
+  echo "First run: making the Wine prefix, its virtual desktop and the demo machine (a few minutes),"
+  echo "then the plugin tree."
+fi
+started=$SECONDS
 set +e
 # Wine's output goes to a file, never through a pipe.
-scripts/e2e-run.sh "$bench_exe" >"$log" 2>&1
+scripts/e2e-run.sh "$bench_exe" "$@" >"$log" 2>&1 &
+bench_pid=$!
+shown=0
+show_progress() {
+  local lines results
+  lines=$(wc -l <"$progress")
+  results=$(grep -n -m1 '^results' "$progress" | cut -d: -f1 || true)
+  [ -z "$results" ] || lines=$((results - 1))
+  if [ "$lines" -gt "$shown" ]; then
+    sed -n "$((shown + 1)),${lines}p" "$progress" | tr -d '\r'
+    shown=$lines
+  fi
+}
+while kill -0 "$bench_pid" 2>/dev/null; do
+  sleep 2
+  show_progress
+done
+show_progress
+wait "$bench_pid"
 rc=$?
 set -e
 stop
 trap - EXIT
 
-if [ $rc -ne 0 ] || ! grep -q '^results (' "$log"; then
-  cat "$log"
+if [ $rc -ne 0 ] || ! grep -q '^results' "$log"; then
+  # What the progress lines have not shown already.
+  [ "$shown" -gt 0 ] || cat "$log"
   echo "bench: the benchmark failed (exit code $rc; output in $log)" >&2
   exit 1
 fi
-sed -n '/^results (/,$p' "$log" | tr -d '\r' >"$results"
+load_after=$(cut -d' ' -f1-3 /proc/loadavg)
+echo "(took $((SECONDS - started)) s)"
+echo
+{
+  sed -n '/^results/,$p' "$log" | tr -d '\r'
+  echo
+  echo "machine: $(nproc) cores; load averages (1, 5, 15 min) $load_before before, $load_after after"
+} >"$results"
 cat "$results"
 echo
 echo "Results: $results (whole output: $log)"

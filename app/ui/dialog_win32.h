@@ -5,6 +5,7 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "platform/win32/win32_api.h"
 
@@ -65,8 +66,10 @@ struct ToolTipText {
   const wchar_t* text;
 };
 
-// Tool tips of a dialog's controls, shown when the mouse rests on them. The control subclasses
-// the tools itself (TTF_SUBCLASS), so every mouse message reaches it before the dialog's.
+// Tool tips of a dialog's controls, shown when the mouse rests on them. Each tool's window
+// procedure is replaced by one that passes its mouse messages to the tip window (TTM_RELAYEVENT)
+// before the control gets them; not TTF_SUBCLASS, whose subclass costs a wineserver request per
+// message to the control under Wine.
 class CToolTips {
  public:
   CToolTips() = default;
@@ -87,6 +90,7 @@ class CToolTips {
  private:
   HWND dialog_ = nullptr;
   HWND tips_ = nullptr;
+  std::vector<HWND> tools_;  // the controls whose mouse messages go to the tips
 };
 
 // The program's message-box styles.

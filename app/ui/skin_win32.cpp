@@ -1,19 +1,29 @@
 // The window skin: the theme's brushes, a creation hook that finds our dialogs and message
 // boxes, and a subclass on each that answers the colour requests of its controls.
+//
+// The dialogs and message boxes are subclassed by replacing their window procedure, not with
+// comctl32's SetWindowSubclass: that one looks its chain up in a window property on every message,
+// and under Wine each property lookup is a request to the wineserver, which roughly doubled the
+// cost of every message sent to a skinned page (the finder page gets one per file found).
 #include "app/ui/skin_win32.h"
 
 #include <commctrl.h>
 #include <uxtheme.h>
 
 #include <cwchar>
+#include <unordered_map>
 
 namespace tessaly {
 namespace {
 
-constexpr UINT_PTR kSubclassId = 0x536B696E;  // "Skin"
-
-// What a subclassed window is; kept as the subclass's reference data.
+// What a subclassed window is.
 enum : DWORD_PTR { kSkinDialog = 1, kSkinMessageBox = 2 };
+
+// A window the skin has subclassed: the procedure it had before, and what it is.
+struct SkinnedWindow {
+  WNDPROC original = nullptr;
+  DWORD_PTR kind = 0;
+};
 
 // Process-wide state, used from the UI thread only.
 struct SkinState {
@@ -28,6 +38,7 @@ struct SkinState {
   DWORD hookThread = 0;
   HINSTANCE module = nullptr;  // the program: its skins and its dialog templates
   int suspended = 0;
+  std::unordered_map<HWND, SkinnedWindow> skinned;
 
   HBRUSH* Brushes[5] = {&windowBrush, &editBrush, &readOnlyBrush, &listBrush, &borderBrush};
 
@@ -252,16 +263,22 @@ HBRUSH ControlColors(UINT message, HDC dc, HWND control) {
   }
 }
 
-LRESULT CALLBACK SkinSubclassProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam,
-                                  UINT_PTR id, DWORD_PTR kind) {
-  const SkinState& s = State();
+LRESULT CALLBACK SkinWindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
+  SkinState& s = State();
+  const auto found = s.skinned.find(hwnd);
+  if (found == s.skinned.end()) return DefWindowProcW(hwnd, message, wParam, lParam);
+  const SkinnedWindow window = found->second;
   switch (message) {
     case WM_NCDESTROY:
-      RemoveWindowSubclass(hwnd, SkinSubclassProc, id);
+      // Put the procedure back unless someone has subclassed the window after us.
+      if (GetWindowLongPtrW(hwnd, GWLP_WNDPROC) == reinterpret_cast<LONG_PTR>(SkinWindowProc)) {
+        SetWindowLongPtrW(hwnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(window.original));
+      }
+      s.skinned.erase(found);
       break;
     case WM_INITDIALOG: {
       // The dialog procedure runs first, so children it creates or sets up are fixed too.
-      const LRESULT result = DefSubclassProc(hwnd, message, wParam, lParam);
+      const LRESULT result = CallWindowProcW(window.original, hwnd, message, wParam, lParam);
       if (s.on) ApplyToDialog(hwnd);
       return result;
     }
@@ -288,7 +305,7 @@ LRESULT CALLBACK SkinSubclassProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM
     case WM_PAINT:
       // A message box paints a light panel behind its buttons; the skin paints it dark. Its
       // text and icon are child controls and draw themselves.
-      if (s.on && kind == kSkinMessageBox) {
+      if (s.on && window.kind == kSkinMessageBox) {
         PAINTSTRUCT paint;
         if (HDC dc = BeginPaint(hwnd, &paint)) {
           FillRect(dc, &paint.rcPaint, s.windowBrush);
@@ -300,7 +317,26 @@ LRESULT CALLBACK SkinSubclassProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM
     default:
       break;
   }
-  return DefSubclassProc(hwnd, message, wParam, lParam);
+  return CallWindowProcW(window.original, hwnd, message, wParam, lParam);
+}
+
+// Subclasses `hwnd` as a window of `kind`; for a window already subclassed, only its kind changes.
+void Subclass(HWND hwnd, DWORD_PTR kind) {
+  SkinState& s = State();
+  if (const auto found = s.skinned.find(hwnd); found != s.skinned.end()) {
+    found->second.kind = kind;
+    return;
+  }
+  // Recorded first: the first messages may arrive while the procedure is being replaced.
+  SkinnedWindow& window = s.skinned[hwnd];
+  window.kind = kind;
+  window.original = reinterpret_cast<WNDPROC>(GetWindowLongPtrW(hwnd, GWLP_WNDPROC));
+  const LONG_PTR previous = SetWindowLongPtrW(hwnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(SkinWindowProc));
+  if (previous) {
+    window.original = reinterpret_cast<WNDPROC>(previous);
+  } else {
+    s.skinned.erase(hwnd);
+  }
 }
 
 // Subclassing at HCBT_CREATEWND puts the skin in front of the dialog procedure before the
@@ -310,8 +346,7 @@ LRESULT CALLBACK CreationHook(int code, WPARAM wParam, LPARAM lParam) {
   if (code == HCBT_CREATEWND && s.on && s.suspended == 0) {
     const HWND hwnd = reinterpret_cast<HWND>(wParam);
     const auto* create = reinterpret_cast<const CBT_CREATEWNDW*>(lParam);
-    if (const DWORD_PTR kind = KindOf(hwnd, create->lpcs->hInstance))
-      SetWindowSubclass(hwnd, SkinSubclassProc, kSubclassId, kind);
+    if (const DWORD_PTR kind = KindOf(hwnd, create->lpcs->hInstance)) Subclass(hwnd, kind);
   }
   return CallNextHookEx(nullptr, code, wParam, lParam);
 }
@@ -397,7 +432,7 @@ void SkinWindow(HWND dialog) {
   const auto instance = reinterpret_cast<HINSTANCE>(GetWindowLongPtrW(dialog, GWLP_HINSTANCE));
   DWORD_PTR kind = KindOf(dialog, instance);
   if (!kind) kind = kSkinDialog;  // asked for explicitly
-  SetWindowSubclass(dialog, SkinSubclassProc, kSubclassId, kind);
+  Subclass(dialog, kind);
   ApplyToDialog(dialog);
   RedrawWindow(dialog, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ALLCHILDREN);
 }

@@ -1,5 +1,7 @@
 // The duplicate finder's benchmark: times the search engine, the finder page through the real UI,
-// a minimal Win32 walk of the same tree and cmd's dir, and prints one table with a breakdown.
+// a minimal Win32 walk of the same tree, cmd's dir and the engine reporting to a plain window, and
+// prints one table; then what a sent message costs by what receives it (ui_factors.h), the
+// list-box fill, and with --full the variants that explain the rest.
 #include <algorithm>
 #include <atomic>
 #include <cstdarg>
@@ -7,6 +9,7 @@
 #include <cstdio>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -20,6 +23,8 @@
 #include "plugins/dupe_search.h"
 #include "plugins/plugin_map.h"
 #include "resources/resource.h"
+#include "tests/bench/bench_output.h"
+#include "tests/bench/ui_factors.h"
 #include "tests/e2e/driver.h"
 
 #include <psapi.h>
@@ -67,11 +72,6 @@ constexpr const wchar_t* kOtherFiles[] = {L"readme.txt", L"license.txt",  L"Manu
                                           L"notes.rtf",   L"artwork.png"};
 
 double Ms(Clock::duration d) { return std::chrono::duration<double, std::milli>(d).count(); }
-
-[[noreturn]] void Fail(const std::string& message) {
-  std::printf("bench: %s\n", message.c_str());
-  std::exit(2);
-}
 
 std::string Narrow(const std::wstring& text) { return ToUtf8(text); }
 
@@ -279,11 +279,11 @@ bool TreeComplete() {
 
 void EnsureTree(const std::wstring& fixtures) {
   if (TreeComplete()) {
-    std::printf("tree: reusing %s (%u files, %u DLLs, %d folders)\n", Narrow(kTreeRoot).c_str(),
+    Log("tree: reusing %s (%u files, %u DLLs, %d folders)\n", Narrow(kTreeRoot).c_str(),
                 kTreeFiles, kTreeDlls, kFolders);
     return;
   }
-  std::printf("tree: generating %s ...\n", Narrow(kTreeRoot).c_str());
+  Log("tree: generating %s (%d folders; only on the first run) ...\n", Narrow(kTreeRoot).c_str(), kFolders);
   const auto started = Clock::now();
   DeleteFileW(kMarker);
   if (const ErrorCode rc = e2e::DeleteTree(kTreeRoot)) Fail(Str("cannot delete the old tree, error %u", rc));
@@ -309,6 +309,9 @@ void EnsureTree(const std::wstring& fixtures) {
       }
       ++files;
     }
+    if ((folder + 1) % 100 == 0) {
+      Log("tree: %d of %d folders made (%.0f s)\n", folder + 1, kFolders, Ms(Clock::now() - started) / 1000);
+    }
   }
   if (files != kTreeFiles || dlls != kTreeDlls) Fail("the tree layout does not add up");
   HANDLE marker = CreateFileW(kMarker, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
@@ -319,7 +322,7 @@ void EnsureTree(const std::wstring& fixtures) {
   }
   CloseHandle(marker);
   if (!TreeComplete()) Fail("the tree just generated does not list as expected");
-  std::printf("tree: %u files, %u DLLs in %d folders, generated in %.1f s\n", files, dlls, kFolders,
+  Log("tree: %u files, %u DLLs in %d folders, generated in %.1f s\n", files, dlls, kFolders,
               Ms(Clock::now() - started) / 1000);
 }
 
@@ -358,14 +361,17 @@ struct Bench {
 // One warm-up round, then kRuns rounds, each running every bench once in turn: a machine that
 // slows down or speeds up during the session affects all of them alike, so their ratios hold.
 void RunRounds(std::vector<Bench>& benches, int rounds) {
+  const auto started = Clock::now();
   for (Bench& b : benches) b.run();
+  Log("  warm-up round done (%.0f s)\n", Ms(Clock::now() - started) / 1000);
   for (int round = 0; round < rounds; ++round) {
     for (Bench& b : benches) b.measure.ms.push_back(b.run());
+    Log("  round %d of %d done (%.0f s)\n", round + 1, rounds, Ms(Clock::now() - started) / 1000);
   }
   for (const Bench& b : benches) {
-    std::printf("  %-46s median %9.1f ms  (runs:", b.measure.label.c_str(), b.measure.Median());
-    for (double v : b.measure.ms) std::printf(" %.1f", v);
-    std::printf(")\n");
+    Log("  %-46s median %9.1f ms  (runs:", b.measure.label.c_str(), b.measure.Median());
+    for (double v : b.measure.ms) Log(" %.1f", v);
+    Log(")\n");
   }
 }
 
@@ -533,13 +539,59 @@ class ReportWindowThread {
 // --- (b) the page through the UI --------------------------------------------------------------
 
 struct UiRun {
-  double ms = 0;
-  double msToPage = 0;  // from the click to the finder page being found
+  double ms = 0;           // from the click on Next to the page showing its filled lists
+  double msToPage = 0;     // ... to the finder page being found
+  double msCompleted = 0;  // ... to the status line saying the search has completed
   SIZE_T peakWorkingSet = 0;
   SIZE_T peakPagefile = 0;
+  // The status reads while the page searched: how many, and how long they waited for the page.
+  int reads = 0;
+  double readMs = 0;
+  double longestReadMs = 0;
 };
 
-UiRun PageRun(int pollMs) {
+// How the driver watches the page's status line while the search runs.
+struct Poll {
+  int ms = kPollMs;
+  // true: InternalGetWindowText, which reads the copy of the text that the window manager keeps
+  // and sends the page's thread nothing, so a read never waits for the page;
+  // false: WM_GETTEXTLENGTH and WM_GETTEXT sent to the page's thread (e2e::Text), which wait
+  // while the page's thread is busy, filling its lists for instance.
+  bool quiet = true;
+};
+
+std::wstring StatusText(HWND page, const Poll& poll) {
+  if (!poll.quiet) return e2e::Text(page, IDC_SEARCH_STATUS).value_or(L"");
+  wchar_t text[512];
+  const int n = InternalGetWindowText(GetDlgItem(page, IDC_SEARCH_STATUS), text, 512);
+  return std::wstring(text, static_cast<size_t>(std::max(n, 0)));
+}
+
+// The first line of the page's list of duplicate names, read with messages sent to the page's
+// thread: the answer comes once that thread is free again. Nothing when it does not answer.
+std::optional<std::wstring> FirstNameLine(HWND page) {
+  HWND list = GetDlgItem(page, IDC_DUPLICATE_NAMES);
+  DWORD_PTR length = 0;
+  if (!list || !SendMessageTimeoutW(list, LB_GETTEXTLEN, 0, 0, SMTO_ABORTIFHUNG, 30000, &length) ||
+      length == static_cast<DWORD_PTR>(LB_ERR)) {
+    return std::nullopt;
+  }
+  // Room for any line: the line may change between the two messages.
+  std::wstring text(std::max<size_t>(length + 1, 2048), L'\0');
+  DWORD_PTR copied = 0;
+  if (!SendMessageTimeoutW(list, LB_GETTEXT, 0, reinterpret_cast<LPARAM>(text.data()), SMTO_ABORTIFHUNG, 30000,
+                           &copied) ||
+      copied == static_cast<DWORD_PTR>(LB_ERR)) {
+    return std::nullopt;
+  }
+  text.resize(std::min<size_t>(copied, text.size() - 1));
+  return text;
+}
+
+// The page once, from the click on Next to "Completed" on its status line, and on to its lists
+// being filled (the names list no longer says "Searching..." and the page answers again); `exe` is
+// the program to run (empty: TESSALY_EXE).
+UiRun PageRun(const Poll& poll, std::wstring exe = {}) {
   if (const ErrorCode rc = e2e::DeleteProgramSettings()) Fail(Str("cannot reset the settings, error %u", rc));
   Win32Registry registry;
   CProfileStore profile(registry);
@@ -548,7 +600,7 @@ UiRun PageRun(int pollMs) {
       !profile.WriteProfileString(kSettingsSection, kVstPaths32, kTreeRoot)) {
     Fail("cannot write the program's settings");
   }
-  const std::wstring exe = e2e::ProgramPath();
+  if (exe.empty()) exe = e2e::ProgramPath();
   if (exe.empty()) Fail("TESSALY_EXE is not set (the path of Tessaly.exe)");
   e2e::ProgramRun run;
   if (const ErrorCode rc = run.Start(exe)) Fail(Str("cannot start %s, error %u", Narrow(exe).c_str(), rc));
@@ -570,12 +622,27 @@ UiRun PageRun(int pollMs) {
     if (!finder) {
       finder = e2e::FindPage(run, kFinderTitle, e2e::Milliseconds(0));
       if (finder) result.msToPage = Ms(Clock::now() - t0);
-    } else if (e2e::Text(finder, IDC_SEARCH_STATUS).value_or(L"") == kCompleted) {
-      break;
+    } else {
+      const auto r0 = Clock::now();
+      const bool completed = StatusText(finder, poll) == kCompleted;
+      const double readMs = Ms(Clock::now() - r0);
+      ++result.reads;
+      result.readMs += readMs;
+      result.longestReadMs = std::max(result.longestReadMs, readMs);
+      if (completed) break;
     }
     if (Clock::now() > deadline) Fail("the search page did not report completion within 5 minutes");
     if (!run.Running()) Fail("Tessaly.exe ended during the search");
-    Sleep(pollMs);
+    Sleep(poll.ms);
+  }
+  result.msCompleted = Ms(Clock::now() - t0);
+  // The page fills its lists after the search; until then it answers no message.
+  for (;;) {
+    const std::optional<std::wstring> line = FirstNameLine(finder);
+    if (line && !line->empty() && *line != L"Searching...") break;
+    if (Clock::now() > deadline) Fail("the search page did not fill its lists within 5 minutes");
+    if (!run.Running()) Fail("Tessaly.exe ended while filling its lists");
+    Sleep(poll.ms);
   }
   result.ms = Ms(Clock::now() - t0);
 
@@ -590,7 +657,7 @@ UiRun PageRun(int pollMs) {
     CloseHandle(process);
   }
   if (!e2e::Click(finder, IDCANCEL) || !run.WaitForExit(e2e::Milliseconds(30000))) {
-    std::printf("  (Tessaly.exe did not quit within 30 s; killed)\n");
+    Log("  (Tessaly.exe did not quit within 30 s; killed)\n");
     run.Kill();
   }
   return result;
@@ -624,31 +691,445 @@ double PeerRun() {
 
 void Row(const Measure& m, const Measure& floor) {
   const double median = m.Median();
-  std::printf("%-44s %10.1f %10.1f %10.0f %10.0f %8.2fx %8.2fx\n", m.label.c_str(), median, m.Min(),
+  Log("%-44s %10.1f %10.1f %10.0f %10.0f %8.2fx %8.2fx\n", m.label.c_str(), median, m.Min(),
               kTreeFiles / (median / 1000), kTreeDlls / (median / 1000), median / floor.Median(),
               RoundRatio(m, floor));
 }
 
 void Header() {
-  std::printf("%-44s %10s %10s %10s %10s %9s %9s\n", "measure", "median ms", "min ms", "files/s", "DLLs/s",
+  Log("%-44s %10s %10s %10s %10s %9s %9s\n", "measure", "median ms", "min ms", "files/s", "DLLs/s",
               "vs floor", "by round");
 }
 
-int Main(bool pageOnly) {
+// The headline table: the engine, the page, the floor, the peer and the plain program.
+void PrintTable(const std::vector<Bench>& headline, const std::vector<UiRun>& uiRuns, int runs) {
+  const Measure& engine = headline[0].measure;
+  const Measure& page = headline[1].measure;
+  const Measure& floor = headline[2].measure;
+  const double floorMedian = floor.Median();
+  Log("\nresults (tree %s: %u files, %u DLLs, %d folders; median and min of %d runs after 1 warm-up)\n",
+              Narrow(kTreeRoot).c_str(), kTreeFiles, kTreeDlls, kFolders, runs);
+  Log("(b) is timed from the click on Next to the page showing its filled lists: the status line's \"%s\"\n"
+      "read every %d ms without messages to the page (InternalGetWindowText), then its names list read\n"
+      "(LB_GETTEXT, answered once the page has filled its lists)\n",
+      Narrow(kCompleted).c_str(), kPollMs);
+  Log("(\"vs floor\": median over (c)'s median; \"by round\": median of the ratios to (c) of the same round)\n");
+  Header();
+  for (const Bench& b : headline) Row(b.measure, floor);
+  const double ratioA = engine.Median() / floorMedian, ratioB = page.Median() / floorMedian;
+  Log("(a)/(c) = %.2f (aim 1.30: %s)   (b)/(c) = %.2f (aim 2.00: %s)   from the medians\n", ratioA,
+              ratioA <= 1.3 ? "met" : "missed", ratioB, ratioB <= 2.0 ? "met" : "missed");
+  Log("(a)/(c) = %.2f                    (b)/(c) = %.2f                    round by round\n",
+              RoundRatio(engine, floor), RoundRatio(page, floor));
+  Log("(a)/(c) = %.2f                    (b)/(c) = %.2f                    from the minimums\n",
+              engine.Min() / floor.Min(), page.Min() / floor.Min());
+  SIZE_T peakWs = 0, peakPf = 0;
+  std::vector<double> toPage;
+  for (const UiRun& r : uiRuns) {
+    peakWs = std::max(peakWs, r.peakWorkingSet);
+    peakPf = std::max(peakPf, r.peakPagefile);
+    toPage.push_back(r.msToPage);
+  }
+  if (peakWs == 0 && peakPf == 0) {
+    Log("(b) peak memory: not available (GetProcessMemoryInfo gave nothing)\n");
+  } else {
+    Log("(b) peak memory of Tessaly.exe (largest of the runs): working set %.1f MB, pagefile %.1f MB\n",
+                peakWs / 1048576.0, peakPf / 1048576.0);
+  }
+  Log("(b) of which from the click to the finder page being found: median %.1f ms\n",
+              Measure{"", toPage}.Median());
+  // The page's cost per file: its time to "Completed" beyond the engine alone of the same round,
+  // beside the plain program's, (p) beyond (a), both over the engine's reports.
+  const Measure& plain = headline[4].measure;
+  constexpr double kReports = kTreeDlls + 3;
+  std::vector<double> fill, pagePerFile, plainPerFile;
+  for (size_t r = 0; r < uiRuns.size() && r < engine.ms.size() && r < plain.ms.size(); ++r) {
+    fill.push_back(uiRuns[r].ms - uiRuns[r].msCompleted);
+    pagePerFile.push_back((uiRuns[r].msCompleted - engine.ms[r]) / kReports);
+    plainPerFile.push_back((plain.ms[r] - engine.ms[r]) / kReports);
+  }
+  Log("(b) of which from \"Completed\" to the lists filled: median %.1f ms\n", MedianOf(fill));
+  const double pageCost = MedianOf(pagePerFile), plainCost = MedianOf(plainPerFile);
+  Log("per file reported, beyond (a) of the same round: the page (to \"Completed\") %.3f ms, the plain\n"
+      "program (p) %.3f ms: %.2fx (aim 1.50: %s)\n",
+      pageCost, plainCost, pageCost / plainCost, pageCost <= 1.5 * plainCost ? "met" : "missed");
+}
+
+// What to run: the table (quick by default, --full for every round and diagnostic), the page
+// alone (--page), the message-cost factors alone (--factors) or the list-box fill alone
+// (--lists); the numbers can be overridden.
+struct Options {
+  enum class Mode { Table, Page, Factors, Lists } mode = Mode::Table;
+  bool full = false;
+  int rounds = 0;       // 0: the mode's own
+  int messages = 0;     // messages per factor run; 0: the mode's own
+  double workUs = -1;   // spin between two messages of the factor runs; < 0: none
+  bool engine = false;  // the factor runs' messages come from the engine searching the tree
+};
+
+constexpr int kQuickRuns = 3;
+constexpr int kQuickFactorMessages = 1000;
+constexpr int kFullFactorMessages = 5000;
+constexpr int kFullFactorRounds = 7;
+constexpr int kPageRounds = 3;
+// Plugin-like names for the list-box fill, about as many as a large plugin folder holds.
+constexpr int kListNames = 550;
+
+// The texts the factor runs send: the paths of the tree's DLLs, as the worker reports them.
+std::vector<std::wstring> ReportTexts() {
+  std::vector<std::wstring> texts;
+  for (int folder = 0; folder < kFolders; ++folder) {
+    for (int j = 0; j < DllsIn(folder); ++j) texts.push_back(LeafFolder(folder) + L"\\" + DllName(folder, j));
+  }
+  return texts;
+}
+
+std::vector<std::wstring> ListNames() {
+  std::vector<std::wstring> names;
+  for (int i = 0; i < kListNames; ++i) {
+    // Scattered, so that the sorted list inserts all over rather than always at the end.
+    const int key = (i * 397) % kListNames;
+    names.push_back(FormatText(L"%s %d%s", kBaseNames[key % 10], key, key % 3 ? L".dll" : L" x64.dll"));
+  }
+  return names;
+}
+
+// --- The factors of a sent message's cost, each alone --------------------------------------------
+
+struct Factor {
+  const char* label;
+  ReceiverSetup setup;
+  bool quick;  // also in the quick run
+};
+
+std::vector<Factor> Factors() {
+  const ReceiverSetup dialog{Host::ModalDialog};
+  ReceiverSetup skinned = dialog;
+  skinned.skin = true;
+  ReceiverSetup tips = skinned;
+  tips.tips = true;
+  ReceiverSetup perMessage = tips;
+  perMessage.status = StatusLine::PerMessage;
+  ReceiverSetup page = tips;
+  page.status = StatusLine::Throttled;
+  ReceiverSetup ownLoop = page;
+  ownLoop.host = Host::ModelessOwnLoop;
+  ReceiverSetup msgWait = page;
+  msgWait.host = Host::ModelessMsgWait;
+  ReceiverSetup polled10 = page;
+  polled10.pollMs = 10;
+  ReceiverSetup polled50 = page;
+  polled50.pollMs = 50;
+  ReceiverSetup outside10 = page;
+  outside10.pollMs = 10;
+  outside10.pollFromProcess = true;
+  ReceiverSetup outside50 = outside10;
+  outside50.pollMs = 50;
+  ReceiverSetup ownLoopOutside10 = outside10;
+  ownLoopOutside10.host = Host::ModelessOwnLoop;
+  ReceiverSetup windowOutside10{Host::ShownWindow};
+  windowOutside10.pollMs = 10;
+  windowOutside10.pollFromProcess = true;
+  ReceiverSetup comctlSubclass = dialog;
+  comctlSubclass.subclass = ReceiverSetup::Subclass::Comctl32;
+  ReceiverSetup procSubclass = dialog;
+  procSubclass.subclass = ReceiverSetup::Subclass::WindowProc;
+  ReceiverSetup pageOnMain = page;
+  pageOnMain.receiverOnCallingThread = true;
+  ReceiverSetup plainOnMain{Host::HiddenWindow};
+  plainOnMain.receiverOnCallingThread = true;
+  ReceiverSetup plainOwnLoop = dialog;
+  plainOwnLoop.host = Host::ModelessOwnLoop;
+  return {
+      {"(f1) hidden window, GetMessageW loop", {Host::HiddenWindow}, true},
+      {"(f2) shown window with a status static", {Host::ShownWindow}, true},
+      {"(f3) dialog, system modal loop", dialog, true},
+      {"(f4) as f3, skin on", skinned, true},
+      {"(f4a) as f3, a no-op SetWindowSubclass", comctlSubclass, true},
+      {"(f4b) as f3, a no-op window procedure", procSubclass, true},
+      {"(f5) as f4, tool tips on", tips, true},
+      {"(f6) as f5, status line set per message", perMessage, true},
+      {"(f7) as f5, status line every 50 ms (page)", page, true},
+      {"(f8) as f7, own GetMessageW/IsDialogMessageW", ownLoop, true},
+      {"(f9) as f7, own MsgWaitForMultipleObjectsEx", msgWait, false},
+      {"(f10) as f3, own GetMessageW/IsDialogMessageW", plainOwnLoop, false},
+      {"(f11) as f7, read by another thread every 10 ms", polled10, false},
+      {"(f12) as f7, read by another thread every 50 ms", polled50, false},
+      {"(f13) as f7, read by another process every 10 ms", outside10, false},
+      {"(f14) as f7, read by another process every 50 ms", outside50, false},
+      {"(f15) as f8, read by another process every 10 ms", ownLoopOutside10, false},
+      {"(f16) as f2, read by another process every 10 ms", windowOutside10, false},
+      {"(f17) as f1, the receiver the main thread", plainOnMain, false},
+      {"(f18) as f7, the receiver the main thread", pageOnMain, false},
+  };
+}
+
+void FactorHeader() {
+  Log("%-50s %12s %12s %9s %9s\n", "measure", "median ms/msg", "min ms/msg", "vs f1", "by round");
+}
+
+// A table to print once everything has run.
+using Section = std::function<void()>;
+
+// The engine's reports sent to a receiver, as the page's worker sends them to the page.
+class ReceiverReports : public DupeSearchObserver {
+ public:
+  explicit ReceiverReports(HWND receiver) : receiver_(receiver) {}
+  void OnSearchState(bool) override {}
+  void OnStatus(const std::wstring& text) override { Send(text); }
+  void OnFile(const std::wstring& text) override { Send(text); }
+  uint32_t reports = 0;
+
+ private:
+  void Send(const std::wstring& text) {
+    Report(receiver_, text.c_str());
+    ++reports;
+  }
+  HWND receiver_;
+};
+
+// Runs the factors in rounds; returns their table: the time per message beyond the sender's own
+// work. The sender is the main thread, sending `messages` texts with `workUs` of spinning before
+// each, or with `engine` the search engine over the tree, reporting every file (its time alone,
+// measured in the same rounds, is taken off).
+Section RunFactors(bool full, int messages, double workUs, int rounds, bool engine) {
+  static const std::vector<std::wstring> texts = ReportTexts();
+  static Win32FileSystem fs;
+  static Win32System system;
+  std::vector<Bench> benches;
+  if (engine) {
+    messages = static_cast<int>(kTreeDlls) + 3;  // a report per DLL, two status lines and the summary
+    benches.push_back({{"(f0) the engine alone, reporting to nothing", {}}, [] {
+                         NullObserver observer;
+                         return EngineRun(fs, system, observer);
+                       }});
+  }
+  for (const Factor& f : Factors()) {
+    if (!full && !f.quick) continue;
+    const ReceiverSetup setup = f.setup;
+    if (engine) {
+      benches.push_back({{f.label, {}}, [setup, messages] {
+                           return TimeWithReceiver(setup, texts, [messages](HWND target) {
+                             ReceiverReports observer(target);
+                             const double ms = EngineRun(fs, system, observer);
+                             if (observer.reports != static_cast<uint32_t>(messages)) {
+                               Fail(Str("the engine sent %u reports, not %d", observer.reports, messages));
+                             }
+                             return ms;
+                           });
+                         }});
+    } else {
+      benches.push_back({{f.label, {}}, [setup, messages, workUs] {
+                           return TimeSentMessages(setup, texts, messages, workUs);
+                         }});
+    }
+  }
+  Log("message costs: %d messages per run, SendMessageW to a receiver thread from %s;\n"
+      "1 warm-up round, then %d rounds of every variant in turn:\n",
+      messages,
+      engine ? "the engine searching the tree"
+             : workUs > 0 ? Str("the main thread, %.0f us of spinning before each", workUs).c_str()
+                          : "the main thread, back to back",
+      rounds);
+  RunRounds(benches, rounds);
+  // Per message: each round's time less the sender's own work (the engine alone in that round, or
+  // the spins), over the messages.
+  const double spinMs = workUs > 0 ? messages * workUs / 1000 : 0;
+  std::vector<Measure> measures;
+  for (size_t i = engine ? 1 : 0; i < benches.size(); ++i) {
+    Measure m{benches[i].measure.label, {}};
+    for (size_t r = 0; r < benches[i].measure.ms.size(); ++r) {
+      const double own = engine ? benches[0].measure.ms[r] : spinMs;
+      m.ms.push_back((benches[i].measure.ms[r] - own) / messages);
+    }
+    measures.push_back(std::move(m));
+  }
+  const double engineMs = engine ? benches[0].measure.Median() : 0;
+  return [measures, messages, workUs, rounds, engine, engineMs] {
+    Log("\nmessage costs (ms per sent message, %s; median and min of %d rounds after 1 warm-up;\n"
+        "%d messages a run; \"vs f1\": median over f1's median, \"by round\": median of the ratios to f1 of the same round)\n",
+        engine ? Str("sent by the engine over the tree, less the engine alone in the same round (median %.1f ms)",
+                     engineMs).c_str()
+               : workUs > 0 ? "the spins taken off" : "sent back to back",
+        rounds, messages);
+    FactorHeader();
+    const Measure& base = measures[0];
+    for (const Measure& m : measures) {
+      Log("%-50s %12.3f %12.3f %8.2fx %8.2fx\n", m.label.c_str(), m.Median(), m.Min(), m.Median() / base.Median(),
+          RoundRatio(m, base));
+    }
+  };
+}
+
+// --- The list-box fill ----------------------------------------------------------------------------
+
+Section RunListFill(int rounds) {
+  const std::vector<std::wstring> names = ListNames();
+  std::vector<Bench> benches;
+  benches.push_back({{Str("(l1) %d names, LB_ADDSTRING each, redraw on", kListNames), {}},
+                     [&names] { return TimeListBoxFill(false, false, names); }});
+  benches.push_back({{Str("(l2) %d names, SetListBoxLines", kListNames), {}},
+                     [&names] { return TimeListBoxFill(true, false, names); }});
+  benches.push_back({{"(l3) as l1, with the page's tool tips", {}},
+                     [&names] { return TimeListBoxFill(false, true, names); }});
+  benches.push_back({{"(l4) as l2, with the page's tool tips", {}},
+                     [&names] { return TimeListBoxFill(true, true, names); }});
+  Log("list-box fill (a sorted list box in a skinned dialog shaped like the finder page, shown; timed until painted):\n");
+  RunRounds(benches, rounds);
+  std::vector<Measure> measures;
+  for (const Bench& b : benches) measures.push_back(b.measure);
+  return [measures, rounds] {
+    Log("\nlist-box fill (median and min of %d rounds after 1 warm-up)\n", rounds);
+    Log("%-46s %10s %10s\n", "measure", "median ms", "min ms");
+    for (const Measure& m : measures) Log("%-46s %10.1f %10.1f\n", m.label.c_str(), m.Median(), m.Min());
+  };
+}
+
+// --- The page alone, its status read two ways, beside the floor ----------------------------------
+
+// One way of running the page, with the times to "Completed" kept beside the full times.
+struct PageVariant {
+  Poll poll;
+  std::string label;
+  std::shared_ptr<Measure> completed;
+};
+
+// The page runs of one program: the status line read quietly every 10 ms (as in the table), and
+// with `sentReads` also with WM_GETTEXT every 10 and every 50 ms, as the driver used to read it.
+void AddPageBenches(std::vector<Bench>& benches, std::vector<PageVariant>& variants, const std::string& tag,
+                    const std::wstring& exe, bool sentReads) {
+  std::vector<PageVariant> added = {{Poll{10, true}, "(b) page" + tag + ", status read quietly / 10 ms", nullptr}};
+  if (sentReads) {
+    added.push_back({Poll{10, false}, "(b) page" + tag + ", WM_GETTEXT every 10 ms", nullptr});
+    added.push_back({Poll{50, false}, "(b) page" + tag + ", WM_GETTEXT every 50 ms", nullptr});
+  }
+  for (PageVariant v : added) {
+    v.completed = std::make_shared<Measure>(Measure{v.label, {}});
+    variants.push_back(v);
+    benches.push_back({{v.label, {}}, [v, exe] {
+                         const UiRun r = PageRun(v.poll, exe);
+                         Log("    %s: %.1f ms, \"Completed\" after %.1f ms; %d status reads, %.1f ms in all, the "
+                             "longest %.1f ms\n",
+                             v.label.c_str(), r.ms, r.msCompleted, r.reads, r.readMs, r.longestReadMs);
+                         v.completed->ms.push_back(r.msCompleted);
+                         return r.ms;
+                       }});
+  }
+}
+
+// The page and the floor in rounds; TESSALY_EXE_B may name other Tessaly.exe programs (Windows
+// paths, separated by ';'), whose pages then run in the same rounds, so all meet the same load.
+// With `sentReads`, each page also with its status line read by WM_GETTEXT.
+Section RunPagePolls(int rounds, bool sentReads) {
+  std::vector<Bench> benches;
+  std::vector<PageVariant> variants;
+  benches.push_back({{"(c) floor: FindFirstFileExW + 1 KB reads", {}}, [] {
+                       WalkCount count;
+                       return TimeIt([&] { count = Floor(FloorOptions{}); });
+                     }});
+  std::vector<std::wstring> programs{e2e::ProgramPath()};
+  std::wstring others = e2e::PathFromEnvironment(L"TESSALY_EXE_B");
+  for (size_t at = 0; at < others.size();) {
+    const size_t end = std::min(others.find(L';', at), others.size());
+    if (end > at) programs.push_back(others.substr(at, end - at));
+    at = end + 1;
+  }
+  for (size_t i = 0; i < programs.size(); ++i) {
+    const std::string tag = programs.size() == 1 ? "" : std::string(" ") + static_cast<char>('A' + i);
+    AddPageBenches(benches, variants, tag, programs[i], sentReads);
+    Log("page%s: %s\n", tag.c_str(), Narrow(programs[i]).c_str());
+  }
+  Log("the page%s and the floor: 1 warm-up round, then %d rounds:\n",
+      sentReads ? ", its status read quietly and with WM_GETTEXT," : "", rounds);
+  RunRounds(benches, rounds);
+  std::vector<Measure> measures;
+  for (const Bench& b : benches) measures.push_back(b.measure);
+  std::vector<Measure> completed;
+  for (const PageVariant& v : variants) {
+    Measure m = *v.completed;
+    m.ms.erase(m.ms.begin());  // the warm-up's
+    completed.push_back(std::move(m));
+  }
+  return [measures, completed, rounds] {
+    Log("\npage runs (median and min of %d rounds after 1 warm-up; ratios to the floor), to the lists filled:\n",
+        rounds);
+    Header();
+    const Measure& floor = measures[0];
+    for (const Measure& m : measures) Row(m, floor);
+    Log("the same runs, to \"Completed\" on the status line (the search alone):\n");
+    for (const Measure& m : completed) Row(m, floor);
+    Log("per file beyond the floor of the same round (median over the rounds, over the %u DLLs reported);\n"
+        "the fill: from \"Completed\" to the lists filled:\n", kTreeDlls);
+    for (size_t i = 0; i < completed.size(); ++i) {
+      const Measure& full = measures[i + 1];
+      std::vector<double> searchPerFile, allPerFile, fill;
+      for (size_t r = 0; r < full.ms.size() && r < floor.ms.size() && r < completed[i].ms.size(); ++r) {
+        searchPerFile.push_back((completed[i].ms[r] - floor.ms[r]) / kTreeDlls);
+        allPerFile.push_back((full.ms[r] - floor.ms[r]) / kTreeDlls);
+        fill.push_back(full.ms[r] - completed[i].ms[r]);
+      }
+      Log("%-44s search %.3f ms/file, with the fill %.3f ms/file; fill %.1f ms\n", full.label.c_str(),
+          MedianOf(searchPerFile), MedianOf(allPerFile), MedianOf(fill));
+    }
+  };
+}
+
+Options ParseOptions(int argc, wchar_t** argv) {
+  Options o;
+  for (int i = 1; i < argc; ++i) {
+    const std::wstring a = argv[i];
+    const bool hasValue = i + 1 < argc;
+    if (a == L"--full") {
+      o.full = true;
+    } else if (a == L"--page") {
+      o.mode = Options::Mode::Page;
+    } else if (a == L"--factors") {
+      o.mode = Options::Mode::Factors;
+    } else if (a == L"--lists") {
+      o.mode = Options::Mode::Lists;
+    } else if (a == L"--rounds" && hasValue) {
+      o.rounds = _wtoi(argv[++i]);
+    } else if (a == L"--messages" && hasValue) {
+      o.messages = _wtoi(argv[++i]);
+    } else if (a == L"--engine") {
+      o.engine = true;
+    } else if (a == L"--work-us" && hasValue) {
+      o.workUs = _wtof(argv[++i]);
+    } else {
+      Fail("usage: tessaly_bench.exe [--full] [--page | --factors | --lists] [--rounds N] [--messages N] [--work-us N] [--engine]");
+    }
+  }
+  return o;
+}
+
+int Main(const Options& options) {
   setvbuf(stdout, nullptr, _IONBF, 0);
+  const bool full = options.full;
+  const int factorMessages = options.messages > 0 ? options.messages : full ? kFullFactorMessages : kQuickFactorMessages;
+  if (options.mode == Options::Mode::Factors) {
+    const Section table = RunFactors(true, factorMessages, options.workUs,
+                                     options.rounds > 0 ? options.rounds : kFullFactorRounds, options.engine);
+    Log("\nresults\n");
+    table();
+    return 0;
+  }
+  if (options.mode == Options::Mode::Lists) {
+    const Section table = RunListFill(options.rounds > 0 ? options.rounds : kFullFactorRounds);
+    Log("\nresults\n");
+    table();
+    return 0;
+  }
   const std::wstring fixtures = FixturesFolder();
   if (e2e::ProgramPath().empty()) Fail("TESSALY_EXE is not set (the path of Tessaly.exe)");
   SHCreateDirectoryExW(nullptr, kBenchFolder, nullptr);
   EnsureTree(fixtures);
-  if (pageOnly) {
-    // Quick look at the page alone while working on it: a warm-up and three runs.
-    for (int i = 0; i < 4; ++i) {
-      const UiRun run = PageRun(kPollMs);
-      std::printf("(b) %s %.1f ms, page found after %.1f ms, peak working set %.1f MB\n",
-                  i == 0 ? "warm-up" : "run", run.ms, run.msToPage, run.peakWorkingSet / 1048576.0);
-    }
+  if (options.mode == Options::Mode::Page) {
+    const Section table = RunPagePolls(options.rounds > 0 ? options.rounds : kPageRounds, full);
+    Log("\nresults\n");
+    table();
     return 0;
   }
+  const int runs = options.rounds > 0 ? options.rounds : full ? kRuns : kQuickRuns;
 
   Win32FileSystem fs;
   Win32System system;
@@ -663,7 +1144,7 @@ int Main(bool pageOnly) {
     };
   };
 
-  std::printf("measuring (1 warm-up round, then %d rounds of every measure in turn):\n", kRuns);
+  Log("measuring (1 warm-up round, then %d rounds of every measure in turn):\n", runs);
   std::vector<UiRun> uiRuns;
   std::vector<Bench> headline;
   headline.push_back({{"(a) engine: RunDupeSearch", {}}, [&] {
@@ -671,18 +1152,39 @@ int Main(bool pageOnly) {
                     return EngineRun(fs, system, observer);
                   }});
   headline.push_back({{"(b) finder page through the UI", {}}, [&] {
-                    const UiRun run = PageRun(kPollMs);
+                    const UiRun run = PageRun(Poll{});
                     uiRuns.push_back(run);
                     return run.ms;
                   }});
   headline.push_back({{"(c) floor: FindFirstFileExW + 1 KB reads", {}}, floorRun(FloorOptions{}, true)});
   headline.push_back({{"(d) peer: cmd /c dir /s /b *.dll", {}}, [] { return PeerRun(); }});
-  RunRounds(headline, kRuns);
+  // The plain program: the engine reporting each file with SendMessageW to a window of another
+  // thread that runs a plain GetMessageW loop, as the page's worker reports to the page.
+  headline.push_back({{"(p) engine + SendMessageW to a plain window", {}}, [&] {
+                        const std::vector<std::wstring> texts{L"warming up"};
+                        return TimeWithReceiver(ReceiverSetup{Host::HiddenWindow}, texts, [&](HWND target) {
+                          ReceiverReports observer(target);
+                          return EngineRun(fs, system, observer);
+                        });
+                      }});
+  RunRounds(headline, runs);
   uiRuns.erase(uiRuns.begin());  // the warm-up's
+
+  // Where the page's time per file goes: the cost of one sent message by what receives it.
+  std::vector<Section> sections;
+  sections.push_back(RunFactors(full, factorMessages, options.workUs, full ? kFullFactorRounds : runs, options.engine));
+  if (full && !options.engine) sections.push_back(RunFactors(full, factorMessages, -1, kFullFactorRounds, true));
+  sections.push_back(RunListFill(full ? kFullFactorRounds : runs));
+  if (!full) {
+    PrintTable(headline, uiRuns, runs);
+    for (const Section& section : sections) section();
+    return 0;
+  }
+  sections.push_back(RunPagePolls(runs, true));
 
   // Where the differences come from: variants of the floor, the engine timed call by call, the
   // maps alone and the engine reporting by SendMessageW as the page's worker does.
-  std::printf("diagnostics:\n");
+  Log("diagnostics:\n");
   FloorOptions listOnly;
   listOnly.readHeaders = false;
   FloorOptions plain;
@@ -750,65 +1252,34 @@ int Main(bool pageOnly) {
 
   RunRounds(diagnostics, kDiagnosticRounds);
 
-  // The table.
-  const Measure& engine = headline[0].measure;
-  const Measure& page = headline[1].measure;
-  const Measure& floor = headline[2].measure;
-  const double floorMedian = floor.Median();
-  std::printf("\nresults (tree %s: %u files, %u DLLs, %d folders; median and min of %d runs after 1 warm-up)\n",
-              Narrow(kTreeRoot).c_str(), kTreeFiles, kTreeDlls, kFolders, kRuns);
-  std::printf("(b) is timed from the click on Next to the status line's \"%s\", polled every %d ms\n",
-              Narrow(kCompleted).c_str(), kPollMs);
-  std::printf("(\"vs floor\": median over (c)'s median; \"by round\": median of the ratios to (c) of the same round)\n");
-  Header();
-  for (const Bench& b : headline) Row(b.measure, floor);
-  const double ratioA = engine.Median() / floorMedian, ratioB = page.Median() / floorMedian;
-  std::printf("(a)/(c) = %.2f (aim 1.30: %s)   (b)/(c) = %.2f (aim 2.00: %s)   from the medians\n", ratioA,
-              ratioA <= 1.3 ? "met" : "missed", ratioB, ratioB <= 2.0 ? "met" : "missed");
-  std::printf("(a)/(c) = %.2f                    (b)/(c) = %.2f                    round by round\n",
-              RoundRatio(engine, floor), RoundRatio(page, floor));
-  std::printf("(a)/(c) = %.2f                    (b)/(c) = %.2f                    from the minimums\n",
-              engine.Min() / floor.Min(), page.Min() / floor.Min());
-  SIZE_T peakWs = 0, peakPf = 0;
-  std::vector<double> toPage;
-  for (const UiRun& r : uiRuns) {
-    peakWs = std::max(peakWs, r.peakWorkingSet);
-    peakPf = std::max(peakPf, r.peakPagefile);
-    toPage.push_back(r.msToPage);
-  }
-  if (peakWs == 0 && peakPf == 0) {
-    std::printf("(b) peak memory: not available (GetProcessMemoryInfo gave nothing)\n");
-  } else {
-    std::printf("(b) peak memory of Tessaly.exe (largest of the runs): working set %.1f MB, pagefile %.1f MB\n",
-                peakWs / 1048576.0, peakPf / 1048576.0);
-  }
-  std::printf("(b) of which from the click to the finder page being found: median %.1f ms\n",
-              Measure{"", toPage}.Median());
-
-  std::printf("\ndiagnostics (median and min of %d runs after 1 warm-up; ratios to \"(c) floor, again\")\n",
+  PrintTable(headline, uiRuns, runs);
+  for (const Section& section : sections) section();
+  Log("\ndiagnostics (median and min of %d runs after 1 warm-up; ratios to \"(c) floor, again\")\n",
               kDiagnosticRounds);
   Header();
   for (const Bench& b : diagnostics) Row(b.measure, diagnostics[0].measure);
   const double accounted = last.dllListing + last.allListing + last.reading + last.finalPath + last.redirection;
   const double total = bestTimed;
-  std::printf("(a1) breakdown of its fastest run (%.1f ms):\n", total);
-  std::printf("  \"*.dll\" listings (FindFirstFileW..FindClose, entries copied)  %8.1f ms %6u calls\n",
+  Log("(a1) breakdown of its fastest run (%.1f ms):\n", total);
+  Log("  \"*.dll\" listings (FindFirstFileW..FindClose, entries copied)  %8.1f ms %6u calls\n",
               last.dllListing, last.dllListings);
-  std::printf("  \"*.*\" listings for the subfolders                              %8.1f ms %6u calls\n",
+  Log("  \"*.*\" listings for the subfolders                              %8.1f ms %6u calls\n",
               last.allListing, last.allListings);
-  std::printf("  header reads (CreateFileW, size, seek, ReadFile, CloseHandle)    %8.1f ms %6u calls\n",
+  Log("  header reads (CreateFileW, size, seek, ReadFile, CloseHandle)    %8.1f ms %6u calls\n",
               last.reading, last.reads);
-  std::printf("  WOW64 redirection off and on again                               %8.1f ms %6u scopes\n",
+  Log("  WOW64 redirection off and on again                               %8.1f ms %6u scopes\n",
               last.redirection, last.redirections);
-  std::printf("  final paths                                                      %8.1f ms %6u calls\n",
+  Log("  final paths                                                      %8.1f ms %6u calls\n",
               last.finalPath, last.finalPaths);
-  std::printf("  the engine's own work (paths, CPluginFile, maps, timers)         %8.1f ms\n", total - accounted);
+  Log("  the engine's own work (paths, CPluginFile, maps, timers)         %8.1f ms\n", total - accounted);
   // (a2) and (a3) over (a) by round, through the floor measured beside each.
+  const Measure& engine = headline[0].measure;
+  const Measure& floor = headline[2].measure;
   const Measure& again = diagnostics[0].measure;
   const double engineAgain = RoundRatio(engine, floor) * again.Median();
   const double perHidden = (RoundRatio(diagnostics[10].measure, again) * again.Median() - engineAgain) / (kTreeDlls + 3);
   const double perShown = (RoundRatio(diagnostics[11].measure, again) * again.Median() - engineAgain) / (kTreeDlls + 3);
-  std::printf("per report sent to another thread's window, over (a), scaled to the floor's median of the\n"
+  Log("per report sent to another thread's window, over (a), scaled to the floor's median of the\n"
               "diagnostics: hidden static (a2) %.3f ms, shown static (a3) %.3f ms\n", perHidden, perShown);
   return 0;
 }
@@ -816,7 +1287,13 @@ int Main(bool pageOnly) {
 }  // namespace
 }  // namespace tessaly::bench
 
-// --page: only the page through the UI, a few times (no table).
+// No arguments: the quick table; --full: every round and diagnostic; --page: only the page through
+// the UI, polled three ways (and TESSALY_EXE_B's page beside it); --factors: only the message costs.
 int wmain(int argc, wchar_t** argv) {
-  return tessaly::bench::Main(argc > 1 && std::wstring(argv[1]) == L"--page");
+  // The benchmark started again as an outside poller of a window (see ui_factors.cpp).
+  if (argc == 4 && std::wstring(argv[1]) == L"--poll-window") {
+    return tessaly::bench::PollWindowMain(reinterpret_cast<HWND>(static_cast<uintptr_t>(wcstoull(argv[2], nullptr, 10))),
+                                          _wtoi(argv[3]));
+  }
+  return tessaly::bench::Main(tessaly::bench::ParseOptions(argc, argv));
 }
