@@ -54,27 +54,27 @@ new_config
 put sources.list.d/debian.sources <<'EOF'
 Types: deb
 # a comment inside the stanza
-URIs: http://mirror.example.net/debian
+URIs: file:/srv/mirror/debian
 Suites: bookworm bookworm-updates
 Components: main
 Signed-By: /usr/share/keyrings/debian-archive-keyring.gpg
 
 Types: deb
-URIs: http://mirror.example.net/debian-security
+URIs: file:/srv/mirror/debian-security
 Suites: bookworm-security
 Components: main
 Signed-By: /usr/share/keyrings/debian-archive-keyring.gpg
 EOF
 put sources.list.d/vendor.sources <<'EOF'
 Types: deb
-URIs: https://vendor.example.com/apt
+URIs: file:/srv/vendor/apt
 Suites: bookworm
 Components: main
 Signed-By: /usr/share/keyrings/vendor.gpg
 EOF
 expect "deb822: the release and its updates, not security nor a third party" 0 <<'EOF'
 Types: deb-src
-URIs: http://mirror.example.net/debian
+URIs: file:/srv/mirror/debian
 Suites: bookworm bookworm-updates
 Components: main
 Signed-By: /usr/share/keyrings/debian-archive-keyring.gpg
@@ -83,7 +83,7 @@ EOF
 new_config
 put sources.list.d/debian.sources <<'EOF'
 types: deb
-uris: http://a.example.net/debian/ http://b.example.net/debian
+uris: file:/srv/a/debian/ file:/srv/b/debian
 suites: bookworm
   bookworm-updates
   bookworm-backports
@@ -93,13 +93,13 @@ trusted: yes
 EOF
 expect "deb822: two mirrors, continued field, lower-case names, no Signed-By, Trusted" 0 <<'EOF'
 Types: deb-src
-URIs: http://a.example.net/debian/
+URIs: file:/srv/a/debian/
 Suites: bookworm bookworm-updates
 Components: main contrib non-free-firmware
 Trusted: yes
 
 Types: deb-src
-URIs: http://b.example.net/debian
+URIs: file:/srv/b/debian
 Suites: bookworm bookworm-updates
 Components: main contrib non-free-firmware
 Trusted: yes
@@ -108,13 +108,13 @@ EOF
 new_config
 put sources.list.d/debian.sources <<'EOF'
 Types: deb
-URIs: http://off.example.net/debian
+URIs: file:/srv/off/debian
 Suites: bookworm
 Components: main
 Enabled: no
 
 Types: deb
-URIs: http://inline.example.net/debian
+URIs: file:/srv/inline/debian
 Suites: bookworm
 Components: main
 Signed-By:
@@ -125,7 +125,7 @@ Signed-By:
 EOF
 put sources.list.d/debian.sources.disabled <<'EOF'
 Types: deb
-URIs: http://renamed.example.net/debian
+URIs: file:/srv/renamed/debian
 Suites: bookworm
 Components: main
 EOF
@@ -134,7 +134,7 @@ expect_missing "deb822: disabled stanza, inline key, file of another extension"
 new_config
 put sources.list.d/debian.sources <<'EOF'
 Types: deb deb-src
-URIs: http://mirror.example.net/debian
+URIs: file:/srv/mirror/debian
 Suites: bookworm bookworm-updates
 Components: main
 Signed-By: /usr/share/keyrings/debian-archive-keyring.gpg
@@ -146,18 +146,18 @@ expect "deb822: deb-src already in the same stanza" 0 </dev/null
 new_config
 put sources.list <<'EOF'
 # deb cdrom:[Debian GNU/Linux 12.5.0 _Bookworm_ - Official amd64 DVD Binary-1]/ bookworm main
-deb [arch=amd64,i386 signed-by=/usr/share/keyrings/debian-archive-keyring.gpg] http://mirror.example.org/debian/ bookworm main contrib # the main archive
-# deb-src http://mirror.example.org/debian/ bookworm main contrib
-deb [ arch=amd64 signed-by=/usr/share/keyrings/debian-archive-keyring.gpg ] http://mirror.example.org/debian/ bookworm-updates main contrib
-deb http://security.example.org/debian-security bookworm-security main
-deb http://mirror.example.org/debian bullseye main
+deb [arch=amd64,i386 signed-by=/usr/share/keyrings/debian-archive-keyring.gpg] file:/srv/mirror/debian/ bookworm main contrib # the main archive
+# deb-src file:/srv/mirror/debian/ bookworm main contrib
+deb [ arch=amd64 signed-by=/usr/share/keyrings/debian-archive-keyring.gpg ] file:/srv/mirror/debian/ bookworm-updates main contrib
+deb file:/srv/security/debian-security bookworm-security main
+deb file:/srv/mirror/debian bullseye main
 EOF
 put sources.list.d/vendor.list <<'EOF'
-deb [signed-by=/etc/apt/keyrings/vendor.asc] https://vendor.example.com/linux/debian bookworm stable
+deb [signed-by=/etc/apt/keyrings/vendor.asc] file:/srv/vendor/linux/debian bookworm stable
 EOF
 expect "one-line: options, comments, other releases and a third party" 0 <<'EOF'
 Types: deb-src
-URIs: http://mirror.example.org/debian/
+URIs: file:/srv/mirror/debian/
 Suites: bookworm bookworm-updates
 Components: main contrib
 Signed-By: /usr/share/keyrings/debian-archive-keyring.gpg
@@ -165,36 +165,36 @@ EOF
 
 new_config
 put sources.list.d/mirror.list <<'EOF'
-deb http://mirror.example.org/debian bookworm main
-	deb  http://mirror.example.org/debian   bookworm-updates   main
+deb file:/srv/mirror/debian bookworm main
+	deb  file:/srv/mirror/debian   bookworm-updates   main
 EOF
 expect "one-line: *.list file, no Signed-By, odd spacing" 0 <<'EOF'
 Types: deb-src
-URIs: http://mirror.example.org/debian
+URIs: file:/srv/mirror/debian
 Suites: bookworm bookworm-updates
 Components: main
 EOF
 
 new_config
 put sources.list <<'EOF'
-deb http://mirror.example.org/debian bookworm main
-deb http://mirror.example.org/debian bookworm-updates main
-deb-src http://mirror.example.org/debian/ bookworm main
+deb file:/srv/mirror/debian bookworm main
+deb file:/srv/mirror/debian bookworm-updates main
+deb-src file:/srv/mirror/debian/ bookworm main
 EOF
 expect "one-line: deb-src present for one suite only" 0 <<'EOF'
 Types: deb-src
-URIs: http://mirror.example.org/debian
+URIs: file:/srv/mirror/debian
 Suites: bookworm-updates
 Components: main
 EOF
 
 new_config
 put sources.list <<'EOF'
-deb http://mirror.example.org/debian bookworm main non-free
+deb file:/srv/mirror/debian bookworm main non-free
 EOF
 put sources.list.d/src.sources <<'EOF'
 Types: deb-src
-URIs: http://mirror.example.org/debian
+URIs: file:/srv/mirror/debian
 Suites: bookworm
 Components: main non-free
 EOF
@@ -202,12 +202,12 @@ expect "mixed formats: deb-src of another file covers everything" 0 </dev/null
 
 new_config
 put sources.list <<'EOF'
-deb http://mirror.example.org/debian bookworm main
-deb-src http://other.example.org/debian bookworm main
+deb file:/srv/mirror/debian bookworm main
+deb-src file:/srv/other/debian bookworm main
 EOF
 expect "a deb-src entry of another mirror does not count" 0 <<'EOF'
 Types: deb-src
-URIs: http://mirror.example.org/debian
+URIs: file:/srv/mirror/debian
 Suites: bookworm
 Components: main
 EOF
@@ -217,20 +217,20 @@ EOF
 new_config
 put sources.list.d/debian.sources <<'EOF'
 Types: deb
-URIs: http://new.example.net/debian
+URIs: file:/srv/new/debian
 Suites: bookworm
 Components: main
 Signed-By: /usr/share/keyrings/debian-archive-keyring.gpg
 EOF
 put sources.list.d/tessaly-debian-src.sources <<'EOF'
 Types: deb-src
-URIs: http://new.example.net/debian
+URIs: file:/srv/new/debian
 Suites: bookworm
 Components: main
 EOF
 expect "its own earlier output is not taken as already there" 0 <<'EOF'
 Types: deb-src
-URIs: http://new.example.net/debian
+URIs: file:/srv/new/debian
 Suites: bookworm
 Components: main
 Signed-By: /usr/share/keyrings/debian-archive-keyring.gpg
@@ -241,12 +241,12 @@ expect_missing "no sources at all"
 
 new_config
 put sources.list <<'EOF'
-# deb http://mirror.example.org/debian bookworm main
-deb http://security.example.org/debian-security bookworm-security main
+# deb file:/srv/mirror/debian bookworm main
+deb file:/srv/security/debian-security bookworm-security main
 EOF
 put sources.list.d/tessaly-debian-src.sources <<'EOF'
 Types: deb
-URIs: http://mirror.example.org/debian
+URIs: file:/srv/mirror/debian
 Suites: bookworm
 Components: main
 EOF
