@@ -219,8 +219,7 @@ void CDupeFinderDlg::ForgetChosenRow(Half& half) {
 void CDupeFinderDlg::FillNames(Half& half, bool singles, bool duplicates) {
   half.rememberedRow = -1;
   half.group = nullptr;
-  listview::BeginFill(Item(half.filesId));
-  listview::EndFill(Item(half.filesId));
+  FillFiles(half);  // empty: no group is shown
   SetListBoxLines(Item(half.namesId), NamesListLines(*half.map, singles, duplicates));
   ForgetChosenRow(half);
 }
@@ -254,8 +253,7 @@ void CDupeFinderDlg::NameSelected(Half& half) {
 
 void CDupeFinderDlg::FillFiles(Half& half) {
   if (!half.group) {
-    listview::BeginFill(Item(half.filesId));
-    listview::EndFill(Item(half.filesId));
+    ListView_DeleteAllItems(Item(half.filesId));
     return;
   }
   kFileTable.Fill(Item(half.filesId), half.group->Members(),

@@ -3,25 +3,20 @@
 
 #include <commctrl.h>
 
-#include <unordered_map>
-
 #include "app/ui/color_edit_win32.h"
+#include "app/ui/proc_subclass_win32.h"
 
 namespace tessaly {
 namespace {
 
-// The tool controls of tool tips: their own window procedures, replaced by RelayToTips, which
-// passes their mouse messages on to the tip window. comctl32's TTF_SUBCLASS would do the same
-// through SetWindowSubclass, which under Wine asks the wineserver for a window property on every
-// message the control gets: filling a list box with tips went from 16 ms to 113 ms for 550 lines.
-// UI thread only.
-struct RelayedControl {
-  WNDPROC original = nullptr;
-  HWND tips = nullptr;  // null: no longer relayed
-};
+LRESULT CALLBACK RelayToTips(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
 
-std::unordered_map<HWND, RelayedControl>& RelayedControls() {
-  static std::unordered_map<HWND, RelayedControl> controls;
+// The tool controls of tool tips: each one's tip window (null: no longer relayed). comctl32's
+// TTF_SUBCLASS would relay through SetWindowSubclass, which under Wine asks the wineserver for a
+// window property on every message the control gets: filling a list box with tips went from
+// 16 ms to 113 ms for 550 lines.
+CProcSubclass<HWND>& RelayedControls() {
+  static CProcSubclass<HWND> controls(RelayToTips);
   return controls;
 }
 
@@ -43,11 +38,10 @@ bool IsRelayedMouseMessage(UINT message) {
 }
 
 LRESULT CALLBACK RelayToTips(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
-  auto& controls = RelayedControls();
-  const auto found = controls.find(hwnd);
-  if (found == controls.end()) return DefWindowProcW(hwnd, message, wParam, lParam);
-  const RelayedControl control = found->second;
-  if (control.tips && IsRelayedMouseMessage(message)) {
+  auto* control = RelayedControls().Find(hwnd);
+  if (!control) return DefWindowProcW(hwnd, message, wParam, lParam);
+  const WNDPROC original = control->original;
+  if (control->data && IsRelayedMouseMessage(message)) {
     MSG relayed{};
     relayed.hwnd = hwnd;
     relayed.message = message;
@@ -56,48 +50,17 @@ LRESULT CALLBACK RelayToTips(HWND hwnd, UINT message, WPARAM wParam, LPARAM lPar
     relayed.time = static_cast<DWORD>(GetMessageTime());
     const DWORD position = GetMessagePos();
     relayed.pt = {static_cast<short>(LOWORD(position)), static_cast<short>(HIWORD(position))};
-    SendMessageW(control.tips, TTM_RELAYEVENT, 0, reinterpret_cast<LPARAM>(&relayed));
+    SendMessageW(control->data, TTM_RELAYEVENT, 0, reinterpret_cast<LPARAM>(&relayed));
   }
-  if (message == WM_NCDESTROY) {
-    if (GetWindowLongPtrW(hwnd, GWLP_WNDPROC) == reinterpret_cast<LONG_PTR>(RelayToTips)) {
-      SetWindowLongPtrW(hwnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(control.original));
-    }
-    controls.erase(hwnd);
-  }
-  return CallWindowProcW(control.original, hwnd, message, wParam, lParam);
-}
-
-// Relays the control's mouse messages to `tips` from now on.
-bool StartRelaying(HWND control, HWND tips) {
-  auto& controls = RelayedControls();
-  if (const auto found = controls.find(control); found != controls.end()) {
-    found->second.tips = tips;
-    return true;
-  }
-  RelayedControl& relayed = controls[control];
-  relayed.tips = tips;
-  relayed.original = reinterpret_cast<WNDPROC>(GetWindowLongPtrW(control, GWLP_WNDPROC));
-  const LONG_PTR previous = SetWindowLongPtrW(control, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(RelayToTips));
-  if (!previous) {
-    controls.erase(control);
-    return false;
-  }
-  relayed.original = reinterpret_cast<WNDPROC>(previous);
-  return true;
+  if (message == WM_NCDESTROY) RelayedControls().Forget(hwnd);
+  return CallWindowProcW(original, hwnd, message, wParam, lParam);
 }
 
 // Gives the control its own procedure back; when another subclass came after ours, only stops
 // relaying (ours stays in the chain and lets everything through).
 void StopRelaying(HWND control) {
-  auto& controls = RelayedControls();
-  const auto found = controls.find(control);
-  if (found == controls.end()) return;
-  if (GetWindowLongPtrW(control, GWLP_WNDPROC) == reinterpret_cast<LONG_PTR>(RelayToTips)) {
-    SetWindowLongPtrW(control, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(found->second.original));
-    controls.erase(found);
-  } else {
-    found->second.tips = nullptr;
-  }
+  if (RelayedControls().Remove(control)) return;
+  if (auto* relayed = RelayedControls().Find(control)) relayed->data = nullptr;
 }
 
 }  // namespace
@@ -240,7 +203,7 @@ bool CToolTips::Add(int id, const wchar_t* text) {
   info.uId = reinterpret_cast<UINT_PTR>(control);
   info.lpszText = const_cast<wchar_t*>(text);
   if (!SendMessageW(tips_, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&info))) return false;
-  if (!StartRelaying(control, tips_)) return false;
+  if (!RelayedControls().Install(control, tips_)) return false;
   tools_.push_back(control);
   return true;
 }

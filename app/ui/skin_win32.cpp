@@ -11,7 +11,8 @@
 #include <uxtheme.h>
 
 #include <cwchar>
-#include <unordered_map>
+
+#include "app/ui/proc_subclass_win32.h"
 
 namespace tessaly {
 namespace {
@@ -19,11 +20,7 @@ namespace {
 // What a subclassed window is.
 enum : DWORD_PTR { kSkinDialog = 1, kSkinMessageBox = 2 };
 
-// A window the skin has subclassed: the procedure it had before, and what it is.
-struct SkinnedWindow {
-  WNDPROC original = nullptr;
-  DWORD_PTR kind = 0;
-};
+LRESULT CALLBACK SkinWindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
 
 // Process-wide state, used from the UI thread only.
 struct SkinState {
@@ -38,7 +35,7 @@ struct SkinState {
   DWORD hookThread = 0;
   HINSTANCE module = nullptr;  // the program: its skins and its dialog templates
   int suspended = 0;
-  std::unordered_map<HWND, SkinnedWindow> skinned;
+  CProcSubclass<DWORD_PTR> skinned{SkinWindowProc};  // the windows skinned, with their kind
 
   HBRUSH* Brushes[5] = {&windowBrush, &editBrush, &readOnlyBrush, &listBrush, &borderBrush};
 
@@ -265,16 +262,12 @@ HBRUSH ControlColors(UINT message, HDC dc, HWND control) {
 
 LRESULT CALLBACK SkinWindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
   SkinState& s = State();
-  const auto found = s.skinned.find(hwnd);
-  if (found == s.skinned.end()) return DefWindowProcW(hwnd, message, wParam, lParam);
-  const SkinnedWindow window = found->second;
+  const auto* found = s.skinned.Find(hwnd);
+  if (!found) return DefWindowProcW(hwnd, message, wParam, lParam);
+  const auto window = *found;
   switch (message) {
     case WM_NCDESTROY:
-      // Put the procedure back unless someone has subclassed the window after us.
-      if (GetWindowLongPtrW(hwnd, GWLP_WNDPROC) == reinterpret_cast<LONG_PTR>(SkinWindowProc)) {
-        SetWindowLongPtrW(hwnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(window.original));
-      }
-      s.skinned.erase(found);
+      s.skinned.Forget(hwnd);
       break;
     case WM_INITDIALOG: {
       // The dialog procedure runs first, so children it creates or sets up are fixed too.
@@ -305,7 +298,7 @@ LRESULT CALLBACK SkinWindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM l
     case WM_PAINT:
       // A message box paints a light panel behind its buttons; the skin paints it dark. Its
       // text and icon are child controls and draw themselves.
-      if (s.on && window.kind == kSkinMessageBox) {
+      if (s.on && window.data == kSkinMessageBox) {
         PAINTSTRUCT paint;
         if (HDC dc = BeginPaint(hwnd, &paint)) {
           FillRect(dc, &paint.rcPaint, s.windowBrush);
@@ -321,23 +314,7 @@ LRESULT CALLBACK SkinWindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM l
 }
 
 // Subclasses `hwnd` as a window of `kind`; for a window already subclassed, only its kind changes.
-void Subclass(HWND hwnd, DWORD_PTR kind) {
-  SkinState& s = State();
-  if (const auto found = s.skinned.find(hwnd); found != s.skinned.end()) {
-    found->second.kind = kind;
-    return;
-  }
-  // Recorded first: the first messages may arrive while the procedure is being replaced.
-  SkinnedWindow& window = s.skinned[hwnd];
-  window.kind = kind;
-  window.original = reinterpret_cast<WNDPROC>(GetWindowLongPtrW(hwnd, GWLP_WNDPROC));
-  const LONG_PTR previous = SetWindowLongPtrW(hwnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(SkinWindowProc));
-  if (previous) {
-    window.original = reinterpret_cast<WNDPROC>(previous);
-  } else {
-    s.skinned.erase(hwnd);
-  }
-}
+void Subclass(HWND hwnd, DWORD_PTR kind) { State().skinned.Install(hwnd, kind); }
 
 // Subclassing at HCBT_CREATEWND puts the skin in front of the dialog procedure before the
 // dialog's first message, so it sees WM_INITDIALOG after the controls exist.
