@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "platform/file_ops.h"
+#include "platform/ni_installation.h"
 #include "platform/text.h"
 
 namespace tessaly {
@@ -15,8 +16,8 @@ constexpr size_t kLocationCapacity = 260;       // characters, terminator includ
 constexpr size_t kRegistryPathBytes = 520;      // bytes of a folder value, terminator included
 
 constexpr const wchar_t* kCommonFilesVstFolders[] = {L"VST2", L"Steinberg\\VST2"};
-constexpr const wchar_t* kNiVst64Folder = L"Native Instruments\\VSTPlugins 64 bit";
-constexpr const wchar_t* kNiVst32Folder = L"Native Instruments\\VSTPlugins 32 bit";
+constexpr const wchar_t* kNiVst64Folder = ni::kVst64Folder;
+constexpr const wchar_t* kNiVst32Folder = ni::kVst32Folder;
 constexpr const wchar_t* kProgramFilesVstFolders[] = {
     L"Vstplugins", kNiVst64Folder, kNiVst32Folder, L"Steinberg\\VstPlugins"};
 
@@ -86,8 +87,8 @@ ErrorCode GetCommonFilesFolder(System& system, bool want64, std::wstring& out) {
 }
 
 ErrorCode GetServiceCenterFolder(Registry& registry, std::wstring& out) {
-  return ReadMachineString(registry, L"SOFTWARE\\Native Instruments\\ServiceCenter",
-                           access::Wow64_64Key, L"InstallDir", out);
+  return ReadMachineString(registry, ni::kServiceCenterKey, access::Wow64_64Key,
+                           ni::kServiceCenterFolderValue, out);
 }
 
 unsigned GetDefaultVstFolders(System& system, Registry& registry, FileSystem& fs, bool want64,

@@ -52,6 +52,19 @@ class RegistryKey {
   virtual ErrorCode SetValue(std::wstring_view name, uint32_t type, const uint8_t* data,
                              size_t size) = 0;
   virtual ErrorCode DeleteValue(std::wstring_view name) = 0;
+
+  // Fixed-buffer forms for loops over many keys: one system call each (RegEnumKeyExW,
+  // RegEnumValueW, RegQueryValueExW) into the caller's buffers, which are not zero-filled.
+  // `nameLength` in: the capacity of `name` in characters, terminator included; out: the
+  // characters stored, without it. `dataSize` in: the capacity of `data` in bytes; out: the bytes
+  // stored. 234 when a name or the data does not fit; nothing usable is stored then. Text data
+  // ends with a zero only when the value was stored with one.
+  // The base class implements them over the forms above; the Win32 backend calls the system.
+  virtual ErrorCode EnumKeyInto(uint32_t index, wchar_t* name, uint32_t& nameLength);
+  virtual ErrorCode EnumValueInto(uint32_t index, wchar_t* name, uint32_t& nameLength,
+                                  uint32_t* type, uint8_t* data, uint32_t* dataSize);
+  virtual ErrorCode QueryValueInto(const wchar_t* name, uint32_t* type, uint8_t* data,
+                                   uint32_t* dataSize);
 };
 
 class Registry {

@@ -9,13 +9,14 @@
 #include <pugixml.hpp>
 
 #include "platform/file_system.h"
+#include "platform/ni_installation.h"
 #include "platform/registry.h"
 #include "platform/system.h"
 
 namespace tessaly {
 
 // The key every archive the program makes covers.
-inline constexpr const wchar_t* kArchiveRootSubkey = L"SOFTWARE\\Native Instruments";
+inline constexpr const wchar_t* kArchiveRootSubkey = ni::kProductsKey;
 
 // The archive text of a predefined key ("HKEY_LOCAL_MACHINE"), empty for any other handle.
 std::wstring HiveName(RegRoot hive);

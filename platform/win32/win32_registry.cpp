@@ -48,6 +48,11 @@ class Win32RegistryKey : public RegistryKey {
   ErrorCode SetValue(std::wstring_view name, uint32_t type, const uint8_t* data,
                      size_t size) override;
   ErrorCode DeleteValue(std::wstring_view name) override;
+  ErrorCode EnumKeyInto(uint32_t index, wchar_t* name, uint32_t& nameLength) override;
+  ErrorCode EnumValueInto(uint32_t index, wchar_t* name, uint32_t& nameLength, uint32_t* type,
+                          uint8_t* data, uint32_t* dataSize) override;
+  ErrorCode QueryValueInto(const wchar_t* name, uint32_t* type, uint8_t* data,
+                           uint32_t* dataSize) override;
 
  private:
   HKEY key;
@@ -272,6 +277,43 @@ ErrorCode Win32Registry::CreateKey(RegRoot root, std::wstring_view path,
                                    std::wstring_view keyClass, uint32_t accessMask,
                                    std::unique_ptr<RegistryKey>& out, bool* created) {
   return CreateKeyUnder(RootKey(root), path, keyClass, accessMask, out, created);
+}
+
+// The fixed-buffer forms: exactly one system call, so a scan costs what its enumeration costs.
+ErrorCode Win32RegistryKey::EnumKeyInto(uint32_t index, wchar_t* name, uint32_t& nameLength) {
+  DWORD length = nameLength;
+  const LONG e = RegEnumKeyExW(key, index, name, &length, nullptr, nullptr, nullptr, nullptr);
+  if (IsShortBuffer(e)) return err::MoreData;
+  if (e != ERROR_SUCCESS) return static_cast<ErrorCode>(e);
+  nameLength = length;
+  return err::Success;
+}
+
+ErrorCode Win32RegistryKey::EnumValueInto(uint32_t index, wchar_t* name, uint32_t& nameLength,
+                                          uint32_t* type, uint8_t* data, uint32_t* dataSize) {
+  DWORD length = nameLength;
+  DWORD valueType = 0;
+  DWORD size = dataSize ? *dataSize : 0;
+  const LONG e = RegEnumValueW(key, index, name, &length, nullptr, &valueType,
+                               dataSize ? data : nullptr, dataSize ? &size : nullptr);
+  if (IsShortBuffer(e)) return err::MoreData;
+  if (e != ERROR_SUCCESS) return static_cast<ErrorCode>(e);
+  nameLength = length;
+  if (type) *type = valueType;
+  if (dataSize) *dataSize = size;
+  return err::Success;
+}
+
+ErrorCode Win32RegistryKey::QueryValueInto(const wchar_t* name, uint32_t* type, uint8_t* data,
+                                           uint32_t* dataSize) {
+  DWORD valueType = 0;
+  DWORD size = dataSize ? *dataSize : 0;
+  const LONG e = RegQueryValueExW(key, name, nullptr, &valueType, dataSize ? data : nullptr,
+                                  dataSize ? &size : nullptr);
+  if (dataSize) *dataSize = size;
+  if (e != ERROR_SUCCESS) return static_cast<ErrorCode>(e);
+  if (type) *type = valueType;
+  return err::Success;
 }
 
 }  // namespace tessaly

@@ -1,0 +1,130 @@
+// CNiLibrary: every Native Instruments product that the installers registered on this machine,
+// read from both registry views, classified with the hints and the content catalogs, completed
+// with the file database's file names; with the lookups and bulk repairs the pages use.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "catalog/file_database.h"
+#include "catalog/ni_bundle.h"
+#include "catalog/ni_product.h"
+#include "catalog/product_hints.h"
+#include "platform/file_system.h"
+#include "platform/registry.h"
+#include "platform/system.h"
+#include "platform/types.h"
+
+namespace tessaly {
+
+// ClassifyContent's answer for a record that is not content.
+constexpr ErrorCode kNotContent = 1468;
+
+// The content products that one catalog key of the machine lists: each value's data is a
+// product's key name (compared without regard to case; the first value for a name wins).
+class CNiCatalog {
+ public:
+  enum : uint32_t { kContent = 2, kMaschine = 4, kReaktor = 8 };
+
+  CNiCatalog() = default;
+  virtual ~CNiCatalog() = default;
+  CNiCatalog(const CNiCatalog&) = default;
+  CNiCatalog& operator=(const CNiCatalog&) = default;
+
+  // Reads the catalog key of `type` (kContent, kMaschine or kReaktor; 87 for another) from the
+  // 64-bit view: the open error, 1359 when memory runs out, else 0.
+  ErrorCode Load(Registry& registry, uint32_t type);
+  bool Contains(const CNiProduct& record) const {
+    return names_.find(record.keyName) != names_.end();
+  }
+  uint32_t Type() const { return type_; }
+  size_t Count() const { return names_.size(); }
+
+ private:
+  std::map<std::wstring, std::wstring, LessNoCaseFn> names_;  // data text -> value name
+  uint32_t type_ = 0;
+};
+
+class CNiLibrary {
+ public:
+  using Records = std::vector<CNiProduct>;
+  // Called on the scanning thread before each product key is read, with its name.
+  using ProgressCallback = std::function<void(const wchar_t* keyName)>;
+
+  CNiLibrary(Registry& registry, FileSystem& fs, System& system);
+  virtual ~CNiLibrary();
+  CNiLibrary(const CNiLibrary&) = delete;
+  CNiLibrary& operator=(const CNiLibrary&) = delete;
+
+  // Empties the records and the file database and loads the three catalogs and the hints. The
+  // result is the error of the last of those loads that failed (Content, Maschine, Reaktor,
+  // hints), information only: a missing catalog or hints file leaves the library usable.
+  ErrorCode Reset();
+
+  // Reads the file database at `path` and adds what the hints know beyond it. 0 when the hints
+  // added an entry; otherwise 87 for a null path, else 0.
+  ErrorCode LoadFileDatabase(const wchar_t* path);
+
+  // Reads every product key through the 64-bit view and, on 64-bit Windows, the keys only the
+  // 32-bit view has; takes the products whose type and content kinds meet the masks (0xFFFF:
+  // all) and that have one of the values that make a product. `cancel` (may be null) is polled
+  // after each key; a cancelled scan keeps what it found. The records end sorted by key name.
+  // Result: the last pass's: the open or enumeration error, 1359 on exhaustion, else 0.
+  ErrorCode Scan(const std::atomic<bool>* cancel, uint32_t typeMask, uint32_t contentMask);
+
+  // Content kinds of a content product from the catalogs: 87 for null, 1468 for a record that
+  // is not content (kNotContent).
+  ErrorCode ClassifyContent(CNiProduct* record) const;
+
+  // The first record whose key name equals `keyName` without regard to case.
+  CNiProduct* FindByName(std::wstring_view keyName);
+  const CNiProduct* FindByName(std::wstring_view keyName) const;
+  CNiProduct* FindBySerial(uint32_t serial);
+
+  // The distinct non-empty texts of `kind` over the records (the first spelling met wins),
+  // sorted without regard to case. Returns their number.
+  size_t GatherValues(uint32_t kind, std::vector<std::wstring>& list) const;
+
+  // Writes `newValue` as `kind` into every record of the types of `typeMask` (only those whose
+  // value equals `oldValue`, when one is given). Returns how many were written; each failure
+  // counts in `errors` and the pass goes on.
+  size_t SetForAll(uint32_t typeMask, uint32_t kind, bool onlyIfPresent, uint32_t& errors,
+                   const wchar_t* oldValue, const std::wstring& newValue);
+
+  // Moves `kind` of every record of the types of `typeMask` whose value lies below `oldParent`
+  // (by whole components) to the same place below `newParent`. Returns how many were changed;
+  // results that would not fit and failed writes count in `errors`.
+  size_t RelocateParent(uint32_t typeMask, uint32_t kind, uint32_t& errors,
+                        const std::wstring& oldParent, const std::wstring& newParent);
+
+  Records& records() { return records_; }
+  const Records& records() const { return records_; }
+  size_t Count() const { return records_.size(); }
+
+  CNiBundleMap bundles;
+  CNiCatalog maschineCatalog;
+  CNiCatalog reaktorCatalog;
+  CNiCatalog contentCatalog;
+  CNiProductHints hints;
+  CNiFileDatabase fileDatabase;
+  ProgressCallback progress;
+
+ private:
+  ErrorCode ScanView(const std::atomic<bool>* cancel, bool view32, bool skipKnown,
+                     uint32_t typeMask, uint32_t contentMask, CNiProduct& record);
+
+  Registry* registry_;
+  FileSystem* fs_;
+  System* system_;
+  Records records_;
+  std::set<std::wstring, LessNoCaseFn> known_;  // key names taken by the 64-bit pass
+  uint32_t serialCounter_ = 0;
+  bool checkFiles_ = false;
+};
+
+}  // namespace tessaly
