@@ -2,6 +2,8 @@
 // they answer as Windows does (keys, values, key information, error codes and the 32/64-bit views).
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <iterator>
 #include <map>
 #include <memory>
 #include <string>
@@ -131,6 +133,56 @@ TEST_P(RegistryContractTest, ValuesRoundTripByteForByte) {
   EXPECT_EQ(values.count(L"Number"), 1u);
   EXPECT_EQ(values.count(L"number"), 0u);
   EXPECT_EQ(values.size(), written.size());
+}
+
+// The fixed-buffer forms: a name fits with its terminator, data fits exactly, one unit less is
+// 234, and text stored without a terminator comes back without one.
+TEST_P(RegistryContractTest, FixedBufferReadsFitExactlyOrSayMoreData) {
+  std::unique_ptr<RegistryKey> key = Create(*scratch, L"Buffers");
+  ASSERT_TRUE(key);
+  Create(*key, L"Sub12345");
+  const Bytes text = {'a', 0, 'b', 0, 'c', 0, 'd', 0};  // "abcd" without a terminator
+  ASSERT_EQ(key->SetValue(L"Value", regtype::Sz, text.data(), text.size()), 0u);
+
+  wchar_t name[16] = {};
+  uint32_t length = 9;  // "Sub12345" and its terminator
+  EXPECT_EQ(key->EnumKeyInto(0, name, length), 0u);
+  EXPECT_EQ(std::wstring(name, length), L"Sub12345");
+  length = 8;
+  EXPECT_EQ(key->EnumKeyInto(0, name, length), err::MoreData);
+  length = 16;
+  EXPECT_EQ(key->EnumKeyInto(1, name, length), err::NoMoreItems);
+
+  uint8_t data[16];
+  std::fill(std::begin(data), std::end(data), 0xEE);
+  uint32_t type = 0;
+  uint32_t size = 8;
+  length = 6;  // "Value" and its terminator
+  EXPECT_EQ(key->EnumValueInto(0, name, length, &type, data, &size), 0u);
+  EXPECT_EQ(std::wstring(name, length), L"Value");
+  EXPECT_EQ(type, regtype::Sz);
+  EXPECT_EQ(Bytes(data, data + size), text);
+  EXPECT_EQ(data[8], 0xEE);  // nothing written after the data
+  length = 16;
+  size = 7;
+  EXPECT_EQ(key->EnumValueInto(0, name, length, &type, data, &size), err::MoreData);
+  length = 5;
+  size = 16;
+  EXPECT_EQ(key->EnumValueInto(0, name, length, &type, data, &size), err::MoreData);
+  length = 16;
+  EXPECT_EQ(key->EnumValueInto(0, name, length, nullptr, nullptr, nullptr), 0u);
+  EXPECT_EQ(length, 5u);
+  length = 16;
+  EXPECT_EQ(key->EnumValueInto(1, name, length, nullptr, data, &size), err::NoMoreItems);
+
+  size = 8;
+  EXPECT_EQ(key->QueryValueInto(L"Value", &type, data, &size), 0u);
+  EXPECT_EQ(size, 8u);
+  size = 4;
+  EXPECT_EQ(key->QueryValueInto(L"Value", &type, data, &size), err::MoreData);
+  EXPECT_EQ(size, 8u);  // the size it needs
+  size = 8;
+  EXPECT_EQ(key->QueryValueInto(L"Missing", &type, data, &size), err::FileNotFound);
 }
 
 TEST_P(RegistryContractTest, MissingValuesAndDeletedValuesGiveNotFound) {
