@@ -170,7 +170,12 @@ ErrorCode CNiProductHints::Load() {
 
 ErrorCode CNiProductHints::LoadBytes(const uint8_t* data, size_t size) {
   loaded_ = false;
-  if (ErrorCode e = ParseProductHints(data, size, document_)) return e;
+  if (ErrorCode e = ParseProductHints(data, size, document_)) {
+    // A file that was found but is not a hints file leaves nothing to classify with.
+    document_ = HintsDocument();
+    hasDocument_ = false;
+    return e;
+  }
   hasDocument_ = true;
   loaded_ = true;
   return err::Success;

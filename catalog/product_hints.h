@@ -64,8 +64,8 @@ class CNiProductHints {
 
   // Reads (Service Center folder)\conf\ProductHints.xml: the registry's error when the Service
   // Center's folder is unknown, 1359 when the path does not fit, 2 when there is no file (these
-  // keep what an earlier load read), 1359 when the file cannot be read, is not XML or has no
-  // ProductHints root.
+  // keep what an earlier load read); 1359 when the file cannot be read, is not XML or has no
+  // ProductHints root (these forget it).
   ErrorCode Load();
   // The same over a file's bytes.
   ErrorCode LoadBytes(const uint8_t* data, size_t size);

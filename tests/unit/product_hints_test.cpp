@@ -129,6 +129,10 @@ TEST(ProductHintsTest, LoadFailuresAndBadFiles) {
   EXPECT_EQ(machine.hints.Apply(&accented), 0u);
   CNiProduct lower = Named(L"é");  // only A-Z are folded
   EXPECT_EQ(machine.hints.Apply(&lower), err::FileNotFound);
+  // A file that is found but broken forgets what was read before.
+  machine.fs.AddFile(kHintsPath, std::string_view("<ProductHints>"));
+  EXPECT_EQ(machine.hints.Load(), err::InternalError);
+  EXPECT_EQ(machine.hints.Apply(&accented), err::InternalError);
 }
 
 const char kBinaries[] = R"(<ProductHints>

@@ -1,0 +1,116 @@
+// The demo machine as the product library reads it: every product that scripts/demo/README.md
+// describes, from the view it names, with its type, content kinds, broken paths and file
+// versions, read with the program's own FileDatabase.xml. The tests of the product pages start
+// from this state, so a change of the demo machine, the data file or the engine shows here first.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "catalog/ni_library.h"
+#include "platform/text.h"
+#include "platform/win32/win32_file_system.h"
+#include "platform/win32/win32_registry.h"
+#include "platform/win32/win32_system.h"
+#include "tests/e2e/driver.h"
+
+namespace tessaly::e2e {
+namespace {
+
+// The FileDatabase.xml delivered beside the program under test.
+std::wstring DeliveredFileDatabase() {
+  std::wstring path = ProgramPath();
+  path.resize(path::FindFileName(path));
+  return path + L"FileDatabase.xml";
+}
+
+TEST(DemoMachine, TheLibraryReadsEveryProductAsDescribed) {
+  Win32Registry registry;
+  Win32FileSystem files;
+  Win32System system;
+  ASSERT_TRUE(system.IsWow64()) << "the demo machine is a 64-bit Windows";
+  CNiLibrary library(registry, files, system);
+  library.Reset();
+  ASSERT_EQ(library.LoadFileDatabase(DeliveredFileDatabase().c_str()), 0u);
+  ASSERT_TRUE(library.fileDatabase.HasEntries());
+  ASSERT_EQ(library.Scan(nullptr, 0xFFFF, 0xFFFF), 0u);
+
+  using namespace producttype;
+  constexpr uint32_t kNone = 0;
+  const struct {
+    const wchar_t* key;
+    bool view32;
+    uint32_t type;
+    uint32_t kinds;
+    uint32_t broken;
+  } products[] = {
+      {L"Kontakt 7", false, AppPlugin, contentkind::Kontakt, kNone},
+      {L"Massive", false, AppPlugin, contentkind::Massive, kNone},
+      {L"Reaktor 6", false, AppPlugin, contentkind::Reaktor, kNone},
+      {L"Guitar Rig 6", false, AppPlugin, contentkind::GuitarRig, kNone},
+      {L"Maschine 2", false, AppPlugin, contentkind::Maschine, productfile::Plugin32},
+      {L"Komplete Kontrol", false, AppPlugin, contentkind::KompleteKontrol, kNone},
+      {L"Battery 4", false, AppPlugin, contentkind::Battery,
+       valuekind::InstallDir | productfile::App},
+      {L"FM8", false, AppPlugin, kNone, valuekind::InstallVst64Dir | productfile::Plugin64},
+      {L"Traktor Pro 3", false, AppPlugin, kNone, kNone},
+      {L"Supercharger GT", false, AppPlugin, kNone, kNone},
+      {L"Replika XT", false, AppPlugin, kNone, kNone},
+      {L"Raum", false, AppPlugin, kNone, kNone},
+      {L"Absynth 5", true, AppPlugin, kNone, kNone},
+      {L"Kore Player", true, AppPlugin, contentkind::Kore, productfile::App},
+      {L"Guitar Rig 5", true, AppPlugin, contentkind::GuitarRig, valuekind::ContentDir},
+      {L"Kontakt Factory Library 2", false, Content, contentkind::Kontakt, kNone},
+      {L"Session Strings Pro 2", false, Content, contentkind::Kontakt, kNone},
+      {L"Symphony Series Brass Ensemble", false, Content, contentkind::Kontakt, kNone},
+      {L"Alicia's Keys", false, Content, contentkind::Kontakt | contentkind::KompleteKontrol,
+       kNone},
+      {L"The Gentleman", false, Content, contentkind::Kontakt, valuekind::ContentDir},
+      {L"Scarbee Mark I", false, Content, contentkind::Kontakt, valuekind::ContentDir},
+      {L"Vintage Organs", false, Content, contentkind::Kontakt, kNone},
+      {L"Maschine 2 Factory Library", false, Content, contentkind::Maschine, kNone},
+      {L"Reaktor Factory Library", false, Content, contentkind::Reaktor, kNone},
+      {L"Kore Vintage Sounds", false, Content, contentkind::Kore, kNone},
+      {L"Analog Dreams", false, Content, contentkind::Maschine | contentkind::NksContent, kNone},
+      {L"\u00C9b\u00E8ne Grand", false, Content, contentkind::Kontakt, kNone},
+      {L"The Grandeur", false, Content, contentkind::Kontakt, kNone},
+      {L"Retro Machines Mk2", false, Content,
+       contentkind::Kontakt | contentkind::Reaktor | contentkind::Maschine, kNone},
+      {L"Elektrik Piano", true, Content, contentkind::Kontakt, kNone},
+      {L"Komplete 14 Standard", false, Bundle, kNone, kNone},
+      {L"ServiceCenter", false, Utility, kNone, kNone},
+      {L"Native Access", false, Utility, kNone, kNone},
+      {L"Komplete Audio 6 Driver", false, Utility, kNone, valuekind::InstallDir},
+      {L"Traktor Kontrol S4 MK2", false, Unknown, kNone, kNone},
+      {L"Kore 2", false, Unknown, kNone, valuekind::InstallVstDir},
+  };
+  for (const auto& p : products) {
+    SCOPED_TRACE(ToUtf8(p.key));
+    const CNiProduct* record = library.FindByName(p.key);
+    ASSERT_NE(record, nullptr);
+    EXPECT_EQ(record->view32, p.view32);
+    EXPECT_EQ(record->GetType(), p.type);
+    EXPECT_EQ(record->contentKinds, p.kinds);
+    EXPECT_EQ(record->GetBrokenPaths(files), p.broken);
+  }
+  // Only the products above, each once, sorted.
+  EXPECT_EQ(library.Count(), std::size(products));
+  EXPECT_EQ(library.FindByName(L"Kontakt Player Activation"), nullptr);
+
+  // Versions of the files the data file names, from their version resources.
+  const CNiProduct* kontakt = library.FindByName(L"Kontakt 7");
+  EXPECT_EQ(kontakt->GetAppFile(), L"Kontakt 7.exe");
+  EXPECT_EQ(kontakt->GetPluginFile(), L"Kontakt 7.dll");
+  for (uint32_t file : {productfile::App, productfile::Plugin32, productfile::Plugin64}) {
+    EXPECT_EQ(kontakt->GetFileVersion(file), L"1.2.3.4 (de)") << file;
+  }
+  EXPECT_EQ(library.FindByName(L"Maschine 2")->GetFileVersion(productfile::Plugin32), L"");
+
+  // The bundles of the hints, by the members' serial numbers.
+  uint32_t errors = 0;
+  EXPECT_GT(library.hints.LoadBundles(library.bundles, errors), 0u);
+  NoCaseTextSet names;
+  EXPECT_GT(library.bundles.GetBundlesContaining(kontakt->GetValue(valuekind::Sno), names), 0u);
+}
+
+}  // namespace
+}  // namespace tessaly::e2e
