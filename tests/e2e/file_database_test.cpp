@@ -18,6 +18,9 @@ namespace {
 constexpr wchar_t kStartTitle[] = L"Tessaly - Start";
 constexpr wchar_t kLocateTitle[] = L"Tessaly - Locate File Database";
 constexpr wchar_t kMissing[] = L"<missing>";
+// The file name field of the open-file dialog: an edit in some versions, a combo box in others.
+constexpr int kFileNameEdit = 0x480;
+constexpr int kFileNameCombo = 0x47C;
 // A stored path whose file has gone.
 constexpr wchar_t kMovedAway[] = L"C:\\Moved\\FileDatabase.xml";
 
@@ -165,12 +168,31 @@ TEST_F(FileDatabaseTest, TheLocatePageRefusesMissingPathsAndStoresAnExistingOne)
   start = StartPageAgain();
   ASSERT_NE(start, nullptr);
 
-  // Cancel on the locate page ends the program and stores nothing, even a path that exists.
+  // Browse starts in the folder of the typed path; a file chosen there replaces the path, a
+  // cancelled choice leaves it.
   ASSERT_TRUE(profile.WriteProfileString(kSettingsSection, kFileDatabasePath, kMovedAway));
   ChooseProducts(start);
   locate = FindPage(run, kLocateTitle);
   ASSERT_NE(locate, nullptr);
-  ASSERT_TRUE(SetText(locate, IDC_FILE_DATABASE_PATH, DeliveredDatabase()));
+  const std::wstring typed = ProgramFolder() + L"\\Old.xml";
+  ASSERT_TRUE(SetText(locate, IDC_FILE_DATABASE_PATH, typed));
+  for (const bool choose : {false, true}) {
+    ASSERT_TRUE(Click(locate, IDC_FILE_DATABASE_BROWSE));
+    HWND chooser = FindPage(run, L"Locate the file database.");
+    ASSERT_NE(chooser, nullptr);
+    if (choose) {
+      SaveScreenshot(L"browse");
+      // The name alone: the dialog completes it with the folder it opened in.
+      ASSERT_TRUE(SetText(chooser, kFileNameEdit, L"FileDatabase.xml") ||
+                  SetText(chooser, kFileNameCombo, L"FileDatabase.xml"));
+    }
+    ASSERT_TRUE(Click(chooser, choose ? IDOK : IDCANCEL));
+    ASSERT_TRUE(WaitForClose(chooser));
+    const std::wstring shown = Text(locate, IDC_FILE_DATABASE_PATH).value_or(L"");
+    EXPECT_TRUE(EqualsNoCase(shown, choose ? DeliveredDatabase() : typed)) << ToUtf8(shown);
+  }
+
+  // Cancel on the locate page ends the program and stores nothing, even a path that exists.
   ASSERT_TRUE(Click(locate, IDCANCEL));
   EXPECT_EQ(run.WaitForExit(), 0u);
   EXPECT_EQ(StoredPath(), kMovedAway);
