@@ -12,8 +12,8 @@
 #include "catalog/file_database.h"
 #include "platform/text.h"
 #include "plugins/dupe_finder_dlg.h"
-#include "product_manager/file_database_dlg.h"
 #include "plugins/os_platform_dlg.h"
+#include "product_manager/file_database_dlg.h"
 
 namespace tessaly {
 namespace {
