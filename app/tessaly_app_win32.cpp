@@ -13,6 +13,7 @@
 #include "platform/text.h"
 #include "plugins/dupe_finder_dlg.h"
 #include "plugins/os_platform_dlg.h"
+#include "product_manager/file_database_dlg.h"
 
 namespace tessaly {
 namespace {
@@ -75,6 +76,16 @@ int CTessalyApp::RunWizardPage(int wizard, int page) {
       endCode = finder.DoModal();
       break;
     }
+    case WizardPage::FileDatabase: {
+      CFileDatabaseDlg locate(context_);
+      endCode = locate.DoModal();
+      break;
+    }
+    case WizardPage::ProductManager:
+      // The product manager page is still to come: its wizard returns to the Start page
+      // rather than ending the program.
+      flow_.wizard = kStartWizard;
+      return kShowStartPage;
     default:
       // Wizards whose pages this program does not have yet end it, like a page that cannot open.
       return kLeaveProgram;

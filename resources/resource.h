@@ -35,6 +35,11 @@
 // Skin theme (RCDATA).
 #define IDR_SKIN_NORMALBLACK "NORMALBLACK.INI"
 
+// Locate-file-database page.
+#define IDD_FILE_DATABASE 130
+#define IDC_FILE_DATABASE_PATH 1065
+#define IDC_FILE_DATABASE_BROWSE 1066
+
 // Plugin folders page.
 #define IDD_OS_PLATFORM 131
 #define IDC_RUNNING_WINDOWS 1010

@@ -3,8 +3,8 @@
 # Native Instruments installation and plugin folders by scripts/demo-machine.sh).
 # - With a display (DISPLAY set), the program opens there: build/windows/demo is its prefix.
 # - Without one, the program runs under Xvfb, the end-to-end driver walks the Start page (each
-#   wizard), Preferences, the About box and the duplicate finder on the demo machine, and the
-#   paths of the screenshots are printed.
+#   wizard), Preferences, the About box, the duplicate finder on the demo machine and the page
+#   that asks for the file database, and the paths of the screenshots are printed.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/setup.sh
@@ -20,7 +20,10 @@ if [ -n "${DISPLAY:-}" ]; then
     touch "$root/demo-ready"
   fi
   echo "Starting $PWD/build/windows/Tessaly.exe under Wine on $DISPLAY."
-  TESSALY_WINE_ROOT=$root scripts/wine-run.sh build/windows/Tessaly.exe
+  # From its own folder, as a Start-menu shortcut starts it: the file database's default path
+  # ("FileDatabase.xml", relative to the current folder) then names the copy beside it.
+  cd build/windows
+  TESSALY_WINE_ROOT=$root ../../scripts/wine-run.sh Tessaly.exe
   exit 0
 fi
 

@@ -173,7 +173,8 @@ ProgramRun& ProgramRun::operator=(ProgramRun&& other) noexcept {
   return *this;
 }
 
-ErrorCode ProgramRun::Start(const std::wstring& exe, const std::vector<std::wstring>& args) {
+ErrorCode ProgramRun::Start(const std::wstring& exe, const std::vector<std::wstring>& args,
+                            const std::wstring& currentFolder) {
   Kill();
   std::wstring parameters;
   for (const std::wstring& arg : args) {
@@ -183,7 +184,7 @@ ErrorCode ProgramRun::Start(const std::wstring& exe, const std::vector<std::wstr
   std::wstring commandLine;
   AppendQuoted(commandLine, exe);
   if (!parameters.empty()) commandLine += L' ' + parameters;
-  const std::wstring folder = FolderOf(exe);
+  const std::wstring folder = currentFolder.empty() ? FolderOf(exe) : currentFolder;
   STARTUPINFOW startup{};
   startup.cb = sizeof startup;
   PROCESS_INFORMATION info{};

@@ -36,8 +36,10 @@ class ProgramRun {
   ProgramRun(const ProgramRun&) = delete;
   ProgramRun& operator=(const ProgramRun&) = delete;
 
-  // Starts `exe` with `args` (quoted as the C runtime expects); the CreateProcessW error or 0.
-  ErrorCode Start(const std::wstring& exe, const std::vector<std::wstring>& args = {});
+  // Starts `exe` with `args` (quoted as the C runtime expects) in `currentFolder`, by default
+  // the program's own folder (as a Start-menu shortcut starts it); the CreateProcessW error or 0.
+  ErrorCode Start(const std::wstring& exe, const std::vector<std::wstring>& args = {},
+                  const std::wstring& currentFolder = {});
   // True while the process runs.
   bool Running() const;
   // The process id (0 before Start).

@@ -1,6 +1,7 @@
 // A walk through the program for people who want to see it without a display: the Start page
 // with each wizard's description, Preferences and the About box, then the duplicate finder on the
-// demo machine's plugin folders, each saved as a screenshot whose path is printed.
+// demo machine's plugin folders, and the page that asks for the file database, each saved as a
+// screenshot whose path is printed.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -9,6 +10,7 @@
 #include <vector>
 
 #include "app/settings/profile_store.h"
+#include "catalog/file_database.h"
 #include "platform/text.h"
 #include "platform/win32/win32_registry.h"
 #include "plugins/plugin_folders.h"
@@ -117,6 +119,36 @@ TEST(Tour, FindDuplicatePlugins) {
   Shot(L"duplicate-finder-files");
 
   ASSERT_TRUE(Click(finder, IDCANCEL));
+  EXPECT_EQ(run.WaitForExit(), 0u);
+}
+
+TEST(Tour, LocateFileDatabase) {
+  // Started from a folder without FileDatabase.xml and with no path stored, the product
+  // manager's wizard first asks where the file database is.
+  Win32Registry registry;
+  CProfileStore profile(registry);
+  RegDeleteKeyValueW(HKEY_CURRENT_USER, L"Software\\Quillmoor\\Tessaly\\Settings", kFileDatabasePath);
+  ASSERT_EQ(profile.GetProfileString(kSettingsSection, kFileDatabasePath, L"<none>"), L"<none>");
+  wchar_t temp[MAX_PATH] = {};
+  ASSERT_GT(GetTempPathW(MAX_PATH, temp), 0u);
+
+  ProgramRun run;
+  ASSERT_EQ(run.Start(ProgramPath(), {}, temp), 0u);
+  HWND start = FindPage(run, L"Tessaly - Start");
+  ASSERT_NE(start, nullptr);
+  ASSERT_TRUE(Click(start, IDC_WIZARD_PRODUCTS));
+  ASSERT_TRUE(WaitUntil([&] { return CheckState(start, IDC_WIZARD_PRODUCTS) == BST_CHECKED; }));
+  ASSERT_TRUE(Click(start, IDC_NEXT));
+
+  HWND locate = FindPage(run, L"Tessaly - Locate File Database");
+  ASSERT_NE(locate, nullptr);
+  const std::wstring program = ProgramPath();
+  ASSERT_TRUE(SetText(locate, IDC_FILE_DATABASE_PATH,
+                      program.substr(0, program.find_last_of(L'\\') + 1) + L"FileDatabase.xml"));
+  Shot(L"locate-file-database");
+
+  // Cancel leaves the program and stores nothing.
+  ASSERT_TRUE(Click(locate, IDCANCEL));
   EXPECT_EQ(run.WaitForExit(), 0u);
 }
 

@@ -1,0 +1,23 @@
+// CFileDatabaseDlg: the page that asks where FileDatabase.xml is when the stored path names no
+// file. It opens before the product manager; the path it accepts is stored as FileDatabasePath.
+#pragma once
+
+#include "app/ui/page_win32.h"
+
+namespace tessaly {
+
+class CFileDatabaseDlg : public CPage {
+ public:
+  explicit CFileDatabaseDlg(const PageContext& context);
+
+ protected:
+  bool OnPageCommand(int id, int notifyCode, HWND control) override;
+  bool CanGoNext() override;
+
+ private:
+  // Checks the typed path and stores it when something exists there; the check's result.
+  ErrorCode CheckTypedPath();
+  void Browse();
+};
+
+}  // namespace tessaly
