@@ -10,7 +10,9 @@
 #include <sstream>
 #include <string>
 
+#include "catalog/file_database.h"
 #include "platform/text.h"
+#include "tests/support/fake_file_system.h"
 
 namespace tessaly {
 namespace {
@@ -95,6 +97,18 @@ TEST(FileDatabaseDataTest, EntriesAreWellFormedAndUnique) {
     EXPECT_TRUE(typeWords.count(entry.type)) << ToUtf8(entry.type);
     EXPECT_TRUE(entry.appFile.empty() || EqualsNoCase(path::Extension(entry.appFile), L".exe"));
     EXPECT_TRUE(entry.pluginFile.empty() || EqualsNoCase(path::Extension(entry.pluginFile), L".dll"));
+  }
+  // The program's reader takes every entry, with the same file names.
+  FakeFileSystem fs;
+  CNiFileDatabase database(fs);
+  const std::string text = SourceFile("resources/FileDatabase.xml");
+  ASSERT_EQ(database.ReadBytes(reinterpret_cast<const uint8_t*>(text.data()), text.size()), 0u);
+  EXPECT_EQ(database.Count(), entries.size());
+  for (const Entry& entry : entries) {
+    const CNiProduct* read = database.Find(entry.key);
+    ASSERT_NE(read, nullptr) << ToUtf8(entry.key);
+    EXPECT_EQ(read->appFile, entry.appFile);
+    EXPECT_EQ(read->pluginFile, entry.pluginFile);
   }
 }
 
