@@ -81,7 +81,7 @@ TEST(DemoMachine, TheLibraryReadsEveryProductAsDescribed) {
       {L"Native Access", false, Utility, kNone, kNone},
       {L"Komplete Audio 6 Driver", false, Utility, kNone, valuekind::InstallDir},
       {L"Traktor Kontrol S4 MK2", false, Unknown, kNone, kNone},
-      {L"Kore 2", false, Unknown, kNone, valuekind::InstallVstDir},
+      {L"Kore 2", false, Unknown, kNone, kNone},
   };
   for (const auto& p : products) {
     SCOPED_TRACE(ToUtf8(p.key));
