@@ -9,6 +9,10 @@
 #                               TESSALY_EXE_B (the Windows path of another Tessaly.exe) both programs'
 #                               pages in the same rounds
 #   scripts/bench.sh --factors  only the message-cost factors
+#   scripts/bench.sh --catalog  the product catalog's registry scan instead: 2,000 product keys in
+#                               both registry views of the benchmark's Wine root (made once, then
+#                               reused), the engine beside reg query and a minimal enumeration;
+#                               results in <build>/artifacts/bench/catalog.txt (output: catalog.log)
 # Other arguments go to tessaly_bench.exe: --rounds N, --messages N (per factor run), --work-us N
 # (spinning before each factor message).
 # Builds Tessaly.exe, the fixture DLLs and tests/bench's tessaly_bench.exe with the windows preset,
@@ -47,8 +51,15 @@ TESSALY_FIXTURES=$(windows_path "$build/tests/fixtures")
 
 artifacts=$build/artifacts/bench
 mkdir -p "$artifacts"
-log=$artifacts/bench.log
-results=$artifacts/results.txt
+catalog=0
+for arg in "$@"; do [ "$arg" != --catalog ] || catalog=1; done
+if [ "$catalog" -eq 1 ]; then
+  log=$artifacts/catalog.log
+  results=$artifacts/catalog.txt
+else
+  log=$artifacts/bench.log
+  results=$artifacts/results.txt
+fi
 rm -f "$results"
 
 stop() { "$repo/scripts/e2e-run.sh" --stop "$build" >/dev/null 2>&1 || true; }
@@ -66,7 +77,7 @@ load_before=$(cut -d' ' -f1-3 /proc/loadavg)
 echo "Running the benchmark under Wine (root $TESSALY_E2E_ROOT); load averages: $load_before."
 if [ ! -f "$TESSALY_E2E_ROOT/e2e-ready" ]; then
   echo "First run: making the Wine prefix, its virtual desktop and the demo machine (a few minutes),"
-  echo "then the plugin tree."
+  if [ "$catalog" -eq 1 ]; then echo "then the product keys."; else echo "then the plugin tree."; fi
 fi
 started=$SECONDS
 set +e

@@ -24,6 +24,8 @@
 #include "plugins/plugin_map.h"
 #include "resources/resource.h"
 #include "tests/bench/bench_output.h"
+#include "tests/bench/catalog_bench.h"
+#include "tests/bench/bench_timing.h"
 #include "tests/bench/ui_factors.h"
 #include "tests/e2e/driver.h"
 
@@ -32,8 +34,6 @@
 
 namespace tessaly::bench {
 namespace {
-
-using Clock = std::chrono::steady_clock;
 
 // The tree: kGroups x kFoldersPerGroup leaf folders of kFilesPerFolder files each, 3 DLLs in
 // even-numbered folders and 2 in odd ones.
@@ -71,19 +71,7 @@ constexpr const wchar_t* kOtherFiles[] = {L"readme.txt", L"license.txt",  L"Manu
                                           L"Factory.fxb", L"Preset 01.fxp", L"settings.ini",
                                           L"notes.rtf",   L"artwork.png"};
 
-double Ms(Clock::duration d) { return std::chrono::duration<double, std::milli>(d).count(); }
-
 std::string Narrow(const std::wstring& text) { return ToUtf8(text); }
-
-// printf into a std::string.
-std::string Str(const char* format, ...) {
-  char buffer[1024];
-  va_list args;
-  va_start(args, format);
-  std::vsnprintf(buffer, sizeof buffer, format, args);
-  va_end(args);
-  return buffer;
-}
 
 // --- The tree ---------------------------------------------------------------------------------
 
@@ -324,62 +312,6 @@ void EnsureTree(const std::wstring& fixtures) {
   if (!TreeComplete()) Fail("the tree just generated does not list as expected");
   Log("tree: %u files, %u DLLs in %d folders, generated in %.1f s\n", files, dlls, kFolders,
               Ms(Clock::now() - started) / 1000);
-}
-
-// --- Timing ---------------------------------------------------------------------------------
-
-struct Measure {
-  std::string label;
-  std::vector<double> ms;  // the timed runs, warm-up excluded
-  double Median() const {
-    std::vector<double> sorted = ms;
-    std::sort(sorted.begin(), sorted.end());
-    if (sorted.empty()) return 0;
-    const size_t mid = sorted.size() / 2;
-    return sorted.size() % 2 ? sorted[mid] : (sorted[mid - 1] + sorted[mid]) / 2;
-  }
-  double Min() const { return ms.empty() ? 0 : *std::min_element(ms.begin(), ms.end()); }
-};
-
-double MedianOf(std::vector<double> values) { return Measure{"", std::move(values)}.Median(); }
-
-// The median over the rounds of this measure's time over `base`'s time in the same round: the
-// machine's load, which changes from round to round, cancels out.
-double RoundRatio(const Measure& m, const Measure& base) {
-  std::vector<double> ratios;
-  for (size_t i = 0; i < m.ms.size() && i < base.ms.size(); ++i) ratios.push_back(m.ms[i] / base.ms[i]);
-  return MedianOf(std::move(ratios));
-}
-
-// A measure under way: its label, what one run does (returning its own duration in ms) and the
-// durations so far.
-struct Bench {
-  Measure measure;
-  std::function<double()> run;
-};
-
-// One warm-up round, then kRuns rounds, each running every bench once in turn: a machine that
-// slows down or speeds up during the session affects all of them alike, so their ratios hold.
-void RunRounds(std::vector<Bench>& benches, int rounds) {
-  const auto started = Clock::now();
-  for (Bench& b : benches) b.run();
-  Log("  warm-up round done (%.0f s)\n", Ms(Clock::now() - started) / 1000);
-  for (int round = 0; round < rounds; ++round) {
-    for (Bench& b : benches) b.measure.ms.push_back(b.run());
-    Log("  round %d of %d done (%.0f s)\n", round + 1, rounds, Ms(Clock::now() - started) / 1000);
-  }
-  for (const Bench& b : benches) {
-    Log("  %-46s median %9.1f ms  (runs:", b.measure.label.c_str(), b.measure.Median());
-    for (double v : b.measure.ms) Log(" %.1f", v);
-    Log(")\n");
-  }
-}
-
-template <typename F>
-double TimeIt(F&& f) {
-  const auto t0 = Clock::now();
-  f();
-  return Ms(Clock::now() - t0);
 }
 
 // --- (a) the engine, with a breakdown ---------------------------------------------------------
@@ -759,7 +691,7 @@ void PrintTable(const std::vector<Bench>& headline, const std::vector<UiRun>& ui
 // alone (--page), the message-cost factors alone (--factors) or the list-box fill alone
 // (--lists); the numbers can be overridden.
 struct Options {
-  enum class Mode { Table, Page, Factors, Lists } mode = Mode::Table;
+  enum class Mode { Table, Page, Factors, Lists, Catalog } mode = Mode::Table;
   bool full = false;
   int rounds = 0;       // 0: the mode's own
   int messages = 0;     // messages per factor run; 0: the mode's own
@@ -1087,6 +1019,8 @@ Options ParseOptions(int argc, wchar_t** argv) {
       o.mode = Options::Mode::Factors;
     } else if (a == L"--lists") {
       o.mode = Options::Mode::Lists;
+    } else if (a == L"--catalog") {
+      o.mode = Options::Mode::Catalog;
     } else if (a == L"--rounds" && hasValue) {
       o.rounds = _wtoi(argv[++i]);
     } else if (a == L"--messages" && hasValue) {
@@ -1096,7 +1030,7 @@ Options ParseOptions(int argc, wchar_t** argv) {
     } else if (a == L"--work-us" && hasValue) {
       o.workUs = _wtof(argv[++i]);
     } else {
-      Fail("usage: tessaly_bench.exe [--full] [--page | --factors | --lists] [--rounds N] [--messages N] [--work-us N] [--engine]");
+      Fail("usage: tessaly_bench.exe [--full] [--page | --factors | --lists | --catalog] [--rounds N] [--messages N] [--work-us N] [--engine]");
     }
   }
   return o;
@@ -1118,6 +1052,9 @@ int Main(const Options& options) {
     Log("\nresults\n");
     table();
     return 0;
+  }
+  if (options.mode == Options::Mode::Catalog) {
+    return RunCatalogBench(options.rounds > 0 ? options.rounds : full ? kRuns : kQuickRuns);
   }
   const std::wstring fixtures = FixturesFolder();
   if (e2e::ProgramPath().empty()) Fail("TESSALY_EXE is not set (the path of Tessaly.exe)");
@@ -1288,7 +1225,8 @@ int Main(const Options& options) {
 }  // namespace tessaly::bench
 
 // No arguments: the quick table; --full: every round and diagnostic; --page: only the page through
-// the UI, polled three ways (and TESSALY_EXE_B's page beside it); --factors: only the message costs.
+// the UI, polled three ways (and TESSALY_EXE_B's page beside it); --factors: only the message costs;
+// --catalog: the product catalog's registry scan (catalog_bench.h).
 int wmain(int argc, wchar_t** argv) {
   // The benchmark started again as an outside poller of a window (see ui_factors.cpp).
   if (argc == 4 && std::wstring(argv[1]) == L"--poll-window") {

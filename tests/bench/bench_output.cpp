@@ -40,6 +40,15 @@ void Log(const char* format, ...) {
   }
 }
 
+std::string Str(const char* format, ...) {
+  char buffer[1024];
+  va_list args;
+  va_start(args, format);
+  std::vsnprintf(buffer, sizeof buffer, format, args);
+  va_end(args);
+  return buffer;
+}
+
 void Fail(const std::string& message) {
   Log("bench: %s\n", message.c_str());
   std::exit(2);

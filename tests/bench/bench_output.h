@@ -9,6 +9,8 @@ namespace tessaly::bench {
 
 // printf to stdout and to the progress file.
 void Log(const char* format, ...) __attribute__((format(printf, 1, 2)));
+// printf into a std::string.
+std::string Str(const char* format, ...) __attribute__((format(printf, 1, 2)));
 // Reports the failure and ends the benchmark with exit code 2.
 [[noreturn]] void Fail(const std::string& message);
 
