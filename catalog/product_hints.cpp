@@ -99,37 +99,41 @@ void FileNamesOf(const HintEntry& entry, std::wstring& program, std::wstring& pl
 
 }  // namespace
 
+namespace {
+
+// A word of the hints file and the bits it stands for.
+struct HintWord {
+  const wchar_t* text;
+  uint32_t bits;
+};
+
+template <size_t N>
+uint32_t BitsOfWord(const HintWord (&words)[N], std::wstring_view word) {
+  for (const HintWord& w : words) {
+    if (EqualsNoCase(word, w.text)) return w.bits;
+  }
+  return 0;
+}
+
+}  // namespace
+
 uint32_t HintTypeOf(std::wstring_view word) {
-  struct Word {
-    const wchar_t* text;
-    uint32_t type;
-  };
-  static constexpr Word kWords[] = {
+  static constexpr HintWord kTypes[] = {
       {L"Content", producttype::Content}, {L"App", producttype::AppPlugin},
       {L"Bundle", producttype::Bundle},   {L"Plugin", producttype::AppPlugin},
       {L"Utility", producttype::Utility}, {L"3rdParty", producttype::Content},
   };
-  for (const Word& w : kWords) {
-    if (EqualsNoCase(word, w.text)) return w.type;
-  }
-  return producttype::None;
+  return BitsOfWord(kTypes, word);
 }
 
 uint32_t HintEngineOf(std::wstring_view word) {
-  struct Word {
-    const wchar_t* text;
-    uint32_t kind;
-  };
-  static constexpr Word kWords[] = {
-      {L"Kontakt", contentkind::Kontakt},   {L"Kore", contentkind::Kore},
-      {L"Maschine", contentkind::Maschine}, {L"Reaktor", contentkind::Reaktor},
+  static constexpr HintWord kEngines[] = {
+      {L"Kontakt", contentkind::Kontakt},     {L"Kore", contentkind::Kore},
+      {L"Maschine", contentkind::Maschine},   {L"Reaktor", contentkind::Reaktor},
       {L"GuitarRig", contentkind::GuitarRig}, {L"Battery", contentkind::Battery},
-      {L"Massive", contentkind::Massive},   {L"KKontrol", contentkind::KompleteKontrol},
+      {L"Massive", contentkind::Massive},     {L"KKontrol", contentkind::KompleteKontrol},
   };
-  for (const Word& w : kWords) {
-    if (EqualsNoCase(word, w.text)) return w.kind;
-  }
-  return 0;
+  return BitsOfWord(kEngines, word);
 }
 
 ErrorCode ParseProductHints(const uint8_t* data, size_t size, HintsDocument& out) {

@@ -4,7 +4,7 @@
 namespace tessaly {
 
 uint32_t NormalizeProductCheckboxes(uint32_t value) {
-  return (value & productbits::Default) == 0 ? productbits::Default : value;
+  return (value & kDefaultProductCheckboxes) == 0 ? kDefaultProductCheckboxes : value;
 }
 
 uint32_t NormalizeShowPathFlags(uint32_t value) {
@@ -13,7 +13,7 @@ uint32_t NormalizeShowPathFlags(uint32_t value) {
 
 uint32_t ReadProductCheckboxes(CProfileStore& settings) {
   return NormalizeProductCheckboxes(
-      settings.GetProfileInt(kSettingsSection, kProductCheckboxes, productbits::Default));
+      settings.GetProfileInt(kSettingsSection, kProductCheckboxes, kDefaultProductCheckboxes));
 }
 
 uint32_t ReadShowPathFlags(CProfileStore& settings) {

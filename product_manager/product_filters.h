@@ -5,21 +5,17 @@
 #include <cstdint>
 
 #include "app/settings/profile_store.h"
+#include "catalog/ni_product.h"
 
 namespace tessaly {
 
 inline constexpr const wchar_t* kProductCheckboxes = L"ProductCheckboxes";
 inline constexpr const wchar_t* kShowPathFlags = L"ShowPathFlags";
 
-// Product-type filter bits (ProductCheckboxes).
-namespace productbits {
-constexpr uint32_t AppsAndPlugins = 1;
-constexpr uint32_t ContentLibraries = 2;
-constexpr uint32_t Bundles = 4;
-constexpr uint32_t DriversAndUtilities = 8;
-constexpr uint32_t Unrecognized = 16;
-constexpr uint32_t Default = 15;
-}  // namespace productbits
+// ProductCheckboxes holds product types (producttype bits); without a stored value the list shows
+// every type but the unrecognized items.
+constexpr uint32_t kDefaultProductCheckboxes =
+    producttype::AppPlugin | producttype::Content | producttype::Bundle | producttype::Utility;
 
 // Path-state filter bits (ShowPathFlags).
 namespace pathbits {

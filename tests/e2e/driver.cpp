@@ -13,6 +13,8 @@
 
 #include <gtest/gtest.h>
 
+#include "resources/resource.h"
+
 namespace tessaly::e2e {
 
 namespace {
@@ -532,6 +534,12 @@ bool ClickAndWait(HWND page, int id) {
   DWORD_PTR ignored = 0;
   return control != nullptr && IsWindowEnabled(control) && IsWindowVisible(control) &&
          SendWithTimeout(control, BM_CLICK, 0, 0, ignored);
+}
+
+bool ChooseWizard(HWND start, int wizardId) {
+  return Click(start, wizardId) &&
+         WaitUntil([&] { return CheckState(start, wizardId) == BST_CHECKED; }) &&
+         Click(start, IDC_NEXT);
 }
 
 // --- Screenshots --------------------------------------------------------------------------

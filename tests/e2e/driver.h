@@ -119,6 +119,9 @@ bool Click(HWND page, int id);
 // what the click changes can be read at once without racing the page. Only for buttons whose
 // handler opens no window: a message box would hold the driver until the send times out.
 bool ClickAndWait(HWND page, int id);
+// On the Start page: chooses the wizard of the radio button `wizardId`, waits until it is checked
+// and presses Next.
+bool ChooseWizard(HWND start, int wizardId);
 
 // --- Lists -------------------------------------------------------------------------------
 // The lines of a list box, in the control's order.

@@ -46,9 +46,7 @@ class FileDatabaseTest : public ::testing::Test {
 
   // Chooses the product manager on `start` and presses Next; the Start page closes.
   void ChooseProducts(HWND start) {
-    ASSERT_TRUE(Click(start, IDC_WIZARD_PRODUCTS));
-    ASSERT_TRUE(WaitUntil([&] { return CheckState(start, IDC_WIZARD_PRODUCTS) == BST_CHECKED; }));
-    ASSERT_TRUE(Click(start, IDC_NEXT));
+    ASSERT_TRUE(ChooseWizard(start, IDC_WIZARD_PRODUCTS));
     ASSERT_TRUE(WaitForClose(start));
   }
 

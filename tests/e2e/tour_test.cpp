@@ -92,9 +92,7 @@ TEST(Tour, FindDuplicatePlugins) {
   ASSERT_EQ(run.Start(ProgramPath()), 0u);
   HWND start = FindPage(run, L"Tessaly - Start");
   ASSERT_NE(start, nullptr);
-  ASSERT_TRUE(Click(start, IDC_WIZARD_DUPLICATES));
-  ASSERT_TRUE(WaitUntil([&] { return CheckState(start, IDC_WIZARD_DUPLICATES) == BST_CHECKED; }));
-  ASSERT_TRUE(Click(start, IDC_NEXT));
+  ASSERT_TRUE(ChooseWizard(start, IDC_WIZARD_DUPLICATES));
 
   HWND folders = FindPage(run, L"Tessaly - Choose Plugin Folders");
   ASSERT_NE(folders, nullptr);
@@ -136,9 +134,7 @@ TEST(Tour, LocateFileDatabase) {
   ASSERT_EQ(run.Start(ProgramPath(), {}, temp), 0u);
   HWND start = FindPage(run, L"Tessaly - Start");
   ASSERT_NE(start, nullptr);
-  ASSERT_TRUE(Click(start, IDC_WIZARD_PRODUCTS));
-  ASSERT_TRUE(WaitUntil([&] { return CheckState(start, IDC_WIZARD_PRODUCTS) == BST_CHECKED; }));
-  ASSERT_TRUE(Click(start, IDC_NEXT));
+  ASSERT_TRUE(ChooseWizard(start, IDC_WIZARD_PRODUCTS));
 
   HWND locate = FindPage(run, L"Tessaly - Locate File Database");
   ASSERT_NE(locate, nullptr);
