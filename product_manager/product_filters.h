@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 
 #include "app/settings/profile_store.h"
 #include "catalog/ni_product.h"
@@ -31,5 +32,15 @@ uint32_t NormalizeShowPathFlags(uint32_t value);
 
 uint32_t ReadProductCheckboxes(CProfileStore& settings);
 uint32_t ReadShowPathFlags(CProfileStore& settings);
+
+// What the product manager page starts from: its two filters and the file database's path.
+struct ProductManagerInputs {
+  uint32_t typeFilter = kDefaultProductCheckboxes;
+  uint32_t pathFilter = pathbits::Default;
+  std::wstring fileDatabasePath;
+};
+ProductManagerInputs LoadProductManagerInputs(CProfileStore& settings);
+// Keeps the filters the page closed with.
+void StoreProductFilters(CProfileStore& settings, uint32_t typeFilter, uint32_t pathFilter);
 
 }  // namespace tessaly

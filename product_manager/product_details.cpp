@@ -1,0 +1,123 @@
+// The product manager's list filter and product details.
+#include "product_manager/product_details.h"
+
+#include "platform/text.h"
+#include "product_manager/product_filters.h"
+
+namespace tessaly {
+
+std::wstring ProductTypeText(const CNiProduct& product) {
+  switch (product.GetType()) {
+    case producttype::AppPlugin:
+      return L"App/plugin";
+    case producttype::Content:
+      return L"Content library";
+    case producttype::Bundle:
+      return L"Bundle";
+    case producttype::Utility:
+      return L"Driver/utility";
+    default:
+      return FormatText(L"Unknown (%04x)", product.presentValues);
+  }
+}
+
+std::wstring LibraryTypeText(uint32_t contentKinds) {
+  struct Kind {
+    uint32_t bit;
+    const wchar_t* name;
+  };
+  static constexpr Kind kKinds[] = {
+      {contentkind::Kontakt, L"Kontakt"},
+      {contentkind::Kore, L"Kore"},
+      {contentkind::Maschine, L"Maschine"},
+      {contentkind::Reaktor, L"Reaktor"},
+      {contentkind::GuitarRig, L"Guitar Rig"},
+      {contentkind::Battery, L"Battery"},
+      {contentkind::KompleteKontrol, L"Komplete Kontrol"},
+      {contentkind::Massive, L"Massive"},
+      {contentkind::NksContent, L"NKS Content"},
+  };
+  std::wstring text;
+  for (const Kind& kind : kKinds) {
+    if (!(contentKinds & kind.bit)) continue;
+    if (!text.empty()) text += L", ";
+    text += kind.name;
+  }
+  return text;
+}
+
+bool IsListed(const CNiProduct& product, uint32_t brokenPaths, uint32_t typeFilter,
+              uint32_t pathFilter) {
+  if (!(product.GetType() & typeFilter)) return false;
+  return (pathFilter & (brokenPaths != 0 ? pathbits::Broken : pathbits::Valid)) != 0;
+}
+
+std::vector<const wchar_t*> ListedKeyNames(const CNiLibrary& library,
+                                           const std::vector<uint32_t>& brokenPaths,
+                                           uint32_t typeFilter, uint32_t pathFilter) {
+  std::vector<const wchar_t*> names;
+  const CNiLibrary::Records& records = library.records();
+  for (size_t i = 0; i < records.size() && i < brokenPaths.size(); ++i) {
+    if (IsListed(records[i], brokenPaths[i], typeFilter, pathFilter)) {
+      names.push_back(records[i].keyName.c_str());
+    }
+  }
+  return names;
+}
+
+ProductDetails DescribeProduct(const CNiProduct& product, FileSystem& fs,
+                               const CNiBundleMap& bundles) {
+  ProductDetails details;
+  const uint32_t broken = product.GetBrokenPaths(fs);
+  const uint32_t present = product.presentValues;
+  struct FolderRow {
+    ProductDetails::Folder& folder;
+    uint32_t kinds;  // any of these makes the product have the folder
+    uint32_t kind;   // the value shown and the broken bit
+  };
+  const FolderRow folders[] = {
+      {details.content, valuekind::ContentDir | valuekind::SystemContentDir, valuekind::ContentDir},
+      {details.install, valuekind::InstallDir, valuekind::InstallDir},
+      {details.vst32, valuekind::InstallVstDir, valuekind::InstallVstDir},
+      {details.vst64, valuekind::InstallVst64Dir, valuekind::InstallVst64Dir},
+  };
+  for (const FolderRow& row : folders) {
+    row.folder.missing = (broken & row.kind) != 0;
+    if (!(present & row.kinds)) continue;
+    row.folder.options = true;
+    row.folder.text = product.GetValue(row.kind);
+  }
+  if (present & valuekind::ContentVersion) details.contentVersion = product.contentVersion;
+  details.productType = ProductTypeText(product);
+  details.libraryType = LibraryTypeText(product.contentKinds);
+
+  if (product.GetType() == producttype::AppPlugin) {
+    struct FileRowSource {
+      ProductDetails::FileRow& row;
+      uint32_t kind;
+      const std::wstring& file;
+      uint32_t selector;
+    };
+    const FileRowSource rows[] = {
+        {details.app, valuekind::InstallDir, product.appFile, productfile::App},
+        {details.plugin32, valuekind::InstallVstDir, product.pluginFile, productfile::Plugin32},
+        {details.plugin64, valuekind::InstallVst64Dir, product.pluginFile, productfile::Plugin64},
+    };
+    for (const FileRowSource& source : rows) {
+      std::wstring path;
+      const bool exists = product.MakeFilePath(fs, source.kind, source.file.c_str(), path);
+      if (path.empty()) continue;
+      source.row.path = std::move(path);
+      source.row.missing = !exists;
+      source.row.launch = exists;
+      const std::wstring version = product.GetFileVersion(source.selector);
+      if (exists && !version.empty()) {
+        source.row.versionLabel = FormatText(L"File version: %s", version.c_str());
+      }
+    }
+  }
+  bundles.GetBundlesContaining(product.sno, details.bundles);
+  return details;
+}
+
+}  // namespace tessaly

@@ -1,0 +1,167 @@
+// The product manager's filters and details against the fake file system: which products are
+// listed, which paths show as missing, which buttons work, and the stored filters.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "app/settings/profile_store.h"
+#include "product_manager/product_details.h"
+#include "product_manager/product_filters.h"
+#include "tests/support/fake_file_system.h"
+#include "tests/support/fake_registry.h"
+#include "tests/support/fake_system.h"
+#include "tests/unit/pe_test_images.h"
+
+namespace tessaly {
+namespace {
+
+// A record as the scan leaves it: the values present and their texts.
+CNiProduct Record(uint32_t present, const wchar_t* name = L"P") {
+  CNiProduct record;
+  record.keyName = name;
+  record.presentValues = present;
+  return record;
+}
+
+constexpr uint32_t kApp = 0x0B88;  // InstallDir, KEY, SNO, SYSTEMID and a plugin folder
+
+TEST(ProductDetailsTest, TypeAndLibraryTexts) {
+  EXPECT_EQ(ProductTypeText(Record(kApp | 0x10)), L"App/plugin");
+  EXPECT_EQ(ProductTypeText(Record(0x0003)), L"Content library");
+  EXPECT_EQ(ProductTypeText(Record(0x0B89 | 0x20)), L"Bundle");
+  EXPECT_EQ(ProductTypeText(Record(0x0008)), L"Driver/utility");
+  EXPECT_EQ(ProductTypeText(Record(0x0402)), L"Unknown (0402)");
+  CNiProduct hinted = Record(0x0402);
+  hinted.productType = producttype::Content;
+  EXPECT_EQ(ProductTypeText(hinted), L"Content library");
+
+  EXPECT_EQ(LibraryTypeText(0), L"");
+  EXPECT_EQ(LibraryTypeText(contentkind::Reaktor), L"Reaktor");
+  EXPECT_EQ(LibraryTypeText(0x1FF),
+            L"Kontakt, Kore, Maschine, Reaktor, Guitar Rig, Battery, Komplete Kontrol, Massive, "
+            L"NKS Content");
+}
+
+TEST(ProductDetailsTest, FiltersByTypeAndPathState) {
+  const struct {
+    uint32_t present;
+    uint32_t broken;
+    uint32_t typeFilter;
+    uint32_t pathFilter;
+    bool listed;
+  } cases[] = {
+      {kApp, 0, producttype::AppPlugin, pathbits::Valid, true},
+      {kApp, 0, producttype::AppPlugin, pathbits::Broken, false},
+      {kApp, 0x8, producttype::AppPlugin, pathbits::Broken, true},
+      {kApp, 0x8, producttype::AppPlugin, pathbits::Valid, false},
+      {kApp, 0, producttype::Content | producttype::Bundle, pathbits::Default, false},
+      {0x0402, 0, kDefaultProductCheckboxes, pathbits::Default, false},  // unrecognized
+      {0x0402, 0, producttype::Unknown, pathbits::Default, true},
+      {0x0001, 0x1, producttype::Content, 0, false},  // both path boxes cleared
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(IsListed(Record(c.present), c.broken, c.typeFilter, c.pathFilter), c.listed)
+        << std::hex << c.present << " " << c.broken << " " << c.typeFilter << " " << c.pathFilter;
+  }
+}
+
+TEST(ProductDetailsTest, StoredFiltersAndPathReadBack) {
+  FakeRegistry registry;
+  CProfileStore settings(registry, L"Quillmoor", L"Tessaly");
+  ProductManagerInputs inputs = LoadProductManagerInputs(settings);
+  EXPECT_EQ(inputs.typeFilter, 15u);
+  EXPECT_EQ(inputs.pathFilter, 3u);
+  EXPECT_EQ(inputs.fileDatabasePath, L"FileDatabase.xml");
+  const struct {
+    uint32_t type, path, typeRead, pathRead;
+  } cases[] = {{16, 0, 15, 3}, {17, 2, 17, 2}, {31, 1, 31, 1}};
+  for (const auto& c : cases) {
+    StoreProductFilters(settings, c.type, c.path);
+    inputs = LoadProductManagerInputs(settings);
+    EXPECT_EQ(inputs.typeFilter, c.typeRead) << c.type;
+    EXPECT_EQ(inputs.pathFilter, c.pathRead) << c.path;
+  }
+}
+
+class ProductDetailsFilesTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    fs.AddFolder(L"C:\\PF\\Synth");
+    fs.AddFolder(L"C:\\VST32");
+    fs.AddFile(L"C:\\PF\\Synth\\Synth.exe",
+               testing::VersionedDll(testing::StandardVersionInfo({{0x0409, 1200}}, L"4.1")).bytes);
+    fs.AddFile(L"C:\\VST32\\Synth.dll", std::string_view("no version resource"));
+    synth = Record(kApp | valuekind::InstallVstDir | valuekind::InstallVst64Dir, L"Synth");
+    synth.installDir = L"C:\\PF\\Synth";
+    synth.vstDir = L"C:\\VST32";
+    synth.vst64Dir = L"C:\\Gone64";
+    synth.sno = L"111-222";
+    synth.SetFiles(L"Synth.exe", L"Synth.dll");
+    synth.RefreshFileVersions(fs, system);
+  }
+
+  FakeFileSystem fs;
+  FakeSystem system;
+  CNiBundleMap bundles;
+  CNiProduct synth;
+};
+
+TEST_F(ProductDetailsFilesTest, AppRowsShowPathsVersionsAndMissingFiles) {
+  bundles.Add(L"Suite B")->AddMember(L"111-222");
+  bundles.Add(L"Suite A")->AddMember(L"111-222");
+  bundles.Add(L"Other")->AddMember(L"333");
+  const ProductDetails d = DescribeProduct(synth, fs, bundles);
+  EXPECT_EQ(d.install.text, L"C:\\PF\\Synth");
+  EXPECT_FALSE(d.install.missing);
+  EXPECT_TRUE(d.install.options);
+  EXPECT_TRUE(d.vst64.missing);
+  EXPECT_TRUE(d.vst64.options);
+  EXPECT_FALSE(d.content.options);
+  EXPECT_EQ(d.content.text, L"");
+  EXPECT_EQ(d.productType, L"App/plugin");
+
+  EXPECT_EQ(d.app.path, L"C:\\PF\\Synth\\Synth.exe");
+  EXPECT_FALSE(d.app.missing);
+  EXPECT_TRUE(d.app.launch);
+  EXPECT_EQ(d.app.versionLabel, L"File version: 4.1 040904b0");
+  // A file without a version text: its path in black, no label.
+  EXPECT_EQ(d.plugin32.path, L"C:\\VST32\\Synth.dll");
+  EXPECT_TRUE(d.plugin32.launch);
+  EXPECT_EQ(d.plugin32.versionLabel, L"");
+  // A missing file: red, no launch, no label.
+  EXPECT_EQ(d.plugin64.path, L"C:\\Gone64\\Synth.dll");
+  EXPECT_TRUE(d.plugin64.missing);
+  EXPECT_FALSE(d.plugin64.launch);
+  EXPECT_EQ(d.bundles, (NoCaseTextSet{L"Suite A", L"Suite B"}));
+}
+
+TEST_F(ProductDetailsFilesTest, OtherTypesAndEmptyFoldersShowNoFileRows) {
+  // A content library with file names shows no file rows.
+  CNiProduct library = synth;
+  library.productType = producttype::Content;
+  ProductDetails d = DescribeProduct(library, fs, bundles);
+  EXPECT_EQ(d.app.path, L"");
+  EXPECT_EQ(d.plugin32.path, L"");
+  EXPECT_TRUE(d.bundles.empty());
+
+  // An empty content folder is broken yet can be repaired; SystemContentDir alone counts too.
+  CNiProduct content = Record(valuekind::ContentDir | valuekind::SystemContentDir);
+  d = DescribeProduct(content, fs, bundles);
+  EXPECT_TRUE(d.content.missing);
+  EXPECT_TRUE(d.content.options);
+  EXPECT_EQ(d.contentVersion, L"");
+
+  // An app whose plugin folder is empty has no plugin row, and without InstallDir its missing
+  // application file is not a broken path.
+  CNiProduct noInstall = Record(0x0B80 | valuekind::InstallVstDir, L"NoInstall");
+  noInstall.productType = producttype::AppPlugin;
+  noInstall.SetFiles(L"X.exe", L"X.dll");
+  EXPECT_EQ(noInstall.GetBrokenPaths(fs), valuekind::InstallVstDir | productfile::Plugin32);
+  d = DescribeProduct(noInstall, fs, bundles);
+  EXPECT_EQ(d.plugin32.path, L"");
+  EXPECT_EQ(d.app.path, L"");
+}
+
+}  // namespace
+}  // namespace tessaly
