@@ -65,3 +65,23 @@
 #define IDC_DUPLICATE_LAUNCH 1052
 #define IDC_SHOW_DUPLICATES 1067
 #define IDC_SHOW_SINGLES 1068
+
+// Change-folder dialog (opened from the product manager's Options buttons).
+#define IDD_CHANGE_FOLDER 134
+#define IDC_SELECT_ANOTHER_FOLDER 1047
+#define IDC_USE_FOR_PRODUCT 1048
+#define IDC_USE_FOR_ALL 1049
+#define IDC_FOLDER_LIST 1050
+#define IDC_FOLDER_PROMPT 1051
+#define IDC_OPEN_SELECTED_FOLDER 1052
+#define IDC_RELOCATE_PRODUCTS 1055
+
+// Relocate-products dialog (opened from the change-folder dialog).
+#define IDD_RELOCATE_PRODUCTS 135
+#define IDC_BROWSE_NEW_PARENT 1052
+#define IDC_RELOCATE 1055
+#define IDC_RELOCATE_EXPLANATION 1056
+#define IDC_NEW_PARENT 1057
+#define IDC_NEW_PARENT_LABEL 1058
+#define IDC_OLD_PARENT_LABEL 1059
+#define IDC_OLD_PARENT 1060

@@ -63,9 +63,13 @@ void StopRelaying(HWND control) {
   if (auto* relayed = RelayedControls().Find(control)) relayed->data = nullptr;
 }
 
+HINSTANCE resourceModule = nullptr;  // SetProgramModule's choice; null: the program
+
 }  // namespace
 
-HINSTANCE ProgramModule() { return GetModuleHandleW(nullptr); }
+HINSTANCE ProgramModule() { return resourceModule ? resourceModule : GetModuleHandleW(nullptr); }
+
+void SetProgramModule(HINSTANCE module) { resourceModule = module; }
 
 std::wstring ProgramFilePath() {
   wchar_t buffer[MAX_PATH];

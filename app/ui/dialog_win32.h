@@ -11,8 +11,11 @@
 
 namespace tessaly {
 
-// The module whose resources hold the templates, icons and skin (the program itself).
+// The module whose resources hold the templates, icons and skin: the program itself, unless
+// SetProgramModule named another (a test that runs the program's dialogs in its own process loads
+// Tessaly.exe as a data file and names it here; null goes back to the program).
 HINSTANCE ProgramModule();
+void SetProgramModule(HINSTANCE module);
 // The full path of the program's own file, empty if it cannot be read.
 std::wstring ProgramFilePath();
 

@@ -133,26 +133,32 @@ void LaunchInPluginHost(const PageContext& context, bool is64Bit, std::wstring_v
   }
 }
 
-CPage::CPage(const PageContext& context, int templateId, PageOptions options)
-    : CDialog(templateId),
-      context_(context),
-      options_(options),
-      icon_(static_cast<HICON>(LoadImageW(ProgramModule(), MAKEINTRESOURCEW(IDI_TESSALY),
-                                          IMAGE_ICON, GetSystemMetrics(SM_CXICON),
-                                          GetSystemMetrics(SM_CYICON), LR_DEFAULTCOLOR))),
-      smallIcon_(static_cast<HICON>(LoadImageW(ProgramModule(), MAKEINTRESOURCEW(IDI_TESSALY),
-                                               IMAGE_ICON, GetSystemMetrics(SM_CXSMICON),
-                                               GetSystemMetrics(SM_CYSMICON), LR_DEFAULTCOLOR))) {}
+CProgramIcons::CProgramIcons()
+    : big_(static_cast<HICON>(LoadImageW(ProgramModule(), MAKEINTRESOURCEW(IDI_TESSALY), IMAGE_ICON,
+                                         GetSystemMetrics(SM_CXICON), GetSystemMetrics(SM_CYICON),
+                                         LR_DEFAULTCOLOR))),
+      small_(static_cast<HICON>(LoadImageW(ProgramModule(), MAKEINTRESOURCEW(IDI_TESSALY),
+                                           IMAGE_ICON, GetSystemMetrics(SM_CXSMICON),
+                                           GetSystemMetrics(SM_CYSMICON), LR_DEFAULTCOLOR))) {}
 
-CPage::~CPage() {
-  if (icon_) DestroyIcon(icon_);
-  if (smallIcon_) DestroyIcon(smallIcon_);
+CProgramIcons::~CProgramIcons() {
+  if (big_) DestroyIcon(big_);
+  if (small_) DestroyIcon(small_);
 }
+
+void CProgramIcons::SetOn(HWND window) const {
+  SendMessageW(window, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(big_));
+  SendMessageW(window, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(small_));
+}
+
+CPage::CPage(const PageContext& context, int templateId, PageOptions options)
+    : CDialog(templateId), context_(context), options_(options) {}
+
+CPage::~CPage() = default;
 
 bool CPage::OnInitDialog() {
   if (options_.systemMenu) AddSystemMenuCommands(GetSystemMenu(Hwnd(), FALSE));
-  SendMessageW(Hwnd(), WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(icon_));
-  SendMessageW(Hwnd(), WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(smallIcon_));
+  icons_.SetOn(Hwnd());
   if (options_.restorePosition) RestoreWindowCenter(Hwnd(), context_.settings);
   const std::span<const ToolTipText> tips = ToolTips();
   if (!tips.empty()) tips_.Create(Hwnd(), tips);
@@ -195,14 +201,14 @@ bool CPage::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, INT_PTR& resul
     const int iconWidth = GetSystemMetrics(SM_CXICON);
     const int iconHeight = GetSystemMetrics(SM_CYICON);
     DrawIcon(dc, (client.right - client.left - iconWidth + 1) / 2,
-             (client.bottom - client.top - iconHeight + 1) / 2, icon_);
+             (client.bottom - client.top - iconHeight + 1) / 2, icons_.Big());
     EndPaint(Hwnd(), &paint);
     result = TRUE;
     return true;
   }
   if (message == WM_QUERYDRAGICON) {
     // One of the messages whose answer a dialog procedure returns directly.
-    result = reinterpret_cast<INT_PTR>(icon_);
+    result = reinterpret_cast<INT_PTR>(icons_.Big());
     return true;
   }
   return false;

@@ -45,6 +45,24 @@ bool SaveWindowCenter(HWND page, CProfileStore& profile);
 // Opens `file` in the plugin host of its platform, or offers Preferences when there is none.
 void LaunchInPluginHost(const PageContext& context, bool is64Bit, std::wstring_view file, HWND owner);
 
+// The program icon (icon resource 128) in the system's big and small sizes, for the title bar of
+// a page or of a dialog opened from one.
+class CProgramIcons {
+ public:
+  CProgramIcons();
+  ~CProgramIcons();
+  CProgramIcons(const CProgramIcons&) = delete;
+  CProgramIcons& operator=(const CProgramIcons&) = delete;
+
+  HICON Big() const { return big_; }
+  // Makes both icons the window's own.
+  void SetOn(HWND window) const;
+
+ private:
+  HICON big_;
+  HICON small_;
+};
+
 // The base of every wizard page. It carries the skeleton above, ends the page on Back (1003) and
 // Next (1002) with the button's id, creates the page's tool tips from the table the page returns
 // and destroys them with the window.
@@ -69,7 +87,7 @@ class CPage : public CDialog {
   virtual void UpdateControls() {}
 
   const PageContext& Context() const { return context_; }
-  HICON Icon() const { return icon_; }
+  HICON Icon() const { return icons_.Big(); }
 
   bool OnInitDialog() final;
   void OnDestroy() final;
@@ -81,8 +99,7 @@ class CPage : public CDialog {
   const PageContext& context_;
   PageOptions options_;
   CToolTips tips_;
-  HICON icon_;
-  HICON smallIcon_;
+  CProgramIcons icons_;
 };
 
 }  // namespace tessaly

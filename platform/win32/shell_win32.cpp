@@ -2,6 +2,7 @@
 #include "platform/win32/shell_win32.h"
 
 #include <commdlg.h>
+#include <shellapi.h>
 #include <shlobj.h>
 
 #include "platform/file_ops.h"
@@ -84,6 +85,11 @@ DWORD ShowInExplorer(const wchar_t* path) {
   }
   CoUninitialize();
   return ERROR_SUCCESS;
+}
+
+INT_PTR ExploreFolder(HWND owner, const wchar_t* folder) {
+  return reinterpret_cast<INT_PTR>(
+      ShellExecuteW(owner, L"explore", folder, nullptr, nullptr, SW_SHOWNORMAL));
 }
 
 }  // namespace tessaly

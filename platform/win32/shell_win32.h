@@ -1,5 +1,5 @@
-// Shell dialogs and actions used by the pages: the folder browser, the open-file dialog and
-// showing a file selected in Explorer.
+// Shell dialogs and actions used by the pages: the folder browser, the open-file dialog, opening
+// a folder and showing a file selected in Explorer.
 #pragma once
 
 #include "platform/win32/win32_api.h"
@@ -22,5 +22,9 @@ DWORD ChooseFile(HWND owner, const wchar_t* filter, wchar_t* file, const wchar_t
 // 2 if it does not exist, 31 if COM cannot be initialised, else 0 (the shell's own failure is
 // not reported).
 DWORD ShowInExplorer(const wchar_t* path);
+
+// Opens `folder` in Explorer (the shell verb "explore", shown normally), owned by `owner`. The
+// shell's result: 32 or less is its error code.
+INT_PTR ExploreFolder(HWND owner, const wchar_t* folder);
 
 }  // namespace tessaly
