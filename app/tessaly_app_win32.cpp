@@ -14,6 +14,7 @@
 #include "plugins/dupe_finder_dlg.h"
 #include "plugins/os_platform_dlg.h"
 #include "product_manager/file_database_dlg.h"
+#include "product_manager/product_manager_dlg.h"
 
 namespace tessaly {
 namespace {
@@ -81,11 +82,13 @@ int CTessalyApp::RunWizardPage(int wizard, int page) {
       endCode = locate.DoModal();
       break;
     }
-    case WizardPage::ProductManager:
-      // The product manager page is still to come: its wizard returns to the Start page
-      // rather than ending the program.
-      flow_.wizard = kStartWizard;
-      return kShowStartPage;
+    case WizardPage::ProductManager: {
+      CProductManagerDlg products(context_);
+      products.SetInputs(LoadProductManagerInputs(profile_));
+      endCode = products.DoModal();
+      if (endCode >= 0) StoreProductFilters(profile_, products.TypeFilter(), products.PathFilter());
+      break;
+    }
     default:
       // Wizards whose pages this program does not have yet end it, like a page that cannot open.
       return kLeaveProgram;

@@ -12,6 +12,10 @@ inline constexpr unsigned WM_DUPE_SEARCH_FILE = kPageMessageBase + 602;      // 
 inline constexpr unsigned WM_DUPE_SEARCH_STATUS = kPageMessageBase + 603;    // sent: lParam = status line 1
 inline constexpr unsigned WM_DUPE_SEARCH_STATE = kPageMessageBase + 604;     // sent: lParam 1 started, 0 ended
 
+// Product manager page.
+inline constexpr unsigned WM_PRODUCT_SCAN_COMPLETE = kPageMessageBase + 605;  // posted: the worker's end
+inline constexpr unsigned WM_PRODUCT_SCAN_PROGRESS = kPageMessageBase + 606;  // sent: lParam = key name
+
 // Start page: posted to itself to make the first-run backups once it has appeared.
 inline constexpr unsigned kMsgFirstRunBackups = kPageMessageBase + 0x262;  // 0x662
 

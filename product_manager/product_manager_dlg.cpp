@@ -1,0 +1,418 @@
+// The product manager page.
+#include "product_manager/product_manager_dlg.h"
+
+#include <shellapi.h>
+
+#include "app/ui/list_box_win32.h"
+#include "platform/text.h"
+#include "product_manager/product_details.h"
+#include "resources/resource.h"
+
+namespace tessaly {
+namespace {
+
+constexpr COLORREF kMissingColor = RGB(153, 0, 0);
+constexpr COLORREF kPresentColor = RGB(0, 0, 0);
+constexpr COLORREF kWhite = RGB(255, 255, 255);
+constexpr const wchar_t* kSearching = L"Searching...";
+// The worker shows the key being read at most this often: every key would cost a round trip
+// between the threads per key, as much as reading the key itself.
+constexpr ULONGLONG kProgressIntervalMs = 30;
+
+constexpr ToolTipText kTips[] = {
+    {IDC_PM_PRODUCTS,
+     L"List of installed products matching the selected search criteria. Select a product to see "
+     L"detailed information."},
+    {IDC_PM_SHOW_APPS, L"Show or hide application and plugin products."},
+    {IDC_PM_SHOW_CONTENT, L"Show or hide content libraries."},
+    {IDC_PM_SHOW_BUNDLES, L"Show or hide product bundles."},
+    {IDC_PM_SHOW_UTILITIES, L"Show or hide drivers and utilities."},
+    {IDC_PM_SHOW_UNRECOGNIZED,
+     L"Show items that aren't necessarily full products, or that don't match regular install "
+     L"patterns."},
+    {IDC_PM_SHOW_VALID, L"Show products with only valid file and folder paths."},
+    {IDC_PM_SHOW_BROKEN, L"Show items with one or more invalid file or folder paths."},
+    {IDC_PM_INSTALL_DIR,
+     L"Folder where application is installed. Red text indicates the folder was not found."},
+    {IDC_PM_INSTALL_OPTIONS, L"Options for changing the install folder for this or other products."},
+    {IDC_PM_VST32_DIR,
+     L"Folder where 32-bit plugins are installed. Red text indicates the folder was not found."},
+    {IDC_PM_VST32_OPTIONS,
+     L"Options for changing the 32-bit plugin folder for this or other products."},
+    {IDC_PM_VST64_DIR,
+     L"Folder where 64-bit plugins are installed. Red text indicates the folder was not found."},
+    {IDC_PM_VST64_OPTIONS,
+     L"Options for changing the 64-bit plugin folder for this or other products."},
+    {IDC_PM_CONTENT_DIR,
+     L"Folder where library content is installed. Red text indicates the folder was not found."},
+    {IDC_PM_CONTENT_OPTIONS, L"Options for changing the content folder for this or other products."},
+    {IDC_PM_CONTENT_VERSION, L"Version of product's library content."},
+    {IDC_PM_PRODUCT_TYPE, L"Indicates the type of selected product."},
+    {IDC_PM_LIBRARY_TYPE, L"Indicates what kind of content the product contains."},
+    {IDC_PM_BUNDLES, L"Bundle(s) that could have installed this product, where applicable."},
+    {IDC_PM_APP_PATH,
+     L"Path of this product's application file. Red text indicates the file was not found."},
+    {IDC_PM_APP_LAUNCH, L"Launch the selected application."},
+    {IDC_PM_PLUGIN32_PATH,
+     L"Path of this product's main plugin file. Red text indicates the file was not found."},
+    {IDC_PM_PLUGIN32_LAUNCH, L"Load selected plugin in your configured 32-bit plugin host."},
+    {IDC_PM_PLUGIN64_PATH,
+     L"Path of this product's main plugin file. Red text indicates the file was not found."},
+    {IDC_PM_PLUGIN64_LAUNCH, L"Load selected plugin in your configured 64-bit plugin host."},
+};
+
+// The check boxes and the filter bits they stand for.
+struct FilterBox {
+  int id;
+  uint32_t bit;
+  bool path;  // a bit of the path filter, else of the type filter
+};
+constexpr FilterBox kFilterBoxes[] = {
+    {IDC_PM_SHOW_APPS, producttype::AppPlugin, false},
+    {IDC_PM_SHOW_CONTENT, producttype::Content, false},
+    {IDC_PM_SHOW_BUNDLES, producttype::Bundle, false},
+    {IDC_PM_SHOW_UTILITIES, producttype::Utility, false},
+    {IDC_PM_SHOW_UNRECOGNIZED, producttype::Unknown, false},
+    {IDC_PM_SHOW_VALID, pathbits::Valid, true},
+    {IDC_PM_SHOW_BROKEN, pathbits::Broken, true},
+};
+
+// The colour edits, in the order of the page's CColorEdit members.
+constexpr int kColorEditIds[] = {IDC_PM_INSTALL_DIR,  IDC_PM_VST32_DIR,     IDC_PM_VST64_DIR,
+                                 IDC_PM_CONTENT_DIR,  IDC_PM_APP_PATH,      IDC_PM_PLUGIN32_PATH,
+                                 IDC_PM_PLUGIN64_PATH};
+
+// The four folder kinds: their value kind, edit and Options button.
+struct FolderControls {
+  uint32_t kind;
+  int edit;
+  int options;
+};
+constexpr FolderControls kFolderControls[] = {
+    {valuekind::ContentDir, IDC_PM_CONTENT_DIR, IDC_PM_CONTENT_OPTIONS},
+    {valuekind::InstallDir, IDC_PM_INSTALL_DIR, IDC_PM_INSTALL_OPTIONS},
+    {valuekind::InstallVstDir, IDC_PM_VST32_DIR, IDC_PM_VST32_OPTIONS},
+    {valuekind::InstallVst64Dir, IDC_PM_VST64_DIR, IDC_PM_VST64_OPTIONS},
+};
+
+struct FileControls {
+  int path;
+  int launch;
+  int version;
+};
+constexpr FileControls kAppRow{IDC_PM_APP_PATH, IDC_PM_APP_LAUNCH, IDC_PM_APP_VERSION};
+constexpr FileControls kPlugin32Row{IDC_PM_PLUGIN32_PATH, IDC_PM_PLUGIN32_LAUNCH,
+                                    IDC_PM_PLUGIN32_VERSION};
+constexpr FileControls kPlugin64Row{IDC_PM_PLUGIN64_PATH, IDC_PM_PLUGIN64_LAUNCH,
+                                    IDC_PM_PLUGIN64_VERSION};
+
+// How the change-folder dialog ends: the ids of its three action buttons.
+constexpr INT_PTR kUseForThisProduct = 1048;
+constexpr INT_PTR kUseForAllProducts = 1049;
+constexpr INT_PTR kRelocateProducts = 1055;
+
+void SetSingleLine(HWND list, const wchar_t* text) {
+  const wchar_t* lines[] = {text};
+  SetListBoxLines(list, lines);
+}
+
+}  // namespace
+
+CProductManagerDlg::CProductManagerDlg(const PageContext& context)
+    : CPage(context, IDD_PRODUCT_MANAGER, PageOptions{}),
+      library_(context.registry, context.files, context.system),
+      changeFolder_(context) {}
+
+bool CProductManagerDlg::OnInitPage() {
+  for (size_t i = 0; i < colorEdits_.size(); ++i) {
+    if (colorEdits_[i].Attach(Hwnd(), kColorEditIds[i])) colorEdits_[i].SetBackgroundColor(kWhite);
+  }
+  if (!Context().system.IsWow64()) {
+    EnableItem(IDC_PM_VST64_DIR, false);
+    EnableItem(IDC_PM_PLUGIN64_PATH, false);
+  }
+  for (const FilterBox& box : kFilterBoxes) {
+    SetCheck(box.id, ((box.path ? inputs_.pathFilter : inputs_.typeFilter) & box.bit) != 0);
+  }
+  SetSingleLine(Item(IDC_PM_PRODUCTS), kSearching);
+  SetItemText(IDC_PM_STATUS, L"Searching for Native Instruments products...");
+  ShowDetails();
+
+  // Until its end message the worker owns the library, the folder lists and the masks; the page
+  // keeps its controls away from them meanwhile.
+  scanning_ = true;
+  HWND page = Hwnd();
+  HWND status = Item(IDC_PM_STATUS);
+  worker_.Start(page, WM_PRODUCT_SCAN_COMPLETE,
+                [this, page, status, path = inputs_.fileDatabasePath](
+                    const std::atomic<bool>& stop) -> ErrorCode {
+                  SetWindowTextW(status, L"Initializing file database...");
+                  library_.Reset();
+                  library_.progress = [page, lastProgress = ULONGLONG{0}](
+                                          const wchar_t* keyName) mutable {
+                    const ULONGLONG now = GetTickCount64();
+                    if (lastProgress != 0 && now - lastProgress < kProgressIntervalMs) return;
+                    lastProgress = now;
+                    SendMessageW(page, WM_PRODUCT_SCAN_PROGRESS, 0,
+                                 reinterpret_cast<LPARAM>(keyName));
+                  };
+                  if (stop) return err::Success;
+                  library_.LoadFileDatabase(path.c_str());
+                  // A scan error (such as a view without products) still lists what was found.
+                  library_.Scan(&stop, producttype::All, contentkind::All);
+                  library_.progress = nullptr;
+                  if (stop) return err::Success;
+                  uint32_t errors = 0;
+                  library_.hints.LoadBundles(library_.bundles, errors);
+                  if (stop) return err::Success;
+                  SetWindowTextW(status, L"Gathering install locations...");
+                  for (int slot = 0; slot < kFolderSlots; ++slot) {
+                    library_.GatherValues(kFolderControls[slot].kind, folders_[slot]);
+                  }
+                  ComputeBrokenPaths();
+                  SetWindowTextW(status, FormatText(L"Completed scanning %lu product entries.",
+                                                    static_cast<uint32_t>(library_.Count()))
+                                             .c_str());
+                  return err::Success;
+                });
+  return true;
+}
+
+void CProductManagerDlg::OnDestroyPage() {
+  ReadFilters();
+  // The library goes with the page: stop the worker at its next key and wait for it, answering
+  // its sent progress meanwhile.
+  worker_.Stop();
+}
+
+bool CProductManagerDlg::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, INT_PTR& result) {
+  switch (message) {
+    case WM_PRODUCT_SCAN_COMPLETE:
+      ScanEnded(static_cast<WorkerEnd>(wParam));
+      break;
+    case WM_PRODUCT_SCAN_PROGRESS:
+      if (lParam != 0) {
+        SetItemText(IDC_PM_STATUS, FormatText(L"Scanning %s...",
+                                              reinterpret_cast<const wchar_t*>(lParam)));
+      }
+      break;
+    default:
+      return CPage::OnMessage(message, wParam, lParam, result);
+  }
+  result = TRUE;
+  return true;
+}
+
+void CProductManagerDlg::ScanEnded(WorkerEnd end) {
+  if (end == WorkerEnd::Stopped) return;
+  // A worker that failed (memory, an exception) leaves what it read: list it.
+  scanning_ = false;
+  if (brokenPaths_.size() != library_.Count()) ComputeBrokenPaths();
+  RefillList();
+  UpdateControls();
+}
+
+void CProductManagerDlg::ComputeBrokenPaths() {
+  brokenPaths_.clear();
+  brokenPaths_.reserve(library_.Count());
+  for (const CNiProduct& record : library_.records()) {
+    brokenPaths_.push_back(record.GetBrokenPaths(Context().files));
+  }
+}
+
+std::span<const ToolTipText> CProductManagerDlg::ToolTips() const { return kTips; }
+
+void CProductManagerDlg::UpdateControls() {
+  for (const FilterBox& box : kFilterBoxes) EnableItem(box.id, !scanning_);
+}
+
+bool CProductManagerDlg::OnPageCommand(int id, int notifyCode, HWND control) {
+  for (const FilterBox& box : kFilterBoxes) {
+    if (id != box.id) continue;
+    if (notifyCode == BN_CLICKED && !scanning_) {
+      ReadFilters();
+      RefillList();
+    }
+    return true;
+  }
+  for (int slot = 0; slot < kFolderSlots; ++slot) {
+    if (id != kFolderControls[slot].options) continue;
+    if (notifyCode == BN_CLICKED) ChangeFolder(static_cast<FolderSlot>(slot));
+    return true;
+  }
+  switch (id) {
+    case IDC_PM_PRODUCTS:
+      if (notifyCode == LBN_SELCHANGE) SelectionChanged();
+      return true;
+    case IDC_PM_APP_LAUNCH:
+      if (notifyCode == BN_CLICKED) LaunchApplication();
+      return true;
+    case IDC_PM_PLUGIN32_LAUNCH:
+    case IDC_PM_PLUGIN64_LAUNCH:
+      if (notifyCode == BN_CLICKED) {
+        const bool is64 = id == IDC_PM_PLUGIN64_LAUNCH;
+        LaunchInPluginHost(Context(), is64,
+                           ItemText(is64 ? IDC_PM_PLUGIN64_PATH : IDC_PM_PLUGIN32_PATH), Hwnd());
+      }
+      return true;
+    default:
+      return false;
+  }
+}
+
+void CProductManagerDlg::ReadFilters() {
+  uint32_t types = 0;
+  uint32_t paths = 0;
+  for (const FilterBox& box : kFilterBoxes) {
+    if (IsChecked(box.id)) (box.path ? paths : types) |= box.bit;
+  }
+  inputs_.typeFilter = types;
+  inputs_.pathFilter = paths;
+}
+
+void CProductManagerDlg::RefillList() {
+  ClearSelection();
+  ShowDetails();
+  const std::vector<const wchar_t*> names =
+      ListedKeyNames(library_, brokenPaths_, inputs_.typeFilter, inputs_.pathFilter);
+  SetListBoxLines(Item(IDC_PM_PRODUCTS), names);
+}
+
+void CProductManagerDlg::ClearSelection() {
+  selected_ = nullptr;
+  lastIndex_ = -1;
+}
+
+void CProductManagerDlg::SelectionChanged() {
+  if (scanning_) return;  // the placeholder line stands for no product
+  const int index = static_cast<int>(SendDlgItemMessageW(Hwnd(), IDC_PM_PRODUCTS, LB_GETCURSEL, 0, 0));
+  if (index != lastIndex_ && index != LB_ERR) {
+    const std::wstring name = ListBoxText(Item(IDC_PM_PRODUCTS), index);
+    selected_ = library_.FindByName(name);
+    if (selected_) ShowDetails();
+  }
+  lastIndex_ = index;
+}
+
+void CProductManagerDlg::ShowDetails() {
+  for (const FolderControls& folder : kFolderControls) EnableItem(folder.options, false);
+  for (const FileControls& row : {kAppRow, kPlugin32Row, kPlugin64Row}) {
+    EnableItem(row.launch, false);
+    SetItemText(row.path, L"");
+    SetItemText(row.version, L"");
+  }
+  for (int id : {IDC_PM_INSTALL_DIR, IDC_PM_VST32_DIR, IDC_PM_VST64_DIR, IDC_PM_CONTENT_DIR,
+                 IDC_PM_CONTENT_VERSION, IDC_PM_PRODUCT_TYPE, IDC_PM_LIBRARY_TYPE}) {
+    SetItemText(id, L"");
+  }
+  SendDlgItemMessageW(Hwnd(), IDC_PM_BUNDLES, CB_RESETCONTENT, 0, 0);
+  if (!selected_) return;
+
+  const ProductDetails details = DescribeProduct(*selected_, Context().files, library_.bundles);
+  auto color = [this](int id, bool missing) {
+    if (CColorEdit* edit = CColorEdit::FromHandle(Item(id))) {
+      edit->SetTextColor(missing ? kMissingColor : kPresentColor);
+    }
+  };
+  const ProductDetails::Folder* folders[] = {&details.content, &details.install, &details.vst32,
+                                             &details.vst64};
+  for (int slot = 0; slot < kFolderSlots; ++slot) {
+    const FolderControls& controls = kFolderControls[slot];
+    color(controls.edit, folders[slot]->missing);
+    if (!folders[slot]->options) continue;
+    EnableItem(controls.options, true);
+    SetItemText(controls.edit, folders[slot]->text);
+  }
+  SetItemText(IDC_PM_CONTENT_VERSION, details.contentVersion);
+  SetItemText(IDC_PM_PRODUCT_TYPE, details.productType);
+  SetItemText(IDC_PM_LIBRARY_TYPE, details.libraryType);
+  const std::pair<const ProductDetails::FileRow*, FileControls> rows[] = {
+      {&details.app, kAppRow}, {&details.plugin32, kPlugin32Row}, {&details.plugin64, kPlugin64Row}};
+  for (const auto& [row, controls] : rows) {
+    if (row->path.empty()) continue;
+    SetItemText(controls.path, row->path);
+    color(controls.path, row->missing);
+    EnableItem(controls.launch, row->launch);
+    SetItemText(controls.version, row->versionLabel);
+  }
+  for (const std::wstring& bundle : details.bundles) {
+    SendDlgItemMessageW(Hwnd(), IDC_PM_BUNDLES, CB_ADDSTRING, 0,
+                        reinterpret_cast<LPARAM>(bundle.c_str()));
+  }
+  if (!details.bundles.empty()) SendDlgItemMessageW(Hwnd(), IDC_PM_BUNDLES, CB_SETCURSEL, 0, 0);
+}
+
+void CProductManagerDlg::SelectByName(const std::wstring& keyName) {
+  HWND list = Item(IDC_PM_PRODUCTS);
+  const int count = static_cast<int>(SendMessageW(list, LB_GETCOUNT, 0, 0));
+  int found = -1;
+  for (int i = 0; i < count && found < 0; ++i) {
+    if (EqualsNoCase(ListBoxText(list, i), keyName)) found = i;
+  }
+  SendMessageW(list, LB_SETCURSEL, static_cast<WPARAM>(found), 0);
+  lastIndex_ = found;
+  selected_ = library_.FindByName(keyName);
+  if (selected_) selected_->RefreshFileVersions(Context().files, Context().system);
+  ShowDetails();
+}
+
+void CProductManagerDlg::LaunchApplication() {
+  const std::wstring path = ItemText(IDC_PM_APP_PATH);
+  const INT_PTR result = reinterpret_cast<INT_PTR>(
+      ShellExecuteW(Hwnd(), L"open", path.c_str(), nullptr, nullptr, SW_SHOWNORMAL));
+  if (result <= 32) {
+    ShowMessage(Hwnd(),
+                FormatText(L"Attempt to open file %s failed with error %lu.", path.c_str(),
+                           static_cast<uint32_t>(result)),
+                MessageStyle::Error);
+  }
+}
+
+void CProductManagerDlg::ChangeFolder(FolderSlot slot) {
+  if (!selected_ || scanning_) return;
+  const uint32_t kind = kFolderControls[slot].kind;
+  changeFolder_.SetInputs(selected_, kind, &folders_[slot]);
+  const INT_PTR code = changeFolder_.DoModal(Hwnd());
+  if (code != kUseForThisProduct && code != kUseForAllProducts && code != kRelocateProducts) return;
+
+  const std::wstring keyName = selected_->keyName;
+  const uint32_t type = selected_->GetType();
+  // "Use for all" limited to the products in this product's current folder.
+  const std::wstring oldValue =
+      code == kUseForAllProducts && changeFolder_.Limit() ? selected_->GetValue(kind) : L"";
+  Registry& registry = Context().registry;
+  uint32_t errors = 0;
+  size_t done = 0;
+  if (code == kUseForThisProduct) {
+    const ErrorCode e = selected_->WriteValue(registry, kind, true, RegRoot::LocalMachine,
+                                              changeFolder_.ChosenFolder());
+    if (e != err::Success) {
+      ShowMessage(Hwnd(),
+                  FormatText(L"Attempt to update %s failed with error %lu.", keyName.c_str(), e),
+                  MessageStyle::Error);
+      return;
+    }
+    selected_->RefreshFileVersions(Context().files, Context().system);
+    ComputeBrokenPaths();
+    ShowDetails();
+    return;
+  }
+  ClearSelection();
+  ShowDetails();
+  if (code == kUseForAllProducts) {
+    done = library_.SetForAll(type, kind, true, errors, oldValue.c_str(),
+                              changeFolder_.ChosenFolder());
+  } else {
+    done = library_.RelocateParent(type, kind, errors, changeFolder_.OldParent(),
+                                   changeFolder_.NewParent());
+    library_.GatherValues(kind, folders_[slot]);
+  }
+  ComputeBrokenPaths();
+  SelectByName(keyName);
+  ShowMessage(Hwnd(),
+              FormatText(L"Successfully processed %lu products. Encountered %lu errors.",
+                         static_cast<uint32_t>(done), errors),
+              MessageStyle::Information);
+}
+
+}  // namespace tessaly
