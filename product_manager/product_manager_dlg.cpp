@@ -107,9 +107,9 @@ constexpr FileControls kPlugin64Row{IDC_PM_PLUGIN64_PATH, IDC_PM_PLUGIN64_LAUNCH
                                     IDC_PM_PLUGIN64_VERSION};
 
 // How the change-folder dialog ends: the ids of its three action buttons.
-constexpr INT_PTR kUseForThisProduct = 1048;
-constexpr INT_PTR kUseForAllProducts = 1049;
-constexpr INT_PTR kRelocateProducts = 1055;
+constexpr INT_PTR kUseForThisProduct = IDC_USE_FOR_PRODUCT;
+constexpr INT_PTR kUseForAllProducts = IDC_USE_FOR_ALL;
+constexpr INT_PTR kRelocateProducts = IDC_RELOCATE_PRODUCTS;
 
 void SetSingleLine(HWND list, const wchar_t* text) {
   const wchar_t* lines[] = {text};

@@ -148,5 +148,40 @@ TEST(Tour, LocateFileDatabase) {
   EXPECT_EQ(run.WaitForExit(), 0u);
 }
 
+// The product manager on the demo machine: the filled list, a product with missing paths, and
+// the two dialogs of a folder repair (cancelled, so the demo machine stays as it is).
+TEST(Tour, ManageProducts) {
+  ProgramRun run;
+  ASSERT_EQ(run.Start(ProgramPath()), 0u);
+  HWND start = FindPage(run, L"Tessaly - Start");
+  ASSERT_NE(start, nullptr);
+  ASSERT_TRUE(ChooseWizard(start, IDC_WIZARD_PRODUCTS));
+  HWND page = FindPage(run, L"Tessaly - Manage Native Instruments Products");
+  ASSERT_NE(page, nullptr);
+  ASSERT_TRUE(WaitUntil([&] { return IsEnabled(page, IDC_PM_SHOW_APPS); }));
+  Shot(L"products-list");
+
+  // Battery 4's installation folder is on a drive the demo machine does not have.
+  ASSERT_TRUE(SelectListBoxItem(page, IDC_PM_PRODUCTS, L"Battery 4"));
+  ASSERT_TRUE(WaitUntil([&] { return Text(page, IDC_PM_PRODUCT_TYPE) == L"App/plugin"; }));
+  Shot(L"products-missing-paths");
+
+  ASSERT_TRUE(Click(page, IDC_PM_INSTALL_OPTIONS));
+  HWND change = FindPage(run, L"Tessaly - Change Folder");
+  ASSERT_NE(change, nullptr);
+  Shot(L"products-change-folder");
+  ASSERT_TRUE(Click(change, IDC_RELOCATE_PRODUCTS));
+  HWND relocate = FindPage(run, L"Tessaly - Relocate");
+  if (relocate) {
+    Shot(L"products-relocate");
+    ASSERT_TRUE(Click(relocate, IDCANCEL));
+    ASSERT_TRUE(WaitForClose(relocate));
+  }
+  ASSERT_TRUE(Click(change, IDCANCEL));
+  ASSERT_TRUE(WaitForClose(change));
+  ASSERT_TRUE(Click(page, IDCANCEL));
+  EXPECT_EQ(run.WaitForExit(), 0u);
+}
+
 }  // namespace
 }  // namespace tessaly::e2e
