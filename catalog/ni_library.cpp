@@ -240,4 +240,115 @@ size_t CNiLibrary::RelocateParent(uint32_t typeMask, uint32_t kind, uint32_t& er
   return changed;
 }
 
+// --- Kontakt's Libraries tab -----------------------------------------------------------------
+
+namespace {
+
+// The name without one leading article followed by a blank; names are looked at up to 1023
+// characters, as Kontakt's list holds them.
+std::wstring_view WithoutArticle(std::wstring_view name) {
+  name = name.substr(0, kRegistryNameChars - 1);
+  for (std::wstring_view article : {L"a ", L"an ", L"the "}) {
+    if (StartsWithNoCase(name, article)) return name.substr(article.size());
+  }
+  return name;
+}
+
+}  // namespace
+
+int CompareLibraryNames(std::wstring_view a, std::wstring_view b, bool ignoreArticles) {
+  if (ignoreArticles) return CompareNoCase(WithoutArticle(a), WithoutArticle(b));
+  return CompareNoCase(a, b);
+}
+
+void NumberLibrariesTab(std::vector<CNiProduct>& records) {
+  uint32_t place = 1;
+  for (CNiProduct& record : records) {
+    if (record.userListIndex != 0) record.userListIndex = place++;
+  }
+}
+
+size_t CNiLibrary::RemoveWithoutFolders() {
+  constexpr uint32_t kFolders = valuekind::ContentDir | valuekind::InstallDir |
+                                valuekind::InstallVstDir | valuekind::InstallVst64Dir |
+                                valuekind::SystemContentDir;
+  const size_t before = records_.size();
+  std::erase_if(records_, [](const CNiProduct& r) { return (r.presentValues & kFolders) == 0; });
+  return before - records_.size();
+}
+
+ErrorCode CNiLibrary::LoadUserValues(uint32_t& updated) {
+  updated = 0;
+  std::unique_ptr<RegistryKey> key;
+  if (ErrorCode e = registry_->OpenKey(RegRoot::CurrentUser, ni::kProductsKey,
+                                       access::Read | access::Wow64_64Key, key)) {
+    return e;
+  }
+  try {
+    // The records by key name, so that each user key is matched without walking the list.
+    std::map<std::wstring_view, CNiProduct*, LessNoCaseFn> byName;
+    for (CNiProduct& record : records_) byName.emplace(record.keyName, &record);
+    wchar_t name[kRegistryNameChars];
+    for (uint32_t index = 0;; ++index) {
+      uint32_t nameLength = kRegistryNameChars;
+      const ErrorCode e = key->EnumKeyInto(index, name, nameLength);
+      if (e == err::NoMoreItems) return err::Success;
+      if (e != err::Success) return e;
+      name[nameLength] = L'\0';
+      const auto found = byName.find(std::wstring_view(name, nameLength));
+      if (found == byName.end()) continue;
+      if (found->second->LoadFromRegistry(*registry_, RegRoot::CurrentUser, name, false) ==
+          err::Success) {
+        ++updated;
+      }
+    }
+  } catch (const std::bad_alloc&) {
+    return err::InternalError;
+  }
+}
+
+size_t CNiLibrary::RemoveNotInLibrariesTab() {
+  constexpr uint32_t kBoth = valuekind::UserListIndex | valuekind::UserRemoved;
+  const size_t before = records_.size();
+  std::erase_if(records_, [](const CNiProduct& r) { return (r.userValues & kBoth) != kBoth; });
+  return before - records_.size();
+}
+
+void CNiLibrary::Sort(int mode, bool ignoreArticles) {
+  auto by = [this](auto less) { std::stable_sort(records_.begin(), records_.end(), less); };
+  switch (mode) {
+    case 0:
+      by([ignoreArticles](const CNiProduct& a, const CNiProduct& b) {
+        return CompareLibraryNames(a.keyName, b.keyName, ignoreArticles) < 0;
+      });
+      break;
+    case 1:
+    case 3:
+      by([](const CNiProduct& a, const CNiProduct& b) { return a.userListIndex < b.userListIndex; });
+      break;
+    case 2:
+      by([](const CNiProduct& a, const CNiProduct& b) { return a.userRemoved < b.userRemoved; });
+      break;
+    default:
+      break;
+  }
+}
+
+size_t CNiLibrary::SaveUserValues(uint32_t& errors) {
+  errors = 0;
+  size_t written = 0;
+  for (CNiProduct& record : records_) {
+    const ErrorCode index =
+        record.WriteUserValue(*registry_, valuekind::UserListIndex, record.userListIndex);
+    const ErrorCode removed =
+        record.WriteUserValue(*registry_, valuekind::UserRemoved, record.userRemoved);
+    if (index != err::Success || removed != err::Success) {
+      ++errors;
+    } else {
+      ++written;
+    }
+  }
+  return written;
+}
+
 }  // namespace tessaly

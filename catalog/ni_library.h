@@ -22,6 +22,17 @@
 
 namespace tessaly {
 
+// Kontakt's number for a library that is not forced to the top and awaits its place.
+constexpr uint32_t kUnplacedListIndex = 0xFFFFFFFFu;
+
+// Gives every record that is not forced to the top (UserListIndex 0) the places 1, 2, 3, ... in
+// list order, as Kontakt's Libraries tab shows them.
+void NumberLibrariesTab(std::vector<CNiProduct>& records);
+
+// Compares two key names as the Libraries tab sorts them: A-Z folded, and with `ignoreArticles`
+// without one leading "a ", "an " or "the ".
+int CompareLibraryNames(std::wstring_view a, std::wstring_view b, bool ignoreArticles);
+
 // ClassifyContent's answer for a record that is not content.
 constexpr ErrorCode kNotContent = 1468;
 
@@ -101,6 +112,22 @@ class CNiLibrary {
   // results that would not fit and failed writes count in `errors`.
   size_t RelocateParent(uint32_t typeMask, uint32_t kind, uint32_t& errors,
                         const std::wstring& oldParent, const std::wstring& newParent);
+
+  // --- Kontakt's Libraries tab ---------------------------------------------------------------
+  // Drops the records without any folder (content, installation, plugin or system content).
+  size_t RemoveWithoutFolders();
+  // Reads UserListIndex and UserRemoved from the user hive for every record whose key is there
+  // (`updated` counts them): the open or enumeration error of HKCU\SOFTWARE\Native Instruments,
+  // 1359 on exhaustion, else 0.
+  ErrorCode LoadUserValues(uint32_t& updated);
+  // Drops the records that lack either user value.
+  size_t RemoveNotInLibrariesTab();
+  // Stable sort: mode 0 by key name (without a leading "a ", "an " or "the " when
+  // `ignoreArticles`), 1 and 3 by UserListIndex, 2 by UserRemoved; any other mode keeps the order.
+  void Sort(int mode, bool ignoreArticles);
+  // Writes both user values of every record; returns how many were written without error, and
+  // counts the records where either write failed in `errors`.
+  size_t SaveUserValues(uint32_t& errors);
 
   Records& records() { return records_; }
   const Records& records() const { return records_; }

@@ -1,0 +1,172 @@
+// Kontakt's Libraries tab over the product library: which records count as libraries in the
+// normal and the extended search, their per-user values, the sorts and the numbering, and the
+// writes into existing user keys only.
+#include <gtest/gtest.h>
+
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "catalog/ni_library.h"
+#include "tests/support/fake_file_system.h"
+#include "tests/support/fake_registry.h"
+#include "tests/support/fake_system.h"
+
+namespace tessaly {
+namespace {
+
+constexpr RegRoot kHklm = RegRoot::LocalMachine;
+constexpr RegRoot kHkcu = RegRoot::CurrentUser;
+using Names = std::vector<std::wstring>;
+
+std::wstring KeyOf(const std::wstring& name) { return L"SOFTWARE\\Native Instruments\\" + name; }
+
+class KontaktLibrariesTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    reg.CreateKeyAt(kHklm, L"SOFTWARE\\Native Instruments", RegView::Key32);
+    // The hints make a Kontakt library of a key that has no folder at all.
+    reg.SetString(kHklm, KeyOf(L"ServiceCenter"), L"InstallDir", L"C:\\SC", RegView::Key64);
+    fs.AddFile(L"C:\\SC\\conf\\ProductHints.xml", std::string_view(
+        "<ProductHints><P><RegKey>Folderless</RegKey><Type>Content</Type>"
+        "<PoweredBy>Kontakt</PoweredBy></P></ProductHints>"));
+  }
+  void Machine(const std::wstring& name,
+               std::initializer_list<std::pair<const wchar_t*, const wchar_t*>> values,
+               RegView view = RegView::Key64) {
+    reg.CreateKeyAt(kHklm, KeyOf(name), view);
+    for (const auto& [value, text] : values) reg.SetString(kHklm, KeyOf(name), value, text, view);
+  }
+  void Library(const std::wstring& name, RegView view = RegView::Key64) {
+    Machine(name, {{L"ContentDir", L"C:\\Libs"}, {L"ContentVersion", L"1"}}, view);
+  }
+  void User(const std::wstring& name, std::optional<uint32_t> index,
+            std::optional<uint32_t> removed) {
+    reg.CreateKeyAt(kHkcu, KeyOf(name));
+    if (index) reg.SetDword(kHkcu, KeyOf(name), L"UserListIndex", *index);
+    if (removed) reg.SetDword(kHkcu, KeyOf(name), L"UserRemoved", *removed);
+  }
+  // The loading of the Libraries-tab page: normal or extended search.
+  ErrorCode Load(bool extended) {
+    library.Reset();
+    library.Scan(nullptr, extended ? 3 : 2, extended ? 0xFFFF : 1);
+    library.RemoveWithoutFolders();
+    uint32_t updated = 0;
+    const ErrorCode e = library.LoadUserValues(updated);
+    if (e == err::Success && extended) library.RemoveNotInLibrariesTab();
+    return e;
+  }
+  Names KeyNames() const {
+    Names names;
+    for (const CNiProduct& record : library.records()) names.push_back(record.keyName);
+    return names;
+  }
+
+  FakeRegistry reg;
+  FakeFileSystem fs;
+  FakeSystem system;
+  CNiLibrary library{reg, fs, system};
+};
+
+TEST_F(KontaktLibrariesTest, NormalAndExtendedSearch) {
+  Library(L"Strings");
+  Library(L"Old Piano", RegView::Key32);
+  Machine(L"Folderless", {{L"ContentVersion", L"1"}, {L"Visibility", L"1"}});  // content, no folder
+  Machine(L"Synth", {{L"InstallDir", L"C:\\Synth"}, {L"KEY", L"k"}, {L"SNO", L"s"},
+                     {L"SYSTEMID", L"i"}});
+  Machine(L"Tool", {{L"InstallDir", L"C:\\Synth"}, {L"KEY", L"k"}, {L"SNO", L"s"},
+                    {L"SYSTEMID", L"i"}});
+  User(L"Strings", 2, 0);
+  User(L"old piano", 1, 1);  // matched without regard to case
+  User(L"Synth", 5, 0);
+  User(L"Tool", 6, std::nullopt);
+  User(L"Not Installed", 1, 0);
+
+  EXPECT_EQ(Load(false), 0u);
+  EXPECT_EQ(KeyNames(), (Names{L"Old Piano", L"Strings"}));
+  const CNiProduct* piano = library.FindByName(L"Old Piano");
+  EXPECT_TRUE(piano->view32);
+  EXPECT_EQ(piano->userListIndex, 1u);
+  EXPECT_EQ(piano->userRemoved, 1u);
+  EXPECT_EQ(piano->userValues, valuekind::UserListIndex | valuekind::UserRemoved);
+
+  // Extended: apps too, but only those with both user values.
+  EXPECT_EQ(Load(true), 0u);
+  EXPECT_EQ(KeyNames(), (Names{L"Old Piano", L"Strings", L"Synth"}));
+
+  // Without the user's key nothing is read and nothing removed, and the error says why.
+  reg.DeleteTree(kHkcu, L"SOFTWARE\\Native Instruments");
+  EXPECT_EQ(Load(true), err::FileNotFound);
+  EXPECT_EQ(KeyNames(), (Names{L"Old Piano", L"Strings", L"Synth", L"Tool"}));
+  for (const CNiProduct& record : library.records()) {
+    EXPECT_EQ(record.userListIndex, 0u);  // a library never given user values is at the top
+    EXPECT_EQ(record.userValues, 0u);
+  }
+}
+
+TEST_F(KontaktLibrariesTest, SortsAreStableAndArticlesOptional) {
+  for (const wchar_t* name : {L"the Piano", L"An Organ", L"Bass", L"Theory", L"A Cello", L"Andes"}) {
+    Library(name);
+  }
+  Load(false);
+  library.Sort(0, true);
+  EXPECT_EQ(KeyNames(),
+            (Names{L"Andes", L"Bass", L"A Cello", L"An Organ", L"the Piano", L"Theory"}));
+  library.Sort(0, false);
+  EXPECT_EQ(KeyNames(),
+            (Names{L"A Cello", L"An Organ", L"Andes", L"Bass", L"the Piano", L"Theory"}));
+
+  // By list index: the unread (0) first, in their previous order; equal indexes keep theirs.
+  library.FindByName(L"Bass")->userListIndex = 2;
+  library.FindByName(L"Andes")->userListIndex = 1;
+  library.FindByName(L"Theory")->userListIndex = kUnplacedListIndex;  // unsigned: last
+  library.FindByName(L"A Cello")->userListIndex = 2;
+  library.Sort(1, false);
+  EXPECT_EQ(KeyNames(),
+            (Names{L"An Organ", L"the Piano", L"Andes", L"A Cello", L"Bass", L"Theory"}));
+  library.FindByName(L"the Piano")->userRemoved = 1;
+  library.Sort(2, false);
+  EXPECT_EQ(KeyNames(),
+            (Names{L"An Organ", L"Andes", L"A Cello", L"Bass", L"Theory", L"the Piano"}));
+  const Names before = KeyNames();
+  library.Sort(7, true);
+  EXPECT_EQ(KeyNames(), before);
+}
+
+TEST_F(KontaktLibrariesTest, NumberingAndSavingIntoExistingUserKeys) {
+  Library(L"A Lib");
+  Library(L"B Lib", RegView::Key32);
+  Library(L"C Lib");
+  Library(L"D Lib");
+  User(L"A Lib", 3, 0);
+  User(L"B Lib", 0, 0);
+  User(L"C Lib", 9, 1);  // D Lib has no user key
+  Load(false);
+  library.FindByName(L"A Lib")->userListIndex = kUnplacedListIndex;
+  library.FindByName(L"D Lib")->userListIndex = kUnplacedListIndex;
+  library.Sort(0, false);
+  NumberLibrariesTab(library.records());
+  EXPECT_EQ(library.FindByName(L"A Lib")->userListIndex, 1u);
+  EXPECT_EQ(library.FindByName(L"B Lib")->userListIndex, 0u);  // forced to the top stays 0
+  EXPECT_EQ(library.FindByName(L"C Lib")->userListIndex, 2u);
+  EXPECT_EQ(library.FindByName(L"D Lib")->userListIndex, 3u);
+
+  uint32_t errors = 0;
+  EXPECT_EQ(library.SaveUserValues(errors), 3u);
+  EXPECT_EQ(errors, 1u);  // D Lib: its user key is not created
+  EXPECT_FALSE(reg.Exists(kHkcu, KeyOf(L"D Lib")));
+  EXPECT_EQ(reg.ReadDword(kHkcu, KeyOf(L"A Lib"), L"UserListIndex"), 1u);
+  EXPECT_EQ(reg.ReadDword(kHkcu, KeyOf(L"B Lib"), L"UserListIndex"), 0u);
+  EXPECT_EQ(reg.ReadDword(kHkcu, KeyOf(L"C Lib"), L"UserListIndex"), 2u);
+  EXPECT_EQ(reg.ReadDword(kHkcu, KeyOf(L"C Lib"), L"UserRemoved"), 1u);
+
+  // A failed write of one value counts the record once; the others are still written.
+  reg.InjectFailure(kHkcu, KeyOf(L"A Lib"), FakeRegistry::Operation::Set, err::AccessDenied, 1);
+  library.FindByName(L"C Lib")->userRemoved = 0;
+  EXPECT_EQ(library.SaveUserValues(errors), 2u);
+  EXPECT_EQ(errors, 2u);
+  EXPECT_EQ(reg.ReadDword(kHkcu, KeyOf(L"C Lib"), L"UserRemoved"), 0u);
+}
+
+}  // namespace
+}  // namespace tessaly
