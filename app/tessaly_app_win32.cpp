@@ -10,6 +10,7 @@
 #include "app/shell/shell_settings.h"
 #include "app/shell/start_dlg.h"
 #include "catalog/file_database.h"
+#include "kontakt/kontakt_organizer_dlg.h"
 #include "platform/text.h"
 #include "plugins/dupe_finder_dlg.h"
 #include "plugins/os_platform_dlg.h"
@@ -87,6 +88,13 @@ int CTessalyApp::RunWizardPage(int wizard, int page) {
       products.SetInputs(LoadProductManagerInputs(profile_));
       endCode = products.DoModal();
       if (endCode >= 0) StoreProductFilters(profile_, products.TypeFilter(), products.PathFilter());
+      break;
+    }
+    case WizardPage::KontaktOrganizer: {
+      CKontaktOrganizerDlg libraries(context_);
+      libraries.SetInputs(LoadKontaktOrganizerInputs(profile_));
+      endCode = libraries.DoModal();
+      if (endCode >= 0) StoreKontaktOrganizerInputs(profile_, libraries.Inputs());
       break;
     }
     default:

@@ -16,6 +16,10 @@ inline constexpr unsigned WM_DUPE_SEARCH_STATE = kPageMessageBase + 604;     // 
 inline constexpr unsigned WM_PRODUCT_SCAN_COMPLETE = kPageMessageBase + 605;  // posted: the worker's end
 inline constexpr unsigned WM_PRODUCT_SCAN_PROGRESS = kPageMessageBase + 606;  // sent: lParam = key name
 
+// Libraries-tab page.
+inline constexpr unsigned WM_KONTAKT_LOAD_START = kPageMessageBase + 607;     // posted to itself
+inline constexpr unsigned WM_KONTAKT_LOAD_COMPLETE = kPageMessageBase + 608;  // posted: the worker's end
+
 // Start page: posted to itself to make the first-run backups once it has appeared.
 inline constexpr unsigned kMsgFirstRunBackups = kPageMessageBase + 0x262;  // 0x662
 

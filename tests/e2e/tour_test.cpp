@@ -183,5 +183,76 @@ TEST(Tour, ManageProducts) {
   EXPECT_EQ(run.WaitForExit(), 0u);
 }
 
+// The user values of Kontakt's Libraries tab under HKCU, to put back after the tour changed them.
+struct SavedUserValue {
+  std::wstring key;
+  std::wstring value;
+  DWORD number;
+};
+
+std::vector<SavedUserValue> SaveLibrariesTab() {
+  std::vector<SavedUserValue> saved;
+  HKEY products = nullptr;
+  if (RegOpenKeyExW(HKEY_CURRENT_USER, L"SOFTWARE\\Native Instruments", 0, KEY_READ, &products)) {
+    return saved;
+  }
+  wchar_t name[256];
+  for (DWORD i = 0;; ++i) {
+    DWORD length = 256;
+    if (RegEnumKeyExW(products, i, name, &length, nullptr, nullptr, nullptr, nullptr)) break;
+    for (const wchar_t* value : {L"UserListIndex", L"UserRemoved"}) {
+      DWORD number = 0, size = sizeof number;
+      if (RegGetValueW(products, name, value, RRF_RT_REG_DWORD, nullptr, &number, &size) == 0) {
+        saved.push_back({name, value, number});
+      }
+    }
+  }
+  RegCloseKey(products);
+  return saved;
+}
+
+void RestoreLibrariesTab(const std::vector<SavedUserValue>& saved) {
+  for (const SavedUserValue& v : saved) {
+    const std::wstring key = L"SOFTWARE\\Native Instruments\\" + v.key;
+    RegSetKeyValueW(HKEY_CURRENT_USER, key.c_str(), v.value.c_str(), REG_DWORD, &v.number,
+                    sizeof v.number);
+  }
+}
+
+// Kontakt's Libraries tab on the demo machine: the libraries with their places, one forced to the
+// top, and "Apply Sort..." with its question and its result. The demo's values are put back.
+TEST(Tour, ArrangeKontaktLibraries) {
+  const std::vector<SavedUserValue> saved = SaveLibrariesTab();
+  ASSERT_FALSE(saved.empty());
+  ProgramRun run;
+  ASSERT_EQ(run.Start(ProgramPath()), 0u);
+  HWND start = FindPage(run, L"Tessaly - Start");
+  ASSERT_NE(start, nullptr);
+  ASSERT_TRUE(ChooseWizard(start, IDC_WIZARD_LIBRARIES));
+  HWND page = FindPage(run, L"Tessaly - Arrange Kontakt Libraries Tab");
+  ASSERT_NE(page, nullptr);
+  ASSERT_TRUE(WaitUntil([&] { return IsEnabled(page, IDC_APPLY_SORT); }));
+  Shot(L"kontakt-libraries");
+
+  ASSERT_TRUE(SelectListViewRow(page, IDC_KONTAKT_LIBRARIES, 0));  // not at the top yet
+  ASSERT_TRUE(WaitUntil([&] { return IsEnabled(page, IDC_FORCE_TO_TOP); }));
+  ASSERT_TRUE(Click(page, IDC_FORCE_TO_TOP));
+  ASSERT_TRUE(WaitUntil([&] { return CheckState(page, IDC_FORCE_TO_TOP) == BST_CHECKED; }));
+  Shot(L"kontakt-force-to-top");
+
+  ASSERT_TRUE(Click(page, IDC_APPLY_SORT));
+  std::optional<MessageBoxInfo> question = FindMessageBox(run, page);
+  ASSERT_TRUE(question);
+  Shot(L"kontakt-apply-question");
+  ASSERT_TRUE(Answer(*question, IDOK));
+  std::optional<MessageBoxInfo> done = FindMessageBox(run, page);
+  ASSERT_TRUE(done);
+  Shot(L"kontakt-applied");
+  ASSERT_TRUE(Answer(*done, IDOK));
+  ASSERT_TRUE(Click(page, IDCANCEL));
+  EXPECT_EQ(run.WaitForExit(), 0u);
+  RestoreLibrariesTab(saved);
+}
+
 }  // namespace
 }  // namespace tessaly::e2e
