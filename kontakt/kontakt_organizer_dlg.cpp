@@ -65,6 +65,8 @@ bool CKontaktOrganizerDlg::OnInitPage() {
   SetCheck(IDC_IGNORE_ARTICLES, inputs_.ignoreArticles);
   SetCheck(IDC_EXTEND_SEARCH, inputs_.extendSearch);
   kTable.SetUp(Item(IDC_KONTAKT_LIBRARIES));
+  // Locked from the start: the first load begins once the page has appeared.
+  loading_ = true;
   PostMessageW(Hwnd(), WM_KONTAKT_LOAD_START, 0, 0);
   return true;
 }

@@ -15,6 +15,7 @@
 #include "platform/win32/win32_registry.h"
 #include "plugins/plugin_folders.h"
 #include "resources/resource.h"
+#include "tests/e2e/demo_state.h"
 #include "tests/e2e/driver.h"
 
 namespace tessaly::e2e {
@@ -183,47 +184,11 @@ TEST(Tour, ManageProducts) {
   EXPECT_EQ(run.WaitForExit(), 0u);
 }
 
-// The user values of Kontakt's Libraries tab under HKCU, to put back after the tour changed them.
-struct SavedUserValue {
-  std::wstring key;
-  std::wstring value;
-  DWORD number;
-};
-
-std::vector<SavedUserValue> SaveLibrariesTab() {
-  std::vector<SavedUserValue> saved;
-  HKEY products = nullptr;
-  if (RegOpenKeyExW(HKEY_CURRENT_USER, L"SOFTWARE\\Native Instruments", 0, KEY_READ, &products)) {
-    return saved;
-  }
-  wchar_t name[256];
-  for (DWORD i = 0;; ++i) {
-    DWORD length = 256;
-    if (RegEnumKeyExW(products, i, name, &length, nullptr, nullptr, nullptr, nullptr)) break;
-    for (const wchar_t* value : {L"UserListIndex", L"UserRemoved"}) {
-      DWORD number = 0, size = sizeof number;
-      if (RegGetValueW(products, name, value, RRF_RT_REG_DWORD, nullptr, &number, &size) == 0) {
-        saved.push_back({name, value, number});
-      }
-    }
-  }
-  RegCloseKey(products);
-  return saved;
-}
-
-void RestoreLibrariesTab(const std::vector<SavedUserValue>& saved) {
-  for (const SavedUserValue& v : saved) {
-    const std::wstring key = L"SOFTWARE\\Native Instruments\\" + v.key;
-    RegSetKeyValueW(HKEY_CURRENT_USER, key.c_str(), v.value.c_str(), REG_DWORD, &v.number,
-                    sizeof v.number);
-  }
-}
-
 // Kontakt's Libraries tab on the demo machine: the libraries with their places, one forced to the
 // top, and "Apply Sort..." with its question and its result. The demo's values are put back.
 TEST(Tour, ArrangeKontaktLibraries) {
-  const std::vector<SavedUserValue> saved = SaveLibrariesTab();
-  ASSERT_FALSE(saved.empty());
+  const SavedLibrariesTab saved;
+  ASSERT_FALSE(saved.Empty());
   ProgramRun run;
   ASSERT_EQ(run.Start(ProgramPath()), 0u);
   HWND start = FindPage(run, L"Tessaly - Start");
@@ -251,7 +216,6 @@ TEST(Tour, ArrangeKontaktLibraries) {
   ASSERT_TRUE(Answer(*done, IDOK));
   ASSERT_TRUE(Click(page, IDCANCEL));
   EXPECT_EQ(run.WaitForExit(), 0u);
-  RestoreLibrariesTab(saved);
 }
 
 }  // namespace
