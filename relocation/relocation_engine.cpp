@@ -1,0 +1,240 @@
+// The relocation engine: count, space check, copy, rename, link, delete.
+#include "relocation/relocation_engine.h"
+
+#include "platform/text.h"
+
+namespace tessaly {
+namespace {
+
+constexpr int kRenameCandidates = 260;
+
+// The run's observer for the tree operations' per-file callback, which gets only the statistics.
+thread_local RelocationObserver* tCurrentObserver = nullptr;
+
+void FileCallback(TreeOperationProgress* progress) {
+  if (progress && tCurrentObserver) tCurrentObserver->FileStarted(progress->currentFile);
+}
+
+struct CopyState {
+  RelocationObserver* observer;
+  TreeOperationProgress* progress;
+};
+
+uint32_t CopyRoutine(const CopyProgress& copy, void* userData) {
+  auto* state = static_cast<CopyState*>(userData);
+  state->progress->fileSize = copy.totalFileSize;
+  state->progress->fileBytesCopied = copy.totalBytesTransferred;
+  state->progress->copyCallbackReason = copy.callbackReason;
+  state->progress->copyUserData = userData;
+  state->observer->CopyProgress(copy.totalBytesTransferred, copy.totalFileSize,
+                                copy.callbackReason);
+  return kProgressContinue;
+}
+
+// Sets the observer for the per-file callback of this thread while a run lasts.
+class ObserverScope {
+ public:
+  explicit ObserverScope(RelocationObserver& observer) : previous_(tCurrentObserver) {
+    tCurrentObserver = &observer;
+  }
+  ~ObserverScope() { tCurrentObserver = previous_; }
+
+ private:
+  RelocationObserver* previous_;
+};
+
+class Run {
+ public:
+  Run(FileSystem& fs, System& system, const RelocationRequest& request, const CancelFlag& cancel,
+      RelocationObserver& observer)
+      : fs_(fs), system_(system), cancel_(cancel), observer_(observer),
+        source_(request.source), target_(request.target), linkOnly_(request.linkOnly) {
+    path::RemoveBackslash(source_);
+  }
+
+  RelocationResult Go();
+
+ private:
+  RelocationResult Finish(bool success) {
+    observer_.Finished(success);
+    result_.success = success;
+    return result_;
+  }
+  RelocationResult Fail(const std::wstring& message, bool recommendSteps = false) {
+    observer_.Failed(message, recommendSteps, progress_.filesDone, progress_.errors);
+    return Finish(false);
+  }
+  RelocationResult Cancelled() {
+    observer_.LogLine(L"Operation canceled.");
+    return Finish(false);
+  }
+  bool IsCancelled() const { return cancel_.load() != 0; }
+  RelocationResult Copy();
+  RelocationResult RenameLinkAndDelete();
+  // After a failed link in move mode: the source folder gets its own name back.
+  RelocationResult PutSourceBack(const std::wstring& renamed, const std::wstring& linkError);
+
+  FileSystem& fs_;
+  System& system_;
+  const CancelFlag& cancel_;
+  RelocationObserver& observer_;
+  std::wstring source_;
+  std::wstring target_;
+  bool linkOnly_;
+  PatternSet patterns_{L"*.*"};
+  TreeOperationProgress progress_;
+  RelocationResult result_;
+};
+
+RelocationResult Run::Go() {
+  // A drive root can be neither renamed nor replaced by a link.
+  if (source_.empty() || path::IsRoot(source_) || path::IsDriveSpec(source_)) {
+    return Fail(FormatText(L"%s is the root of a drive and cannot be relocated. Please select a "
+                           L"folder inside it.",
+                           source_.c_str()));
+  }
+  if (linkOnly_) return RenameLinkAndDelete();
+  return Copy();
+}
+
+RelocationResult Run::Copy() {
+  observer_.LogLine(FormatText(L"Discovering files in %s...", source_.c_str()));
+  ResetProgress(progress_);
+  const ErrorCode counted = CountTree(fs_, patterns_, source_, &cancel_, progress_);
+  if (IsCancelled()) return Cancelled();
+  // A folder that cannot be listed now would be missing from the copy.
+  if (counted != err::Success || progress_.errors != 0) {
+    return Fail(FormatText(L"Unable to read every folder of %s (%lu errors), so nothing was moved.",
+                           source_.c_str(), progress_.errors != 0 ? progress_.errors : 1u));
+  }
+  observer_.PhaseStarted(L"Copy files progress:", progress_.filesCounted);
+  observer_.LogLine(FormatText(L"Found %lu files in source, totaling %s in size.",
+                               progress_.filesCounted, FormatSize(progress_.bytesCounted).c_str()));
+
+  std::wstring root = target_;
+  if (!path::IsRoot(root) && !path::StripToRoot(root)) {
+    return Fail(FormatText(L"Unable to find root of %s. Please select a complete target folder path.",
+                           target_.c_str()));
+  }
+  uint64_t freeBytes = 0;
+  uint64_t totalBytes = 0;
+  if (ErrorCode e = fs_.GetFreeSpace(root, freeBytes, totalBytes)) {
+    observer_.LogLine(FormatText(L"Failed to get free disk space for %s (%lu).", root.c_str(), e));
+    return Finish(false);
+  }
+  observer_.LogLine(
+      FormatText(L"Free space in %s: %s.", root.c_str(), FormatSize(freeBytes).c_str()));
+  if (progress_.bytesCounted > freeBytes) {
+    return Fail(FormatText(L"ERROR: There isn't enough room on on %s to copy the files from %s. You "
+                           L"need at least %s free in order to proceed.",
+                           root.c_str(), source_.c_str(),
+                           FormatSize(progress_.bytesCounted).c_str()));
+  }
+
+  observer_.LogLine(FormatText(L"Copying files to %s...", target_.c_str()));
+  ResetProgress(progress_);
+  CopyState state{&observer_, &progress_};
+  const ErrorCode copied = CopyTree(fs_, system_, source_, patterns_, target_, true, &cancel_,
+                                    FileCallback, &progress_, CopyRoutine, &state);
+  if (IsCancelled()) return Cancelled();
+  if (copied != err::Success) {
+    return Fail(FormatText(L"Error %lu attempting to copy files.", copied));
+  }
+  observer_.LogLine(FormatText(L"Copied %lu files with %lu errors.", progress_.filesDone,
+                               progress_.errors));
+  // A copy with failed files is incomplete: the source must stay whole where it is.
+  if (progress_.errors != 0) {
+    return Fail(FormatText(L"%lu files could not be copied to %s, so nothing was moved: all your "
+                           L"files are still in %s.",
+                           progress_.errors, target_.c_str(), source_.c_str()));
+  }
+  return RenameLinkAndDelete();
+}
+
+RelocationResult Run::RenameLinkAndDelete() {
+  std::wstring renamed;
+  if (!linkOnly_) {
+    renamed = RenameCandidate(fs_, source_);
+    if (renamed.empty()) {
+      return Fail(FormatText(L"Unable to determine what to rename directory %s now that files have "
+                             L"been copied.",
+                             source_.c_str()));
+    }
+    observer_.LogLine(FormatText(L"Renaming %s to %s (only temporary; files will be deleted after "
+                                 L"operation is successful...)",
+                                 source_.c_str(), renamed.c_str()));
+    if (ErrorCode e = fs_.MoveFile(source_, renamed, 0)) {
+      return Fail(FormatText(L"Failed to rename %s to %s in order to create symbolic link (error "
+                             L"code %lu). Files might be in use.",
+                             source_.c_str(), renamed.c_str(), e),
+                  true);
+    }
+    result_.renamedFolder = renamed;
+  }
+
+  observer_.LogLine(L"Creating symbolic link so applications can find files at their new location...");
+  ErrorCode linked = fs_.CreateFolderLink(source_, target_);
+  if (linked == err::Success) {
+    // A link call that reports success but left no link is a failed link.
+    FindData made;
+    if (!PathExists(fs_, source_, &made) || !made.IsReparsePoint()) linked = err::NotAReparsePoint;
+  }
+  if (linked != err::Success) {
+    const std::wstring message =
+        FormatText(L"Error %lu creating a symbolic link to %s.", linked, target_.c_str());
+    if (linkOnly_) return Fail(message);
+    return PutSourceBack(renamed, message);
+  }
+  if (linkOnly_) return Finish(true);
+
+  observer_.PhaseStarted(L"Delete files progress:", 0);
+  observer_.LogLine(FormatText(L"Deleting contents of %s...", renamed.c_str()));
+  ResetProgress(progress_);
+  if (ErrorCode e = DeleteTree(fs_, patterns_, renamed, &cancel_, FileCallback, nullptr, true)) {
+    return Fail(FormatText(L"Error %lu attempting to delete files from renamed folder %s.", e,
+                           renamed.c_str()));
+  }
+  result_.renamedFolder.clear();
+  return Finish(true);
+}
+
+RelocationResult Run::PutSourceBack(const std::wstring& renamed, const std::wstring& linkError) {
+  if (ErrorCode e = fs_.MoveFile(renamed, source_, 0)) {
+    return Fail(linkError +
+                    FormatText(L" %s could not be renamed back to %s (error %lu): your files are "
+                               L"in %s, and a copy of them is in %s. Rename %s back to %s to use "
+                               L"them where they were.",
+                               renamed.c_str(), source_.c_str(), e, renamed.c_str(),
+                               target_.c_str(), renamed.c_str(), source_.c_str()),
+                true);
+  }
+  result_.renamedFolder.clear();
+  return Fail(linkError + FormatText(L" Nothing was moved: your files are still in %s, and a copy "
+                                     L"of them is in %s.",
+                                     source_.c_str(), target_.c_str()));
+}
+
+}  // namespace
+
+std::wstring RenameCandidate(FileSystem& fs, const std::wstring& source) {
+  for (int n = 0; n < kRenameCandidates; ++n) {
+    std::wstring candidate = FormatText(L"%s.orig%d", source.c_str(), n);
+    // Any existing entry, file or folder, would make the rename fail.
+    if (!PathExists(fs, candidate)) return candidate;
+  }
+  return {};
+}
+
+RelocationResult RunRelocation(FileSystem& fs, System& system, const RelocationRequest& request,
+                               const CancelFlag& cancel, RelocationObserver& observer) {
+  ObserverScope scope(observer);
+  try {
+    return Run(fs, system, request, cancel, observer).Go();
+  } catch (const std::bad_alloc&) {
+    observer.Failed(L"Out of memory.", false, 0, 0);
+    observer.Finished(false);
+    return {};
+  }
+}
+
+}  // namespace tessaly

@@ -1,0 +1,57 @@
+// The relocation engine: moves a folder of content to a new place and leaves a directory
+// symbolic link at the old one (or, in link-only mode, only makes the link). It never loses a
+// file: it goes on to rename, link and delete only after a complete copy, puts the folder back
+// under its own name when the link cannot be made, and says where everything is when it stops.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "platform/file_ops.h"
+#include "platform/file_system.h"
+#include "platform/system.h"
+
+namespace tessaly {
+
+struct RelocationRequest {
+  std::wstring source;  // the Original Location (a trailing backslash is ignored)
+  std::wstring target;  // the Full Target Path
+  bool linkOnly = false;
+};
+
+// What the engine reports, in order, on the thread that runs it. Texts are valid during the call.
+class RelocationObserver {
+ public:
+  virtual ~RelocationObserver() = default;
+  // A line of the log.
+  virtual void LogLine(const std::wstring& text) = 0;
+  // A phase begins ("Copy files progress:", "Delete files progress:") over `files` files.
+  virtual void PhaseStarted(const std::wstring& phase, uint32_t files) = 0;
+  // A file is about to be copied or deleted.
+  virtual void FileStarted(const std::wstring& file) = 0;
+  // The system's copy of the current file moved on.
+  virtual void CopyProgress(uint64_t bytesCopied, uint64_t fileSize, uint32_t reason) = 0;
+  // The run failed with `message`; `recommendSteps`: also show the steps that finish by hand.
+  // `filesDone` and `errors` are the current phase's counts.
+  virtual void Failed(const std::wstring& message, bool recommendSteps, uint32_t filesDone,
+                      uint32_t errors) = 0;
+  // The run ended: with success, or with errors.
+  virtual void Finished(bool success) = 0;
+};
+
+// Where the run left things, for the caller and the tests.
+struct RelocationResult {
+  bool success = false;
+  // The source folder's temporary name while it still exists under that name (empty otherwise).
+  std::wstring renamedFolder;
+};
+
+// Runs a relocation to its end or to the first failure; `cancel` (set by another thread) stops
+// the counting, the copy and the deletion.
+RelocationResult RunRelocation(FileSystem& fs, System& system, const RelocationRequest& request,
+                               const CancelFlag& cancel, RelocationObserver& observer);
+
+// The first free name "(source).orig0" ... "(source).orig259"; empty when all are taken.
+std::wstring RenameCandidate(FileSystem& fs, const std::wstring& source);
+
+}  // namespace tessaly

@@ -1,0 +1,296 @@
+// The relocation engine against the fake file system: a failure injected at each step of a move
+// leaves every file of the source, with its bytes, at the source or the target, and the message
+// names every folder that still holds one; the success paths of both modes.
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "platform/text.h"
+#include "relocation/relocation_engine.h"
+#include "tests/support/fake_file_system.h"
+#include "tests/support/fake_system.h"
+#include "tests/unit/forwarding_file_system.h"
+
+namespace tessaly {
+namespace {
+
+using Op = FakeFileSystem::Operation;
+
+constexpr const wchar_t* kSource = L"C:\\Samples\\Strings";
+constexpr const wchar_t* kRenamed = L"C:\\Samples\\Strings.orig0";
+constexpr const wchar_t* kTarget = L"D:\\Content\\Strings";
+
+// The files of the source, relative, with their bytes.
+const std::map<std::wstring, std::string> kFiles = {
+    {L"\\a.wav", "violins"},
+    {L"\\sub\\b.wav", "violas"},
+    {L"\\sub\\deep\\c.nki", "cellos and basses"},
+};
+
+// Records what the engine reports.
+struct Recorder : RelocationObserver {
+  void LogLine(const std::wstring& text) override { log.push_back(text); }
+  void PhaseStarted(const std::wstring& phase, uint32_t files) override {
+    phases.push_back(phase + L" " + std::to_wstring(files));
+  }
+  void FileStarted(const std::wstring& file) override {
+    files.push_back(file);
+    if (onFile) onFile(files.size());
+  }
+  void CopyProgress(uint64_t, uint64_t, uint32_t) override { ++copyReports; }
+  void Failed(const std::wstring& message, bool steps, uint32_t, uint32_t) override {
+    failures.push_back(message);
+    recommendSteps = recommendSteps || steps;
+  }
+  void Finished(bool success) override {
+    finished.push_back(success);
+  }
+  std::vector<std::wstring> log, phases, files, failures;
+  std::vector<bool> finished;
+  bool recommendSteps = false;
+  int copyReports = 0;
+  std::function<void(size_t)> onFile;
+};
+
+// A file system whose link call can claim success without making a link, and whose renames can
+// fail from the nth on.
+class BentFileSystem : public testing::ForwardingFileSystem {
+ public:
+  using ForwardingFileSystem::ForwardingFileSystem;
+  ErrorCode CreateFolderLink(std::wstring_view link, std::wstring_view target) override {
+    if (silentLink) return err::Success;
+    return ForwardingFileSystem::CreateFolderLink(link, target);
+  }
+  ErrorCode MoveFile(std::wstring_view from, std::wstring_view to, uint32_t flags) override {
+    if (++moves >= failMovesFrom && failMovesFrom > 0) return err::AccessDenied;
+    return ForwardingFileSystem::MoveFile(from, to, flags);
+  }
+  bool silentLink = false;
+  int moves = 0;
+  int failMovesFrom = 0;
+};
+
+// A machine with the source tree on C: and an empty D: volume with room for it.
+struct Machine {
+  Machine() {
+    fs.AddVolume(L"D:\\", 1'000'000, 2'000'000);
+    for (const auto& [relative, bytes] : kFiles) fs.AddFile(kSource + relative, std::string_view(bytes));
+    fs.AddFolder(L"D:\\Content");
+  }
+
+  RelocationResult Relocate(bool linkOnly = false, std::wstring source = kSource,
+                            std::wstring target = kTarget) {
+    return RunRelocation(bent, system, {source, target, linkOnly}, cancel, recorder);
+  }
+
+  // Every file of the source is at the source or the target (or, when the message names it, in
+  // the renamed folder), with its bytes.
+  void ExpectNothingLost(const RelocationResult& result) {
+    for (const auto& [relative, bytes] : kFiles) {
+      std::vector<std::wstring> places;
+      for (const std::wstring& root : {std::wstring(kSource), std::wstring(kTarget),
+                                       result.renamedFolder}) {
+        if (root.empty() || !fs.IsFile(root + relative)) continue;
+        EXPECT_EQ(fs.ContentsText(root + relative), bytes) << ToUtf8(root + relative);
+        places.push_back(root);
+      }
+      EXPECT_FALSE(places.empty()) << ToUtf8(relative) << " is lost";
+    }
+    if (!result.renamedFolder.empty()) {
+      ASSERT_FALSE(recorder.failures.empty());
+      EXPECT_NE(recorder.failures.back().find(result.renamedFolder), std::wstring::npos)
+          << "the message does not name " << ToUtf8(result.renamedFolder);
+    }
+  }
+  bool SourceUnchanged() const {
+    if (fs.IsLink(kSource)) return false;
+    for (const auto& [relative, bytes] : kFiles) {
+      if (!fs.IsFile(kSource + relative) || fs.ContentsText(kSource + relative) != bytes) return false;
+    }
+    return true;
+  }
+  bool TargetComplete() const {
+    for (const auto& [relative, bytes] : kFiles) {
+      if (!fs.IsFile(kTarget + relative) || fs.ContentsText(kTarget + relative) != bytes) return false;
+    }
+    return true;
+  }
+
+  FakeFileSystem fs;
+  BentFileSystem bent{fs};
+  FakeSystem system;
+  CancelFlag cancel{0};
+  Recorder recorder;
+};
+
+class RelocationEngineTest : public ::testing::Test, public Machine {};
+
+TEST_F(RelocationEngineTest, AMoveLeavesALinkAndRemovesTheRenamedFolder) {
+  const RelocationResult result = Relocate();
+  EXPECT_TRUE(result.success);
+  EXPECT_TRUE(fs.IsLink(kSource));
+  EXPECT_EQ(fs.LinkTarget(kSource), kTarget);
+  EXPECT_TRUE(TargetComplete());
+  EXPECT_FALSE(fs.Exists(kRenamed));
+  EXPECT_EQ(recorder.finished, std::vector<bool>{true});
+  EXPECT_EQ(recorder.files.size(), 3u);  // copied; deleting reports nothing
+  EXPECT_EQ(recorder.phases,
+            (std::vector<std::wstring>{L"Copy files progress: 3", L"Delete files progress: 0"}));
+  const std::vector<std::wstring> expectedLog = {
+      L"Discovering files in C:\\Samples\\Strings...",
+      L"Found 3 files in source, totaling 30.0 B in size.",
+      L"Free space in D:\\: 976.6 KB.",
+      L"Copying files to D:\\Content\\Strings...",
+      L"Copied 3 files with 0 errors.",
+      L"Renaming C:\\Samples\\Strings to C:\\Samples\\Strings.orig0 (only temporary; files will be "
+      L"deleted after operation is successful...)",
+      L"Creating symbolic link so applications can find files at their new location...",
+      L"Deleting contents of C:\\Samples\\Strings.orig0...",
+  };
+  EXPECT_EQ(recorder.log, expectedLog);
+  ExpectNothingLost(result);
+}
+
+TEST_F(RelocationEngineTest, AFailureAtEveryStepLosesNothing) {
+  enum class Source { Unchanged, BackInPlace, Renamed, Link };
+  const struct {
+    const char* name;
+    std::function<void(Machine&)> inject;
+    Source source;
+    bool targetComplete;
+    const wchar_t* message;  // the start of the failure message, or null for none
+    bool steps;
+  } cases[] = {
+      {"counting", [](auto& t) { t.fs.InjectFailure(Op::FindFiles, L"C:\\Samples\\Strings\\*", 5); },
+       Source::Unchanged, false, L"Unable to read every folder of C:\\Samples\\Strings (1 errors)", false},
+      {"space", [](auto& t) { t.fs.SetFreeSpace(L"D:\\", 29); }, Source::Unchanged, false,
+       L"ERROR: There isn't enough room on on D:\\", false},
+      {"copy error", [](auto& t) { t.fs.InjectFailure(Op::CopyFile, L"C:\\Samples\\Strings\\sub\\b.wav", 5); },
+       Source::Unchanged, false, L"1 files could not be copied to D:\\Content\\Strings", false},
+      {"copy cancelled", [](auto& t) { t.recorder.onFile = [&t](size_t n) { if (n == 2) t.cancel = 1; }; },
+       Source::Unchanged, false, nullptr, false},
+      {"no rename candidate",
+       [](auto& t) {
+         for (int n = 0; n < 260; ++n) t.fs.AddFolder(FormatText(L"%s.orig%d", kSource, n));
+       },
+       Source::Unchanged, true, L"Unable to determine what to rename directory", false},
+      {"rename refused", [](auto& t) { t.fs.InjectFailure(Op::MoveFile, kSource, 32); },
+       Source::Unchanged, true,
+       L"Failed to rename C:\\Samples\\Strings to C:\\Samples\\Strings.orig0 in order to create "
+       L"symbolic link (error code 32).",
+       true},
+      {"link refused", [](auto& t) { t.fs.InjectFailure(Op::CreateFolderLink, kSource, 1314); },
+       Source::BackInPlace, true, L"Error 1314 creating a symbolic link to D:\\Content\\Strings. "
+       L"Nothing was moved: your files are still in C:\\Samples\\Strings, and a copy of them is in "
+       L"D:\\Content\\Strings.", false},
+      {"link silently missing", [](auto& t) { t.bent.silentLink = true; }, Source::BackInPlace, true,
+       L"Error 4390 creating a symbolic link", false},
+      {"link refused, no way back",
+       [](auto& t) {
+         t.fs.InjectFailure(Op::CreateFolderLink, kSource, 1314);
+         t.bent.failMovesFrom = 2;
+       },
+       Source::Renamed, true,
+       L"Error 1314 creating a symbolic link to D:\\Content\\Strings. C:\\Samples\\Strings.orig0 "
+       L"could not be renamed back", true},
+      {"delete refused", [](auto& t) { t.fs.InjectFailure(Op::DeleteFile, L"C:\\Samples\\Strings.orig0\\a.wav", 5); },
+       Source::Link, true, L"Error 145 attempting to delete files from renamed folder "
+       L"C:\\Samples\\Strings.orig0", false},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    Machine machine;
+    Machine& t = machine;
+    c.inject(t);
+
+    const RelocationResult result = t.Relocate();
+    EXPECT_FALSE(result.success);
+    EXPECT_EQ(t.recorder.finished, std::vector<bool>{false});
+    if (c.message) {
+      ASSERT_EQ(t.recorder.failures.size(), 1u);
+      EXPECT_EQ(t.recorder.failures[0].rfind(c.message, 0), 0u) << ToUtf8(t.recorder.failures[0]);
+    } else {
+      EXPECT_TRUE(t.recorder.failures.empty());
+      EXPECT_EQ(t.recorder.log.back(), L"Operation canceled.");
+    }
+    EXPECT_EQ(t.recorder.recommendSteps, c.steps);
+    EXPECT_EQ(t.TargetComplete(), c.targetComplete);
+    switch (c.source) {
+      case Source::Unchanged:
+      case Source::BackInPlace:
+        EXPECT_TRUE(t.SourceUnchanged());
+        EXPECT_TRUE(result.renamedFolder.empty());
+        break;
+      case Source::Renamed:
+        EXPECT_FALSE(t.fs.Exists(kSource));
+        EXPECT_EQ(result.renamedFolder, kRenamed);
+        break;
+      case Source::Link:
+        EXPECT_TRUE(t.fs.IsLink(kSource));
+        EXPECT_EQ(result.renamedFolder, kRenamed);
+        break;
+    }
+    t.ExpectNothingLost(result);
+  }
+}
+
+TEST_F(RelocationEngineTest, LinkOnlyMode) {
+  // The files were moved by hand: the source is gone, the target holds them.
+  for (const auto& [relative, bytes] : kFiles) fs.AddFile(kTarget + relative, std::string_view(bytes));
+  ASSERT_EQ(DeleteTree(fs, {L"*.*"}, kSource, nullptr, nullptr, nullptr, true), 0u);
+  EXPECT_TRUE(Relocate(true).success);
+  EXPECT_EQ(fs.LinkTarget(kSource), kTarget);
+  EXPECT_EQ(recorder.log, std::vector<std::wstring>{
+                              L"Creating symbolic link so applications can find files at their new "
+                              L"location..."});
+  EXPECT_TRUE(recorder.phases.empty());
+
+  // A link that cannot be made leaves everything as it was.
+  fs.RemoveFolder(kSource);
+  recorder = Recorder();
+  fs.InjectFailure(Op::CreateFolderLink, kSource, 1314);
+  EXPECT_FALSE(Relocate(true).success);
+  EXPECT_FALSE(fs.Exists(kSource));
+  EXPECT_TRUE(TargetComplete());
+  EXPECT_EQ(recorder.failures,
+            std::vector<std::wstring>{L"Error 1314 creating a symbolic link to D:\\Content\\Strings."});
+}
+
+TEST_F(RelocationEngineTest, RootsCandidatesAndMerges) {
+  // A drive root as the source is refused before anything happens.
+  for (const wchar_t* root : {L"C:\\", L"C:", L""}) {
+    recorder = Recorder();
+    EXPECT_FALSE(Relocate(false, root).success);
+    ASSERT_EQ(recorder.failures.size(), 1u);
+    EXPECT_TRUE(recorder.log.empty());
+  }
+  EXPECT_TRUE(SourceUnchanged());
+  // A target without a root.
+  recorder = Recorder();
+  EXPECT_FALSE(Relocate(false, kSource, L"Content\\Strings").success);
+  EXPECT_EQ(recorder.failures, std::vector<std::wstring>{
+      L"Unable to find root of Content\\Strings. Please select a complete target folder path."});
+
+  // Exactly enough room passes; taken candidates are skipped, a file among them too.
+  fs.AddFolder(L"C:\\Samples\\Strings.orig0");
+  fs.AddFile(L"C:\\Samples\\Strings.orig1", std::string_view("a file"));
+  EXPECT_EQ(RenameCandidate(fs, kSource), L"C:\\Samples\\Strings.orig2");
+  // A newer copy at the target is kept; the source's older copy goes with the renamed folder.
+  fs.AddFile(std::wstring(kTarget) + L"\\a.wav", std::string_view("newer violins"), attr::Archive,
+             fs.LastWriteTime(std::wstring(kSource) + L"\\a.wav") + 10 * kFileTimeTicksPerSecond);
+  fs.SetFreeSpace(L"D:\\", 30);
+  recorder = Recorder();
+  // A trailing backslash on the source: the candidate lies beside it, not inside.
+  const RelocationResult result = Relocate(false, std::wstring(kSource) + L"\\");
+  EXPECT_TRUE(result.success) << (recorder.failures.empty() ? "" : ToUtf8(recorder.failures[0]));
+  EXPECT_EQ(fs.ContentsText(std::wstring(kTarget) + L"\\a.wav"), "newer violins");
+  EXPECT_FALSE(fs.Exists(L"C:\\Samples\\Strings.orig2"));
+  EXPECT_TRUE(fs.IsFolder(L"C:\\Samples\\Strings.orig0"));
+  EXPECT_EQ(fs.LinkTarget(kSource), kTarget);
+}
+
+}  // namespace
+}  // namespace tessaly
