@@ -1,0 +1,169 @@
+// The relocation folder page's rules against the fake file system: the Full Target Path, the
+// mode texts, and each check of Next with the answers the user gives.
+#include <gtest/gtest.h>
+
+#include <deque>
+#include <string>
+#include <vector>
+
+#include "platform/text.h"
+#include "relocation/folder_choice.h"
+#include "tests/support/fake_file_system.h"
+
+namespace tessaly {
+namespace {
+
+// Answers questions from a script and records everything said.
+struct Script : FolderChoiceDialogue {
+  explicit Script(std::deque<bool> replies) : answers(std::move(replies)) {}
+  bool Ask(const std::wstring& question) override {
+    said.push_back(L"? " + question);
+    if (answers.empty()) return false;
+    const bool answer = answers.front();
+    answers.pop_front();
+    return answer;
+  }
+  void Tell(const std::wstring& error) override { said.push_back(L"! " + error); }
+  std::deque<bool> answers;
+  std::vector<std::wstring> said;
+};
+
+TEST(FolderChoiceTest, FullTargetPath) {
+  const struct {
+    const wchar_t* source;
+    const wchar_t* newLocation;
+    bool differentName;
+    const wchar_t* full;
+  } cases[] = {
+      {L"D:\\Samples\\Strings", L"E:\\Content", false, L"E:\\Content\\Strings"},
+      {L"D:\\Samples\\Strings", L"E:\\Content", true, L"E:\\Content"},
+      {L"D:\\Samples\\Strings\\", L"E:\\Content\\", false, L"E:\\Content\\Strings"},
+      {L"D:\\Samples\\Strings", L"E:\\", true, L"E:\\"},
+      {L"D:\\Samples\\Strings", L"", false, L""},
+      {L"", L"E:\\Content", false, L"E:\\Content"},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(FullTargetPath({c.source, c.newLocation, false, c.differentName}), c.full)
+        << ToUtf8(c.source) << " " << ToUtf8(c.newLocation);
+  }
+}
+
+TEST(FolderChoiceTest, ModeTexts) {
+  FolderModeTexts move = TextsForMode(false, false);
+  EXPECT_EQ(move.newLabel, L"New Location (where the folder will be moved):");
+  EXPECT_TRUE(move.browseOriginal);
+  EXPECT_EQ(TextsForMode(false, true).newLabel, L"New Location (where the files will be moved):");
+  FolderModeTexts link = TextsForMode(true, false);
+  EXPECT_EQ(link.originalLabel, L"Original Location (the folder where your files used to reside):");
+  EXPECT_EQ(link.newLabel, L"New Location (where the folder currently resides):");
+  EXPECT_FALSE(link.browseOriginal);
+  EXPECT_EQ(TextsForMode(true, true).newLabel, L"New Location (where the files currently reside):");
+}
+
+TEST(FolderChoiceTest, ChecksOfNextInOrder) {
+  const struct {
+    const char* name;
+    const wchar_t* source;
+    const wchar_t* newLocation;
+    bool linkOnly;
+    bool differentName;
+    std::deque<bool> answers;
+    std::vector<std::wstring> said;  // the last thing said is the outcome
+    bool confirmed;
+  } cases[] = {
+      {"move", L"D:\\Samples\\Strings\\", L"E:\\Content", false, false, {true},
+       {L"? Ready to relocate contents of \"D:\\Samples\\Strings\" to \"E:\\Content\\Strings\". Do "
+        L"you wish to proceed?"},
+       true},
+      {"declined", L"D:\\Samples\\Strings", L"E:\\Content", false, false, {false},
+       {L"? Ready to relocate contents of \"D:\\Samples\\Strings\" to \"E:\\Content\\Strings\". Do "
+        L"you wish to proceed?",
+        L"! Aborting operation."},
+       false},
+      {"missing source", L"D:\\Nothing", L"E:\\Content", false, false, {},
+       {L"! Source directory D:\\Nothing doesn't appear to exist."}, false},
+      {"source a file", L"D:\\Samples\\notes.txt", L"E:\\Content", false, false, {},
+       {L"! Source path D:\\Samples\\notes.txt is not a directory."}, false},
+      {"source a link", L"D:\\Linked", L"E:\\Content", false, false, {},
+       {L"! Source path D:\\Linked is a symbolic link! Please select a real source folder."}, false},
+      {"source a root", L"D:\\", L"E:\\Content", false, false, {},
+       {L"! D:\\ is the root of a drive and cannot be relocated. Please select a folder inside it."},
+       false},
+      {"link only, source exists", L"D:\\Empty", L"E:\\Content", true, false, {},
+       {L"! Source folder D:\\Empty already exists. The \"I have already moved the files\" option "
+        L"requires that Original Location not point to an existing item so that Tessaly can "
+        L"create a link there."},
+       false},
+      {"new missing, created", L"D:\\Samples\\Strings", L"E:\\New\\Deep", false, false, {true, true},
+       {L"? Target directory E:\\New\\Deep doesn't appear to exist. Would you like to create it?",
+        L"? Ready to relocate contents of \"D:\\Samples\\Strings\" to \"E:\\New\\Deep\\Strings\". "
+        L"Do you wish to proceed?"},
+       true},
+      {"new missing, not created", L"D:\\Samples\\Strings", L"E:\\New", false, false, {false},
+       {L"? Target directory E:\\New doesn't appear to exist. Would you like to create it?",
+        L"! Please select a valid New Location before trying again."},
+       false},
+      {"new a file", L"D:\\Samples\\Strings", L"E:\\file.bin", false, false, {},
+       {L"! Target path E:\\file.bin is not a directory."}, false},
+      {"same", L"D:\\Samples\\Strings", L"D:\\Samples\\Strings", false, true, {},
+       {L"! Source and target paths cannot be the same."}, false},
+      {"target inside source", L"D:\\Samples", L"D:\\Samples\\Strings", false, false, {},
+       {L"! Target directory can't be inside source directory."}, false},
+      {"source inside target", L"D:\\Samples\\Strings", L"D:\\Samples", false, true, {},
+       {L"! Source directory can't be inside target directory."}, false},
+      // Only whole folder names make a folder lie inside another.
+      {"name prefix is not inside", L"D:\\Samples\\Strings", L"D:\\Samples\\Str", false, true, {true},
+       {L"? The directory D:\\Samples\\Str already exists, and might contain files. If you "
+        L"proceed, any files from D:\\Samples\\Strings will be merged into the new location. Do "
+        L"you want to proceed?",
+        L"? Ready to relocate contents of \"D:\\Samples\\Strings\" to \"D:\\Samples\\Str\". Do you "
+        L"wish to proceed?",
+        L"! Aborting operation."},
+       false},
+      {"merge declined", L"D:\\Samples\\Strings", L"E:\\Existing", false, false, {false},
+       {L"? The directory E:\\Existing\\Strings already exists, and might contain files. If you "
+        L"proceed, any files from D:\\Samples\\Strings will be merged into the new location. Do "
+        L"you want to proceed?",
+        L"! Please select another target location or make sure E:\\Existing\\Strings is safe to "
+        L"use."},
+       false},
+      {"link only", L"D:\\Moved Away", L"E:\\Existing", true, false, {true},
+       {L"? Ready to link \"D:\\Moved Away\" to \"E:\\Existing\\Moved Away\". Do you wish to "
+        L"proceed?"},
+       true},
+      {"link only, nothing there", L"D:\\Gone", L"E:\\Content", true, false, {},
+       {L"! The directory E:\\Content\\Gone doesn't exist. Since you have chosen the \"I have "
+        L"already moved the files\" option, please select a valid directory for Original "
+        L"Location to link to."},
+       false},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    FakeFileSystem fs;
+    fs.AddVolume(L"D:\\", 1 << 20, 1 << 21);
+    fs.AddVolume(L"E:\\", 1 << 20, 1 << 21);
+    fs.AddFile(L"D:\\Samples\\Strings\\a.wav", std::string_view("a"));
+    fs.AddFile(L"D:\\Samples\\notes.txt", std::string_view("n"));
+    fs.AddFolder(L"D:\\Samples\\Str");
+    fs.AddFolder(L"D:\\Empty");
+    fs.AddFolderLink(L"D:\\Linked", L"D:\\Samples");
+    fs.AddFolder(L"E:\\Content");
+    fs.AddFolder(L"E:\\Existing\\Strings");
+    fs.AddFolder(L"E:\\Existing\\Moved Away");
+    fs.AddFile(L"E:\\file.bin", std::string_view("f"));
+    Script script(c.answers);
+    std::wstring full = L"unchanged";
+    EXPECT_EQ(CheckFolderChoice(fs, {c.source, c.newLocation, c.linkOnly, c.differentName}, script,
+                                full),
+              c.confirmed);
+    EXPECT_EQ(script.said, c.said);
+    if (c.confirmed) {
+      EXPECT_EQ(full, FullTargetPath({c.source, c.newLocation, c.linkOnly, c.differentName}));
+    } else {
+      EXPECT_EQ(full, L"unchanged");
+    }
+  }
+}
+
+}  // namespace
+}  // namespace tessaly
