@@ -16,6 +16,9 @@
 #include "plugins/os_platform_dlg.h"
 #include "product_manager/file_database_dlg.h"
 #include "product_manager/product_manager_dlg.h"
+#include "relocation/choose_folder_dlg.h"
+#include "relocation/relocate_content_dlg.h"
+#include "relocation/relocation_settings.h"
 
 namespace tessaly {
 namespace {
@@ -95,6 +98,22 @@ int CTessalyApp::RunWizardPage(int wizard, int page) {
       libraries.SetInputs(LoadKontaktOrganizerInputs(profile_));
       endCode = libraries.DoModal();
       if (endCode >= 0) StoreKontaktOrganizerInputs(profile_, libraries.Inputs());
+      break;
+    }
+    case WizardPage::ChooseFolder: {
+      CChooseFolderDlg folders(context_);
+      folders.SetInputs(LoadFolderChoice(profile_));
+      endCode = folders.DoModal();
+      if (endCode >= 0) {
+        StoreFolderChoice(profile_, folders.Choice());
+        if (endCode == kEndNext) StoreConfirmedTarget(profile_, folders.ConfirmedTarget());
+      }
+      break;
+    }
+    case WizardPage::RelocateContent: {
+      CRelocateContentDlg relocation(context_);
+      relocation.SetInputs(LoadRelocationRequest(profile_));
+      endCode = relocation.DoModal();
       break;
     }
     default:

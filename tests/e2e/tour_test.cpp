@@ -19,6 +19,9 @@
 #include "tests/e2e/demo_state.h"
 #include "tests/e2e/driver.h"
 
+#include <shellapi.h>
+#include <shlobj.h>
+
 namespace tessaly::e2e {
 namespace {
 
@@ -216,6 +219,75 @@ TEST(Tour, ArrangeKontaktLibraries) {
   Shot(L"kontakt-applied");
   ASSERT_TRUE(Answer(*done, IDOK));
   ASSERT_TRUE(Click(page, IDCANCEL));
+  EXPECT_EQ(run.WaitForExit(), 0u);
+}
+
+// A folder made for the relocation tour, removed with everything in it afterwards.
+struct TourFolder {
+  explicit TourFolder(std::wstring p) : path(std::move(p)) {}
+  ~TourFolder() {
+    std::wstring from = path + L'\0';
+    SHFILEOPSTRUCTW op{};
+    op.wFunc = FO_DELETE;
+    op.pFrom = from.c_str();
+    op.fFlags = FOF_NO_UI;
+    SHFileOperationW(&op);
+  }
+  std::wstring path;
+};
+
+// The relocation wizard: its folder page, the progress page after a move, and the message that
+// says where the files are when the link cannot be made (as on file systems without links).
+TEST(Tour, RelocateContent) {
+  TourFolder source(L"C:\\Tour Samples");
+  TourFolder target(L"C:\\Tour Relocated");
+  ASSERT_EQ(SHCreateDirectoryExW(nullptr, L"C:\\Tour Samples\\Strings\\Legato", nullptr), ERROR_SUCCESS);
+  for (const wchar_t* file : {L"C:\\Tour Samples\\Strings\\Strings.nki",
+                              L"C:\\Tour Samples\\Strings\\Legato\\Violins.ncw"}) {
+    HANDLE h = CreateFileW(file, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    ASSERT_NE(h, INVALID_HANDLE_VALUE);
+    DWORD written = 0;
+    WriteFile(h, "samples", 7, &written, nullptr);
+    CloseHandle(h);
+  }
+
+  ProgramRun run;
+  ASSERT_EQ(run.Start(ProgramPath()), 0u);
+  HWND start = FindPage(run, L"Tessaly - Start");
+  ASSERT_NE(start, nullptr);
+  ASSERT_TRUE(ChooseWizard(start, IDC_WIZARD_RELOCATE));
+  HWND folders = FindPage(run, L"Tessaly - Choose Folder Locations");
+  ASSERT_NE(folders, nullptr);
+  ASSERT_TRUE(SetText(folders, IDC_ORIGINAL_LOCATION, L"C:\\Tour Samples\\Strings"));
+  ASSERT_TRUE(SetText(folders, IDC_NEW_LOCATION, L"C:\\Tour Relocated"));
+  ASSERT_TRUE(WaitUntil([&] {
+    return Text(folders, IDC_FULL_TARGET_PATH) == L"C:\\Tour Relocated\\Strings";
+  }));
+  Shot(L"relocate-folders");
+  ASSERT_TRUE(Click(folders, IDC_NEXT));
+  for (int question = 0; question < 2; ++question) {  // create the New Location; proceed
+    std::optional<MessageBoxInfo> box = FindMessageBox(run, folders);
+    ASSERT_TRUE(box);
+    ASSERT_TRUE(Answer(*box, IDYES));
+  }
+  HWND progress = FindPage(run, L"Tessaly - Relocate Content");
+  ASSERT_NE(progress, nullptr);
+  std::optional<MessageBoxInfo> failure = FindMessageBox(run, progress);
+  if (failure) {
+    Shot(L"relocate-link-failed");
+    ASSERT_TRUE(Answer(*failure, IDOK));
+  }
+  ASSERT_TRUE(WaitUntil([&] {
+    const std::vector<std::wstring> log = ListBoxItems(progress, IDC_RELOCATION_LOG);
+    return !log.empty() && log.back().rfind(L"Operation completed", 0) == 0;
+  }));
+  Shot(L"relocate-progress");
+  // Wherever it stopped, the files are at the original place or at the new one.
+  EXPECT_TRUE(GetFileAttributesW(L"C:\\Tour Samples\\Strings\\Legato\\Violins.ncw") !=
+                  INVALID_FILE_ATTRIBUTES ||
+              GetFileAttributesW(L"C:\\Tour Relocated\\Strings\\Legato\\Violins.ncw") !=
+                  INVALID_FILE_ATTRIBUTES);
+  ASSERT_TRUE(Click(progress, IDCANCEL));
   EXPECT_EQ(run.WaitForExit(), 0u);
 }
 

@@ -1,0 +1,118 @@
+// The relocation folder page.
+#include "relocation/choose_folder_dlg.h"
+
+#include "app/ui/skin_win32.h"
+#include "platform/win32/shell_win32.h"
+#include "resources/resource.h"
+
+namespace tessaly {
+namespace {
+
+constexpr const wchar_t* kIntroduction =
+    L"This wizard helps you move your plugin and content files wherever you like without having to "
+    L"re-install or re-configure any programs. If you have already moved your files to their new "
+    L"location, select the \"I have already moved the files\" option to simply create a link that "
+    L"redirects the old file location to the new one. If you haven't moved the files yet, leave "
+    L"that option unchecked and the wizard will move the files for you.";
+
+// The page's questions and refusals in the program's message boxes.
+class PageDialogue : public FolderChoiceDialogue {
+ public:
+  explicit PageDialogue(HWND page) : page_(page) {}
+  bool Ask(const std::wstring& question) override {
+    return ShowMessage(page_, question, MessageStyle::Question) == IDYES;
+  }
+  void Tell(const std::wstring& error) override { ShowMessage(page_, error, MessageStyle::Error); }
+
+ private:
+  HWND page_;
+};
+
+}  // namespace
+
+CChooseFolderDlg::CChooseFolderDlg(const PageContext& context)
+    : CPage(context, IDD_CHOOSE_FOLDER, PageOptions{}) {}
+
+bool CChooseFolderDlg::OnInitPage() {
+  SetItemText(IDC_ORIGINAL_LOCATION, choice_.source);
+  SetItemText(IDC_NEW_LOCATION, choice_.newLocation);
+  SetItemText(IDC_RELOCATION_INTRO, kIntroduction);
+  SetCheck(IDC_ALREADY_MOVED, choice_.linkOnly);
+  SetCheck(IDC_DIFFERENT_NAME, choice_.differentName);
+  UpdateMode();
+  return true;
+}
+
+void CChooseFolderDlg::OnDestroyPage() { ReadFields(); }
+
+void CChooseFolderDlg::ReadFields() {
+  choice_.source = ItemText(IDC_ORIGINAL_LOCATION);
+  choice_.newLocation = ItemText(IDC_NEW_LOCATION);
+  choice_.linkOnly = IsChecked(IDC_ALREADY_MOVED);
+  choice_.differentName = IsChecked(IDC_DIFFERENT_NAME);
+}
+
+void CChooseFolderDlg::UpdateMode() {
+  ReadFields();
+  const FolderModeTexts texts = TextsForMode(choice_.linkOnly, choice_.differentName);
+  SetItemText(IDC_ORIGINAL_LABEL, texts.originalLabel);
+  SetItemText(IDC_NEW_LABEL, texts.newLabel);
+  SetItemText(IDC_DIFFERENT_NAME, texts.differentNameCaption);
+  EnableItem(IDC_BROWSE_ORIGINAL, texts.browseOriginal);
+  UpdateFullTarget();
+}
+
+void CChooseFolderDlg::UpdateFullTarget() {
+  ReadFields();
+  SetItemText(IDC_FULL_TARGET_PATH, FullTargetPath(choice_));
+}
+
+void CChooseFolderDlg::Browse(int editId, const wchar_t* title) {
+  const std::wstring start = ItemText(editId);
+  wchar_t chosen[MAX_PATH] = L"";
+  HRESULT result;
+  {
+    CSkinSuspend systemColours;
+    result = BrowseForFolder(Hwnd(), start.empty() ? nullptr : start.c_str(), title, chosen);
+  }
+  if (result == S_OK) SetItemText(editId, chosen);
+}
+
+bool CChooseFolderDlg::OnPageCommand(int id, int notifyCode, HWND control) {
+  switch (id) {
+    case IDC_ALREADY_MOVED:
+    case IDC_DIFFERENT_NAME:
+      if (notifyCode == BN_CLICKED) UpdateMode();
+      return true;
+    case IDC_ORIGINAL_LOCATION:
+    case IDC_NEW_LOCATION:
+      if (notifyCode == EN_CHANGE) UpdateFullTarget();
+      return true;
+    case IDC_BROWSE_ORIGINAL:
+      if (notifyCode == BN_CLICKED) Browse(IDC_ORIGINAL_LOCATION, L"Select the folder to relocate.");
+      return true;
+    case IDC_BROWSE_NEW_LOCATION:
+      if (notifyCode == BN_CLICKED) {
+        Browse(IDC_NEW_LOCATION, L"Select the relocated folder's destination.");
+      }
+      return true;
+    case IDC_RELOCATION_EXAMPLES:
+      if (notifyCode == BN_CLICKED) {
+        HandleSystemMenuCommand(Context().commands, syscmd::UserGuide, Hwnd());
+      }
+      return true;
+    default:
+      return false;
+  }
+}
+
+bool CChooseFolderDlg::CanGoNext() {
+  UpdateMode();
+  PageDialogue dialogue(Hwnd());
+  std::wstring full;
+  if (!CheckFolderChoice(Context().files, choice_, dialogue, full)) return false;
+  confirmedTarget_ = full;
+  return true;
+}
+
+}  // namespace tessaly
