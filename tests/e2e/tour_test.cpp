@@ -1,8 +1,8 @@
 // A walk through the program for people who want to see it without a display: the Start page
 // with each wizard's description, Preferences and the About box, then the duplicate finder on the
 // demo machine's plugin folders, the page that asks for the file database, the product manager
-// with its two repair dialogs, and Kontakt's Libraries tab, each saved as a screenshot whose path
-// is printed.
+// with its two repair dialogs, Kontakt's Libraries tab and the relocation wizard, each saved as a
+// screenshot whose path is printed.
 #include <gtest/gtest.h>
 
 #include <algorithm>
