@@ -30,6 +30,23 @@ bool Cancelled(const std::atomic<bool>* cancel) {
   return cancel && cancel->load(std::memory_order_relaxed);
 }
 
+// Calls `visit` with the name of each subkey of `key`, in enumeration order, until it returns
+// false: 0 then or at the end, else the enumeration's error.
+template <typename Visit>
+ErrorCode ForEachSubkey(RegistryKey& key, Visit visit) {
+  wchar_t name[kRegistryNameChars];
+  for (uint32_t index = 0;; ++index) {
+    uint32_t nameLength = kRegistryNameChars;
+    const ErrorCode e = key.EnumKeyInto(index, name, nameLength);
+    if (e == err::NoMoreItems) return err::Success;
+    if (e != err::Success) return e;
+    name[nameLength] = L'\0';
+    if (!visit(static_cast<const wchar_t*>(name), std::wstring_view(name, nameLength))) {
+      return err::Success;
+    }
+  }
+}
+
 // The signature of content that the plugin browsers list (content with a plugin folder).
 constexpr uint32_t kNksSignature = 0x0803;
 
@@ -129,16 +146,10 @@ ErrorCode CNiLibrary::ScanView(const std::atomic<bool>* cancel, bool view32, boo
     return e;
   }
   try {
-    wchar_t name[kRegistryNameChars];
-    for (uint32_t index = 0;; ++index) {
-      uint32_t nameLength = kRegistryNameChars;
-      const ErrorCode e = key->EnumKeyInto(index, name, nameLength);
-      if (e == err::NoMoreItems) return err::Success;
-      if (e != err::Success) return e;
-      name[nameLength] = L'\0';
+    return ForEachSubkey(*key, [&](const wchar_t* name, std::wstring_view nameView) {
       if (progress) progress(name);
       const bool take = [&] {
-        if (skipKnown && known_.count(std::wstring_view(name, nameLength))) return false;
+        if (skipKnown && known_.count(nameView)) return false;
         if (record.LoadFromRegistry(*registry_, RegRoot::LocalMachine, name, view32)) return false;
         if (hints.Apply(&record) != err::Success) ClassifyContent(&record);
         if (typeMask != producttype::All && !(typeMask & record.GetType())) return false;
@@ -155,8 +166,8 @@ ErrorCode CNiLibrary::ScanView(const std::atomic<bool>* cancel, bool view32, boo
         if (!skipKnown) known_.insert(record.keyName);
         if (++serialCounter_ == 0xFFFFFFFFu) serialCounter_ = 0;
       }
-      if (Cancelled(cancel)) return err::Success;
-    }
+      return !Cancelled(cancel);
+    });
   } catch (const std::bad_alloc&) {
     return err::InternalError;
   }
@@ -288,20 +299,15 @@ ErrorCode CNiLibrary::LoadUserValues(uint32_t& updated) {
     // The records by key name, so that each user key is matched without walking the list.
     std::map<std::wstring_view, CNiProduct*, LessNoCaseFn> byName;
     for (CNiProduct& record : records_) byName.emplace(record.keyName, &record);
-    wchar_t name[kRegistryNameChars];
-    for (uint32_t index = 0;; ++index) {
-      uint32_t nameLength = kRegistryNameChars;
-      const ErrorCode e = key->EnumKeyInto(index, name, nameLength);
-      if (e == err::NoMoreItems) return err::Success;
-      if (e != err::Success) return e;
-      name[nameLength] = L'\0';
-      const auto found = byName.find(std::wstring_view(name, nameLength));
-      if (found == byName.end()) continue;
-      if (found->second->LoadFromRegistry(*registry_, RegRoot::CurrentUser, name, false) ==
-          err::Success) {
+    return ForEachSubkey(*key, [&](const wchar_t* name, std::wstring_view nameView) {
+      const auto found = byName.find(nameView);
+      if (found != byName.end() &&
+          found->second->LoadFromRegistry(*registry_, RegRoot::CurrentUser, name, false) ==
+              err::Success) {
         ++updated;
       }
-    }
+      return true;
+    });
   } catch (const std::bad_alloc&) {
     return err::InternalError;
   }
