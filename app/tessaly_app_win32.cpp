@@ -16,6 +16,7 @@
 #include "plugins/os_platform_dlg.h"
 #include "product_manager/file_database_dlg.h"
 #include "product_manager/product_manager_dlg.h"
+#include "thumbnails/fix_thumbnails_dlg.h"
 
 namespace tessaly {
 namespace {
@@ -95,6 +96,11 @@ int CTessalyApp::RunWizardPage(int wizard, int page) {
       libraries.SetInputs(LoadKontaktOrganizerInputs(profile_));
       endCode = libraries.DoModal();
       if (endCode >= 0) StoreKontaktOrganizerInputs(profile_, libraries.Inputs());
+      break;
+    }
+    case WizardPage::FixThumbnails: {
+      CDialogFixThumbnails thumbnails(context_);
+      endCode = thumbnails.DoModal();
       break;
     }
     default:

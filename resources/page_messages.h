@@ -20,6 +20,10 @@ inline constexpr unsigned WM_PRODUCT_SCAN_PROGRESS = kPageMessageBase + 606;  //
 inline constexpr unsigned WM_KONTAKT_LOAD_START = kPageMessageBase + 607;     // posted to itself
 inline constexpr unsigned WM_KONTAKT_LOAD_COMPLETE = kPageMessageBase + 608;  // posted: the worker's end
 
+// Thumbnail page.
+inline constexpr unsigned WM_THUMBNAIL_PASS_START = kPageMessageBase + 609;     // posted to itself
+inline constexpr unsigned WM_THUMBNAIL_PASS_COMPLETE = kPageMessageBase + 610;  // posted: the worker's end
+
 // Start page: posted to itself to make the first-run backups once it has appeared.
 inline constexpr unsigned kMsgFirstRunBackups = kPageMessageBase + 0x262;  // 0x662
 

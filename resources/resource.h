@@ -52,6 +52,12 @@
 #define IDC_FORCE_ALL_TO_TOP 1076
 #define IDC_HIDE_ALL 1077
 
+// Thumbnail page (Back is IDC_BACK, Quit is IDCANCEL).
+#define IDD_FIX_THUMBNAILS 137
+#define IDC_THUMBNAIL_STATUS 1084
+#define IDC_THUMBNAIL_LIST 1086
+#define IDC_FIX_THUMBNAILS 1087
+
 // Product manager page.
 #define IDD_PRODUCT_MANAGER 133
 #define IDC_PM_STATUS 1100
