@@ -19,6 +19,7 @@
 #include "relocation/choose_folder_dlg.h"
 #include "relocation/relocate_content_dlg.h"
 #include "relocation/relocation_settings.h"
+#include "thumbnails/fix_thumbnails_dlg.h"
 
 namespace tessaly {
 namespace {
@@ -116,8 +117,13 @@ int CTessalyApp::RunWizardPage(int wizard, int page) {
       endCode = relocation.DoModal();
       break;
     }
+    case WizardPage::FixThumbnails: {
+      CDialogFixThumbnails thumbnails(context_);
+      endCode = thumbnails.DoModal();
+      break;
+    }
     default:
-      // Wizards whose pages this program does not have yet end it, like a page that cannot open.
+      // A pair the flow has no page for ends the program, like a page that cannot open.
       return kLeaveProgram;
   }
   // A page whose window could not be created ends the program, the Start page included.

@@ -24,6 +24,10 @@ inline constexpr unsigned WM_KONTAKT_LOAD_COMPLETE = kPageMessageBase + 608;  //
 inline constexpr unsigned WM_RELOCATE_UPDATE = kPageMessageBase + 607;  // sent: wParam a kind
 inline constexpr unsigned WM_RELOCATE_DONE = kPageMessageBase + 611;    // posted: the worker's end
 
+// Thumbnail page.
+inline constexpr unsigned WM_THUMBNAIL_PASS_START = kPageMessageBase + 609;     // posted to itself
+inline constexpr unsigned WM_THUMBNAIL_PASS_COMPLETE = kPageMessageBase + 610;  // posted: the worker's end
+
 // Start page: posted to itself to make the first-run backups once it has appeared.
 inline constexpr unsigned kMsgFirstRunBackups = kPageMessageBase + 0x262;  // 0x662
 

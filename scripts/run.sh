@@ -3,8 +3,9 @@
 # Native Instruments installation and plugin folders by scripts/demo-machine.sh).
 # - With a display (DISPLAY set), the program opens there: build/windows/demo is its prefix.
 # - Without one, the program runs under Xvfb, the end-to-end driver walks the Start page (each
-#   wizard), Preferences, the About box, the duplicate finder on the demo machine and the page
-#   that asks for the file database, and the paths of the screenshots are printed.
+#   wizard), Preferences, the About box, the duplicate finder on the demo machine, the page
+#   that asks for the file database, the product manager, Kontakt's Libraries tab and the
+#   thumbnail fixer, and the paths of the screenshots are printed.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/setup.sh

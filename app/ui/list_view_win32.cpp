@@ -7,11 +7,12 @@
 
 namespace tessaly::listview {
 
-void InsertColumns(HWND list, std::span<const wchar_t* const> captions, std::span<const int> shares) {
+void InsertColumns(HWND list, std::span<const wchar_t* const> captions, std::span<const int> shares,
+                   int spareShares) {
   ListView_SetExtendedListViewStyle(list, LVS_EX_FULLROWSELECT);
   RECT client{};
   GetClientRect(list, &client);
-  const int total = std::accumulate(shares.begin(), shares.end(), 0);
+  const int total = std::accumulate(shares.begin(), shares.end(), spareShares);
   const int w = total > 0 ? (client.right - client.left) / total : 0;
   for (size_t i = 0; i < captions.size(); ++i) {
     LVCOLUMNW column{};

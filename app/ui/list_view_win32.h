@@ -18,9 +18,10 @@ struct ListViewColumn {
 };
 
 namespace listview {
-// Inserts left-aligned columns: with w = client width / (sum of shares), column i is
-// shares[i] * w wide. Turns full-row selection on.
-void InsertColumns(HWND list, std::span<const wchar_t* const> captions, std::span<const int> shares);
+// Inserts left-aligned columns: with w = client width / (sum of shares + spareShares), column i
+// is shares[i] * w wide; the spare shares stay free. Turns full-row selection on.
+void InsertColumns(HWND list, std::span<const wchar_t* const> captions, std::span<const int> shares,
+                   int spareShares = 0);
 // Appends a row with the first cell's text and the item data; the row's index, or -1.
 int AppendRow(HWND list, const std::wstring& firstCell, LPARAM data);
 void SetCell(HWND list, int row, int column, const std::wstring& text);
@@ -34,7 +35,9 @@ bool SelectedData(HWND list, LPARAM& data);
 template <typename Row, size_t N>
 class CListViewTable {
  public:
-  constexpr explicit CListViewTable(const ListViewColumn<Row> (&columns)[N]) : columns_(columns) {}
+  // `spareShares` of the width are left free beside the columns.
+  constexpr explicit CListViewTable(const ListViewColumn<Row> (&columns)[N], int spareShares = 0)
+      : columns_(columns), spareShares_(spareShares) {}
 
   void SetUp(HWND list) const {
     const wchar_t* captions[N];
@@ -43,7 +46,7 @@ class CListViewTable {
       captions[i] = columns_[i].caption;
       shares[i] = columns_[i].widthShare;
     }
-    listview::InsertColumns(list, captions, shares);
+    listview::InsertColumns(list, captions, shares, spareShares_);
   }
 
   // Replaces the rows with one per element of `rows`, in their order; `data` gives each row's
@@ -63,6 +66,7 @@ class CListViewTable {
 
  private:
   const ListViewColumn<Row> (&columns_)[N];
+  int spareShares_;
 };
 
 }  // namespace tessaly

@@ -174,13 +174,35 @@ TEST_F(ProgramTest, EveryWizardIsDescribedAndTheDarkThemeIsOn) {
   EXPECT_EQ(CancelStart(page), 0u);
 }
 
-TEST_F(ProgramTest, ChoosingAWizardWithoutPagesEndsTheProgram) {
+TEST_F(ProgramTest, EachWizardOpensItsFirstPageAndBackReturnsToStart) {
   HWND page = Start();
   ASSERT_NE(page, nullptr);
-  ASSERT_TRUE(Click(page, IDC_WIZARD_THUMBNAILS));
-  ASSERT_TRUE(Click(page, IDC_NEXT));
-  EXPECT_EQ(run.WaitForExit(), 0u);
-  EXPECT_EQ(SettingInt(kWizardSelection), 3u);
+  const struct {
+    int id;
+    int selection;
+    const wchar_t* firstPage;
+  } wizards[] = {
+      {IDC_WIZARD_DUPLICATES, 0, L"Tessaly - Choose Plugin Folders"},
+      {IDC_WIZARD_PRODUCTS, 1, L"Tessaly - Manage Native Instruments Products"},
+      {IDC_WIZARD_LIBRARIES, 2, L"Tessaly - Arrange Kontakt Libraries Tab"},
+      {IDC_WIZARD_THUMBNAILS, 3, L"Tessaly - Fix Product Thumbnails"},
+      {IDC_WIZARD_RELOCATE, 4, L"Tessaly - Choose Folder Locations"},
+  };
+  for (const auto& wizard : wizards) {
+    SCOPED_TRACE(ToUtf8(wizard.firstPage));
+    ASSERT_TRUE(ChooseWizard(page, wizard.id));
+    HWND first = FindPage(run, wizard.firstPage);
+    ASSERT_NE(first, nullptr);
+    EXPECT_EQ(SettingInt(kWizardSelection), static_cast<uint32_t>(wizard.selection));
+    // Pages that load first keep Back until they are ready.
+    ASSERT_TRUE(WaitUntil([&] { return IsEnabled(first, IDC_BACK); }));
+    ASSERT_TRUE(Click(first, IDC_BACK));
+    ASSERT_TRUE(WaitForClose(first));
+    page = FindPage(run, L"Tessaly - Start");
+    ASSERT_NE(page, nullptr);
+    EXPECT_EQ(CheckState(page, wizard.id), BST_CHECKED);
+  }
+  EXPECT_EQ(CancelStart(page), 0u);
 }
 
 TEST_F(ProgramTest, AStoredSelectionBeyondTheWizardsChecksNothingAndNextEnds) {

@@ -1,8 +1,8 @@
 // A walk through the program for people who want to see it without a display: the Start page
 // with each wizard's description, Preferences and the About box, then the duplicate finder on the
 // demo machine's plugin folders, the page that asks for the file database, the product manager
-// with its two repair dialogs, Kontakt's Libraries tab and the relocation wizard, each saved as a
-// screenshot whose path is printed.
+// with its two repair dialogs, Kontakt's Libraries tab, the thumbnail fixer and the relocation
+// wizard, each saved as a screenshot whose path is printed.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -17,6 +17,7 @@
 #include "plugins/plugin_folders.h"
 #include "resources/resource.h"
 #include "tests/e2e/demo_state.h"
+#include "tests/e2e/artwork_state.h"
 #include "tests/e2e/driver.h"
 
 #include <shellapi.h>
@@ -288,6 +289,40 @@ TEST(Tour, RelocateContent) {
               GetFileAttributesW(L"C:\\Tour Relocated\\Strings\\Legato\\Violins.ncw") !=
                   INVALID_FILE_ATTRIBUTES);
   ASSERT_TRUE(Click(progress, IDCANCEL));
+  EXPECT_EQ(run.WaitForExit(), 0u);
+}
+
+// The thumbnail fixer on the demo machine: its first scan, and the list after "Fix Thumbnails"
+// copied the artwork. The demo's shared artwork folder is put back afterwards.
+TEST(Tour, FixThumbnails) {
+  const SavedFolderTree saved(SharedArtworkFolder());
+  ASSERT_TRUE(saved.complete());
+  struct PutBack {
+    const SavedFolderTree& saved;
+    ~PutBack() { EXPECT_EQ(saved.Restore(), 0u); }
+  } putBack{saved};  // after the program has ended: declared before it
+
+  ProgramRun run;
+  ASSERT_EQ(run.Start(ProgramPath()), 0u);
+  HWND start = FindPage(run, L"Tessaly - Start");
+  ASSERT_NE(start, nullptr);
+  ASSERT_TRUE(ChooseWizard(start, IDC_WIZARD_THUMBNAILS));
+  HWND page = FindPage(run, L"Tessaly - Fix Product Thumbnails");
+  ASSERT_NE(page, nullptr);
+  auto passEnded = [&](const wchar_t* headline) {
+    return WaitUntil([&] {
+      return IsEnabled(page, IDC_FIX_THUMBNAILS) &&
+             Text(page, IDC_THUMBNAIL_STATUS).value_or(L"").rfind(headline, 0) == 0;
+    });
+  };
+  ASSERT_TRUE(passEnded(L"Initial scan is complete."));
+  Shot(L"thumbnails-scan");
+
+  ASSERT_TRUE(Click(page, IDC_FIX_THUMBNAILS));
+  ASSERT_TRUE(passEnded(L"Fix procedure is complete."));
+  Shot(L"thumbnails-fixed");
+
+  ASSERT_TRUE(Click(page, IDCANCEL));
   EXPECT_EQ(run.WaitForExit(), 0u);
 }
 
