@@ -40,6 +40,8 @@ class FileDatabaseTest : public ::testing::Test {
     // No first-run backups: they are not what these tests are about.
     ASSERT_TRUE(profile.WriteProfileInt(kSettingsSection, kFirstRun, 0));
   }
+  // The paths stored here must not send later tests to the locate page.
+  void TearDown() override { DeleteProgramSettings(); }
 
   std::wstring StoredPath() {
     return profile.GetProfileString(kSettingsSection, kFileDatabasePath, kMissing);

@@ -157,6 +157,8 @@ TEST(Tour, LocateFileDatabase) {
 // The product manager on the demo machine: the filled list, a product with missing paths, and
 // the two dialogs of a folder repair (cancelled, so the demo machine stays as it is).
 TEST(Tour, ManageProducts) {
+  // The delivered file database beside the program, whatever an earlier run stored.
+  RegDeleteKeyValueW(HKEY_CURRENT_USER, L"Software\\Quillmoor\\Tessaly\\Settings", kFileDatabasePath);
   ProgramRun run;
   ASSERT_EQ(run.Start(ProgramPath()), 0u);
   HWND start = FindPage(run, L"Tessaly - Start");
