@@ -11,7 +11,13 @@ namespace tessaly {
 namespace {
 
 std::wstring NameCell(const ThumbnailItem& item) { return item.name; }
-std::wstring StatusCell(const ThumbnailItem& item) { return ThumbnailStatusWord(item.status); }
+// A failed copy shows the system's code beside its status word, so the user can tell why.
+std::wstring StatusCell(const ThumbnailItem& item) {
+  if (item.status == ThumbnailStatus::Error && item.error != err::Success) {
+    return FormatText(L"%s (code %lu)", ThumbnailStatusWord(item.status), item.error);
+  }
+  return ThumbnailStatusWord(item.status);
+}
 
 // With a = width / 11, the name takes 7a and the status 3a; the eleventh share stays free for the
 // vertical scroll bar.

@@ -177,7 +177,7 @@ TEST_F(Thumbnails, ScanThenFixCopiesTheArtworkAndShowsAFileThatCannotBeReplacedA
                          {L"Kontakt 7", L"Present"},
                          {L"Massive", L"Present"},
                          {L"Massive", L"Present"},
-                         {L"Reaktor 6", L"Error"},
+                         {L"Reaktor 6", L"Error (code 32)"},
                          {L"Session Strings Pro 2", L"Missing"}}));
 
   // On disk: every product whose own artwork has both files has both in its shared folder (the
@@ -199,7 +199,7 @@ TEST_F(Thumbnails, ScanThenFixCopiesTheArtworkAndShowsAFileThatCannotBeReplacedA
   ASSERT_TRUE(ClickColumn(page, IDC_THUMBNAIL_LIST, 1));
   const Rows byStatus = ListViewRows(page, IDC_THUMBNAIL_LIST, 2);
   ASSERT_EQ(byStatus.size(), 9u);
-  EXPECT_EQ(byStatus[0], (std::vector<std::wstring>{L"Reaktor 6", L"Error"}));
+  EXPECT_EQ(byStatus[0], (std::vector<std::wstring>{L"Reaktor 6", L"Error (code 32)"}));
   EXPECT_EQ(byStatus[1], (std::vector<std::wstring>{L"Session Strings Pro 2", L"Missing"}));
   EXPECT_EQ(byStatus[2], (std::vector<std::wstring>{L"Absynth 5", L"Present"}));
   ASSERT_TRUE(ClickColumn(page, IDC_THUMBNAIL_LIST, 1));
