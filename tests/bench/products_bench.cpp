@@ -14,12 +14,21 @@
 //         answers once it has handled the worker's end message, until the count is the expected
 //         one and the filter check boxes are enabled.
 // The status line also tells when the page's worker reached its steps, which places the page's
-// time beside the parts of (a').
+// time beside the parts of (a'). And, since the broken-path masks are the largest part of (a')
+// beyond (a), four more measures of them alone:
+//   (m)   the masks as the worker computes them (CNiProduct::GetBrokenPaths), its file-system
+//         calls counted;
+//   (m1)  the floor of the same checks: GetFileAttributesW of every path they look at;
+//   (m2)  the masks with each distinct path looked at once (the answers kept for the run);
+//   (m3)  the masks with each path looked at by GetFileAttributesW instead of a listing.
+// With TESSALY_EXE_B naming other Tessaly.exe programs, their pages run in the same rounds.
 #include "tests/bench/products_bench.h"
 
 #include <algorithm>
 #include <array>
 #include <atomic>
+#include <map>
+#include <set>
 #include <optional>
 #include <string>
 #include <vector>
@@ -59,6 +68,76 @@ constexpr uint32_t kFolderKinds[] = {valuekind::ContentDir, valuekind::InstallDi
 constexpr size_t kFolderSlots = std::size(kFolderKinds);
 
 std::string Narrow(const std::wstring& text) { return ToUtf8(text); }
+
+// --- The broken-path masks alone ----------------------------------------------------------------
+
+// Keeps every path the masks look at, in their order, and counts the calls.
+class RecordingFileSystem : public Win32FileSystem {
+ public:
+  ErrorCode FindFiles(std::wstring_view pattern, const Visitor& visit) override {
+    paths.emplace_back(pattern);
+    ++findFiles;
+    return Win32FileSystem::FindFiles(pattern, visit);
+  }
+  ErrorCode GetAttributes(std::wstring_view path, uint32_t& attributes) override {
+    paths.emplace_back(path);
+    ++getAttributes;
+    return Win32FileSystem::GetAttributes(path, attributes);
+  }
+  std::vector<std::wstring> paths;
+  uint32_t findFiles = 0, getAttributes = 0;
+};
+
+// Looks at each distinct path once: later listings of it replay the first entry found.
+class RememberingFileSystem : public Win32FileSystem {
+ public:
+  ErrorCode FindFiles(std::wstring_view pattern, const Visitor& visit) override {
+    auto found = listings_.find(pattern);
+    if (found == listings_.end()) {
+      Listing listing;
+      listing.result = Win32FileSystem::FindFiles(pattern, [&listing](const FindData& entry) {
+        listing.first = entry;
+        listing.any = true;
+        return false;
+      });
+      found = listings_.emplace(std::wstring(pattern), std::move(listing)).first;
+    }
+    if (found->second.any) visit(found->second.first);
+    return found->second.result;
+  }
+
+ private:
+  struct Listing {
+    ErrorCode result = err::Success;
+    bool any = false;
+    FindData first;
+  };
+  std::map<std::wstring, Listing, std::less<>> listings_;
+};
+
+// Answers a listing of one path without wildcards from the path's attributes, as if it had
+// listed the path's own entry.
+class AttributesFileSystem : public Win32FileSystem {
+ public:
+  ErrorCode FindFiles(std::wstring_view pattern, const Visitor& visit) override {
+    if (pattern.find_first_of(L"*?") != std::wstring_view::npos) return Win32FileSystem::FindFiles(pattern, visit);
+    const std::wstring path(pattern);
+    const DWORD attributes = GetFileAttributesW(path.c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES) return err::FileNotFound;
+    FindData entry;
+    entry.attributes = attributes;
+    entry.name = path.substr(path.find_last_of(L'\\') + 1);
+    visit(entry);
+    return err::Success;
+  }
+};
+
+std::vector<uint32_t> Masks(const CNiLibrary& library, FileSystem& fs) {
+  std::vector<uint32_t> masks;
+  masks.reserve(library.Count());
+  for (const CNiProduct& record : library.records()) masks.push_back(record.GetBrokenPaths(fs));
+  return masks;
+}
 
 // --- (a), (a') and (a'') the worker's work --------------------------------------------------------
 
@@ -137,6 +216,7 @@ Expected ExpectedPage(const CNiLibrary& library, const WorkerResult& result) {
 struct PageTimes {
   double start = 0;        // Tessaly.exe started to its Start page found: before the timing
   double ms = 0;           // the click on Next to the filled list
+  double toStartGone = -1; // ... to the Start page hidden or destroyed
   double toPage = 0;       // ... to the page found
   double toScanning = -1;  // ... to "Scanning <key>..." first read on the status line
   double toGathering = -1; // ... to "Gathering install locations..." first read
@@ -216,6 +296,7 @@ PageTimes PageRun(const std::wstring& exe, const std::wstring& database, const E
   HWND status = nullptr;
   std::wstring text;
   for (;;) {
+    if (r.toStartGone < 0 && (!IsWindow(start) || !IsWindowVisible(start))) r.toStartGone = Ms(Clock::now() - t0);
     if (!page) {
       page = e2e::FindPage(run, kPageTitle, e2e::Milliseconds(0));
       if (page) {
@@ -289,18 +370,81 @@ double MedianPart(const std::vector<T>& runs, F&& part) {
   return MedianOf(std::move(values));
 }
 
+// A program whose page is timed: its file database beside it, its runs.
+struct Program {
+  std::wstring exe;
+  std::wstring database;
+  std::string tag;  // "" for the program under test, " B", " C" ... for the others
+  std::vector<PageTimes> runs;
+};
+
+// The file database the build puts beside the program, found through FileDatabasePath.
+std::wstring DatabaseBeside(const std::wstring& exe) {
+  const std::wstring database = exe.substr(0, exe.find_last_of(L'\\') + 1) + kDefaultFileDatabasePath;
+  if (GetFileAttributesW(database.c_str()) == INVALID_FILE_ATTRIBUTES) {
+    Fail("the file database " + Narrow(database) + " is missing: configure the windows preset again");
+  }
+  return database;
+}
+
+// The page's steps as its status line showed them, beside the worker's parts of the same round.
+void PrintPageSteps(const std::string& label, const std::vector<PageTimes>& pageRuns,
+                    const std::vector<WorkerTimes>& workerRuns, size_t lines) {
+  auto step = [&pageRuns](double PageTimes::*field) {
+    return MedianPart(pageRuns, [field](const PageTimes& t) { return t.*field; });
+  };
+  Log("%s by step, medians from the click on Next (status read every %d ms, so each within ~%d ms):\n",
+      label.c_str(), kPollMs, kPollMs);
+  Log("  Start page gone %.1f ms; page found %.1f ms; \"Scanning\" first read %.1f ms;\n"
+      "  \"Gathering install locations\" read %.1f ms; \"Completed\" read %.1f ms; list filled %.1f ms\n",
+      step(&PageTimes::toStartGone), step(&PageTimes::toPage), step(&PageTimes::toScanning),
+      step(&PageTimes::toGathering), step(&PageTimes::toCompleted), step(&PageTimes::ms));
+  std::vector<double> toGathering, gatheringToCompleted, fill, beyond;
+  for (size_t i = 0; i < pageRuns.size() && i < workerRuns.size(); ++i) {
+    const PageTimes& p = pageRuns[i];
+    const WorkerTimes& w = workerRuns[i];
+    if (p.toGathering >= 0) {
+      toGathering.push_back(p.toGathering - (w.Engine() + w.bundles));
+      gatheringToCompleted.push_back(p.toCompleted - p.toGathering - (w.gather + w.masks));
+    }
+    fill.push_back(p.ms - p.toCompleted);
+    beyond.push_back(p.ms - w.All());
+  }
+  Log("%s beyond the worker's work of the same round (medians):\n", label.c_str());
+  if (toGathering.empty()) {
+    Log("  (\"Gathering install locations\" was never read: that step took less than a status read's interval)\n");
+  } else {
+    Log("  to \"Gathering\" beyond (a) + LoadBundles (page made, progress, cross-thread status texts): %.1f ms\n",
+        MedianOf(toGathering));
+    Log("  \"Gathering\" to \"Completed\" beyond GatherValues + masks: %.1f ms\n", MedianOf(gatheringToCompleted));
+  }
+  Log("  \"Completed\" to the list filled (end message, list of %u lines, check boxes): %.1f ms\n", unsigned(lines),
+      MedianOf(fill));
+  Log("  all of the page beyond (a'): %.1f ms\n", MedianOf(beyond));
+}
+
 }  // namespace
 
 int RunProductsBench(int rounds) {
   Win32System system;
   if (!system.IsWow64()) Fail("the products benchmark needs 64-bit Windows (a 64-bit Wine prefix): two registry views");
-  const std::wstring exe = e2e::ProgramPath();
-  if (exe.empty()) Fail("TESSALY_EXE is not set (the path of Tessaly.exe)");
-  // The file database the build puts beside the program, found through FileDatabasePath.
-  const std::wstring database = exe.substr(0, exe.find_last_of(L'\\') + 1) + kDefaultFileDatabasePath;
-  if (GetFileAttributesW(database.c_str()) == INVALID_FILE_ATTRIBUTES) {
-    Fail("the file database " + Narrow(database) + " is missing: configure the windows preset again");
+  // The program under test, and those TESSALY_EXE_B names (Windows paths separated by ';'), whose
+  // pages run in the same rounds.
+  std::vector<Program> programs;
+  auto addProgram = [&programs](const std::wstring& exe) {
+    Program program{exe, DatabaseBeside(exe), {}, {}};
+    program.tag = programs.empty() ? "" : std::string(" ") + static_cast<char>('A' + programs.size());
+    programs.push_back(std::move(program));
+  };
+  if (e2e::ProgramPath().empty()) Fail("TESSALY_EXE is not set (the path of Tessaly.exe)");
+  addProgram(e2e::ProgramPath());
+  const std::wstring others = e2e::PathFromEnvironment(L"TESSALY_EXE_B");
+  for (size_t at = 0; at < others.size();) {
+    const size_t end = std::min(others.find(L';', at), others.size());
+    if (end > at) addProgram(others.substr(at, end - at));
+    at = end + 1;
   }
+  const std::wstring& database = programs[0].database;
   EnsureCatalogKeys();
 
   Win32Registry registry;
@@ -328,10 +472,9 @@ int RunProductsBench(int rounds) {
     if (r && ExpectedPage(l, *r).lines != expected.lines) Fail("the worker's list changed between runs");
   };
   std::vector<WorkerTimes> engineRuns, workerRuns;
-  std::vector<PageTimes> pageRuns;
   std::vector<uint32_t> progressReports;
   std::vector<Bench> benches;
-  enum { kEngine, kWorker, kProgress, kPage };
+  enum { kEngine, kWorker, kProgress, kPage, kMasks, kMasksFloor, kMasksOnce, kMasksAttributes };
   AddBench(benches, "(a) engine: Reset + LoadFileDatabase + Scan", [&] {
     WorkerResult r;
     const WorkerTimes t = WorkerRun(library, fs, database, false, r);
@@ -369,17 +512,71 @@ int RunProductsBench(int rounds) {
     progressReports.push_back(reports);
     return ms;
   });
-  AddBench(benches, "(p) the page through the UI: Next to the filled list", [&] {
-    const PageTimes t = PageRun(exe, database, expected);
-    pageRuns.push_back(t);
-    return t.ms;
+  auto pageBench = [&expected](Program& program) {
+    return [&expected, &program] {
+      const PageTimes t = PageRun(program.exe, program.database, expected);
+      Log("    page%s: Start page gone %.1f ms, page found %.1f, \"Scanning\" %.1f, \"Gathering\" %.1f, "
+          "\"Completed\" %.1f, list filled %.1f ms after Next (program start %.1f ms before)\n",
+          program.tag.c_str(), t.toStartGone, t.toPage, t.toScanning, t.toGathering, t.toCompleted, t.ms, t.start);
+      program.runs.push_back(t);
+      return t.ms;
+    };
+  };
+  AddBench(benches, "(p) the page through the UI: Next to the filled list", pageBench(programs[0]));
+  // The masks alone, on the records of the check run.
+  RecordingFileSystem recording;
+  if (Masks(library, recording) != result.masks) Fail("the masks changed between runs");
+  const std::set<std::wstring, LessNoCaseFn> distinct(recording.paths.begin(), recording.paths.end());
+  AddBench(benches, "(m) masks: GetBrokenPaths of every record", [&] {
+    std::vector<uint32_t> masks;
+    const double ms = TimeIt([&] { masks = Masks(library, fs); });
+    if (masks != result.masks) Fail("the masks changed between runs");
+    return ms;
   });
+  auto existing = [&recording] {
+    uint32_t found = 0;
+    for (const std::wstring& path : recording.paths) {
+      found += GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+    }
+    return found;
+  };
+  const uint32_t existingPaths = existing();
+  AddBench(benches, "(m1) floor: GetFileAttributesW of each path (m) checks", [&] {
+    uint32_t found = 0;
+    const double ms = TimeIt([&] { found = existing(); });
+    if (found != existingPaths) Fail("the floor of the masks found other paths between runs");
+    return ms;
+  });
+  AddBench(benches, "(m2) masks, each distinct path looked at once", [&] {
+    RememberingFileSystem remembering;
+    std::vector<uint32_t> masks;
+    const double ms = TimeIt([&] { masks = Masks(library, remembering); });
+    if (masks != result.masks) Fail("the masks with each path looked at once differ");
+    return ms;
+  });
+  AddBench(benches, "(m3) masks, paths looked at by GetFileAttributesW", [&] {
+    AttributesFileSystem attributes;
+    std::vector<uint32_t> masks;
+    const double ms = TimeIt([&] { masks = Masks(library, attributes); });
+    if (masks != result.masks) Fail("the masks from the paths' attributes differ");
+    return ms;
+  });
+  Log("masks: %u records look at %u paths (%u distinct, %u existing): %u listings (FindFirstFileW), %u attribute "
+      "reads\n",
+      unsigned(library.Count()), unsigned(recording.paths.size()), unsigned(distinct.size()), existingPaths,
+      recording.findFiles, recording.getAttributes);
+  const size_t firstOther = benches.size();
+  for (size_t i = 1; i < programs.size(); ++i) {
+    AddBench(benches, "(p" + programs[i].tag + ") the page of program" + programs[i].tag, pageBench(programs[i]));
+  }
+  for (const Program& program : programs) Log("page%s: %s\n", program.tag.c_str(), Narrow(program.exe).c_str());
   Log("measuring (1 warm-up round, then %d rounds of every measure in turn):\n", rounds);
   RunRounds(benches, rounds);
   // The warm-up's.
   engineRuns.erase(engineRuns.begin());
   workerRuns.erase(workerRuns.begin());
-  pageRuns.erase(pageRuns.begin());
+  for (Program& program : programs) program.runs.erase(program.runs.begin());
+  const std::vector<PageTimes>& pageRuns = programs[0].runs;
   progressReports.erase(progressReports.begin());
 
   const Measure& engine = benches[kEngine].measure;
@@ -397,7 +594,7 @@ int RunProductsBench(int rounds) {
       kPollMs, MedianPart(pageRuns, [](const PageTimes& t) { return t.start; }));
   Log("(\"vs (a)\": median over (a)'s median; \"by round\": median of the ratios to (a) of the same round)\n");
   Log("%-58s %10s %10s %9s %9s\n", "measure", "median ms", "min ms", "vs (a)", "by round");
-  for (const Bench& b : benches) Row(b.measure, engine);
+  for (size_t i = 0; i <= kPage; ++i) Row(benches[i].measure, engine);
   const double ratio = page.Median() / engine.Median(), ratioMin = page.Min() / engine.Min();
   Log("(p)/(a)  = %.2f from the medians, %.2f from the minimums, %.2f by round (aim 1.50: %s)\n", ratio, ratioMin,
       RoundRatio(page, engine), ratio <= 1.5 ? "met" : "missed");
@@ -415,38 +612,21 @@ int RunProductsBench(int rounds) {
       part(&WorkerTimes::bundles), part(&WorkerTimes::gather), part(&WorkerTimes::masks));
   Log("(a'') progress messages sent per run: median %.0f\n",
       MedianOf(std::vector<double>(progressReports.begin(), progressReports.end())));
-  auto step = [&pageRuns](double PageTimes::*field) {
-    return MedianPart(pageRuns, [field](const PageTimes& t) { return t.*field; });
-  };
-  Log("(p) by step, medians from the click on Next (status read every %d ms, so each within ~%d ms):\n", kPollMs,
-      kPollMs);
-  Log("  page found %.1f ms; \"Scanning\" first read %.1f ms; \"Gathering install locations\" read %.1f ms;\n"
-      "  \"Completed\" read %.1f ms; list filled %.1f ms\n",
-      step(&PageTimes::toPage), step(&PageTimes::toScanning), step(&PageTimes::toGathering),
-      step(&PageTimes::toCompleted), step(&PageTimes::ms));
-  // The page's steps beside the worker's parts of the same round.
-  std::vector<double> toGathering, gatheringToCompleted, fill, beyond;
-  for (size_t i = 0; i < pageRuns.size() && i < workerRuns.size(); ++i) {
-    const PageTimes& p = pageRuns[i];
-    const WorkerTimes& w = workerRuns[i];
-    if (p.toGathering >= 0) {
-      toGathering.push_back(p.toGathering - (w.Engine() + w.bundles));
-      gatheringToCompleted.push_back(p.toCompleted - p.toGathering - (w.gather + w.masks));
+  PrintPageSteps("(p)", pageRuns, workerRuns, expected.lines.size());
+  Log("\nthe broken-path masks alone (%u records, %u paths looked at, %u distinct; ratios to (m1), the floor):\n",
+      unsigned(library.Count()), unsigned(recording.paths.size()), unsigned(distinct.size()));
+  Log("%-58s %10s %10s %9s %9s\n", "measure", "median ms", "min ms", "vs (m1)", "by round");
+  for (size_t i = kPage + 1; i < firstOther; ++i) Row(benches[i].measure, benches[kMasksFloor].measure);
+  if (programs.size() > 1) {
+    Log("\nthe pages of other programs (TESSALY_EXE_B), in the same rounds; \"by round\": to (a), then to (p):\n");
+    Log("%-58s %10s %10s %9s %9s %9s\n", "measure", "median ms", "min ms", "vs (a)", "by round", "vs (p)");
+    for (size_t i = 1; i < programs.size(); ++i) {
+      const Measure& m = benches[firstOther + i - 1].measure;
+      Log("%-58s %10.1f %10.1f %8.2fx %8.2fx %8.2fx\n", m.label.c_str(), m.Median(), m.Min(),
+          m.Median() / engine.Median(), RoundRatio(m, engine), RoundRatio(m, page));
+      PrintPageSteps("(p" + programs[i].tag + ")", programs[i].runs, workerRuns, expected.lines.size());
     }
-    fill.push_back(p.ms - p.toCompleted);
-    beyond.push_back(p.ms - w.All());
   }
-  Log("the page beyond the worker's work of the same round (medians):\n");
-  if (toGathering.empty()) {
-    Log("  (\"Gathering install locations\" was never read: that step took less than a status read's interval)\n");
-  } else {
-    Log("  to \"Gathering\" beyond (a) + LoadBundles (page made, progress, cross-thread status texts): %.1f ms\n",
-        MedianOf(toGathering));
-    Log("  \"Gathering\" to \"Completed\" beyond GatherValues + masks: %.1f ms\n", MedianOf(gatheringToCompleted));
-  }
-  Log("  \"Completed\" to the list filled (end message, list of %u lines, check boxes): %.1f ms\n",
-      unsigned(expected.lines.size()), MedianOf(fill));
-  Log("  all of (p) beyond (a'): %.1f ms\n", MedianOf(beyond));
   return 0;
 }
 
