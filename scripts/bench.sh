@@ -15,8 +15,10 @@
 #                               results in <build>/artifacts/bench/catalog.txt (output: catalog.log)
 #   scripts/bench.sh --products the product manager's page through the UI on the same keys, from Next
 #                               on the Start page to the filled list, beside the catalog engine and
-#                               the page worker's whole work; results in
-#                               <build>/artifacts/bench/products.txt (output: products.log)
+#                               the page worker's whole work, and the broken-path masks alone; with
+#                               TESSALY_EXE_B the pages of other Tessaly.exe programs in the same
+#                               rounds; results in <build>/artifacts/bench/products.txt (output:
+#                               products.log)
 # Other arguments go to tessaly_bench.exe: --rounds N, --messages N (per factor run), --work-us N
 # (spinning before each factor message).
 # Builds Tessaly.exe, the fixture DLLs and tests/bench's tessaly_bench.exe with the windows preset,
