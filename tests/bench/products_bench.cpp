@@ -28,8 +28,8 @@
 #include <array>
 #include <atomic>
 #include <map>
-#include <set>
 #include <optional>
+#include <set>
 #include <string>
 #include <vector>
 
