@@ -13,6 +13,12 @@
 #                               both registry views of the benchmark's Wine root (made once, then
 #                               reused), the engine beside reg query and a minimal enumeration;
 #                               results in <build>/artifacts/bench/catalog.txt (output: catalog.log)
+#   scripts/bench.sh --products the product manager's page through the UI on the same keys, from Next
+#                               on the Start page to the filled list, beside the catalog engine and
+#                               the page worker's whole work, and the broken-path masks alone; with
+#                               TESSALY_EXE_B the pages of other Tessaly.exe programs in the same
+#                               rounds; results in <build>/artifacts/bench/products.txt (output:
+#                               products.log)
 # Other arguments go to tessaly_bench.exe: --rounds N, --messages N (per factor run), --work-us N
 # (spinning before each factor message).
 # Builds Tessaly.exe, the fixture DLLs and tests/bench's tessaly_bench.exe with the windows preset,
@@ -37,7 +43,9 @@ cmake --build "$build" --target Tessaly tessaly_fixtures tessaly_bench -j "$jobs
   || { tail -n 60 "$build_log"; echo "bench: the build failed (see $build_log)" >&2; exit 1; }
 
 bench_exe=$build/tests/bench/tessaly_bench.exe
-for needed in "$build/Tessaly.exe" "$bench_exe" "$build/tests/fixtures/plugin_1_0_32.dll"; do
+# The file database goes beside the program when the preset is configured; the product manager's
+# benchmark finds it there.
+for needed in "$build/Tessaly.exe" "$build/FileDatabase.xml" "$bench_exe" "$build/tests/fixtures/plugin_1_0_32.dll"; do
   [ -f "$needed" ] || { echo "bench: $needed was not built" >&2; exit 1; }
 done
 
@@ -52,10 +60,21 @@ TESSALY_FIXTURES=$(windows_path "$build/tests/fixtures")
 artifacts=$build/artifacts/bench
 mkdir -p "$artifacts"
 catalog=0
-for arg in "$@"; do [ "$arg" != --catalog ] || catalog=1; done
+products=0
+for arg in "$@"; do
+  [ "$arg" != --catalog ] || catalog=1
+  [ "$arg" != --products ] || products=1
+done
+if [ "$catalog" -eq 1 ] && [ "$products" -eq 1 ]; then
+  echo "bench: --catalog and --products are two runs" >&2
+  exit 2
+fi
 if [ "$catalog" -eq 1 ]; then
   log=$artifacts/catalog.log
   results=$artifacts/catalog.txt
+elif [ "$products" -eq 1 ]; then
+  log=$artifacts/products.log
+  results=$artifacts/products.txt
 else
   log=$artifacts/bench.log
   results=$artifacts/results.txt
@@ -77,7 +96,7 @@ load_before=$(cut -d' ' -f1-3 /proc/loadavg)
 echo "Running the benchmark under Wine (root $TESSALY_E2E_ROOT); load averages: $load_before."
 if [ ! -f "$TESSALY_E2E_ROOT/e2e-ready" ]; then
   echo "First run: making the Wine prefix, its virtual desktop and the demo machine (a few minutes),"
-  if [ "$catalog" -eq 1 ]; then echo "then the product keys."; else echo "then the plugin tree."; fi
+  if [ "$catalog" -eq 1 ] || [ "$products" -eq 1 ]; then echo "then the product keys."; else echo "then the plugin tree."; fi
 fi
 started=$SECONDS
 set +e

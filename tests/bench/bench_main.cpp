@@ -25,6 +25,7 @@
 #include "resources/resource.h"
 #include "tests/bench/bench_output.h"
 #include "tests/bench/catalog_bench.h"
+#include "tests/bench/products_bench.h"
 #include "tests/bench/bench_timing.h"
 #include "tests/bench/ui_factors.h"
 #include "tests/e2e/driver.h"
@@ -691,7 +692,7 @@ void PrintTable(const std::vector<Bench>& headline, const std::vector<UiRun>& ui
 // alone (--page), the message-cost factors alone (--factors) or the list-box fill alone
 // (--lists); the numbers can be overridden.
 struct Options {
-  enum class Mode { Table, Page, Factors, Lists, Catalog } mode = Mode::Table;
+  enum class Mode { Table, Page, Factors, Lists, Catalog, Products } mode = Mode::Table;
   bool full = false;
   int rounds = 0;       // 0: the mode's own
   int messages = 0;     // messages per factor run; 0: the mode's own
@@ -1021,6 +1022,8 @@ Options ParseOptions(int argc, wchar_t** argv) {
       o.mode = Options::Mode::Lists;
     } else if (a == L"--catalog") {
       o.mode = Options::Mode::Catalog;
+    } else if (a == L"--products") {
+      o.mode = Options::Mode::Products;
     } else if (a == L"--rounds" && hasValue) {
       o.rounds = _wtoi(argv[++i]);
     } else if (a == L"--messages" && hasValue) {
@@ -1030,7 +1033,7 @@ Options ParseOptions(int argc, wchar_t** argv) {
     } else if (a == L"--work-us" && hasValue) {
       o.workUs = _wtof(argv[++i]);
     } else {
-      Fail("usage: tessaly_bench.exe [--full] [--page | --factors | --lists | --catalog] [--rounds N] [--messages N] [--work-us N] [--engine]");
+      Fail("usage: tessaly_bench.exe [--full] [--page | --factors | --lists | --catalog | --products] [--rounds N] [--messages N] [--work-us N] [--engine]");
     }
   }
   return o;
@@ -1055,6 +1058,9 @@ int Main(const Options& options) {
   }
   if (options.mode == Options::Mode::Catalog) {
     return RunCatalogBench(options.rounds > 0 ? options.rounds : full ? kRuns : kQuickRuns);
+  }
+  if (options.mode == Options::Mode::Products) {
+    return RunProductsBench(options.rounds > 0 ? options.rounds : full ? kRuns : kQuickRuns);
   }
   const std::wstring fixtures = FixturesFolder();
   if (e2e::ProgramPath().empty()) Fail("TESSALY_EXE is not set (the path of Tessaly.exe)");
@@ -1226,7 +1232,8 @@ int Main(const Options& options) {
 
 // No arguments: the quick table; --full: every round and diagnostic; --page: only the page through
 // the UI, polled three ways (and TESSALY_EXE_B's page beside it); --factors: only the message costs;
-// --catalog: the product catalog's registry scan (catalog_bench.h).
+// --catalog: the product catalog's registry scan (catalog_bench.h); --products: the product
+// manager's page through the UI on the same keys (products_bench.h).
 int wmain(int argc, wchar_t** argv) {
   // The benchmark started again as an outside poller of a window (see ui_factors.cpp).
   if (argc == 4 && std::wstring(argv[1]) == L"--poll-window") {

@@ -33,7 +33,7 @@
 namespace tessaly::bench {
 namespace {
 
-constexpr int kProducts = 2000;
+constexpr int kProducts = kCatalogProductKeys;
 constexpr int k64Only = 1000;  // products 0..999
 constexpr int k32Only = 500;   // products 1000..1499; the rest are in both views
 // Says which layout the keys were made for; written last, after every key.
@@ -662,6 +662,10 @@ void PrintCalls(const char* label, uint32_t opens, uint32_t enumKeys, uint32_t e
 }
 
 }  // namespace
+
+void EnsureCatalogKeys() { EnsureKeys(MakeLayout()); }
+
+void CheckCatalogProducts(const CNiLibrary& library) { CheckEngine(library, MakeLayout()); }
 
 int RunCatalogBench(int rounds) {
   CreateDirectoryW(kBenchFolder, nullptr);
