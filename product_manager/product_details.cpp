@@ -57,8 +57,9 @@ std::vector<const wchar_t*> ListedKeyNames(const CNiLibrary& library,
                                            uint32_t typeFilter, uint32_t pathFilter) {
   std::vector<const wchar_t*> names;
   const CNiLibrary::Records& records = library.records();
-  for (size_t i = 0; i < records.size() && i < brokenPaths.size(); ++i) {
-    if (IsListed(records[i], brokenPaths[i], typeFilter, pathFilter)) {
+  for (size_t i = 0; i < records.size(); ++i) {
+    const uint32_t broken = i < brokenPaths.size() ? brokenPaths[i] : 0;
+    if (IsListed(records[i], broken, typeFilter, pathFilter)) {
       names.push_back(records[i].keyName.c_str());
     }
   }

@@ -21,11 +21,15 @@ std::wstring LibraryTypeText(uint32_t contentKinds);
 
 // Whether the filters list the product: its type among `typeFilter` and its paths' state among
 // `pathFilter` (1 all valid, 2 some broken), given its broken-path mask.
+// True when the path filter needs the broken-path masks: it shows only valid or only broken items.
+inline bool NeedsBrokenPaths(uint32_t pathFilter) { return (pathFilter & 3) != 3; }
+
 bool IsListed(const CNiProduct& product, uint32_t brokenPaths, uint32_t typeFilter,
               uint32_t pathFilter);
 
 // The key names the filters list, in library order. `brokenPaths` holds each record's mask, in
-// the library's order.
+// the library's order; it is needed only when the path filter leaves out valid or broken items
+// (a record without a mask counts as valid).
 std::vector<const wchar_t*> ListedKeyNames(const CNiLibrary& library,
                                            const std::vector<uint32_t>& brokenPaths,
                                            uint32_t typeFilter, uint32_t pathFilter);

@@ -169,7 +169,6 @@ bool CProductManagerDlg::OnInitPage() {
                   for (int slot = 0; slot < kFolderSlots; ++slot) {
                     library_.GatherValues(kFolderControls[slot].kind, folders_[slot]);
                   }
-                  ComputeBrokenPaths();
                   SetWindowTextW(status, FormatText(L"Completed scanning %lu product entries.",
                                                     static_cast<uint32_t>(library_.Count()))
                                              .c_str());
@@ -207,7 +206,6 @@ void CProductManagerDlg::ScanEnded(WorkerEnd end) {
   if (end == WorkerEnd::Stopped) return;
   // A worker that failed (memory, an exception) leaves what it read: list it.
   scanning_ = false;
-  if (brokenPaths_.size() != library_.Count()) ComputeBrokenPaths();
   RefillList();
   UpdateControls();
 }
@@ -273,6 +271,11 @@ void CProductManagerDlg::ReadFilters() {
 void CProductManagerDlg::RefillList() {
   ClearSelection();
   ShowDetails();
+  // The masks cost a look at every folder and file of every product: they are made only when the
+  // filter tells valid items from broken ones, and made again after a repair changed paths.
+  if (NeedsBrokenPaths(inputs_.pathFilter) && brokenPaths_.size() != library_.Count()) {
+    ComputeBrokenPaths();
+  }
   const std::vector<const wchar_t*> names =
       ListedKeyNames(library_, brokenPaths_, inputs_.typeFilter, inputs_.pathFilter);
   SetListBoxLines(Item(IDC_PM_PRODUCTS), names);
@@ -393,7 +396,7 @@ void CProductManagerDlg::ChangeFolder(FolderSlot slot) {
       return;
     }
     selected_->RefreshFileVersions(Context().files, Context().system);
-    ComputeBrokenPaths();
+    brokenPaths_.clear();
     ShowDetails();
     return;
   }
@@ -407,7 +410,7 @@ void CProductManagerDlg::ChangeFolder(FolderSlot slot) {
                                    changeFolder_.NewParent());
     library_.GatherValues(kind, folders_[slot]);
   }
-  ComputeBrokenPaths();
+  brokenPaths_.clear();
   SelectByName(keyName);
   ShowMessage(Hwnd(),
               FormatText(L"Successfully processed %lu products. Encountered %lu errors.",

@@ -66,6 +66,33 @@ TEST(ProductDetailsTest, FiltersByTypeAndPathState) {
   }
 }
 
+TEST(ProductDetailsTest, ListedNamesNeedMasksOnlyToTellValidFromBroken) {
+  FakeRegistry registry;
+  FakeFileSystem fs;
+  FakeSystem system;
+  CNiLibrary library(registry, fs, system);
+  for (const wchar_t* name : {L"Gone", L"Here"}) {
+    CNiProduct record = Record(0x0008, name);
+    record.installDir = std::wstring(L"C:\\") + name;
+    library.records().push_back(record);
+  }
+  fs.AddFolder(L"C:\\Here");
+  EXPECT_FALSE(NeedsBrokenPaths(pathbits::Default));
+  const auto names = [&](const std::vector<uint32_t>& masks, uint32_t paths) {
+    std::vector<std::wstring> listed;
+    for (const wchar_t* name : ListedKeyNames(library, masks, producttype::Utility, paths)) {
+      listed.push_back(name);
+    }
+    return listed;
+  };
+  EXPECT_EQ(names({}, pathbits::Default), (std::vector<std::wstring>{L"Gone", L"Here"}));
+  ASSERT_TRUE(NeedsBrokenPaths(pathbits::Broken));
+  std::vector<uint32_t> masks;
+  for (const CNiProduct& record : library.records()) masks.push_back(record.GetBrokenPaths(fs));
+  EXPECT_EQ(names(masks, pathbits::Broken), std::vector<std::wstring>{L"Gone"});
+  EXPECT_EQ(names(masks, pathbits::Valid), std::vector<std::wstring>{L"Here"});
+}
+
 TEST(ProductDetailsTest, StoredFiltersAndPathReadBack) {
   FakeRegistry registry;
   CProfileStore settings(registry, L"Quillmoor", L"Tessaly");
