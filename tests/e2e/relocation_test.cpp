@@ -557,6 +557,56 @@ TEST_F(RelocationRunTest, AMoveWhoseLinkFailsPutsTheFolderBack) {
   EXPECT_FALSE(Exists(source + L".orig0"));
 }
 
+// Another program has the source folder open without letting it be renamed (as a host scanning
+// it might): the copy is made, the rename is refused with the system's code, and the recommended
+// steps follow; the source and the copy both stay.
+TEST_F(RelocationRunTest, ARefusedRenameShowsTheRecommendedSteps) {
+  const Content files = MakeContent(30, 0);
+  Write(source, files);
+  HANDLE held = CreateFileW(source.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                            nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  ASSERT_NE(held, INVALID_HANDLE_VALUE);
+  struct Release {
+    HANDLE h;
+    ~Release() { CloseHandle(h); }
+  } release{held};
+
+  HWND progress = StartMove();
+  ASSERT_NE(progress, nullptr);
+  const std::optional<MessageBoxInfo> refused = FindMessageBox(run, progress, Milliseconds(60000));
+  ASSERT_TRUE(refused.has_value());
+  SaveScreenshot(L"rename-refused");
+  EXPECT_EQ(refused->text, L"Failed to rename " + source + L" to " + source +
+                               L".orig0 in order to create symbolic link (error code 32). Files "
+                               L"might be in use.");
+  EXPECT_EQ(refused->buttons, std::vector<int>{IDOK});
+  ASSERT_TRUE(Answer(*refused, IDOK));
+  const std::optional<MessageBoxInfo> steps = FindMessageBox(run, progress);
+  ASSERT_TRUE(steps.has_value()) << "no recommended steps";
+  SaveScreenshot(L"recommended-steps");
+  EXPECT_EQ(steps->text,
+            L"Recommended steps to proceed:\n1. Restart your computer.\n2. Manually rename or "
+            L"delete your old Source Folder.\n3. Re-run this wizard, making sure to check the "
+            L"\"Don't Move Files\" option to complete the link.");
+  ASSERT_TRUE(Answer(*steps, IDOK));
+
+  const std::vector<std::wstring> log = FinishedLog(progress);
+  const std::wstring copied =
+      FormatText(L"Copied %lu files with 0 errors.", static_cast<uint32_t>(files.size()));
+  ASSERT_GE(log.size(), 4u);
+  EXPECT_EQ(std::vector<std::wstring>(log.end() - 4, log.end()),
+            (std::vector<std::wstring>{copied,
+                                       L"Renaming " + source + L" to " + source +
+                                           L".orig0 (only temporary; files will be deleted after "
+                                           L"operation is successful...)",
+                                       copied, L"Operation completed with errors."}));
+  ASSERT_TRUE(Click(progress, IDCANCEL));
+  EXPECT_EQ(run.WaitForExit(), 0u);
+  ExpectWhole(source, files);
+  ExpectWhole(full, files);
+  EXPECT_FALSE(Exists(source + L".orig0"));
+}
+
 TEST_F(RelocationRunTest, LinkOnlyMakesOnlyTheLink) {
   // The files were moved by hand: the Original Location is gone.
   const Content files = MakeContent(20, 0);
