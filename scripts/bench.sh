@@ -17,7 +17,9 @@
 #                               the benchmark's Wine root, C:\bench\relocate\Library) beside xcopy
 #                               and robocopy under the same Wine and cp -r on the Linux side of the
 #                               same disk; 3 rounds after a warm-up, one measure per call in turn;
-#                               results in <build>/artifacts/bench/relocate.txt (output: relocate.log)
+#                               results in <build>/artifacts/bench/relocate.txt (output: relocate.log);
+#                               with --full also the diagnostics (least Win32 copy with and without
+#                               COPY_FILE_NO_BUFFERING, the engine without the copies)
 # Other arguments go to tessaly_bench.exe: --rounds N, --messages N (per factor run), --work-us N
 # (spinning before each factor message).
 # Builds Tessaly.exe, the fixture DLLs and tests/bench's tessaly_bench.exe with the windows preset,
@@ -65,6 +67,10 @@ relocate_bench() {
   local drive_c=$TESSALY_E2E_ROOT/prefix/drive_c
   local library=$drive_c/bench/relocate/Library target=$drive_c/bench/relocate/target/Library
   local measures=(engine engine-sent engine-buffered xcopy robocopy cp)
+  # --full: also the diagnostics that tell where the engine's time goes.
+  for arg in "$@"; do
+    [ "$arg" != --full ] || measures+=(plain plain-nobuffering engine-nocopy)
+  done
   : >"$log"
   : >"$times"
   rm -f "$results"
@@ -148,6 +154,11 @@ relocate_bench() {
         row("xcopy", "(b) peer: cmd /c xcopy /e /i /y > NUL (same Wine)")
         if ((1, "robocopy") in ms) row("robocopy", "(c) peer: cmd /c robocopy /e > NUL (same Wine)")
         row("cp", "(f) floor: cp -r on the Linux side of the same disk")
+        if ((1, "plain") in ms) {
+          row("plain", "(d1) least Win32 copy: CopyFileExW per file, flags 0")
+          row("plain-nobuffering", "(d2) the same with COPY_FILE_NO_BUFFERING")
+          row("engine-nocopy", "(d3) the engine with no file copied (walk and checks)")
+        }
         a = median("engine"); x = median("xcopy"); f = median("cp")
         hasRobocopy = (1, "robocopy") in ms
         r = hasRobocopy ? median("robocopy") : 0
@@ -159,6 +170,11 @@ relocate_bench() {
         if (hasRobocopy) printf "  robocopy / cp -r               %6.2f\n", r / f
         printf "  engine with sent reports / engine   %6.2f\n", median("engine-sent") / a
         printf "  engine buffered / engine            %6.2f\n", median("engine-buffered") / a
+        if ((1, "plain") in ms) {
+          printf "  least Win32 copy, no buffering / flags 0   %6.2f\n", median("plain-nobuffering") / median("plain")
+          printf "  engine / least Win32 copy with its flags    %6.2f\n", a / median("plain-nobuffering")
+          printf "  engine beyond its copies (d3), per file     %6.3f ms\n", median("engine-nocopy") / 10000
+        }
       }' "$times"
     for u in "${unavailable[@]}"; do echo "not measured: $u"; done
     echo
@@ -186,7 +202,7 @@ stop() { "$repo/scripts/e2e-run.sh" --stop "$build" >/dev/null 2>&1 || true; }
 trap stop EXIT
 for arg in "$@"; do
   if [ "$arg" = --relocate ]; then
-    relocate_bench
+    relocate_bench "$@"
     exit 0
   fi
 done

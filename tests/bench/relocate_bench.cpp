@@ -10,6 +10,12 @@
 //                    thread, as the page's worker sends its updates to the page
 //   engine-buffered  the same as engine with the system's buffered copy (copy flags 0 instead of
 //                    COPY_FILE_NO_BUFFERING)
+//   plain, plain-nobuffering
+//                    diagnostics: the least Win32 code that copies the same tree (FindFirstFileExW,
+//                    CreateDirectoryW per folder, CopyFileExW per file without a progress routine),
+//                    with copy flags 0 or COPY_FILE_NO_BUFFERING as the engine uses them
+//   engine-nocopy    diagnostic: the engine with every file copy answered at once without copying,
+//                    that is its walk and its checks per file alone
 //   xcopy, robocopy  cmd /c xcopy <library> <target> /e /i /y > NUL, and robocopy /e the same way;
 //                    a robocopy that copies nothing and fails (Wine 8's is a stub) ends with 3
 #include "tests/bench/relocate_bench.h"
@@ -179,6 +185,15 @@ class BeforeVista : public System {
   Win32System system_;
 };
 
+// Answers every file copy at once without copying: what the engine costs beside the copies.
+class CopiesNothing : public NoLinks {
+ public:
+  ErrorCode CopyFile(std::wstring_view, std::wstring_view, CopyProgressRoutine, void*, const int*,
+                     uint32_t) override {
+    return err::Success;
+  }
+};
+
 // Notes when the copy phase starts and ends; `target` (when set) receives every report as the
 // page would, by a sent message.
 class Timings : public RelocationObserver {
@@ -224,8 +239,10 @@ void CheckTarget() {
   }
 }
 
-int RunEngine(bool sent, bool buffered) {
-  NoLinks fs;
+int RunEngine(bool sent, bool buffered, bool copies = true) {
+  NoLinks linkless;
+  CopiesNothing copiesNothing;
+  FileSystem& fs = copies ? static_cast<FileSystem&>(linkless) : copiesNothing;
   Win32System vista;
   BeforeVista beforeVista;
   System& system = buffered ? static_cast<System&>(beforeVista) : vista;
@@ -258,10 +275,40 @@ int RunEngine(bool sent, bool buffered) {
       !LibraryComplete()) {
     Fail("the library was not put back whole");
   }
-  CheckTarget();
+  if (copies) CheckTarget();
   Log("files %u, copy-progress reports %u\n", files, reports);
   Log("run-ms %.1f\n", runMs);
   Log("ms %.1f\n", copyMs);
+  return 0;
+}
+
+// The least Win32 code that copies the tree: each folder made once, each file copied by
+// CopyFileExW without a progress routine.
+void PlainCopy(const std::wstring& from, const std::wstring& to, DWORD flags) {
+  if (!CreateDirectoryW(to.c_str(), nullptr)) Fail(Str("cannot make %s", ToUtf8(to).c_str()));
+  WIN32_FIND_DATAW data;
+  HANDLE find = FindFirstFileExW((from + L"\\*").c_str(), FindExInfoBasic, &data,
+                                 FindExSearchNameMatch, nullptr, FIND_FIRST_EX_LARGE_FETCH);
+  if (find == INVALID_HANDLE_VALUE) Fail(Str("cannot list %s", ToUtf8(from).c_str()));
+  do {
+    const std::wstring name = data.cFileName;
+    if (name == L"." || name == L"..") continue;
+    if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+      PlainCopy(from + L"\\" + name, to + L"\\" + name, flags);
+    } else if (!CopyFileExW((from + L"\\" + name).c_str(), (to + L"\\" + name).c_str(), nullptr,
+                            nullptr, nullptr, flags)) {
+      Fail(Str("cannot copy %s (%lu)", ToUtf8(name).c_str(), GetLastError()));
+    }
+  } while (FindNextFileW(find, &data));
+  FindClose(find);
+}
+
+int RunPlain(DWORD flags) {
+  const auto t0 = Clock::now();
+  PlainCopy(kLibrary, kTarget, flags);
+  const double ms = Ms(Clock::now() - t0);
+  CheckTarget();
+  Log("ms %.1f\n", ms);
   return 0;
 }
 
@@ -313,6 +360,9 @@ int RunRelocateBench(const std::wstring& measure) {
   if (measure == L"engine") return RunEngine(false, false);
   if (measure == L"engine-sent") return RunEngine(true, false);
   if (measure == L"engine-buffered") return RunEngine(false, true);
+  if (measure == L"engine-nocopy") return RunEngine(false, false, false);
+  if (measure == L"plain") return RunPlain(0);
+  if (measure == L"plain-nobuffering") return RunPlain(COPY_FILE_NO_BUFFERING);
   if (measure == L"xcopy" || measure == L"robocopy") return RunCommand(measure);
   Fail("unknown measure: " + ToUtf8(measure));
 }

@@ -9,7 +9,8 @@
 namespace tessaly::bench {
 
 // `measure`: "make" (the content, when it is missing or incomplete), "engine", "engine-sent",
-// "engine-buffered", "copytree", "xcopy" or "robocopy". A copy goes to
+// "engine-buffered", "xcopy" or "robocopy"; the diagnostics "plain", "plain-nobuffering" and
+// "engine-nocopy" (relocate_bench.cpp says what each does). A copy goes to
 // C:\bench\relocate\target\Library, which must not exist; it is checked against the source
 // afterwards and left for the script to remove. Prints "ms <copy phase>" (and for the engine
 // "run-ms <whole run>") as its last lines. Returns the exit code: 3 when the measure's tool does
