@@ -125,6 +125,8 @@ class RelocationTest : public ::testing::Test {
 
   void TearDown() override {
     run.Kill();
+    // The wizard's stored folders and options would meet the next test of the run.
+    EXPECT_EQ(DeleteProgramSettings(), 0u);
     EXPECT_EQ(DeleteTree(root), 0u) << "left behind: " << ToUtf8(root);
     RemoveDirectoryW(kTestsFolder);  // once the last test's folder has gone
   }
