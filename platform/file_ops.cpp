@@ -150,6 +150,11 @@ struct CopyWalk {
     EnterFolder(progress, source);
     std::vector<FindData> entries;
     bool listingFailed = false;
+    // The target folder is looked for (and made) once, on the folder's first file. A folder this
+    // walk made holds no file to compare with or to clear, so with one pattern (no file comes
+    // twice) its files are copied at once: each lookup costs a directory query, and under Wine
+    // the three per file took about as long as copying a small file.
+    enum class TargetFolder { Unknown, Existing, Made } targetFolder = TargetFolder::Unknown;
     for (const std::wstring& pattern : patterns) {
       std::wstring query = source;
       if (!AppendPath(query, pattern, kTreePathCapacity)) {
@@ -165,11 +170,15 @@ struct CopyWalk {
           break;
         }
         // The target folder appears only once a file is copied into it.
-        if (ErrorCode e = CreateDirectoryTree(fs, target)) {
-          CountError(progress);
-          lastResult = e;
-          if (StopIfCancelled()) return;
-          continue;
+        if (targetFolder == TargetFolder::Unknown) {
+          const bool existed = IsDirectory(fs, target);
+          if (ErrorCode e = existed ? err::Success : CreateDirectoryTree(fs, target)) {
+            CountError(progress);
+            lastResult = e;
+            if (StopIfCancelled()) return;
+            continue;
+          }
+          targetFolder = existed ? TargetFolder::Existing : TargetFolder::Made;
         }
         std::wstring to = target;
         if (!AppendPath(to, entry.name, kTreePathCapacity)) {
@@ -178,7 +187,12 @@ struct CopyWalk {
         }
         if (progress) progress->currentFile = from;
         if (callback) callback(progress);
-        lastResult = CopyOneFile(fs, from, to, onlyIfNewer, routine, userData, cancel, copyFlags);
+        lastResult = targetFolder == TargetFolder::Made && patterns.size() == 1
+                         ? fs.CopyFile(from, to, routine, userData,
+                                       reinterpret_cast<const int*>(cancel),
+                                       copyFlags & ~copyflags::FailIfExists)
+                         : CopyOneFile(fs, from, to, onlyIfNewer, routine, userData, cancel,
+                                       copyFlags);
         if (lastResult == err::Success) {
           if (progress) ++progress->filesDone;
         } else {

@@ -34,11 +34,15 @@ CChooseFolderDlg::CChooseFolderDlg(const PageContext& context)
     : CPage(context, IDD_CHOOSE_FOLDER, PageOptions{}) {}
 
 bool CChooseFolderDlg::OnInitPage() {
-  SetItemText(IDC_ORIGINAL_LOCATION, choice_.source);
-  SetItemText(IDC_NEW_LOCATION, choice_.newLocation);
+  // Setting a field's text reports EN_CHANGE, whose handler reads every field back into
+  // choice_: the stored values are taken from a copy, so the fields not yet set do not empty
+  // them.
+  const FolderChoice stored = choice_;
+  SetItemText(IDC_ORIGINAL_LOCATION, stored.source);
+  SetItemText(IDC_NEW_LOCATION, stored.newLocation);
   SetItemText(IDC_RELOCATION_INTRO, kIntroduction);
-  SetCheck(IDC_ALREADY_MOVED, choice_.linkOnly);
-  SetCheck(IDC_DIFFERENT_NAME, choice_.differentName);
+  SetCheck(IDC_ALREADY_MOVED, stored.linkOnly);
+  SetCheck(IDC_DIFFERENT_NAME, stored.differentName);
   UpdateMode();
   return true;
 }

@@ -19,6 +19,13 @@
 #                               TESSALY_EXE_B the pages of other Tessaly.exe programs in the same
 #                               rounds; results in <build>/artifacts/bench/products.txt (output:
 #                               products.log)
+#   scripts/bench.sh --relocate the relocation engine's copy of 1 GB in 10,000 files (made once in
+#                               the benchmark's Wine root, C:\bench\relocate\Library) beside xcopy
+#                               and robocopy under the same Wine and cp -r on the Linux side of the
+#                               same disk; 3 rounds after a warm-up, one measure per call in turn;
+#                               results in <build>/artifacts/bench/relocate.txt (output: relocate.log);
+#                               with --full also the diagnostics (least Win32 copy with and without
+#                               COPY_FILE_NO_BUFFERING, the engine without the copies)
 # Other arguments go to tessaly_bench.exe: --rounds N, --messages N (per factor run), --work-us N
 # (spinning before each factor message).
 # Builds Tessaly.exe, the fixture DLLs and tests/bench's tessaly_bench.exe with the windows preset,
@@ -59,6 +66,135 @@ TESSALY_FIXTURES=$(windows_path "$build/tests/fixtures")
 
 artifacts=$build/artifacts/bench
 mkdir -p "$artifacts"
+
+# --relocate: the rounds run here, one measure per call of the benchmark, so that cp -r takes its
+# turn among the others and every measure starts with the previous copy written out and removed.
+relocate_bench() {
+  local rounds=3 log=$artifacts/relocate.log results=$artifacts/relocate.txt
+  local times=$artifacts/relocate-times.txt out=$artifacts/relocate-measure.out
+  local drive_c=$TESSALY_E2E_ROOT/prefix/drive_c
+  local library=$drive_c/bench/relocate/Library target=$drive_c/bench/relocate/target/Library
+  local measures=(engine engine-sent engine-buffered xcopy robocopy cp)
+  # --full: also the diagnostics that tell where the engine's time goes.
+  for arg in "$@"; do
+    [ "$arg" != --full ] || measures+=(plain plain-nobuffering engine-nocopy)
+  done
+  : >"$log"
+  : >"$times"
+  rm -f "$results"
+  trap stop EXIT
+  local unavailable=()
+  measure() {  # runs one measure of tessaly_bench.exe; its output goes to the log
+    local rc=0
+    scripts/e2e-run.sh "$bench_exe" --relocate "$1" >"$out" 2>&1 || rc=$?
+    tr -d '\r' <"$out" >>"$log"
+    # 3: the measure's tool does not work here; it leaves the rounds, with its reason.
+    [ "$rc" -ne 3 ] || { unavailable+=("$1: $(tr -d '\r' <"$out" | sed -n 's/^unavailable: //p')"); return 3; }
+    [ "$rc" -eq 0 ] || { cat "$out"; echo "bench: the measure $1 failed (output in $log)" >&2; exit 1; }
+  }
+  local load_before started
+  load_before=$(cut -d' ' -f1-3 /proc/loadavg)
+  started=$SECONDS
+  echo "Relocation benchmark under Wine (root $TESSALY_E2E_ROOT); load averages: $load_before."
+  [ -f "$TESSALY_E2E_ROOT/e2e-ready" ] || echo "First run: making the Wine prefix and the demo machine (a few minutes)."
+  echo "The library (1 GB in 10,000 files; made on first use, then checked)..."
+  measure make
+  grep -E '^(library|making)' "$log" | tail -n 1
+  for round in $(seq 0 "$rounds"); do
+    for m in "${measures[@]}"; do
+      rm -rf "$target"
+      sync
+      local ms
+      if [ "$m" = cp ]; then
+        local t0 t1
+        t0=$(date +%s%N)
+        cp -r "$library" "$target"
+        t1=$(date +%s%N)
+        ms=$(( (t1 - t0) / 1000 )); ms=$(awk -v us="$ms" 'BEGIN { printf "%.1f", us / 1000 }')
+        local files
+        files=$(find "$target" -type f | wc -l)
+        [ "$files" -eq 10000 ] || { echo "bench: cp -r copied $files files" >&2; exit 1; }
+        echo "cp -r: ms $ms" >>"$log"
+      else
+        if ! measure "$m"; then
+          local kept=()
+          for k in "${measures[@]}"; do [ "$k" = "$m" ] || kept+=("$k"); done
+          measures=("${kept[@]}")
+          echo "  $m: unavailable (${unavailable[-1]#*: })"
+          continue
+        fi
+        ms=$(tr -d '\r' <"$out" | sed -n 's/^ms //p' | tail -n 1)
+        local run_ms
+        run_ms=$(tr -d '\r' <"$out" | sed -n 's/^run-ms //p' | tail -n 1)
+        [ -z "$run_ms" ] || [ "$round" -eq 0 ] || echo "$round $m-run $run_ms" >>"$times"
+      fi
+      [ "$round" -eq 0 ] || echo "$round $m $ms" >>"$times"
+    done
+    rm -rf "$target"
+    if [ "$round" -eq 0 ]; then echo "  warm-up round done ($((SECONDS - started)) s)"; else echo "  round $round of $rounds done ($((SECONDS - started)) s)"; fi
+  done
+  stop
+  trap - EXIT
+  local load_after
+  load_after=$(cut -d' ' -f1-3 /proc/loadavg)
+  {
+    echo "results: the copy of 1 GB in 10,000 files (C:\\bench\\relocate\\Library), median and minimum of $rounds rounds"
+    awk -v rounds="$rounds" -v bytes="$(sed -n 's/^bytes //p' "$log" | tail -n 1)" '
+      function median(m,   n, i, j, t, v) {
+        n = 0
+        for (i = 1; i <= rounds; i++) if ((i, m) in ms) v[++n] = ms[i, m]
+        for (i = 1; i <= n; i++) for (j = i + 1; j <= n; j++) if (v[j] < v[i]) { t = v[i]; v[i] = v[j]; v[j] = t }
+        return n % 2 ? v[(n + 1) / 2] : (v[n / 2] + v[n / 2 + 1]) / 2
+      }
+      function minimum(m,   i, x) {
+        x = -1
+        for (i = 1; i <= rounds; i++) if ((i, m) in ms && (x < 0 || ms[i, m] < x)) x = ms[i, m]
+        return x
+      }
+      function row(m, label) { printf "%-62s %10.1f %10.1f %8.0f MB/s\n", label, median(m), minimum(m), bytes / 1048576 / (median(m) / 1000) }
+      { ms[$1, $2] = $3 }
+      END {
+        printf "%-62s %10s %10s\n", "measure", "median ms", "min ms"
+        row("engine", "(a) engine: copy phase of RunRelocation")
+        row("engine-run", "    the whole run (count, copy, rename, link refused, back)")
+        row("engine-sent", "(a2) engine, each report sent to a window of another thread")
+        row("engine-buffered", "(a3) engine with the buffered copy (copy flags 0)")
+        row("xcopy", "(b) peer: cmd /c xcopy /e /i /y > NUL (same Wine)")
+        if ((1, "robocopy") in ms) row("robocopy", "(c) peer: cmd /c robocopy /e > NUL (same Wine)")
+        row("cp", "(f) floor: cp -r on the Linux side of the same disk")
+        if ((1, "plain") in ms) {
+          row("plain", "(d1) least Win32 copy: CopyFileExW per file, flags 0")
+          row("plain-nobuffering", "(d2) the same with COPY_FILE_NO_BUFFERING")
+          row("engine-nocopy", "(d3) the engine with no file copied (walk and checks)")
+        }
+        a = median("engine"); x = median("xcopy"); f = median("cp")
+        hasRobocopy = (1, "robocopy") in ms
+        r = hasRobocopy ? median("robocopy") : 0
+        best = hasRobocopy && r < x ? r : x
+        printf "\nratios of the medians:\n"
+        printf "  engine / faster peer (%s)   %6.2f  (aim: at most 1.00: %s)\n", best == x ? "xcopy" : "robocopy", a / best, a <= best ? "met" : "missed"
+        printf "  engine / cp -r                 %6.2f  (aim: at most 1.50: %s)\n", a / f, a <= 1.5 * f ? "met" : "missed"
+        printf "  xcopy / cp -r                  %6.2f\n", x / f
+        if (hasRobocopy) printf "  robocopy / cp -r               %6.2f\n", r / f
+        printf "  engine with sent reports / engine   %6.2f\n", median("engine-sent") / a
+        printf "  engine buffered / engine            %6.2f\n", median("engine-buffered") / a
+        if ((1, "plain") in ms) {
+          printf "  least Win32 copy, no buffering / flags 0   %6.2f\n", median("plain-nobuffering") / median("plain")
+          printf "  engine / least Win32 copy with its flags    %6.2f\n", a / median("plain-nobuffering")
+          printf "  engine beyond its copies (d3), per file     %6.3f ms\n", median("engine-nocopy") / 10000
+        }
+      }' "$times"
+    for u in "${unavailable[@]}"; do echo "not measured: $u"; done
+    echo
+    grep -m1 '^files ' "$log" | sed 's/^/engine: /'
+    echo "machine: $(nproc) cores; load averages (1, 5, 15 min) $load_before before, $load_after after"
+  } >"$results"
+  echo "(took $((SECONDS - started)) s)"
+  echo
+  cat "$results"
+  echo
+  echo "Results: $results (whole output: $log)"
+}
 catalog=0
 products=0
 for arg in "$@"; do
@@ -83,6 +219,12 @@ rm -f "$results"
 
 stop() { "$repo/scripts/e2e-run.sh" --stop "$build" >/dev/null 2>&1 || true; }
 trap stop EXIT
+for arg in "$@"; do
+  if [ "$arg" = --relocate ]; then
+    relocate_bench "$@"
+    exit 0
+  fi
+done
 
 # The benchmark mirrors its output into this file as it goes (Wine's own output reaches the log
 # only when the program ends); the loop below shows it up to the results.

@@ -26,6 +26,7 @@
 #include "tests/bench/bench_output.h"
 #include "tests/bench/catalog_bench.h"
 #include "tests/bench/products_bench.h"
+#include "tests/bench/relocate_bench.h"
 #include "tests/bench/bench_timing.h"
 #include "tests/bench/ui_factors.h"
 #include "tests/e2e/driver.h"
@@ -692,7 +693,8 @@ void PrintTable(const std::vector<Bench>& headline, const std::vector<UiRun>& ui
 // alone (--page), the message-cost factors alone (--factors) or the list-box fill alone
 // (--lists); the numbers can be overridden.
 struct Options {
-  enum class Mode { Table, Page, Factors, Lists, Catalog, Products } mode = Mode::Table;
+  enum class Mode { Table, Page, Factors, Lists, Catalog, Products, Relocate } mode = Mode::Table;
+  std::wstring relocateMeasure;  // --relocate's measure (relocate_bench.h)
   bool full = false;
   int rounds = 0;       // 0: the mode's own
   int messages = 0;     // messages per factor run; 0: the mode's own
@@ -1024,6 +1026,9 @@ Options ParseOptions(int argc, wchar_t** argv) {
       o.mode = Options::Mode::Catalog;
     } else if (a == L"--products") {
       o.mode = Options::Mode::Products;
+    } else if (a == L"--relocate" && hasValue) {
+      o.mode = Options::Mode::Relocate;
+      o.relocateMeasure = argv[++i];
     } else if (a == L"--rounds" && hasValue) {
       o.rounds = _wtoi(argv[++i]);
     } else if (a == L"--messages" && hasValue) {
@@ -1033,7 +1038,7 @@ Options ParseOptions(int argc, wchar_t** argv) {
     } else if (a == L"--work-us" && hasValue) {
       o.workUs = _wtof(argv[++i]);
     } else {
-      Fail("usage: tessaly_bench.exe [--full] [--page | --factors | --lists | --catalog | --products] [--rounds N] [--messages N] [--work-us N] [--engine]");
+      Fail("usage: tessaly_bench.exe [--full] [--page | --factors | --lists | --catalog | --products | --relocate MEASURE] [--rounds N] [--messages N] [--work-us N] [--engine]");
     }
   }
   return o;
@@ -1056,6 +1061,7 @@ int Main(const Options& options) {
     table();
     return 0;
   }
+  if (options.mode == Options::Mode::Relocate) return RunRelocateBench(options.relocateMeasure);
   if (options.mode == Options::Mode::Catalog) {
     return RunCatalogBench(options.rounds > 0 ? options.rounds : full ? kRuns : kQuickRuns);
   }

@@ -261,6 +261,13 @@ TEST(Tour, RelocateContent) {
   ASSERT_TRUE(ChooseWizard(start, IDC_WIZARD_RELOCATE));
   HWND folders = FindPage(run, L"Tessaly - Choose Folder Locations");
   ASSERT_NE(folders, nullptr);
+  // The page opens with the options stored by an earlier visit: a move under the same name.
+  for (const int option : {IDC_ALREADY_MOVED, IDC_DIFFERENT_NAME}) {
+    if (CheckState(folders, option) == BST_CHECKED) {
+      ASSERT_TRUE(ClickAndWait(folders, option));
+    }
+    ASSERT_EQ(CheckState(folders, option), BST_UNCHECKED);
+  }
   ASSERT_TRUE(SetText(folders, IDC_ORIGINAL_LOCATION, L"C:\\Tour Samples\\Strings"));
   ASSERT_TRUE(SetText(folders, IDC_NEW_LOCATION, L"C:\\Tour Relocated"));
   ASSERT_TRUE(WaitUntil([&] {

@@ -1,0 +1,470 @@
+// The relocation engine over the real file system, in a scratch folder: a move of real files up
+// to the link step (where Wine, which makes no links, shows the way back), link-only mode, a
+// rename refused by an open handle, and copies that stop early. Whatever happens, every file of
+// the source must be there with its bytes, at the source or at the target, and nothing may be
+// left in a folder that the message does not name.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <functional>
+#include <map>
+#include <memory>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "platform/file_ops.h"
+#include "platform/text.h"
+#include "platform/win32/win32_api.h"
+#include "relocation/relocation_engine.h"
+#include "tests/support/backends.h"
+#include "tests/unit/forwarding_file_system.h"
+
+namespace tessaly {
+namespace {
+
+bool RunsUnderWine() {
+  return GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "wine_get_version") != nullptr;
+}
+
+constexpr const wchar_t* kLinkLine =
+    L"Creating symbolic link so applications can find files at their new location...";
+
+// Records what the engine reports, as the page would show it; hooks let a test act at a line of
+// the log or at the nth file.
+struct LogRecorder : RelocationObserver {
+  void LogLine(const std::wstring& text) override {
+    log.push_back(text);
+    if (onLog) onLog(text);
+  }
+  void PhaseStarted(const std::wstring& phase, uint32_t count) override {
+    phases.push_back(phase + L" " + std::to_wstring(count));
+  }
+  void FileStarted(const std::wstring& file) override {
+    files.push_back(file);
+    if (onFile) onFile(files.size());
+  }
+  void CopyProgress(uint64_t, uint64_t, uint32_t) override { ++copyReports; }
+  void Failed(const std::wstring& message, bool steps, uint32_t, uint32_t) override {
+    failures.push_back(message);
+    recommendSteps = recommendSteps || steps;
+  }
+  void Finished(bool success) override { finished.push_back(success); }
+
+  bool Logged(const std::wstring& line) const {
+    return std::find(log.begin(), log.end(), line) != log.end();
+  }
+
+  std::vector<std::wstring> log, phases, files, failures;
+  std::vector<bool> finished;
+  bool recommendSteps = false;
+  int copyReports = 0;
+  std::function<void(const std::wstring&)> onLog;
+  std::function<void(size_t)> onFile;
+};
+
+// Refuses the link as Windows does without the privilege, so that the way back can be shown on
+// a system that does make links.
+class LinkRefusingFileSystem : public testing::ForwardingFileSystem {
+ public:
+  using ForwardingFileSystem::ForwardingFileSystem;
+  ErrorCode CreateFolderLink(std::wstring_view, std::wstring_view) override {
+    return err::PrivilegeNotHeld;
+  }
+};
+
+// Bytes that differ from file to file and from place to place within a file.
+std::string Bytes(size_t size, unsigned seed) {
+  std::string bytes(size, '\0');
+  uint32_t x = seed * 2654435761u + 1;
+  for (char& c : bytes) {
+    x = x * 1664525u + 1013904223u;
+    c = static_cast<char>(x >> 24);
+  }
+  return bytes;
+}
+
+// The content folder: names relative to it, with their bytes. Empty files, one over the copy's
+// 64 KB chunk, a few megabytes, names with spaces and non-ASCII letters, a read-only file, and
+// enough small files for a copy to be stopped in its middle.
+std::map<std::wstring, std::string> ContentFiles() {
+  std::map<std::wstring, std::string> files;
+  unsigned seed = 1;
+  auto add = [&](const std::wstring& name, size_t size) { files[name] = Bytes(size, seed++); };
+  add(L"\\Strings.nki", 2048);
+  add(L"\\Strings.nkc", 0);
+  add(L"\\Readme (read-only).txt", 300);
+  add(L"\\Legato\\Violins 1.ncw", 300 * 1024);
+  add(L"\\Legato\\Violas.ncw", 65 * 1024 + 1);
+  add(L"\\Legato\\Deep\\Celli \u00e9t\u00e9 \u00df.ncw", 4 * 1024 * 1024 + 17);
+  for (int i = 0; i < 40; ++i) add(FormatText(L"\\Samples\\Kit %02d.wav", i), 1000u + 37u * i);
+  return files;
+}
+constexpr const wchar_t* kReadOnlyFile = L"\\Readme (read-only).txt";
+
+class RelocationOnDiskTest : public ::testing::Test {
+ public:  // the cases of a table reach the fixture from their lambdas
+  void SetUp() override {
+    harness = testing::Win32FileSystemBackends().front().make();
+    source = harness->scratch + L"\\Samples\\Strings";
+    target = harness->scratch + L"\\Relocated\\Strings";
+    renamed = source + L".orig0";
+    ASSERT_EQ(CreateDirectoryTree(fs(), harness->scratch + L"\\Relocated"), 0u);
+  }
+
+  void TearDown() override {
+    if (!harness) return;
+    // The scratch folder goes with the harness; the read-only files must not stop that.
+    for (const std::wstring& root : {source, target, renamed}) {
+      fs().SetAttributes(root + kReadOnlyFile, attr::Normal);
+    }
+  }
+
+  FileSystem& fs() { return harness->fs(); }
+
+  void Write(const std::wstring& root) {
+    for (const auto& [relative, bytes] : files) {
+      const std::wstring path = root + relative;
+      std::wstring folder = path;
+      path::RemoveFileSpec(folder);
+      ASSERT_EQ(CreateDirectoryTree(fs(), folder), 0u) << ToUtf8(folder);
+      ASSERT_EQ(fs().WriteFile(path, reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size()),
+                0u)
+          << ToUtf8(path);
+    }
+    ASSERT_EQ(fs().SetAttributes(root + kReadOnlyFile, attr::ReadOnly), 0u);
+    // An empty folder of the content: it is not copied, and must not be lost with its source.
+    ASSERT_EQ(fs().CreateFolder(root + L"\\User Presets"), 0u);
+  }
+
+  std::string Read(const std::wstring& path) {
+    std::vector<uint8_t> bytes;
+    if (fs().ReadFile(path, 0, 8 * 1024 * 1024, bytes) != 0) return "<unreadable>";
+    return std::string(bytes.begin(), bytes.end());
+  }
+
+  bool Exists(const std::wstring& path) {
+    uint32_t attributes = 0;
+    return fs().GetAttributes(path, attributes) == 0;
+  }
+
+  // Every file is at `root` with its bytes, and the read-only file is still read-only.
+  void ExpectWhole(const std::wstring& root, const char* what) {
+    SCOPED_TRACE(what);
+    for (const auto& [relative, bytes] : files) {
+      EXPECT_TRUE(Read(root + relative) == bytes) << ToUtf8(root + relative);
+    }
+    uint32_t attributes = 0;
+    EXPECT_EQ(fs().GetAttributes(root + kReadOnlyFile, attributes), 0u);
+    EXPECT_NE(attributes & attr::ReadOnly, 0u) << "the read-only attribute was lost";
+  }
+
+  // The source as it was: a real folder with every file, its empty folder, and no renamed copy.
+  void ExpectSourceAsItWas() {
+    ExpectWhole(source, "source");
+    uint32_t attributes = 0;
+    ASSERT_EQ(fs().GetAttributes(source, attributes), 0u);
+    EXPECT_EQ(attributes & attr::ReparsePoint, 0u);
+    EXPECT_TRUE(IsDirectory(fs(), source + L"\\User Presets"));
+    EXPECT_FALSE(Exists(renamed)) << "a renamed folder was left behind";
+  }
+
+  RelocationResult Relocate(bool linkOnly = false, FileSystem* through = nullptr) {
+    return RunRelocation(through ? *through : fs(), harness->system(),
+                         {source, target, linkOnly}, cancel, recorder);
+  }
+
+  // The first `lines` lines of a move's log, in the order the engine writes them.
+  std::vector<std::wstring> MoveLog(size_t lines) const {
+    std::vector<std::wstring> log = {
+        FormatText(L"Discovering files in %s...", source.c_str()),
+        FormatText(L"Found %lu files in source, totaling %s in size.",
+                   static_cast<uint32_t>(files.size()), FormatSize(TotalBytes()).c_str()),
+        L"Free space in C:\\: ",  // the amount varies; compared as a prefix
+        FormatText(L"Copying files to %s...", target.c_str()),
+        FormatText(L"Copied %lu files with 0 errors.", static_cast<uint32_t>(files.size())),
+        FormatText(L"Renaming %s to %s (only temporary; files will be deleted after operation "
+                   L"is successful...)",
+                   source.c_str(), renamed.c_str()),
+        kLinkLine,
+    };
+    log.resize(lines);
+    return log;
+  }
+  void ExpectLog(const std::vector<std::wstring>& expected) {
+    ASSERT_EQ(recorder.log.size(), expected.size()) << Joined(recorder.log);
+    for (size_t i = 0; i < expected.size(); ++i) {
+      if (i == 2 && expected.size() > 2) {
+        EXPECT_EQ(recorder.log[i].rfind(expected[i], 0), 0u) << ToUtf8(recorder.log[i]);
+      } else {
+        EXPECT_EQ(recorder.log[i], expected[i]);
+      }
+    }
+  }
+  static std::string Joined(const std::vector<std::wstring>& lines) {
+    std::string text;
+    for (const std::wstring& line : lines) text += "\n  " + ToUtf8(line);
+    return text;
+  }
+
+  uint64_t TotalBytes() const {
+    uint64_t total = 0;
+    for (const auto& [relative, bytes] : files) total += bytes.size();
+    return total;
+  }
+
+  std::unique_ptr<testing::FileSystemHarness> harness;
+  const std::map<std::wstring, std::string> files = ContentFiles();
+  std::wstring source, target, renamed;
+  CancelFlag cancel{0};
+  LogRecorder recorder;
+};
+
+// The number in "Error N creating a symbolic link to ...", 0 when the text has none.
+unsigned long LinkErrorIn(const std::wstring& message) {
+  if (message.rfind(L"Error ", 0) != 0) return 0;
+  return std::wcstoul(message.c_str() + 6, nullptr, 10);
+}
+
+TEST_F(RelocationOnDiskTest, AMoveWhoseLinkFailsPutsTheFolderBackAndKeepsTheCopy) {
+  Write(source);
+  // Without links (Wine) the system's own failure is shown; with them, a refusal is injected.
+  LinkRefusingFileSystem refusing(fs());
+  const bool systemFails = !harness->noFolderLinks.empty();
+  const RelocationResult result = Relocate(false, systemFails ? nullptr : &refusing);
+
+  EXPECT_FALSE(result.success);
+  EXPECT_EQ(recorder.finished, std::vector<bool>{false});
+  ExpectLog(MoveLog(7));
+  EXPECT_EQ(recorder.phases,
+            std::vector<std::wstring>{FormatText(L"Copy files progress: %lu",
+                                                 static_cast<uint32_t>(files.size()))});
+  // Each file was announced once, from the source.
+  std::set<std::wstring> announced(recorder.files.begin(), recorder.files.end());
+  std::set<std::wstring> expected;
+  for (const auto& [relative, bytes] : files) expected.insert(source + relative);
+  EXPECT_EQ(announced, expected);
+  EXPECT_EQ(recorder.files.size(), files.size());
+
+  ASSERT_EQ(recorder.failures.size(), 1u);
+  const unsigned long code = LinkErrorIn(recorder.failures[0]);
+  EXPECT_NE(code, 0ul) << ToUtf8(recorder.failures[0]);
+  if (!systemFails) {
+    EXPECT_EQ(code, 1314ul) << "the injected refusal";
+  } else if (RunsUnderWine()) {
+    EXPECT_EQ(code, 1313ul) << "Wine knows no symbolic-link privilege";
+  }
+  EXPECT_EQ(recorder.failures[0],
+            FormatText(L"Error %lu creating a symbolic link to %s. Nothing was moved: your files "
+                       L"are still in %s, and a copy of them is in %s.",
+                       static_cast<uint32_t>(code), target.c_str(), source.c_str(),
+                       target.c_str()));
+  EXPECT_FALSE(recorder.recommendSteps);
+  EXPECT_TRUE(result.renamedFolder.empty());
+
+  // Nothing stranded: the source as it was, under its own name, and a whole copy at the target.
+  ExpectSourceAsItWas();
+  ExpectWhole(target, "target");
+}
+
+TEST_F(RelocationOnDiskTest, AMoveEndsWithALinkToTheTarget) {
+  if (!harness->noFolderLinks.empty()) {
+    GTEST_SKIP() << "needs a real folder link (" << harness->noFolderLinks
+                 << "); the move up to the link and the way back are shown by "
+                    "AMoveWhoseLinkFailsPutsTheFolderBackAndKeepsTheCopy";
+  }
+  Write(source);
+  const RelocationResult result = Relocate();
+  EXPECT_TRUE(result.success) << Joined(recorder.failures);
+  std::vector<std::wstring> log = MoveLog(7);
+  log.push_back(FormatText(L"Deleting contents of %s...", renamed.c_str()));
+  ExpectLog(log);
+  FindData link;
+  ASSERT_TRUE(PathExists(fs(), source, &link));
+  EXPECT_TRUE(link.IsReparsePoint() && link.IsDirectory());
+  ExpectWhole(source, "through the link");
+  ExpectWhole(target, "target");
+  EXPECT_FALSE(Exists(renamed));
+  RemoveDirectoryW(source.c_str());  // the link itself, before the harness removes the target
+}
+
+TEST_F(RelocationOnDiskTest, LinkOnlyMode) {
+  // The files were moved by hand: the Original Location is gone, the target holds them.
+  Write(target);
+  const RelocationResult result = Relocate(true);
+
+  // Only the link is attempted: no counting, no space check, no copy, no rename.
+  EXPECT_EQ(recorder.log, std::vector<std::wstring>{kLinkLine});
+  EXPECT_TRUE(recorder.phases.empty());
+  EXPECT_TRUE(recorder.files.empty());
+  ExpectWhole(target, "target");
+  if (harness->noFolderLinks.empty()) {
+    EXPECT_TRUE(result.success) << Joined(recorder.failures);
+    ExpectWhole(source, "through the link");
+    RemoveDirectoryW(source.c_str());
+    return;
+  }
+  EXPECT_FALSE(result.success);
+  ASSERT_EQ(recorder.failures.size(), 1u);
+  const unsigned long code = LinkErrorIn(recorder.failures[0]);
+  EXPECT_NE(code, 0ul);
+  EXPECT_EQ(recorder.failures[0], FormatText(L"Error %lu creating a symbolic link to %s.",
+                                             static_cast<uint32_t>(code), target.c_str()));
+  EXPECT_FALSE(recorder.recommendSteps);
+  EXPECT_EQ(recorder.finished, std::vector<bool>{false});
+  EXPECT_FALSE(Exists(source)) << "something was made at the Original Location";
+  GTEST_SKIP() << "shown: the link's failure (" << code
+               << ") with the target untouched and nothing at the Original Location; not shown, "
+                  "for want of a real folder link ("
+               << harness->noFolderLinks << "): the link made there";
+}
+
+// The source's rename is refused while something holds it open without sharing; the copy is
+// done by then. Returns the code that the rename gets with the hold still in place.
+class RenameRefusedTest : public RelocationOnDiskTest {
+ protected:
+  // Holds `held` from the moment the engine announces the rename until the checks are done.
+  void RelocateHolding(const std::wstring& held) {
+    Write(source);
+    recorder.onLog = [&](const std::wstring& line) {
+      if (line.rfind(L"Renaming ", 0) == 0) hold = harness->HoldOpen(held);
+    };
+    result = Relocate();
+    ASSERT_NE(hold, nullptr) << "could not hold " << ToUtf8(held);
+  }
+
+  // The rename failure as the user reads it, with the code the system gives for that rename.
+  void ExpectRefusal() {
+    ExpectLog(MoveLog(6));
+    ASSERT_EQ(recorder.failures.size(), 1u);
+    // The same rename, tried again while the handle is still open, gets the system's answer.
+    const ErrorCode system = fs().MoveFile(source, renamed, 0);
+    if (system == 0) {
+      fs().MoveFile(renamed, source, 0);
+      FAIL() << "the rename succeeds now that the engine is done";
+    }
+    EXPECT_EQ(recorder.failures[0],
+              FormatText(L"Failed to rename %s to %s in order to create symbolic link (error code "
+                         L"%lu). Files might be in use.",
+                         source.c_str(), renamed.c_str(), system));
+    EXPECT_TRUE(recorder.recommendSteps);
+    EXPECT_EQ(recorder.finished, std::vector<bool>{false});
+    EXPECT_TRUE(result.renamedFolder.empty());
+    hold.reset();
+    ExpectSourceAsItWas();
+    ExpectWhole(target, "target");
+  }
+
+  std::unique_ptr<testing::HeldFile> hold;
+  RelocationResult result;
+};
+
+TEST_F(RenameRefusedTest, WhileTheFolderIsOpen) {
+  RelocateHolding(source);
+  ExpectRefusal();
+}
+
+TEST_F(RenameRefusedTest, WhileAFileInItIsOpen) {
+  RelocateHolding(source + L"\\Legato\\Violas.ncw");
+  if (RunsUnderWine() && recorder.Logged(kLinkLine)) {
+    // Wine renamed the folder anyway; the link then failed and the folder came back.
+    ASSERT_EQ(recorder.failures.size(), 1u);
+    EXPECT_NE(recorder.failures[0].find(L"Nothing was moved"), std::wstring::npos)
+        << ToUtf8(recorder.failures[0]);
+    hold.reset();
+    ExpectSourceAsItWas();
+    ExpectWhole(target, "target");
+    GTEST_SKIP() << "Wine renames a folder while a file in it is open (Windows refuses); shown: "
+                    "the folder came back whole after the failed link";
+  }
+  ExpectRefusal();
+}
+
+// Copies that end early: the engine stops before the rename, and the source stays as it was.
+TEST_F(RelocationOnDiskTest, AnIncompleteCopyLeavesTheSourceAsItWas) {
+  const uint32_t count = static_cast<uint32_t>(files.size());
+  const struct {
+    const char* name;
+    // Prepares the fault; the returned hold (if any) lasts for the run.
+    std::function<std::unique_ptr<testing::HeldFile>(RelocationOnDiskTest&)> inject;
+    // The failure message's start and end (%T the target, %S the source); both empty: no
+    // failure, the run ends with "Operation canceled.".
+    std::wstring failureStart, failureEnd;
+    std::wstring copiedLine;  // the log's "Copied" line, empty when there is none
+  } cases[] = {
+      // The copy goes on after the file it cannot read; it ends with a success of its own.
+      {"a source file held open without sharing",
+       [](RelocationOnDiskTest& t) { return t.harness->HoldOpen(t.source + L"\\Legato\\Violas.ncw"); },
+       L"1 files could not be copied to %T, so nothing was moved: all your files are still in %S.",
+       L"", FormatText(L"Copied %lu files with 1 errors.", count - 1)},
+      // Every file fails, the last one too, so the copy itself reports the error.
+      {"the Full Target Path is an existing file",
+       [](RelocationOnDiskTest& t) {
+         const std::string text = "not a folder";
+         EXPECT_EQ(t.fs().WriteFile(t.target, reinterpret_cast<const uint8_t*>(text.data()),
+                                    text.size()),
+                   0u);
+         return std::unique_ptr<testing::HeldFile>();
+       },
+       L"Error ", L" attempting to copy files.", L""},
+      {"the page closed at the fifth file",
+       [](RelocationOnDiskTest& t) {
+         t.recorder.onFile = [&t](size_t n) {
+           if (n == 5) t.cancel = 1;
+         };
+         return std::unique_ptr<testing::HeldFile>();
+       },
+       L"", L"", L""},
+  };
+  auto expand = [this](std::wstring text) {
+    for (size_t at; (at = text.find(L"%T")) != std::wstring::npos;) text.replace(at, 2, target);
+    for (size_t at; (at = text.find(L"%S")) != std::wstring::npos;) text.replace(at, 2, source);
+    return text;
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    // A fresh scratch folder per case.
+    TearDown();
+    SetUp();
+    recorder = LogRecorder();
+    cancel = 0;
+    Write(source);
+    {
+      std::unique_ptr<testing::HeldFile> hold = c.inject(*this);
+      const RelocationResult result = Relocate();
+      EXPECT_FALSE(result.success);
+      EXPECT_TRUE(result.renamedFolder.empty());
+    }
+    EXPECT_EQ(recorder.finished, std::vector<bool>{false});
+    EXPECT_FALSE(recorder.recommendSteps);
+    // Never beyond the copy.
+    std::vector<std::wstring> log = MoveLog(4);
+    if (c.failureStart.empty()) {
+      log.push_back(L"Operation canceled.");
+      EXPECT_TRUE(recorder.failures.empty()) << Joined(recorder.failures);
+    } else {
+      if (!c.copiedLine.empty()) log.push_back(c.copiedLine);
+      ASSERT_EQ(recorder.failures.size(), 1u);
+      const std::wstring& failure = recorder.failures[0];
+      const std::wstring start = expand(c.failureStart), end = expand(c.failureEnd);
+      EXPECT_EQ(failure.rfind(start, 0), 0u) << ToUtf8(failure);
+      EXPECT_TRUE(failure.size() >= start.size() + end.size() &&
+                  failure.compare(failure.size() - end.size(), end.size(), end) == 0)
+          << ToUtf8(failure);
+    }
+    ExpectLog(log);
+    ExpectSourceAsItWas();
+    // What reached the target is whole; a failed copy leaves no part of its file.
+    size_t atTarget = 0;
+    for (const auto& [relative, bytes] : files) {
+      if (!Exists(target + relative)) continue;
+      ++atTarget;
+      EXPECT_TRUE(Read(target + relative) == bytes) << ToUtf8(target + relative);
+    }
+    EXPECT_LT(atTarget, files.size());
+  }
+}
+
+}  // namespace
+}  // namespace tessaly
