@@ -12,6 +12,7 @@
 #include "relocation/relocation_engine.h"
 #include "tests/support/fake_file_system.h"
 #include "tests/support/fake_system.h"
+#include "tests/support/relocation_recorder.h"
 #include "tests/unit/forwarding_file_system.h"
 
 namespace tessaly {
@@ -30,30 +31,7 @@ const std::map<std::wstring, std::string> kFiles = {
     {L"\\sub\\deep\\c.nki", "cellos and basses"},
 };
 
-// Records what the engine reports.
-struct Recorder : RelocationObserver {
-  void LogLine(const std::wstring& text) override { log.push_back(text); }
-  void PhaseStarted(const std::wstring& phase, uint32_t files) override {
-    phases.push_back(phase + L" " + std::to_wstring(files));
-  }
-  void FileStarted(const std::wstring& file) override {
-    files.push_back(file);
-    if (onFile) onFile(files.size());
-  }
-  void CopyProgress(uint64_t, uint64_t, uint32_t) override { ++copyReports; }
-  void Failed(const std::wstring& message, bool steps, uint32_t, uint32_t) override {
-    failures.push_back(message);
-    recommendSteps = recommendSteps || steps;
-  }
-  void Finished(bool success) override {
-    finished.push_back(success);
-  }
-  std::vector<std::wstring> log, phases, files, failures;
-  std::vector<bool> finished;
-  bool recommendSteps = false;
-  int copyReports = 0;
-  std::function<void(size_t)> onFile;
-};
+using Recorder = testing::RelocationRecorder;
 
 // A file system whose link call can claim success without making a link, and whose renames can
 // fail from the nth on.

@@ -7,6 +7,8 @@
 #include <shlobj.h>
 #include <gtest/gtest.h>
 
+#include <memory>
+
 #include <functional>
 #include <string>
 #include <vector>
@@ -18,6 +20,7 @@
 #include "tests/support/fake_file_system.h"
 #include "tests/support/fake_registry.h"
 #include "tests/support/fake_system.h"
+#include "tests/windows/program_templates.h"
 
 namespace tessaly {
 namespace {
@@ -26,16 +29,6 @@ constexpr wchar_t kChangeFolder[] = L"Tessaly - Change Folder";
 constexpr wchar_t kRelocate[] = L"Tessaly - Relocate";
 constexpr wchar_t kMessage[] = L"Tessaly";
 constexpr int kMessageText = 0xFFFF;  // the text of a message box
-
-// The tests run from build/windows/tests; the program is build/windows/Tessaly.exe.
-std::wstring ProgramPath() {
-  wchar_t self[MAX_PATH];
-  const DWORD n = GetModuleFileNameW(nullptr, self, MAX_PATH);
-  std::wstring path(self, n);
-  path.resize(path.rfind(L'\\'));
-  path.resize(path.rfind(L'\\'));
-  return path + L"\\Tessaly.exe";
-}
 
 std::wstring Text(HWND window, int id) { return WindowText(GetDlgItem(window, id)); }
 bool Enabled(HWND window, int id) { return IsWindowEnabled(GetDlgItem(window, id)) != FALSE; }
@@ -176,15 +169,11 @@ class ChangeFolderDlgTest : public ::testing::Test {
   enum Row { kTrailing, kCurrent, kAudio, kRelative, kTooLong, kRows };
 
   void SetUp() override {
-    program_ = LoadLibraryExW(ProgramPath().c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
-    ASSERT_NE(program_, nullptr) << "no Tessaly.exe (error " << GetLastError() << ")";
-    SetProgramModule(program_);
-    INITCOMMONCONTROLSEX controls{sizeof controls, ICC_WIN95_CLASSES};
-    InitCommonControlsEx(&controls);
-    HWND probe = CreateWindowExW(0, L"STATIC", L"", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr,
-                                 nullptr, nullptr);
-    if (!probe) GTEST_SKIP() << "no window (error " << GetLastError() << "): the tier needs a display";
-    DestroyWindow(probe);
+    templates_ = std::make_unique<testing::ProgramTemplates>();
+    ASSERT_TRUE(templates_->Loaded()) << "no Tessaly.exe (error " << templates_->Error() << ")";
+    if (const std::string reason = testing::ProgramTemplates::NoDisplay(); !reason.empty()) {
+      GTEST_SKIP() << reason;
+    }
 
     settings.WriteProfileInt(kSettingsSection, kCenterX, 400);
     settings.WriteProfileInt(kSettingsSection, kCenterY, 300);
@@ -195,10 +184,7 @@ class ChangeFolderDlgTest : public ::testing::Test {
     product.presentValues = valuekind::InstallVst64Dir | valuekind::HasPluginFolder;
     product.vst64Dir = L"c:\\plugins\\vst64";  // listed in other letter case
   }
-  void TearDown() override {
-    SetProgramModule(nullptr);
-    if (program_) FreeLibrary(program_);
-  }
+  void TearDown() override { templates_.reset(); }
 
   FakeRegistry registry;
   FakeFileSystem files;
@@ -213,7 +199,7 @@ class ChangeFolderDlgTest : public ::testing::Test {
   CChangeFolderDlg dialog{context};
 
  private:
-  HMODULE program_ = nullptr;
+  std::unique_ptr<testing::ProgramTemplates> templates_;
 };
 
 TEST_F(ChangeFolderDlgTest, OpensOnTheProductsFolderAndDoubleClickUsesItForTheProduct) {

@@ -6,6 +6,8 @@
 #include <commctrl.h>
 #include <gtest/gtest.h>
 
+#include <memory>
+
 #include <atomic>
 #include <string>
 #include <vector>
@@ -16,22 +18,13 @@
 #include "tests/support/fake_registry.h"
 #include "tests/support/fake_system.h"
 #include "tests/unit/forwarding_file_system.h"
+#include "tests/windows/program_templates.h"
 
 namespace tessaly {
 namespace {
 
 constexpr wchar_t kTitle[] = L"Tessaly - Fix Product Thumbnails";
 const std::wstring kCommon64 = L"C:\\Program Files\\Common Files\\Native Instruments";
-
-// The tests run from build/windows/tests; the program is build/windows/Tessaly.exe.
-std::wstring ProgramPath() {
-  wchar_t self[MAX_PATH];
-  const DWORD n = GetModuleFileNameW(nullptr, self, MAX_PATH);
-  std::wstring path(self, n);
-  path.resize(path.rfind(L'\\'));
-  path.resize(path.rfind(L'\\'));
-  return path + L"\\Tessaly.exe";
-}
 
 struct NoCommands : PageCommands {
   void RunPreferences(HWND) override {}
@@ -77,20 +70,13 @@ class GateFileSystem : public testing::ForwardingFileSystem {
 class FixThumbnailsDlgTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    program_ = LoadLibraryExW(ProgramPath().c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
-    ASSERT_NE(program_, nullptr) << "no Tessaly.exe (error " << GetLastError() << ")";
-    SetProgramModule(program_);
-    INITCOMMONCONTROLSEX controls{sizeof controls, ICC_WIN95_CLASSES};
-    InitCommonControlsEx(&controls);
-    HWND probe = CreateWindowExW(0, L"STATIC", L"", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr,
-                                 nullptr, nullptr);
-    if (!probe) GTEST_SKIP() << "no window (error " << GetLastError() << "): the tier needs a display";
-    DestroyWindow(probe);
+    templates_ = std::make_unique<testing::ProgramTemplates>();
+    ASSERT_TRUE(templates_->Loaded()) << "no Tessaly.exe (error " << templates_->Error() << ")";
+    if (const std::string reason = testing::ProgramTemplates::NoDisplay(); !reason.empty()) {
+      GTEST_SKIP() << reason;
+    }
   }
-  void TearDown() override {
-    SetProgramModule(nullptr);
-    if (program_) FreeLibrary(program_);
-  }
+  void TearDown() override { templates_.reset(); }
 
   void AddProduct(const std::wstring& name) {
     const std::wstring art = kCommon64 + L"\\" + name + L"\\PAResources\\image\\" + name;
@@ -105,7 +91,7 @@ class FixThumbnailsDlgTest : public ::testing::Test {
   NoCommands commands;
 
  private:
-  HMODULE program_ = nullptr;
+  std::unique_ptr<testing::ProgramTemplates> templates_;
 };
 
 struct Watch {

@@ -10,21 +10,12 @@
 #include "platform/win32/win32_file_system.h"
 #include "platform/win32/win32_system.h"
 #include "resources/version.h"
+#include "tests/windows/program_templates.h"
 
 #include <winver.h>
 
 namespace tessaly {
 namespace {
-
-// The tests run from build/windows/tests; the program is build/windows/Tessaly.exe.
-std::wstring ProgramPath() {
-  wchar_t self[MAX_PATH];
-  const DWORD n = GetModuleFileNameW(nullptr, self, MAX_PATH);
-  std::wstring path(self, n);
-  path.resize(path.rfind(L'\\'));
-  path.resize(path.rfind(L'\\'));
-  return path + L"\\Tessaly.exe";
-}
 
 std::wstring SystemString(const std::wstring& file, const wchar_t* name) {
   DWORD handle = 0;
@@ -41,7 +32,7 @@ std::wstring SystemString(const std::wstring& file, const wchar_t* name) {
 }
 
 TEST(ProgramResourcesTest, VersionRecordReadsAlikeThroughOurReaderAndTheSystem) {
-  const std::wstring program = ProgramPath();
+  const std::wstring program = testing::BuiltProgramPath();
   ASSERT_NE(GetFileAttributesW(program.c_str()), INVALID_FILE_ATTRIBUTES) << "no Tessaly.exe";
   Win32FileSystem fs;
   Win32System system;
@@ -63,7 +54,7 @@ TEST(ProgramResourcesTest, VersionRecordReadsAlikeThroughOurReaderAndTheSystem) 
 }
 
 TEST(ProgramResourcesTest, ManifestAsksForAdministratorAndCommonControls6) {
-  HMODULE module = LoadLibraryExW(ProgramPath().c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
+  HMODULE module = LoadLibraryExW(testing::BuiltProgramPath().c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
   ASSERT_NE(module, nullptr) << GetLastError();
   HRSRC found = FindResourceW(module, MAKEINTRESOURCEW(1), MAKEINTRESOURCEW(24));  // RT_MANIFEST
   ASSERT_NE(found, nullptr);

@@ -19,6 +19,7 @@
 #include "platform/win32/win32_api.h"
 #include "relocation/relocation_engine.h"
 #include "tests/support/backends.h"
+#include "tests/support/relocation_recorder.h"
 #include "tests/unit/forwarding_file_system.h"
 
 namespace tessaly {
@@ -31,38 +32,7 @@ bool RunsUnderWine() {
 constexpr const wchar_t* kLinkLine =
     L"Creating symbolic link so applications can find files at their new location...";
 
-// Records what the engine reports, as the page would show it; hooks let a test act at a line of
-// the log or at the nth file.
-struct LogRecorder : RelocationObserver {
-  void LogLine(const std::wstring& text) override {
-    log.push_back(text);
-    if (onLog) onLog(text);
-  }
-  void PhaseStarted(const std::wstring& phase, uint32_t count) override {
-    phases.push_back(phase + L" " + std::to_wstring(count));
-  }
-  void FileStarted(const std::wstring& file) override {
-    files.push_back(file);
-    if (onFile) onFile(files.size());
-  }
-  void CopyProgress(uint64_t, uint64_t, uint32_t) override { ++copyReports; }
-  void Failed(const std::wstring& message, bool steps, uint32_t, uint32_t) override {
-    failures.push_back(message);
-    recommendSteps = recommendSteps || steps;
-  }
-  void Finished(bool success) override { finished.push_back(success); }
-
-  bool Logged(const std::wstring& line) const {
-    return std::find(log.begin(), log.end(), line) != log.end();
-  }
-
-  std::vector<std::wstring> log, phases, files, failures;
-  std::vector<bool> finished;
-  bool recommendSteps = false;
-  int copyReports = 0;
-  std::function<void(const std::wstring&)> onLog;
-  std::function<void(size_t)> onFile;
-};
+using LogRecorder = testing::RelocationRecorder;
 
 // Refuses the link as Windows does without the privilege, so that the way back can be shown on
 // a system that does make links.
