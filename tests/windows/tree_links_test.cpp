@@ -9,6 +9,7 @@
 
 #include "platform/file_ops.h"
 #include "platform/text.h"
+#include "platform/win32/win32_api.h"
 #include "platform/win32/win32_file_system.h"
 #include "platform/win32/win32_system.h"
 #include "tests/support/backends.h"
@@ -24,6 +25,13 @@ const std::wstring kLink = kTree + L"\\link";
 class TreeLinksTest : public ::testing::Test {
  protected:
   void SetUp() override {
+    // The tests of this suite share one fixture tree of the prefix, and ctest may run two of
+    // them at once in two processes: one at a time.
+    fixtureLock_ = CreateMutexW(nullptr, FALSE, L"Local\\TessalyTreeLinksFixture");
+    ASSERT_NE(fixtureLock_, nullptr);
+    const DWORD waited = WaitForSingleObject(fixtureLock_, 120000);
+    ASSERT_TRUE(waited == WAIT_OBJECT_0 || waited == WAIT_ABANDONED);
+    locked_ = true;
     uint32_t attributes = 0;
     if (fs.GetAttributes(kFixture, attributes) != 0) {
       GTEST_SKIP() << "no link-tree fixture in this prefix (scripts/wine-run.sh makes it)";
@@ -46,6 +54,8 @@ class TreeLinksTest : public ::testing::Test {
 
   void TearDown() override {
     if (!IsSkipped()) ExpectRealUntouched();
+    if (locked_) ReleaseMutex(fixtureLock_);
+    if (fixtureLock_) CloseHandle(fixtureLock_);
   }
 
   uint32_t EntryAttributes(const std::wstring& folder, const std::wstring& name) {
@@ -95,6 +105,8 @@ class TreeLinksTest : public ::testing::Test {
   Win32FileSystem fs;
   Win32System system;
   const PatternSet all{L"*.*"};
+  HANDLE fixtureLock_ = nullptr;
+  bool locked_ = false;
 };
 
 TEST_F(TreeLinksTest, CountTreeDoesNotFollowTheLink) {
