@@ -57,7 +57,14 @@ class KontaktTest : public ::testing::Test {
     HWND start = FindPage(run_, L"Tessaly - Start");
     if (!start || !ChooseWizard(start, IDC_WIZARD_LIBRARIES)) return nullptr;
     HWND page = FindPage(run_, kTitle);
-    if (page && !WaitUntil([&] { return IsEnabled(page, IDC_APPLY_SORT); })) return nullptr;
+    // Loaded: the libraries are listed and the controls unlocked (the template's own state, before
+    // the page has locked it for the load, must not pass for that).
+    if (page && !WaitUntil([&] {
+          return IsEnabled(page, IDC_APPLY_SORT) && IsEnabled(page, IDC_EXTEND_SEARCH) &&
+                 !ListViewRows(page, IDC_KONTAKT_LIBRARIES, 1).empty();
+        })) {
+      return nullptr;
+    }
     return page;
   }
   Rows WaitForRows(HWND page, const std::function<bool(const Rows&)>& condition) {

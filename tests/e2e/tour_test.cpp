@@ -203,7 +203,9 @@ TEST(Tour, ArrangeKontaktLibraries) {
   ASSERT_TRUE(ChooseWizard(start, IDC_WIZARD_LIBRARIES));
   HWND page = FindPage(run, L"Tessaly - Arrange Kontakt Libraries Tab");
   ASSERT_NE(page, nullptr);
-  ASSERT_TRUE(WaitUntil([&] { return IsEnabled(page, IDC_APPLY_SORT); }));
+  ASSERT_TRUE(WaitUntil([&] {
+    return IsEnabled(page, IDC_APPLY_SORT) && !ListViewRows(page, IDC_KONTAKT_LIBRARIES, 1).empty();
+  }));
   Shot(L"kontakt-libraries");
 
   ASSERT_TRUE(SelectListViewRow(page, IDC_KONTAKT_LIBRARIES, 0));  // not at the top yet
