@@ -3,6 +3,7 @@
 
 #include "platform/file_ops.h"
 #include "platform/text.h"
+#include "relocation/relocation_engine.h"
 
 namespace tessaly {
 namespace {
@@ -79,11 +80,8 @@ bool CheckFolderChoice(FileSystem& fs, const FolderChoice& choice, FolderChoiceD
     if (!sourceExists) {
       return tell(FormatText(L"Source directory %s doesn't appear to exist.", source.c_str()));
     }
-    // A drive root cannot be renamed and replaced by a link.
-    if (path::IsRoot(source) || path::IsDriveSpec(source)) {
-      return tell(FormatText(L"%s is the root of a drive and cannot be relocated. Please select a "
-                             L"folder inside it.",
-                             source.c_str()));
+    if (const std::wstring refusal = SourceRootRefusal(source); !refusal.empty()) {
+      return tell(refusal);
     }
     if (!found.IsDirectory()) {
       return tell(FormatText(L"Source path %s is not a directory.", source.c_str()));

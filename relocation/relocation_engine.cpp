@@ -87,11 +87,8 @@ class Run {
 };
 
 RelocationResult Run::Go() {
-  // A drive root can be neither renamed nor replaced by a link.
-  if (source_.empty() || path::IsRoot(source_) || path::IsDriveSpec(source_)) {
-    return Fail(FormatText(L"%s is the root of a drive and cannot be relocated. Please select a "
-                           L"folder inside it.",
-                           source_.c_str()));
+  if (const std::wstring refusal = SourceRootRefusal(source_); !refusal.empty()) {
+    return Fail(refusal);
   }
   if (linkOnly_) return RenameLinkAndDelete();
   return Copy();
@@ -215,6 +212,14 @@ RelocationResult Run::PutSourceBack(const std::wstring& renamed, const std::wstr
 }
 
 }  // namespace
+
+std::wstring SourceRootRefusal(const std::wstring& source) {
+  // A drive root can be neither renamed nor replaced by a link.
+  if (!source.empty() && !path::IsRoot(source) && !path::IsDriveSpec(source)) return {};
+  return FormatText(L"%s is the root of a drive and cannot be relocated. Please select a folder "
+                    L"inside it.",
+                    source.c_str());
+}
 
 std::wstring RenameCandidate(FileSystem& fs, const std::wstring& source) {
   for (int n = 0; n < kRenameCandidates; ++n) {

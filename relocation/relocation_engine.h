@@ -51,6 +51,9 @@ struct RelocationResult {
 RelocationResult RunRelocation(FileSystem& fs, System& system, const RelocationRequest& request,
                                const CancelFlag& cancel, RelocationObserver& observer);
 
+// The refusal of a source that cannot be relocated (a drive root, or nothing), or empty.
+std::wstring SourceRootRefusal(const std::wstring& source);
+
 // The first free name "(source).orig0" ... "(source).orig259"; empty when all are taken.
 std::wstring RenameCandidate(FileSystem& fs, const std::wstring& source);
 

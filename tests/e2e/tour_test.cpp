@@ -43,6 +43,15 @@ void Shot(const wchar_t* name) {
   std::fflush(stdout);
 }
 
+// Starts the program (in `folder`, or its own), chooses `wizard` on the Start page and returns the
+// wizard's first page titled `title`; null when any step fails.
+HWND OpenWizard(ProgramRun& run, int wizard, const wchar_t* title, const std::wstring& folder = {}) {
+  if (run.Start(ProgramPath(), {}, folder) != 0) return nullptr;
+  HWND start = FindPage(run, L"Tessaly - Start");
+  if (!start || !ChooseWizard(start, wizard)) return nullptr;
+  return FindPage(run, title);
+}
+
 TEST(Tour, StartPagePreferencesAndAbout) {
   ProgramRun run;
   ASSERT_EQ(run.Start(ProgramPath()), 0u);
@@ -95,12 +104,7 @@ TEST(Tour, FindDuplicatePlugins) {
       L"C:\\Program Files (x86)\\Vstplugins|C:\\Audio\\VST32"));
 
   ProgramRun run;
-  ASSERT_EQ(run.Start(ProgramPath()), 0u);
-  HWND start = FindPage(run, L"Tessaly - Start");
-  ASSERT_NE(start, nullptr);
-  ASSERT_TRUE(ChooseWizard(start, IDC_WIZARD_DUPLICATES));
-
-  HWND folders = FindPage(run, L"Tessaly - Choose Plugin Folders");
+  HWND folders = OpenWizard(run, IDC_WIZARD_DUPLICATES, L"Tessaly - Choose Plugin Folders");
   ASSERT_NE(folders, nullptr);
   ASSERT_TRUE(WaitUntil([&] { return ListBoxItems(folders, IDC_PLUGIN_FOLDERS).size() == 3; }));
   Shot(L"plugin-folders");
@@ -160,11 +164,7 @@ TEST(Tour, ManageProducts) {
   // The delivered file database beside the program, whatever an earlier run stored.
   RegDeleteKeyValueW(HKEY_CURRENT_USER, L"Software\\Quillmoor\\Tessaly\\Settings", kFileDatabasePath);
   ProgramRun run;
-  ASSERT_EQ(run.Start(ProgramPath()), 0u);
-  HWND start = FindPage(run, L"Tessaly - Start");
-  ASSERT_NE(start, nullptr);
-  ASSERT_TRUE(ChooseWizard(start, IDC_WIZARD_PRODUCTS));
-  HWND page = FindPage(run, L"Tessaly - Manage Native Instruments Products");
+  HWND page = OpenWizard(run, IDC_WIZARD_PRODUCTS, L"Tessaly - Manage Native Instruments Products");
   ASSERT_NE(page, nullptr);
   ASSERT_TRUE(WaitUntil([&] { return IsEnabled(page, IDC_PM_SHOW_APPS); }));
   Shot(L"products-list");
@@ -197,11 +197,7 @@ TEST(Tour, ArrangeKontaktLibraries) {
   const SavedLibrariesTab saved;
   ASSERT_FALSE(saved.Empty());
   ProgramRun run;
-  ASSERT_EQ(run.Start(ProgramPath()), 0u);
-  HWND start = FindPage(run, L"Tessaly - Start");
-  ASSERT_NE(start, nullptr);
-  ASSERT_TRUE(ChooseWizard(start, IDC_WIZARD_LIBRARIES));
-  HWND page = FindPage(run, L"Tessaly - Arrange Kontakt Libraries Tab");
+  HWND page = OpenWizard(run, IDC_WIZARD_LIBRARIES, L"Tessaly - Arrange Kontakt Libraries Tab");
   ASSERT_NE(page, nullptr);
   ASSERT_TRUE(WaitUntil([&] {
     return IsEnabled(page, IDC_APPLY_SORT) && !ListViewRows(page, IDC_KONTAKT_LIBRARIES, 1).empty();
@@ -257,11 +253,7 @@ TEST(Tour, RelocateContent) {
   }
 
   ProgramRun run;
-  ASSERT_EQ(run.Start(ProgramPath()), 0u);
-  HWND start = FindPage(run, L"Tessaly - Start");
-  ASSERT_NE(start, nullptr);
-  ASSERT_TRUE(ChooseWizard(start, IDC_WIZARD_RELOCATE));
-  HWND folders = FindPage(run, L"Tessaly - Choose Folder Locations");
+  HWND folders = OpenWizard(run, IDC_WIZARD_RELOCATE, L"Tessaly - Choose Folder Locations");
   ASSERT_NE(folders, nullptr);
   // The page opens with the options stored by an earlier visit: a move under the same name.
   for (const int option : {IDC_ALREADY_MOVED, IDC_DIFFERENT_NAME}) {
@@ -314,11 +306,7 @@ TEST(Tour, FixThumbnails) {
   } putBack{saved};  // after the program has ended: declared before it
 
   ProgramRun run;
-  ASSERT_EQ(run.Start(ProgramPath()), 0u);
-  HWND start = FindPage(run, L"Tessaly - Start");
-  ASSERT_NE(start, nullptr);
-  ASSERT_TRUE(ChooseWizard(start, IDC_WIZARD_THUMBNAILS));
-  HWND page = FindPage(run, L"Tessaly - Fix Product Thumbnails");
+  HWND page = OpenWizard(run, IDC_WIZARD_THUMBNAILS, L"Tessaly - Fix Product Thumbnails");
   ASSERT_NE(page, nullptr);
   auto passEnded = [&](const wchar_t* headline) {
     return WaitUntil([&] {
