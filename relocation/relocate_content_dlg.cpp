@@ -66,6 +66,12 @@ CRelocateContentDlg::CRelocateContentDlg(const PageContext& context)
 
 bool CRelocateContentDlg::OnInitPage() {
   SendDlgItemMessageW(Hwnd(), IDC_RELOCATION_BYTES, PBM_SETRANGE32, 0, 100);
+  // The work starts once the page is on screen, so that its first message box has a page under it.
+  PostMessageW(Hwnd(), WM_RELOCATE_START, 0, 0);
+  return true;
+}
+
+void CRelocateContentDlg::StartWork() {
   HWND page = Hwnd();
   worker_.Start(page, WM_RELOCATE_DONE,
                 [this, page, request = request_](const std::atomic<bool>&) -> ErrorCode {
@@ -74,7 +80,6 @@ bool CRelocateContentDlg::OnInitPage() {
                   RunRelocation(Context().files, Context().system, request, cancel_, reports);
                   return err::Success;
                 });
-  return true;
 }
 
 void CRelocateContentDlg::OnDestroyPage() {
@@ -89,6 +94,9 @@ bool CRelocateContentDlg::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, 
   switch (message) {
     case WM_RELOCATE_UPDATE:
       if (!closing_) Handle(static_cast<RelocateUpdate>(wParam), lParam);
+      break;
+    case WM_RELOCATE_START:
+      if (!closing_) StartWork();
       break;
     case WM_RELOCATE_DONE:
       // A worker that could not start, or failed outside the engine, still ends the log.

@@ -47,6 +47,7 @@ class CRelocateContentDlg : public CPage {
   bool OnMessage(UINT message, WPARAM wParam, LPARAM lParam, INT_PTR& result) override;
 
  private:
+  void StartWork();
   void Handle(RelocateUpdate kind, LPARAM flag);
   void AppendLine(const std::wstring& line);
   void AdjustLogWidth();

@@ -23,6 +23,7 @@ inline constexpr unsigned WM_KONTAKT_LOAD_COMPLETE = kPageMessageBase + 608;  //
 // Relocation progress page.
 inline constexpr unsigned WM_RELOCATE_UPDATE = kPageMessageBase + 607;  // sent: wParam a kind
 inline constexpr unsigned WM_RELOCATE_DONE = kPageMessageBase + 611;    // posted: the worker's end
+inline constexpr unsigned WM_RELOCATE_START = kPageMessageBase + 612;   // posted to itself
 
 // Thumbnail page.
 inline constexpr unsigned WM_THUMBNAIL_PASS_START = kPageMessageBase + 609;     // posted to itself
