@@ -28,7 +28,7 @@ if [ -n "${DISPLAY:-}" ]; then
   exit 0
 fi
 
-cmake --build --preset windows --target Tessaly tessaly_e2e_tests -j "$(nproc)"
+cmake --build --preset windows --target Tessaly tessaly_tour -j "$(nproc)"
 echo "No display: walking the program under Xvfb on the demo machine."
 export TESSALY_E2E_ROOT=$PWD/build/windows/demo-headless
 export TESSALY_EXE=$PWD/build/windows/Tessaly.exe
@@ -36,7 +36,7 @@ export TESSALY_ARTIFACTS=$PWD/build/windows/artifacts/run
 rm -rf "$TESSALY_ARTIFACTS"
 log=$(mktemp)
 set +e
-scripts/e2e-run.sh build/windows/tests/e2e/tessaly_e2e_tests.exe --gtest_filter='Tour.*' >"$log" 2>&1
+scripts/e2e-run.sh build/windows/tests/e2e/tessaly_tour.exe >"$log" 2>&1
 rc=$?
 set -e
 scripts/e2e-run.sh --stop build/windows

@@ -9,6 +9,8 @@ packages=(
   g++-mingw-w64-i686 g++-mingw-w64-x86-64 binutils-mingw-w64-i686 libz-mingw-w64-dev
   wine wine32:i386 wine64 fonts-wine
   xvfb xauth
+  # the release: the installer compiler, Markdown to PDF for the user guide, its pages as images
+  nsis weasyprint python3-markdown python3-pil poppler-utils fonts-dejavu-core
 )
 test_user=tessaly-wine
 here=$(dirname "$(readlink -f "$0")")

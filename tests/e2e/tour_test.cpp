@@ -78,6 +78,12 @@ TEST(Tour, StartPagePreferencesAndAbout) {
   HWND preferences = FindPage(run, L"Tessaly - Preferences");
   ASSERT_NE(preferences, nullptr);
   Shot(L"preferences");
+  // The question before a restore of the first-run backups; No restores nothing.
+  ASSERT_TRUE(Click(preferences, IDC_RESTORE_ORIGINAL));
+  std::optional<MessageBoxInfo> restore = FindMessageBox(run, preferences);
+  ASSERT_TRUE(restore);
+  Shot(L"preferences-restore-question");
+  ASSERT_TRUE(Answer(*restore, IDNO));
   ASSERT_TRUE(Click(preferences, IDCANCEL));
   ASSERT_TRUE(WaitForClose(preferences));
 
@@ -268,6 +274,15 @@ TEST(Tour, RelocateContent) {
     return Text(folders, IDC_FULL_TARGET_PATH) == L"C:\\Tour Relocated\\Strings";
   }));
   Shot(L"relocate-folders");
+  // The same folders when the files were already moved by hand: only the link would be made.
+  ASSERT_TRUE(ClickAndWait(folders, IDC_ALREADY_MOVED));
+  ASSERT_EQ(CheckState(folders, IDC_ALREADY_MOVED), BST_CHECKED);
+  Shot(L"relocate-folders-link-only");
+  ASSERT_TRUE(ClickAndWait(folders, IDC_ALREADY_MOVED));
+  ASSERT_EQ(CheckState(folders, IDC_ALREADY_MOVED), BST_UNCHECKED);
+  ASSERT_TRUE(WaitUntil([&] {
+    return Text(folders, IDC_FULL_TARGET_PATH) == L"C:\\Tour Relocated\\Strings";
+  }));
   ASSERT_TRUE(Click(folders, IDC_NEXT));
   for (int question = 0; question < 2; ++question) {  // create the New Location; proceed
     std::optional<MessageBoxInfo> box = FindMessageBox(run, folders);
