@@ -101,8 +101,11 @@ def render_html(text, pictures, record):
     body = re.sub(r'<p><img alt="([^"]*)" src="([^"]*)" ?/?></p>', figure_html, body)
     for name, path in pictures.items():
         body = body.replace(f'src="screenshots/{name}.png"', f'src="file://{path}"')
-    if "screenshots/" in body:
-        raise GuideError("a picture of the guide is not in the form ![caption](screenshots/name.png)")
+    ours = {f"file://{path}" for path in pictures.values()}
+    for source in re.findall(r'<img [^>]*src="([^"]*)"', body):
+        if source not in ours:
+            raise GuideError(f"the picture {source} is not a screenshot: pictures are written "
+                             "![caption](screenshots/name.png)")
 
     # The title block is the text before the first chapter; the contents list the chapters and
     # their sections.

@@ -4,8 +4,9 @@
 # - With a display (DISPLAY set), the program opens there: build/windows/demo is its prefix.
 # - Without one, the program runs under Xvfb, the end-to-end driver walks the Start page (each
 #   wizard), Preferences, the About box, the duplicate finder on the demo machine, the page
-#   that asks for the file database, the product manager, Kontakt's Libraries tab and the
-#   thumbnail fixer, and the paths of the screenshots are printed.
+#   that asks for the file database, the product manager, Kontakt's Libraries tab, the
+#   thumbnail fixer and the relocation wizard (scripts/tour.sh), and the paths of the
+#   screenshots are printed.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/setup.sh
@@ -30,22 +31,4 @@ fi
 
 cmake --build --preset windows --target Tessaly tessaly_tour -j "$(nproc)"
 echo "No display: walking the program under Xvfb on the demo machine."
-export TESSALY_E2E_ROOT=$PWD/build/windows/demo-headless
-export TESSALY_EXE=$PWD/build/windows/Tessaly.exe
-export TESSALY_ARTIFACTS=$PWD/build/windows/artifacts/run
-rm -rf "$TESSALY_ARTIFACTS"
-log=$(mktemp)
-set +e
-scripts/e2e-run.sh build/windows/tests/e2e/tessaly_tour.exe >"$log" 2>&1
-rc=$?
-set -e
-scripts/e2e-run.sh --stop build/windows
-if [ $rc -ne 0 ]; then
-  cat "$log"
-  rm -f "$log"
-  echo "The walk through the program failed." >&2
-  exit 1
-fi
-echo "Screenshots:"
-sed -n 's/^screenshot: /  /p' "$log"
-rm -f "$log"
+scripts/tour.sh "$PWD/build/windows/demo-headless" "$PWD/build/windows/artifacts/run"
