@@ -1,19 +1,21 @@
 #!/usr/bin/python3
 """Makes TessalyUserGuide.pdf from docs/guide/TessalyUserGuide.md and the tour's screenshots.
 
-  scripts/make-guide.py --screenshots FOLDER --out FILE.pdf [--html FILE.html]
+  scripts/make-guide.py --screenshots FOLDER --out FILE.pdf [--html FILE.html] [--pictures DIR]
 
 FOLDER holds the end-to-end screenshots (<Suite>.<Test>/<NN>-<name>.png, as the tour and the
 end-to-end tier save them). The guide names its pictures "screenshots/<name>.png"; each is taken
 from the tour's folders (Tour.*) or else from the one other test that saved a picture of that
 name, cropped to the program's windows (the Wine desktop around them is left out), so the guide
-always shows the program as this build draws it. The version and copyright come from
-resources/version.h. Debian's python3 with python3-markdown, weasyprint and python3-pil.
+always shows the program as this build draws it. With --pictures the cropped pictures are also
+saved there as <name>.png (docs/guide/screenshots holds the copies that the Markdown and the README
+show on their own). The version and copyright come from resources/version.h. Debian's python3 with python3-markdown, weasyprint and python3-pil.
 """
 import argparse
 import html
 import os
 import re
+import shutil
 import sys
 import tempfile
 
@@ -136,7 +138,7 @@ def render_html(text, pictures, record):
         f"<main>{chapters}</main></body></html>")
 
 
-def make_guide(screenshots, out, html_out=None, source=SOURCE):
+def make_guide(screenshots, out, html_out=None, source=SOURCE, pictures_out=None):
     with open(source, encoding="utf-8") as file:
         text = file.read()
     names = sorted(set(IMAGE_REFERENCE.findall(text)))
@@ -150,6 +152,9 @@ def make_guide(screenshots, out, html_out=None, source=SOURCE):
             cropped = os.path.join(work, name + ".png")
             crop_to_windows(choose_screenshot(name, index), cropped)
             pictures[name] = cropped
+            if pictures_out:
+                os.makedirs(pictures_out, exist_ok=True)
+                shutil.copyfile(cropped, os.path.join(pictures_out, name + ".png"))
         document = render_html(text, pictures, record)
         if html_out:
             with open(html_out, "w", encoding="utf-8") as file:
@@ -166,9 +171,11 @@ def main():
     parser.add_argument("--screenshots", required=True, help="the end-to-end screenshots folder")
     parser.add_argument("--out", required=True, help="the PDF to write")
     parser.add_argument("--html", help="also write the HTML the PDF is made from")
+    parser.add_argument("--pictures", help="also save the cropped pictures into this folder")
     arguments = parser.parse_args()
     try:
-        names = make_guide(arguments.screenshots, arguments.out, arguments.html)
+        names = make_guide(arguments.screenshots, arguments.out, arguments.html,
+                           pictures_out=arguments.pictures)
     except (GuideError, OSError) as error:
         print(f"make-guide: {error}", file=sys.stderr)
         return 1

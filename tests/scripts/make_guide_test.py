@@ -82,7 +82,13 @@ class MakeGuideTest(unittest.TestCase):
                          "## First chapter\n\nText.\n\n![The page](screenshots/page.png)\n\n"
                          "## Second chapter\n\n![A dialog](screenshots/dialog.png)\n\n"
                          "![The page again](screenshots/page.png)\n")
-        self.assertEqual(self.make(), ["dialog", "page"])
+        pictures = os.path.join(self.work.name, "pictures")
+        self.assertEqual(guide.make_guide(self.shots, self.pdf, source=self.source,
+                                          pictures_out=pictures), ["dialog", "page"])
+        # The cropped copies for the Markdown's own readers.
+        self.assertEqual(sorted(os.listdir(pictures)), ["dialog.png", "page.png"])
+        with Image.open(os.path.join(pictures, "page.png")) as page:
+            self.assertEqual(page.size, (160, 120))
 
         record = guide.version_record()
         text = pdf_text(self.pdf)
