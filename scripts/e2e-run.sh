@@ -7,9 +7,10 @@
 #   scripts/e2e-run.sh --stop build-folder      (ends the tier's wineserver and both Xvfbs)
 # The tier has a Wine root of its own, <build>/wine-e2e, run through scripts/wine-run.sh. On first
 # use the prefix gets a Wine virtual desktop (title bars in screenshots, exit codes kept) and, when
-# scripts/demo-machine.sh exists, the demo machine. Xvfb is started when the display is not up:
-# TESSALY_E2E_DISPLAY (default: a number from 100 to 499 derived from the build folder),
-# 1280x1024x24, open to the test user (-ac).
+# scripts/demo-machine.sh exists and TESSALY_E2E_DEMO is not 0, the demo machine (TESSALY_E2E_ROOT
+# names another root). Xvfb is started when the display is not up: TESSALY_E2E_DISPLAY (default:
+# a number from 100 to 499 derived from the build folder), 1280x1024x24, open to the test user
+# (-ac).
 set -euo pipefail
 
 here=$(dirname "$(readlink -f "$0")")
@@ -94,7 +95,7 @@ if [ ! -f "$root/e2e-ready" ]; then
       "$here/wine-run.sh" --in "$build" reg add 'HKCU\Software\Wine\Explorer' /v Desktop /d Default /f
       "$here/wine-run.sh" --in "$build" reg add 'HKCU\Software\Wine\Explorer\Desktops' /v Default /d 1280x1024 /f
     } >"$root/e2e-setup.log" 2>&1 8>&- || { cat "$root/e2e-setup.log" >&2; exit 2; }
-    if [ -f "$here/demo-machine.sh" ]; then
+    if [ -f "$here/demo-machine.sh" ] && [ "${TESSALY_E2E_DEMO:-1}" != 0 ]; then
       bash "$here/demo-machine.sh" "$root" >"$root/demo-machine.log" 2>&1 8>&- \
         || { echo "e2e-run: demo-machine.sh failed (see $root/demo-machine.log)" >&2; exit 2; }
     fi
