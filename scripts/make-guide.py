@@ -8,12 +8,14 @@ end-to-end tier save them). The guide names its pictures "screenshots/<name>.png
 from the tour's folders (Tour.*) or else from the one other test that saved a picture of that
 name, cropped to the program's windows (the Wine desktop around them is left out), so the guide
 always shows the program as this build draws it. With --pictures the cropped pictures are also
-saved there as <name>.png (docs/guide/screenshots holds the copies that the Markdown and the README
-show on their own). The version and copyright come from resources/version.h. Debian's python3 with python3-markdown, weasyprint and python3-pil.
+saved there as <name>.png (docs/guide/screenshots holds the copies that the Markdown and the
+README show on their own). The version and copyright come from resources/version.h. Runs on
+Debian's python3 with python3-markdown, weasyprint and python3-pil.
 """
 import argparse
 import html
 import os
+import pathlib
 import re
 import shutil
 import sys
@@ -43,7 +45,7 @@ def version_record(path=VERSION_HEADER):
 
 
 def screenshot_index(folder):
-    """Maps each picture name to the files that carry it, the tour's first."""
+    """Maps each picture name to the (test, file) pairs that carry it."""
     index = {}
     if not os.path.isdir(folder):
         raise GuideError(f"no screenshots folder: {folder}")
@@ -101,9 +103,10 @@ def render_html(text, pictures, record):
     body = converter.convert(text)
     # Pictures alone in their paragraph become figures with their caption under them.
     body = re.sub(r'<p><img alt="([^"]*)" src="([^"]*)" ?/?></p>', figure_html, body)
-    for name, path in pictures.items():
-        body = body.replace(f'src="screenshots/{name}.png"', f'src="file://{path}"')
-    ours = {f"file://{path}" for path in pictures.values()}
+    uris = {name: pathlib.Path(path).as_uri() for name, path in pictures.items()}
+    for name, uri in uris.items():
+        body = body.replace(f'src="screenshots/{name}.png"', f'src="{uri}"')
+    ours = set(uris.values())
     for source in re.findall(r'<img [^>]*src="([^"]*)"', body):
         if source not in ours:
             raise GuideError(f"the picture {source} is not a screenshot: pictures are written "
