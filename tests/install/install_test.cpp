@@ -10,6 +10,7 @@
 #include <fstream>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "platform/text.h"
@@ -17,6 +18,7 @@
 #include "tests/e2e/driver.h"
 #include "tests/e2e/probe/probe_ids.h"
 
+#include <commctrl.h>
 #include <objbase.h>
 #include <shlobj.h>
 #include <shobjidl.h>
@@ -128,6 +130,10 @@ std::optional<DWORD> RunAndWait(std::wstring commandLine, DWORD timeoutMs = 1200
   return code;
 }
 
+// Ends the uninstaller's working copies that a failed test left running, so that the next test
+// does not wait for them.
+void EndUninstallers();
+
 // True while the uninstaller's working copy runs (Un.exe in the temporary folder; Au_.exe in
 // older versions of the installer compiler).
 bool UninstallerRuns() {
@@ -142,6 +148,22 @@ bool UninstallerRuns() {
   }
   CloseHandle(snapshot);
   return found;
+}
+
+void EndUninstallers() {
+  HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+  if (snapshot == INVALID_HANDLE_VALUE) return;
+  PROCESSENTRY32W entry{};
+  entry.dwSize = sizeof entry;
+  for (BOOL more = Process32FirstW(snapshot, &entry); more; more = Process32NextW(snapshot, &entry)) {
+    if (SameText(entry.szExeFile, L"Un.exe") || SameText(entry.szExeFile, L"Au_.exe")) {
+      if (HANDLE process = OpenProcess(PROCESS_TERMINATE, FALSE, entry.th32ProcessID)) {
+        TerminateProcess(process, 1);
+        CloseHandle(process);
+      }
+    }
+  }
+  CloseHandle(snapshot);
 }
 
 std::wstring Quoted(const std::wstring& path) { return L"\"" + path + L"\""; }
@@ -218,6 +240,8 @@ class InstallTest : public ::testing::Test {
     ASSERT_TRUE(Exists(guide_)) << "TESSALY_GUIDE: " << ToUtf8(guide_);
   }
 
+  void TearDown() override { EndUninstallers(); }
+
   void Install() {
     ASSERT_EQ(RunAndWait(Quoted(setup_) + L" /S"), std::optional<DWORD>(0));
     ASSERT_TRUE(Registered());
@@ -248,7 +272,8 @@ TEST_F(InstallTest, SilentSetupInstallsTheProgramThatOpensItsGuideAndUninstallKe
   for (const auto& [name, original] : delivered) {
     const std::optional<std::string> installed = ReadBytes(folder + L"\\" + name);
     ASSERT_TRUE(installed) << ToUtf8(name) << " is not in " << ToUtf8(folder);
-    EXPECT_EQ(*installed, ReadBytes(original).value_or("<unreadable>")) << ToUtf8(name);
+    EXPECT_TRUE(*installed == ReadBytes(original).value_or("<unreadable>"))
+        << ToUtf8(name) << " differs from " << ToUtf8(original);
   }
   EXPECT_TRUE(Exists(folder + L"\\Uninstall.exe"));
 
@@ -346,6 +371,91 @@ TEST_F(InstallTest, UninstallLeavesTheUsersOwnFilesAndRemovesUserDataOnlyWhenAsk
   DeleteFileW((folder + L"\\My plugin notes.txt").c_str());
   RemoveDirectoryW(folder.c_str());
   DeleteFileW((documents + L"\\My export.xml").c_str());
+}
+
+struct TopSearch {
+  std::wstring_view prefix;
+  HWND found;
+};
+
+BOOL CALLBACK MatchTop(HWND window, LPARAM data) {
+  auto* search = reinterpret_cast<TopSearch*>(data);
+  wchar_t title[256] = {};
+  GetWindowTextW(window, title, 256);
+  if (IsWindowVisible(window) && std::wstring_view(title).substr(0, search->prefix.size()) == search->prefix) {
+    search->found = window;
+    return FALSE;
+  }
+  return TRUE;
+}
+
+// The first visible top-level window whose title starts with `prefix` (the installer compiler's
+// captions end in a blank); nullptr at timeout.
+HWND FindTopWindow(std::wstring_view prefix) {
+  TopSearch search{prefix, nullptr};
+  WaitUntil([&] {
+    EnumWindows(MatchTop, reinterpret_cast<LPARAM>(&search));
+    return search.found != nullptr;
+  });
+  return search.found;
+}
+
+struct ChildSearch {
+  const wchar_t* className;
+  HWND found;
+};
+
+BOOL CALLBACK MatchChild(HWND child, LPARAM data) {
+  auto* search = reinterpret_cast<ChildSearch*>(data);
+  wchar_t name[64] = {};
+  GetClassNameW(child, name, 64);
+  if (lstrcmpiW(name, search->className) == 0 && IsWindowVisible(child)) {
+    search->found = child;
+    return FALSE;
+  }
+  return TRUE;
+}
+
+// The first visible descendant window of class `className`.
+HWND FindVisibleChild(HWND parent, const wchar_t* className) {
+  ChildSearch search{className, nullptr};
+  EnumChildWindows(parent, MatchChild, reinterpret_cast<LPARAM>(&search));
+  return search.found;
+}
+
+TEST_F(InstallTest, TheUninstallersOptionToRemoveUserDataStartsUnticked) {
+  Install();
+  const std::wstring folder = InstallFolder();
+  {
+    ProgramRun uninstaller;
+    ASSERT_EQ(uninstaller.Start(folder + L"\\Uninstall.exe"), 0u);
+    HWND window = FindTopWindow(L"Tessaly Uninstall");
+    ASSERT_NE(window, nullptr);
+    // The confirmation page, then the page with the option.
+    HWND tree = nullptr;
+    for (int page = 0; page < 3 && !tree; ++page) {
+      tree = FindVisibleChild(window, WC_TREEVIEWW);
+      if (!tree) {
+        ASSERT_TRUE(PostMessageW(window, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0));
+        WaitUntil([&] { return FindVisibleChild(window, WC_TREEVIEWW) != nullptr; }, Milliseconds(3000));
+      }
+    }
+    ASSERT_NE(tree, nullptr) << "no page with the option";
+    const auto item = reinterpret_cast<LPARAM>(
+        reinterpret_cast<HTREEITEM>(SendMessageW(tree, TVM_GETNEXTITEM, TVGN_ROOT, 0)));
+    ASSERT_NE(item, 0);
+    EXPECT_EQ(SendMessageW(tree, TVM_GETCOUNT, 0, 0), 1) << "one option, the uninstall itself hidden";
+    // State image 1 is the empty box, 2 the ticked one.
+    const auto state = SendMessageW(tree, TVM_GETITEMSTATE, static_cast<WPARAM>(item), TVIS_STATEIMAGEMASK);
+    EXPECT_EQ(state >> 12, 1) << "the option to remove the user's data is ticked";
+    SaveScreenshot(L"uninstall-options");
+    // Cancel leaves everything installed.
+    ASSERT_TRUE(PostMessageW(window, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0));
+    ASSERT_TRUE(WaitUntil([] { return !UninstallerRuns(); }, kUninstallTimeout));
+  }
+  EXPECT_TRUE(Registered());
+  for (const wchar_t* name : kInstalledFiles) EXPECT_TRUE(Exists(folder + L"\\" + name)) << ToUtf8(name);
+  ASSERT_NO_FATAL_FAILURE(Uninstall());
 }
 
 TEST_F(InstallTest, UninstallWhileTheProgramRunsRemovesNothing) {
