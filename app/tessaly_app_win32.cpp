@@ -135,7 +135,7 @@ int CTessalyApp::RunWizardPage(int wizard, int page) {
 
 void CTessalyApp::RunPreferences(HWND owner) {
   CPreferencesDlg preferences(
-      LoadPreferences(profile_, registry_, files_, system_), system_.IsWow64(),
+      LoadPreferences(profile_, registry_, files_, system_), system_.Is64BitWindows(),
       [this](HWND dialog) { RestoreOriginalSettings(dialog, registry_, files_, system_, profile_); });
   if (preferences.DoModal(owner) == IDOK) {
     StorePreferences(profile_, preferences.Host32(), preferences.Host64());

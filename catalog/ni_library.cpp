@@ -119,7 +119,7 @@ ErrorCode CNiLibrary::LoadFileDatabase(const wchar_t* path) {
 
 ErrorCode CNiLibrary::Scan(const std::atomic<bool>* cancel, uint32_t typeMask,
                            uint32_t contentMask) {
-  const bool is64BitWindows = system_->IsWow64();
+  const bool is64BitWindows = system_->Is64BitWindows();
   checkFiles_ = fileDatabase.HasEntries();
   known_.clear();
   // One record is read for every key; only the ones taken are copied into the list.

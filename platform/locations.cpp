@@ -33,7 +33,7 @@ ErrorCode ReadLocationVariable(System& system, const wchar_t* name, std::wstring
 
 ErrorCode GetFolder(System& system, bool want64, const wchar_t* variable64,
                     const wchar_t* fallback64, int csidlX86, int csidlNative, std::wstring& out) {
-  if (system.IsWow64()) {
+  if (system.Is64BitWindows()) {
     if (want64) {
       ErrorCode e = ReadLocationVariable(system, variable64, out);
       if (e != err::Success) e = ReadLocationVariable(system, fallback64, out);
@@ -106,7 +106,7 @@ unsigned GetDefaultVstFolders(System& system, Registry& registry, FileSystem& fs
   for (const wchar_t* sub : kProgramFilesVstFolders) {
     if (!EqualsNoCase(sub, otherPlatformNiFolder)) AddCandidate(candidates, programFiles, sub);
   }
-  if (system.IsWow64()) {
+  if (system.Is64BitWindows()) {
     // The Native Instruments folder of this platform under the other platform's program files.
     std::wstring otherProgramFiles;
     if (GetProgramFilesFolder(system, !want64, otherProgramFiles) == err::Success) {
@@ -114,7 +114,7 @@ unsigned GetDefaultVstFolders(System& system, Registry& registry, FileSystem& fs
     }
   }
   std::wstring registryFolder;
-  if (ReadMachineString(registry, L"Software\\VST", want64 ? access::Wow64_64Key : 0,
+  if (ReadMachineString(registry, L"Software\\VST", want64 ? access::Wow64_64Key : access::Wow64_32Key,
                         L"VSTPluginsPath", registryFolder) == err::Success) {
     candidates.push_back(std::move(registryFolder));
   }

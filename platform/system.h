@@ -40,8 +40,9 @@ class RedirectionScope {
 class System {
  public:
   virtual ~System() = default;
-  // The program's process runs under WOW64, that is, on 64-bit Windows.
-  virtual bool IsWow64() = 0;
+  // Windows itself is 64-bit: a 32-bit program runs under WOW64 there, a 64-bit one natively.
+  // What the program shows and writes depends on this, never on the program's own bitness.
+  virtual bool Is64BitWindows() = 0;
   virtual bool IsVistaOrLater() = 0;
   // 203 when the variable is not set.
   virtual ErrorCode GetEnvironmentVariable(std::wstring_view name, std::wstring& out) = 0;

@@ -8,7 +8,7 @@ namespace tessaly {
 PluginFolderChoice LoadPluginFolderChoice(CProfileStore& settings, System& system,
                                           Registry& registry, FileSystem& files) {
   PluginFolderChoice choice;
-  choice.is64BitWindows = system.IsWow64();
+  choice.is64BitWindows = system.Is64BitWindows();
   choice.platform =
       choice.is64BitWindows && settings.GetProfileInt(kSettingsSection, kSelectedPlatform, 0) == 1 ? 1 : 0;
   auto load = [&](CSafeStringList& list, const wchar_t* name, bool want64) {

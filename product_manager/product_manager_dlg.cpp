@@ -127,7 +127,7 @@ bool CProductManagerDlg::OnInitPage() {
   for (size_t i = 0; i < colorEdits_.size(); ++i) {
     if (colorEdits_[i].Attach(Hwnd(), kColorEditIds[i])) colorEdits_[i].SetBackgroundColor(kWhite);
   }
-  if (!Context().system.IsWow64()) {
+  if (!Context().system.Is64BitWindows()) {
     EnableItem(IDC_PM_VST64_DIR, false);
     EnableItem(IDC_PM_PLUGIN64_PATH, false);
   }

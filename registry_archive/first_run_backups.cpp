@@ -19,7 +19,7 @@ constexpr size_t kMaxPath = 260;
 // restored in any case.
 bool RunsOn64BitWindows(System& system) noexcept {
   try {
-    return system.IsWow64();
+    return system.Is64BitWindows();
   } catch (...) {
     return false;
   }

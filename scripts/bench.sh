@@ -28,23 +28,31 @@
 #                               COPY_FILE_NO_BUFFERING, the engine without the copies)
 # Other arguments go to tessaly_bench.exe: --rounds N, --messages N (per factor run), --work-us N
 # (spinning before each factor message).
-# Builds Tessaly.exe, the fixture DLLs and tests/bench's tessaly_bench.exe with the windows preset,
+# Builds Tessaly.exe, the fixture DLLs and tests/bench's tessaly_bench.exe with the preset this
+# machine runs (scripts/wine-mode.sh: windows, the 32-bit program, where 32-bit code runs, else
+# windows64, the 64-bit build of the same sources; the first line and the results say which),
 # runs the benchmark in a Wine root of its own (<build>/wine-bench: the plugin tree it generates,
 # C:\bench\tree, stays there and is reused), stops that root's Wine and Xvfb afterwards, and writes
 # the table to <build>/artifacts/bench/results.txt (the whole output beside it, bench.log). Progress
 # lines show while it runs.
-# TESSALY_BENCH_BUILD chooses another build folder of the windows preset (default build/windows).
+# TESSALY_BENCH_BUILD chooses another build folder of that preset (default build/<preset>).
 # Timing is never part of the tests: this is a command to run by hand on a quiet machine.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 repo=$PWD
-build=$(readlink -f "${TESSALY_BENCH_BUILD:-build/windows}")
 jobs=$(( $(nproc) < 2 ? $(nproc) : 2 ))
 
 scripts/setup.sh
+. scripts/wine-mode.sh
+wine_mode_probe
+preset=$run_preset
+build=$(readlink -f "${TESSALY_BENCH_BUILD:-build/$preset}")
+if [ "$preset" = windows ]; then measured="the 32-bit build (preset windows, $build)"
+else measured="the 64-bit build (preset windows64, $build)"; fi
+wine_mode_line "bench: measures $measured"
 mkdir -p "$build"
 configure_log=$build/bench.configure.log
-cmake --preset windows -B "$build" >"$configure_log" 2>&1 || { cat "$configure_log"; exit 1; }
+cmake --preset "$preset" -B "$build" >"$configure_log" 2>&1 || { cat "$configure_log"; exit 1; }
 build_log=$build/bench.build.log
 cmake --build "$build" --target Tessaly tessaly_fixtures tessaly_bench -j "$jobs" >"$build_log" 2>&1 \
   || { tail -n 60 "$build_log"; echo "bench: the build failed (see $build_log)" >&2; exit 1; }
@@ -188,6 +196,7 @@ relocate_bench() {
     echo
     grep -m1 '^files ' "$log" | sed 's/^/engine: /'
     echo "machine: $(nproc) cores; load averages (1, 5, 15 min) $load_before before, $load_after after"
+    echo "measured: $measured; Wine $wine_mode-bit mode ($wine_mode_reason)"
   } >"$results"
   echo "(took $((SECONDS - started)) s)"
   echo
@@ -280,6 +289,7 @@ echo
   sed -n '/^results/,$p' "$log" | tr -d '\r'
   echo
   echo "machine: $(nproc) cores; load averages (1, 5, 15 min) $load_before before, $load_after after"
+  echo "measured: $measured; Wine $wine_mode-bit mode ($wine_mode_reason)"
 } >"$results"
 cat "$results"
 echo

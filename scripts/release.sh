@@ -2,25 +2,41 @@
 # The release: Tessaly.exe, its user guide and its installer, made from this checkout into one
 # folder, build/release (emptied first):
 #   scripts/release.sh
-# Installs what is missing (scripts/setup.sh), builds the windows preset, walks the program's tour
-# on a fresh demo machine for the guide's pictures (scripts/tour.sh, Wine root
-# build/windows/wine-release), makes TessalyUserGuide.pdf (scripts/make-guide.py) and the setup
-# program (scripts/make-installer.sh), then prints each file's path and size.
+# Installs what is missing (scripts/setup.sh), builds the windows preset (the 32-bit program we
+# ship), walks the program's tour on a fresh demo machine for the guide's pictures
+# (scripts/tour.sh, Wine root <build>/wine-release) with whichever build this machine can run (the
+# 32-bit one, else the 64-bit build of the same sources, which shows the same pages:
+# scripts/wine-mode.sh), makes TessalyUserGuide.pdf (scripts/make-guide.py) and the setup program
+# of the 32-bit build (scripts/make-installer.sh), then prints each file's path and size.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/setup.sh
+. scripts/wine-mode.sh
+wine_mode_probe
+tour_build=$PWD/build/$run_preset
+if [ "$run_preset" = windows ]; then
+  wine_mode_line "release: the 32-bit build, whose tour gives the guide's pictures"
+else
+  wine_mode_line "release: the 32-bit build; the guide's pictures from the 64-bit build's tour"
+fi
 out=$PWD/build/release
-root=$PWD/build/windows/wine-release
-shots=$PWD/build/windows/artifacts/release-tour
+root=$tour_build/wine-release
+shots=$tour_build/artifacts/release-tour
 
 echo "== building Tessaly.exe"
 mkdir -p build
 cmake --preset windows >build/windows.configure.log 2>&1 || { cat build/windows.configure.log; exit 1; }
 cmake --build --preset windows --target Tessaly tessaly_tour -j "$(nproc)"
+if [ "$run_preset" != windows ]; then
+  echo "== building the 64-bit build for the tour"
+  cmake --preset "$run_preset" >"build/$run_preset.configure.log" 2>&1 \
+    || { cat "build/$run_preset.configure.log"; exit 1; }
+  cmake --build --preset "$run_preset" --target Tessaly tessaly_tour -j "$(nproc)"
+fi
 
 echo "== walking the tour for the user guide's pictures (a fresh demo machine)"
 rm -rf "$root"
-scripts/tour.sh "$root" "$shots" >/dev/null
+scripts/tour.sh "$root" "$shots" "$tour_build" >/dev/null
 
 rm -rf "$out"
 mkdir -p "$out"

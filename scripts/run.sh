@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
 # Builds Tessaly.exe and starts it under Wine on the demo machine (a Wine prefix filled with a
 # Native Instruments installation and plugin folders by scripts/demo-machine.sh).
-# - With a display (DISPLAY set), the program opens there: build/windows/demo is its prefix.
+# The 32-bit program (build/windows) where this machine runs 32-bit code, else the 64-bit build of
+# the same sources (build/windows64; scripts/wine-mode.sh, whose line says which and why).
+# - With a display (DISPLAY set), the program opens there: <build>/demo is its prefix.
 # - Without one, the program runs under Xvfb, the end-to-end driver walks the Start page (each
 #   wizard), Preferences, the About box, the duplicate finder on the demo machine, the page
 #   that asks for the file database, the product manager, Kontakt's Libraries tab, the
@@ -10,25 +12,35 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/setup.sh
+. scripts/wine-mode.sh
+wine_mode_probe
+preset=$run_preset
+build=$PWD/build/$preset
+if [ "$preset" = windows ]; then
+  wine_mode_line "runs: the 32-bit Tessaly.exe (build/windows)"
+else
+  wine_mode_line "runs: the 64-bit build of Tessaly.exe (build/windows64), which behaves as the 32-bit program does on 64-bit Windows"
+fi
 mkdir -p build
-cmake --preset windows >build/windows.configure.log 2>&1 || { cat build/windows.configure.log; exit 1; }
+cmake --preset "$preset" >"build/$preset.configure.log" 2>&1 \
+  || { cat "build/$preset.configure.log"; exit 1; }
 
 if [ -n "${DISPLAY:-}" ]; then
-  cmake --build --preset windows --target Tessaly tessaly_fixtures -j "$(nproc)"
-  root=$PWD/build/windows/demo
+  cmake --build --preset "$preset" --target Tessaly tessaly_fixtures -j "$(nproc)"
+  root=$build/demo
   if [ ! -f "$root/demo-ready" ]; then
     echo "Filling the demo machine in $root (once)..."
     bash scripts/demo-machine.sh "$root"
     touch "$root/demo-ready"
   fi
-  echo "Starting $PWD/build/windows/Tessaly.exe under Wine on $DISPLAY."
+  echo "Starting $build/Tessaly.exe under Wine on $DISPLAY."
   # From its own folder, as a Start-menu shortcut starts it: the file database's default path
   # ("FileDatabase.xml", relative to the current folder) then names the copy beside it.
-  cd build/windows
+  cd "$build"
   TESSALY_WINE_ROOT=$root ../../scripts/wine-run.sh Tessaly.exe
   exit 0
 fi
 
-cmake --build --preset windows --target Tessaly tessaly_tour -j "$(nproc)"
+cmake --build --preset "$preset" --target Tessaly tessaly_tour -j "$(nproc)"
 echo "No display: walking the program under Xvfb on the demo machine."
-scripts/tour.sh "$PWD/build/windows/demo-headless" "$PWD/build/windows/artifacts/run"
+scripts/tour.sh "$build/demo-headless" "$build/artifacts/run" "$build"

@@ -4,9 +4,13 @@
 #   scripts/wine-run.sh --in build-folder command [arguments...]
 #                                                  (a Windows command such as reg or cmd, in the
 #                                                  prefix of that build folder)
-#   scripts/wine-run.sh --stop build-folder        (ends the run's wineserver)
+#   scripts/wine-run.sh --stop build-folder        (ends the run's wineserver and every Wine
+#                                                  process of the prefix)
 # The prefix lives in the build folder of the program (build/<preset>/wine/prefix) and is made
-# on first use. Started as root, the program runs as the unprivileged test user, because Wine
+# on first use. The build's bitness (program-bits, written when it is configured) chooses Wine's
+# loader: Debian's wine and wineserver wrappers for the 32-bit build, which pick the 32-bit
+# programs whenever they are installed; Wine's 64-bit loader and wineserver, named directly, for
+# the 64-bit build, so that it also runs where 32-bit code cannot run at all. Started as root, the program runs as the unprivileged test user, because Wine
 # enforces read-only files only for a non-root user. The Unix environment reaches the program.
 set -euo pipefail
 
@@ -23,6 +27,14 @@ while [ "$build" != / ] && [ ! -f "$build/CMakeCache.txt" ]; do build=$(dirname 
 [ -f "$build/CMakeCache.txt" ] || { echo "wine-run: no build folder above $exe" >&2; exit 2; }
 
 root=${TESSALY_WINE_ROOT:-$build/wine}
+if [ "$(cat "$build/program-bits" 2>/dev/null)" = 64 ]; then
+  wine=/usr/lib/wine/wine64
+  wineserver=/usr/lib/wine/wineserver64
+  export WINELOADER=$wine
+else
+  wine=wine
+  wineserver=wineserver
+fi
 test_user=tessaly-wine
 export WINEPREFIX=$root/prefix
 export WINEDEBUG=${WINEDEBUG:--all}
@@ -45,8 +57,26 @@ if [ "$(id -u)" -eq 0 ] && [ "$stop" -eq 0 ] && [ -e "$exe" ] && ! as_user test 
   exit 2
 fi
 
+# The Wine processes of this prefix: Wine's programs whose environment names it.
+prefix_processes() {
+  local dir exe
+  for dir in /proc/[0-9]*; do
+    exe=$(readlink "$dir/exe" 2>/dev/null) || continue
+    case $exe in /usr/lib/wine/*) ;; *) continue ;; esac
+    grep -qzxF "WINEPREFIX=$WINEPREFIX" "$dir/environ" 2>/dev/null && echo "${dir#/proc/}"
+  done
+  return 0
+}
+
 if [ "$stop" -eq 1 ]; then
-  [ -d "$WINEPREFIX" ] && as_user wineserver -k >/dev/null 2>&1
+  [ -d "$WINEPREFIX" ] || exit 0
+  as_user "$wineserver" -k >/dev/null 2>&1 || true
+  # The wineserver ends its programs; whatever outlives it (a service process started by a
+  # wineserver that could not be reached) is ended here, since it would hold the prefix's files
+  # and the descriptors it inherited.
+  for _ in $(seq 10); do [ -z "$(prefix_processes)" ] && exit 0; sleep 0.3; done
+  pids=$(prefix_processes)
+  [ -z "$pids" ] || kill -9 $pids 2>/dev/null || true
   exit 0
 fi
 
@@ -77,14 +107,14 @@ if [ ! -f "$root/ready" ]; then
   flock 9
   if [ ! -f "$root/ready" ]; then
     as_user mkdir -p "$HOME"
-    as_user wine wineboot -i </dev/null >"$root/wineboot.log" 2>&1
+    as_user "$wine" wineboot -i </dev/null >"$root/wineboot.log" 2>&1
     copy_fonts
     # A folder link made from the Linux side, since Wine creates none itself: tree\link lists as
     # Directory|ReparsePoint and leads to real\. Wine's delete through it reaches real\.
     fixtures=$WINEPREFIX/drive_c/tessaly-fixtures/link-tree
     as_user mkdir -p "$fixtures/real" "$fixtures/tree"
     as_user ln -sfn ../real "$fixtures/tree/link"
-    as_user wineserver -w
+    as_user "$wineserver" -w
     touch "$root/ready"
   fi
   flock -u 9
@@ -99,14 +129,14 @@ fi
 # and that of every Wine helper process the program starts, goes to files, never to the pipe of
 # whoever called us (ctest), or the caller would wait for those processes to exit.
 exec 9>&-
-as_user wineserver -p </dev/null >>"$root/wineserver.log" 2>&1 || true
+as_user "$wineserver" -p </dev/null >>"$root/wineserver.log" 2>&1 || true
 out=$(mktemp "${TMPDIR:-/tmp}/wine-run.XXXXXX")
 chmod 666 "$out"
 set +e
 if [ "$(id -u)" -eq 0 ]; then
-  setpriv --reuid="$test_user" --regid="$test_user" --init-groups -- wine "$exe" "$@" </dev/null >"$out" 2>&1
+  setpriv --reuid="$test_user" --regid="$test_user" --init-groups -- "$wine" "$exe" "$@" </dev/null >"$out" 2>&1
 else
-  wine "$exe" "$@" </dev/null >"$out" 2>&1
+  "$wine" "$exe" "$@" </dev/null >"$out" 2>&1
 fi
 rc=$?
 set -e

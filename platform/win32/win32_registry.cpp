@@ -19,6 +19,16 @@ HKEY RootKey(RegRoot root) {
   return reinterpret_cast<HKEY>(static_cast<ULONG_PTR>(static_cast<uint32_t>(root)));
 }
 
+// The view a key is opened in from a root. A 32-bit program without a view flag sees the 32-bit
+// view; the 64-bit build of the same sources asks for that view itself, so that both read and
+// write the same keys on 64-bit Windows. (32-bit Windows ignores the flag.)
+REGSAM RootAccess(uint32_t accessMask) {
+#ifdef _WIN64
+  if (!(accessMask & (KEY_WOW64_32KEY | KEY_WOW64_64KEY))) accessMask |= KEY_WOW64_32KEY;
+#endif
+  return accessMask;
+}
+
 // Room for what the system reported plus a terminator, and at least twice the last try, since not
 // every call reports the size it needs.
 DWORD Grow(DWORD current, DWORD reported) {
@@ -270,13 +280,13 @@ ErrorCode Win32RegistryKey::DeleteValue(std::wstring_view name) {
 
 ErrorCode Win32Registry::OpenKey(RegRoot root, std::wstring_view path, uint32_t accessMask,
                                  std::unique_ptr<RegistryKey>& out) {
-  return OpenKeyUnder(RootKey(root), path, accessMask, out);
+  return OpenKeyUnder(RootKey(root), path, RootAccess(accessMask), out);
 }
 
 ErrorCode Win32Registry::CreateKey(RegRoot root, std::wstring_view path,
                                    std::wstring_view keyClass, uint32_t accessMask,
                                    std::unique_ptr<RegistryKey>& out, bool* created) {
-  return CreateKeyUnder(RootKey(root), path, keyClass, accessMask, out, created);
+  return CreateKeyUnder(RootKey(root), path, keyClass, RootAccess(accessMask), out, created);
 }
 
 // The fixed-buffer forms: exactly one system call, so a scan costs what its enumeration costs.

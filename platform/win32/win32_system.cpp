@@ -24,7 +24,7 @@ class Win32RedirectionScope : public RedirectionScope {
 
 }  // namespace
 
-bool Win32System::IsWow64() { return tessaly::IsWow64(); }
+bool Win32System::Is64BitWindows() { return tessaly::Is64BitWindows(); }
 
 bool Win32System::IsVistaOrLater() { return tessaly::IsVistaOrLater(); }
 

@@ -8,7 +8,7 @@ namespace tessaly {
 
 class Win32System : public System {
  public:
-  bool IsWow64() override;
+  bool Is64BitWindows() override;
   bool IsVistaOrLater() override;
   ErrorCode GetEnvironmentVariable(std::wstring_view name, std::wstring& out) override;
   ErrorCode GetSpecialFolder(int csidlValue, std::wstring& out) override;

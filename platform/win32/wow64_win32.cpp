@@ -57,6 +57,14 @@ bool IsWow64(bool* out) {
   return result;
 }
 
+bool Is64BitWindows() {
+#ifdef _WIN64
+  return true;
+#else
+  return IsWow64();
+#endif
+}
+
 CDisableFileRedirection::CDisableFileRedirection() {
   onWow64 = IsWow64();
   if (!onWow64) return;

@@ -10,8 +10,12 @@ namespace tessaly {
 // the same value. False where the system has no WOW64 query or the query fails.
 bool IsWow64(bool* out = nullptr);
 
+// True on 64-bit Windows, whatever the program's own bitness: a 64-bit process is there by
+// definition; a 32-bit one asks IsWow64.
+bool Is64BitWindows();
+
 // Lets the calling thread see the 64-bit file system (system32 unredirected) until destroyed.
-// Does nothing on 32-bit Windows. Destroy on the thread that made it, in reverse order.
+// Does nothing on 32-bit Windows, and in a 64-bit process, which is never redirected. Destroy on the thread that made it, in reverse order.
 class CDisableFileRedirection {
  public:
   CDisableFileRedirection();

@@ -670,7 +670,7 @@ void CheckCatalogProducts(const CNiLibrary& library) { CheckEngine(library, Make
 int RunCatalogBench(int rounds) {
   CreateDirectoryW(kBenchFolder, nullptr);
   Win32System system;
-  if (!system.IsWow64()) Fail("the catalog benchmark needs 64-bit Windows (a 64-bit Wine prefix): two registry views");
+  if (!system.Is64BitWindows()) Fail("the catalog benchmark needs 64-bit Windows (a 64-bit Wine prefix): two registry views");
   const Layout layout = MakeLayout();
   EnsureKeys(layout);
 

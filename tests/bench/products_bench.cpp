@@ -427,7 +427,7 @@ void PrintPageSteps(const std::string& label, const std::vector<PageTimes>& page
 
 int RunProductsBench(int rounds) {
   Win32System system;
-  if (!system.IsWow64()) Fail("the products benchmark needs 64-bit Windows (a 64-bit Wine prefix): two registry views");
+  if (!system.Is64BitWindows()) Fail("the products benchmark needs 64-bit Windows (a 64-bit Wine prefix): two registry views");
   // The program under test, and those TESSALY_EXE_B names (Windows paths separated by ';'), whose
   // pages run in the same rounds.
   std::vector<Program> programs;

@@ -164,7 +164,7 @@ class NoLinks : public Win32FileSystem {
 // The system as it is, but older than Vista, so the tree copy uses the buffered copy.
 class BeforeVista : public System {
  public:
-  bool IsWow64() override { return system_.IsWow64(); }
+  bool Is64BitWindows() override { return system_.Is64BitWindows(); }
   bool IsVistaOrLater() override { return false; }
   ErrorCode GetEnvironmentVariable(std::wstring_view name, std::wstring& out) override {
     return system_.GetEnvironmentVariable(name, out);

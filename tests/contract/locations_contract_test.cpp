@@ -16,7 +16,7 @@ class LocationsContractTest : public ::testing::TestWithParam<testing::FileSyste
 TEST_P(LocationsContractTest, TellsThe64BitAndThe32BitFoldersApart) {
   auto harness = GetParam().make();
   System& system = harness->system();
-  if (!system.IsWow64()) GTEST_SKIP() << "32-bit Windows has one program-files folder";
+  if (!system.Is64BitWindows()) GTEST_SKIP() << "32-bit Windows has one program-files folder";
   for (auto get : {GetProgramFilesFolder, GetCommonFilesFolder}) {
     std::wstring folder64, folder32;
     ASSERT_EQ(get(system, true, folder64), 0u);

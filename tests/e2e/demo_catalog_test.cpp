@@ -27,7 +27,7 @@ TEST(DemoMachine, TheLibraryReadsEveryProductAsDescribed) {
   Win32Registry registry;
   Win32FileSystem files;
   Win32System system;
-  ASSERT_TRUE(system.IsWow64()) << "the demo machine is a 64-bit Windows";
+  ASSERT_TRUE(system.Is64BitWindows()) << "the demo machine is a 64-bit Windows";
   CNiLibrary library(registry, files, system);
   library.Reset();
   ASSERT_EQ(library.LoadFileDatabase(DeliveredFileDatabase().c_str()), 0u);

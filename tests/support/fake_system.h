@@ -33,7 +33,7 @@ class FakeSystem : public System {
   void UseWindows64Bit();
   void UseWindows32Bit();
 
-  bool IsWow64() override { return is64Bit; }
+  bool Is64BitWindows() override { return is64Bit; }
   bool IsVistaOrLater() override { return vistaOrLater; }
   ErrorCode GetEnvironmentVariable(std::wstring_view name, std::wstring& out) override;
   ErrorCode GetSpecialFolder(int csidlValue, std::wstring& out) override;

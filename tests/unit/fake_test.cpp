@@ -391,7 +391,7 @@ TEST_F(FakeFileSystemTest, NewFilesTakeTheClockAndCopiesKeepTheSourceTime) {
 TEST(FakeSystemTest, Models64BitAnd32BitWindowsAsA32BitProcessSeesThem) {
   FakeSystem sys;
   std::wstring value;
-  EXPECT_TRUE(sys.IsWow64());
+  EXPECT_TRUE(sys.Is64BitWindows());
   ASSERT_EQ(sys.GetEnvironmentVariable(L"programw6432", value), 0u);
   EXPECT_EQ(value, L"C:\\Program Files");
   ASSERT_EQ(sys.GetEnvironmentVariable(L"ProgramFiles", value), 0u);
@@ -400,7 +400,7 @@ TEST(FakeSystemTest, Models64BitAnd32BitWindowsAsA32BitProcessSeesThem) {
   EXPECT_EQ(value, L"C:\\Program Files (x86)\\Common Files");
 
   sys.UseWindows32Bit();
-  EXPECT_FALSE(sys.IsWow64());
+  EXPECT_FALSE(sys.Is64BitWindows());
   EXPECT_EQ(sys.GetEnvironmentVariable(L"ProgramW6432", value), err::EnvVarNotFound);
   ASSERT_EQ(sys.GetSpecialFolder(csidl::ProgramFiles, value), 0u);
   EXPECT_EQ(value, L"C:\\Program Files");

@@ -57,7 +57,7 @@ bool KeyExists(HKEY root, const std::wstring& path, REGSAM view) {
 class CatalogScanTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    if (!system.IsWow64()) GTEST_SKIP() << "needs 64-bit Windows (two registry views)";
+    if (!system.Is64BitWindows()) GTEST_SKIP() << "needs 64-bit Windows (two registry views)";
     prefix = L"TessalyScanTest " + std::to_wstring(GetCurrentProcessId()) + L" ";
     const auto app = [&](const std::wstring& name, REGSAM view, const wchar_t* folder) {
       const std::wstring path = KeyOf(name);

@@ -14,6 +14,7 @@
 #include "platform/win32/wow64_win32.h"
 #include "tests/support/backends.h"
 #include "tests/windows/fixture_path.h"
+#include "tests/windows/system_dlls.h"
 
 #include <dbghelp.h>
 #include <winver.h>
@@ -205,15 +206,17 @@ TEST_F(FileVersionSystemTest, FixtureValues) {
 }
 
 TEST_F(FileVersionSystemTest, SystemDllsReadAsTheSystemReadsThem) {
-  for (const wchar_t* path : {L"C:\\windows\\system32\\kernel32.dll",
-                              L"C:\\windows\\system32\\user32.dll",
-                              L"C:\\windows\\syswow64\\kernel32.dll",
-                              L"C:\\windows\\syswow64\\user32.dll"}) {
+  std::vector<std::wstring> paths = {L"C:\\windows\\system32\\kernel32.dll",
+                                     L"C:\\windows\\system32\\user32.dll"};
+  const std::vector<std::wstring> wow64Dlls = Wow64SystemDlls();
+  paths.insert(paths.end(), wow64Dlls.begin(), wow64Dlls.end());
+  for (const std::wstring& path : paths) {
     ExpectSameAsSystem(path);
     std::wstring text;
     EXPECT_EQ(GetFileVersionString(harness->fs(), harness->system(), path, text), 0u);
     EXPECT_FALSE(text.empty()) << ToUtf8(path);
   }
+  if (wow64Dlls.empty()) GTEST_SKIP() << kNoWow64SystemDlls;
 }
 
 TEST_F(FileVersionSystemTest, ErrorsAreTheSystemsErrors) {
@@ -291,16 +294,18 @@ TEST_F(FileVersionSystemTest, HeadersAndMachinesAsImageNtHeaderSeesThem) {
     bool redirectionOff;
     uint16_t machine;
   };
-  const Case cases[] = {
+  std::vector<Case> cases = {
       {Fixture(L"multi32.dll"), false, pe::kMachineI386},
       {Fixture(L"multi64.dll"), false, pe::kMachineAmd64},
       {Fixture(L"no_resources64.dll"), false, pe::kMachineAmd64},
-      {L"C:\\windows\\syswow64\\kernel32.dll", false, pe::kMachineI386},
-      // A 32-bit process sees syswow64 under the name system32 ...
-      {L"C:\\windows\\system32\\kernel32.dll", false, pe::kMachineI386},
+      // A 32-bit process sees syswow64 under the name system32 (a 64-bit one never) ...
+      {L"C:\\windows\\system32\\kernel32.dll", false,
+       k32BitProcess ? pe::kMachineI386 : pe::kMachineAmd64},
       // ... and the 64-bit DLL once redirection is off.
       {L"C:\\windows\\system32\\kernel32.dll", true, pe::kMachineAmd64},
   };
+  const std::vector<std::wstring> wow64Dlls = Wow64SystemDlls();
+  for (const std::wstring& dll : wow64Dlls) cases.push_back({dll, false, pe::kMachineI386});
   for (const Case& c : cases) {
     std::unique_ptr<RedirectionScope> scope;
     if (c.redirectionOff) scope = harness->system().DisableFileRedirection();

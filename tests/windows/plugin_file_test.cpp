@@ -13,6 +13,7 @@
 #include "plugins/plugin_file.h"
 #include "tests/support/backends.h"
 #include "tests/windows/fixture_path.h"
+#include "tests/windows/system_dlls.h"
 
 #include <dbghelp.h>
 #include <winver.h>
@@ -131,19 +132,19 @@ TEST_F(PluginFileSystemTest, DllsReadAsTheSystemReadsThem) {
     std::wstring path;
     uint16_t machine;
   };
-  const Case cases[] = {
+  std::vector<Case> cases = {
       {Fixture(L"multi32.dll"), pe::kMachineI386},
       {Fixture(L"multi64.dll"), pe::kMachineAmd64},
       {Fixture(L"no_resources32.dll"), pe::kMachineI386},
       {Fixture(L"no_resources64.dll"), pe::kMachineAmd64},
       {Fixture(L"no_file_version32.dll"), pe::kMachineI386},
       {Fixture(L"empty_translation32.dll"), pe::kMachineI386},
-      // Redirection is off, so system32 gives the 64-bit DLLs to this 32-bit process.
+      // Redirection is off, so system32 gives the 64-bit DLLs to a 32-bit process too.
       {L"C:\\windows\\system32\\kernel32.dll", pe::kMachineAmd64},
       {L"C:\\windows\\system32\\user32.dll", pe::kMachineAmd64},
-      {L"C:\\windows\\syswow64\\kernel32.dll", pe::kMachineI386},
-      {L"C:\\windows\\syswow64\\user32.dll", pe::kMachineI386},
   };
+  const std::vector<std::wstring> wow64Dlls = Wow64SystemDlls();
+  for (const std::wstring& dll : wow64Dlls) cases.push_back({dll, pe::kMachineI386});
   for (const Case& c : cases) {
     SCOPED_TRACE(ToUtf8(c.path));
     CPluginFile file(harness->fs(), harness->system(), c.path);
@@ -175,6 +176,7 @@ TEST_F(PluginFileSystemTest, DllsReadAsTheSystemReadsThem) {
   EXPECT_EQ(multi.GetFileVersionText(), L"1.2.3.4");
   EXPECT_FALSE(multi.GetVersionString(L"FileVersion").empty());
   EXPECT_EQ(multi.GetKey(), L"multi64.dll");
+  if (wow64Dlls.empty()) GTEST_SKIP() << kNoWow64SystemDlls;
 }
 
 TEST_F(PluginFileSystemTest, FilesThatAreNotImages) {

@@ -23,7 +23,7 @@ namespace {
 class ScratchSystem : public System {
  public:
   ScratchSystem(System& real, const std::wstring& scratch) : real_(real), scratch_(scratch) {}
-  bool IsWow64() override { return real_.IsWow64(); }
+  bool Is64BitWindows() override { return real_.Is64BitWindows(); }
   bool IsVistaOrLater() override { return real_.IsVistaOrLater(); }
   ErrorCode GetEnvironmentVariable(std::wstring_view name, std::wstring& out) override {
     if (EqualsNoCase(name, L"ProgramFiles(x86)")) out = scratch_ + L"\\Program Files (x86)";

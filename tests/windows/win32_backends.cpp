@@ -18,11 +18,6 @@ bool RunsUnderWine() {
   return ntdll && GetProcAddress(ntdll, "wine_get_version") != nullptr;
 }
 
-bool RunsUnderWow64() {
-  BOOL wow64 = FALSE;
-  return IsWow64Process(GetCurrentProcess(), &wow64) && wow64;
-}
-
 // "<process id>-<counter>": unique among processes that run at the same time.
 std::wstring UniqueName() {
   static std::atomic<unsigned> counter{0};
@@ -219,7 +214,7 @@ class Win32RegistryHarness : public RegistryHarness {
     const std::wstring name = UniqueName();
     scratchPath = L"Software\\TessalyTests\\" + name;
     machineScratchPath = L"SOFTWARE\\TessalyTests\\" + name;
-    is64BitMachine = RunsUnderWow64();
+    is64BitMachine = Win32System().Is64BitWindows();
   }
   ~Win32RegistryHarness() override {
     DeleteKeyTree(HKEY_CURRENT_USER, scratchPath, 0);

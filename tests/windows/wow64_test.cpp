@@ -1,6 +1,7 @@
-// WOW64 and privileges on the real system: the process runs under WOW64, the redirection scope
-// shows the 64-bit system32 and gives it back, privileges are enabled one at a time, and folder
-// links are made only where the system can make them.
+// WOW64 and privileges on the real system: a 32-bit process runs under WOW64 and a 64-bit one
+// does not, both know Windows is 64-bit, the redirection scope shows the 64-bit system32 to a
+// 32-bit process and gives it back (and does nothing in a 64-bit process), privileges are enabled
+// one at a time, and folder links are made only where the system can make them.
 #include <gtest/gtest.h>
 
 #include <functional>
@@ -12,12 +13,16 @@
 #include "platform/win32/win32_system.h"
 #include "platform/win32/wow64_win32.h"
 #include "tests/support/backends.h"
+#include "tests/windows/system_dlls.h"
 
 namespace tessaly::testing {
 namespace {
 
 constexpr uint16_t kMachineI386 = 0x014C;
 constexpr uint16_t kMachineAmd64 = 0x8664;
+// What system32 holds as this process sees it without the scope: a 32-bit process is redirected
+// to SysWOW64, a 64-bit one never.
+constexpr uint16_t kRedirectedMachine = k32BitProcess ? kMachineI386 : kMachineAmd64;
 
 // IMAGE_FILE_HEADER.Machine of a PE file, read by hand; 0 if unreadable.
 uint16_t MachineOf(const std::wstring& path) {
@@ -41,11 +46,12 @@ std::wstring SystemKernel() {
   return std::wstring(windows) + L"\\system32\\kernel32.dll";
 }
 
-TEST(Wow64Test, ThisProcessRunsUnderWow64) {
-  bool out = false;
-  EXPECT_TRUE(IsWow64(&out));
-  EXPECT_TRUE(out);
-  EXPECT_TRUE(Win32System().IsWow64());
+TEST(Wow64Test, WindowsIs64BitWhateverTheProcessBitness) {
+  bool out = !k32BitProcess;
+  EXPECT_EQ(IsWow64(&out), k32BitProcess);
+  EXPECT_EQ(out, k32BitProcess);
+  EXPECT_TRUE(Is64BitWindows());
+  EXPECT_TRUE(Win32System().Is64BitWindows());
 }
 
 TEST(Wow64Test, IsVistaOrLaterAgreesWithTheReportedVersion) {
@@ -66,7 +72,7 @@ class RedirectionScopeTest : public ::testing::TestWithParam<ScopeMaker> {};
 
 TEST_P(RedirectionScopeTest, ShowsThe64BitSystemFolderOnlyWhileAlive) {
   const std::wstring kernel = SystemKernel();
-  ASSERT_EQ(MachineOf(kernel), kMachineI386) << "a 32-bit process sees SysWOW64 as system32";
+  ASSERT_EQ(MachineOf(kernel), kRedirectedMachine) << "a 32-bit process sees SysWOW64 as system32";
   {
     auto outer = GetParam().make();
     EXPECT_EQ(MachineOf(kernel), kMachineAmd64);
@@ -76,7 +82,7 @@ TEST_P(RedirectionScopeTest, ShowsThe64BitSystemFolderOnlyWhileAlive) {
     }
     EXPECT_EQ(MachineOf(kernel), kMachineAmd64);
   }
-  EXPECT_EQ(MachineOf(kernel), kMachineI386);
+  EXPECT_EQ(MachineOf(kernel), kRedirectedMachine);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -84,7 +90,8 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(ScopeMaker{"CDisableFileRedirection",
                                  [] {
                                    auto scope = std::make_shared<CDisableFileRedirection>();
-                                   EXPECT_TRUE(scope->IsDisabled());
+                                   // Nothing to disable in a 64-bit process.
+                                   EXPECT_EQ(scope->IsDisabled(), k32BitProcess);
                                    return std::shared_ptr<void>(scope);
                                  }},
                       ScopeMaker{"System", [] {
@@ -99,6 +106,7 @@ DWORD WINAPI ReadMachineOnThread(void* out) {
 }
 
 TEST(RedirectionTest, ReachesOnlyTheThreadThatMadeTheScope) {
+  if (!k32BitProcess) GTEST_SKIP() << "a 64-bit process is never redirected";
   CDisableFileRedirection scope;
   ASSERT_EQ(MachineOf(SystemKernel()), kMachineAmd64);
   uint16_t seenByOtherThread = 0;
