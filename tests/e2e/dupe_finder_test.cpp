@@ -412,8 +412,13 @@ struct SearchOutcome {
 };
 
 TEST_F(DupeFinderTest, ClicksDuringTheSearchChangeNothingItFinds) {
-  // Windows itself keeps the search busy long enough to click many times while it runs.
-  ASSERT_TRUE(profile.WriteProfileString(kSettingsSection, kVstPaths32, kA + L"|C:\\windows|" + kB));
+  // Windows itself keeps the search busy long enough to click many times while it runs: its DLLs
+  // of a platform the prefix holds (one made where 32-bit code cannot run has no 32-bit ones).
+  const bool has32BitDlls =
+      GetFileAttributesW(L"C:\\windows\\syswow64\\kernel32.dll") != INVALID_FILE_ATTRIBUTES;
+  ASSERT_TRUE(profile.WriteProfileInt(kSettingsSection, kSelectedPlatform, has32BitDlls ? 0 : 1));
+  ASSERT_TRUE(profile.WriteProfileString(kSettingsSection, has32BitDlls ? kVstPaths32 : kVstPaths64,
+                                         kA + L"|C:\\windows|" + kB));
   const std::vector<std::wstring> searching{L"Searching..."};
   auto completed = [](HWND finder) {
     return Text(finder, IDC_SEARCH_STATUS).value_or(L"").rfind(L"Completed searching", 0) == 0;
