@@ -208,9 +208,11 @@ void CNiProduct::ReadMachineValues(RegistryKey& key) {
         break;
       case Form::Text: {
         if (!dataFits) continue;
+        // Read as into a zero-filled buffer: the last byte of an odd length pairs with a zero
+        // and is a character of its own.
         buffers.data[size] = 0;
         buffers.data[size + 1] = 0;
-        std::wstring text = FromUtf16Bytes(buffers.data, size);
+        std::wstring text = FromUtf16Bytes(buffers.data, size + (size & 1));
         if (entry.kind == valuekind::SystemContentDir) {
           systemContent = std::move(text);
           haveSystemContent = true;

@@ -124,10 +124,41 @@ TEST(NiProductTest, ValuesOfAnyTypeAndSizeAreReadWithinTheBuffer) {
   EXPECT_EQ(record.installDir, full);
   EXPECT_EQ(record.contentDir, L"");
   EXPECT_EQ(record.contentVersion, L"1.2");
-  EXPECT_EQ(record.sno, L"4");
+  EXPECT_EQ(record.sno, L"42");  // the last byte and a zero of the buffer make a character
   EXPECT_EQ(record.visibility, 0u);
   // Present: InstallDir, ContentVersion, SNO, and KEY, whose size does not matter.
   EXPECT_EQ(record.presentValues, 0x8u | 0x2 | 0x100 | 0x80);
+}
+
+// Text read into a zero-filled buffer: a value of odd byte length ends with a byte whose
+// partner is one of the buffer's zeros, so that byte is still a character.
+TEST(NiProductTest, TextOfOddByteLengthKeepsItsLastCharacter) {
+  const struct {
+    const char* name;
+    uint32_t type;
+    std::vector<uint8_t> data;
+    std::wstring text;
+  } cases[] = {
+      {"binary C:\\A", regtype::Binary, {0x43, 0, 0x3A, 0, 0x5C, 0, 0x41}, L"C:\\A"},
+      {"one byte", regtype::Sz, {'x'}, L"x"},
+      {"zero before the last byte", regtype::Sz, {'a', 0, 0, 0, 'b'}, L"a"},
+      {"even length", regtype::Sz, {'a', 0, 'b', 0}, L"ab"},
+      {"largest odd length that fits", regtype::Binary,
+       [] {
+         std::vector<uint8_t> bytes(2047, 0);
+         for (size_t i = 0; i < bytes.size(); i += 2) bytes[i] = 'c';
+         return bytes;
+       }(),
+       std::wstring(1024, L'c')},
+  };
+  for (const auto& c : cases) {
+    FakeRegistry reg;
+    reg.CreateKeyAt(kHklm, KeyOf(L"P"), k64);
+    reg.SetBytes(kHklm, KeyOf(L"P"), L"ContentDir", c.type, c.data, k64);
+    const CNiProduct record = Load(reg, L"P");
+    EXPECT_EQ(record.contentDir, c.text) << c.name;
+    EXPECT_EQ(record.presentValues, valuekind::ContentDir) << c.name;
+  }
 }
 
 TEST(NiProductTest, LoadFailuresLeaveTheRecordAlone) {
