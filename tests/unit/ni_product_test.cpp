@@ -12,6 +12,7 @@
 #include "tests/support/fake_registry.h"
 #include "tests/support/fake_system.h"
 #include "tests/unit/pe_test_images.h"
+#include "tests/unit/throwing_backends.h"
 
 namespace tessaly {
 namespace {
@@ -158,6 +159,27 @@ TEST(NiProductTest, TextOfOddByteLengthKeepsItsLastCharacter) {
     const CNiProduct record = Load(reg, L"P");
     EXPECT_EQ(record.contentDir, c.text) << c.name;
     EXPECT_EQ(record.presentValues, valuekind::ContentDir) << c.name;
+  }
+}
+
+// An enumeration error that every index answers (1018 for a key deleted while it is read, as
+// when an uninstaller runs during the scan) ends the read with what was found: trying index
+// after index would never end. A countdown guards the test itself: the registry's 10,000th call
+// throws, which the read would report as 1359.
+TEST(NiProductTest, AnEnumerationErrorThatRepeatsEndsTheRead) {
+  for (ErrorCode code : {FakeRegistry::kKeyDeleted, err::AccessDenied}) {
+    FakeRegistry reg;
+    SetProduct(reg, L"P", {{L"InstallDir", L"C:\\P"}, {L"ContentDir", L"C:\\C"}});
+    reg.InjectFailure(kHklm, KeyOf(L"P"), FakeRegistry::Operation::Enum, code);
+    testing::ThrowCountdown guard;
+    guard.Arm(10000);
+    testing::ThrowingRegistry guarded(reg, guard);
+    CNiProduct record;
+    EXPECT_EQ(record.LoadFromRegistry(guarded, kHklm, L"P", false), 0u) << code;
+    EXPECT_FALSE(guard.Fired()) << code;
+    EXPECT_TRUE(record.readFromMachine) << code;
+    EXPECT_EQ(record.keyName, L"P") << code;
+    EXPECT_EQ(record.presentValues, 0u) << code;
   }
 }
 
