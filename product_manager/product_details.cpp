@@ -66,6 +66,18 @@ std::vector<const wchar_t*> ListedKeyNames(const CNiLibrary& library,
   return names;
 }
 
+void CProductList::Refill(const CNiLibrary& library, FileSystem& fs, uint32_t typeFilter,
+                          uint32_t pathFilter) {
+  if (NeedsBrokenPaths(pathFilter) && brokenPaths_.size() != library.Count()) {
+    brokenPaths_.clear();
+    brokenPaths_.reserve(library.Count());
+    for (const CNiProduct& record : library.records()) {
+      brokenPaths_.push_back(record.GetBrokenPaths(fs));
+    }
+  }
+  names_ = ListedKeyNames(library, brokenPaths_, typeFilter, pathFilter);
+}
+
 ProductDetails DescribeProduct(const CNiProduct& product, FileSystem& fs,
                                const CNiBundleMap& bundles) {
   ProductDetails details;

@@ -34,6 +34,26 @@ std::vector<const wchar_t*> ListedKeyNames(const CNiLibrary& library,
                                            const std::vector<uint32_t>& brokenPaths,
                                            uint32_t typeFilter, uint32_t pathFilter);
 
+// The page's product list: the key names its filters pass, in library order.
+class CProductList {
+ public:
+  virtual ~CProductList() = default;
+
+  // Lists the records of `library` that pass the filters. The broken-path masks cost a look at
+  // every folder and file of every product: they are made only when the path filter tells valid
+  // items from broken ones, and kept until PathsChanged().
+  void Refill(const CNiLibrary& library, FileSystem& fs, uint32_t typeFilter,
+              uint32_t pathFilter);
+  // A repair changed paths: the next refill looks at them again.
+  void PathsChanged() { brokenPaths_.clear(); }
+  // The listed key names; they point into the library's records.
+  const std::vector<const wchar_t*>& Names() const { return names_; }
+
+ private:
+  std::vector<uint32_t> brokenPaths_;  // each record's mask, in the library's order
+  std::vector<const wchar_t*> names_;
+};
+
 struct ProductDetails {
   // A folder of the product and whether its Options button works (the product has the value).
   struct Folder {
