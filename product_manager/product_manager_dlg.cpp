@@ -137,8 +137,8 @@ bool CProductManagerDlg::OnInitPage() {
   SetItemText(IDC_PM_STATUS, L"Searching for Native Instruments products...");
   ShowDetails();
 
-  // Until its end message the worker owns the library, the folder lists and the masks; the page
-  // keeps its controls away from them meanwhile.
+  // Until its end message the worker owns the library and the folder lists; the page keeps its
+  // controls away from them meanwhile.
   scanning_ = true;
   HWND page = Hwnd();
   HWND status = Item(IDC_PM_STATUS);
@@ -381,7 +381,6 @@ void CProductManagerDlg::ChangeFolder(FolderSlot slot) {
       return;
     }
     selected_->RefreshFileVersions(Context().files, Context().system);
-    list_.PathsChanged();
     ShowDetails();
     return;
   }
@@ -395,7 +394,6 @@ void CProductManagerDlg::ChangeFolder(FolderSlot slot) {
                                    changeFolder_.NewParent());
     library_.GatherValues(kind, folders_[slot]);
   }
-  list_.PathsChanged();
   SelectByName(keyName);
   ShowMessage(Hwnd(),
               FormatText(L"Successfully processed %lu products. Encountered %lu errors.",
