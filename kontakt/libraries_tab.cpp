@@ -11,10 +11,14 @@ void SetHidden(CNiProduct& record, bool hidden) { record.userRemoved = hidden ? 
 
 void CLibrariesTab::Select(int row, uint32_t serial) {
   selectedRow_ = row < 0 ? -1 : row;
-  selected_ = row < 0 ? nullptr : library_->FindBySerial(serial);
+  selectedSerial_ = serial;
 }
 
-CNiProduct* CLibrariesTab::Selected() const { return selected_; }
+// Looked up on every use: a pointer into the records would point at another library once they
+// are sorted.
+CNiProduct* CLibrariesTab::Selected() const {
+  return selectedRow_ < 0 ? nullptr : library_->FindBySerial(selectedSerial_);
+}
 
 CNiProduct* CLibrariesTab::SetSelected(bool forceToTop, bool hide) {
   CNiProduct* record = Selected();

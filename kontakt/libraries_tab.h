@@ -22,7 +22,9 @@ class CLibrariesTab {
   CLibrariesTab(const CLibrariesTab&) = delete;
   CLibrariesTab& operator=(const CLibrariesTab&) = delete;
 
-  // The selected list row and the serial it carries; a row of -1 selects nothing.
+  // The selected list row and the serial it carries; a row of -1 selects nothing. The library is
+  // kept by its serial, which stays with it however the records are sorted (the rows keep their
+  // order through an apply).
   void Select(int row, uint32_t serial);
   void ClearSelection() { Select(-1, 0); }
   int SelectedRow() const { return selectedRow_; }
@@ -40,7 +42,7 @@ class CLibrariesTab {
 
  private:
   CNiLibrary* library_;
-  CNiProduct* selected_ = nullptr;
+  uint32_t selectedSerial_ = 0;
   int selectedRow_ = -1;
 };
 
