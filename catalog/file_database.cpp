@@ -73,9 +73,14 @@ ErrorCode CheckFileDatabase(CProfileStore& profile, FileSystem& fs, const wchar_
   const std::wstring checked =
       path ? std::wstring(path)
            : profile.GetProfileString(kSettingsSection, kFileDatabasePath, kDefaultFileDatabasePath);
-  if (checked.empty() || !PathExists(fs, checked)) return err::FileNotFound;
-  return profile.WriteProfileString(kSettingsSection, kFileDatabasePath, checked) ? err::Success
-                                                                                   : err::InternalError;
+  if (checked.empty()) return err::FileNotFound;
+  // Checked and stored in full: a relative path would name another file, or none, once the
+  // process's current folder changes (a shell file dialog may change it).
+  std::wstring full;
+  if (fs.GetFullPath(checked, full) != err::Success) full = checked;
+  if (!PathExists(fs, full)) return err::FileNotFound;
+  return profile.WriteProfileString(kSettingsSection, kFileDatabasePath, full) ? err::Success
+                                                                                : err::InternalError;
 }
 
 }  // namespace tessaly

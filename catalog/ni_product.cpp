@@ -194,8 +194,11 @@ void CNiProduct::ReadMachineValues(RegistryKey& key) {
       nameLength = kRegistryNameChars;
       e = key.EnumValueInto(index, buffers.name, nameLength, nullptr, nullptr, nullptr);
       dataFits = false;
+      if (e == err::MoreData) continue;  // a name too long for the buffer is no known value
     }
-    if (e != err::Success) continue;
+    // Any other failure (1018 for a key deleted while it is read) would repeat for every later
+    // index: the values read so far stand.
+    if (e != err::Success) break;
     const int found = MachineKindOf(std::wstring_view(buffers.name, nameLength));
     if (found < 0) continue;
     const KindEntry& entry = kKinds[found];
@@ -208,9 +211,11 @@ void CNiProduct::ReadMachineValues(RegistryKey& key) {
         break;
       case Form::Text: {
         if (!dataFits) continue;
+        // Read as into a zero-filled buffer: the last byte of an odd length pairs with a zero
+        // and is a character of its own.
         buffers.data[size] = 0;
         buffers.data[size + 1] = 0;
-        std::wstring text = FromUtf16Bytes(buffers.data, size);
+        std::wstring text = FromUtf16Bytes(buffers.data, size + (size & 1));
         if (entry.kind == valuekind::SystemContentDir) {
           systemContent = std::move(text);
           haveSystemContent = true;

@@ -168,7 +168,12 @@ ErrorCode CNiProductHints::Load() {
   }
   if (!PathExists(*fs_, file)) return err::FileNotFound;
   std::vector<uint8_t> bytes;
-  if (fs_->ReadFile(file, 0, SIZE_MAX, bytes) != err::Success) return err::InternalError;
+  if (fs_->ReadFile(file, 0, SIZE_MAX, bytes) != err::Success) {
+    // The file is there but may have changed since it was read: what was read is no longer known
+    // to hold.
+    Forget();
+    return err::InternalError;
+  }
   return LoadBytes(bytes.data(), bytes.size());
 }
 
@@ -176,13 +181,18 @@ ErrorCode CNiProductHints::LoadBytes(const uint8_t* data, size_t size) {
   loaded_ = false;
   if (ErrorCode e = ParseProductHints(data, size, document_)) {
     // A file that was found but is not a hints file leaves nothing to classify with.
-    document_ = HintsDocument();
-    hasDocument_ = false;
+    Forget();
     return e;
   }
   hasDocument_ = true;
   loaded_ = true;
   return err::Success;
+}
+
+void CNiProductHints::Forget() {
+  document_ = HintsDocument();
+  hasDocument_ = false;
+  loaded_ = false;
 }
 
 ErrorCode CNiProductHints::Apply(CNiProduct* record) const {

@@ -89,6 +89,9 @@ class CNiProductHints {
   const HintsDocument& Document() const { return document_; }
 
  private:
+  // Drops the document: nothing classifies from it any more.
+  void Forget();
+
   Registry* registry_;
   FileSystem* fs_;
   HintsDocument document_;

@@ -82,7 +82,7 @@ std::span<const ToolTipText> CKontaktOrganizerDlg::ToolTips() const { return kTi
 
 void CKontaktOrganizerDlg::UpdateControls() {
   for (int id : kLoadLocked) EnableItem(id, !loading_);
-  const bool row = !loading_ && selected_ != nullptr;
+  const bool row = !loading_ && tab_.Selected() != nullptr;
   EnableItem(IDC_FORCE_TO_TOP, row);
   EnableItem(IDC_HIDE_LIBRARY, row);
 }
@@ -105,8 +105,7 @@ bool CKontaktOrganizerDlg::OnMessage(UINT message, WPARAM wParam, LPARAM lParam,
 void CKontaktOrganizerDlg::StartLoad() {
   const bool extend = IsChecked(IDC_EXTEND_SEARCH);
   SetItemText(IDC_KONTAKT_EXPLANATION, L"Loading Kontakt library information...");
-  selected_ = nullptr;
-  selectedRow_ = -1;
+  tab_.ClearSelection();
   loading_ = true;
   UpdateControls();
   ListView_DeleteAllItems(Item(IDC_KONTAKT_LIBRARIES));
@@ -171,12 +170,18 @@ void CKontaktOrganizerDlg::Refill() {
               [](const CNiProduct& r) { return static_cast<LPARAM>(r.serial); });
 }
 
-CNiProduct* CKontaktOrganizerDlg::RecordOfRow(int row) {
+bool CKontaktOrganizerDlg::SerialOfRow(int row, uint32_t& serial) {
   LVITEMW item{};
   item.mask = LVIF_PARAM;
   item.iItem = row;
-  if (!ListView_GetItem(Item(IDC_KONTAKT_LIBRARIES), &item)) return nullptr;
-  return library_.FindBySerial(static_cast<uint32_t>(item.lParam));
+  if (row < 0 || !ListView_GetItem(Item(IDC_KONTAKT_LIBRARIES), &item)) return false;
+  serial = static_cast<uint32_t>(item.lParam);
+  return true;
+}
+
+CNiProduct* CKontaktOrganizerDlg::RecordOfRow(int row) {
+  uint32_t serial = 0;
+  return SerialOfRow(row, serial) ? library_.FindBySerial(serial) : nullptr;
 }
 
 void CKontaktOrganizerDlg::WriteRow(int row, const CNiProduct& record) {
@@ -187,19 +192,24 @@ void CKontaktOrganizerDlg::WriteRow(int row, const CNiProduct& record) {
 }
 
 void CKontaktOrganizerDlg::UpdateSelection() {
-  selected_ = nullptr;
-  selectedRow_ = ListView_GetNextItem(Item(IDC_KONTAKT_LIBRARIES), -1, LVNI_SELECTED);
-  if (selectedRow_ >= 0) selected_ = RecordOfRow(selectedRow_);
-  SetCheck(IDC_FORCE_TO_TOP, selected_ && selected_->userListIndex == 0);
-  SetCheck(IDC_HIDE_LIBRARY, selected_ && selected_->userRemoved != 0);
+  const int row = ListView_GetNextItem(Item(IDC_KONTAKT_LIBRARIES), -1, LVNI_SELECTED);
+  uint32_t serial = 0;
+  if (SerialOfRow(row, serial)) {
+    tab_.Select(row, serial);
+  } else {
+    tab_.ClearSelection();
+  }
+  const CNiProduct* selected = tab_.Selected();
+  SetCheck(IDC_FORCE_TO_TOP, selected && selected->userListIndex == 0);
+  SetCheck(IDC_HIDE_LIBRARY, selected && selected->userRemoved != 0);
   UpdateControls();
 }
 
 void CKontaktOrganizerDlg::RowChanged() {
-  if (!selected_ || selectedRow_ < 0) return;
-  selected_->userListIndex = IsChecked(IDC_FORCE_TO_TOP) ? 0 : kUnplacedListIndex;
-  selected_->userRemoved = IsChecked(IDC_HIDE_LIBRARY) ? 1 : 0;
-  WriteRow(selectedRow_, *selected_);
+  if (const CNiProduct* record =
+          tab_.SetSelected(IsChecked(IDC_FORCE_TO_TOP), IsChecked(IDC_HIDE_LIBRARY))) {
+    WriteRow(tab_.SelectedRow(), *record);
+  }
 }
 
 void CKontaktOrganizerDlg::SetAll(bool forceToTop) {
@@ -209,9 +219,9 @@ void CKontaktOrganizerDlg::SetAll(bool forceToTop) {
     CNiProduct* record = RecordOfRow(row);
     if (!record) continue;
     if (forceToTop) {
-      record->userListIndex = on ? 0 : kUnplacedListIndex;
+      SetForcedToTop(*record, on);
     } else {
-      record->userRemoved = on ? 1 : 0;
+      SetHidden(*record, on);
     }
     WriteRow(row, *record);
   }
@@ -224,10 +234,8 @@ void CKontaktOrganizerDlg::ApplySort() {
                   MessageStyle::WarningOkCancel) != IDOK) {
     return;
   }
-  library_.Sort(0, IsChecked(IDC_IGNORE_ARTICLES));
-  NumberLibrariesTab(library_.records());
   uint32_t errors = 0;
-  const size_t updated = library_.SaveUserValues(errors);
+  const size_t updated = tab_.Apply(IsChecked(IDC_IGNORE_ARTICLES), errors);
   ShowMessage(Hwnd(),
               FormatText(L"Updated %lu products, %lu errors encountered.",
                          static_cast<uint32_t>(updated), errors),

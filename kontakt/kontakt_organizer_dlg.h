@@ -7,6 +7,7 @@
 #include "app/ui/page_worker_win32.h"
 #include "catalog/ni_library.h"
 #include "kontakt/kontakt_settings.h"
+#include "kontakt/libraries_tab.h"
 #include "resources/page_messages.h"
 
 namespace tessaly {
@@ -39,14 +40,15 @@ class CKontaktOrganizerDlg : public CPage {
   void RowChanged();
   void SetAll(bool forceToTop);
   void ApplySort();
+  // The serial a list row carries; false for a row that is not there.
+  bool SerialOfRow(int row, uint32_t& serial);
   // The record of a list row, by the serial the row carries; null when none has it.
   CNiProduct* RecordOfRow(int row);
   void WriteRow(int row, const CNiProduct& record);
 
   KontaktOrganizerInputs inputs_;
   CNiLibrary library_;
-  CNiProduct* selected_ = nullptr;
-  int selectedRow_ = -1;
+  CLibrariesTab tab_{library_};
   int lastSortColumn_ = -1;
   // True from the start of a load until its end message: the library belongs to the worker.
   bool loading_ = false;

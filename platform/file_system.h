@@ -59,6 +59,15 @@ class FileSystem {
     out.clear();
     return err::NotSupported;
   }
+
+  // The full path that `path` names (GetFullPathNameW): a relative path is taken from the
+  // process's current folder and "." and ".." are resolved; nothing need exist there, and the
+  // names keep the case they were given in. A file system that cannot tell answers 50 (not
+  // supported).
+  virtual ErrorCode GetFullPath(std::wstring_view path, std::wstring& out) {
+    out.clear();
+    return err::NotSupported;
+  }
 };
 
 }  // namespace tessaly

@@ -52,18 +52,15 @@ bool IsListed(const CNiProduct& product, uint32_t brokenPaths, uint32_t typeFilt
   return (pathFilter & (brokenPaths != 0 ? pathbits::Broken : pathbits::Valid)) != 0;
 }
 
-std::vector<const wchar_t*> ListedKeyNames(const CNiLibrary& library,
-                                           const std::vector<uint32_t>& brokenPaths,
-                                           uint32_t typeFilter, uint32_t pathFilter) {
-  std::vector<const wchar_t*> names;
-  const CNiLibrary::Records& records = library.records();
-  for (size_t i = 0; i < records.size(); ++i) {
-    const uint32_t broken = i < brokenPaths.size() ? brokenPaths[i] : 0;
-    if (IsListed(records[i], broken, typeFilter, pathFilter)) {
-      names.push_back(records[i].keyName.c_str());
-    }
+void CProductList::Refill(const CNiLibrary& library, FileSystem& fs, uint32_t typeFilter,
+                          uint32_t pathFilter) {
+  names_.clear();
+  const bool needsMasks = NeedsBrokenPaths(pathFilter);
+  for (const CNiProduct& record : library.records()) {
+    if (!(record.GetType() & typeFilter)) continue;
+    const uint32_t broken = needsMasks ? record.GetBrokenPaths(fs) : 0;
+    if (IsListed(record, broken, typeFilter, pathFilter)) names_.push_back(record.keyName.c_str());
   }
-  return names;
 }
 
 ProductDetails DescribeProduct(const CNiProduct& product, FileSystem& fs,

@@ -19,20 +19,31 @@ std::wstring ProductTypeText(const CNiProduct& product);
 // The names of the content kinds, joined by ", " (Komplete Kontrol before Massive).
 std::wstring LibraryTypeText(uint32_t contentKinds);
 
-// Whether the filters list the product: its type among `typeFilter` and its paths' state among
-// `pathFilter` (1 all valid, 2 some broken), given its broken-path mask.
 // True when the path filter needs the broken-path masks: it shows only valid or only broken items.
 inline bool NeedsBrokenPaths(uint32_t pathFilter) { return (pathFilter & 3) != 3; }
 
+// Whether the filters list the product: its type among `typeFilter` and its paths' state among
+// `pathFilter` (1 all valid, 2 some broken), given its broken-path mask.
 bool IsListed(const CNiProduct& product, uint32_t brokenPaths, uint32_t typeFilter,
               uint32_t pathFilter);
 
-// The key names the filters list, in library order. `brokenPaths` holds each record's mask, in
-// the library's order; it is needed only when the path filter leaves out valid or broken items
-// (a record without a mask counts as valid).
-std::vector<const wchar_t*> ListedKeyNames(const CNiLibrary& library,
-                                           const std::vector<uint32_t>& brokenPaths,
-                                           uint32_t typeFilter, uint32_t pathFilter);
+// The page's product list: the key names its filters pass, in library order.
+class CProductList {
+ public:
+  virtual ~CProductList() = default;
+
+  // Lists the records of `library` that pass the filters. A product's broken-path mask is taken
+  // from the disk as it is now, as the details take it, so that the list and the details agree
+  // however the disk changed since the last refill; it is looked at only for products of the
+  // listed types and only when the path filter tells valid items from broken ones.
+  void Refill(const CNiLibrary& library, FileSystem& fs, uint32_t typeFilter,
+              uint32_t pathFilter);
+  // The listed key names; they point into the library's records.
+  const std::vector<const wchar_t*>& Names() const { return names_; }
+
+ private:
+  std::vector<const wchar_t*> names_;
+};
 
 struct ProductDetails {
   // A folder of the product and whether its Options button works (the product has the value).

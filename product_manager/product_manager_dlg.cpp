@@ -5,7 +5,6 @@
 
 #include "app/ui/list_box_win32.h"
 #include "platform/text.h"
-#include "product_manager/product_details.h"
 #include "resources/resource.h"
 
 namespace tessaly {
@@ -138,8 +137,8 @@ bool CProductManagerDlg::OnInitPage() {
   SetItemText(IDC_PM_STATUS, L"Searching for Native Instruments products...");
   ShowDetails();
 
-  // Until its end message the worker owns the library, the folder lists and the masks; the page
-  // keeps its controls away from them meanwhile.
+  // Until its end message the worker owns the library and the folder lists; the page keeps its
+  // controls away from them meanwhile.
   scanning_ = true;
   HWND page = Hwnd();
   HWND status = Item(IDC_PM_STATUS);
@@ -210,14 +209,6 @@ void CProductManagerDlg::ScanEnded(WorkerEnd end) {
   UpdateControls();
 }
 
-void CProductManagerDlg::ComputeBrokenPaths() {
-  brokenPaths_.clear();
-  brokenPaths_.reserve(library_.Count());
-  for (const CNiProduct& record : library_.records()) {
-    brokenPaths_.push_back(record.GetBrokenPaths(Context().files));
-  }
-}
-
 std::span<const ToolTipText> CProductManagerDlg::ToolTips() const { return kTips; }
 
 void CProductManagerDlg::UpdateControls() {
@@ -271,14 +262,8 @@ void CProductManagerDlg::ReadFilters() {
 void CProductManagerDlg::RefillList() {
   ClearSelection();
   ShowDetails();
-  // The masks cost a look at every folder and file of every product: they are made only when the
-  // filter tells valid items from broken ones, and made again after a repair changed paths.
-  if (NeedsBrokenPaths(inputs_.pathFilter) && brokenPaths_.size() != library_.Count()) {
-    ComputeBrokenPaths();
-  }
-  const std::vector<const wchar_t*> names =
-      ListedKeyNames(library_, brokenPaths_, inputs_.typeFilter, inputs_.pathFilter);
-  SetListBoxLines(Item(IDC_PM_PRODUCTS), names);
+  list_.Refill(library_, Context().files, inputs_.typeFilter, inputs_.pathFilter);
+  SetListBoxLines(Item(IDC_PM_PRODUCTS), list_.Names());
 }
 
 void CProductManagerDlg::ClearSelection() {
@@ -396,7 +381,6 @@ void CProductManagerDlg::ChangeFolder(FolderSlot slot) {
       return;
     }
     selected_->RefreshFileVersions(Context().files, Context().system);
-    brokenPaths_.clear();
     ShowDetails();
     return;
   }
@@ -410,7 +394,6 @@ void CProductManagerDlg::ChangeFolder(FolderSlot slot) {
                                    changeFolder_.NewParent());
     library_.GatherValues(kind, folders_[slot]);
   }
-  brokenPaths_.clear();
   SelectByName(keyName);
   ShowMessage(Hwnd(),
               FormatText(L"Successfully processed %lu products. Encountered %lu errors.",

@@ -13,6 +13,7 @@
 #include "app/ui/page_worker_win32.h"
 #include "catalog/ni_library.h"
 #include "product_manager/change_folder_dlg.h"
+#include "product_manager/product_details.h"
 #include "product_manager/product_filters.h"
 #include "resources/page_messages.h"
 
@@ -43,7 +44,6 @@ class CProductManagerDlg : public CPage {
   void ScanEnded(WorkerEnd end);
   void ReadFilters();
   void RefillList();
-  void ComputeBrokenPaths();
   void SelectionChanged();
   void ShowDetails();
   void SelectByName(const std::wstring& keyName);
@@ -53,8 +53,7 @@ class CProductManagerDlg : public CPage {
 
   ProductManagerInputs inputs_;
   CNiLibrary library_;
-  // The broken-path mask of each record, in the library's order, kept for the filters.
-  std::vector<uint32_t> brokenPaths_;
+  CProductList list_;
   std::array<std::vector<std::wstring>, kFolderSlots> folders_;
   CNiProduct* selected_ = nullptr;
   int lastIndex_ = -1;

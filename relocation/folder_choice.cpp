@@ -70,6 +70,12 @@ bool CheckFolderChoice(FileSystem& fs, const FolderChoice& choice, FolderChoiceD
   FindData found;
   const bool sourceExists = PathExists(fs, source, &found);
   if (choice.linkOnly) {
+    // The link is made at the Original Location: without one there is nowhere to make it (and
+    // nothing exists at an empty path, so the next check would pass it).
+    if (source.empty()) {
+      return tell(L"Please enter the Original Location before trying again. The link to your "
+                  L"files is created there.");
+    }
     if (sourceExists) {
       return tell(FormatText(L"Source folder %s already exists. The \"I have already moved the "
                              L"files\" option requires that Original Location not point to an "

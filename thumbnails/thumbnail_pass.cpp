@@ -67,6 +67,9 @@ class FailureRecorder : public FileSystem {
   ErrorCode GetFinalPath(std::wstring_view p, std::wstring& out) override {
     return Read(inner_.GetFinalPath(p, out));
   }
+  ErrorCode GetFullPath(std::wstring_view p, std::wstring& out) override {
+    return Read(inner_.GetFullPath(p, out));
+  }
 
  private:
   ErrorCode Change(ErrorCode e) {

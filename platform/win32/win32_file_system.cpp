@@ -20,6 +20,22 @@ ErrorCode Result(BOOL ok) { return ok ? err::Success : LastErrorOr(); }
 
 uint64_t FromLarge(LARGE_INTEGER v) { return static_cast<uint64_t>(v.QuadPart); }
 
+// Calls `fill` (buffer, its size in characters) until the text fits, as the path functions do
+// that answer the size they need when it does not; false when `fill` answers 0 (an error).
+template <class Fill>
+bool FillGrowing(std::wstring& text, Fill fill) {
+  text.assign(MAX_PATH, L'\0');
+  for (;;) {
+    const DWORD length = fill(text.data(), static_cast<DWORD>(text.size()));
+    if (length == 0) return false;
+    if (length < text.size()) {
+      text.resize(length);
+      return true;
+    }
+    text.resize(length);  // the size needed, terminator included
+  }
+}
+
 class FindHandle {
  public:
   explicit FindHandle(HANDLE h) : handle(h) {}
@@ -245,16 +261,11 @@ ErrorCode Win32FileSystem::GetFinalPath(std::wstring_view path, std::wstring& ou
                               FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                               OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
   if (!item.IsValid()) return LastErrorOr();
-  std::wstring name(MAX_PATH, L'\0');
-  for (;;) {
-    const DWORD length = getFinalPath(item.get(), name.data(), static_cast<DWORD>(name.size()),
-                                      FILE_NAME_NORMALIZED | VOLUME_NAME_DOS);
-    if (length == 0) return LastErrorOr();
-    if (length < name.size()) {
-      name.resize(length);
-      break;
-    }
-    name.resize(length);  // the size needed, terminator included
+  std::wstring name;
+  if (!FillGrowing(name, [&](wchar_t* buffer, DWORD size) {
+        return getFinalPath(item.get(), buffer, size, FILE_NAME_NORMALIZED | VOLUME_NAME_DOS);
+      })) {
+    return LastErrorOr();
   }
   if (name.rfind(L"\\\\?\\UNC\\", 0) == 0) {
     out = L"\\\\" + name.substr(8);
@@ -263,6 +274,19 @@ ErrorCode Win32FileSystem::GetFinalPath(std::wstring_view path, std::wstring& ou
   } else {
     out = std::move(name);
   }
+  return err::Success;
+}
+
+ErrorCode Win32FileSystem::GetFullPath(std::wstring_view path, std::wstring& out) {
+  out.clear();
+  const std::wstring asked(path);
+  std::wstring full;
+  if (!FillGrowing(full, [&](wchar_t* buffer, DWORD size) {
+        return GetFullPathNameW(asked.c_str(), size, buffer, nullptr);
+      })) {
+    return LastErrorOr(err::InvalidName);
+  }
+  out = std::move(full);
   return err::Success;
 }
 

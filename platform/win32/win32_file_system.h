@@ -27,6 +27,8 @@ class Win32FileSystem : public FileSystem {
   // GetFinalPathNameByHandleW (looked up at run time: 127 before Vista) on a handle opened with
   // backup semantics, without the "\\?\" or "\\?\UNC\" prefix it adds.
   ErrorCode GetFinalPath(std::wstring_view path, std::wstring& out) override;
+  // GetFullPathNameW.
+  ErrorCode GetFullPath(std::wstring_view path, std::wstring& out) override;
 };
 
 }  // namespace tessaly

@@ -198,13 +198,13 @@ struct Expected {
   std::array<size_t, kFolderSlots> folders{};
 };
 
-Expected ExpectedPage(const CNiLibrary& library, const WorkerResult& result) {
+Expected ExpectedPage(const CNiLibrary& library, FileSystem& fs, const WorkerResult& result) {
   Expected e;
   e.records = library.Count();
   e.status = FormatText(L"Completed scanning %lu product entries.", static_cast<unsigned long>(e.records));
-  for (const wchar_t* name : ListedKeyNames(library, result.masks, kDefaultProductCheckboxes, pathbits::Default)) {
-    e.lines.emplace_back(name);
-  }
+  CProductList list;
+  list.Refill(library, fs, kDefaultProductCheckboxes, pathbits::Default);
+  for (const wchar_t* name : list.Names()) e.lines.emplace_back(name);
   e.bundles = library.bundles.Count();
   for (uint32_t mask : result.masks) e.brokenRecords += mask != 0;
   for (size_t slot = 0; slot < kFolderSlots; ++slot) e.folders[slot] = result.folders[slot].size();
@@ -456,7 +456,7 @@ int RunProductsBench(int rounds) {
   WorkerRun(library, fs, database, true, result);
   CheckCatalogProducts(library);
   if (!library.fileDatabase.HasEntries()) Fail("the file database " + Narrow(database) + " gave no entries");
-  const Expected expected = ExpectedPage(library, result);
+  const Expected expected = ExpectedPage(library, fs, result);
   if (expected.lines.size() < static_cast<size_t>(kCatalogProductKeys)) {
     Fail(Str("the page would list %u products, fewer than the %d keys made", unsigned(expected.lines.size()),
              kCatalogProductKeys));
@@ -467,9 +467,9 @@ int RunProductsBench(int rounds) {
       unsigned(expected.bundles), unsigned(expected.folders[0]), unsigned(expected.folders[1]),
       unsigned(expected.folders[2]), unsigned(expected.folders[3]), Narrow(database).c_str());
 
-  auto checked = [&expected](const CNiLibrary& l, const WorkerResult* r) {
+  auto checked = [&expected, &fs](const CNiLibrary& l, const WorkerResult* r) {
     if (l.Count() != expected.records) Fail("the engine's count changed between runs");
-    if (r && ExpectedPage(l, *r).lines != expected.lines) Fail("the worker's list changed between runs");
+    if (r && ExpectedPage(l, fs, *r).lines != expected.lines) Fail("the worker's list changed between runs");
   };
   std::vector<WorkerTimes> engineRuns, workerRuns;
   std::vector<uint32_t> progressReports;

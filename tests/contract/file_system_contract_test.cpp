@@ -343,6 +343,24 @@ TEST_P(FileSystemContractTest, FinalPathGivesOnDiskNamesAndFollowsFolderLinks) {
   EXPECT_EQ(out, base + L"\\Real\\Sub\\File.txt");
 }
 
+// A full path is only tidied: "." and ".." resolved, names kept as given, a trailing backslash
+// kept; nothing need exist there.
+TEST_P(FileSystemContractTest, FullPathOfAFullPathResolvesDotsOnly) {
+  const struct {
+    const wchar_t* asked;
+    const wchar_t* full;  // below the scratch folder
+  } cases[] = {
+      {L"Missing\\File.TXT", L"\\Missing\\File.TXT"},
+      {L"a\\..\\b\\.\\c", L"\\b\\c"},
+      {L"d\\", L"\\d\\"},
+  };
+  for (const auto& c : cases) {
+    std::wstring out = L"?";
+    EXPECT_EQ(fs().GetFullPath(At(c.asked), out), 0u) << ToUtf8(c.asked);
+    EXPECT_EQ(out, harness->scratch + c.full) << ToUtf8(c.asked);
+  }
+}
+
 TEST_P(FileSystemContractTest, ReportsFreeSpaceOfAFolder) {
   uint64_t freeBytes = 0, totalBytes = 0;
   ASSERT_EQ(fs().GetFreeSpace(harness->scratch, freeBytes, totalBytes), 0u);

@@ -88,9 +88,9 @@ class CountingFileSystem : public FileSystem {
   }
 };
 
-// UTF-16LE bytes as the registry's readers take text: up to the first zero unit, an odd last
-// byte dropped. Written out here rather than taken from platform/text so that the targets do
-// not check the loaders against the very helper they use.
+// UTF-16LE bytes as the catalog takes text: up to the first zero unit, an odd last byte
+// dropped. Written out here rather than taken from platform/text so that the targets do not
+// check the loaders against the very helper they use.
 inline std::wstring TextOfUtf16(const std::vector<uint8_t>& bytes) {
   std::wstring text;
   for (size_t i = 0; i + 1 < bytes.size(); i += 2) {
@@ -99,6 +99,13 @@ inline std::wstring TextOfUtf16(const std::vector<uint8_t>& bytes) {
     text.push_back(unit);
   }
   return text;
+}
+
+// UTF-16LE bytes as the product record takes text, read into a zero-filled buffer: an odd last
+// byte pairs with one of the buffer's zeros and is a character.
+inline std::wstring TextOfZeroFilledUtf16(std::vector<uint8_t> bytes) {
+  if (bytes.size() % 2 != 0) bytes.push_back(0);
+  return TextOfUtf16(bytes);
 }
 
 inline bool HasNul(std::wstring_view text) { return text.find(L'\0') != std::wstring_view::npos; }

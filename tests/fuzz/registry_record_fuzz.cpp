@@ -27,6 +27,7 @@ namespace {
 using namespace tessaly;
 using fuzz::HasNul;
 using fuzz::TextOfUtf16;
+using fuzz::TextOfZeroFilledUtf16;
 
 namespace flag {
 constexpr uint8_t Machine32 = 0x1;
@@ -193,11 +194,11 @@ MachineExpectation ExpectMachine(const std::vector<StoredValue>& values) {
         case Form::Text:
           if (!DataFits(value.data)) break;
           if (kind.kind == valuekind::SystemContentDir) {
-            systemContent = TextOfUtf16(value.data);
+            systemContent = TextOfZeroFilledUtf16(value.data);
             haveSystemContent = true;
             break;
           }
-          fields.*kind.text = TextOfUtf16(value.data);
+          fields.*kind.text = TextOfZeroFilledUtf16(value.data);
           out.present |= kind.kind;
           break;
       }

@@ -224,6 +224,19 @@ struct FakeFileSystem::State {
   std::vector<Rule> rules;
   std::vector<CopyFailure> copyFailures;
   std::vector<std::wstring> operations;
+  std::wstring currentFolder;  // empty: none
+
+  // The path as the process means it: a relative one from the current folder.
+  std::wstring Absolute(std::wstring_view path) const {
+    ParsedPath parsed;
+    if (currentFolder.empty() || path.empty() || Parse(path, parsed)) return std::wstring(path);
+    const std::wstring relative = Clean(path);
+    if (relative[0] == L'\\') {
+      Parse(currentFolder, parsed);
+      return parsed.volume + relative;
+    }
+    return currentFolder + L"\\" + relative;
+  }
 
   // Where a path leads: the folder that holds (or would hold) its last component and the item.
   struct Loc {
@@ -253,7 +266,7 @@ struct FakeFileSystem::State {
   ErrorCode Locate(std::wstring_view path, bool followFinalLink, Loc& loc, int depth = 0) {
     loc = Loc{};
     ParsedPath parsed;
-    if (!Parse(path, parsed)) return err::PathNotFound;
+    if (!Parse(Absolute(path), parsed)) return err::PathNotFound;
     loc.volume = FindVolume(parsed.volume);
     if (!loc.volume) return err::PathNotFound;
     loc.trailingSlash = parsed.trailingSlash;
@@ -406,16 +419,17 @@ ErrorCode FakeFileSystem::FindFiles(std::wstring_view pattern, const Visitor& vi
   {
     std::lock_guard lock(state_->mutex);
     if (ErrorCode e = state_->Injected(Operation::FindFiles, pattern)) return e;
+    const std::wstring absolute = state_->Absolute(pattern);
     ParsedPath parsed;
-    if (!Parse(pattern, parsed)) return err::PathNotFound;
+    if (!Parse(absolute, parsed)) return err::PathNotFound;
     if (parsed.parts.empty() || parsed.trailingSlash) {
       return state_->FindVolume(parsed.volume) ? err::FileNotFound : err::PathNotFound;
     }
     const std::wstring namePattern = parsed.parts.back();
     State::Loc loc;
-    if (ErrorCode e = state_->Locate(pattern, false, loc)) {
+    if (ErrorCode e = state_->Locate(absolute, false, loc)) {
       // Listing inside a file: the folder cannot be opened as a folder.
-      std::wstring folder = Clean(pattern);
+      std::wstring folder = Clean(absolute);
       folder.resize(path::FindFileName(folder));
       NodePtr node = state_->Find(folder, true);
       return node && !node->folder ? err::Directory : e;
@@ -545,6 +559,18 @@ ErrorCode FakeFileSystem::GetFinalPath(std::wstring_view path, std::wstring& out
   out = loc.node->volume->root;
   if (chain.empty()) out += L'\\';
   for (auto it = chain.rbegin(); it != chain.rend(); ++it) out += L'\\' + (*it)->name;
+  return err::Success;
+}
+
+ErrorCode FakeFileSystem::GetFullPath(std::wstring_view path, std::wstring& out) {
+  std::lock_guard lock(state_->mutex);
+  out.clear();
+  if (path.empty()) return err::InvalidName;
+  ParsedPath parsed;
+  if (!Parse(state_->Absolute(path), parsed)) return err::PathNotFound;
+  out = parsed.volume;
+  for (const std::wstring& part : parsed.parts) out += L'\\' + part;
+  if (parsed.parts.empty() || parsed.trailingSlash) out += L'\\';
   return err::Success;
 }
 
@@ -818,6 +844,17 @@ uint64_t FakeFileSystem::FreeSpace(std::wstring_view root) const {
   ParsedPath parsed;
   Volume* volume = Parse(root, parsed) ? state_->FindVolume(parsed.volume) : nullptr;
   return volume ? volume->freeBytes : 0;
+}
+
+void FakeFileSystem::SetCurrentFolder(std::wstring_view folder) {
+  std::lock_guard lock(state_->mutex);
+  ParsedPath parsed;
+  if (!Parse(folder, parsed)) {
+    ADD_FAILURE() << "not an absolute path: " << ToUtf8(folder);
+    return;
+  }
+  state_->currentFolder = Clean(folder);
+  path::RemoveBackslash(state_->currentFolder);
 }
 
 void FakeFileSystem::SetClock(FileTime now) {

@@ -16,7 +16,8 @@ namespace tessaly {
 
 // Paths are Windows paths: "C:\dir\file", "\\server\share\dir" (after AddVolume of
 // "\\server\share"), with "\\?\" and "\\?\UNC\" prefixes accepted, "/" taken as "\", doubled
-// backslashes collapsed and "." and ".." resolved. Relative paths fail with 3.
+// backslashes collapsed and "." and ".." resolved. Relative paths start from the current folder
+// (SetCurrentFolder); without one they fail with 3.
 //
 // Volume "C:" exists from the start (256 GiB, 128 GiB free); tests add others. Names compare
 // without regard to case (upper-case folding, as NTFS) and keep their case. FindFiles lists in
@@ -67,6 +68,9 @@ class FakeFileSystem : public FileSystem {
   ErrorCode WriteFile(std::wstring_view path, const uint8_t* data, size_t size) override;
   // Follows every folder link on the way ("C:\x" or "\\server\share\x" with on-disk names).
   ErrorCode GetFinalPath(std::wstring_view path, std::wstring& out) override;
+  // The path made full from the current folder, its names as given; 3 for a relative path
+  // without a current folder, 123 for an empty one.
+  ErrorCode GetFullPath(std::wstring_view path, std::wstring& out) override;
 
   // --- Volumes and clock ---------------------------------------------------------------------
   // `root` is "D:" (or "D:\") or "\\server\share"; `driveType` is what GetDriveType answers.
@@ -75,6 +79,10 @@ class FakeFileSystem : public FileSystem {
                  uint32_t driveType = drive::Fixed);
   void SetFreeSpace(std::wstring_view root, uint64_t freeBytes);
   uint64_t FreeSpace(std::wstring_view root) const;
+
+  // The process's current folder (it need not exist): "name" and "sub\name" lie below it,
+  // "\name" at the root of its volume. None at first.
+  void SetCurrentFolder(std::wstring_view folder);
 
   // The time new and changed files and folders get (default: 2024-03-05 12:00:00 UTC).
   void SetClock(FileTime now);

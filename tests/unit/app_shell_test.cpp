@@ -9,6 +9,7 @@
 #include "app/shell/start_page_text.h"
 #include "app/ui/window_center.h"
 #include "catalog/file_database.h"
+#include "platform/text.h"
 #include "tests/support/fake_file_system.h"
 #include "tests/support/fake_registry.h"
 
@@ -124,6 +125,37 @@ TEST(FileDatabaseCheckTest, StoresAPathThatExists) {
   registry.InjectFailure(RegRoot::CurrentUser, profile.SectionPath(kSettingsSection),
                          FakeRegistry::Operation::Set, 5);
   EXPECT_EQ(CheckFileDatabase(profile, fs, L"C:\\Tessaly\\FileDatabase.xml"), err::InternalError);
+}
+
+// A path that passes the check is stored in full: a relative one would name another file, or
+// none, once the current folder changes (a shell file dialog may change it), and the next visit
+// would ask for the file database again.
+TEST(FileDatabaseCheckTest, StoresTheFullPathSoThatAnotherCurrentFolderStillFindsIt) {
+  const struct {
+    const wchar_t* checked;  // null: the setting, by default "FileDatabase.xml"
+    const wchar_t* currentFolder;
+    const wchar_t* stored;
+  } cases[] = {
+      {nullptr, L"C:\\Tessaly", L"C:\\Tessaly\\FileDatabase.xml"},
+      {L"..\\Tessaly\\.\\FileDatabase.xml", L"C:\\Users", L"C:\\Tessaly\\FileDatabase.xml"},
+      {L"\\Tessaly\\FileDatabase.xml", L"C:\\Users", L"C:\\Tessaly\\FileDatabase.xml"},
+      {L"Tessaly", L"C:\\", L"C:\\Tessaly"},
+      {L"C:\\Tessaly\\FileDatabase.xml", L"C:\\Users", L"C:\\Tessaly\\FileDatabase.xml"},
+  };
+  for (const auto& c : cases) {
+    const std::string name = c.checked ? ToUtf8(c.checked) : "(the setting)";
+    FakeRegistry registry;
+    FakeFileSystem fs;
+    CProfileStore profile{registry};
+    fs.AddFile(L"C:\\Tessaly\\FileDatabase.xml", "<FileDatabase/>");
+    fs.AddFolder(L"C:\\Users");
+    fs.SetCurrentFolder(c.currentFolder);
+    EXPECT_EQ(CheckFileDatabase(profile, fs, c.checked), 0u) << name;
+    EXPECT_EQ(profile.GetProfileString(kSettingsSection, kFileDatabasePath, nullptr), c.stored)
+        << name;
+    fs.SetCurrentFolder(L"C:\\Users\\Documents");
+    EXPECT_EQ(CheckFileDatabase(profile, fs, nullptr), 0u) << name << ", from another folder";
+  }
 }
 
 }  // namespace

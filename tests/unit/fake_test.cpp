@@ -352,6 +352,41 @@ TEST_F(FakeFileSystemTest, LinksVolumesAndTimes) {
   EXPECT_FALSE(fs.IsFolder(L"C:\\dangling"));
 }
 
+// Relative paths start from the process's current folder, as Windows takes them: for every call
+// and for the full path asked of it.
+TEST_F(FakeFileSystemTest, RelativePathsStartFromTheCurrentFolder) {
+  fs.AddVolume(L"D:", 1 << 20, 1 << 20);
+  fs.AddFile(L"D:\\Tessaly\\db.xml", "db");
+  fs.AddFile(L"D:\\top.txt", "top");
+  uint32_t attributes = 0;
+  std::wstring full;
+  EXPECT_EQ(fs.GetAttributes(L"db.xml", attributes), err::PathNotFound) << "no current folder";
+  EXPECT_EQ(fs.GetFullPath(L"db.xml", full), err::PathNotFound);
+
+  fs.SetCurrentFolder(L"D:\\Tessaly\\");
+  const struct {
+    const wchar_t* asked;
+    const wchar_t* full;
+    bool exists;
+  } cases[] = {
+      {L"db.xml", L"D:\\Tessaly\\db.xml", true},
+      {L".\\DB.XML", L"D:\\Tessaly\\DB.XML", true},
+      {L"..\\top.txt", L"D:\\top.txt", true},
+      {L"\\top.txt", L"D:\\top.txt", true},
+      {L"sub\\", L"D:\\Tessaly\\sub\\", false},
+      {L"C:\\x\\..\\y", L"C:\\y", false},  // a full path is only tidied
+      {L"D:\\", L"D:\\", true},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(fs.GetFullPath(c.asked, full), 0u) << ToUtf8(c.asked);
+    EXPECT_EQ(full, c.full) << ToUtf8(c.asked);
+    EXPECT_EQ(fs.GetAttributes(c.asked, attributes) == 0, c.exists) << ToUtf8(c.asked);
+  }
+  EXPECT_EQ(Names(fs, L"*.xml"), std::vector<std::wstring>{L"db.xml"});
+  EXPECT_EQ(fs.GetFullPath(L"", full), err::InvalidName);
+  EXPECT_NONFATAL_FAILURE(fs.SetCurrentFolder(L"relative"), "not an absolute path");
+}
+
 TEST_F(FakeFileSystemTest, AFixtureOnAMissingVolumeFailsTheTest) {
   EXPECT_NONFATAL_FAILURE(fs.AddFolder(L"E:\\x"), "no volume E:");
 }

@@ -131,6 +131,16 @@ TEST(FolderChoiceTest, ChecksOfNextInOrder) {
        {L"? Ready to link \"D:\\Moved Away\" to \"E:\\Existing\\Moved Away\". Do you wish to "
         L"proceed?"},
        true},
+      // Without an Original Location there is no place for the link, though the New Location
+      // alone would pass every later check, with or without a different name.
+      {"link only, no original location", L"", L"E:\\Existing\\Strings", true, true, {},
+       {L"! Please enter the Original Location before trying again. The link to your files is "
+        L"created there."},
+       false},
+      {"link only, no original location, same name", L"", L"E:\\Existing", true, false, {},
+       {L"! Please enter the Original Location before trying again. The link to your files is "
+        L"created there."},
+       false},
       {"link only, nothing there", L"D:\\Gone", L"E:\\Content", true, false, {},
        {L"! The directory E:\\Content\\Gone doesn't exist. Since you have chosen the \"I have "
         L"already moved the files\" option, please select a valid directory for Original "

@@ -52,6 +52,9 @@ class ForwardingFileSystem : public FileSystem {
   ErrorCode GetFinalPath(std::wstring_view p, std::wstring& out) override {
     return inner_.GetFinalPath(p, out);
   }
+  ErrorCode GetFullPath(std::wstring_view p, std::wstring& out) override {
+    return inner_.GetFullPath(p, out);
+  }
 
  protected:
   FileSystem& inner_;

@@ -3,11 +3,14 @@
 // writes into existing user keys only.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <optional>
 #include <string>
 #include <vector>
 
 #include "catalog/ni_library.h"
+#include "kontakt/libraries_tab.h"
+#include "platform/text.h"
 #include "tests/support/fake_file_system.h"
 #include "tests/support/fake_registry.h"
 #include "tests/support/fake_system.h"
@@ -166,6 +169,55 @@ TEST_F(KontaktLibrariesTest, NumberingAndSavingIntoExistingUserKeys) {
   EXPECT_EQ(library.SaveUserValues(errors), 2u);
   EXPECT_EQ(errors, 2u);
   EXPECT_EQ(reg.ReadDword(kHkcu, KeyOf(L"C Lib"), L"UserRemoved"), 0u);
+}
+
+// "Apply Sort..." sorts the records by name under the selection, which the list rows do not
+// follow (they keep their order until the next refill): the next "Force to top." or "Hide."
+// still changes the library of the selected row, and a second apply saves that one.
+TEST_F(KontaktLibrariesTest, TheSelectedLibraryStaysTheSameThroughAnApply) {
+  const struct {
+    const char* name;
+    int sortColumn;  // the list's order when the row was selected; a repeated column reverses
+    bool reversed;
+    const wchar_t* selected;
+  } cases[] = {
+      {"first row of a reversed list", 0, true, L"C Lib"},
+      {"last row of a reversed list", 0, true, L"A Lib"},
+      {"by place", 1, false, L"C Lib"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    for (const wchar_t* name : {L"A Lib", L"B Lib", L"C Lib"}) Library(name);
+    User(L"A Lib", 3, 0);
+    User(L"B Lib", 2, 0);
+    User(L"C Lib", 1, 0);
+    ASSERT_EQ(Load(false), 0u);
+    library.Sort(c.sortColumn, false);
+    if (c.reversed) std::reverse(library.records().begin(), library.records().end());
+    const Names rows = KeyNames();  // the rows as the list shows them
+    const int row = int(std::find(rows.begin(), rows.end(), c.selected) - rows.begin());
+    ASSERT_LT(row, int(rows.size()));
+
+    CLibrariesTab tab(library);
+    tab.Select(row, library.records()[row].serial);
+    uint32_t errors = 0;
+    EXPECT_EQ(tab.Apply(false, errors), 3u);
+    ASSERT_NE(KeyNames(), rows) << "the apply must have moved the records under the selection";
+    const CNiProduct* changed = tab.SetSelected(true, true);
+    ASSERT_NE(changed, nullptr);
+    EXPECT_EQ(changed->keyName, c.selected);
+    EXPECT_EQ(tab.SelectedRow(), row);
+    EXPECT_EQ(tab.Apply(false, errors), 3u);
+    EXPECT_EQ(errors, 0u);
+    for (const wchar_t* name : {L"A Lib", L"B Lib", L"C Lib"}) {
+      const bool chosen = std::wstring(name) == c.selected;
+      EXPECT_EQ(reg.ReadDword(kHkcu, KeyOf(name), L"UserRemoved"), chosen ? 1u : 0u)
+          << ToUtf8(name);
+      EXPECT_EQ(reg.ReadDword(kHkcu, KeyOf(name), L"UserListIndex") == 0u, chosen)
+          << ToUtf8(name);
+    }
+    reg.DeleteTree(kHkcu, L"SOFTWARE\\Native Instruments");
+  }
 }
 
 }  // namespace

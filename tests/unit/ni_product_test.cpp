@@ -12,6 +12,7 @@
 #include "tests/support/fake_registry.h"
 #include "tests/support/fake_system.h"
 #include "tests/unit/pe_test_images.h"
+#include "tests/unit/throwing_backends.h"
 
 namespace tessaly {
 namespace {
@@ -124,10 +125,62 @@ TEST(NiProductTest, ValuesOfAnyTypeAndSizeAreReadWithinTheBuffer) {
   EXPECT_EQ(record.installDir, full);
   EXPECT_EQ(record.contentDir, L"");
   EXPECT_EQ(record.contentVersion, L"1.2");
-  EXPECT_EQ(record.sno, L"4");
+  EXPECT_EQ(record.sno, L"42");  // the last byte and a zero of the buffer make a character
   EXPECT_EQ(record.visibility, 0u);
   // Present: InstallDir, ContentVersion, SNO, and KEY, whose size does not matter.
   EXPECT_EQ(record.presentValues, 0x8u | 0x2 | 0x100 | 0x80);
+}
+
+// Text read into a zero-filled buffer: a value of odd byte length ends with a byte whose
+// partner is one of the buffer's zeros, so that byte is still a character.
+TEST(NiProductTest, TextOfOddByteLengthKeepsItsLastCharacter) {
+  const struct {
+    const char* name;
+    uint32_t type;
+    std::vector<uint8_t> data;
+    std::wstring text;
+  } cases[] = {
+      {"binary C:\\A", regtype::Binary, {0x43, 0, 0x3A, 0, 0x5C, 0, 0x41}, L"C:\\A"},
+      {"one byte", regtype::Sz, {'x'}, L"x"},
+      {"zero before the last byte", regtype::Sz, {'a', 0, 0, 0, 'b'}, L"a"},
+      {"even length", regtype::Sz, {'a', 0, 'b', 0}, L"ab"},
+      {"largest odd length that fits", regtype::Binary,
+       [] {
+         std::vector<uint8_t> bytes(2047, 0);
+         for (size_t i = 0; i < bytes.size(); i += 2) bytes[i] = 'c';
+         return bytes;
+       }(),
+       std::wstring(1024, L'c')},
+  };
+  for (const auto& c : cases) {
+    FakeRegistry reg;
+    reg.CreateKeyAt(kHklm, KeyOf(L"P"), k64);
+    reg.SetBytes(kHklm, KeyOf(L"P"), L"ContentDir", c.type, c.data, k64);
+    const CNiProduct record = Load(reg, L"P");
+    EXPECT_EQ(record.contentDir, c.text) << c.name;
+    EXPECT_EQ(record.presentValues, valuekind::ContentDir) << c.name;
+  }
+}
+
+// An enumeration error that every index answers (1018 for a key deleted while it is read, as
+// when an uninstaller runs during the scan) ends the read with what was found: trying index
+// after index would never end. A countdown guards the test itself: the registry's 10,000th call
+// throws, which the read would report as 1359.
+TEST(NiProductTest, AnEnumerationErrorThatRepeatsEndsTheRead) {
+  for (ErrorCode code : {FakeRegistry::kKeyDeleted, err::AccessDenied}) {
+    FakeRegistry reg;
+    SetProduct(reg, L"P", {{L"InstallDir", L"C:\\P"}, {L"ContentDir", L"C:\\C"}});
+    reg.InjectFailure(kHklm, KeyOf(L"P"), FakeRegistry::Operation::Enum, code);
+    testing::ThrowCountdown guard;
+    guard.Arm(10000);
+    testing::ThrowingRegistry guarded(reg, guard);
+    CNiProduct record;
+    EXPECT_EQ(record.LoadFromRegistry(guarded, kHklm, L"P", false), 0u) << code;
+    EXPECT_FALSE(guard.Fired()) << code;
+    EXPECT_TRUE(record.readFromMachine) << code;
+    EXPECT_EQ(record.keyName, L"P") << code;
+    EXPECT_EQ(record.presentValues, 0u) << code;
+  }
 }
 
 TEST(NiProductTest, LoadFailuresLeaveTheRecordAlone) {

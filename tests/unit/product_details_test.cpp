@@ -2,6 +2,7 @@
 // listed, which paths show as missing, which buttons work, and the stored filters.
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -12,6 +13,7 @@
 #include "tests/support/fake_registry.h"
 #include "tests/support/fake_system.h"
 #include "tests/unit/pe_test_images.h"
+#include "tests/unit/throwing_backends.h"
 
 namespace tessaly {
 namespace {
@@ -68,7 +70,9 @@ TEST(ProductDetailsTest, FiltersByTypeAndPathState) {
 
 TEST(ProductDetailsTest, ListedNamesNeedMasksOnlyToTellValidFromBroken) {
   FakeRegistry registry;
-  FakeFileSystem fs;
+  FakeFileSystem disk;
+  testing::ThrowCountdown calls;  // never armed: it only counts the looks at the disk
+  testing::ThrowingFileSystem fs(disk, calls);
   FakeSystem system;
   CNiLibrary library(registry, fs, system);
   for (const wchar_t* name : {L"Gone", L"Here"}) {
@@ -76,21 +80,84 @@ TEST(ProductDetailsTest, ListedNamesNeedMasksOnlyToTellValidFromBroken) {
     record.installDir = std::wstring(L"C:\\") + name;
     library.records().push_back(record);
   }
-  fs.AddFolder(L"C:\\Here");
+  disk.AddFolder(L"C:\\Here");
   EXPECT_FALSE(NeedsBrokenPaths(pathbits::Default));
-  const auto names = [&](const std::vector<uint32_t>& masks, uint32_t paths) {
-    std::vector<std::wstring> listed;
-    for (const wchar_t* name : ListedKeyNames(library, masks, producttype::Utility, paths)) {
-      listed.push_back(name);
-    }
-    return listed;
+  CProductList list;
+  const auto names = [&](uint32_t types, uint32_t paths) {
+    list.Refill(library, fs, types, paths);
+    return std::vector<std::wstring>(list.Names().begin(), list.Names().end());
   };
-  EXPECT_EQ(names({}, pathbits::Default), (std::vector<std::wstring>{L"Gone", L"Here"}));
+  calls.Arm(0);
+  EXPECT_EQ(names(producttype::Utility, pathbits::Default),
+            (std::vector<std::wstring>{L"Gone", L"Here"}));
+  EXPECT_EQ(calls.Calls(), 0);
   ASSERT_TRUE(NeedsBrokenPaths(pathbits::Broken));
-  std::vector<uint32_t> masks;
-  for (const CNiProduct& record : library.records()) masks.push_back(record.GetBrokenPaths(fs));
-  EXPECT_EQ(names(masks, pathbits::Broken), std::vector<std::wstring>{L"Gone"});
-  EXPECT_EQ(names(masks, pathbits::Valid), std::vector<std::wstring>{L"Here"});
+  EXPECT_EQ(names(producttype::Utility, pathbits::Broken), std::vector<std::wstring>{L"Gone"});
+  EXPECT_EQ(names(producttype::Utility, pathbits::Valid), std::vector<std::wstring>{L"Here"});
+  EXPECT_GT(calls.Calls(), 0);
+  // Products of the types left out are not looked at.
+  calls.Arm(0);
+  EXPECT_TRUE(names(producttype::Content, pathbits::Broken).empty());
+  EXPECT_EQ(calls.Calls(), 0);
+}
+
+// The list gives the details' answer: when a folder or file appears or goes after the list was
+// filled (a drive reconnected, a folder made in Explorer), the next refill, as a filter click
+// makes one, lists the product where its details put it.
+TEST(ProductDetailsTest, TheListAnswersWhatTheDetailsShowAfterTheDiskChanged) {
+  const struct {
+    const char* name;
+    std::function<void(FakeFileSystem&)> before, change;
+    bool brokenAfter;
+  } cases[] = {
+      {"folder made",
+       [](FakeFileSystem&) {},
+       [](FakeFileSystem& fs) {
+         fs.AddFolder(L"C:\\PF\\Synth");
+         fs.AddFile(L"C:\\PF\\Synth\\Synth.exe", std::string_view("x"));
+       },
+       false},
+      {"folder gone",
+       [](FakeFileSystem& fs) { fs.AddFile(L"C:\\PF\\Synth\\Synth.exe", std::string_view("x")); },
+       [](FakeFileSystem& fs) {
+         fs.DeleteFile(L"C:\\PF\\Synth\\Synth.exe");
+         fs.RemoveFolder(L"C:\\PF\\Synth");
+       },
+       true},
+      {"file made",
+       [](FakeFileSystem& fs) { fs.AddFolder(L"C:\\PF\\Synth"); },
+       [](FakeFileSystem& fs) { fs.AddFile(L"C:\\PF\\Synth\\Synth.exe", std::string_view("x")); },
+       false},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    FakeRegistry registry;
+    FakeFileSystem fs;
+    FakeSystem system;
+    CNiLibrary library(registry, fs, system);
+    CNiProduct synth = Record(valuekind::InstallDir, L"Synth");
+    synth.installDir = L"C:\\PF\\Synth";
+    synth.productType = producttype::AppPlugin;  // so that the details show the file's row
+    synth.SetFiles(L"Synth.exe", nullptr);
+    library.records().push_back(synth);
+    c.before(fs);
+    const CNiProduct& record = library.records().front();
+    const bool brokenBefore = record.GetBrokenPaths(fs) != 0;
+    ASSERT_NE(brokenBefore, c.brokenAfter);
+
+    CProductList list;  // one list for the whole visit, as the page keeps it
+    const auto listed = [&](uint32_t pathFilter) {
+      list.Refill(library, fs, producttype::All, pathFilter);
+      return list.Names().size() == 1;
+    };
+    EXPECT_EQ(listed(pathbits::Broken), brokenBefore);
+    EXPECT_EQ(listed(pathbits::Valid), !brokenBefore);
+    c.change(fs);
+    EXPECT_EQ(listed(pathbits::Broken), c.brokenAfter);
+    EXPECT_EQ(listed(pathbits::Valid), !c.brokenAfter);
+    const ProductDetails details = DescribeProduct(record, fs, CNiBundleMap());
+    EXPECT_EQ(details.install.missing || details.app.missing, c.brokenAfter);
+  }
 }
 
 TEST(ProductDetailsTest, StoredFiltersAndPathReadBack) {

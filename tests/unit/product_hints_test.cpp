@@ -2,6 +2,8 @@
 // what is not one), classifying records, completing the file database and building bundles.
 #include <gtest/gtest.h>
 
+#include <functional>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -133,6 +135,35 @@ TEST(ProductHintsTest, LoadFailuresAndBadFiles) {
   machine.fs.AddFile(kHintsPath, std::string_view("<ProductHints>"));
   EXPECT_EQ(machine.hints.Load(), err::InternalError);
   EXPECT_EQ(machine.hints.Apply(&accented), err::InternalError);
+}
+
+// A hints file that is there but cannot be read (held open by the Service Center while it
+// rewrites it, or refused) is no better than a broken one: what an earlier load read is forgotten,
+// so that nothing is classified from facts the file may no longer hold.
+TEST(ProductHintsTest, AFileThatCannotBeReadForgetsTheEarlierLoad) {
+  const struct {
+    const char* name;
+    std::function<std::unique_ptr<testing::HeldFile>(FakeFileSystem&)> block;
+  } cases[] = {
+      {"held open", [](FakeFileSystem& fs) { return fs.HoldOpen(kHintsPath); }},
+      {"access denied",
+       [](FakeFileSystem& fs) {
+         fs.InjectFailure(FakeFileSystem::Operation::ReadFile, kHintsPath, err::AccessDenied);
+         return std::unique_ptr<testing::HeldFile>();
+       }},
+  };
+  for (const auto& c : cases) {
+    HintsMachine machine(kHints);
+    ASSERT_EQ(machine.hints.Load(), 0u) << c.name;
+    const auto blocked = c.block(machine.fs);
+    EXPECT_EQ(machine.hints.Load(), err::InternalError) << c.name;
+    EXPECT_FALSE(machine.hints.IsLoaded()) << c.name;
+    EXPECT_TRUE(machine.hints.Document().entries.empty()) << c.name;
+    CNiProduct record = Named(L"Strings");
+    record.productType = 77;
+    EXPECT_EQ(machine.hints.Apply(&record), err::InternalError) << c.name;
+    EXPECT_EQ(record.productType, 77u) << c.name;
+  }
 }
 
 const char kBinaries[] = R"(<ProductHints>

@@ -1,0 +1,49 @@
+// CLibrariesTab: what the Libraries-tab page does to its records between a load and "Apply
+// Sort...": the library of the selected row, the choices of "Force to top." and "Hide." for it
+// or for every row, and the apply that numbers the libraries by name and writes them.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+#include "catalog/ni_library.h"
+
+namespace tessaly {
+
+// "Force to top.": place 0, or no place yet (numbered by the apply).
+void SetForcedToTop(CNiProduct& record, bool forced);
+// "Hide.": UserRemoved 1 or 0.
+void SetHidden(CNiProduct& record, bool hidden);
+
+class CLibrariesTab {
+ public:
+  explicit CLibrariesTab(CNiLibrary& library) : library_(&library) {}
+  virtual ~CLibrariesTab() = default;
+  CLibrariesTab(const CLibrariesTab&) = delete;
+  CLibrariesTab& operator=(const CLibrariesTab&) = delete;
+
+  // The selected list row and the serial it carries; a row of -1 selects nothing. The library is
+  // kept by its serial, which stays with it however the records are sorted (the rows keep their
+  // order through an apply).
+  void Select(int row, uint32_t serial);
+  void ClearSelection() { Select(-1, 0); }
+  int SelectedRow() const { return selectedRow_; }
+  // The record of the selected row; null when no row is selected or no record has its serial.
+  CNiProduct* Selected() const;
+
+  // Sets the selected library's place and visibility from the two boxes; returns its record, or
+  // null (nothing changed) when none is selected.
+  CNiProduct* SetSelected(bool forceToTop, bool hide);
+
+  // "Apply Sort...": sorts the records by name, numbers the libraries that are not forced to the
+  // top, and writes both user values of every record. Returns how many were written; the records
+  // whose writes failed count in `errors`.
+  size_t Apply(bool ignoreArticles, uint32_t& errors);
+
+ private:
+  CNiLibrary* library_;
+  uint32_t selectedSerial_ = 0;
+  int selectedRow_ = -1;
+};
+
+}  // namespace tessaly
