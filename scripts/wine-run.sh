@@ -10,8 +10,9 @@
 # on first use. The build's bitness (program-bits, written when it is configured) chooses Wine's
 # loader: Debian's wine and wineserver wrappers for the 32-bit build, which pick the 32-bit
 # programs whenever they are installed; Wine's 64-bit loader and wineserver, named directly, for
-# the 64-bit build, so that it also runs where 32-bit code cannot run at all. Started as root, the program runs as the unprivileged test user, because Wine
-# enforces read-only files only for a non-root user. The Unix environment reaches the program.
+# the 64-bit build, so that it also runs where 32-bit code cannot run at all. Started as root,
+# the program runs as the unprivileged test user, because Wine enforces read-only files only for
+# a non-root user. The Unix environment reaches the program.
 set -euo pipefail
 
 stop=0
@@ -34,6 +35,11 @@ if [ "$(cat "$build/program-bits" 2>/dev/null)" = 64 ]; then
 else
   wine=wine
   wineserver=wineserver
+  if [ "$stop" -eq 0 ] && ! /usr/lib/wine/wine --version >/dev/null 2>&1; then
+    echo "wine-run: this machine cannot run 32-bit x86 programs (Wine's 32-bit loader fails), so" \
+         "the 32-bit build in $build cannot run here; the 64-bit build (preset windows64) can" >&2
+    exit 126
+  fi
 fi
 test_user=tessaly-wine
 export WINEPREFIX=$root/prefix
