@@ -113,6 +113,9 @@ RelocationResult Run::Copy() {
     return Fail(FormatText(L"Unable to find root of %s. Please select a complete target folder path.",
                            target_.c_str()));
   }
+  // The free space of a share is asked of "\\server\share\": without its trailing backslash
+  // the system refuses the name.
+  if (root.back() != L'\\') root.push_back(L'\\');
   uint64_t freeBytes = 0;
   uint64_t totalBytes = 0;
   if (ErrorCode e = fs_.GetFreeSpace(root, freeBytes, totalBytes)) {
@@ -151,6 +154,8 @@ RelocationResult Run::Copy() {
 RelocationResult Run::RenameLinkAndDelete() {
   std::wstring renamed;
   if (!linkOnly_) {
+    // The page may have closed after the copy's last file: nothing is renamed then.
+    if (IsCancelled()) return Cancelled();
     renamed = RenameCandidate(fs_, source_);
     if (renamed.empty()) {
       return Fail(FormatText(L"Unable to determine what to rename directory %s now that files have "
@@ -190,6 +195,18 @@ RelocationResult Run::RenameLinkAndDelete() {
   if (ErrorCode e = DeleteTree(fs_, patterns_, renamed, &cancel_, FileCallback, nullptr, true)) {
     return Fail(FormatText(L"Error %lu attempting to delete files from renamed folder %s.", e,
                            renamed.c_str()));
+  }
+  // A cancelled deletion returns as soon as it stops, with the result of its last file: what it
+  // did not reach is still there, and the run has not ended as it should.
+  if (IsCancelled() && PathExists(fs_, renamed)) {
+    return Fail(FormatText(L"Deleting files from renamed folder %s was canceled before it was done. "
+                           L"Your files are in %s; what is left in %s is a copy of them and can be "
+                           L"deleted.",
+                           renamed.c_str(), target_.c_str(), renamed.c_str()));
+  }
+  if (PathExists(fs_, renamed)) {
+    return Fail(FormatText(L"Error %lu attempting to delete files from renamed folder %s.",
+                           err::DirNotEmpty, renamed.c_str()));
   }
   result_.renamedFolder.clear();
   return Finish(true);

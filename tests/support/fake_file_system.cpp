@@ -762,6 +762,12 @@ ErrorCode FakeFileSystem::GetFreeSpace(std::wstring_view folder, uint64_t& freeT
                                        uint64_t& totalBytes) {
   std::lock_guard lock(state_->mutex);
   if (ErrorCode e = state_->Injected(Operation::GetFreeSpace, folder)) return e;
+  // A share is named with its trailing backslash ("\\server\share\"); the system refuses it
+  // without one.
+  const std::wstring asked = Clean(folder);
+  if (asked.rfind(L"\\\\", 0) == 0 && path::IsRoot(asked) && asked.back() != L'\\') {
+    return err::InvalidName;
+  }
   State::Loc loc;
   if (state_->Locate(folder, true, loc)) return err::PathNotFound;
   if (!loc.node) return err::FileNotFound;

@@ -177,6 +177,23 @@ TEST_F(RelocationEngineTest, AFailureAtEveryStepLosesNothing) {
       {"delete refused", [](auto& t) { t.fs.InjectFailure(Op::DeleteFile, L"C:\\Samples\\Strings.orig0\\a.wav", 5); },
        Source::Link, true, L"Error 145 attempting to delete files from renamed folder "
        L"C:\\Samples\\Strings.orig0", false},
+      // Quit while the page shows the copy's last line: the source is not renamed.
+      {"cancelled after the copy",
+       [](auto& t) {
+         t.recorder.onLog = [&t](const std::wstring& line) {
+           if (line.rfind(L"Copied ", 0) == 0) t.cancel = 1;
+         };
+       },
+       Source::Unchanged, true, nullptr, false},
+      // Quit while deleting: the deletion stops after its first file and says what is left.
+      {"delete cancelled",
+       [](auto& t) {
+         t.recorder.onLog = [&t](const std::wstring& line) {
+           if (line.rfind(L"Deleting ", 0) == 0) t.cancel = 1;
+         };
+       },
+       Source::Link, true, L"Deleting files from renamed folder C:\\Samples\\Strings.orig0 was "
+       L"canceled before it was done. Your files are in D:\\Content\\Strings;", false},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
@@ -213,6 +230,16 @@ TEST_F(RelocationEngineTest, AFailureAtEveryStepLosesNothing) {
     }
     t.ExpectNothingLost(result);
   }
+}
+
+TEST_F(RelocationEngineTest, AShareAsTargetIsAskedForItsSpaceWithItsTrailingBackslash) {
+  fs.AddVolume(L"\\\\server\\share", 1'000'000, 2'000'000, drive::Remote);
+  const std::wstring target = L"\\\\server\\share\\Strings";
+  const RelocationResult result = Relocate(false, kSource, target);
+  EXPECT_TRUE(result.success) << (recorder.failures.empty() ? "" : ToUtf8(recorder.failures[0]));
+  EXPECT_TRUE(recorder.Logged(L"Free space in \\\\server\\share\\: 976.6 KB."));
+  EXPECT_EQ(fs.LinkTarget(kSource), target);
+  for (const auto& [relative, bytes] : kFiles) EXPECT_EQ(fs.ContentsText(target + relative), bytes);
 }
 
 TEST_F(RelocationEngineTest, LinkOnlyMode) {
