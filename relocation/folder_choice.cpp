@@ -46,6 +46,7 @@ FolderModeTexts TextsForMode(bool linkOnly, bool differentName) {
         L"different name from the original location. This setting affects the 'Full Target "
         L"Path' above.)";
     texts.browseOriginal = false;
+    texts.compareContents = false;
   } else {
     texts.originalLabel = L"Original Location (the folder where your files currently reside):";
     texts.newLabel = FormatText(L"New Location (where the %s will be moved):", noun);
@@ -54,6 +55,7 @@ FolderModeTexts TextsForMode(bool linkOnly, bool differentName) {
         L"original location to a folder with a different name. This setting affects the 'Full "
         L"Target Path' above.)";
     texts.browseOriginal = true;
+    texts.compareContents = true;
   }
   return texts;
 }

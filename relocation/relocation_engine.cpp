@@ -2,6 +2,7 @@
 #include "relocation/relocation_engine.h"
 
 #include "platform/text.h"
+#include "relocation/copy_check.h"
 
 namespace tessaly {
 namespace {
@@ -48,7 +49,8 @@ class Run {
   Run(FileSystem& fs, System& system, const RelocationRequest& request, const CancelFlag& cancel,
       RelocationObserver& observer)
       : fs_(fs), system_(system), cancel_(cancel), observer_(observer),
-        source_(request.source), target_(request.target), linkOnly_(request.linkOnly) {
+        source_(request.source), target_(request.target), linkOnly_(request.linkOnly),
+        compareContents_(request.compareContents) {
     path::RemoveBackslash(source_);
   }
 
@@ -69,10 +71,17 @@ class Run {
     return Finish(false);
   }
   bool IsCancelled() const { return cancel_.load() != 0; }
-  RelocationResult Copy();
+  // What the target holds when the source folder gets its own name back.
+  enum class Copy { Whole, Partial, Gone };
+
+  RelocationResult CopyFiles();
   RelocationResult RenameLinkAndDelete();
-  // After a failed link in move mode: the source folder gets its own name back.
-  RelocationResult PutSourceBack(const std::wstring& renamed, const std::wstring& linkError);
+  // Compares the renamed source with the target; null when the copy is whole, else the ended run.
+  RelocationResult* CheckTheCopy(const std::wstring& renamed);
+  // After a failure between the rename and the deletion: the source folder gets its own name
+  // back, and the message (`lead` and where the files are) says so.
+  RelocationResult PutSourceBack(const std::wstring& renamed, const std::wstring& lead, Copy copy,
+                                 bool cancelled = false);
 
   FileSystem& fs_;
   System& system_;
@@ -82,8 +91,11 @@ class Run {
   std::wstring target_;
   bool linkOnly_;
   PatternSet patterns_{L"*.*"};
+  bool compareContents_;
   TreeOperationProgress progress_;
+  uint32_t filesFound_ = 0;  // by the count, for the check's progress
   RelocationResult result_;
+  RelocationResult stop_;
 };
 
 RelocationResult Run::Go() {
@@ -91,10 +103,10 @@ RelocationResult Run::Go() {
     return Fail(refusal);
   }
   if (linkOnly_) return RenameLinkAndDelete();
-  return Copy();
+  return CopyFiles();
 }
 
-RelocationResult Run::Copy() {
+RelocationResult Run::CopyFiles() {
   observer_.LogLine(FormatText(L"Discovering files in %s...", source_.c_str()));
   ResetProgress(progress_);
   const ErrorCode counted = CountTree(fs_, patterns_, source_, &cancel_, progress_);
@@ -104,6 +116,7 @@ RelocationResult Run::Copy() {
     return Fail(FormatText(L"Unable to read every folder of %s (%lu errors), so nothing was moved.",
                            source_.c_str(), progress_.errors != 0 ? progress_.errors : 1u));
   }
+  filesFound_ = progress_.filesCounted;
   observer_.PhaseStarted(L"Copy files progress:", progress_.filesCounted);
   observer_.LogLine(FormatText(L"Found %lu files in source, totaling %s in size.",
                                progress_.filesCounted, FormatSize(progress_.bytesCounted).c_str()));
@@ -172,6 +185,19 @@ RelocationResult Run::RenameLinkAndDelete() {
                   true);
     }
     result_.renamedFolder = renamed;
+    // A target that went with the rename was the source under another name: a link made now
+    // would lead to itself.
+    FindData target;
+    if (!PathExists(fs_, target_, &target) || !target.IsDirectory() || target.IsReparsePoint()) {
+      return PutSourceBack(renamed,
+                           FormatText(L"%s was no longer a folder after %s was renamed, so no link "
+                                      L"was made.",
+                                      target_.c_str(), source_.c_str()),
+                           Copy::Gone);
+    }
+    // Nothing is deleted that is not in the copy; once renamed, nothing more is written into the
+    // original by its path.
+    if (RelocationResult* stop = CheckTheCopy(renamed)) return *stop;
   }
 
   observer_.LogLine(L"Creating symbolic link so applications can find files at their new location...");
@@ -185,7 +211,7 @@ RelocationResult Run::RenameLinkAndDelete() {
     const std::wstring message =
         FormatText(L"Error %lu creating a symbolic link to %s.", linked, target_.c_str());
     if (linkOnly_) return Fail(message);
-    return PutSourceBack(renamed, message);
+    return PutSourceBack(renamed, message, Copy::Whole);
   }
   if (linkOnly_) return Finish(true);
 
@@ -212,20 +238,48 @@ RelocationResult Run::RenameLinkAndDelete() {
   return Finish(true);
 }
 
-RelocationResult Run::PutSourceBack(const std::wstring& renamed, const std::wstring& linkError) {
+RelocationResult* Run::CheckTheCopy(const std::wstring& renamed) {
+  observer_.PhaseStarted(L"Check files progress:", filesFound_);
+  observer_.LogLine(FormatText(L"Checking that every file and folder of %s is in %s...",
+                               renamed.c_str(), target_.c_str()));
+  CopyCheckOptions options;
+  options.compareContents = compareContents_;
+  options.cancel = &cancel_;
+  options.onFile = [this](const std::wstring& file) { observer_.FileStarted(file); };
+  const CopyCheck check = CheckCopy(fs_, renamed, target_, options);
+  if (check.Whole()) return nullptr;
+  if (check.fault == CopyFault::Cancelled) {
+    stop_ = PutSourceBack(renamed, L"", Copy::Partial, true);
+  } else {
+    stop_ = PutSourceBack(renamed,
+                          FormatText(L"The copy in %s does not match %s: %s.", target_.c_str(),
+                                     source_.c_str(), check.Describe().c_str()),
+                          Copy::Partial);
+  }
+  return &stop_;
+}
+
+RelocationResult Run::PutSourceBack(const std::wstring& renamed, const std::wstring& lead,
+                                    Copy copy, bool cancelled) {
+  std::wstring copyWords;
+  if (copy == Copy::Whole) {
+    copyWords = FormatText(L", and a copy of them is in %s", target_.c_str());
+  } else if (copy == Copy::Partial) {
+    copyWords = FormatText(L", and what was copied is in %s", target_.c_str());
+  }
+  const std::wstring opening = cancelled ? std::wstring(L"Operation canceled.") : lead;
   if (ErrorCode e = fs_.MoveFile(renamed, source_, 0)) {
-    return Fail(linkError +
+    return Fail(opening +
                     FormatText(L" %s could not be renamed back to %s (error %lu): your files are "
-                               L"in %s, and a copy of them is in %s. Rename %s back to %s to use "
-                               L"them where they were.",
+                               L"in %s%s. Rename %s back to %s to use them where they were.",
                                renamed.c_str(), source_.c_str(), e, renamed.c_str(),
-                               target_.c_str(), renamed.c_str(), source_.c_str()),
+                               copyWords.c_str(), renamed.c_str(), source_.c_str()),
                 true);
   }
   result_.renamedFolder.clear();
-  return Fail(linkError + FormatText(L" Nothing was moved: your files are still in %s, and a copy "
-                                     L"of them is in %s.",
-                                     source_.c_str(), target_.c_str()));
+  if (cancelled) return Cancelled();
+  return Fail(lead + FormatText(L" Nothing was moved: your files are still in %s%s.",
+                                source_.c_str(), copyWords.c_str()));
 }
 
 }  // namespace

@@ -17,6 +17,8 @@ struct RelocationRequest {
   std::wstring source;  // the Original Location (a trailing backslash is ignored)
   std::wstring target;  // the Full Target Path
   bool linkOnly = false;
+  // Before the original is deleted, also read both copies of every file and compare them.
+  bool compareContents = false;
 };
 
 // What the engine reports, in order, on the thread that runs it. Texts are valid during the call.

@@ -52,11 +52,13 @@ TEST(FolderChoiceTest, ModeTexts) {
   FolderModeTexts move = TextsForMode(false, false);
   EXPECT_EQ(move.newLabel, L"New Location (where the folder will be moved):");
   EXPECT_TRUE(move.browseOriginal);
+  EXPECT_TRUE(move.compareContents);
   EXPECT_EQ(TextsForMode(false, true).newLabel, L"New Location (where the files will be moved):");
   FolderModeTexts link = TextsForMode(true, false);
   EXPECT_EQ(link.originalLabel, L"Original Location (the folder where your files used to reside):");
   EXPECT_EQ(link.newLabel, L"New Location (where the folder currently resides):");
   EXPECT_FALSE(link.browseOriginal);
+  EXPECT_FALSE(link.compareContents) << "only a move compares contents";
   EXPECT_EQ(TextsForMode(true, true).newLabel, L"New Location (where the files currently reside):");
 }
 

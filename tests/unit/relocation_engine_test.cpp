@@ -5,6 +5,7 @@
 
 #include <functional>
 #include <map>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -61,17 +62,31 @@ struct Machine {
 
   RelocationResult Relocate(bool linkOnly = false, std::wstring source = kSource,
                             std::wstring target = kTarget) {
-    return RunRelocation(bent, system, {source, target, linkOnly}, cancel, recorder);
+    return RunRelocation(bent, system, {source, target, linkOnly, compareContents}, cancel,
+                         recorder);
+  }
+
+  // Overwrites the target's copy of a file, as another program might.
+  void Spoil(const std::wstring& relative, const std::string& bytes) {
+    fs.AddFile(kTarget + relative, std::string_view(bytes));
+    spoilt.insert(kTarget + relative);
+  }
+
+  // A file that appears in the source (before or during the run) and must not be lost either.
+  void AddSourceFile(const std::wstring& relative, const std::string& bytes) {
+    fs.AddFile(kSource + relative, std::string_view(bytes));
+    files[relative] = bytes;
   }
 
   // Every file of the source is at the source or the target (or, when the message names it, in
-  // the renamed folder), with its bytes.
+  // the renamed folder), with its bytes; only a file the test spoilt itself may differ.
   void ExpectNothingLost(const RelocationResult& result) {
-    for (const auto& [relative, bytes] : kFiles) {
+    for (const auto& [relative, bytes] : files) {
       std::vector<std::wstring> places;
       for (const std::wstring& root : {std::wstring(kSource), std::wstring(kTarget),
                                        result.renamedFolder}) {
         if (root.empty() || !fs.IsFile(root + relative)) continue;
+        if (spoilt.count(root + relative) != 0) continue;
         EXPECT_EQ(fs.ContentsText(root + relative), bytes) << ToUtf8(root + relative);
         places.push_back(root);
       }
@@ -85,7 +100,7 @@ struct Machine {
   }
   bool SourceUnchanged() const {
     if (fs.IsLink(kSource)) return false;
-    for (const auto& [relative, bytes] : kFiles) {
+    for (const auto& [relative, bytes] : files) {
       if (!fs.IsFile(kSource + relative) || fs.ContentsText(kSource + relative) != bytes) return false;
     }
     return true;
@@ -97,6 +112,9 @@ struct Machine {
     return true;
   }
 
+  std::map<std::wstring, std::string> files = kFiles;  // what the source holds
+  std::set<std::wstring> spoilt;                        // copies the test changed on purpose
+  bool compareContents = false;
   FakeFileSystem fs;
   BentFileSystem bent{fs};
   FakeSystem system;
@@ -114,9 +132,10 @@ TEST_F(RelocationEngineTest, AMoveLeavesALinkAndRemovesTheRenamedFolder) {
   EXPECT_TRUE(TargetComplete());
   EXPECT_FALSE(fs.Exists(kRenamed));
   EXPECT_EQ(recorder.finished, std::vector<bool>{true});
-  EXPECT_EQ(recorder.files.size(), 3u);  // copied; deleting reports nothing
+  EXPECT_EQ(recorder.files.size(), 6u);  // copied, then checked; deleting reports nothing
   EXPECT_EQ(recorder.phases,
-            (std::vector<std::wstring>{L"Copy files progress: 3", L"Delete files progress: 0"}));
+            (std::vector<std::wstring>{L"Copy files progress: 3", L"Check files progress: 3",
+                                       L"Delete files progress: 0"}));
   const std::vector<std::wstring> expectedLog = {
       L"Discovering files in C:\\Samples\\Strings...",
       L"Found 3 files in source, totaling 30.0 B in size.",
@@ -125,6 +144,7 @@ TEST_F(RelocationEngineTest, AMoveLeavesALinkAndRemovesTheRenamedFolder) {
       L"Copied 3 files with 0 errors.",
       L"Renaming C:\\Samples\\Strings to C:\\Samples\\Strings.orig0 (only temporary; files will be "
       L"deleted after operation is successful...)",
+      L"Checking that every file and folder of C:\\Samples\\Strings.orig0 is in D:\\Content\\Strings...",
       L"Creating symbolic link so applications can find files at their new location...",
       L"Deleting contents of C:\\Samples\\Strings.orig0...",
   };
@@ -194,6 +214,58 @@ TEST_F(RelocationEngineTest, AFailureAtEveryStepLosesNothing) {
        },
        Source::Link, true, L"Deleting files from renamed folder C:\\Samples\\Strings.orig0 was "
        L"canceled before it was done. Your files are in D:\\Content\\Strings;", false},
+      // The check before the deletion: whatever the copy lacks puts the source back.
+      {"a file written into the source after its folder was copied",
+       [](auto& t) {
+         t.recorder.onFile = [&t](size_t n) {
+           if (n == 3) t.AddSourceFile(L"\\late.wav", "written late");
+         };
+       },
+       Source::BackInPlace, true,
+       L"The copy in D:\\Content\\Strings does not match C:\\Samples\\Strings: late.wav is missing. "
+       L"Nothing was moved: your files are still in C:\\Samples\\Strings, and what was copied is "
+       L"in D:\\Content\\Strings.", false},
+      {"a folder of the copy gone before the check",
+       [](auto& t) {
+         t.recorder.onLog = [&t](const std::wstring& line) {
+           if (line.rfind(L"Renaming ", 0) == 0) {
+             DeleteTree(t.fs, {L"*.*"}, L"D:\\Content\\Strings\\sub\\deep", nullptr, nullptr, nullptr, true);
+           }
+         };
+       },
+       Source::BackInPlace, false, L"The copy in D:\\Content\\Strings does not match "
+       L"C:\\Samples\\Strings: sub\\deep is missing.", false},
+      {"a copied file cut short before the check",
+       [](auto& t) {
+         t.recorder.onLog = [&t](const std::wstring& line) {
+           if (line.rfind(L"Renaming ", 0) == 0) t.Spoil(L"\\sub\\b.wav", "vio");
+         };
+       },
+       Source::BackInPlace, false, L"The copy in D:\\Content\\Strings does not match "
+       L"C:\\Samples\\Strings: sub\\b.wav has another size there.", false},
+      {"a copied file changed, contents compared",
+       [](auto& t) {
+         t.compareContents = true;
+         t.recorder.onLog = [&t](const std::wstring& line) {
+           if (line.rfind(L"Renaming ", 0) == 0) t.Spoil(L"\\sub\\b.wav", "violaz");
+         };
+       },
+       Source::BackInPlace, false, L"The copy in D:\\Content\\Strings does not match "
+       L"C:\\Samples\\Strings: sub\\b.wav has other contents there.", false},
+      {"a copy that cannot be read, contents compared",
+       [](auto& t) {
+         t.compareContents = true;
+         t.fs.InjectFailure(Op::ReadFile, L"D:\\Content\\Strings\\a.wav", 5);
+       },
+       Source::BackInPlace, true, L"The copy in D:\\Content\\Strings does not match "
+       L"C:\\Samples\\Strings: a.wav could not be read (error 5).", false},
+      {"cancelled while checking",
+       [](auto& t) {
+         t.recorder.onLog = [&t](const std::wstring& line) {
+           if (line.rfind(L"Checking ", 0) == 0) t.cancel = 1;
+         };
+       },
+       Source::BackInPlace, true, nullptr, false},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);

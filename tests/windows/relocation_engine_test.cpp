@@ -157,6 +157,8 @@ class RelocationOnDiskTest : public ::testing::Test {
         FormatText(L"Renaming %s to %s (only temporary; files will be deleted after operation "
                    L"is successful...)",
                    source.c_str(), renamed.c_str()),
+        FormatText(L"Checking that every file and folder of %s is in %s...", renamed.c_str(),
+                   target.c_str()),
         kLinkLine,
     };
     log.resize(lines);
@@ -206,16 +208,23 @@ TEST_F(RelocationOnDiskTest, AMoveWhoseLinkFailsPutsTheFolderBackAndKeepsTheCopy
 
   EXPECT_FALSE(result.success);
   EXPECT_EQ(recorder.finished, std::vector<bool>{false});
-  ExpectLog(MoveLog(7));
+  ExpectLog(MoveLog(8));
+  const uint32_t count = static_cast<uint32_t>(files.size());
   EXPECT_EQ(recorder.phases,
-            std::vector<std::wstring>{FormatText(L"Copy files progress: %lu",
-                                                 static_cast<uint32_t>(files.size()))});
-  // Each file was announced once, from the source.
-  std::set<std::wstring> announced(recorder.files.begin(), recorder.files.end());
-  std::set<std::wstring> expected;
-  for (const auto& [relative, bytes] : files) expected.insert(source + relative);
-  EXPECT_EQ(announced, expected);
-  EXPECT_EQ(recorder.files.size(), files.size());
+            (std::vector<std::wstring>{FormatText(L"Copy files progress: %lu", count),
+                                       FormatText(L"Check files progress: %lu", count)}));
+  // Each file was announced once from the source while copying, then once from the renamed
+  // folder while the copy was checked.
+  ASSERT_EQ(recorder.files.size(), 2 * files.size());
+  std::set<std::wstring> copied(recorder.files.begin(), recorder.files.begin() + count);
+  std::set<std::wstring> checked(recorder.files.begin() + count, recorder.files.end());
+  std::set<std::wstring> fromSource, fromRenamed;
+  for (const auto& [relative, bytes] : files) {
+    fromSource.insert(source + relative);
+    fromRenamed.insert(renamed + relative);
+  }
+  EXPECT_EQ(copied, fromSource);
+  EXPECT_EQ(checked, fromRenamed);
 
   ASSERT_EQ(recorder.failures.size(), 1u);
   const unsigned long code = LinkErrorIn(recorder.failures[0]);
@@ -247,7 +256,7 @@ TEST_F(RelocationOnDiskTest, AMoveEndsWithALinkToTheTarget) {
   Write(source);
   const RelocationResult result = Relocate();
   EXPECT_TRUE(result.success) << Joined(recorder.failures);
-  std::vector<std::wstring> log = MoveLog(7);
+  std::vector<std::wstring> log = MoveLog(8);
   log.push_back(FormatText(L"Deleting contents of %s...", renamed.c_str()));
   ExpectLog(log);
   FindData link;
