@@ -75,6 +75,9 @@ class Run {
   enum class Copy { Whole, Partial, Gone };
 
   RelocationResult CopyFiles();
+  // Why the source cannot be copied whole when it holds folder links (one that leads nowhere, or
+  // a target where no link can be made), or empty.
+  std::wstring LinkRefusal();
   RelocationResult RenameLinkAndDelete();
   // Compares the renamed source with the target; null when the copy is whole, else the ended run.
   RelocationResult* CheckTheCopy(const std::wstring& renamed);
@@ -116,6 +119,7 @@ RelocationResult Run::CopyFiles() {
     return Fail(FormatText(L"Unable to read every folder of %s (%lu errors), so nothing was moved.",
                            source_.c_str(), progress_.errors != 0 ? progress_.errors : 1u));
   }
+  if (const std::wstring refusal = LinkRefusal(); !refusal.empty()) return Fail(refusal);
   filesFound_ = progress_.filesCounted;
   observer_.PhaseStarted(L"Copy files progress:", progress_.filesCounted);
   observer_.LogLine(FormatText(L"Found %lu files in source, totaling %s in size.",
@@ -147,8 +151,11 @@ RelocationResult Run::CopyFiles() {
   observer_.LogLine(FormatText(L"Copying files to %s...", target_.c_str()));
   ResetProgress(progress_);
   CopyState state{&observer_, &progress_};
+  // The whole tree, empty folders and links included, each file under its own name only once
+  // it is whole, so that a later run never takes a partial file for a newer copy.
+  const CopyTreeOptions options{true, true, true};
   const ErrorCode copied = CopyTree(fs_, system_, source_, patterns_, target_, true, &cancel_,
-                                    FileCallback, &progress_, CopyRoutine, &state);
+                                    FileCallback, &progress_, CopyRoutine, &state, options);
   if (IsCancelled()) return Cancelled();
   if (copied != err::Success) {
     return Fail(FormatText(L"Error %lu attempting to copy files.", copied));
@@ -162,6 +169,47 @@ RelocationResult Run::CopyFiles() {
                            progress_.errors, target_.c_str(), source_.c_str()));
   }
   return RenameLinkAndDelete();
+}
+
+std::wstring Run::LinkRefusal() {
+  std::wstring first;
+  ErrorCode unreadable = err::Success;
+  const ErrorCode walked = WalkTree(fs_, source_, [&](const std::wstring& relative,
+                                                      const FindData& entry) {
+    if (!entry.IsDirectory() || !entry.IsReparsePoint()) return true;
+    first = source_ + L"\\" + relative;
+    std::wstring place;
+    unreadable = fs_.GetFinalPath(first, place);
+    return false;
+  });
+  if (walked != err::Success) {
+    return FormatText(L"Unable to read every folder of %s (error %lu), so nothing was moved.",
+                      source_.c_str(), walked);
+  }
+  if (first.empty()) return {};
+  if (unreadable != err::Success) {
+    return FormatText(L"The folder link %s leads to nothing that can be found (error %lu), so it "
+                      L"cannot be made again in %s. Nothing was moved: please repair or remove "
+                      L"the link and try again.",
+                      first.c_str(), unreadable, target_.c_str());
+  }
+  // A trial link beside the target, leading nowhere, tells whether links can be made there.
+  std::wstring folder = target_;
+  while (!IsDirectory(fs_, folder) && path::RemoveFileSpec(folder)) {
+  }
+  std::wstring trial = folder;
+  ErrorCode made = err::InvalidParameter;
+  if (AppendPath(trial, L"~tessaly-link-trial", kTreePathCapacity)) {
+    made = fs_.CreateFolderLink(trial, trial + L".none");
+    FindData link;
+    const bool there = PathExists(fs_, trial, &link);
+    if (made == err::Success && (!there || !link.IsReparsePoint())) made = err::NotAReparsePoint;
+    if (there && link.IsReparsePoint()) fs_.RemoveFolder(trial);
+  }
+  if (made == err::Success) return {};
+  return FormatText(L"%s is a folder link, and links cannot be made in %s (error %lu), so it "
+                    L"could not be made again there. Nothing was moved.",
+                    first.c_str(), folder.c_str(), made);
 }
 
 RelocationResult Run::RenameLinkAndDelete() {

@@ -3,6 +3,7 @@
 // names every folder that still holds one; the success paths of both modes.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <functional>
 #include <map>
 #include <set>
@@ -34,8 +35,8 @@ const std::map<std::wstring, std::string> kFiles = {
 
 using Recorder = testing::RelocationRecorder;
 
-// A file system whose link call can claim success without making a link, and whose renames can
-// fail from the nth on.
+// A file system whose link call can claim success without making a link, and whose renames of
+// one path can be refused (a rename back after a failure, without refusing the first rename).
 class BentFileSystem : public testing::ForwardingFileSystem {
  public:
   using ForwardingFileSystem::ForwardingFileSystem;
@@ -44,12 +45,11 @@ class BentFileSystem : public testing::ForwardingFileSystem {
     return ForwardingFileSystem::CreateFolderLink(link, target);
   }
   ErrorCode MoveFile(std::wstring_view from, std::wstring_view to, uint32_t flags) override {
-    if (++moves >= failMovesFrom && failMovesFrom > 0) return err::AccessDenied;
+    if (!refuseMovesOf.empty() && EqualsNoCase(from, refuseMovesOf)) return err::AccessDenied;
     return ForwardingFileSystem::MoveFile(from, to, flags);
   }
   bool silentLink = false;
-  int moves = 0;
-  int failMovesFrom = 0;
+  std::wstring refuseMovesOf;
 };
 
 // A machine with the source tree on C: and an empty D: volume with room for it.
@@ -189,7 +189,7 @@ TEST_F(RelocationEngineTest, AFailureAtEveryStepLosesNothing) {
       {"link refused, no way back",
        [](auto& t) {
          t.fs.InjectFailure(Op::CreateFolderLink, kSource, 1314);
-         t.bent.failMovesFrom = 2;
+         t.bent.refuseMovesOf = kRenamed;
        },
        Source::Renamed, true,
        L"Error 1314 creating a symbolic link to D:\\Content\\Strings. C:\\Samples\\Strings.orig0 "
@@ -259,6 +259,28 @@ TEST_F(RelocationEngineTest, AFailureAtEveryStepLosesNothing) {
        },
        Source::BackInPlace, true, L"The copy in D:\\Content\\Strings does not match "
        L"C:\\Samples\\Strings: a.wav could not be read (error 5).", false},
+      // The whole tree: what cannot reach the target whole stops the run before the rename.
+      {"a source file whose name is a newer folder at the target",
+       [](auto& t) {
+         t.fs.AddFolder(std::wstring(kTarget) + L"\\sub\\b.wav", 0,
+                        t.fs.Clock() + 3600 * kFileTimeTicksPerSecond);
+       },
+       Source::Unchanged, false, L"1 files could not be copied to D:\\Content\\Strings, so nothing "
+       L"was moved: all your files are still in C:\\Samples\\Strings.", false},
+      {"a folder link that leads nowhere",
+       [](auto& t) { t.fs.AddFolderLink(std::wstring(kSource) + L"\\sub\\gone", L"E:\\Nowhere"); },
+       Source::Unchanged, false, L"The folder link C:\\Samples\\Strings\\sub\\gone leads to "
+       L"nothing that can be found (error 2), so it cannot be made again in D:\\Content\\Strings. "
+       L"Nothing was moved", false},
+      {"a folder link where links cannot be made",
+       [](auto& t) {
+         t.fs.AddFolder(L"C:\\Elsewhere");
+         t.fs.AddFolderLink(std::wstring(kSource) + L"\\linked", L"C:\\Elsewhere");
+         t.fs.InjectFailure(Op::CreateFolderLink, L"D:\\*", 1314);
+       },
+       Source::Unchanged, false, L"C:\\Samples\\Strings\\linked is a folder link, and links cannot "
+       L"be made in D:\\Content (error 1314), so it could not be made again there. Nothing was "
+       L"moved.", false},
       {"cancelled while checking",
        [](auto& t) {
          t.recorder.onLog = [&t](const std::wstring& line) {
@@ -302,6 +324,54 @@ TEST_F(RelocationEngineTest, AFailureAtEveryStepLosesNothing) {
     }
     t.ExpectNothingLost(result);
   }
+}
+
+// Every folder arrives, empty ones and the top one included, and a folder link inside the source
+// leads from the target where it led before; nothing is deleted that the target lacks.
+TEST_F(RelocationEngineTest, TheWholeTreeArrivesWithEmptyFoldersAndLinks) {
+  fs.AddFolder(std::wstring(kSource) + L"\\User Presets");
+  fs.AddFolder(std::wstring(kSource) + L"\\Outer\\Inner Empty");
+  fs.AddFile(L"C:\\Shared\\Impulses\\hall.wav", std::string_view("reverb"));
+  fs.AddFolderLink(std::wstring(kSource) + L"\\sub\\Impulses", L"C:\\Shared\\Impulses");
+  const RelocationResult result = Relocate();
+  ASSERT_TRUE(result.success) << (recorder.failures.empty() ? "" : ToUtf8(recorder.failures[0]));
+  EXPECT_TRUE(TargetComplete());
+  for (const wchar_t* folder : {L"\\User Presets", L"\\Outer", L"\\Outer\\Inner Empty"}) {
+    EXPECT_TRUE(fs.IsFolder(kTarget + std::wstring(folder))) << ToUtf8(folder);
+    EXPECT_FALSE(fs.IsLink(kTarget + std::wstring(folder)));
+  }
+  const std::wstring link = std::wstring(kTarget) + L"\\sub\\Impulses";
+  EXPECT_TRUE(fs.IsLink(link));
+  EXPECT_EQ(fs.LinkTarget(link), L"C:\\Shared\\Impulses");
+  EXPECT_EQ(fs.ContentsText(L"C:\\Shared\\Impulses\\hall.wav"), "reverb") << "the link's target stays";
+  EXPECT_FALSE(fs.Exists(kRenamed));
+  EXPECT_EQ(fs.LinkTarget(kSource), kTarget);
+
+  // A source of empty folders only (with "Use a different folder name." clear): the Full Target
+  // Path is made, so the link never dangles.
+  fs.AddFolder(L"C:\\Hollow\\Cache");
+  recorder = Recorder();
+  ASSERT_TRUE(Relocate(false, L"C:\\Hollow", L"D:\\Content\\Hollow").success);
+  EXPECT_TRUE(fs.IsFolder(L"D:\\Content\\Hollow\\Cache"));
+  EXPECT_FALSE(fs.IsLink(L"D:\\Content\\Hollow"));
+  EXPECT_EQ(fs.LinkTarget(L"C:\\Hollow"), L"D:\\Content\\Hollow");
+}
+
+// A run that was cut off left a partial copy under the temporary name: it is never kept, and the
+// file it was for arrives whole.
+TEST_F(RelocationEngineTest, APartialCopyOfAnInterruptedRunIsReplaced) {
+  const std::wstring partial = std::wstring(kTarget) + L"\\sub\\" + kPartialCopyName;
+  fs.AddFile(partial, std::string_view("vio"), attr::Archive,
+             fs.Clock() + 3600 * kFileTimeTicksPerSecond);
+  const RelocationResult result = Relocate();
+  ASSERT_TRUE(result.success) << (recorder.failures.empty() ? "" : ToUtf8(recorder.failures[0]));
+  EXPECT_FALSE(fs.Exists(partial));
+  EXPECT_TRUE(TargetComplete());
+  // Each copy was written under the temporary name and renamed into place.
+  const std::vector<std::wstring> operations = fs.Operations();
+  const std::wstring into = L"MoveFile " + std::wstring(kTarget) + L"\\sub\\" + kPartialCopyName +
+                            L" -> " + kTarget + L"\\sub\\b.wav";
+  EXPECT_NE(std::find(operations.begin(), operations.end(), into), operations.end());
 }
 
 TEST_F(RelocationEngineTest, AShareAsTargetIsAskedForItsSpaceWithItsTrailingBackslash) {

@@ -104,7 +104,7 @@ class RelocationOnDiskTest : public ::testing::Test {
           << ToUtf8(path);
     }
     ASSERT_EQ(fs().SetAttributes(root + kReadOnlyFile, attr::ReadOnly), 0u);
-    // An empty folder of the content: it is not copied, and must not be lost with its source.
+    // An empty folder of the content: it must reach the target, and never be lost with its source.
     ASSERT_EQ(fs().CreateFolder(root + L"\\User Presets"), 0u);
   }
 
@@ -242,9 +242,30 @@ TEST_F(RelocationOnDiskTest, AMoveWhoseLinkFailsPutsTheFolderBackAndKeepsTheCopy
   EXPECT_FALSE(recorder.recommendSteps);
   EXPECT_TRUE(result.renamedFolder.empty());
 
-  // Nothing stranded: the source as it was, under its own name, and a whole copy at the target.
+  // Nothing stranded: the source as it was, under its own name, and a whole copy at the target,
+  // its empty folder included.
   ExpectSourceAsItWas();
   ExpectWhole(target, "target");
+  EXPECT_TRUE(IsDirectory(fs(), target + L"\\User Presets"));
+}
+
+// A run that was cut off (program ended, power lost) left a partial copy under the temporary
+// name, newer than its source: it is removed and the file copied again, never kept.
+TEST_F(RelocationOnDiskTest, APartialCopyLeftByAnInterruptedRunIsReplaced) {
+  Write(source);
+  const std::wstring partial = target + L"\\Legato\\" + kPartialCopyName;
+  ASSERT_EQ(CreateDirectoryTree(fs(), target + L"\\Legato"), 0u);
+  const std::string cut = files.at(L"\\Legato\\Violas.ncw").substr(0, 1000);
+  ASSERT_EQ(fs().WriteFile(partial, reinterpret_cast<const uint8_t*>(cut.data()), cut.size()), 0u);
+  LinkRefusingFileSystem refusing(fs());
+  const bool systemFails = !harness->noFolderLinks.empty();
+  const RelocationResult result = Relocate(false, systemFails ? nullptr : &refusing);
+  // The link is refused either way; the copy was whole and checked before that.
+  EXPECT_FALSE(result.success);
+  EXPECT_TRUE(recorder.Logged(kLinkLine)) << Joined(recorder.failures);
+  EXPECT_FALSE(Exists(partial)) << "the partial copy was kept";
+  ExpectWhole(target, "target");
+  ExpectSourceAsItWas();
 }
 
 TEST_F(RelocationOnDiskTest, AMoveEndsWithALinkToTheTarget) {
