@@ -3,6 +3,7 @@
 
 #include "platform/file_ops.h"
 #include "platform/text.h"
+#include "relocation/folder_identity.h"
 #include "relocation/relocation_engine.h"
 
 namespace tessaly {
@@ -123,6 +124,11 @@ bool CheckFolderChoice(FileSystem& fs, const FolderChoice& choice, FolderChoiceD
   if (EqualsNoCase(source, full)) return tell(L"Source and target paths cannot be the same.");
   if (IsWithin(source, full)) return tell(L"Source directory can't be inside target directory.");
   if (IsWithin(full, source)) return tell(L"Target directory can't be inside source directory.");
+  // The same tests on the folders the paths finally name: a link, "..", a short name or a
+  // trailing dot can make two different texts one folder.
+  if (const std::wstring refusal = SameFolderRefusal(fs, source, full); !refusal.empty()) {
+    return tell(refusal);
+  }
 
   const std::wstring moveConfirmation =
       FormatText(L"Ready to relocate contents of \"%s\" to \"%s\". Do you wish to proceed?",

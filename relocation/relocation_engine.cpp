@@ -3,6 +3,7 @@
 
 #include "platform/text.h"
 #include "relocation/copy_check.h"
+#include "relocation/folder_identity.h"
 
 namespace tessaly {
 namespace {
@@ -103,6 +104,10 @@ class Run {
 
 RelocationResult Run::Go() {
   if (const std::wstring refusal = SourceRootRefusal(source_); !refusal.empty()) {
+    return Fail(refusal);
+  }
+  // However the two are spelt, a folder is never copied onto itself or into itself.
+  if (const std::wstring refusal = SameFolderRefusal(fs_, source_, target_); !refusal.empty()) {
     return Fail(refusal);
   }
   if (linkOnly_) return RenameLinkAndDelete();
@@ -238,8 +243,8 @@ RelocationResult Run::RenameLinkAndDelete() {
     FindData target;
     if (!PathExists(fs_, target_, &target) || !target.IsDirectory() || target.IsReparsePoint()) {
       return PutSourceBack(renamed,
-                           FormatText(L"%s was no longer a folder after %s was renamed, so no link "
-                                      L"was made.",
+                           FormatText(L"%s is no longer a folder of its own after %s was renamed, "
+                                      L"so no link was made.",
                                       target_.c_str(), source_.c_str()),
                            Copy::Gone);
     }

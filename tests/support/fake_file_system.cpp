@@ -162,11 +162,18 @@ bool Parse(std::wstring_view path, ParsedPath& out) {
   } else {
     return false;  // relative paths: the fake has no current folder
   }
+  // Win32 drops the trailing dots and spaces of each name ("Strings." and "Strings " are
+  // "Strings"), except in a "\\?\" path; a name pattern with wild cards keeps them ("*.").
+  const bool verbatim = std::wstring_view(path).substr(0, 4) == L"\\\\?\\";
   size_t start = 0;
   while (start < rest.size()) {
     size_t end = rest.find(L'\\', start);
     if (end == std::wstring_view::npos) end = rest.size();
-    const std::wstring_view part = rest.substr(start, end - start);
+    std::wstring_view part = rest.substr(start, end - start);
+    if (!verbatim && part != L"." && part != L".." &&
+        part.find_first_of(L"*?") == std::wstring_view::npos) {
+      while (!part.empty() && (part.back() == L'.' || part.back() == L' ')) part.remove_suffix(1);
+    }
     if (part == L"..") {
       if (!out.parts.empty()) out.parts.pop_back();
     } else if (!part.empty() && part != L".") {

@@ -60,8 +60,10 @@ struct Machine {
     fs.AddFolder(L"D:\\Content");
   }
 
-  RelocationResult Relocate(bool linkOnly = false, std::wstring source = kSource,
-                            std::wstring target = kTarget) {
+  RelocationResult Relocate(bool linkOnly = false, std::wstring source = kSource) {
+    return Relocate(linkOnly, std::move(source), requestTarget);
+  }
+  RelocationResult Relocate(bool linkOnly, std::wstring source, std::wstring target) {
     return RunRelocation(bent, system, {source, target, linkOnly, compareContents}, cancel,
                          recorder);
   }
@@ -115,6 +117,7 @@ struct Machine {
   std::map<std::wstring, std::string> files = kFiles;  // what the source holds
   std::set<std::wstring> spoilt;                        // copies the test changed on purpose
   bool compareContents = false;
+  std::wstring requestTarget = kTarget;  // the target as the request spells it
   FakeFileSystem fs;
   BentFileSystem bent{fs};
   FakeSystem system;
@@ -281,6 +284,28 @@ TEST_F(RelocationEngineTest, AFailureAtEveryStepLosesNothing) {
        Source::Unchanged, false, L"C:\\Samples\\Strings\\linked is a folder link, and links cannot "
        L"be made in D:\\Content (error 1314), so it could not be made again there. Nothing was "
        L"moved.", false},
+      // One folder under two names: refused before anything happens, or caught after the rename.
+      {"the target is the source, spelt otherwise",
+       [](auto& t) { t.requestTarget = L"c:/samples/other/../Strings. "; },
+       Source::Unchanged, false, L"Source and target paths cannot be the same: "
+       L"\"C:\\Samples\\Strings\" and \"c:/samples/other/../Strings. \" are both the folder "
+       L"C:\\Samples\\Strings.", false},
+      {"the target lies in the source through a link",
+       [](auto& t) {
+         t.fs.AddFolderLink(L"D:\\Linked", kSource);
+         t.requestTarget = L"D:\\Linked\\sub\\Strings";
+       },
+       Source::Unchanged, false, L"Target directory can't be inside source directory: "
+       L"\"D:\\Linked\\sub\\Strings\" is C:\\Samples\\Strings\\sub\\Strings, which lies inside "
+       L"C:\\Samples\\Strings.", false},
+      {"the target is the source through a link the file system cannot resolve",
+       [](auto& t) {
+         t.fs.InjectFailure(Op::GetFinalPath, L"*", err::NotSupported);
+         t.fs.AddFolderLink(kTarget, kSource);
+       },
+       Source::BackInPlace, true, L"D:\\Content\\Strings is no longer a folder of its own after "
+       L"C:\\Samples\\Strings was renamed, so no link was made. Nothing was moved: your files are "
+       L"still in C:\\Samples\\Strings.", false},
       {"cancelled while checking",
        [](auto& t) {
          t.recorder.onLog = [&t](const std::wstring& line) {
