@@ -4,6 +4,7 @@
 #include "platform/text.h"
 #include "relocation/copy_check.h"
 #include "relocation/folder_identity.h"
+#include "relocation/relocation_journal.h"
 
 namespace tessaly {
 namespace {
@@ -76,6 +77,12 @@ class Run {
   enum class Copy { Whole, Partial, Gone };
 
   RelocationResult CopyFiles();
+  // Finds where the journal goes; the refusal of a move that cannot keep one (or that would
+  // replace the journal of an earlier run that did not end), or empty.
+  std::wstring JournalRefusal();
+  // Removes the journal once the source is back at its Original Location or the run is done; a
+  // journal that cannot be removed is said in the log.
+  void ClearJournal();
   // Why the source cannot be copied whole when it holds folder links (one that leads nowhere, or
   // a target where no link can be made), or empty.
   std::wstring LinkRefusal();
@@ -98,6 +105,7 @@ class Run {
   bool compareContents_;
   TreeOperationProgress progress_;
   uint32_t filesFound_ = 0;  // by the count, for the check's progress
+  std::wstring journalPath_;
   RelocationResult result_;
   RelocationResult stop_;
 };
@@ -115,6 +123,7 @@ RelocationResult Run::Go() {
 }
 
 RelocationResult Run::CopyFiles() {
+  if (const std::wstring refusal = JournalRefusal(); !refusal.empty()) return Fail(refusal);
   observer_.LogLine(FormatText(L"Discovering files in %s...", source_.c_str()));
   ResetProgress(progress_);
   const ErrorCode counted = CountTree(fs_, patterns_, source_, &cancel_, progress_);
@@ -176,6 +185,31 @@ RelocationResult Run::CopyFiles() {
   return RenameLinkAndDelete();
 }
 
+std::wstring Run::JournalRefusal() {
+  if (ErrorCode e = GetRelocationJournalPath(fs_, system_, journalPath_)) {
+    return FormatText(L"Unable to find or create your Tessaly Documents folder (error %lu), where "
+                      L"the record of this relocation is kept while it runs. Nothing was moved.",
+                      e);
+  }
+  // One journal at a time: the record of a run that did not end is never replaced.
+  if (PathExists(fs_, journalPath_)) {
+    return FormatText(L"An earlier relocation did not end; it is recorded in %s. Nothing was "
+                      L"moved: start Tessaly again to finish that relocation or to put its folder "
+                      L"back first.",
+                      journalPath_.c_str());
+  }
+  return {};
+}
+
+void Run::ClearJournal() {
+  if (journalPath_.empty()) return;
+  if (ErrorCode e = ClearRelocationJournal(fs_, journalPath_)) {
+    observer_.LogLine(FormatText(L"Unable to remove %s (error %lu); Tessaly will ask about it when "
+                                 L"it next starts.",
+                                 journalPath_.c_str(), e));
+  }
+}
+
 std::wstring Run::LinkRefusal() {
   std::wstring first;
   ErrorCode unreadable = err::Success;
@@ -228,10 +262,21 @@ RelocationResult Run::RenameLinkAndDelete() {
                              L"been copied.",
                              source_.c_str()));
     }
+    // The journal is on disk before the source leaves its place, so that a run cut off from here
+    // on is found at the next start.
+    if (ErrorCode e = WriteRelocationJournal(fs_, journalPath_,
+                                             {source_, renamed, target_, compareContents_})) {
+      ClearRelocationJournal(fs_, journalPath_);  // whatever part of it was written
+      return Fail(FormatText(L"Unable to write %s (error %lu), the record that lets Tessaly finish "
+                             L"or undo this relocation if it is cut off. Nothing was moved: your "
+                             L"files are still in %s, and a copy of them is in %s.",
+                             journalPath_.c_str(), e, source_.c_str(), target_.c_str()));
+    }
     observer_.LogLine(FormatText(L"Renaming %s to %s (only temporary; files will be deleted after "
                                  L"operation is successful...)",
                                  source_.c_str(), renamed.c_str()));
     if (ErrorCode e = fs_.MoveFile(source_, renamed, 0)) {
+      ClearJournal();
       return Fail(FormatText(L"Failed to rename %s to %s in order to create symbolic link (error "
                              L"code %lu). Files might be in use.",
                              source_.c_str(), renamed.c_str(), e),
@@ -288,6 +333,7 @@ RelocationResult Run::RenameLinkAndDelete() {
                            err::DirNotEmpty, renamed.c_str()));
   }
   result_.renamedFolder.clear();
+  ClearJournal();
   return Finish(true);
 }
 
@@ -330,6 +376,7 @@ RelocationResult Run::PutSourceBack(const std::wstring& renamed, const std::wstr
                 true);
   }
   result_.renamedFolder.clear();
+  ClearJournal();
   if (cancelled) return Cancelled();
   return Fail(lead + FormatText(L" Nothing was moved: your files are still in %s%s.",
                                 source_.c_str(), copyWords.c_str()));

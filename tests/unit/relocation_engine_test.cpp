@@ -12,6 +12,7 @@
 
 #include "platform/text.h"
 #include "relocation/relocation_engine.h"
+#include "relocation/relocation_journal.h"
 #include "tests/support/fake_file_system.h"
 #include "tests/support/fake_system.h"
 #include "tests/support/relocation_recorder.h"
@@ -25,6 +26,9 @@ using Op = FakeFileSystem::Operation;
 constexpr const wchar_t* kSource = L"C:\\Samples\\Strings";
 constexpr const wchar_t* kRenamed = L"C:\\Samples\\Strings.orig0";
 constexpr const wchar_t* kTarget = L"D:\\Content\\Strings";
+// The journal of a move in progress, in the user's Tessaly Documents folder.
+constexpr const wchar_t* kJournal =
+    L"C:\\Users\\Musician\\Documents\\Quillmoor\\Tessaly Documents\\Relocation in progress.txt";
 
 // The files of the source, relative, with their bytes.
 const std::map<std::wstring, std::string> kFiles = {
@@ -128,7 +132,23 @@ struct Machine {
 class RelocationEngineTest : public ::testing::Test, public Machine {};
 
 TEST_F(RelocationEngineTest, AMoveLeavesALinkAndRemovesTheRenamedFolder) {
+  // The journal is on disk, naming the three places, before the source is renamed.
+  RelocationJournal journal;
+  ErrorCode journalRead = err::NotReady;
+  bool sourceStillThere = false;
+  recorder.onLog = [&](const std::wstring& line) {
+    if (line.rfind(L"Renaming ", 0) != 0) return;
+    journalRead = ReadRelocationJournal(fs, kJournal, journal);
+    sourceStillThere = fs.IsFolder(kSource) && !fs.Exists(kRenamed);
+  };
   const RelocationResult result = Relocate();
+  EXPECT_EQ(journalRead, err::Success);
+  EXPECT_TRUE(sourceStillThere);
+  EXPECT_EQ(journal.source, kSource);
+  EXPECT_EQ(journal.renamed, kRenamed);
+  EXPECT_EQ(journal.target, kTarget);
+  EXPECT_FALSE(journal.compareContents);
+  EXPECT_FALSE(fs.Exists(kJournal)) << "cleared after the renamed folder was deleted";
   EXPECT_TRUE(result.success);
   EXPECT_TRUE(fs.IsLink(kSource));
   EXPECT_EQ(fs.LinkTarget(kSource), kTarget);
@@ -178,6 +198,17 @@ TEST_F(RelocationEngineTest, AFailureAtEveryStepLosesNothing) {
          for (int n = 0; n < 260; ++n) t.fs.AddFolder(FormatText(L"%s.orig%d", kSource, n));
        },
        Source::Unchanged, true, L"Unable to determine what to rename directory", false},
+      // Without its journal the source never leaves its place.
+      {"the journal cannot be written", [](auto& t) { t.fs.InjectFailure(Op::WriteFile, kJournal, 5); },
+       Source::Unchanged, true,
+       L"Unable to write C:\\Users\\Musician\\Documents\\Quillmoor\\Tessaly Documents\\"
+       L"Relocation in progress.txt (error 5), the record that lets Tessaly finish or undo this "
+       L"relocation if it is cut off. Nothing was moved: your files are still in "
+       L"C:\\Samples\\Strings, and a copy of them is in D:\\Content\\Strings.", false},
+      {"no Tessaly Documents folder",
+       [](auto& t) { t.fs.InjectFailure(Op::CreateFolder, L"C:\\Users\\Musician\\Documents\\Quillmoor", 5); },
+       Source::Unchanged, false, L"Unable to find or create your Tessaly Documents folder (error 5)",
+       false},
       {"rename refused", [](auto& t) { t.fs.InjectFailure(Op::MoveFile, kSource, 32); },
        Source::Unchanged, true,
        L"Failed to rename C:\\Samples\\Strings to C:\\Samples\\Strings.orig0 in order to create "
@@ -332,6 +363,8 @@ TEST_F(RelocationEngineTest, AFailureAtEveryStepLosesNothing) {
     }
     EXPECT_EQ(t.recorder.recommendSteps, c.steps);
     EXPECT_EQ(t.TargetComplete(), c.targetComplete);
+    // A journal is left exactly when the source is away from its Original Location.
+    EXPECT_EQ(t.fs.Exists(kJournal), c.source == Source::Renamed || c.source == Source::Link);
     switch (c.source) {
       case Source::Unchanged:
       case Source::BackInPlace:
@@ -399,6 +432,24 @@ TEST_F(RelocationEngineTest, APartialCopyOfAnInterruptedRunIsReplaced) {
   EXPECT_NE(std::find(operations.begin(), operations.end(), into), operations.end());
 }
 
+// The journal of a run that did not end is never replaced: a new move is refused before it
+// counts a file, and the journal stays as it was.
+TEST_F(RelocationEngineTest, AnEarlierRunsJournalStopsANewMove) {
+  fs.AddFile(kJournal, std::string_view("an earlier run"));
+  EXPECT_FALSE(Relocate().success);
+  ASSERT_EQ(recorder.failures.size(), 1u);
+  EXPECT_EQ(recorder.failures[0].rfind(L"An earlier relocation did not end; it is recorded in "
+                                       L"C:\\Users\\Musician\\Documents\\Quillmoor\\Tessaly "
+                                       L"Documents\\Relocation in progress.txt. Nothing was moved",
+                                       0),
+            0u)
+      << ToUtf8(recorder.failures[0]);
+  EXPECT_TRUE(recorder.log.empty());
+  EXPECT_TRUE(SourceUnchanged());
+  EXPECT_FALSE(fs.Exists(kTarget));
+  EXPECT_EQ(fs.ContentsText(kJournal), "an earlier run");
+}
+
 TEST_F(RelocationEngineTest, AShareAsTargetIsAskedForItsSpaceWithItsTrailingBackslash) {
   fs.AddVolume(L"\\\\server\\share", 1'000'000, 2'000'000, drive::Remote);
   const std::wstring target = L"\\\\server\\share\\Strings";
@@ -419,6 +470,7 @@ TEST_F(RelocationEngineTest, LinkOnlyMode) {
                               L"Creating symbolic link so applications can find files at their new "
                               L"location..."});
   EXPECT_TRUE(recorder.phases.empty());
+  EXPECT_FALSE(fs.Exists(kJournal)) << "nothing is renamed, so nothing is recorded";
 
   // A link that cannot be made leaves everything as it was.
   fs.RemoveFolder(kSource);

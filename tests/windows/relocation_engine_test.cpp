@@ -18,6 +18,7 @@
 #include "platform/file_ops.h"
 #include "platform/text.h"
 #include "platform/win32/win32_api.h"
+#include "platform/system.h"
 #include "relocation/relocation_engine.h"
 #include "tests/support/backends.h"
 #include "tests/support/relocation_recorder.h"
@@ -43,6 +44,39 @@ class LinkRefusingFileSystem : public testing::ForwardingFileSystem {
   ErrorCode CreateFolderLink(std::wstring_view, std::wstring_view) override {
     return err::PrivilegeNotHeld;
   }
+};
+
+// The system, but with the user's documents folder in the scratch folder, so that the journal of
+// each run is the test's own and goes with it.
+class ScratchDocumentsSystem : public System {
+ public:
+  ScratchDocumentsSystem(System& system, std::wstring documents)
+      : system_(system), documents_(std::move(documents)) {}
+  bool Is64BitWindows() override { return system_.Is64BitWindows(); }
+  bool IsVistaOrLater() override { return system_.IsVistaOrLater(); }
+  ErrorCode GetEnvironmentVariable(std::wstring_view name, std::wstring& out) override {
+    return system_.GetEnvironmentVariable(name, out);
+  }
+  ErrorCode GetSpecialFolder(int csidlValue, std::wstring& out) override {
+    if ((csidlValue & ~csidl::FlagCreate) != csidl::Personal) {
+      return system_.GetSpecialFolder(csidlValue, out);
+    }
+    // The journal's folder is created below it with every missing folder on the way.
+    out = documents_;
+    return err::Success;
+  }
+  LocalTime GetLocalTime() override { return system_.GetLocalTime(); }
+  std::wstring FormatDate(FileTime utc) override { return system_.FormatDate(utc); }
+  ErrorCode FormatLocalDateTime(const LocalTime& time, std::wstring& out) override {
+    return system_.FormatLocalDateTime(time, out);
+  }
+  std::unique_ptr<RedirectionScope> DisableFileRedirection() override {
+    return system_.DisableFileRedirection();
+  }
+
+ private:
+  System& system_;
+  std::wstring documents_;
 };
 
 // Bytes that differ from file to file and from place to place within a file.
@@ -81,6 +115,8 @@ class RelocationOnDiskTest : public ::testing::Test {
     source = harness->scratch + L"\\Samples\\Strings";
     target = harness->scratch + L"\\Relocated\\Strings";
     renamed = source + L".orig0";
+    documentsSystem = std::make_unique<ScratchDocumentsSystem>(harness->system(),
+                                                      harness->scratch + L"\\Documents");
     ASSERT_EQ(CreateDirectoryTree(fs(), harness->scratch + L"\\Relocated"), 0u);
   }
 
@@ -142,7 +178,7 @@ class RelocationOnDiskTest : public ::testing::Test {
   }
 
   RelocationResult Relocate(bool linkOnly = false, FileSystem* through = nullptr) {
-    return RunRelocation(through ? *through : fs(), harness->system(),
+    return RunRelocation(through ? *through : fs(), *documentsSystem,
                          {source, target, linkOnly}, cancel, recorder);
   }
 
@@ -188,6 +224,7 @@ class RelocationOnDiskTest : public ::testing::Test {
   }
 
   std::unique_ptr<testing::FileSystemHarness> harness;
+  std::unique_ptr<ScratchDocumentsSystem> documentsSystem;
   const std::map<std::wstring, std::string> files = ContentFiles();
   std::wstring source, target, renamed;
   CancelFlag cancel{0};
@@ -248,6 +285,10 @@ TEST_F(RelocationOnDiskTest, AMoveWhoseLinkFailsPutsTheFolderBackAndKeepsTheCopy
   ExpectSourceAsItWas();
   ExpectWhole(target, "target");
   EXPECT_TRUE(IsDirectory(fs(), target + L"\\User Presets"));
+  // The journal written before the rename went once the folder was back under its own name.
+  const std::wstring journalFolder = harness->scratch + L"\\Documents\\Quillmoor\\Tessaly Documents";
+  EXPECT_TRUE(IsDirectory(fs(), journalFolder));
+  EXPECT_FALSE(Exists(journalFolder + L"\\Relocation in progress.txt"));
 }
 
 // A run that was cut off (program ended, power lost) left a partial copy under the temporary
@@ -289,7 +330,7 @@ TEST_F(RelocationOnDiskTest, TheSourceUnderAnotherSpellingIsRefusedAsTarget) {
     SCOPED_TRACE(name);
     recorder = LogRecorder();
     const RelocationResult result =
-        RunRelocation(fs(), harness->system(), {source, spelling, false}, cancel, recorder);
+        RunRelocation(fs(), *documentsSystem, {source, spelling, false}, cancel, recorder);
     EXPECT_FALSE(result.success);
     ASSERT_EQ(recorder.failures.size(), 1u);
     EXPECT_EQ(recorder.failures[0].rfind(L"Source and target paths cannot be the same: ", 0), 0u)
