@@ -138,23 +138,106 @@ struct CopyWalk {
   CopyProgressRoutine routine;
   void* userData;
   uint32_t copyFlags;
+  CopyTreeOptions options;
   ErrorCode lastResult = err::Success;
   bool cancelled = false;
+
+  enum class TargetFolder { Unknown, Existing, Made };
 
   bool StopIfCancelled() {
     if (IsCancelled(cancel)) cancelled = true;
     return cancelled;
   }
 
+  // Looks for the target folder and makes it if it is missing.
+  ErrorCode Prepare(const std::wstring& target, TargetFolder& state) {
+    const bool existed = IsDirectory(fs, target);
+    if (ErrorCode e = existed ? err::Success : CreateDirectoryTree(fs, target)) return e;
+    state = existed ? TargetFolder::Existing : TargetFolder::Made;
+    // A partial copy left by an interrupted run is never kept; its file is copied again.
+    if (existed && options.throughTemporaryName) {
+      std::wstring partial = target;
+      if (AppendPath(partial, kPartialCopyName, kTreePathCapacity) && PathExists(fs, partial)) {
+        if (ErrorCode e = DeleteOneFile(fs, partial)) return e;
+      }
+    }
+    return err::Success;
+  }
+
+  // Copies one file to `to` in a folder that the walk made (nothing there to compare with or to
+  // clear) or that already existed.
+  ErrorCode CopyFile(const std::wstring& from, const std::wstring& to, const std::wstring& target,
+                     TargetFolder state) {
+    const int* cancelInt = reinterpret_cast<const int*>(cancel);
+    const uint32_t flags = copyFlags & ~copyflags::FailIfExists;
+    // With one pattern no file comes twice, so a folder this walk made holds no file yet.
+    const bool fresh = state == TargetFolder::Made && patterns.size() == 1;
+    if (!options.throughTemporaryName) {
+      return fresh ? fs.CopyFile(from, to, routine, userData, cancelInt, flags)
+                   : CopyOneFile(fs, from, to, onlyIfNewer, routine, userData, cancel, copyFlags);
+    }
+    if (!fresh) {
+      FindData sourceData, targetData;
+      const bool sourceExists = PathExists(fs, from, &sourceData);
+      if (onlyIfNewer && !sourceExists) return err::FileNotFound;
+      if (PathExists(fs, to, &targetData)) {
+        if (targetData.IsDirectory()) return err::AccessDenied;
+        if (onlyIfNewer && !IsSourceNewer(sourceData, targetData)) return err::Success;
+        // A read-only file cannot be replaced by a rename.
+        if (ErrorCode e = ClearReadOnly(fs, to)) return e;
+      }
+    }
+    std::wstring partial = target;
+    if (!AppendPath(partial, kPartialCopyName, kTreePathCapacity)) return err::FilenameExcedRange;
+    ErrorCode e = fs.CopyFile(from, partial, routine, userData, cancelInt, flags);
+    if (e == err::Success) e = fs.MoveFile(partial, to, moveflags::ReplaceExisting);
+    // Nothing partial stays behind: the system's copy removes what it began, and a copy whose
+    // rename failed is not left under the temporary name either.
+    if (e != err::Success) DeleteOneFile(fs, partial);
+    return e;
+  }
+
+  // Makes the folder link `to` lead where the source's link `from` finally leads.
+  ErrorCode CopyLink(const std::wstring& from, const std::wstring& to) {
+    std::wstring place;
+    if (ErrorCode e = fs.GetFinalPath(from, place)) return e;
+    FindData existing;
+    if (PathExists(fs, to, &existing)) {
+      std::wstring there;
+      if (existing.IsDirectory() && existing.IsReparsePoint() &&
+          fs.GetFinalPath(to, there) == err::Success && EqualsNoCase(there, place)) {
+        return err::Success;  // made by an earlier run
+      }
+      return err::AlreadyExists;
+    }
+    if (ErrorCode e = fs.CreateFolderLink(to, place)) return e;
+    // A link call that reports success but left no link.
+    FindData made;
+    if (!PathExists(fs, to, &made) || !made.IsReparsePoint()) return err::NotAReparsePoint;
+    return err::Success;
+  }
+
+  void Fail(ErrorCode e) {
+    CountError(progress);
+    lastResult = e;
+  }
+
   void Folder(const std::wstring& source, const std::wstring& target) {
     EnterFolder(progress, source);
     std::vector<FindData> entries;
     bool listingFailed = false;
-    // The target folder is looked for (and made) once, on the folder's first file. A folder this
-    // walk made holds no file to compare with or to clear, so with one pattern (no file comes
-    // twice) its files are copied at once: each lookup costs a directory query, and under Wine
-    // the three per file took about as long as copying a small file.
-    enum class TargetFolder { Unknown, Existing, Made } targetFolder = TargetFolder::Unknown;
+    // The target folder is looked for (and made) once: for the whole tree on entering, otherwise
+    // on the folder's first file. Each lookup costs a directory query, and under Wine the three
+    // per file this once took cost about as much as copying a small file.
+    TargetFolder targetFolder = TargetFolder::Unknown;
+    if (options.wholeTree) {
+      if (ErrorCode e = Prepare(target, targetFolder)) {
+        // Nothing of this folder can reach the target.
+        Fail(e);
+        StopIfCancelled();
+        return;
+      }
+    }
     for (const std::wstring& pattern : patterns) {
       std::wstring query = source;
       if (!AppendPath(query, pattern, kTreePathCapacity)) {
@@ -171,14 +254,11 @@ struct CopyWalk {
         }
         // The target folder appears only once a file is copied into it.
         if (targetFolder == TargetFolder::Unknown) {
-          const bool existed = IsDirectory(fs, target);
-          if (ErrorCode e = existed ? err::Success : CreateDirectoryTree(fs, target)) {
-            CountError(progress);
-            lastResult = e;
+          if (ErrorCode e = Prepare(target, targetFolder)) {
+            Fail(e);
             if (StopIfCancelled()) return;
             continue;
           }
-          targetFolder = existed ? TargetFolder::Existing : TargetFolder::Made;
         }
         std::wstring to = target;
         if (!AppendPath(to, entry.name, kTreePathCapacity)) {
@@ -187,12 +267,7 @@ struct CopyWalk {
         }
         if (progress) progress->currentFile = from;
         if (callback) callback(progress);
-        lastResult = targetFolder == TargetFolder::Made && patterns.size() == 1
-                         ? fs.CopyFile(from, to, routine, userData,
-                                       reinterpret_cast<const int*>(cancel),
-                                       copyFlags & ~copyflags::FailIfExists)
-                         : CopyOneFile(fs, from, to, onlyIfNewer, routine, userData, cancel,
-                                       copyFlags);
+        lastResult = CopyFile(from, to, target, targetFolder);
         if (lastResult == err::Success) {
           if (progress) ++progress->filesDone;
         } else {
@@ -211,7 +286,7 @@ struct CopyWalk {
     if (listingFailed) CountError(progress);
     for (const FindData& entry : entries) {
       bool isLink = false;
-      if (IsRealSubfolder(entry, isLink) && !isLink) {
+      if (IsRealSubfolder(entry, isLink) && (!isLink || options.recreateLinks)) {
         std::wstring from = source;
         std::wstring to = target;
         if (!AppendPath(from, entry.name, kTreePathCapacity) ||
@@ -219,8 +294,15 @@ struct CopyWalk {
           CountError(progress);
           break;
         }
-        Folder(from, to);
-        if (cancelled) return;
+        if (!isLink) {
+          Folder(from, to);
+          if (cancelled) return;
+        } else {
+          ErrorCode e = targetFolder == TargetFolder::Unknown ? Prepare(target, targetFolder)
+                                                              : err::Success;
+          if (e == err::Success) e = CopyLink(from, to);
+          if (e != err::Success) Fail(e);
+        }
       }
       if (StopIfCancelled()) return;
     }
@@ -471,6 +553,8 @@ ErrorCode CopyOneFile(FileSystem& fs, std::wstring_view source, std::wstring_vie
   if (onlyIfNewer && !sourceExists) return err::FileNotFound;
   FindData targetData;
   if (PathExists(fs, target, &targetData)) {
+    // A folder of that name is no copy of the file, whatever its time says.
+    if (targetData.IsDirectory()) return err::AccessDenied;
     if (onlyIfNewer && !IsSourceNewer(sourceData, targetData)) return err::Success;
     if (ErrorCode e = ClearReadOnly(fs, target)) return e;
   }
@@ -491,6 +575,15 @@ ErrorCode CopyTree(FileSystem& fs, System& system, std::wstring_view source,
                    const PatternSet& patterns, std::wstring_view target, bool onlyIfNewer,
                    const CancelFlag* cancel, TreeProgressCallback callback,
                    TreeOperationProgress* progress, CopyProgressRoutine routine, void* userData) {
+  return CopyTree(fs, system, source, patterns, target, onlyIfNewer, cancel, callback, progress,
+                  routine, userData, CopyTreeOptions{});
+}
+
+ErrorCode CopyTree(FileSystem& fs, System& system, std::wstring_view source,
+                   const PatternSet& patterns, std::wstring_view target, bool onlyIfNewer,
+                   const CancelFlag* cancel, TreeProgressCallback callback,
+                   TreeOperationProgress* progress, CopyProgressRoutine routine, void* userData,
+                   const CopyTreeOptions& options) {
   if (source.empty() || target.empty()) return err::InvalidParameter;
   // A target inside the source would be walked as part of the source, copy after copy.
   std::wstring from(source), to(target);
@@ -498,7 +591,8 @@ ErrorCode CopyTree(FileSystem& fs, System& system, std::wstring_view source,
   path::RemoveBackslash(to);
   if (path::CommonPrefix(to, from) >= from.size()) return err::InvalidParameter;
   const uint32_t flags = system.IsVistaOrLater() ? copyflags::NoBuffering : 0;
-  CopyWalk walk{fs, patterns, onlyIfNewer, cancel, callback, progress, routine, userData, flags};
+  CopyWalk walk{fs, patterns, onlyIfNewer, cancel, callback, progress, routine, userData, flags,
+                options};
   walk.Folder(from, to);
   return walk.lastResult;
 }

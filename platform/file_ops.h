@@ -91,7 +91,8 @@ ErrorCode RemoveFolder(FileSystem& fs, std::wstring_view path);
 
 // Copies `source` over `target`. With `onlyIfNewer`, a missing source gives 2 and an existing
 // target is kept (result 0) unless the source is newer by more than 2 seconds. A read-only
-// target is made writable first. `routine`, `userData` and `cancel` go to the system's copy.
+// target is made writable first; a folder of the target's name gives 5, newer or not.
+// `routine`, `userData` and `cancel` go to the system's copy.
 ErrorCode CopyOneFile(FileSystem& fs, std::wstring_view source, std::wstring_view target,
                       bool onlyIfNewer, CopyProgressRoutine routine, void* userData,
                       const CancelFlag* cancel, uint32_t copyFlags);
@@ -105,6 +106,22 @@ void ResetProgress(TreeOperationProgress& progress);
 ErrorCode CountTree(FileSystem& fs, const PatternSet& patterns, std::wstring_view folder,
                     const CancelFlag* cancel, TreeOperationProgress& progress);
 
+// What a tree copy does beyond copying the matching files (all off: the plain copy above).
+struct CopyTreeOptions {
+  // Every folder of the source is made at the target, the top one and empty ones included.
+  bool wholeTree = false;
+  // Each file is copied to kPartialCopyName in its target folder and renamed to its own name
+  // once whole, so that a file under its final name is always complete; a partial copy left by
+  // an interrupted run is deleted when the walk comes to its folder.
+  bool throughTemporaryName = false;
+  // A folder link is made again at the target, leading to the place the source's link finally
+  // leads to; an existing entry of its name that is not such a link is an error.
+  bool recreateLinks = false;
+};
+
+// The name a copy is written under until it is whole (see CopyTreeOptions).
+inline constexpr const wchar_t* kPartialCopyName = L"~tessaly-copy.partial";
+
 // Copies the files below `source` that match `patterns` to the same places below `target`.
 // Folder links are skipped with everything behind them, and a target folder is created only when
 // a file is copied into it. Failing files are counted in progress.errors and the walk goes on.
@@ -115,6 +132,12 @@ ErrorCode CopyTree(FileSystem& fs, System& system, std::wstring_view source,
                    const PatternSet& patterns, std::wstring_view target, bool onlyIfNewer,
                    const CancelFlag* cancel, TreeProgressCallback callback,
                    TreeOperationProgress* progress, CopyProgressRoutine routine, void* userData);
+// The same with `options`; a link or folder that cannot be made counts as an error.
+ErrorCode CopyTree(FileSystem& fs, System& system, std::wstring_view source,
+                   const PatternSet& patterns, std::wstring_view target, bool onlyIfNewer,
+                   const CancelFlag* cancel, TreeProgressCallback callback,
+                   TreeOperationProgress* progress, CopyProgressRoutine routine, void* userData,
+                   const CopyTreeOptions& options);
 
 // Deletes the files below `folder` that match `patterns`; with `removeFolders` also the emptied
 // folders. A folder link is removed itself and its target left alone. Result: 0 when everything

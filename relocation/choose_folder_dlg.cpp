@@ -43,6 +43,7 @@ bool CChooseFolderDlg::OnInitPage() {
   SetItemText(IDC_RELOCATION_INTRO, kIntroduction);
   SetCheck(IDC_ALREADY_MOVED, stored.linkOnly);
   SetCheck(IDC_DIFFERENT_NAME, stored.differentName);
+  SetCheck(IDC_COMPARE_CONTENTS, stored.compareContents);
   UpdateMode();
   return true;
 }
@@ -54,6 +55,7 @@ void CChooseFolderDlg::ReadFields() {
   choice_.newLocation = ItemText(IDC_NEW_LOCATION);
   choice_.linkOnly = IsChecked(IDC_ALREADY_MOVED);
   choice_.differentName = IsChecked(IDC_DIFFERENT_NAME);
+  choice_.compareContents = IsChecked(IDC_COMPARE_CONTENTS);
 }
 
 void CChooseFolderDlg::UpdateMode() {
@@ -63,6 +65,7 @@ void CChooseFolderDlg::UpdateMode() {
   SetItemText(IDC_NEW_LABEL, texts.newLabel);
   SetItemText(IDC_DIFFERENT_NAME, texts.differentNameCaption);
   EnableItem(IDC_BROWSE_ORIGINAL, texts.browseOriginal);
+  EnableItem(IDC_COMPARE_CONTENTS, texts.compareContents);
   UpdateFullTarget();
 }
 

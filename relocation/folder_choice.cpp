@@ -3,6 +3,7 @@
 
 #include "platform/file_ops.h"
 #include "platform/text.h"
+#include "relocation/folder_identity.h"
 #include "relocation/relocation_engine.h"
 
 namespace tessaly {
@@ -46,6 +47,7 @@ FolderModeTexts TextsForMode(bool linkOnly, bool differentName) {
         L"different name from the original location. This setting affects the 'Full Target "
         L"Path' above.)";
     texts.browseOriginal = false;
+    texts.compareContents = false;
   } else {
     texts.originalLabel = L"Original Location (the folder where your files currently reside):";
     texts.newLabel = FormatText(L"New Location (where the %s will be moved):", noun);
@@ -54,6 +56,7 @@ FolderModeTexts TextsForMode(bool linkOnly, bool differentName) {
         L"original location to a folder with a different name. This setting affects the 'Full "
         L"Target Path' above.)";
     texts.browseOriginal = true;
+    texts.compareContents = true;
   }
   return texts;
 }
@@ -127,6 +130,11 @@ bool CheckFolderChoice(FileSystem& fs, const FolderChoice& choice, FolderChoiceD
   if (EqualsNoCase(source, full)) return tell(L"Source and target paths cannot be the same.");
   if (IsWithin(source, full)) return tell(L"Source directory can't be inside target directory.");
   if (IsWithin(full, source)) return tell(L"Target directory can't be inside source directory.");
+  // The same tests on the folders the paths finally name: a link, "..", a short name or a
+  // trailing dot can make two different texts one folder.
+  if (const std::wstring refusal = SameFolderRefusal(fs, source, full); !refusal.empty()) {
+    return tell(refusal);
+  }
 
   const std::wstring moveConfirmation =
       FormatText(L"Ready to relocate contents of \"%s\" to \"%s\". Do you wish to proceed?",

@@ -15,6 +15,7 @@ struct FolderChoice {
   std::wstring newLocation;  // New Location
   bool linkOnly = false;     // "I have already moved the files"
   bool differentName = false;  // "Use a different folder name."
+  bool compareContents = false;  // "Compare file contents before removing the original"
 };
 
 // The New Location, joined with the Original Location's last component unless a different
@@ -27,6 +28,7 @@ struct FolderModeTexts {
   std::wstring newLabel;
   std::wstring differentNameCaption;
   bool browseOriginal = true;
+  bool compareContents = true;  // the check box that only a move uses
 };
 FolderModeTexts TextsForMode(bool linkOnly, bool differentName);
 

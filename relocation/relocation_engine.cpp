@@ -2,6 +2,9 @@
 #include "relocation/relocation_engine.h"
 
 #include "platform/text.h"
+#include "relocation/copy_check.h"
+#include "relocation/folder_identity.h"
+#include "relocation/relocation_journal.h"
 
 namespace tessaly {
 namespace {
@@ -48,7 +51,8 @@ class Run {
   Run(FileSystem& fs, System& system, const RelocationRequest& request, const CancelFlag& cancel,
       RelocationObserver& observer)
       : fs_(fs), system_(system), cancel_(cancel), observer_(observer),
-        source_(request.source), target_(request.target), linkOnly_(request.linkOnly) {
+        source_(request.source), target_(request.target), linkOnly_(request.linkOnly),
+        compareContents_(request.compareContents) {
     path::RemoveBackslash(source_);
   }
 
@@ -69,10 +73,26 @@ class Run {
     return Finish(false);
   }
   bool IsCancelled() const { return cancel_.load() != 0; }
-  RelocationResult Copy();
+  // What the target holds when the source folder gets its own name back.
+  enum class Copy { Whole, Partial, Gone };
+
+  RelocationResult CopyFiles();
+  // Finds where the journal goes; the refusal of a move that cannot keep one (or that would
+  // replace the journal of an earlier run that did not end), or empty.
+  std::wstring JournalRefusal();
+  // Removes the journal once the source is back at its Original Location or the run is done; a
+  // journal that cannot be removed is said in the log.
+  void ClearJournal();
+  // Why the source cannot be copied whole when it holds folder links (one that leads nowhere, or
+  // a target where no link can be made), or empty.
+  std::wstring LinkRefusal();
   RelocationResult RenameLinkAndDelete();
-  // After a failed link in move mode: the source folder gets its own name back.
-  RelocationResult PutSourceBack(const std::wstring& renamed, const std::wstring& linkError);
+  // Compares the renamed source with the target; null when the copy is whole, else the ended run.
+  RelocationResult* CheckTheCopy(const std::wstring& renamed);
+  // After a failure between the rename and the deletion: the source folder gets its own name
+  // back, and the message (`lead` and where the files are) says so.
+  RelocationResult PutSourceBack(const std::wstring& renamed, const std::wstring& lead, Copy copy,
+                                 bool cancelled = false);
 
   FileSystem& fs_;
   System& system_;
@@ -82,19 +102,28 @@ class Run {
   std::wstring target_;
   bool linkOnly_;
   PatternSet patterns_{L"*.*"};
+  bool compareContents_;
   TreeOperationProgress progress_;
+  uint32_t filesFound_ = 0;  // by the count, for the check's progress
+  std::wstring journalPath_;
   RelocationResult result_;
+  RelocationResult stop_;
 };
 
 RelocationResult Run::Go() {
   if (const std::wstring refusal = SourceRootRefusal(source_); !refusal.empty()) {
     return Fail(refusal);
   }
+  // However the two are spelt, a folder is never copied onto itself or into itself.
+  if (const std::wstring refusal = SameFolderRefusal(fs_, source_, target_); !refusal.empty()) {
+    return Fail(refusal);
+  }
   if (linkOnly_) return RenameLinkAndDelete();
-  return Copy();
+  return CopyFiles();
 }
 
-RelocationResult Run::Copy() {
+RelocationResult Run::CopyFiles() {
+  if (const std::wstring refusal = JournalRefusal(); !refusal.empty()) return Fail(refusal);
   observer_.LogLine(FormatText(L"Discovering files in %s...", source_.c_str()));
   ResetProgress(progress_);
   const ErrorCode counted = CountTree(fs_, patterns_, source_, &cancel_, progress_);
@@ -104,6 +133,8 @@ RelocationResult Run::Copy() {
     return Fail(FormatText(L"Unable to read every folder of %s (%lu errors), so nothing was moved.",
                            source_.c_str(), progress_.errors != 0 ? progress_.errors : 1u));
   }
+  if (const std::wstring refusal = LinkRefusal(); !refusal.empty()) return Fail(refusal);
+  filesFound_ = progress_.filesCounted;
   observer_.PhaseStarted(L"Copy files progress:", progress_.filesCounted);
   observer_.LogLine(FormatText(L"Found %lu files in source, totaling %s in size.",
                                progress_.filesCounted, FormatSize(progress_.bytesCounted).c_str()));
@@ -113,6 +144,9 @@ RelocationResult Run::Copy() {
     return Fail(FormatText(L"Unable to find root of %s. Please select a complete target folder path.",
                            target_.c_str()));
   }
+  // The free space of a share is asked of "\\server\share\": without its trailing backslash
+  // the system refuses the name.
+  if (root.back() != L'\\') root.push_back(L'\\');
   uint64_t freeBytes = 0;
   uint64_t totalBytes = 0;
   if (ErrorCode e = fs_.GetFreeSpace(root, freeBytes, totalBytes)) {
@@ -131,8 +165,11 @@ RelocationResult Run::Copy() {
   observer_.LogLine(FormatText(L"Copying files to %s...", target_.c_str()));
   ResetProgress(progress_);
   CopyState state{&observer_, &progress_};
+  // The whole tree, empty folders and links included, each file under its own name only once
+  // it is whole, so that a later run never takes a partial file for a newer copy.
+  const CopyTreeOptions options{true, true, true};
   const ErrorCode copied = CopyTree(fs_, system_, source_, patterns_, target_, true, &cancel_,
-                                    FileCallback, &progress_, CopyRoutine, &state);
+                                    FileCallback, &progress_, CopyRoutine, &state, options);
   if (IsCancelled()) return Cancelled();
   if (copied != err::Success) {
     return Fail(FormatText(L"Error %lu attempting to copy files.", copied));
@@ -148,25 +185,117 @@ RelocationResult Run::Copy() {
   return RenameLinkAndDelete();
 }
 
+std::wstring Run::JournalRefusal() {
+  if (ErrorCode e = GetRelocationJournalPath(fs_, system_, journalPath_)) {
+    return FormatText(L"Unable to find or create your Tessaly Documents folder (error %lu), where "
+                      L"the record of this relocation is kept while it runs. Nothing was moved.",
+                      e);
+  }
+  // One journal at a time: the record of a run that did not end is never replaced.
+  if (PathExists(fs_, journalPath_)) {
+    return FormatText(L"An earlier relocation did not end; it is recorded in %s. Nothing was "
+                      L"moved: start Tessaly again to finish that relocation or to put its folder "
+                      L"back first.",
+                      journalPath_.c_str());
+  }
+  return {};
+}
+
+void Run::ClearJournal() {
+  if (journalPath_.empty()) return;
+  if (ErrorCode e = ClearRelocationJournal(fs_, journalPath_)) {
+    observer_.LogLine(FormatText(L"Unable to remove %s (error %lu); Tessaly will ask about it when "
+                                 L"it next starts.",
+                                 journalPath_.c_str(), e));
+  }
+}
+
+std::wstring Run::LinkRefusal() {
+  std::wstring first;
+  ErrorCode unreadable = err::Success;
+  const ErrorCode walked = WalkTree(fs_, source_, [&](const std::wstring& relative,
+                                                      const FindData& entry) {
+    if (!entry.IsDirectory() || !entry.IsReparsePoint()) return true;
+    first = source_ + L"\\" + relative;
+    std::wstring place;
+    unreadable = fs_.GetFinalPath(first, place);
+    return false;
+  });
+  if (walked != err::Success) {
+    return FormatText(L"Unable to read every folder of %s (error %lu), so nothing was moved.",
+                      source_.c_str(), walked);
+  }
+  if (first.empty()) return {};
+  if (unreadable != err::Success) {
+    return FormatText(L"The folder link %s leads to nothing that can be found (error %lu), so it "
+                      L"cannot be made again in %s. Nothing was moved: please repair or remove "
+                      L"the link and try again.",
+                      first.c_str(), unreadable, target_.c_str());
+  }
+  // A trial link beside the target, leading nowhere, tells whether links can be made there.
+  std::wstring folder = target_;
+  while (!IsDirectory(fs_, folder) && path::RemoveFileSpec(folder)) {
+  }
+  std::wstring trial = folder;
+  ErrorCode made = err::InvalidParameter;
+  if (AppendPath(trial, L"~tessaly-link-trial", kTreePathCapacity)) {
+    made = fs_.CreateFolderLink(trial, trial + L".none");
+    FindData link;
+    const bool there = PathExists(fs_, trial, &link);
+    if (made == err::Success && (!there || !link.IsReparsePoint())) made = err::NotAReparsePoint;
+    if (there && link.IsReparsePoint()) fs_.RemoveFolder(trial);
+  }
+  if (made == err::Success) return {};
+  return FormatText(L"%s is a folder link, and links cannot be made in %s (error %lu), so it "
+                    L"could not be made again there. Nothing was moved.",
+                    first.c_str(), folder.c_str(), made);
+}
+
 RelocationResult Run::RenameLinkAndDelete() {
   std::wstring renamed;
   if (!linkOnly_) {
+    // The page may have closed after the copy's last file: nothing is renamed then.
+    if (IsCancelled()) return Cancelled();
     renamed = RenameCandidate(fs_, source_);
     if (renamed.empty()) {
       return Fail(FormatText(L"Unable to determine what to rename directory %s now that files have "
                              L"been copied.",
                              source_.c_str()));
     }
+    // The journal is on disk before the source leaves its place, so that a run cut off from here
+    // on is found at the next start.
+    if (ErrorCode e = WriteRelocationJournal(fs_, journalPath_,
+                                             {source_, renamed, target_, compareContents_})) {
+      ClearRelocationJournal(fs_, journalPath_);  // whatever part of it was written
+      return Fail(FormatText(L"Unable to write %s (error %lu), the record that lets Tessaly finish "
+                             L"or undo this relocation if it is cut off. Nothing was moved: your "
+                             L"files are still in %s, and a copy of them is in %s.",
+                             journalPath_.c_str(), e, source_.c_str(), target_.c_str()));
+    }
     observer_.LogLine(FormatText(L"Renaming %s to %s (only temporary; files will be deleted after "
                                  L"operation is successful...)",
                                  source_.c_str(), renamed.c_str()));
     if (ErrorCode e = fs_.MoveFile(source_, renamed, 0)) {
+      ClearJournal();
       return Fail(FormatText(L"Failed to rename %s to %s in order to create symbolic link (error "
                              L"code %lu). Files might be in use.",
                              source_.c_str(), renamed.c_str(), e),
                   true);
     }
     result_.renamedFolder = renamed;
+    // A target that went with the rename was the source under another name: a link made now
+    // would lead to itself.
+    FindData target;
+    if (!PathExists(fs_, target_, &target) || !target.IsDirectory() || target.IsReparsePoint()) {
+      return PutSourceBack(renamed,
+                           FormatText(L"%s is no longer a folder of its own after %s was renamed, "
+                                      L"so no link was made.",
+                                      target_.c_str(), source_.c_str()),
+                           Copy::Gone);
+    }
+    // Nothing is deleted that is not in the copy; once renamed, nothing more is written into the
+    // original by its path.
+    if (RelocationResult* stop = CheckTheCopy(renamed)) return *stop;
   }
 
   observer_.LogLine(L"Creating symbolic link so applications can find files at their new location...");
@@ -180,7 +309,7 @@ RelocationResult Run::RenameLinkAndDelete() {
     const std::wstring message =
         FormatText(L"Error %lu creating a symbolic link to %s.", linked, target_.c_str());
     if (linkOnly_) return Fail(message);
-    return PutSourceBack(renamed, message);
+    return PutSourceBack(renamed, message, Copy::Whole);
   }
   if (linkOnly_) return Finish(true);
 
@@ -191,24 +320,66 @@ RelocationResult Run::RenameLinkAndDelete() {
     return Fail(FormatText(L"Error %lu attempting to delete files from renamed folder %s.", e,
                            renamed.c_str()));
   }
+  // A cancelled deletion returns as soon as it stops, with the result of its last file: what it
+  // did not reach is still there, and the run has not ended as it should.
+  if (IsCancelled() && PathExists(fs_, renamed)) {
+    return Fail(FormatText(L"Deleting files from renamed folder %s was canceled before it was done. "
+                           L"Your files are in %s; what is left in %s is a copy of them and can be "
+                           L"deleted.",
+                           renamed.c_str(), target_.c_str(), renamed.c_str()));
+  }
+  if (PathExists(fs_, renamed)) {
+    return Fail(FormatText(L"Error %lu attempting to delete files from renamed folder %s.",
+                           err::DirNotEmpty, renamed.c_str()));
+  }
   result_.renamedFolder.clear();
+  ClearJournal();
   return Finish(true);
 }
 
-RelocationResult Run::PutSourceBack(const std::wstring& renamed, const std::wstring& linkError) {
+RelocationResult* Run::CheckTheCopy(const std::wstring& renamed) {
+  observer_.PhaseStarted(L"Check files progress:", filesFound_);
+  observer_.LogLine(FormatText(L"Checking that every file and folder of %s is in %s...",
+                               renamed.c_str(), target_.c_str()));
+  CopyCheckOptions options;
+  options.compareContents = compareContents_;
+  options.cancel = &cancel_;
+  options.onFile = [this](const std::wstring& file) { observer_.FileStarted(file); };
+  const CopyCheck check = CheckCopy(fs_, renamed, target_, options);
+  if (check.Whole()) return nullptr;
+  if (check.fault == CopyFault::Cancelled) {
+    stop_ = PutSourceBack(renamed, L"", Copy::Partial, true);
+  } else {
+    stop_ = PutSourceBack(renamed,
+                          FormatText(L"The copy in %s does not match %s: %s.", target_.c_str(),
+                                     source_.c_str(), check.Describe().c_str()),
+                          Copy::Partial);
+  }
+  return &stop_;
+}
+
+RelocationResult Run::PutSourceBack(const std::wstring& renamed, const std::wstring& lead,
+                                    Copy copy, bool cancelled) {
+  std::wstring copyWords;
+  if (copy == Copy::Whole) {
+    copyWords = FormatText(L", and a copy of them is in %s", target_.c_str());
+  } else if (copy == Copy::Partial) {
+    copyWords = FormatText(L", and what was copied is in %s", target_.c_str());
+  }
+  const std::wstring opening = cancelled ? std::wstring(L"Operation canceled.") : lead;
   if (ErrorCode e = fs_.MoveFile(renamed, source_, 0)) {
-    return Fail(linkError +
+    return Fail(opening +
                     FormatText(L" %s could not be renamed back to %s (error %lu): your files are "
-                               L"in %s, and a copy of them is in %s. Rename %s back to %s to use "
-                               L"them where they were.",
+                               L"in %s%s. Rename %s back to %s to use them where they were.",
                                renamed.c_str(), source_.c_str(), e, renamed.c_str(),
-                               target_.c_str(), renamed.c_str(), source_.c_str()),
+                               copyWords.c_str(), renamed.c_str(), source_.c_str()),
                 true);
   }
   result_.renamedFolder.clear();
-  return Fail(linkError + FormatText(L" Nothing was moved: your files are still in %s, and a copy "
-                                     L"of them is in %s.",
-                                     source_.c_str(), target_.c_str()));
+  ClearJournal();
+  if (cancelled) return Cancelled();
+  return Fail(lead + FormatText(L" Nothing was moved: your files are still in %s%s.",
+                                source_.c_str(), copyWords.c_str()));
 }
 
 }  // namespace

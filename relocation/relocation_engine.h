@@ -1,7 +1,10 @@
 // The relocation engine: moves a folder of content to a new place and leaves a directory
 // symbolic link at the old one (or, in link-only mode, only makes the link). It never loses a
-// file: it goes on to rename, link and delete only after a complete copy, puts the folder back
-// under its own name when the link cannot be made, and says where everything is when it stops.
+// file: it refuses a target that is the source under another name, copies the whole tree (each
+// file under its own name only once whole), goes on to rename only after a complete copy, deletes
+// the renamed original only after finding every folder, file and link of it in the copy, puts the
+// folder back under its own name when the check or the link fails, and says where everything is
+// when it stops.
 #pragma once
 
 #include <cstdint>
@@ -17,6 +20,8 @@ struct RelocationRequest {
   std::wstring source;  // the Original Location (a trailing backslash is ignored)
   std::wstring target;  // the Full Target Path
   bool linkOnly = false;
+  // Before the original is deleted, also read both copies of every file and compare them.
+  bool compareContents = false;
 };
 
 // What the engine reports, in order, on the thread that runs it. Texts are valid during the call.

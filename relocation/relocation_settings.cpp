@@ -11,6 +11,7 @@ FolderChoice LoadFolderChoice(CProfileStore& settings) {
   choice.newLocation = settings.GetProfileString(kSettingsSection, kRelocateTarget, L"");
   choice.linkOnly = settings.GetProfileInt(kSettingsSection, kDontCopyFiles, 0) != 0;
   choice.differentName = settings.GetProfileInt(kSettingsSection, kCopyContentsOnly, 0) != 0;
+  choice.compareContents = settings.GetProfileInt(kSettingsSection, kCompareContents, 0) != 0;
   return choice;
 }
 
@@ -19,6 +20,7 @@ void StoreFolderChoice(CProfileStore& settings, const FolderChoice& choice) {
   settings.WriteProfileString(kSettingsSection, kRelocateTarget, choice.newLocation);
   settings.WriteProfileInt(kSettingsSection, kDontCopyFiles, choice.linkOnly ? 1 : 0);
   settings.WriteProfileInt(kSettingsSection, kCopyContentsOnly, choice.differentName ? 1 : 0);
+  settings.WriteProfileInt(kSettingsSection, kCompareContents, choice.compareContents ? 1 : 0);
 }
 
 void StoreConfirmedTarget(CProfileStore& settings, const std::wstring& fullTarget) {
@@ -31,6 +33,7 @@ RelocationRequest LoadRelocationRequest(CProfileStore& settings) {
   path::RemoveBackslash(request.source);
   request.target = settings.GetProfileString(kSettingsSection, kRelocateFinal, L"");
   request.linkOnly = settings.GetProfileInt(kSettingsSection, kDontCopyFiles, 0) != 0;
+  request.compareContents = settings.GetProfileInt(kSettingsSection, kCompareContents, 0) != 0;
   return request;
 }
 

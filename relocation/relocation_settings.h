@@ -15,6 +15,8 @@ inline constexpr const wchar_t* kRelocateTarget = L"RelocateTarget";      // New
 inline constexpr const wchar_t* kDontCopyFiles = L"DontCopyFiles";        // only create the link
 inline constexpr const wchar_t* kCopyContentsOnly = L"CopyContentsOnly";  // a different folder name
 inline constexpr const wchar_t* kRelocateFinal = L"RelocateFinal";        // the confirmed target
+// Compare file contents before removing the original (DWORD, default 0).
+inline constexpr const wchar_t* kCompareContents = L"RelocateCompareContents";
 
 // The folder page's fields as they were left, and what it leaves for the next visit; the target
 // the user confirmed is stored only then.

@@ -82,7 +82,7 @@ relocate_bench() {
   local times=$artifacts/relocate-times.txt out=$artifacts/relocate-measure.out
   local drive_c=$TESSALY_E2E_ROOT/prefix/drive_c
   local library=$drive_c/bench/relocate/Library target=$drive_c/bench/relocate/target/Library
-  local measures=(engine engine-sent engine-buffered xcopy robocopy cp)
+  local measures=(engine engine-sent engine-buffered engine-compare xcopy robocopy cp)
   # --full: also the diagnostics that tell where the engine's time goes.
   for arg in "$@"; do
     [ "$arg" != --full ] || measures+=(plain plain-nobuffering engine-nocopy)
@@ -135,6 +135,9 @@ relocate_bench() {
         local run_ms
         run_ms=$(tr -d '\r' <"$out" | sed -n 's/^run-ms //p' | tail -n 1)
         [ -z "$run_ms" ] || [ "$round" -eq 0 ] || echo "$round $m-run $run_ms" >>"$times"
+        local check_ms
+        check_ms=$(tr -d '\r' <"$out" | sed -n 's/^check-ms //p' | tail -n 1)
+        [ -z "$check_ms" ] || [ "$round" -eq 0 ] || echo "$round $m-check $check_ms" >>"$times"
       fi
       [ "$round" -eq 0 ] || echo "$round $m $ms" >>"$times"
     done
@@ -167,6 +170,8 @@ relocate_bench() {
         row("engine-run", "    the whole run (count, copy, rename, link refused, back)")
         row("engine-sent", "(a2) engine, each report sent to a window of another thread")
         row("engine-buffered", "(a3) engine with the buffered copy (copy flags 0)")
+        row("engine-check", "(a4) the check of the copy before the delete (sizes)")
+        row("engine-compare-check", "(a5) the check with file contents compared")
         row("xcopy", "(b) peer: cmd /c xcopy /e /i /y > NUL (same Wine)")
         if ((1, "robocopy") in ms) row("robocopy", "(c) peer: cmd /c robocopy /e > NUL (same Wine)")
         row("cp", "(f) floor: cp -r on the Linux side of the same disk")
@@ -186,6 +191,8 @@ relocate_bench() {
         if (hasRobocopy) printf "  robocopy / cp -r               %6.2f\n", r / f
         printf "  engine with sent reports / engine   %6.2f\n", median("engine-sent") / a
         printf "  engine buffered / engine            %6.2f\n", median("engine-buffered") / a
+        printf "  copy + check / copy alone           %6.2f\n", (a + median("engine-check")) / a
+        printf "  copy + check with contents / copy   %6.2f\n", (median("engine-compare") + median("engine-compare-check")) / median("engine-compare")
         if ((1, "plain") in ms) {
           printf "  least Win32 copy, no buffering / flags 0   %6.2f\n", median("plain-nobuffering") / median("plain")
           printf "  engine / least Win32 copy with its flags    %6.2f\n", a / median("plain-nobuffering")

@@ -326,6 +326,22 @@ TEST_P(FileOpsContractTest, CopyOneFileCreatesAMissingTargetAndReportsAMissingSo
             err::InvalidParameter);
 }
 
+TEST_P(FileOpsContractTest, CopyOneFileNeverTakesAFolderOfTheSameNameForACopy) {
+  // Before, a folder newer than the file was "kept" as the file's copy and counted as done.
+  for (const FileTime folderTime : {kBaseTime + 60 * kSecond, kBaseTime - 60 * kSecond}) {
+    SCOPED_TRACE(folderTime > kBaseTime ? "newer folder" : "older folder");
+    Write(L"src.wav", "new", kBaseTime);
+    MakeFolders(L"dst.wav");
+    ASSERT_EQ(fs().SetLastWriteTime(At(L"dst.wav"), folderTime), 0u);
+    for (const bool onlyIfNewer : {true, false}) {
+      EXPECT_EQ(CopyOneFile(fs(), At(L"src.wav"), At(L"dst.wav"), onlyIfNewer, nullptr, nullptr,
+                            nullptr, 0),
+                err::AccessDenied);
+    }
+    EXPECT_TRUE(IsDirectory(fs(), At(L"dst.wav")));
+  }
+}
+
 // --- Counting -----------------------------------------------------------------------------------
 
 TEST_P(FileOpsContractTest, CountTreeCountsMatchingFilesInEveryFolder) {
@@ -449,6 +465,94 @@ TEST_P(FileOpsContractTest, CopyTreeReportsTheSystemCopyProgress) {
   EXPECT_GT(log.calls, 0);
   EXPECT_EQ(log.lastTotal, 300000u);
   EXPECT_EQ(log.lastTransferred, 300000u);
+}
+
+// The options of a relocation's copy: the whole tree, copies through a temporary name, links.
+TEST_P(FileOpsContractTest, CopyTreeOfTheWholeTreeMakesEveryFolder) {
+  const CopyTreeOptions whole{true, true, false};
+  MakeSourceTree();
+  MakeFolders(L"src\\outer\\inner empty");
+  TreeOperationProgress progress;
+  EXPECT_EQ(CopyTree(fs(), sys(), At(L"src"), all, At(L"dst"), true, nullptr, nullptr, &progress,
+                     nullptr, nullptr, whole),
+            0u);
+  EXPECT_EQ(Tree(L"dst"), Tree(L"src"));
+  EXPECT_EQ(progress.filesDone, 5u);
+  EXPECT_EQ(progress.errors, 0u);
+
+  // A source of empty folders only still gives its top folder and every folder below.
+  MakeFolders(L"hollow\\a\\b");
+  EXPECT_EQ(CopyTree(fs(), sys(), At(L"hollow"), all, At(L"dst2\\hollow"), true, nullptr, nullptr,
+                     nullptr, nullptr, nullptr, whole),
+            0u);
+  EXPECT_EQ(Tree(L"dst2"), (Paths{L"hollow\\", L"hollow\\a\\", L"hollow\\a\\b\\"}));
+
+  // A file where a folder is wanted: that folder's part of the copy is an error.
+  Write(L"dst3\\sub", "a file");
+  TreeOperationProgress clash;
+  EXPECT_NE(CopyTree(fs(), sys(), At(L"src"), all, At(L"dst3"), true, nullptr, nullptr, &clash,
+                     nullptr, nullptr, whole),
+            0u);
+  EXPECT_GE(clash.errors, 1u);
+  EXPECT_EQ(Read(L"dst3\\sub"), "a file");
+}
+
+TEST_P(FileOpsContractTest, CopyTreeThroughATemporaryNameReplacesALeftoverPartialCopy) {
+  const CopyTreeOptions throughTemporary{false, true, false};
+  Write(L"src\\a.wav", "the whole of a", kBaseTime);
+  Write(L"src\\b.wav", "the whole of b", kBaseTime);
+  ASSERT_EQ(fs().SetAttributes(At(L"src\\b.wav"), attr::ReadOnly), 0u);
+  // An interrupted run left a partial copy under the temporary name, and a whole copy of a file
+  // that is newer at the target.
+  Write(std::wstring(L"dst\\") + kPartialCopyName, "the wh", kBaseTime + 3600 * kSecond);
+  Write(L"dst\\a.wav", "kept, newer", kBaseTime + 60 * kSecond);
+  TreeOperationProgress progress;
+  EXPECT_EQ(CopyTree(fs(), sys(), At(L"src"), all, At(L"dst"), true, nullptr, nullptr, &progress,
+                     nullptr, nullptr, throughTemporary),
+            0u);
+  EXPECT_EQ(Tree(L"dst"), (Paths{L"a.wav", L"b.wav"})) << "no partial copy is left";
+  EXPECT_EQ(Read(L"dst\\a.wav"), "kept, newer");
+  EXPECT_EQ(Read(L"dst\\b.wav"), "the whole of b");
+  uint32_t attributes = 0;
+  ASSERT_EQ(fs().GetAttributes(At(L"dst\\b.wav"), attributes), 0u);
+  EXPECT_NE(attributes & attr::ReadOnly, 0u) << "the copy keeps the read-only attribute";
+  EXPECT_EQ(progress.filesDone, 2u);
+
+  // A newer source replaces an older read-only copy.
+  Write(L"src\\c.wav", "new c", kBaseTime + 120 * kSecond);
+  Write(L"dst\\c.wav", "old c", kBaseTime);
+  ASSERT_EQ(fs().SetAttributes(At(L"dst\\c.wav"), attr::ReadOnly), 0u);
+  EXPECT_EQ(CopyTree(fs(), sys(), At(L"src"), all, At(L"dst"), true, nullptr, nullptr, nullptr,
+                     nullptr, nullptr, throughTemporary),
+            0u);
+  EXPECT_EQ(Read(L"dst\\c.wav"), "new c");
+  EXPECT_FALSE(Exists(std::wstring(L"dst\\") + kPartialCopyName));
+}
+
+TEST_P(FileOpsContractTest, CopyTreeMakesFolderLinksAgainWhereAsked) {
+  if (!MakeLinkedSourceTree()) GTEST_SKIP() << harness->noFolderLinks;
+  const CopyTreeOptions withLinks{true, true, true};
+  TreeOperationProgress progress;
+  EXPECT_EQ(CopyTree(fs(), sys(), At(L"src"), all, At(L"dst"), true, nullptr, nullptr, &progress,
+                     nullptr, nullptr, withLinks),
+            0u);
+  EXPECT_EQ(progress.errors, 0u);
+  EXPECT_EQ(Tree(L"dst"), Tree(L"src"));
+  std::wstring place, expected;
+  ASSERT_EQ(fs().GetFinalPath(At(L"dst\\link"), place), 0u);
+  ASSERT_EQ(fs().GetFinalPath(At(L"outside"), expected), 0u);
+  EXPECT_EQ(place, expected);
+  EXPECT_EQ(Read(L"dst\\link\\x.wav"), "xx");
+  // Again: the link made before is the right one; a real folder of its name is not.
+  EXPECT_EQ(CopyTree(fs(), sys(), At(L"src"), all, At(L"dst"), true, nullptr, nullptr, nullptr,
+                     nullptr, nullptr, withLinks),
+            0u);
+  MakeFolders(L"dst2\\link");
+  TreeOperationProgress clash;
+  CopyTree(fs(), sys(), At(L"src"), all, At(L"dst2"), true, nullptr, nullptr, &clash, nullptr,
+           nullptr, withLinks);
+  EXPECT_EQ(clash.errors, 1u);
+  fs().RemoveFolder(At(L"dst\\link"));  // the link itself, before the harness removes outside
 }
 
 TEST_P(FileOpsContractTest, TreeWalksDoNotFollowFolderLinks) {

@@ -529,6 +529,7 @@ TEST_F(RelocationRunTest, AMoveWhoseLinkFailsPutsTheFolderBack) {
       copied,
       L"Renaming " + source + L" to " + source +
           L".orig0 (only temporary; files will be deleted after operation is successful...)",
+      L"Checking that every file and folder of " + source + L".orig0 is in " + full + L"...",
       kLinkLine,
       copied,  // the failure's line: the counts of the copy
       L"Operation completed with errors.",
@@ -541,8 +542,9 @@ TEST_F(RelocationRunTest, AMoveWhoseLinkFailsPutsTheFolderBack) {
       EXPECT_EQ(log[i], expected[i]);
     }
   }
-  // The page after the end: the copy's phase, its whole count on the file bar, no current file.
-  EXPECT_EQ(Text(progress, IDC_RELOCATION_PHASE), L"Copy files progress:");
+  // The page after the end: the check of the copy, its whole count on the file bar, no current
+  // file.
+  EXPECT_EQ(Text(progress, IDC_RELOCATION_PHASE), L"Check files progress:");
   EXPECT_EQ(Text(progress, IDC_RELOCATION_FILE), L"");
   EXPECT_EQ(Send(progress, IDC_RELOCATION_FILES, PBM_GETRANGE, FALSE, 0), LRESULT(count));
   EXPECT_EQ(Send(progress, IDC_RELOCATION_FILES, PBM_GETPOS), LRESULT(count - 1));

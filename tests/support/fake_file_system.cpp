@@ -160,13 +160,20 @@ bool Parse(std::wstring_view path, ParsedPath& out) {
     out.volume = s.substr(0, share);
     rest = std::wstring_view(s).substr(share);
   } else {
-    return false;  // relative paths: the fake has no current folder
+    return false;  // a relative path: State::Absolute resolves it from the current folder first
   }
+  // Win32 drops the trailing dots and spaces of each name ("Strings." and "Strings " are
+  // "Strings"), except in a "\\?\" path; a name pattern with wild cards keeps them ("*.").
+  const bool verbatim = std::wstring_view(path).substr(0, 4) == L"\\\\?\\";
   size_t start = 0;
   while (start < rest.size()) {
     size_t end = rest.find(L'\\', start);
     if (end == std::wstring_view::npos) end = rest.size();
-    const std::wstring_view part = rest.substr(start, end - start);
+    std::wstring_view part = rest.substr(start, end - start);
+    if (!verbatim && part != L"." && part != L".." &&
+        part.find_first_of(L"*?") == std::wstring_view::npos) {
+      while (!part.empty() && (part.back() == L'.' || part.back() == L' ')) part.remove_suffix(1);
+    }
     if (part == L"..") {
       if (!out.parts.empty()) out.parts.pop_back();
     } else if (!part.empty() && part != L".") {
@@ -788,6 +795,12 @@ ErrorCode FakeFileSystem::GetFreeSpace(std::wstring_view folder, uint64_t& freeT
                                        uint64_t& totalBytes) {
   std::lock_guard lock(state_->mutex);
   if (ErrorCode e = state_->Injected(Operation::GetFreeSpace, folder)) return e;
+  // A share is named with its trailing backslash ("\\server\share\"); the system refuses it
+  // without one.
+  const std::wstring asked = Clean(folder);
+  if (asked.rfind(L"\\\\", 0) == 0 && path::IsRoot(asked) && asked.back() != L'\\') {
+    return err::InvalidName;
+  }
   State::Loc loc;
   if (state_->Locate(folder, true, loc)) return err::PathNotFound;
   if (!loc.node) return err::FileNotFound;

@@ -16,7 +16,8 @@ namespace tessaly {
 
 // Paths are Windows paths: "C:\dir\file", "\\server\share\dir" (after AddVolume of
 // "\\server\share"), with "\\?\" and "\\?\UNC\" prefixes accepted, "/" taken as "\", doubled
-// backslashes collapsed and "." and ".." resolved. Relative paths start from the current folder
+// backslashes collapsed, "." and ".." resolved and, as Win32 does outside "\\?\" paths, the
+// trailing dots and spaces of each name dropped. Relative paths start from the current folder
 // (SetCurrentFolder); without one they fail with 3.
 //
 // Volume "C:" exists from the start (256 GiB, 128 GiB free); tests add others. Names compare

@@ -8,6 +8,7 @@
 
 #include "platform/text.h"
 #include "relocation/folder_choice.h"
+#include "relocation/folder_identity.h"
 #include "tests/support/fake_file_system.h"
 
 namespace tessaly {
@@ -52,11 +53,13 @@ TEST(FolderChoiceTest, ModeTexts) {
   FolderModeTexts move = TextsForMode(false, false);
   EXPECT_EQ(move.newLabel, L"New Location (where the folder will be moved):");
   EXPECT_TRUE(move.browseOriginal);
+  EXPECT_TRUE(move.compareContents);
   EXPECT_EQ(TextsForMode(false, true).newLabel, L"New Location (where the files will be moved):");
   FolderModeTexts link = TextsForMode(true, false);
   EXPECT_EQ(link.originalLabel, L"Original Location (the folder where your files used to reside):");
   EXPECT_EQ(link.newLabel, L"New Location (where the folder currently resides):");
   EXPECT_FALSE(link.browseOriginal);
+  EXPECT_FALSE(link.compareContents) << "only a move compares contents";
   EXPECT_EQ(TextsForMode(true, true).newLabel, L"New Location (where the files currently reside):");
 }
 
@@ -172,6 +175,79 @@ TEST(FolderChoiceTest, ChecksOfNextInOrder) {
     } else {
       EXPECT_EQ(full, L"unchanged");
     }
+  }
+}
+
+TEST(FolderChoiceTest, PathsAreReadAsWin32ReadsThem) {
+  const struct {
+    const wchar_t* path;
+    const wchar_t* normal;
+  } cases[] = {
+      {L"C:/a/./b/../c", L"C:\\a\\c"},
+      {L"C:\\a\\\\b. \\", L"C:\\a\\b"},
+      {L"C:\\..\\a", L"C:\\a"},
+      {L"C:\\", L"C:\\"},
+      {L"\\\\server\\share\\x\\..\\y", L"\\\\server\\share\\y"},
+      {L"\\\\?\\C:\\a.", L"\\\\?\\C:\\a."},  // verbatim
+      {L"relative\\x.", L"relative\\x."},    // nothing to read it against
+  };
+  for (const auto& c : cases) EXPECT_EQ(NormalisedPath(c.path), c.normal) << ToUtf8(c.path);
+}
+
+// The Full Target Path and the Original Location are compared as the folders they finally name:
+// E:\Samples was relocated before, so D:\Samples is a link to it.
+TEST(FolderChoiceTest, OneFolderUnderAnySpellingIsRefused) {
+  const struct {
+    const char* name;
+    const wchar_t* source;
+    const wchar_t* newLocation;
+    bool differentName;
+    const wchar_t* said;  // the refusal, or null when the move is confirmed
+  } cases[] = {
+      {"through the link", L"D:\\Samples\\Strings", L"E:\\Samples", false,
+       L"! Source and target paths cannot be the same: \"D:\\Samples\\Strings\" and "
+       L"\"E:\\Samples\\Strings\" are both the folder E:\\Samples\\Strings."},
+      {"trailing dot", L"E:\\Samples\\Strings", L"E:\\Samples\\Strings.", true,
+       L"! Source and target paths cannot be the same: \"E:\\Samples\\Strings\" and "
+       L"\"E:\\Samples\\Strings.\" are both the folder E:\\Samples\\Strings."},
+      {"trailing space", L"E:\\Samples\\Strings", L"E:\\Samples\\Strings ", true,
+       L"! Source and target paths cannot be the same: \"E:\\Samples\\Strings\" and "
+       L"\"E:\\Samples\\Strings \" are both the folder E:\\Samples\\Strings."},
+      {"dot dot", L"E:\\Samples\\Strings", L"E:\\Samples\\Other\\..\\Strings", true,
+       L"! Source and target paths cannot be the same: \"E:\\Samples\\Strings\" and "
+       L"\"E:\\Samples\\Other\\..\\Strings\" are both the folder E:\\Samples\\Strings."},
+      {"forward slashes", L"E:\\Samples\\Strings", L"e:/samples/strings", true,
+       L"! Source and target paths cannot be the same: \"E:\\Samples\\Strings\" and "
+       L"\"e:/samples/strings\" are both the folder E:\\Samples\\Strings."},
+      {"target inside, through the link", L"E:\\Samples", L"D:\\Samples\\Strings", true,
+       L"! Target directory can't be inside source directory: \"D:\\Samples\\Strings\" is "
+       L"E:\\Samples\\Strings, which lies inside E:\\Samples."},
+      {"source inside, through the link", L"D:\\Samples\\Strings", L"E:\\Samples", true,
+       L"! Source directory can't be inside target directory: \"D:\\Samples\\Strings\" is "
+       L"E:\\Samples\\Strings, which lies inside E:\\Samples."},
+      {"apart, through the link", L"D:\\Samples\\Strings", L"E:\\Elsewhere", false, nullptr},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    FakeFileSystem fs;
+    fs.AddVolume(L"D:\\", 1 << 20, 1 << 21);
+    fs.AddVolume(L"E:\\", 1 << 20, 1 << 21);
+    fs.AddFile(L"E:\\Samples\\Strings\\a.wav", std::string_view("a"));
+    fs.AddFolder(L"E:\\Samples\\Other");
+    fs.AddFolder(L"E:\\Elsewhere");
+    fs.AddFolderLink(L"D:\\Samples", L"E:\\Samples");
+    Script script({true, true});
+    std::wstring full;
+    const bool confirmed =
+        CheckFolderChoice(fs, {c.source, c.newLocation, false, c.differentName}, script, full);
+    ASSERT_FALSE(script.said.empty());
+    if (c.said) {
+      EXPECT_FALSE(confirmed);
+      EXPECT_EQ(script.said.back(), c.said);
+    } else {
+      EXPECT_TRUE(confirmed) << ToUtf8(script.said.back());
+    }
+    EXPECT_EQ(fs.ContentsText(L"E:\\Samples\\Strings\\a.wav"), "a");
   }
 }
 

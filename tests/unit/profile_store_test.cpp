@@ -61,6 +61,28 @@ TEST_F(ProfileStoreTest, TheKeyFollowsRegistryKeyAndApplicationName) {
   EXPECT_EQ(renamed.SectionPath(L"Other"), L"Software\\Quillmoor\\Tessaly2\\Other");
 }
 
+TEST_F(ProfileStoreTest, TheRelocationOptionsAreStoredWithTheFoldersAndReachTheEngine) {
+  // Off by default: a fresh user's move compares sizes only.
+  EXPECT_FALSE(LoadFolderChoice(store).compareContents);
+  EXPECT_FALSE(LoadRelocationRequest(store).compareContents);
+  FolderChoice choice{L"D:\\Samples\\Strings\\", L"E:\\Content", false, true, true};
+  StoreFolderChoice(store, choice);
+  EXPECT_EQ(registry.ReadDword(kHkcu, kKey, kCompareContents), 1u);
+  EXPECT_EQ(registry.ReadDword(kHkcu, kKey, kCopyContentsOnly), 1u);
+  const FolderChoice loaded = LoadFolderChoice(store);
+  EXPECT_TRUE(loaded.compareContents);
+  EXPECT_TRUE(loaded.differentName);
+  EXPECT_FALSE(loaded.linkOnly);
+  StoreConfirmedTarget(store, L"E:\\Content");
+  const RelocationRequest request = LoadRelocationRequest(store);
+  EXPECT_EQ(request.source, L"D:\\Samples\\Strings");
+  EXPECT_EQ(request.target, L"E:\\Content");
+  EXPECT_TRUE(request.compareContents);
+  choice.compareContents = false;
+  StoreFolderChoice(store, choice);
+  EXPECT_FALSE(LoadRelocationRequest(store).compareContents);
+}
+
 TEST_F(ProfileStoreTest, AValueOfAnotherTypeReadsAsTheDefault) {
   registry.SetString(kHkcu, kKey, kWizardSelection, L"3");
   registry.SetBytes(kHkcu, kKey, kFirstRun, regtype::Binary, {0, 0, 0, 0});

@@ -3,13 +3,16 @@
 // names every folder that still holds one; the success paths of both modes.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <functional>
 #include <map>
+#include <set>
 #include <string>
 #include <vector>
 
 #include "platform/text.h"
 #include "relocation/relocation_engine.h"
+#include "relocation/relocation_journal.h"
 #include "tests/support/fake_file_system.h"
 #include "tests/support/fake_system.h"
 #include "tests/support/relocation_recorder.h"
@@ -23,6 +26,9 @@ using Op = FakeFileSystem::Operation;
 constexpr const wchar_t* kSource = L"C:\\Samples\\Strings";
 constexpr const wchar_t* kRenamed = L"C:\\Samples\\Strings.orig0";
 constexpr const wchar_t* kTarget = L"D:\\Content\\Strings";
+// The journal of a move in progress, in the user's Tessaly Documents folder.
+constexpr const wchar_t* kJournal =
+    L"C:\\Users\\Musician\\Documents\\Quillmoor\\Tessaly Documents\\Relocation in progress.txt";
 
 // The files of the source, relative, with their bytes.
 const std::map<std::wstring, std::string> kFiles = {
@@ -33,8 +39,8 @@ const std::map<std::wstring, std::string> kFiles = {
 
 using Recorder = testing::RelocationRecorder;
 
-// A file system whose link call can claim success without making a link, and whose renames can
-// fail from the nth on.
+// A file system whose link call can claim success without making a link, and whose renames of
+// one path can be refused (a rename back after a failure, without refusing the first rename).
 class BentFileSystem : public testing::ForwardingFileSystem {
  public:
   using ForwardingFileSystem::ForwardingFileSystem;
@@ -43,12 +49,11 @@ class BentFileSystem : public testing::ForwardingFileSystem {
     return ForwardingFileSystem::CreateFolderLink(link, target);
   }
   ErrorCode MoveFile(std::wstring_view from, std::wstring_view to, uint32_t flags) override {
-    if (++moves >= failMovesFrom && failMovesFrom > 0) return err::AccessDenied;
+    if (!refuseMovesOf.empty() && EqualsNoCase(from, refuseMovesOf)) return err::AccessDenied;
     return ForwardingFileSystem::MoveFile(from, to, flags);
   }
   bool silentLink = false;
-  int moves = 0;
-  int failMovesFrom = 0;
+  std::wstring refuseMovesOf;
 };
 
 // A machine with the source tree on C: and an empty D: volume with room for it.
@@ -59,19 +64,35 @@ struct Machine {
     fs.AddFolder(L"D:\\Content");
   }
 
-  RelocationResult Relocate(bool linkOnly = false, std::wstring source = kSource,
-                            std::wstring target = kTarget) {
-    return RunRelocation(bent, system, {source, target, linkOnly}, cancel, recorder);
+  RelocationResult Relocate(bool linkOnly = false, std::wstring source = kSource) {
+    return Relocate(linkOnly, std::move(source), requestTarget);
+  }
+  RelocationResult Relocate(bool linkOnly, std::wstring source, std::wstring target) {
+    return RunRelocation(bent, system, {source, target, linkOnly, compareContents}, cancel,
+                         recorder);
+  }
+
+  // Overwrites the target's copy of a file, as another program might.
+  void Spoil(const std::wstring& relative, const std::string& bytes) {
+    fs.AddFile(kTarget + relative, std::string_view(bytes));
+    spoilt.insert(kTarget + relative);
+  }
+
+  // A file that appears in the source (before or during the run) and must not be lost either.
+  void AddSourceFile(const std::wstring& relative, const std::string& bytes) {
+    fs.AddFile(kSource + relative, std::string_view(bytes));
+    files[relative] = bytes;
   }
 
   // Every file of the source is at the source or the target (or, when the message names it, in
-  // the renamed folder), with its bytes.
+  // the renamed folder), with its bytes; only a file the test spoilt itself may differ.
   void ExpectNothingLost(const RelocationResult& result) {
-    for (const auto& [relative, bytes] : kFiles) {
+    for (const auto& [relative, bytes] : files) {
       std::vector<std::wstring> places;
       for (const std::wstring& root : {std::wstring(kSource), std::wstring(kTarget),
                                        result.renamedFolder}) {
         if (root.empty() || !fs.IsFile(root + relative)) continue;
+        if (spoilt.count(root + relative) != 0) continue;
         EXPECT_EQ(fs.ContentsText(root + relative), bytes) << ToUtf8(root + relative);
         places.push_back(root);
       }
@@ -85,7 +106,7 @@ struct Machine {
   }
   bool SourceUnchanged() const {
     if (fs.IsLink(kSource)) return false;
-    for (const auto& [relative, bytes] : kFiles) {
+    for (const auto& [relative, bytes] : files) {
       if (!fs.IsFile(kSource + relative) || fs.ContentsText(kSource + relative) != bytes) return false;
     }
     return true;
@@ -97,6 +118,10 @@ struct Machine {
     return true;
   }
 
+  std::map<std::wstring, std::string> files = kFiles;  // what the source holds
+  std::set<std::wstring> spoilt;                        // copies the test changed on purpose
+  bool compareContents = false;
+  std::wstring requestTarget = kTarget;  // the target as the request spells it
   FakeFileSystem fs;
   BentFileSystem bent{fs};
   FakeSystem system;
@@ -107,16 +132,33 @@ struct Machine {
 class RelocationEngineTest : public ::testing::Test, public Machine {};
 
 TEST_F(RelocationEngineTest, AMoveLeavesALinkAndRemovesTheRenamedFolder) {
+  // The journal is on disk, naming the three places, before the source is renamed.
+  RelocationJournal journal;
+  ErrorCode journalRead = err::NotReady;
+  bool sourceStillThere = false;
+  recorder.onLog = [&](const std::wstring& line) {
+    if (line.rfind(L"Renaming ", 0) != 0) return;
+    journalRead = ReadRelocationJournal(fs, kJournal, journal);
+    sourceStillThere = fs.IsFolder(kSource) && !fs.Exists(kRenamed);
+  };
   const RelocationResult result = Relocate();
+  EXPECT_EQ(journalRead, err::Success);
+  EXPECT_TRUE(sourceStillThere);
+  EXPECT_EQ(journal.source, kSource);
+  EXPECT_EQ(journal.renamed, kRenamed);
+  EXPECT_EQ(journal.target, kTarget);
+  EXPECT_FALSE(journal.compareContents);
+  EXPECT_FALSE(fs.Exists(kJournal)) << "cleared after the renamed folder was deleted";
   EXPECT_TRUE(result.success);
   EXPECT_TRUE(fs.IsLink(kSource));
   EXPECT_EQ(fs.LinkTarget(kSource), kTarget);
   EXPECT_TRUE(TargetComplete());
   EXPECT_FALSE(fs.Exists(kRenamed));
   EXPECT_EQ(recorder.finished, std::vector<bool>{true});
-  EXPECT_EQ(recorder.files.size(), 3u);  // copied; deleting reports nothing
+  EXPECT_EQ(recorder.files.size(), 6u);  // copied, then checked; deleting reports nothing
   EXPECT_EQ(recorder.phases,
-            (std::vector<std::wstring>{L"Copy files progress: 3", L"Delete files progress: 0"}));
+            (std::vector<std::wstring>{L"Copy files progress: 3", L"Check files progress: 3",
+                                       L"Delete files progress: 0"}));
   const std::vector<std::wstring> expectedLog = {
       L"Discovering files in C:\\Samples\\Strings...",
       L"Found 3 files in source, totaling 30.0 B in size.",
@@ -125,6 +167,7 @@ TEST_F(RelocationEngineTest, AMoveLeavesALinkAndRemovesTheRenamedFolder) {
       L"Copied 3 files with 0 errors.",
       L"Renaming C:\\Samples\\Strings to C:\\Samples\\Strings.orig0 (only temporary; files will be "
       L"deleted after operation is successful...)",
+      L"Checking that every file and folder of C:\\Samples\\Strings.orig0 is in D:\\Content\\Strings...",
       L"Creating symbolic link so applications can find files at their new location...",
       L"Deleting contents of C:\\Samples\\Strings.orig0...",
   };
@@ -155,6 +198,17 @@ TEST_F(RelocationEngineTest, AFailureAtEveryStepLosesNothing) {
          for (int n = 0; n < 260; ++n) t.fs.AddFolder(FormatText(L"%s.orig%d", kSource, n));
        },
        Source::Unchanged, true, L"Unable to determine what to rename directory", false},
+      // Without its journal the source never leaves its place.
+      {"the journal cannot be written", [](auto& t) { t.fs.InjectFailure(Op::WriteFile, kJournal, 5); },
+       Source::Unchanged, true,
+       L"Unable to write C:\\Users\\Musician\\Documents\\Quillmoor\\Tessaly Documents\\"
+       L"Relocation in progress.txt (error 5), the record that lets Tessaly finish or undo this "
+       L"relocation if it is cut off. Nothing was moved: your files are still in "
+       L"C:\\Samples\\Strings, and a copy of them is in D:\\Content\\Strings.", false},
+      {"no Tessaly Documents folder",
+       [](auto& t) { t.fs.InjectFailure(Op::CreateFolder, L"C:\\Users\\Musician\\Documents\\Quillmoor", 5); },
+       Source::Unchanged, false, L"Unable to find or create your Tessaly Documents folder (error 5)",
+       false},
       {"rename refused", [](auto& t) { t.fs.InjectFailure(Op::MoveFile, kSource, 32); },
        Source::Unchanged, true,
        L"Failed to rename C:\\Samples\\Strings to C:\\Samples\\Strings.orig0 in order to create "
@@ -169,7 +223,7 @@ TEST_F(RelocationEngineTest, AFailureAtEveryStepLosesNothing) {
       {"link refused, no way back",
        [](auto& t) {
          t.fs.InjectFailure(Op::CreateFolderLink, kSource, 1314);
-         t.bent.failMovesFrom = 2;
+         t.bent.refuseMovesOf = kRenamed;
        },
        Source::Renamed, true,
        L"Error 1314 creating a symbolic link to D:\\Content\\Strings. C:\\Samples\\Strings.orig0 "
@@ -177,6 +231,119 @@ TEST_F(RelocationEngineTest, AFailureAtEveryStepLosesNothing) {
       {"delete refused", [](auto& t) { t.fs.InjectFailure(Op::DeleteFile, L"C:\\Samples\\Strings.orig0\\a.wav", 5); },
        Source::Link, true, L"Error 145 attempting to delete files from renamed folder "
        L"C:\\Samples\\Strings.orig0", false},
+      // Quit while the page shows the copy's last line: the source is not renamed.
+      {"cancelled after the copy",
+       [](auto& t) {
+         t.recorder.onLog = [&t](const std::wstring& line) {
+           if (line.rfind(L"Copied ", 0) == 0) t.cancel = 1;
+         };
+       },
+       Source::Unchanged, true, nullptr, false},
+      // Quit while deleting: the deletion stops after its first file and says what is left.
+      {"delete cancelled",
+       [](auto& t) {
+         t.recorder.onLog = [&t](const std::wstring& line) {
+           if (line.rfind(L"Deleting ", 0) == 0) t.cancel = 1;
+         };
+       },
+       Source::Link, true, L"Deleting files from renamed folder C:\\Samples\\Strings.orig0 was "
+       L"canceled before it was done. Your files are in D:\\Content\\Strings;", false},
+      // The check before the deletion: whatever the copy lacks puts the source back.
+      {"a file written into the source after its folder was copied",
+       [](auto& t) {
+         t.recorder.onFile = [&t](size_t n) {
+           if (n == 3) t.AddSourceFile(L"\\late.wav", "written late");
+         };
+       },
+       Source::BackInPlace, true,
+       L"The copy in D:\\Content\\Strings does not match C:\\Samples\\Strings: late.wav is missing. "
+       L"Nothing was moved: your files are still in C:\\Samples\\Strings, and what was copied is "
+       L"in D:\\Content\\Strings.", false},
+      {"a folder of the copy gone before the check",
+       [](auto& t) {
+         t.recorder.onLog = [&t](const std::wstring& line) {
+           if (line.rfind(L"Renaming ", 0) == 0) {
+             DeleteTree(t.fs, {L"*.*"}, L"D:\\Content\\Strings\\sub\\deep", nullptr, nullptr, nullptr, true);
+           }
+         };
+       },
+       Source::BackInPlace, false, L"The copy in D:\\Content\\Strings does not match "
+       L"C:\\Samples\\Strings: sub\\deep is missing.", false},
+      {"a copied file cut short before the check",
+       [](auto& t) {
+         t.recorder.onLog = [&t](const std::wstring& line) {
+           if (line.rfind(L"Renaming ", 0) == 0) t.Spoil(L"\\sub\\b.wav", "vio");
+         };
+       },
+       Source::BackInPlace, false, L"The copy in D:\\Content\\Strings does not match "
+       L"C:\\Samples\\Strings: sub\\b.wav has another size there.", false},
+      {"a copied file changed, contents compared",
+       [](auto& t) {
+         t.compareContents = true;
+         t.recorder.onLog = [&t](const std::wstring& line) {
+           if (line.rfind(L"Renaming ", 0) == 0) t.Spoil(L"\\sub\\b.wav", "violaz");
+         };
+       },
+       Source::BackInPlace, false, L"The copy in D:\\Content\\Strings does not match "
+       L"C:\\Samples\\Strings: sub\\b.wav has other contents there.", false},
+      {"a copy that cannot be read, contents compared",
+       [](auto& t) {
+         t.compareContents = true;
+         t.fs.InjectFailure(Op::ReadFile, L"D:\\Content\\Strings\\a.wav", 5);
+       },
+       Source::BackInPlace, true, L"The copy in D:\\Content\\Strings does not match "
+       L"C:\\Samples\\Strings: a.wav could not be read (error 5).", false},
+      // The whole tree: what cannot reach the target whole stops the run before the rename.
+      {"a source file whose name is a newer folder at the target",
+       [](auto& t) {
+         t.fs.AddFolder(std::wstring(kTarget) + L"\\sub\\b.wav", 0,
+                        t.fs.Clock() + 3600 * kFileTimeTicksPerSecond);
+       },
+       Source::Unchanged, false, L"1 files could not be copied to D:\\Content\\Strings, so nothing "
+       L"was moved: all your files are still in C:\\Samples\\Strings.", false},
+      {"a folder link that leads nowhere",
+       [](auto& t) { t.fs.AddFolderLink(std::wstring(kSource) + L"\\sub\\gone", L"E:\\Nowhere"); },
+       Source::Unchanged, false, L"The folder link C:\\Samples\\Strings\\sub\\gone leads to "
+       L"nothing that can be found (error 2), so it cannot be made again in D:\\Content\\Strings. "
+       L"Nothing was moved", false},
+      {"a folder link where links cannot be made",
+       [](auto& t) {
+         t.fs.AddFolder(L"C:\\Elsewhere");
+         t.fs.AddFolderLink(std::wstring(kSource) + L"\\linked", L"C:\\Elsewhere");
+         t.fs.InjectFailure(Op::CreateFolderLink, L"D:\\*", 1314);
+       },
+       Source::Unchanged, false, L"C:\\Samples\\Strings\\linked is a folder link, and links cannot "
+       L"be made in D:\\Content (error 1314), so it could not be made again there. Nothing was "
+       L"moved.", false},
+      // One folder under two names: refused before anything happens, or caught after the rename.
+      {"the target is the source, spelt otherwise",
+       [](auto& t) { t.requestTarget = L"c:/samples/other/../Strings. "; },
+       Source::Unchanged, false, L"Source and target paths cannot be the same: "
+       L"\"C:\\Samples\\Strings\" and \"c:/samples/other/../Strings. \" are both the folder "
+       L"C:\\Samples\\Strings.", false},
+      {"the target lies in the source through a link",
+       [](auto& t) {
+         t.fs.AddFolderLink(L"D:\\Linked", kSource);
+         t.requestTarget = L"D:\\Linked\\sub\\Strings";
+       },
+       Source::Unchanged, false, L"Target directory can't be inside source directory: "
+       L"\"D:\\Linked\\sub\\Strings\" is C:\\Samples\\Strings\\sub\\Strings, which lies inside "
+       L"C:\\Samples\\Strings.", false},
+      {"the target is the source through a link the file system cannot resolve",
+       [](auto& t) {
+         t.fs.InjectFailure(Op::GetFinalPath, L"*", err::NotSupported);
+         t.fs.AddFolderLink(kTarget, kSource);
+       },
+       Source::BackInPlace, true, L"D:\\Content\\Strings is no longer a folder of its own after "
+       L"C:\\Samples\\Strings was renamed, so no link was made. Nothing was moved: your files are "
+       L"still in C:\\Samples\\Strings.", false},
+      {"cancelled while checking",
+       [](auto& t) {
+         t.recorder.onLog = [&t](const std::wstring& line) {
+           if (line.rfind(L"Checking ", 0) == 0) t.cancel = 1;
+         };
+       },
+       Source::BackInPlace, true, nullptr, false},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
@@ -196,6 +363,8 @@ TEST_F(RelocationEngineTest, AFailureAtEveryStepLosesNothing) {
     }
     EXPECT_EQ(t.recorder.recommendSteps, c.steps);
     EXPECT_EQ(t.TargetComplete(), c.targetComplete);
+    // A journal is left exactly when the source is away from its Original Location.
+    EXPECT_EQ(t.fs.Exists(kJournal), c.source == Source::Renamed || c.source == Source::Link);
     switch (c.source) {
       case Source::Unchanged:
       case Source::BackInPlace:
@@ -215,6 +384,82 @@ TEST_F(RelocationEngineTest, AFailureAtEveryStepLosesNothing) {
   }
 }
 
+// Every folder arrives, empty ones and the top one included, and a folder link inside the source
+// leads from the target where it led before; nothing is deleted that the target lacks.
+TEST_F(RelocationEngineTest, TheWholeTreeArrivesWithEmptyFoldersAndLinks) {
+  fs.AddFolder(std::wstring(kSource) + L"\\User Presets");
+  fs.AddFolder(std::wstring(kSource) + L"\\Outer\\Inner Empty");
+  fs.AddFile(L"C:\\Shared\\Impulses\\hall.wav", std::string_view("reverb"));
+  fs.AddFolderLink(std::wstring(kSource) + L"\\sub\\Impulses", L"C:\\Shared\\Impulses");
+  const RelocationResult result = Relocate();
+  ASSERT_TRUE(result.success) << (recorder.failures.empty() ? "" : ToUtf8(recorder.failures[0]));
+  EXPECT_TRUE(TargetComplete());
+  for (const wchar_t* folder : {L"\\User Presets", L"\\Outer", L"\\Outer\\Inner Empty"}) {
+    EXPECT_TRUE(fs.IsFolder(kTarget + std::wstring(folder))) << ToUtf8(folder);
+    EXPECT_FALSE(fs.IsLink(kTarget + std::wstring(folder)));
+  }
+  const std::wstring link = std::wstring(kTarget) + L"\\sub\\Impulses";
+  EXPECT_TRUE(fs.IsLink(link));
+  EXPECT_EQ(fs.LinkTarget(link), L"C:\\Shared\\Impulses");
+  EXPECT_EQ(fs.ContentsText(L"C:\\Shared\\Impulses\\hall.wav"), "reverb") << "the link's target stays";
+  EXPECT_FALSE(fs.Exists(kRenamed));
+  EXPECT_EQ(fs.LinkTarget(kSource), kTarget);
+
+  // A source of empty folders only (with "Use a different folder name." clear): the Full Target
+  // Path is made, so the link never dangles.
+  fs.AddFolder(L"C:\\Hollow\\Cache");
+  recorder = Recorder();
+  ASSERT_TRUE(Relocate(false, L"C:\\Hollow", L"D:\\Content\\Hollow").success);
+  EXPECT_TRUE(fs.IsFolder(L"D:\\Content\\Hollow\\Cache"));
+  EXPECT_FALSE(fs.IsLink(L"D:\\Content\\Hollow"));
+  EXPECT_EQ(fs.LinkTarget(L"C:\\Hollow"), L"D:\\Content\\Hollow");
+}
+
+// A run that was cut off left a partial copy under the temporary name: it is never kept, and the
+// file it was for arrives whole.
+TEST_F(RelocationEngineTest, APartialCopyOfAnInterruptedRunIsReplaced) {
+  const std::wstring partial = std::wstring(kTarget) + L"\\sub\\" + kPartialCopyName;
+  fs.AddFile(partial, std::string_view("vio"), attr::Archive,
+             fs.Clock() + 3600 * kFileTimeTicksPerSecond);
+  const RelocationResult result = Relocate();
+  ASSERT_TRUE(result.success) << (recorder.failures.empty() ? "" : ToUtf8(recorder.failures[0]));
+  EXPECT_FALSE(fs.Exists(partial));
+  EXPECT_TRUE(TargetComplete());
+  // Each copy was written under the temporary name and renamed into place.
+  const std::vector<std::wstring> operations = fs.Operations();
+  const std::wstring into = L"MoveFile " + std::wstring(kTarget) + L"\\sub\\" + kPartialCopyName +
+                            L" -> " + kTarget + L"\\sub\\b.wav";
+  EXPECT_NE(std::find(operations.begin(), operations.end(), into), operations.end());
+}
+
+// The journal of a run that did not end is never replaced: a new move is refused before it
+// counts a file, and the journal stays as it was.
+TEST_F(RelocationEngineTest, AnEarlierRunsJournalStopsANewMove) {
+  fs.AddFile(kJournal, std::string_view("an earlier run"));
+  EXPECT_FALSE(Relocate().success);
+  ASSERT_EQ(recorder.failures.size(), 1u);
+  EXPECT_EQ(recorder.failures[0].rfind(L"An earlier relocation did not end; it is recorded in "
+                                       L"C:\\Users\\Musician\\Documents\\Quillmoor\\Tessaly "
+                                       L"Documents\\Relocation in progress.txt. Nothing was moved",
+                                       0),
+            0u)
+      << ToUtf8(recorder.failures[0]);
+  EXPECT_TRUE(recorder.log.empty());
+  EXPECT_TRUE(SourceUnchanged());
+  EXPECT_FALSE(fs.Exists(kTarget));
+  EXPECT_EQ(fs.ContentsText(kJournal), "an earlier run");
+}
+
+TEST_F(RelocationEngineTest, AShareAsTargetIsAskedForItsSpaceWithItsTrailingBackslash) {
+  fs.AddVolume(L"\\\\server\\share", 1'000'000, 2'000'000, drive::Remote);
+  const std::wstring target = L"\\\\server\\share\\Strings";
+  const RelocationResult result = Relocate(false, kSource, target);
+  EXPECT_TRUE(result.success) << (recorder.failures.empty() ? "" : ToUtf8(recorder.failures[0]));
+  EXPECT_TRUE(recorder.Logged(L"Free space in \\\\server\\share\\: 976.6 KB."));
+  EXPECT_EQ(fs.LinkTarget(kSource), target);
+  for (const auto& [relative, bytes] : kFiles) EXPECT_EQ(fs.ContentsText(target + relative), bytes);
+}
+
 TEST_F(RelocationEngineTest, LinkOnlyMode) {
   // The files were moved by hand: the source is gone, the target holds them.
   for (const auto& [relative, bytes] : kFiles) fs.AddFile(kTarget + relative, std::string_view(bytes));
@@ -225,6 +470,7 @@ TEST_F(RelocationEngineTest, LinkOnlyMode) {
                               L"Creating symbolic link so applications can find files at their new "
                               L"location..."});
   EXPECT_TRUE(recorder.phases.empty());
+  EXPECT_FALSE(fs.Exists(kJournal)) << "nothing is renamed, so nothing is recorded";
 
   // A link that cannot be made leaves everything as it was.
   fs.RemoveFolder(kSource);

@@ -12,11 +12,13 @@
 #include <memory>
 #include <set>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "platform/file_ops.h"
 #include "platform/text.h"
 #include "platform/win32/win32_api.h"
+#include "platform/system.h"
 #include "relocation/relocation_engine.h"
 #include "tests/support/backends.h"
 #include "tests/support/relocation_recorder.h"
@@ -42,6 +44,39 @@ class LinkRefusingFileSystem : public testing::ForwardingFileSystem {
   ErrorCode CreateFolderLink(std::wstring_view, std::wstring_view) override {
     return err::PrivilegeNotHeld;
   }
+};
+
+// The system, but with the user's documents folder in the scratch folder, so that the journal of
+// each run is the test's own and goes with it.
+class ScratchDocumentsSystem : public System {
+ public:
+  ScratchDocumentsSystem(System& system, std::wstring documents)
+      : system_(system), documents_(std::move(documents)) {}
+  bool Is64BitWindows() override { return system_.Is64BitWindows(); }
+  bool IsVistaOrLater() override { return system_.IsVistaOrLater(); }
+  ErrorCode GetEnvironmentVariable(std::wstring_view name, std::wstring& out) override {
+    return system_.GetEnvironmentVariable(name, out);
+  }
+  ErrorCode GetSpecialFolder(int csidlValue, std::wstring& out) override {
+    if ((csidlValue & ~csidl::FlagCreate) != csidl::Personal) {
+      return system_.GetSpecialFolder(csidlValue, out);
+    }
+    // The journal's folder is created below it with every missing folder on the way.
+    out = documents_;
+    return err::Success;
+  }
+  LocalTime GetLocalTime() override { return system_.GetLocalTime(); }
+  std::wstring FormatDate(FileTime utc) override { return system_.FormatDate(utc); }
+  ErrorCode FormatLocalDateTime(const LocalTime& time, std::wstring& out) override {
+    return system_.FormatLocalDateTime(time, out);
+  }
+  std::unique_ptr<RedirectionScope> DisableFileRedirection() override {
+    return system_.DisableFileRedirection();
+  }
+
+ private:
+  System& system_;
+  std::wstring documents_;
 };
 
 // Bytes that differ from file to file and from place to place within a file.
@@ -80,6 +115,8 @@ class RelocationOnDiskTest : public ::testing::Test {
     source = harness->scratch + L"\\Samples\\Strings";
     target = harness->scratch + L"\\Relocated\\Strings";
     renamed = source + L".orig0";
+    documentsSystem = std::make_unique<ScratchDocumentsSystem>(harness->system(),
+                                                      harness->scratch + L"\\Documents");
     ASSERT_EQ(CreateDirectoryTree(fs(), harness->scratch + L"\\Relocated"), 0u);
   }
 
@@ -104,7 +141,7 @@ class RelocationOnDiskTest : public ::testing::Test {
           << ToUtf8(path);
     }
     ASSERT_EQ(fs().SetAttributes(root + kReadOnlyFile, attr::ReadOnly), 0u);
-    // An empty folder of the content: it is not copied, and must not be lost with its source.
+    // An empty folder of the content: it must reach the target, and never be lost with its source.
     ASSERT_EQ(fs().CreateFolder(root + L"\\User Presets"), 0u);
   }
 
@@ -141,7 +178,7 @@ class RelocationOnDiskTest : public ::testing::Test {
   }
 
   RelocationResult Relocate(bool linkOnly = false, FileSystem* through = nullptr) {
-    return RunRelocation(through ? *through : fs(), harness->system(),
+    return RunRelocation(through ? *through : fs(), *documentsSystem,
                          {source, target, linkOnly}, cancel, recorder);
   }
 
@@ -157,6 +194,8 @@ class RelocationOnDiskTest : public ::testing::Test {
         FormatText(L"Renaming %s to %s (only temporary; files will be deleted after operation "
                    L"is successful...)",
                    source.c_str(), renamed.c_str()),
+        FormatText(L"Checking that every file and folder of %s is in %s...", renamed.c_str(),
+                   target.c_str()),
         kLinkLine,
     };
     log.resize(lines);
@@ -185,6 +224,7 @@ class RelocationOnDiskTest : public ::testing::Test {
   }
 
   std::unique_ptr<testing::FileSystemHarness> harness;
+  std::unique_ptr<ScratchDocumentsSystem> documentsSystem;
   const std::map<std::wstring, std::string> files = ContentFiles();
   std::wstring source, target, renamed;
   CancelFlag cancel{0};
@@ -206,16 +246,23 @@ TEST_F(RelocationOnDiskTest, AMoveWhoseLinkFailsPutsTheFolderBackAndKeepsTheCopy
 
   EXPECT_FALSE(result.success);
   EXPECT_EQ(recorder.finished, std::vector<bool>{false});
-  ExpectLog(MoveLog(7));
+  ExpectLog(MoveLog(8));
+  const uint32_t count = static_cast<uint32_t>(files.size());
   EXPECT_EQ(recorder.phases,
-            std::vector<std::wstring>{FormatText(L"Copy files progress: %lu",
-                                                 static_cast<uint32_t>(files.size()))});
-  // Each file was announced once, from the source.
-  std::set<std::wstring> announced(recorder.files.begin(), recorder.files.end());
-  std::set<std::wstring> expected;
-  for (const auto& [relative, bytes] : files) expected.insert(source + relative);
-  EXPECT_EQ(announced, expected);
-  EXPECT_EQ(recorder.files.size(), files.size());
+            (std::vector<std::wstring>{FormatText(L"Copy files progress: %lu", count),
+                                       FormatText(L"Check files progress: %lu", count)}));
+  // Each file was announced once from the source while copying, then once from the renamed
+  // folder while the copy was checked.
+  ASSERT_EQ(recorder.files.size(), 2 * files.size());
+  std::set<std::wstring> copied(recorder.files.begin(), recorder.files.begin() + count);
+  std::set<std::wstring> checked(recorder.files.begin() + count, recorder.files.end());
+  std::set<std::wstring> fromSource, fromRenamed;
+  for (const auto& [relative, bytes] : files) {
+    fromSource.insert(source + relative);
+    fromRenamed.insert(renamed + relative);
+  }
+  EXPECT_EQ(copied, fromSource);
+  EXPECT_EQ(checked, fromRenamed);
 
   ASSERT_EQ(recorder.failures.size(), 1u);
   const unsigned long code = LinkErrorIn(recorder.failures[0]);
@@ -233,9 +280,68 @@ TEST_F(RelocationOnDiskTest, AMoveWhoseLinkFailsPutsTheFolderBackAndKeepsTheCopy
   EXPECT_FALSE(recorder.recommendSteps);
   EXPECT_TRUE(result.renamedFolder.empty());
 
-  // Nothing stranded: the source as it was, under its own name, and a whole copy at the target.
+  // Nothing stranded: the source as it was, under its own name, and a whole copy at the target,
+  // its empty folder included.
   ExpectSourceAsItWas();
   ExpectWhole(target, "target");
+  EXPECT_TRUE(IsDirectory(fs(), target + L"\\User Presets"));
+  // The journal written before the rename went once the folder was back under its own name.
+  const std::wstring journalFolder = harness->scratch + L"\\Documents\\Quillmoor\\Tessaly Documents";
+  EXPECT_TRUE(IsDirectory(fs(), journalFolder));
+  EXPECT_FALSE(Exists(journalFolder + L"\\Relocation in progress.txt"));
+}
+
+// A run that was cut off (program ended, power lost) left a partial copy under the temporary
+// name, newer than its source: it is removed and the file copied again, never kept.
+TEST_F(RelocationOnDiskTest, APartialCopyLeftByAnInterruptedRunIsReplaced) {
+  Write(source);
+  const std::wstring partial = target + L"\\Legato\\" + kPartialCopyName;
+  ASSERT_EQ(CreateDirectoryTree(fs(), target + L"\\Legato"), 0u);
+  const std::string cut = files.at(L"\\Legato\\Violas.ncw").substr(0, 1000);
+  ASSERT_EQ(fs().WriteFile(partial, reinterpret_cast<const uint8_t*>(cut.data()), cut.size()), 0u);
+  LinkRefusingFileSystem refusing(fs());
+  const bool systemFails = !harness->noFolderLinks.empty();
+  const RelocationResult result = Relocate(false, systemFails ? nullptr : &refusing);
+  // The link is refused either way; the copy was whole and checked before that.
+  EXPECT_FALSE(result.success);
+  EXPECT_TRUE(recorder.Logged(kLinkLine)) << Joined(recorder.failures);
+  EXPECT_FALSE(Exists(partial)) << "the partial copy was kept";
+  ExpectWhole(target, "target");
+  ExpectSourceAsItWas();
+}
+
+// The target is the source under another spelling: refused before anything is counted, copied
+// or renamed, whichever spelling it is.
+TEST_F(RelocationOnDiskTest, TheSourceUnderAnotherSpellingIsRefusedAsTarget) {
+  Write(source);
+  std::vector<std::pair<const char*, std::wstring>> spellings = {
+      {"..", harness->scratch + L"\\Relocated\\..\\Samples\\Strings"},
+      {"/", harness->scratch + L"/Samples/Strings"},
+      {"trailing dot", source + L"."},
+      {"trailing space", source + L" "},
+      {"other case", harness->scratch + L"\\SAMPLES\\strings"},
+  };
+  wchar_t shortName[MAX_PATH] = L"";
+  const DWORD length = GetShortPathNameW(source.c_str(), shortName, MAX_PATH);
+  if (length > 0 && length < MAX_PATH && !EqualsNoCase(shortName, source)) {
+    spellings.push_back({"8.3 name", shortName});
+  }
+  for (const auto& [name, spelling] : spellings) {
+    SCOPED_TRACE(name);
+    recorder = LogRecorder();
+    const RelocationResult result =
+        RunRelocation(fs(), *documentsSystem, {source, spelling, false}, cancel, recorder);
+    EXPECT_FALSE(result.success);
+    ASSERT_EQ(recorder.failures.size(), 1u);
+    EXPECT_EQ(recorder.failures[0].rfind(L"Source and target paths cannot be the same: ", 0), 0u)
+        << ToUtf8(recorder.failures[0]);
+    EXPECT_TRUE(recorder.log.empty()) << "nothing is counted, copied or renamed";
+    ExpectSourceAsItWas();
+  }
+  if (spellings.size() == 5) {
+    GTEST_SKIP() << "shown: ..,  /, trailing dot and space, case; not shown: an 8.3 name, which "
+                    "this volume does not make";
+  }
 }
 
 TEST_F(RelocationOnDiskTest, AMoveEndsWithALinkToTheTarget) {
@@ -247,7 +353,7 @@ TEST_F(RelocationOnDiskTest, AMoveEndsWithALinkToTheTarget) {
   Write(source);
   const RelocationResult result = Relocate();
   EXPECT_TRUE(result.success) << Joined(recorder.failures);
-  std::vector<std::wstring> log = MoveLog(7);
+  std::vector<std::wstring> log = MoveLog(8);
   log.push_back(FormatText(L"Deleting contents of %s...", renamed.c_str()));
   ExpectLog(log);
   FindData link;

@@ -1,0 +1,168 @@
+// Tree walks of the relocation: every entry of a folder, and a copy compared with its original.
+#include "relocation/copy_check.h"
+
+#include <vector>
+
+#include "platform/text.h"
+
+namespace tessaly {
+namespace {
+
+// Contents are compared this many bytes at a time.
+constexpr size_t kCompareChunk = 1 << 20;
+
+struct Walk {
+  FileSystem& fs;
+  const TreeVisitor& visit;
+  bool stopped = false;
+
+  ErrorCode Folder(const std::wstring& folder, const std::wstring& relative) {
+    std::wstring query = folder;
+    if (!AppendPath(query, L"*.*", kTreePathCapacity)) return err::InternalError;
+    // A snapshot of the listing, so that the visitor may act on the entries.
+    std::vector<FindData> entries;
+    const ErrorCode listed = fs.FindFiles(query, [&entries](const FindData& entry) {
+      entries.push_back(entry);
+      return true;
+    });
+    if (listed != err::Success && listed != err::FileNotFound) return listed;
+    for (const FindData& entry : entries) {
+      if (entry.name == L"." || entry.name == L"..") continue;
+      std::wstring path = folder;
+      std::wstring name = relative;
+      if (!AppendPath(path, entry.name, kTreePathCapacity) ||
+          !AppendPath(name, entry.name, kTreePathCapacity)) {
+        return err::InternalError;
+      }
+      if (!visit(name, entry)) {
+        stopped = true;
+        return err::Success;
+      }
+      if (entry.IsDirectory() && !entry.IsReparsePoint()) {
+        if (ErrorCode e = Folder(path, name)) return e;
+        if (stopped) return err::Success;
+      }
+    }
+    return err::Success;
+  }
+};
+
+// The place a folder link leads to, or empty when it leads nowhere that can be found.
+std::wstring FinalPlace(FileSystem& fs, const std::wstring& link) {
+  std::wstring place;
+  if (fs.GetFinalPath(link, place) != err::Success) place.clear();
+  return place;
+}
+
+// 0 when both files hold the same bytes, else the fault with its error.
+CopyFault CompareContents(FileSystem& fs, const std::wstring& a, const std::wstring& b,
+                          uint64_t size, const CancelFlag* cancel, ErrorCode& error) {
+  std::vector<uint8_t> left, right;
+  for (uint64_t offset = 0; offset < size; offset += kCompareChunk) {
+    if (cancel && cancel->load() != 0) return CopyFault::Cancelled;
+    if ((error = fs.ReadFile(a, offset, kCompareChunk, left)) ||
+        (error = fs.ReadFile(b, offset, kCompareChunk, right))) {
+      return CopyFault::Unreadable;
+    }
+    if (left != right) return CopyFault::ContentDiffers;
+    if (left.empty()) break;  // the files ended early: their sizes told otherwise
+  }
+  return CopyFault::None;
+}
+
+}  // namespace
+
+ErrorCode WalkTree(FileSystem& fs, std::wstring_view folder, const TreeVisitor& visit) {
+  std::wstring root(folder);
+  path::RemoveBackslash(root);
+  Walk walk{fs, visit};
+  return walk.Folder(root, L"");
+}
+
+std::wstring CopyCheck::Describe() const {
+  const wchar_t* name = item.c_str();
+  switch (fault) {
+    case CopyFault::None: return {};
+    case CopyFault::Missing: return FormatText(L"%s is missing", name);
+    case CopyFault::NotAFolder: return FormatText(L"%s is not a folder there", name);
+    case CopyFault::NotAFile: return FormatText(L"%s is a folder there, not a file", name);
+    case CopyFault::SizeDiffers: return FormatText(L"%s has another size there", name);
+    case CopyFault::ContentDiffers: return FormatText(L"%s has other contents there", name);
+    case CopyFault::LinkDiffers:
+      return FormatText(L"%s is not a folder link to the same place there", name);
+    case CopyFault::Unreadable:
+      return item.empty() ? FormatText(L"the folders could not be read (error %lu)", error)
+                          : FormatText(L"%s could not be read (error %lu)", name, error);
+    case CopyFault::Cancelled: return L"the check was canceled";
+  }
+  return {};
+}
+
+CopyCheck CheckCopy(FileSystem& fs, std::wstring_view original, std::wstring_view copy,
+                    const CopyCheckOptions& options) {
+  CopyCheck check;
+  std::wstring copyRoot(copy);
+  path::RemoveBackslash(copyRoot);
+  std::wstring originalRoot(original);
+  path::RemoveBackslash(originalRoot);
+
+  if (!IsDirectory(fs, copyRoot)) {
+    check.fault = CopyFault::Missing;
+    check.item = copyRoot;
+    return check;
+  }
+  auto fault = [&check](CopyFault f, const std::wstring& item, ErrorCode e = err::Success) {
+    check.fault = f;
+    check.item = item;
+    check.error = e;
+    return false;
+  };
+  const ErrorCode walked = WalkTree(fs, originalRoot, [&](const std::wstring& relative,
+                                                          const FindData& entry) {
+    if (options.cancel && options.cancel->load() != 0) return fault(CopyFault::Cancelled, L"");
+    std::wstring at = copyRoot, from = originalRoot;
+    if (!AppendPath(at, relative, kTreePathCapacity) ||
+        !AppendPath(from, relative, kTreePathCapacity)) {
+      return fault(CopyFault::Unreadable, relative, err::InternalError);
+    }
+    FindData there;
+    if (!PathExists(fs, at, &there)) return fault(CopyFault::Missing, relative);
+
+    if (entry.IsDirectory() && entry.IsReparsePoint()) {
+      if (!there.IsDirectory() || !there.IsReparsePoint()) {
+        return fault(CopyFault::LinkDiffers, relative);
+      }
+      if (!EqualsNoCase(FinalPlace(fs, from), FinalPlace(fs, at))) {
+        return fault(CopyFault::LinkDiffers, relative);
+      }
+      return true;
+    }
+    if (entry.IsDirectory()) {
+      // The files must be in the copy itself, not behind a link that may lead anywhere.
+      if (!there.IsDirectory() || there.IsReparsePoint()) {
+        return fault(CopyFault::NotAFolder, relative);
+      }
+      return true;
+    }
+
+    if (there.IsDirectory()) return fault(CopyFault::NotAFile, relative);
+    if (options.onFile) options.onFile(from);
+    ++check.filesChecked;
+    // A newer version that the copy kept in place of this one.
+    if (IsSourceNewer(there, entry)) return true;
+    if (there.size != entry.size) return fault(CopyFault::SizeDiffers, relative);
+    if (options.compareContents) {
+      ErrorCode e = err::Success;
+      const CopyFault f = CompareContents(fs, from, at, entry.size, options.cancel, e);
+      if (f != CopyFault::None) return fault(f, relative, e);
+    }
+    return true;
+  });
+  if (walked != err::Success && check.fault == CopyFault::None) {
+    check.fault = CopyFault::Unreadable;
+    check.error = walked;
+  }
+  return check;
+}
+
+}  // namespace tessaly

@@ -1,0 +1,43 @@
+// The journal of a relocation in progress: a small text file in the user's Tessaly Documents
+// folder, written before the source folder is renamed and removed once the run no longer needs it
+// (the renamed folder deleted, or renamed back). A journal found at the next start means that a
+// run was cut off while the source was away from its Original Location.
+#pragma once
+
+#include <string>
+
+#include "platform/file_system.h"
+#include "platform/system.h"
+
+namespace tessaly {
+
+inline constexpr const wchar_t* kRelocationJournalName = L"Relocation in progress.txt";
+
+// What a journal records: the three places of a move and its options.
+struct RelocationJournal {
+  std::wstring source;   // the Original Location
+  std::wstring renamed;  // the source folder's temporary name (.orig<n>)
+  std::wstring target;   // the Full Target Path
+  bool compareContents = false;
+};
+
+// (Tessaly Documents)\Relocation in progress.txt; the folder is created if missing. The error of
+// finding or creating the folder (see GetBackupFolder).
+ErrorCode GetRelocationJournalPath(FileSystem& fs, System& system, std::wstring& out);
+
+// The journal's text: a heading line, then one "Name=value" line per field.
+std::wstring FormatRelocationJournal(const RelocationJournal& journal);
+// Reads the text back; false for anything but a journal of this form with every field present,
+// once each, the paths non-empty and the renamed folder named "(source).orig<n>".
+bool ParseRelocationJournal(std::wstring_view text, RelocationJournal& out);
+
+// Writes the journal as UTF-8 text, replacing a file of that name.
+ErrorCode WriteRelocationJournal(FileSystem& fs, const std::wstring& path,
+                                 const RelocationJournal& journal);
+// 0 with the journal read; 2 (or 3) when there is none; 13 when the file is not a journal;
+// otherwise the error of reading it.
+ErrorCode ReadRelocationJournal(FileSystem& fs, const std::wstring& path, RelocationJournal& out);
+// Deletes the journal; a journal that is already gone counts as removed.
+ErrorCode ClearRelocationJournal(FileSystem& fs, const std::wstring& path);
+
+}  // namespace tessaly
