@@ -320,6 +320,9 @@ TEST_F(ProgramTest, PreferencesStoresTheHostsOnOkOnly) {
   ASSERT_TRUE(SetText(preferences, IDC_HOST64, L"C:\\Hosts\\not checked.exe"));
   ASSERT_TRUE(Click(preferences, IDOK));
   ASSERT_TRUE(WaitForClose(preferences));
+  // The program stores the hosts once the dialog's modal run has returned, a moment after its
+  // window is gone.
+  EXPECT_TRUE(WaitUntil([&] { return Setting(kVstHost64) == L"C:\\Hosts\\not checked.exe"; }));
   EXPECT_EQ(Setting(kVstHost32), L"");
   EXPECT_EQ(Setting(kVstHost64), L"C:\\Hosts\\not checked.exe");
   EXPECT_EQ(CancelStart(page), 0u);
