@@ -272,5 +272,36 @@ TEST_F(NiLibraryTest, GatherValuesAndBulkRepairs) {
   EXPECT_EQ(reg.ReadString(kHklm, KeyOf(L"D"), L"InstallDir", k64), L"E:\\All");
 }
 
+// A value outside the old parent is skipped without an error, an empty value included: only a
+// product that was really moved, or that failed, is counted.
+TEST_F(NiLibraryTest, RelocationSkipsValuesOutsideTheOldParentWithoutAnError) {
+  const struct {
+    const wchar_t* value;
+    size_t changed;  // of the two products
+    const wchar_t* after;
+  } cases[] = {
+      {L"", 1, L""},
+      {L"D:\\Older\\X", 1, L"D:\\Older\\X"},
+      {L"E:\\Lib", 1, L"E:\\Lib"},
+      {L"d:\\old", 2, L"E:\\New"},
+      {L"D:\\Old\\Sub\\", 2, L"E:\\New\\Sub\\"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(::testing::Message() << "ContentDir \"" << c.value << "\"");
+    reg.DeleteTree(kHklm, KeyOf(L"Lib"), k64);
+    Product(L"Lib", {{L"ContentDir", c.value}, {L"ContentVersion", L"1.0"}});
+    Product(L"Moved", {{L"ContentDir", L"D:\\Old\\Moved"}, {L"ContentVersion", L"1.0"}});
+    Scan();
+    ASSERT_NE(library.FindByName(L"Lib"), nullptr);
+    uint32_t errors = 7;
+    EXPECT_EQ(library.RelocateParent(producttype::Content, valuekind::ContentDir, errors,
+                                     L"D:\\Old\\", L"E:\\New"),
+              c.changed);
+    EXPECT_EQ(errors, 0u);
+    EXPECT_EQ(reg.ReadString(kHklm, KeyOf(L"Lib"), L"ContentDir", k64), c.after);
+    EXPECT_EQ(reg.ReadString(kHklm, KeyOf(L"Moved"), L"ContentDir", k64), L"E:\\New\\Moved");
+  }
+}
+
 }  // namespace
 }  // namespace tessaly
