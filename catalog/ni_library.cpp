@@ -238,8 +238,12 @@ size_t CNiLibrary::RelocateParent(uint32_t typeMask, uint32_t kind, uint32_t& er
   size_t changed = 0;
   for (CNiProduct& record : records_) {
     if (!(record.GetType() & typeMask) || !(record.presentValues & kind)) continue;
+    const std::wstring value = record.GetValue(kind);
+    // An empty value lies below no parent: it is skipped like any other value outside the old
+    // parent, not handed to RebasePath, which answers 87 for it and would count an error.
+    if (value.empty()) continue;
     std::wstring moved;
-    const ErrorCode rebased = RebasePath(record.GetValue(kind), oldParent, newParent, moved);
+    const ErrorCode rebased = RebasePath(value, oldParent, newParent, moved);
     if (rebased == err::FileNotFound) continue;  // not below the old parent
     if (rebased != err::Success ||
         record.WriteValue(*registry_, kind, true, RegRoot::LocalMachine, moved)) {

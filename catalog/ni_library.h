@@ -109,7 +109,8 @@ class CNiLibrary {
 
   // Moves `kind` of every record of the types of `typeMask` whose value lies below `oldParent`
   // (by whole components) to the same place below `newParent`. Returns how many were changed;
-  // results that would not fit and failed writes count in `errors`.
+  // results that would not fit and failed writes count in `errors`. A value outside the old
+  // parent, an empty one included, is skipped and not counted.
   size_t RelocateParent(uint32_t typeMask, uint32_t kind, uint32_t& errors,
                         const std::wstring& oldParent, const std::wstring& newParent);
 

@@ -134,13 +134,9 @@ void CChangeFolderDlg::OpenSelectedFolder() {
                 MessageStyle::Error);
     return;
   }
-  const INT_PTR result = ExploreFolder(Hwnd(), chosenFolder_.c_str());
-  if (result <= 32) {
-    ShowMessage(Hwnd(),
-                FormatText(L"Explore operation failed with error %lu. Path might not exist.",
-                           static_cast<uint32_t>(result)),
-                MessageStyle::Error);
-  }
+  const std::wstring failure =
+      changefolder::ExploreFailedMessage(ExploreFolder(Hwnd(), chosenFolder_.c_str()));
+  if (!failure.empty()) ShowMessage(Hwnd(), failure, MessageStyle::Error);
 }
 
 void CChangeFolderDlg::UseForProduct() {

@@ -101,6 +101,12 @@ std::wstring LimitQuestion(std::wstring_view typeWord, std::wstring_view current
       type.c_str(), current.c_str(), type.c_str(), current.c_str());
 }
 
+std::wstring ExploreFailedMessage(intptr_t shellResult) {
+  if (shellResult > 32) return std::wstring();
+  return FormatText(L"Explore operation failed with error %lu. Path might not exist.",
+                    static_cast<uint32_t>(shellResult));
+}
+
 }  // namespace changefolder
 
 namespace relocate {

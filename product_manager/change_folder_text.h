@@ -42,6 +42,10 @@ std::wstring BrowseTitle(std::wstring_view kindWord, std::wstring_view keyName);
 std::wstring UseForAllQuestion(std::wstring_view kindWord, std::wstring_view typeWord,
                                std::wstring_view folder);
 std::wstring LimitQuestion(std::wstring_view typeWord, std::wstring_view currentFolder);
+// What "Open" says when the shell could not open the chosen folder, which is what happens to a
+// folder that is missing. `shellResult` is the shell's answer to the "explore" verb: 32 or less
+// is its error code; above 32 it opened the folder and the text is empty.
+std::wstring ExploreFailedMessage(intptr_t shellResult);
 }  // namespace changefolder
 
 // The relocate-products dialog's texts.

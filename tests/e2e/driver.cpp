@@ -361,21 +361,24 @@ bool SetText(HWND page, int id, std::wstring_view text) {
          result != FALSE;
 }
 
-std::vector<std::wstring> ListBoxItems(HWND page, int id) {
+namespace {
+
+// The lines of a list box or of a combo box's list, read with that control's three messages
+// (LB_ERR and CB_ERR are both -1).
+std::vector<std::wstring> ControlLines(HWND control, UINT getCount, UINT getLength, UINT getText) {
   std::vector<std::wstring> items;
-  HWND list = Control(page, id);
   DWORD_PTR count = 0;
-  if (!list || !SendWithTimeout(list, LB_GETCOUNT, 0, 0, count) || count == static_cast<DWORD_PTR>(LB_ERR)) {
+  if (!control || !SendWithTimeout(control, getCount, 0, 0, count) || count == static_cast<DWORD_PTR>(LB_ERR)) {
     return items;
   }
   for (DWORD_PTR i = 0; i < count; ++i) {
     DWORD_PTR length = 0;
-    if (!SendWithTimeout(list, LB_GETTEXTLEN, i, 0, length) || length == static_cast<DWORD_PTR>(LB_ERR)) break;
+    if (!SendWithTimeout(control, getLength, i, 0, length) || length == static_cast<DWORD_PTR>(LB_ERR)) break;
     // The line may change between the two messages while the page refills the list, and the
     // system copies the whole new line back: room for any path, whatever the length said.
     std::wstring text(std::max<size_t>(length + 1, 2048), L'\0');
     DWORD_PTR copied = 0;
-    if (!SendWithTimeout(list, LB_GETTEXT, i, reinterpret_cast<LPARAM>(text.data()), copied) ||
+    if (!SendWithTimeout(control, getText, i, reinterpret_cast<LPARAM>(text.data()), copied) ||
         copied == static_cast<DWORD_PTR>(LB_ERR)) {
       break;
     }
@@ -383,6 +386,23 @@ std::vector<std::wstring> ListBoxItems(HWND page, int id) {
     items.push_back(std::move(text));
   }
   return items;
+}
+
+}  // namespace
+
+std::vector<std::wstring> ListBoxItems(HWND page, int id) {
+  return ControlLines(Control(page, id), LB_GETCOUNT, LB_GETTEXTLEN, LB_GETTEXT);
+}
+
+std::vector<std::wstring> ComboBoxItems(HWND page, int id) {
+  return ControlLines(Control(page, id), CB_GETCOUNT, CB_GETLBTEXTLEN, CB_GETLBTEXT);
+}
+
+std::optional<int> ComboBoxSelection(HWND page, int id) {
+  HWND combo = Control(page, id);
+  DWORD_PTR selected = 0;
+  if (!combo || !SendWithTimeout(combo, CB_GETCURSEL, 0, 0, selected)) return std::nullopt;
+  return static_cast<int>(static_cast<LRESULT>(selected));
 }
 
 bool SelectListBoxItem(HWND page, int id, std::wstring_view text) {

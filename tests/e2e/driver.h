@@ -126,6 +126,10 @@ bool ChooseWizard(HWND start, int wizardId);
 // --- Lists -------------------------------------------------------------------------------
 // The lines of a list box, in the control's order.
 std::vector<std::wstring> ListBoxItems(HWND page, int id);
+// The entries of a combo box's list, in the control's order, and the index of its selected entry
+// (CB_ERR, -1, when none is selected); nothing when the control is missing or does not answer.
+std::vector<std::wstring> ComboBoxItems(HWND page, int id);
+std::optional<int> ComboBoxSelection(HWND page, int id);
 // Selects the line `text` of a list box and tells the page, as a click would (LBN_SELCHANGE),
 // returning once the page has handled it; false when there is no such line.
 bool SelectListBoxItem(HWND page, int id, std::wstring_view text);

@@ -875,6 +875,67 @@ TEST_F(ProductManagerTest, NoSelectionOrNoParentIsRefusedAndWritesNothing) {
   EXPECT_EQ(TreeDifference(ReadTree(kView32, kProducts), before32), "");
 }
 
+TEST_F(ProductManagerTest, TheBundlesComboListsTheProductsBundlesSortedWithTheFirstSelected) {
+  // The hints name Kontakt 7's serial number in "Komplete 14 Standard Bundle" and then in
+  // "Komplete 14 Select"; Maschine 2's is in no bundle.
+  const struct {
+    const wchar_t* product;
+    std::vector<std::wstring> bundles;
+  } cases[] = {
+      {L"Kontakt 7", {L"Komplete 14 Select", L"Komplete 14 Standard Bundle"}},
+      {L"Maschine 2", {}},
+      {L"Massive", {L"Komplete 14 Select", L"Komplete 14 Standard Bundle"}},
+  };
+  HWND page = OpenPage();
+  ASSERT_NE(page, nullptr);
+  for (const auto& c : cases) {
+    SCOPED_TRACE(ToUtf8(c.product));
+    ASSERT_NO_FATAL_FAILURE(Select(page, c.product));
+    EXPECT_EQ(ComboBoxItems(page, IDC_PM_BUNDLES), c.bundles);
+    EXPECT_EQ(ComboBoxSelection(page, IDC_PM_BUNDLES), c.bundles.empty() ? CB_ERR : 0);
+    EXPECT_EQ(Text(page, IDC_PM_BUNDLES), c.bundles.empty() ? L"" : c.bundles.front());
+  }
+  SaveScreenshot(L"bundles");
+  ASSERT_TRUE(Click(page, IDCANCEL));
+  EXPECT_EQ(run.WaitForExit(), 0u);
+}
+
+TEST_F(ProductManagerTest, OpeningAMissingFolderReportsTheShellsError) {
+  // The Gentleman's content folder is drawn red: "Open" on it cannot open anything.
+  const std::wstring missing = L"C:\\Users\\Public\\Documents\\Old Libraries\\The Gentleman\\";
+  HWND page = OpenPage();
+  ASSERT_NE(page, nullptr);
+  ASSERT_NO_FATAL_FAILURE(Select(page, L"The Gentleman"));
+  HWND change = Options(page, IDC_PM_CONTENT_OPTIONS);
+  ASSERT_NE(change, nullptr);
+  ASSERT_EQ(SelectedLine(change, IDC_FOLDER_LIST), missing);
+  ASSERT_TRUE(Click(change, IDC_OPEN_SELECTED_FOLDER));
+  const auto box = FindMessageBox(run, change);
+  ASSERT_TRUE(box.has_value()) << "no message box: the shell opened a missing folder";
+  SaveScreenshot(L"explore-failed");
+  // The shell's code for a missing folder (file or path not found) is one of its errors, 32 or
+  // less; the rest of the text is fixed.
+  const std::wstring prefix = L"Explore operation failed with error ";
+  const std::wstring suffix = L". Path might not exist.";
+  const std::wstring& text = box->text;
+  ASSERT_TRUE(text.size() > prefix.size() + suffix.size() && text.rfind(prefix, 0) == 0 &&
+              text.compare(text.size() - suffix.size(), suffix.size(), suffix) == 0)
+      << ToUtf8(text);
+  const std::wstring code = text.substr(prefix.size(), text.size() - prefix.size() - suffix.size());
+  ASSERT_TRUE(code.size() <= 2 &&
+              std::all_of(code.begin(), code.end(), [](wchar_t c) { return c >= L'0' && c <= L'9'; }))
+      << ToUtf8(text);
+  EXPECT_LE(std::stoul(code), 32u) << ToUtf8(text);
+  ASSERT_TRUE(Answer(*box, IDOK));
+  // The dialog stays open with the folder still selected.
+  EXPECT_TRUE(IsWindowVisible(change));
+  EXPECT_EQ(SelectedLine(change, IDC_FOLDER_LIST), missing);
+  ASSERT_TRUE(Click(change, IDCANCEL));
+  ASSERT_TRUE(WaitForClose(change));
+  ASSERT_TRUE(Click(page, IDCANCEL));
+  EXPECT_EQ(run.WaitForExit(), 0u);
+}
+
 TEST_F(ProductManagerTest, LaunchOpensTheApplicationAndThePluginHosts) {
   // Traktor Pro 3's program is the probe, which records its arguments and ends.
   const std::wstring record = kScratch + L"\\launched.txt";

@@ -122,6 +122,25 @@ TEST(ChangeFolderTextsTest, CaptionsAndQuestionsCarryTheirWordsInOrder) {
   for (const auto& c : cases) EXPECT_EQ(c.text, c.expected);
 }
 
+TEST(ChangeFolderTextsTest, OpenReportsTheShellsErrorAndNothingWhenTheFolderOpened) {
+  const struct {
+    intptr_t shellResult;
+    const wchar_t* expected;
+  } cases[] = {
+      // A missing folder: the shell cannot find the file or the path.
+      {2, L"Explore operation failed with error 2. Path might not exist."},
+      {3, L"Explore operation failed with error 3. Path might not exist."},
+      {0, L"Explore operation failed with error 0. Path might not exist."},  // out of memory
+      {32, L"Explore operation failed with error 32. Path might not exist."},
+      // Above 32 the shell opened the folder.
+      {33, L""},
+      {42, L""},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(changefolder::ExploreFailedMessage(c.shellResult), c.expected) << c.shellResult;
+  }
+}
+
 TEST(ChangeFolderCheckTest, ChosenFolderIsRefusedWhenMissingTooLongOrWithoutParent) {
   using A = FolderAction;
   using C = FolderCheck;

@@ -11,6 +11,7 @@
 #include "tests/support/fake_file_system.h"
 #include "tests/support/fake_registry.h"
 #include "tests/support/fake_system.h"
+#include "tests/unit/throwing_backends.h"
 
 namespace tessaly {
 namespace {
@@ -270,6 +271,126 @@ TEST_F(NiLibraryTest, GatherValuesAndBulkRepairs) {
   EXPECT_EQ(reg.ReadString(kHklm, KeyOf(L"A"), L"InstallDir", k64), L"F:\\Moved\\A");
   EXPECT_EQ(reg.ReadString(kHklm, KeyOf(L"C"), L"InstallDir", k64), L"F:\\Moved\\Sub\\C");
   EXPECT_EQ(reg.ReadString(kHklm, KeyOf(L"D"), L"InstallDir", k64), L"E:\\All");
+}
+
+// A catalog value whose name or data does not fit the buffers (1024 characters, 2048 bytes) names
+// no product and is skipped; the values after it are still read.
+TEST(NiCatalogTest, ValuesThatDoNotFitAreSkippedAndTheRestRead) {
+  FakeRegistry reg;
+  const std::wstring key = KeyOf(L"Maschine Content");
+  const std::wstring fits(1023, L'F');     // 2048 bytes with its terminator
+  const std::wstring tooLarge(1024, L'T');  // 2050 bytes
+  const std::wstring longestName(1023, L'n');
+  const std::vector<uint8_t> multi = ToUtf16Bytes(std::wstring_view(L"First\0Second\0", 13), true);
+  reg.SetString(kHklm, key, L"1", L"Small", k64);
+  reg.SetString(kHklm, key, L"2", tooLarge, k64);
+  reg.SetString(kHklm, key, L"3", fits, k64);
+  reg.SetString(kHklm, key, std::wstring(1024, L'x'), L"Long Name", k64);
+  reg.SetString(kHklm, key, longestName, L"Name Fits", k64);
+  reg.SetBytes(kHklm, key, L"4", regtype::MultiSz, multi, k64);
+  reg.SetString(kHklm, key, L"5", L"SMALL", k64);  // the same key: the first one stays
+  reg.SetString(kHklm, key, L"6", L"After", k64);
+
+  CNiCatalog catalog;
+  ASSERT_EQ(catalog.Load(reg, CNiCatalog::kMaschine), 0u);
+  EXPECT_EQ(catalog.Type(), CNiCatalog::kMaschine);
+  EXPECT_EQ(catalog.Count(), 5u);
+  const struct {
+    std::wstring product;
+    bool contained;
+  } cases[] = {
+      {L"small", true},      {fits, true},      {L"Name Fits", true}, {L"First", true},
+      {L"After", true},      {tooLarge, false}, {L"Long Name", false}, {L"Second", false},
+  };
+  for (const auto& c : cases) {
+    CNiProduct record;
+    record.keyName = c.product;
+    EXPECT_EQ(catalog.Contains(record), c.contained) << c.product.substr(0, 12);
+  }
+}
+
+// An enumeration error other than a name or data too large would come back for every later index
+// (a key deleted while open answers 1018 for each): the load ends with what it read and succeeds.
+// A too-large answer skips only its index.
+TEST(NiCatalogTest, EnumerationErrorsEndTheLoadOrSkipOneValue) {
+  const struct {
+    ErrorCode code;
+    uint32_t times;
+    std::vector<std::wstring> products;  // in the catalog afterwards
+  } cases[] = {
+      {FakeRegistry::kKeyDeleted, FakeRegistry::kForever, {}},
+      {err::AccessDenied, FakeRegistry::kForever, {}},
+      {err::InvalidData, FakeRegistry::kForever, {}},
+      {err::MoreData, 1, {L"Second", L"Third"}},
+      {err::MoreData, 2, {L"Third"}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(::testing::Message() << c.code << " x" << c.times);
+    FakeRegistry reg;
+    const std::wstring key = KeyOf(L"Reaktor Content");
+    reg.SetString(kHklm, key, L"a", L"First", k64);
+    reg.SetString(kHklm, key, L"b", L"Second", k64);
+    reg.SetString(kHklm, key, L"c", L"Third", k64);
+    reg.InjectFailure(kHklm, key, FakeRegistry::Operation::Enum, c.code, c.times);
+    testing::ThrowCountdown guard;  // ends a load that would never end
+    guard.Arm(10000);
+    testing::ThrowingRegistry guarded(reg, guard);
+    CNiCatalog catalog;
+    EXPECT_EQ(catalog.Load(guarded, CNiCatalog::kReaktor), 0u);
+    EXPECT_FALSE(guard.Fired());
+    EXPECT_EQ(catalog.Type(), CNiCatalog::kReaktor);
+    EXPECT_EQ(catalog.Count(), c.products.size());
+    for (const std::wstring& product : c.products) {
+      CNiProduct record;
+      record.keyName = product;
+      EXPECT_TRUE(catalog.Contains(record)) << product;
+    }
+  }
+
+  // Memory running out while the values are read: 1359, and the catalog keeps no type.
+  FakeRegistry reg;
+  reg.SetString(kHklm, KeyOf(L"Content"), L"a", L"First", k64);
+  reg.SetString(kHklm, KeyOf(L"Content"), L"b", L"Second", k64);
+  testing::ThrowCountdown countdown;
+  countdown.Arm(3);  // the open, the first value, then the second value throws
+  testing::ThrowingRegistry throwing(reg, countdown);
+  CNiCatalog catalog;
+  EXPECT_EQ(catalog.Load(throwing, CNiCatalog::kContent), err::InternalError);
+  EXPECT_TRUE(countdown.Fired());
+  EXPECT_EQ(catalog.Type(), 0u);
+  // Another type is refused before anything is read.
+  EXPECT_EQ(catalog.Load(reg, 16), err::InvalidParameter);
+}
+
+// A value outside the old parent is skipped without an error, an empty value included: only a
+// product that was really moved, or that failed, is counted.
+TEST_F(NiLibraryTest, RelocationSkipsValuesOutsideTheOldParentWithoutAnError) {
+  const struct {
+    const wchar_t* value;
+    size_t changed;  // of the two products
+    const wchar_t* after;
+  } cases[] = {
+      {L"", 1, L""},
+      {L"D:\\Older\\X", 1, L"D:\\Older\\X"},
+      {L"E:\\Lib", 1, L"E:\\Lib"},
+      {L"d:\\old", 2, L"E:\\New"},
+      {L"D:\\Old\\Sub\\", 2, L"E:\\New\\Sub\\"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(::testing::Message() << "ContentDir \"" << c.value << "\"");
+    reg.DeleteTree(kHklm, KeyOf(L"Lib"), k64);
+    Product(L"Lib", {{L"ContentDir", c.value}, {L"ContentVersion", L"1.0"}});
+    Product(L"Moved", {{L"ContentDir", L"D:\\Old\\Moved"}, {L"ContentVersion", L"1.0"}});
+    Scan();
+    ASSERT_NE(library.FindByName(L"Lib"), nullptr);
+    uint32_t errors = 7;
+    EXPECT_EQ(library.RelocateParent(producttype::Content, valuekind::ContentDir, errors,
+                                     L"D:\\Old\\", L"E:\\New"),
+              c.changed);
+    EXPECT_EQ(errors, 0u);
+    EXPECT_EQ(reg.ReadString(kHklm, KeyOf(L"Lib"), L"ContentDir", k64), c.after);
+    EXPECT_EQ(reg.ReadString(kHklm, KeyOf(L"Moved"), L"ContentDir", k64), L"E:\\New\\Moved");
+  }
 }
 
 }  // namespace

@@ -178,6 +178,58 @@ TEST(ProductDetailsTest, StoredFiltersAndPathReadBack) {
   }
 }
 
+// The worker's path to the Bundle(s) combo: the scan reads each product's SNO, the hints fill
+// the library's bundles, and the details give the names of the bundles holding that SNO in the
+// order the combo keeps (letter case folded), whatever the hints' order.
+TEST(ProductDetailsTest, BundlesOfAScannedProductComeFromTheHintsSorted) {
+  FakeRegistry registry;
+  FakeFileSystem fs;
+  FakeSystem system;
+  registry.SetString(RegRoot::LocalMachine, L"SOFTWARE\\Native Instruments\\ServiceCenter",
+                     L"InstallDir", L"C:\\SC", RegView::Key64);
+  fs.AddFile(L"C:\\SC\\conf\\ProductHints.xml", std::string_view(R"(<ProductHints>
+    <P><RegKey>Zeta Pack</RegKey><Type>Bundle</Type><Members><Member>AB-1</Member></Members></P>
+    <P><RegKey>Alpha Suite</RegKey><Type>Bundle</Type><Members><Member>ab-1</Member></Members></P>
+    <P><RegKey>beta Collection</RegKey><Type>Bundle</Type>
+      <Members><Member>AB-1</Member><Member>X-2</Member></Members></P>
+    <P><RegKey>Other</RegKey><Type>Bundle</Type><Members><Member>X-2</Member></Members></P>
+  </ProductHints>)"));
+  const struct {
+    const wchar_t* name;
+    const wchar_t* sno;  // null: the product has no SNO value
+    std::vector<std::wstring> bundles;
+  } cases[] = {
+      {L"Synth", L"ab-1", {L"Alpha Suite", L"beta Collection", L"Zeta Pack"}},
+      {L"Drums", L"X-2", {L"beta Collection", L"Other"}},
+      {L"Harp", L"N-9", {}},
+      {L"Flute", nullptr, {}},
+  };
+  const std::wstring products = L"SOFTWARE\\Native Instruments\\";
+  // The scan answers for the 32-bit view last: give that view its products key.
+  registry.CreateKeyAt(RegRoot::LocalMachine, L"SOFTWARE\\Native Instruments", RegView::Key32);
+  for (const auto& c : cases) {
+    const std::wstring key = products + c.name;
+    for (const wchar_t* value : {L"InstallDir", L"KEY", L"SYSTEMID"}) {
+      registry.SetString(RegRoot::LocalMachine, key, value, L"C:\\PF", RegView::Key64);
+    }
+    if (c.sno) registry.SetString(RegRoot::LocalMachine, key, L"SNO", c.sno, RegView::Key64);
+  }
+  CNiLibrary library(registry, fs, system);
+  ASSERT_EQ(library.Reset(), err::FileNotFound);  // no content catalogs; the hints load
+  ASSERT_EQ(library.Scan(nullptr, 0xFFFF, 0xFFFF), 0u);
+  uint32_t errors = 7;
+  EXPECT_EQ(library.hints.LoadBundles(library.bundles, errors), 4u);
+  EXPECT_EQ(errors, 0u);
+  for (const auto& c : cases) {
+    SCOPED_TRACE(::testing::Message() << c.name);
+    const CNiProduct* record = library.FindByName(c.name);
+    ASSERT_NE(record, nullptr);
+    const ProductDetails details = DescribeProduct(*record, fs, library.bundles);
+    EXPECT_EQ(std::vector<std::wstring>(details.bundles.begin(), details.bundles.end()),
+              c.bundles);
+  }
+}
+
 class ProductDetailsFilesTest : public ::testing::Test {
  protected:
   void SetUp() override {
