@@ -17,6 +17,7 @@
 #include "product_manager/file_database_dlg.h"
 #include "product_manager/product_manager_dlg.h"
 #include "relocation/choose_folder_dlg.h"
+#include "relocation/interrupted_relocation.h"
 #include "relocation/relocate_content_dlg.h"
 #include "relocation/relocation_settings.h"
 #include "thumbnails/fix_thumbnails_dlg.h"
@@ -64,6 +65,9 @@ int CTessalyApp::RunWizardPage(int wizard, int page) {
     case WizardPage::Start: {
       CStartDlg start(context_);
       start.SetInputs(LoadStartPage(profile_));
+      if (!askedAboutRelocation_) {
+        start.SetOnShown([this](HWND page) { AskAboutInterruptedRelocation(page); });
+      }
       endCode = start.DoModal();
       selection = start.Selection();
       if (endCode >= 0) StoreStartPage(profile_, selection);
@@ -140,6 +144,33 @@ void CTessalyApp::RunPreferences(HWND owner) {
   if (preferences.DoModal(owner) == IDOK) {
     StorePreferences(profile_, preferences.Host32(), preferences.Host64());
   }
+}
+
+void CTessalyApp::AskAboutInterruptedRelocation(HWND owner) {
+  askedAboutRelocation_ = true;
+  std::wstring journalPath;
+  if (GetRelocationJournalPath(files_, system_, journalPath) != err::Success) return;
+  RelocationJournal journal;
+  const ErrorCode read = ReadRelocationJournal(files_, journalPath, journal);
+  if (read == err::FileNotFound || read == err::PathNotFound) return;
+  // A journal that cannot be read is never acted on.
+  if (read != err::Success) {
+    ShowMessage(owner, UnreadableJournalMessage(journalPath, read), MessageStyle::Warning);
+    return;
+  }
+  const InterruptedRelocation state = DescribeInterruptedRelocation(files_, journal);
+  const int answer = ShowMessage(owner, InterruptedRelocationQuestion(state, journalPath),
+                                 MessageStyle::WarningYesNoCancel);
+  RecoveryOutcome outcome;
+  if (answer == IDYES) {
+    outcome = FinishInterruptedRelocation(files_, journalPath, journal);
+  } else if (answer == IDNO) {
+    outcome = PutBackInterruptedRelocation(files_, journalPath, journal);
+  } else {
+    return;  // decide later: the journal stays for the next start
+  }
+  ShowMessage(owner, outcome.message,
+              outcome.done ? MessageStyle::Information : MessageStyle::Error);
 }
 
 void CTessalyApp::RunAbout(HWND owner) {

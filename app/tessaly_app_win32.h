@@ -29,6 +29,9 @@ class CTessalyApp : private PageCommands {
  private:
   void RunPreferences(HWND owner) override;
   void RunAbout(HWND owner) override;
+  // At the first Start page of a run: a relocation cut off in an earlier run is described, and
+  // the user chooses to finish it, put the original back, or decide later.
+  void AskAboutInterruptedRelocation(HWND owner);
 
   Win32Registry registry_;
   Win32FileSystem files_;
@@ -36,6 +39,7 @@ class CTessalyApp : private PageCommands {
   CProfileStore profile_;
   PageContext context_;
   WizardFlowState flow_;
+  bool askedAboutRelocation_ = false;
 };
 
 }  // namespace tessaly

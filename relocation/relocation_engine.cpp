@@ -299,13 +299,7 @@ RelocationResult Run::RenameLinkAndDelete() {
   }
 
   observer_.LogLine(L"Creating symbolic link so applications can find files at their new location...");
-  ErrorCode linked = fs_.CreateFolderLink(source_, target_);
-  if (linked == err::Success) {
-    // A link call that reports success but left no link is a failed link.
-    FindData made;
-    if (!PathExists(fs_, source_, &made) || !made.IsReparsePoint()) linked = err::NotAReparsePoint;
-  }
-  if (linked != err::Success) {
+  if (ErrorCode linked = MakeRelocationLink(fs_, source_, target_)) {
     const std::wstring message =
         FormatText(L"Error %lu creating a symbolic link to %s.", linked, target_.c_str());
     if (linkOnly_) return Fail(message);
@@ -316,21 +310,9 @@ RelocationResult Run::RenameLinkAndDelete() {
   observer_.PhaseStarted(L"Delete files progress:", 0);
   observer_.LogLine(FormatText(L"Deleting contents of %s...", renamed.c_str()));
   ResetProgress(progress_);
-  if (ErrorCode e = DeleteTree(fs_, patterns_, renamed, &cancel_, FileCallback, nullptr, true)) {
-    return Fail(FormatText(L"Error %lu attempting to delete files from renamed folder %s.", e,
-                           renamed.c_str()));
-  }
-  // A cancelled deletion returns as soon as it stops, with the result of its last file: what it
-  // did not reach is still there, and the run has not ended as it should.
-  if (IsCancelled() && PathExists(fs_, renamed)) {
-    return Fail(FormatText(L"Deleting files from renamed folder %s was canceled before it was done. "
-                           L"Your files are in %s; what is left in %s is a copy of them and can be "
-                           L"deleted.",
-                           renamed.c_str(), target_.c_str(), renamed.c_str()));
-  }
-  if (PathExists(fs_, renamed)) {
-    return Fail(FormatText(L"Error %lu attempting to delete files from renamed folder %s.",
-                           err::DirNotEmpty, renamed.c_str()));
+  if (const std::wstring failure = DeleteRenamedFolder(fs_, renamed, target_, &cancel_, FileCallback);
+      !failure.empty()) {
+    return Fail(failure);
   }
   result_.renamedFolder.clear();
   ClearJournal();
@@ -350,10 +332,7 @@ RelocationResult* Run::CheckTheCopy(const std::wstring& renamed) {
   if (check.fault == CopyFault::Cancelled) {
     stop_ = PutSourceBack(renamed, L"", Copy::Partial, true);
   } else {
-    stop_ = PutSourceBack(renamed,
-                          FormatText(L"The copy in %s does not match %s: %s.", target_.c_str(),
-                                     source_.c_str(), check.Describe().c_str()),
-                          Copy::Partial);
+    stop_ = PutSourceBack(renamed, CopyMismatchText(target_, source_, check), Copy::Partial);
   }
   return &stop_;
 }
@@ -390,6 +369,44 @@ std::wstring SourceRootRefusal(const std::wstring& source) {
   return FormatText(L"%s is the root of a drive and cannot be relocated. Please select a folder "
                     L"inside it.",
                     source.c_str());
+}
+
+ErrorCode MakeRelocationLink(FileSystem& fs, const std::wstring& link, const std::wstring& target) {
+  ErrorCode linked = fs.CreateFolderLink(link, target);
+  if (linked == err::Success) {
+    // A link call that reports success but left no link is a failed link.
+    FindData made;
+    if (!PathExists(fs, link, &made) || !made.IsReparsePoint()) linked = err::NotAReparsePoint;
+  }
+  return linked;
+}
+
+std::wstring DeleteRenamedFolder(FileSystem& fs, const std::wstring& renamed,
+                                 const std::wstring& target, const CancelFlag* cancel,
+                                 TreeProgressCallback onFile) {
+  if (ErrorCode e = DeleteTree(fs, PatternSet{L"*.*"}, renamed, cancel, onFile, nullptr, true)) {
+    return FormatText(L"Error %lu attempting to delete files from renamed folder %s.", e,
+                      renamed.c_str());
+  }
+  // A cancelled deletion returns as soon as it stops, with the result of its last file: what it
+  // did not reach is still there, and the run has not ended as it should.
+  if (cancel && cancel->load() != 0 && PathExists(fs, renamed)) {
+    return FormatText(L"Deleting files from renamed folder %s was canceled before it was done. "
+                      L"Your files are in %s; what is left in %s is a copy of them and can be "
+                      L"deleted.",
+                      renamed.c_str(), target.c_str(), renamed.c_str());
+  }
+  if (PathExists(fs, renamed)) {
+    return FormatText(L"Error %lu attempting to delete files from renamed folder %s.",
+                      err::DirNotEmpty, renamed.c_str());
+  }
+  return {};
+}
+
+std::wstring CopyMismatchText(const std::wstring& target, const std::wstring& source,
+                              const CopyCheck& check) {
+  return FormatText(L"The copy in %s does not match %s: %s.", target.c_str(), source.c_str(),
+                    check.Describe().c_str());
 }
 
 std::wstring RenameCandidate(FileSystem& fs, const std::wstring& source) {

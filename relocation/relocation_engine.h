@@ -13,6 +13,7 @@
 #include "platform/file_ops.h"
 #include "platform/file_system.h"
 #include "platform/system.h"
+#include "relocation/copy_check.h"
 
 namespace tessaly {
 
@@ -61,5 +62,19 @@ std::wstring SourceRootRefusal(const std::wstring& source);
 
 // The first free name "(source).orig0" ... "(source).orig259"; empty when all are taken.
 std::wstring RenameCandidate(FileSystem& fs, const std::wstring& source);
+
+// The steps after the rename, shared by a run and by the finish of a run that was cut off.
+
+// The directory symbolic link at `link` to `target`: 0, the system's error, or 4390 when the call
+// reported success but left no link there.
+ErrorCode MakeRelocationLink(FileSystem& fs, const std::wstring& link, const std::wstring& target);
+// Deletes the renamed original once its files are known to be in `target`; empty when it is
+// gone, otherwise the message of a deletion that failed or stopped early, naming the folder.
+std::wstring DeleteRenamedFolder(FileSystem& fs, const std::wstring& renamed,
+                                 const std::wstring& target, const CancelFlag* cancel,
+                                 TreeProgressCallback onFile);
+// "The copy in (target) does not match (source): (what the check found)."
+std::wstring CopyMismatchText(const std::wstring& target, const std::wstring& source,
+                              const CopyCheck& check);
 
 }  // namespace tessaly

@@ -31,5 +31,7 @@ inline constexpr unsigned WM_THUMBNAIL_PASS_COMPLETE = kPageMessageBase + 610;  
 
 // Start page: posted to itself to make the first-run backups once it has appeared.
 inline constexpr unsigned kMsgFirstRunBackups = kPageMessageBase + 0x262;  // 0x662
+// Start page: posted to itself after the first-run backups, for the program's questions at start.
+inline constexpr unsigned kMsgStartPageShown = kPageMessageBase + 0x263;
 
 }  // namespace tessaly

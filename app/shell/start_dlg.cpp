@@ -20,6 +20,8 @@ bool CStartDlg::OnInitPage() {
   }
   ShowDescription();
   if (inputs_.firstRun) PostMessageW(Hwnd(), kMsgFirstRunBackups, 0, 0);
+  // Posted after the backups' message, so it is handled once they are made.
+  if (onShown_) PostMessageW(Hwnd(), kMsgStartPageShown, 0, 0);
   return true;
 }
 
@@ -60,6 +62,11 @@ bool CStartDlg::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, INT_PTR& r
   if (message == kMsgFirstRunBackups) {
     const PageContext& context = Context();
     MakeFirstRunBackups(BackupContext{context.registry, context.files, context.system, context.settings});
+    result = TRUE;
+    return true;
+  }
+  if (message == kMsgStartPageShown) {
+    if (onShown_) onShown_(Hwnd());
     result = TRUE;
     return true;
   }

@@ -1,6 +1,8 @@
 // CStartDlg: the first page of every run; the user picks one of the five wizards.
 #pragma once
 
+#include <functional>
+
 #include "app/shell/shell_settings.h"
 #include "app/ui/page_win32.h"
 #include "app/ui/skin_win32.h"
@@ -18,6 +20,9 @@ class CStartDlg : public CPage {
   // The zero-based position of the checked wizard (the wizard number) when the page closed; a
   // stored selection beyond the five wizards survives a visit in which nothing was clicked.
   int Selection() const { return selection_; }
+  // Called once the page is on screen and its first-run backups are made, with the page as the
+  // owner of whatever the program then asks.
+  void SetOnShown(std::function<void(HWND page)> onShown) { onShown_ = std::move(onShown); }
 
  protected:
   bool OnInitPage() override;
@@ -33,6 +38,7 @@ class CStartDlg : public CPage {
   CSkinFrameworkWrapper skin_;
   StartPageInputs inputs_;
   int selection_ = 0;
+  std::function<void(HWND)> onShown_;
 };
 
 }  // namespace tessaly

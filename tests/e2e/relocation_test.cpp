@@ -692,5 +692,120 @@ TEST_F(RelocationRunTest, BackAndQuitStopTheCopy) {
   }
 }
 
+// --- A relocation cut off in an earlier run ----------------------------------------------
+
+// The program starts with the journal of a move cut off after its rename: the Start page asks
+// what to do, and each answer is checked on disk. Wine makes no folder links, so there a finish
+// stops at the link with the files where they were; with links it ends the move.
+class InterruptedRelocationTest : public RelocationTest {
+ protected:
+  void SetUp() override {
+    RelocationTest::SetUp();
+    wchar_t documents[MAX_PATH] = {};
+    ASSERT_EQ(SHGetFolderPathW(nullptr, CSIDL_PERSONAL | CSIDL_FLAG_CREATE, nullptr, 0, documents),
+              S_OK);
+    journal = std::wstring(documents) + L"\\Quillmoor\\Tessaly Documents\\Relocation in progress.txt";
+    source = root + L"\\Samples\\Strings";
+    renamed = source + L".orig0";
+    target = root + L"\\Relocated\\Strings";
+    Write(renamed, files);
+    Write(target, files);
+    ASSERT_TRUE(WriteBytes(journal, ToUtf8(L"Tessaly relocation in progress\r\n"
+                                           L"Original Location=" + source + L"\r\n"
+                                           L"Renamed folder=" + renamed + L"\r\n"
+                                           L"Full Target Path=" + target + L"\r\n"
+                                           L"Mode=move\r\nCompare contents=no\r\n")));
+  }
+  void TearDown() override {
+    DeleteFileW(journal.c_str());
+    RelocationTest::TearDown();
+  }
+
+  // Starts the program and answers the question with `answer`; the box's text and buttons are
+  // checked. The Start page comes back.
+  HWND StartAndAnswer(int answer) {
+    if (run.Start(ProgramPath()) != 0) return nullptr;
+    HWND start = FindPage(run, kStartTitle);
+    if (!start) return nullptr;
+    const std::optional<MessageBoxInfo> box = FindMessageBox(run, start);
+    EXPECT_TRUE(box.has_value()) << "no question";
+    if (!box) return nullptr;
+    SaveScreenshot(L"interrupted-relocation");
+    EXPECT_EQ(box->caption, L"Tessaly");
+    EXPECT_EQ(box->buttons, (std::vector<int>{IDYES, IDNO, IDCANCEL}));
+    EXPECT_EQ(box->text.rfind(L"A relocation of your files did not end when Tessaly last ran.", 0), 0u)
+        << ToUtf8(box->text);
+    for (const std::wstring& place : {source, renamed, target}) {
+      EXPECT_NE(box->text.find(place), std::wstring::npos) << ToUtf8(place);
+    }
+    if (!Answer(*box, answer)) return nullptr;
+    return start;
+  }
+
+  // The message that ends an action: its text, once answered.
+  std::wstring Outcome(HWND start) {
+    const std::optional<MessageBoxInfo> box = FindMessageBox(run, start, Milliseconds(60000));
+    EXPECT_TRUE(box.has_value()) << "no outcome";
+    if (!box) return {};
+    EXPECT_EQ(box->buttons, std::vector<int>{IDOK});
+    EXPECT_TRUE(Answer(*box, IDOK));
+    return box->text;
+  }
+
+  void Leave(HWND start) {
+    ASSERT_TRUE(Click(start, IDCANCEL));
+    EXPECT_EQ(run.WaitForExit(), 0u);
+  }
+
+  const Content files = MakeContent(120, 1);
+  std::wstring journal, source, renamed, target;
+};
+
+TEST_F(InterruptedRelocationTest, PutBackRenamesTheOriginalBackAndKeepsTheCopy) {
+  HWND start = StartAndAnswer(IDNO);
+  ASSERT_NE(start, nullptr);
+  EXPECT_EQ(Outcome(start), L"Your files are back in " + source + L". The copy in " + target +
+                                L" was left as it is; delete it if you do not need it.");
+  Leave(start);
+  ExpectWhole(source, files);
+  ExpectWhole(target, files);
+  EXPECT_FALSE(Exists(renamed));
+  EXPECT_FALSE(Exists(journal));
+}
+
+TEST_F(InterruptedRelocationTest, FinishLinksAndDeletesOrSaysWhereTheFilesAre) {
+  HWND start = StartAndAnswer(IDYES);
+  ASSERT_NE(start, nullptr);
+  const std::wstring outcome = Outcome(start);
+  Leave(start);
+  ExpectWhole(target, files);
+  if (outcome.rfind(L"The relocation is finished", 0) == 0) {
+    EXPECT_FALSE(Exists(renamed));
+    EXPECT_FALSE(Exists(journal));
+    EXPECT_NE(GetFileAttributesW(source.c_str()) & FILE_ATTRIBUTE_REPARSE_POINT, 0u);
+    // The link goes as a link, without touching the copy.
+    EXPECT_TRUE(RemoveDirectoryW(source.c_str()));
+    return;
+  }
+  // No link (Wine): nothing was deleted, and the message says where the files are.
+  EXPECT_EQ(outcome.rfind(L"Error ", 0), 0u) << ToUtf8(outcome);
+  EXPECT_NE(outcome.find(L"Nothing was deleted: your files are in " + renamed), std::wstring::npos)
+      << ToUtf8(outcome);
+  ExpectWhole(renamed, files);
+  EXPECT_FALSE(Exists(source));
+  EXPECT_TRUE(Exists(journal)) << "the journal stays until the move is finished or put back";
+}
+
+TEST_F(InterruptedRelocationTest, CancelDecidesLaterAndChangesNothing) {
+  HWND start = StartAndAnswer(IDCANCEL);
+  ASSERT_NE(start, nullptr);
+  EXPECT_FALSE(FindMessageBox(run, start, Milliseconds(1000)).has_value());
+  Leave(start);
+  ExpectWhole(renamed, files);
+  ExpectWhole(target, files);
+  EXPECT_FALSE(Exists(source));
+  EXPECT_TRUE(Exists(journal));
+}
+
 }  // namespace
 }  // namespace tessaly::e2e

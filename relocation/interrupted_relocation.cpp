@@ -1,0 +1,218 @@
+// A relocation cut off after its rename: the state on disk, the question, finish and put back.
+#include "relocation/interrupted_relocation.h"
+
+#include "platform/file_ops.h"
+#include "platform/text.h"
+#include "relocation/copy_check.h"
+#include "relocation/folder_identity.h"
+#include "relocation/relocation_engine.h"
+
+namespace tessaly {
+namespace {
+
+const wchar_t* OriginalWords(OriginalPlace place) {
+  switch (place) {
+    case OriginalPlace::Missing: return L"nothing is there now";
+    case OriginalPlace::Folder: return L"a folder is there now";
+    case OriginalPlace::LinkToTarget: return L"a link to the copy is there now";
+    case OriginalPlace::LinkElsewhere: return L"a link that does not lead to the copy is there now";
+    case OriginalPlace::Other: return L"a file is there now";
+  }
+  return L"";
+}
+
+// " The copy is in T." when it is there.
+std::wstring CopyWords(const InterruptedRelocation& state) {
+  if (!state.copyExists) return {};
+  return FormatText(L" The copy is in %s.", state.journal.target.c_str());
+}
+
+// Removes the journal once the action has done its work; a journal that stays is said.
+RecoveryOutcome Done(FileSystem& fs, const std::wstring& journalPath, std::wstring message) {
+  if (ErrorCode e = ClearRelocationJournal(fs, journalPath)) {
+    return {false, message + FormatText(L" The record %s could not be removed (error %lu); "
+                                         L"delete it by hand.",
+                                         journalPath.c_str(), e)};
+  }
+  return {true, std::move(message)};
+}
+
+RecoveryOutcome Refused(std::wstring message) { return {false, std::move(message)}; }
+
+}  // namespace
+
+InterruptedRelocation DescribeInterruptedRelocation(FileSystem& fs,
+                                                    const RelocationJournal& journal) {
+  InterruptedRelocation state;
+  state.journal = journal;
+  FindData found;
+  if (PathExists(fs, journal.source, &found)) {
+    if (!found.IsDirectory()) {
+      state.original = OriginalPlace::Other;
+    } else if (!found.IsReparsePoint()) {
+      state.original = OriginalPlace::Folder;
+    } else {
+      std::wstring leadsTo;
+      const bool toTarget = fs.GetFinalPath(journal.source, leadsTo) == err::Success &&
+                            EqualsNoCase(leadsTo, FinalForm(fs, journal.target));
+      state.original = toTarget ? OriginalPlace::LinkToTarget : OriginalPlace::LinkElsewhere;
+    }
+  }
+  const auto isRealFolder = [&fs](const std::wstring& path) {
+    FindData entry;
+    return PathExists(fs, path, &entry) && entry.IsDirectory() && !entry.IsReparsePoint();
+  };
+  state.renamedExists = isRealFolder(journal.renamed);
+  state.copyExists = isRealFolder(journal.target);
+  return state;
+}
+
+std::wstring InterruptedRelocationQuestion(const InterruptedRelocation& state,
+                                           const std::wstring& journalPath) {
+  const RelocationJournal& j = state.journal;
+  const wchar_t* notFound = L" (not found)";
+  return FormatText(
+      L"A relocation of your files did not end when Tessaly last ran.\n\n"
+      L"Original Location: %s (%s)\n"
+      L"Your original files, renamed: %s%s\n"
+      L"The copy: %s%s\n\n"
+      L"Yes: finish the relocation. Tessaly checks the copy against your original files, links "
+      L"the Original Location to the copy, then deletes %s.\n"
+      L"No: put your original files back. Tessaly renames %s back to %s; the copy is left as it "
+      L"is.\n"
+      L"Cancel: decide later. Nothing is changed, and Tessaly asks again when it next starts.\n\n"
+      L"This relocation is recorded in %s.",
+      j.source.c_str(), OriginalWords(state.original), j.renamed.c_str(),
+      state.renamedExists ? L"" : notFound, j.target.c_str(), state.copyExists ? L"" : notFound,
+      j.renamed.c_str(), j.renamed.c_str(), j.source.c_str(), journalPath.c_str());
+}
+
+std::wstring UnreadableJournalMessage(const std::wstring& journalPath, ErrorCode error) {
+  return FormatText(L"Tessaly found %s, the record of a relocation that did not end, but cannot "
+                    L"read it (error %lu). Nothing was changed. The file names the folders "
+                    L"concerned; check them, then delete the file.",
+                    journalPath.c_str(), error);
+}
+
+RecoveryOutcome FinishInterruptedRelocation(FileSystem& fs, const std::wstring& journalPath,
+                                            const RelocationJournal& journal) {
+  const InterruptedRelocation state = DescribeInterruptedRelocation(fs, journal);
+  const std::wstring& source = journal.source;
+  const std::wstring& renamed = journal.renamed;
+  const std::wstring& target = journal.target;
+  if (!state.renamedExists) {
+    if (state.original == OriginalPlace::LinkToTarget) {
+      return Done(fs, journalPath,
+                  FormatText(L"The relocation was already finished: %s leads to %s, where your "
+                             L"files are.",
+                             source.c_str(), target.c_str()));
+    }
+    if (state.original == OriginalPlace::Folder) {
+      return Done(fs, journalPath,
+                  FormatText(L"Your files are in %s, where they were, so there was nothing to "
+                             L"finish. Run the relocation wizard again to move them.",
+                             source.c_str()));
+    }
+    return Refused(FormatText(L"%s is not there, and %s holds no folder of your files, so "
+                              L"nothing was changed.%s",
+                              renamed.c_str(), source.c_str(), CopyWords(state).c_str()));
+  }
+  if (!state.copyExists) {
+    return Refused(FormatText(L"The copy %s is not there, so nothing was changed: your files are "
+                              L"in %s. Start Tessaly again and choose No to put them back.",
+                              target.c_str(), renamed.c_str()));
+  }
+  if (state.original != OriginalPlace::Missing && state.original != OriginalPlace::LinkToTarget) {
+    return Refused(FormatText(L"%s cannot be linked to the copy because %s. Nothing was changed: "
+                              L"your files are in %s, and a copy of them is in %s.",
+                              source.c_str(), OriginalWords(state.original), renamed.c_str(),
+                              target.c_str()));
+  }
+  // Nothing is deleted that is not in the copy, as in a run.
+  CopyCheckOptions options;
+  options.compareContents = journal.compareContents;
+  const CopyCheck check = CheckCopy(fs, renamed, target, options);
+  if (!check.Whole()) {
+    return Refused(CopyMismatchText(target, renamed, check) +
+                   FormatText(L" Nothing was deleted: your files are in %s, and what was copied "
+                              L"is in %s.",
+                              renamed.c_str(), target.c_str()));
+  }
+  if (state.original == OriginalPlace::Missing) {
+    if (ErrorCode e = MakeRelocationLink(fs, source, target)) {
+      return Refused(FormatText(L"Error %lu creating a symbolic link to %s. Nothing was deleted: "
+                                L"your files are in %s, and a copy of them is in %s.",
+                                e, target.c_str(), renamed.c_str(), target.c_str()));
+    }
+  }
+  if (const std::wstring failure = DeleteRenamedFolder(fs, renamed, target, nullptr, nullptr);
+      !failure.empty()) {
+    return Refused(failure + FormatText(L" %s leads to %s, where your files are.", source.c_str(),
+                                        target.c_str()));
+  }
+  return Done(fs, journalPath,
+              FormatText(L"The relocation is finished: %s leads to %s, where your files are, and "
+                         L"%s was deleted.",
+                         source.c_str(), target.c_str(), renamed.c_str()));
+}
+
+RecoveryOutcome PutBackInterruptedRelocation(FileSystem& fs, const std::wstring& journalPath,
+                                             const RelocationJournal& journal) {
+  const InterruptedRelocation state = DescribeInterruptedRelocation(fs, journal);
+  const std::wstring& source = journal.source;
+  const std::wstring& renamed = journal.renamed;
+  const std::wstring& target = journal.target;
+  if (!state.renamedExists) {
+    if (state.original == OriginalPlace::Folder) {
+      return Done(fs, journalPath,
+                  FormatText(L"Your files are already back in %s.", source.c_str()));
+    }
+    if (state.original == OriginalPlace::LinkToTarget) {
+      return Refused(FormatText(L"%s was already deleted, so it cannot be put back: your files "
+                                L"are in %s, and %s leads there. Start Tessaly again and choose "
+                                L"Yes to finish the relocation.",
+                                renamed.c_str(), target.c_str(), source.c_str()));
+    }
+    return Refused(FormatText(L"%s is not there, and %s holds no folder of your files, so "
+                              L"nothing was changed.%s",
+                              renamed.c_str(), source.c_str(), CopyWords(state).c_str()));
+  }
+  if (state.original == OriginalPlace::Folder || state.original == OriginalPlace::Other) {
+    return Refused(FormatText(L"%s cannot be renamed back to %s because %s. Nothing was changed: "
+                              L"your files are in %s.%s",
+                              renamed.c_str(), source.c_str(), OriginalWords(state.original),
+                              renamed.c_str(), CopyWords(state).c_str()));
+  }
+  if (state.original == OriginalPlace::LinkToTarget ||
+      state.original == OriginalPlace::LinkElsewhere) {
+    // Removing a folder link removes the link alone; what it leads to stays.
+    const ErrorCode removed = fs.RemoveFolder(source);
+    if (removed != err::Success || PathExists(fs, source)) {
+      return Refused(FormatText(L"The link %s could not be removed (error %lu), so %s was not "
+                                L"renamed back. Nothing was changed: your files are in %s.%s",
+                                source.c_str(), removed != err::Success ? removed : err::AccessDenied,
+                                renamed.c_str(), renamed.c_str(), CopyWords(state).c_str()));
+    }
+  }
+  if (ErrorCode e = fs.MoveFile(renamed, source, 0)) {
+    return Refused(FormatText(L"%s could not be renamed back to %s (error %lu): your files are in "
+                              L"%s.%s Rename %s back to %s to use them where they were.",
+                              renamed.c_str(), source.c_str(), e, renamed.c_str(),
+                              CopyWords(state).c_str(), renamed.c_str(), source.c_str()));
+  }
+  // The link is made only once the copy was found whole, just before the deletion: the folder
+  // put back may have lost files to that deletion, and the copy holds them all.
+  if (state.original == OriginalPlace::LinkToTarget) {
+    return Done(fs, journalPath,
+                FormatText(L"Your files are back in %s. Some of them may have been deleted from "
+                           L"it before the relocation stopped; all of them are in %s, which was "
+                           L"left as it is.",
+                           source.c_str(), target.c_str()));
+  }
+  return Done(fs, journalPath,
+              FormatText(L"Your files are back in %s. The copy in %s was left as it is; delete it "
+                         L"if you do not need it.",
+                         source.c_str(), target.c_str()));
+}
+
+}  // namespace tessaly

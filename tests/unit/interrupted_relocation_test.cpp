@@ -1,0 +1,274 @@
+// A relocation cut off at each point after its rename (the program ended there), then finished or
+// put back from its journal over the fake disk: each action leaves the exact state it promises,
+// every file of the source is found with its bytes somewhere the message names, and the journal
+// goes only when the action succeeded. A journal that does not parse is refused.
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <map>
+#include <string>
+
+#include "platform/text.h"
+#include "relocation/interrupted_relocation.h"
+#include "relocation/relocation_engine.h"
+#include "relocation/relocation_journal.h"
+#include "tests/support/fake_file_system.h"
+#include "tests/support/fake_system.h"
+#include "tests/support/relocation_recorder.h"
+#include "tests/unit/forwarding_file_system.h"
+
+namespace tessaly {
+namespace {
+
+using Op = FakeFileSystem::Operation;
+
+constexpr const wchar_t* kSource = L"C:\\Samples\\Strings";
+constexpr const wchar_t* kRenamed = L"C:\\Samples\\Strings.orig0";
+constexpr const wchar_t* kTarget = L"D:\\Content\\Strings";
+constexpr const wchar_t* kJournal =
+    L"C:\\Users\\Musician\\Documents\\Quillmoor\\Tessaly Documents\\Relocation in progress.txt";
+
+const std::map<std::wstring, std::string> kFiles = {
+    {L"\\a.wav", "violins"},
+    {L"\\sub\\b.wav", "violas"},
+    {L"\\sub\\deep\\c.nki", "cellos and basses"},
+};
+
+// The program ending at this point of a run.
+struct CutOff {};
+
+// Ends the run at the deletion of one path.
+class CuttingFileSystem : public testing::ForwardingFileSystem {
+ public:
+  using ForwardingFileSystem::ForwardingFileSystem;
+  ErrorCode DeleteFile(std::wstring_view path) override {
+    if (!cutAtDeleteOf.empty() && EqualsNoCase(path, cutAtDeleteOf)) throw CutOff{};
+    return ForwardingFileSystem::DeleteFile(path);
+  }
+  std::wstring cutAtDeleteOf;
+};
+
+struct Disk {
+  Disk() {
+    fs.AddVolume(L"D:\\", 1'000'000, 2'000'000);
+    for (const auto& [relative, bytes] : kFiles) fs.AddFile(kSource + relative, std::string_view(bytes));
+    fs.AddFolder(L"D:\\Content");
+  }
+
+  // Runs a move that the program's end cuts off (or that ends by itself when nothing cuts it).
+  void RunUntilCutOff() {
+    try {
+      RunRelocation(cutting, system, {kSource, kTarget, false, false}, cancel, recorder);
+    } catch (const CutOff&) {
+    }
+  }
+  void CutAtLog(const wchar_t* start) {
+    recorder.onLog = [start](const std::wstring& line) {
+      if (line.rfind(start, 0) == 0) throw CutOff{};
+    };
+  }
+
+  // Every file of the source is at one of the real folders with its bytes; the renamed folder
+  // counts only when the message names it.
+  void ExpectNothingLost(const std::wstring& message) {
+    for (const auto& [relative, bytes] : kFiles) {
+      bool found = false;
+      for (const wchar_t* root : {kSource, kRenamed, kTarget}) {
+        if (fs.IsLink(root) || !fs.IsFile(root + relative)) continue;
+        if (fs.ContentsText(root + relative) != bytes) continue;
+        if (root == kRenamed) {
+          EXPECT_NE(message.find(kRenamed), std::wstring::npos) << "the message names not the "
+                                                                   "folder that holds the files";
+        }
+        found = true;
+      }
+      EXPECT_TRUE(found) << ToUtf8(relative) << " is found nowhere";
+    }
+  }
+
+  FakeFileSystem fs;
+  CuttingFileSystem cutting{fs};
+  FakeSystem system;
+  CancelFlag cancel{0};
+  testing::RelocationRecorder recorder;
+};
+
+// What stands where after an action.
+struct After {
+  bool done;
+  OriginalPlace original;
+  bool renamedExists;
+};
+
+TEST(InterruptedRelocationTest, FinishAndPutBackFromEveryPointOfACutOffRun) {
+  const After finished{true, OriginalPlace::LinkToTarget, false};
+  const After back{true, OriginalPlace::Folder, false};
+  const struct {
+    const char* name;
+    std::function<void(Disk&)> cut;
+    OriginalPlace originalFound;  // as the question describes it
+    bool renamedFound;
+    After finish, putBack;
+    bool copySpoilt = false;  // the case changed the copy on purpose
+  } cases[] = {
+      {"after the rename, before the check", [](Disk& d) { d.CutAtLog(L"Checking "); },
+       OriginalPlace::Missing, true, finished, back},
+      {"after a link, before the check",
+       [](Disk& d) {
+         d.CutAtLog(L"Checking ");
+         d.RunUntilCutOff();
+         d.fs.AddFolderLink(kSource, kTarget);
+       },
+       OriginalPlace::LinkToTarget, true, finished, back},
+      {"after the link, before the deletion", [](Disk& d) { d.CutAtLog(L"Deleting "); },
+       OriginalPlace::LinkToTarget, true, finished, back},
+      {"during the deletion",
+       [](Disk& d) { d.cutting.cutAtDeleteOf = std::wstring(kRenamed) + L"\\sub\\deep\\c.nki"; },
+       OriginalPlace::LinkToTarget, true, finished, back},
+      {"after the deletion, before the journal went",
+       [](Disk& d) { d.cutting.cutAtDeleteOf = kJournal; }, OriginalPlace::LinkToTarget, false,
+       finished, {false, OriginalPlace::LinkToTarget, false}},
+      {"after the rename back, before the journal went",
+       [](Disk& d) {
+         d.fs.InjectFailure(Op::CreateFolderLink, kSource, 1314);
+         d.cutting.cutAtDeleteOf = kJournal;
+       },
+       OriginalPlace::Folder, false, {true, OriginalPlace::Folder, false}, back},
+      // Finish refuses what a run would refuse, and the journal stays.
+      {"a copy cut short since",
+       [](Disk& d) {
+         d.CutAtLog(L"Checking ");
+         d.RunUntilCutOff();
+         d.fs.AddFile(std::wstring(kTarget) + L"\\sub\\b.wav", std::string_view("vio"));
+       },
+       OriginalPlace::Missing, true, {false, OriginalPlace::Missing, true}, back, true},
+      {"a link that cannot be made",
+       [](Disk& d) {
+         d.CutAtLog(L"Checking ");
+         d.RunUntilCutOff();
+         d.fs.InjectFailure(Op::CreateFolderLink, kSource, 1314);
+       },
+       OriginalPlace::Missing, true, {false, OriginalPlace::Missing, true}, back},
+      {"a folder made again at the Original Location",
+       [](Disk& d) {
+         d.CutAtLog(L"Checking ");
+         d.RunUntilCutOff();
+         d.fs.AddFolder(kSource);
+       },
+       OriginalPlace::Folder, true, {false, OriginalPlace::Folder, true},
+       {false, OriginalPlace::Folder, true}},
+  };
+  for (const auto& c : cases) {
+    for (const bool finish : {true, false}) {
+      SCOPED_TRACE(std::string(c.name) + (finish ? ": finish" : ": put back"));
+      Disk d;
+      c.cut(d);
+      d.RunUntilCutOff();
+      RelocationJournal journal;
+      ASSERT_EQ(ReadRelocationJournal(d.fs, kJournal, journal), err::Success);
+      const InterruptedRelocation found = DescribeInterruptedRelocation(d.fs, journal);
+      EXPECT_EQ(found.original, c.originalFound);
+      EXPECT_EQ(found.renamedExists, c.renamedFound);
+      EXPECT_TRUE(found.copyExists);
+      const std::wstring question = InterruptedRelocationQuestion(found, kJournal);
+      for (const wchar_t* place : {kSource, kRenamed, kTarget, kJournal}) {
+        EXPECT_NE(question.find(place), std::wstring::npos) << ToUtf8(place);
+      }
+
+      const RecoveryOutcome outcome = finish ? FinishInterruptedRelocation(d.fs, kJournal, journal)
+                                             : PutBackInterruptedRelocation(d.fs, kJournal, journal);
+      const After& expected = finish ? c.finish : c.putBack;
+      EXPECT_EQ(outcome.done, expected.done) << ToUtf8(outcome.message);
+      EXPECT_FALSE(outcome.message.empty());
+      EXPECT_EQ(d.fs.Exists(kJournal), !expected.done) << "the journal goes exactly on success";
+      const InterruptedRelocation now = DescribeInterruptedRelocation(d.fs, journal);
+      EXPECT_EQ(now.original, expected.original);
+      EXPECT_EQ(now.renamedExists, expected.renamedExists);
+      if (expected.original == OriginalPlace::LinkToTarget) {
+        EXPECT_EQ(d.fs.LinkTarget(kSource), kTarget);
+      }
+      // A folder put back holds every file that was not already deleted from it; the copy
+      // stays whole in any case.
+      for (const auto& [relative, bytes] : kFiles) {
+        if (c.copySpoilt) break;
+        EXPECT_EQ(d.fs.ContentsText(kTarget + relative), bytes) << ToUtf8(relative);
+      }
+      if (expected.done && expected.original == OriginalPlace::Folder &&
+          c.originalFound != OriginalPlace::LinkToTarget) {
+        for (const auto& [relative, bytes] : kFiles) {
+          EXPECT_EQ(d.fs.ContentsText(kSource + relative), bytes) << ToUtf8(relative);
+        }
+      }
+      d.ExpectNothingLost(outcome.message);
+    }
+  }
+}
+
+// A folder put back after the deletion had begun may lack files; the message says so and where
+// all of them are.
+TEST(InterruptedRelocationTest, APutBackAfterTheDeletionBeganSaysWhereEveryFileIs) {
+  Disk d;
+  d.cutting.cutAtDeleteOf = std::wstring(kRenamed) + L"\\sub\\deep\\c.nki";
+  d.RunUntilCutOff();
+  RelocationJournal journal;
+  ASSERT_EQ(ReadRelocationJournal(d.fs, kJournal, journal), err::Success);
+  const RecoveryOutcome outcome = PutBackInterruptedRelocation(d.fs, kJournal, journal);
+  ASSERT_TRUE(outcome.done) << ToUtf8(outcome.message);
+  size_t back = 0;
+  for (const auto& [relative, bytes] : kFiles) back += d.fs.IsFile(kSource + relative) ? 1 : 0;
+  EXPECT_LT(back, kFiles.size()) << "the deletion had begun";
+  d.ExpectNothingLost(outcome.message);
+  EXPECT_NE(outcome.message.find(L"all of them are in D:\\Content\\Strings, which was left"), std::wstring::npos)
+      << ToUtf8(outcome.message);
+}
+
+TEST(InterruptedRelocationTest, TheJournalReadsBackAndAnythingElseIsRefused) {
+  const RelocationJournal journal{kSource, kRenamed, kTarget, true};
+  RelocationJournal read;
+  ASSERT_TRUE(ParseRelocationJournal(FormatRelocationJournal(journal), read));
+  EXPECT_EQ(read.source, kSource);
+  EXPECT_EQ(read.renamed, kRenamed);
+  EXPECT_EQ(read.target, kTarget);
+  EXPECT_TRUE(read.compareContents);
+
+  const std::wstring good = FormatRelocationJournal(journal);
+  const auto replaced = [&good](const std::wstring& from, const std::wstring& to) {
+    std::wstring text = good;
+    text.replace(text.find(from), from.size(), to);
+    return text;
+  };
+  const struct {
+    const char* name;
+    std::wstring text;
+  } refused[] = {
+      {"empty", L""},
+      {"no heading", good.substr(good.find(L'\n') + 1)},
+      {"a field missing", replaced(L"Mode=move\r\n", L"")},
+      {"a field twice", good + L"Mode=move\r\n"},
+      {"an unknown field", good + L"Colour=red\r\n"},
+      {"a line without a value", good + L"Original Location\r\n"},
+      {"another mode", replaced(L"Mode=move", L"Mode=link")},
+      {"an empty Original Location", replaced(L"=C:\\Samples\\Strings\r\n", L"=\r\n")},
+      {"a renamed folder not named after the source",
+       replaced(L"Strings.orig0", L"Violins.orig0")},
+      {"a renamed folder without its number", replaced(L"Strings.orig0", L"Strings.orig")},
+      {"an empty target", replaced(L"=D:\\Content\\Strings", L"=")},
+      {"a comparison neither yes nor no", replaced(L"Compare contents=yes", L"Compare contents=1")},
+  };
+  for (const auto& c : refused) {
+    SCOPED_TRACE(c.name);
+    RelocationJournal out;
+    EXPECT_FALSE(ParseRelocationJournal(c.text, out));
+  }
+
+  // A file that does not parse is reported as such and left as it was.
+  FakeFileSystem fs;
+  fs.AddFile(kJournal, std::string_view("Original Location=C:\\Samples\\Strings\r\n"));
+  EXPECT_EQ(ReadRelocationJournal(fs, kJournal, read), err::InvalidData);
+  EXPECT_EQ(fs.ContentsText(kJournal), "Original Location=C:\\Samples\\Strings\r\n");
+  EXPECT_NE(UnreadableJournalMessage(kJournal, err::InvalidData).find(kJournal), std::wstring::npos);
+  EXPECT_EQ(ReadRelocationJournal(fs, L"C:\\None.txt", read), err::FileNotFound);
+}
+
+}  // namespace
+}  // namespace tessaly
