@@ -39,6 +39,16 @@ RecoveryOutcome Done(FileSystem& fs, const std::wstring& journalPath, std::wstri
 
 RecoveryOutcome Refused(std::wstring message) { return {false, std::move(message)}; }
 
+// Neither the renamed folder nor the user's files at the Original Location are there: nothing
+// to finish or put back.
+RecoveryOutcome NothingThere(const InterruptedRelocation& state,
+                             const RelocationJournal& journal) {
+  return Refused(FormatText(L"%s is not there, and %s holds no folder of your files, so "
+                            L"nothing was changed.%s",
+                            journal.renamed.c_str(), journal.source.c_str(),
+                            CopyWords(state).c_str()));
+}
+
 }  // namespace
 
 InterruptedRelocation DescribeInterruptedRelocation(FileSystem& fs,
@@ -113,9 +123,7 @@ RecoveryOutcome FinishInterruptedRelocation(FileSystem& fs, const std::wstring& 
                              L"finish. Run the relocation wizard again to move them.",
                              source.c_str()));
     }
-    return Refused(FormatText(L"%s is not there, and %s holds no folder of your files, so "
-                              L"nothing was changed.%s",
-                              renamed.c_str(), source.c_str(), CopyWords(state).c_str()));
+    return NothingThere(state, journal);
   }
   if (!state.copyExists) {
     return Refused(FormatText(L"The copy %s is not there, so nothing was changed: your files are "
@@ -173,9 +181,7 @@ RecoveryOutcome PutBackInterruptedRelocation(FileSystem& fs, const std::wstring&
                                 L"Yes to finish the relocation.",
                                 renamed.c_str(), target.c_str(), source.c_str()));
     }
-    return Refused(FormatText(L"%s is not there, and %s holds no folder of your files, so "
-                              L"nothing was changed.%s",
-                              renamed.c_str(), source.c_str(), CopyWords(state).c_str()));
+    return NothingThere(state, journal);
   }
   if (state.original == OriginalPlace::Folder || state.original == OriginalPlace::Other) {
     return Refused(FormatText(L"%s cannot be renamed back to %s because %s. Nothing was changed: "

@@ -17,25 +17,18 @@
 #include "tests/support/fake_system.h"
 #include "tests/support/relocation_recorder.h"
 #include "tests/unit/forwarding_file_system.h"
+#include "tests/unit/relocation_fixture.h"
 
 namespace tessaly {
 namespace {
 
 using Op = FakeFileSystem::Operation;
 
-constexpr const wchar_t* kSource = L"C:\\Samples\\Strings";
-constexpr const wchar_t* kRenamed = L"C:\\Samples\\Strings.orig0";
-constexpr const wchar_t* kTarget = L"D:\\Content\\Strings";
-// The journal of a move in progress, in the user's Tessaly Documents folder.
-constexpr const wchar_t* kJournal =
-    L"C:\\Users\\Musician\\Documents\\Quillmoor\\Tessaly Documents\\Relocation in progress.txt";
-
-// The files of the source, relative, with their bytes.
-const std::map<std::wstring, std::string> kFiles = {
-    {L"\\a.wav", "violins"},
-    {L"\\sub\\b.wav", "violas"},
-    {L"\\sub\\deep\\c.nki", "cellos and basses"},
-};
+using testing::kFiles;
+using testing::kJournal;
+using testing::kRenamed;
+using testing::kSource;
+using testing::kTarget;
 
 using Recorder = testing::RelocationRecorder;
 
