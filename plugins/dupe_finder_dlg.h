@@ -61,7 +61,7 @@ class CDupeFinderDlg : public CPage {
   Half lower_;
   // True from the start of the search until its end message: the maps belong to the worker.
   bool searching_ = false;
-  // True while the worker's reports are shown (the Part's running flag): from the start until
+  // True while the worker's reports are shown (the page's running flag): from the start until
   // the worker reports that it has ended, or the page closes.
   bool running_ = false;
   std::wstring pendingFileLine_;
