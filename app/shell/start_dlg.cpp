@@ -66,6 +66,10 @@ bool CStartDlg::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, INT_PTR& r
     return true;
   }
   if (message == kMsgStartPageShown) {
+    // A modal dialog is made visible only once its queue is empty, and this message may come
+    // first: show the page, so that the question stands over it rather than over nothing.
+    if (!IsWindowVisible(Hwnd())) ShowWindow(Hwnd(), SW_SHOW);
+    UpdateWindow(Hwnd());
     if (onShown_) onShown_(Hwnd());
     result = TRUE;
     return true;

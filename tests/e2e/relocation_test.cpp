@@ -732,7 +732,7 @@ class InterruptedRelocationTest : public RelocationTest {
     if (!box) return nullptr;
     SaveScreenshot(L"interrupted-relocation");
     EXPECT_EQ(box->caption, L"Tessaly");
-    EXPECT_EQ(box->buttons, (std::vector<int>{IDYES, IDNO, IDCANCEL}));
+    EXPECT_EQ(box->buttons, (std::vector<int>{IDCANCEL, IDYES, IDNO}));  // in id order
     EXPECT_EQ(box->text.rfind(L"A relocation of your files did not end when Tessaly last ran.", 0), 0u)
         << ToUtf8(box->text);
     for (const std::wstring& place : {source, renamed, target}) {
