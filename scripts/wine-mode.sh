@@ -13,9 +13,9 @@
 wine32_loader=/usr/lib/wine/wine
 
 wine_mode_probe() {
-  local probe rc
-  probe=$("$wine32_loader" --version 2>&1)
-  rc=$?
+  local probe rc=0
+  # Callers may run under set -e: the probe's failure is an answer, not an error.
+  probe=$("$wine32_loader" --version 2>&1) || rc=$?
   case "${TESSALY_WINE_MODE:-auto}" in
     64)
       wine_mode=64
