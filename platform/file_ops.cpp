@@ -108,14 +108,19 @@ struct CountWalk {
     if (listingFailed) ++progress.errors;
     for (const FindData& entry : entries) {
       bool isLink = false;
-      if (IsRealSubfolder(entry, isLink) && !isLink) {
+      if (IsRealSubfolder(entry, isLink)) {
         std::wstring sub = folder;
-        if (!AppendPath(sub, entry.name, kTreePathCapacity)) {
+        const bool appended = AppendPath(sub, entry.name, kTreePathCapacity);
+        if (isLink) {
+          // A folder link is not entered; the first one is noted for the caller.
+          if (appended && progress.firstFolderLink.empty()) progress.firstFolderLink = std::move(sub);
+        } else if (!appended) {
           ++progress.errors;
           break;
+        } else {
+          Folder(sub);
+          if (cancelled) return err::Success;
         }
-        Folder(sub);
-        if (cancelled) return err::Success;
       }
       if (IsCancelled(cancel)) {
         cancelled = true;

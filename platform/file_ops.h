@@ -47,6 +47,7 @@ struct TreeOperationProgress {
   uint32_t foldersVisited = 0;            // folders entered, the start folder included
   uint32_t filesCounted = 0;              // files found by CountTree
   uint64_t bytesCounted = 0;              // total size of the files found by CountTree
+  std::wstring firstFolderLink;           // the first folder link CountTree met (not entered)
   uint32_t callerExtra[2] = {};           // the caller's own use
 };
 

@@ -1,6 +1,8 @@
 // The relocation engine: count, space check, copy, rename, link, delete.
 #include "relocation/relocation_engine.h"
 
+#include <optional>
+
 #include "platform/text.h"
 #include "relocation/copy_check.h"
 #include "relocation/folder_identity.h"
@@ -88,7 +90,7 @@ class Run {
   std::wstring LinkRefusal();
   RelocationResult RenameLinkAndDelete();
   // Compares the renamed source with the target; null when the copy is whole, else the ended run.
-  RelocationResult* CheckTheCopy(const std::wstring& renamed);
+  std::optional<RelocationResult> CheckTheCopy(const std::wstring& renamed);
   // After a failure between the rename and the deletion: the source folder gets its own name
   // back, and the message (`lead` and where the files are) says so.
   RelocationResult PutSourceBack(const std::wstring& renamed, const std::wstring& lead, Copy copy,
@@ -107,7 +109,6 @@ class Run {
   uint32_t filesFound_ = 0;  // by the count, for the check's progress
   std::wstring journalPath_;
   RelocationResult result_;
-  RelocationResult stop_;
 };
 
 RelocationResult Run::Go() {
@@ -211,22 +212,11 @@ void Run::ClearJournal() {
 }
 
 std::wstring Run::LinkRefusal() {
-  std::wstring first;
-  ErrorCode unreadable = err::Success;
-  const ErrorCode walked = WalkTree(fs_, source_, [&](const std::wstring& relative,
-                                                      const FindData& entry) {
-    if (!entry.IsDirectory() || !entry.IsReparsePoint()) return true;
-    first = source_ + L"\\" + relative;
-    std::wstring place;
-    unreadable = fs_.GetFinalPath(first, place);
-    return false;
-  });
-  if (walked != err::Success) {
-    return FormatText(L"Unable to read every folder of %s (error %lu), so nothing was moved.",
-                      source_.c_str(), walked);
-  }
+  // The count has just walked the source and noted its first folder link.
+  const std::wstring& first = progress_.firstFolderLink;
   if (first.empty()) return {};
-  if (unreadable != err::Success) {
+  std::wstring place;
+  if (ErrorCode unreadable = fs_.GetFinalPath(first, place)) {
     return FormatText(L"The folder link %s leads to nothing that can be found (error %lu), so it "
                       L"cannot be made again in %s. Nothing was moved: please repair or remove "
                       L"the link and try again.",
@@ -295,7 +285,7 @@ RelocationResult Run::RenameLinkAndDelete() {
     }
     // Nothing is deleted that is not in the copy; once renamed, nothing more is written into the
     // original by its path.
-    if (RelocationResult* stop = CheckTheCopy(renamed)) return *stop;
+    if (std::optional<RelocationResult> stop = CheckTheCopy(renamed)) return *stop;
   }
 
   observer_.LogLine(L"Creating symbolic link so applications can find files at their new location...");
@@ -319,7 +309,7 @@ RelocationResult Run::RenameLinkAndDelete() {
   return Finish(true);
 }
 
-RelocationResult* Run::CheckTheCopy(const std::wstring& renamed) {
+std::optional<RelocationResult> Run::CheckTheCopy(const std::wstring& renamed) {
   observer_.PhaseStarted(L"Check files progress:", filesFound_);
   observer_.LogLine(FormatText(L"Checking that every file and folder of %s is in %s...",
                                renamed.c_str(), target_.c_str()));
@@ -328,13 +318,9 @@ RelocationResult* Run::CheckTheCopy(const std::wstring& renamed) {
   options.cancel = &cancel_;
   options.onFile = [this](const std::wstring& file) { observer_.FileStarted(file); };
   const CopyCheck check = CheckCopy(fs_, renamed, target_, options);
-  if (check.Whole()) return nullptr;
-  if (check.fault == CopyFault::Cancelled) {
-    stop_ = PutSourceBack(renamed, L"", Copy::Partial, true);
-  } else {
-    stop_ = PutSourceBack(renamed, CopyMismatchText(target_, source_, check), Copy::Partial);
-  }
-  return &stop_;
+  if (check.Whole()) return std::nullopt;
+  if (check.fault == CopyFault::Cancelled) return PutSourceBack(renamed, L"", Copy::Partial, true);
+  return PutSourceBack(renamed, CopyMismatchText(target_, source_, check), Copy::Partial);
 }
 
 RelocationResult Run::PutSourceBack(const std::wstring& renamed, const std::wstring& lead,
@@ -388,19 +374,17 @@ std::wstring DeleteRenamedFolder(FileSystem& fs, const std::wstring& renamed,
     return FormatText(L"Error %lu attempting to delete files from renamed folder %s.", e,
                       renamed.c_str());
   }
-  // A cancelled deletion returns as soon as it stops, with the result of its last file: what it
-  // did not reach is still there, and the run has not ended as it should.
-  if (cancel && cancel->load() != 0 && PathExists(fs, renamed)) {
+  // A deletion that returns with the folder still there did not end as it should: a cancelled one
+  // returns as soon as it stops, with the result of its last file.
+  if (!PathExists(fs, renamed)) return {};
+  if (cancel && cancel->load() != 0) {
     return FormatText(L"Deleting files from renamed folder %s was canceled before it was done. "
                       L"Your files are in %s; what is left in %s is a copy of them and can be "
                       L"deleted.",
                       renamed.c_str(), target.c_str(), renamed.c_str());
   }
-  if (PathExists(fs, renamed)) {
-    return FormatText(L"Error %lu attempting to delete files from renamed folder %s.",
-                      err::DirNotEmpty, renamed.c_str());
-  }
-  return {};
+  return FormatText(L"Error %lu attempting to delete files from renamed folder %s.",
+                    err::DirNotEmpty, renamed.c_str());
 }
 
 std::wstring CopyMismatchText(const std::wstring& target, const std::wstring& source,

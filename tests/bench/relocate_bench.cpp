@@ -38,6 +38,7 @@
 #include "tests/bench/bench_timing.h"
 #include "tests/bench/ui_factors.h"
 #include "tests/e2e/driver.h"
+#include "tests/unit/forwarding_system.h"
 
 #include <shlobj.h>
 
@@ -165,27 +166,13 @@ class NoLinks : public Win32FileSystem {
 };
 
 // The system as it is, but older than Vista, so the tree copy uses the buffered copy.
-class BeforeVista : public System {
+class BeforeVista : public testing::ForwardingSystem {
  public:
-  bool Is64BitWindows() override { return system_.Is64BitWindows(); }
+  BeforeVista() : ForwardingSystem(real_) {}
   bool IsVistaOrLater() override { return false; }
-  ErrorCode GetEnvironmentVariable(std::wstring_view name, std::wstring& out) override {
-    return system_.GetEnvironmentVariable(name, out);
-  }
-  ErrorCode GetSpecialFolder(int csidl, std::wstring& out) override {
-    return system_.GetSpecialFolder(csidl, out);
-  }
-  LocalTime GetLocalTime() override { return system_.GetLocalTime(); }
-  std::wstring FormatDate(FileTime utc) override { return system_.FormatDate(utc); }
-  ErrorCode FormatLocalDateTime(const LocalTime& time, std::wstring& out) override {
-    return system_.FormatLocalDateTime(time, out);
-  }
-  std::unique_ptr<RedirectionScope> DisableFileRedirection() override {
-    return system_.DisableFileRedirection();
-  }
 
  private:
-  Win32System system_;
+  Win32System real_;
 };
 
 // Answers every file copy (and the rename of each copy into place) at once without copying: what

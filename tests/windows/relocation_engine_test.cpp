@@ -23,6 +23,7 @@
 #include "tests/support/backends.h"
 #include "tests/support/relocation_recorder.h"
 #include "tests/unit/forwarding_file_system.h"
+#include "tests/unit/forwarding_system.h"
 
 namespace tessaly {
 namespace {
@@ -48,34 +49,20 @@ class LinkRefusingFileSystem : public testing::ForwardingFileSystem {
 
 // The system, but with the user's documents folder in the scratch folder, so that the journal of
 // each run is the test's own and goes with it.
-class ScratchDocumentsSystem : public System {
+class ScratchDocumentsSystem : public testing::ForwardingSystem {
  public:
   ScratchDocumentsSystem(System& system, std::wstring documents)
-      : system_(system), documents_(std::move(documents)) {}
-  bool Is64BitWindows() override { return system_.Is64BitWindows(); }
-  bool IsVistaOrLater() override { return system_.IsVistaOrLater(); }
-  ErrorCode GetEnvironmentVariable(std::wstring_view name, std::wstring& out) override {
-    return system_.GetEnvironmentVariable(name, out);
-  }
+      : ForwardingSystem(system), documents_(std::move(documents)) {}
   ErrorCode GetSpecialFolder(int csidlValue, std::wstring& out) override {
     if ((csidlValue & ~csidl::FlagCreate) != csidl::Personal) {
-      return system_.GetSpecialFolder(csidlValue, out);
+      return ForwardingSystem::GetSpecialFolder(csidlValue, out);
     }
     // The journal's folder is created below it with every missing folder on the way.
     out = documents_;
     return err::Success;
   }
-  LocalTime GetLocalTime() override { return system_.GetLocalTime(); }
-  std::wstring FormatDate(FileTime utc) override { return system_.FormatDate(utc); }
-  ErrorCode FormatLocalDateTime(const LocalTime& time, std::wstring& out) override {
-    return system_.FormatLocalDateTime(time, out);
-  }
-  std::unique_ptr<RedirectionScope> DisableFileRedirection() override {
-    return system_.DisableFileRedirection();
-  }
 
  private:
-  System& system_;
   std::wstring documents_;
 };
 

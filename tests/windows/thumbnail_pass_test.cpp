@@ -14,40 +14,31 @@
 #include "platform/text.h"
 #include "platform/win32/win32_api.h"
 #include "tests/support/backends.h"
+#include "tests/unit/forwarding_system.h"
 
 namespace tessaly {
 namespace {
 
 // The real system, except that the common files folders and the public documents are folders of
 // the scratch area; like 64-bit Windows, it has "ProgramFiles(x86)".
-class ScratchSystem : public System {
+class ScratchSystem : public testing::ForwardingSystem {
  public:
-  ScratchSystem(System& real, const std::wstring& scratch) : real_(real), scratch_(scratch) {}
-  bool Is64BitWindows() override { return real_.Is64BitWindows(); }
-  bool IsVistaOrLater() override { return real_.IsVistaOrLater(); }
+  ScratchSystem(System& real, const std::wstring& scratch)
+      : ForwardingSystem(real), scratch_(scratch) {}
   ErrorCode GetEnvironmentVariable(std::wstring_view name, std::wstring& out) override {
     if (EqualsNoCase(name, L"ProgramFiles(x86)")) out = scratch_ + L"\\Program Files (x86)";
     else if (EqualsNoCase(name, L"CommonProgramFiles(x86)")) out = scratch_ + L"\\Common86";
     else if (EqualsNoCase(name, L"CommonProgramW6432")) out = scratch_ + L"\\Common64";
-    else return real_.GetEnvironmentVariable(name, out);
+    else return ForwardingSystem::GetEnvironmentVariable(name, out);
     return err::Success;
   }
   ErrorCode GetSpecialFolder(int csidlValue, std::wstring& out) override {
-    if (csidlValue != csidl::CommonDocuments) return real_.GetSpecialFolder(csidlValue, out);
+    if (csidlValue != csidl::CommonDocuments) return ForwardingSystem::GetSpecialFolder(csidlValue, out);
     out = scratch_ + L"\\Public Documents";
     return err::Success;
   }
-  LocalTime GetLocalTime() override { return real_.GetLocalTime(); }
-  std::wstring FormatDate(FileTime utc) override { return real_.FormatDate(utc); }
-  ErrorCode FormatLocalDateTime(const LocalTime& time, std::wstring& out) override {
-    return real_.FormatLocalDateTime(time, out);
-  }
-  std::unique_ptr<RedirectionScope> DisableFileRedirection() override {
-    return real_.DisableFileRedirection();
-  }
 
  private:
-  System& real_;
   std::wstring scratch_;
 };
 
