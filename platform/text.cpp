@@ -1,8 +1,6 @@
 // Case folding, UTF-16 conversion and the Windows path rules.
 #include "platform/text.h"
 
-#include <cstdarg>
-#include <cwchar>
 
 namespace tessaly {
 
@@ -138,52 +136,90 @@ std::wstring FromUtf8(std::string_view text) {
   return out;
 }
 
+namespace format_text {
 namespace {
-// The program's message texts use Windows' conventions: "%s" for wide text and "%lu" for a 32-bit
-// unsigned value. The C library's wide formatting reads "%s" as narrow text and "%lu" as a long,
-// which is 64 bits on Linux; say what is meant so both builds read the same arguments.
-std::wstring PortableFormat(const wchar_t* format) {
+
+void Pad(std::wstring& out, size_t width, size_t used, wchar_t fill) {
+  if (width > used) out.append(width - used, fill);
+}
+
+void AppendText(std::wstring& out, const Conversion& c, const Arg& arg) {
+  std::wstring_view text = arg.textIsNull ? std::wstring_view(L"(null)") : arg.text;
+  if (c.hasPrecision && text.size() > c.precision) text = text.substr(0, c.precision);
+  if (!c.leftAlign) Pad(out, c.width, text.size(), L' ');
+  out.append(text);
+  if (c.leftAlign) Pad(out, c.width, text.size(), L' ');
+}
+
+void AppendInteger(std::wstring& out, const Conversion& c, const Arg& arg) {
+  const bool isSigned = c.type == L'd' || c.type == L'i';
+  bool negative = false;
+  uint64_t magnitude = arg.unsignedValue;
+  if (arg.kind == ArgKind::Signed) {
+    negative = arg.signedValue < 0;
+    // Negating in unsigned arithmetic keeps the most negative value exact.
+    magnitude = negative ? 0 - static_cast<uint64_t>(arg.signedValue) : static_cast<uint64_t>(arg.signedValue);
+  }
+
+  const unsigned base = (c.type == L'x' || c.type == L'X') ? 16 : 10;
+  const wchar_t* digitChars = c.type == L'X' ? L"0123456789ABCDEF" : L"0123456789abcdef";
+  wchar_t buffer[24];
+  size_t n = 0;
+  for (uint64_t v = magnitude; v != 0; v /= base) buffer[n++] = digitChars[v % base];
+  // printf writes no digit for a zero with a precision of zero, and at least one otherwise.
+  if (n == 0 && !(c.hasPrecision && c.precision == 0)) buffer[n++] = L'0';
+  const size_t digits = c.hasPrecision && c.precision > n ? c.precision : n;
+
+  std::wstring_view prefix;
+  if (negative) prefix = L"-";
+  else if (isSigned && c.plusSign) prefix = L"+";
+  else if (isSigned && c.spaceSign) prefix = L" ";
+  else if (c.alternate && base == 16 && magnitude != 0) prefix = c.type == L'X' ? L"0X" : L"0x";
+
+  const size_t used = prefix.size() + digits;
+  const bool zeroFill = c.zeroPad && !c.leftAlign && !c.hasPrecision;
+  if (!c.leftAlign && !zeroFill) Pad(out, c.width, used, L' ');
+  out.append(prefix);
+  if (zeroFill) Pad(out, c.width, used, L'0');
+  out.append(digits - n, L'0');
+  while (n != 0) out += buffer[--n];
+  if (c.leftAlign) Pad(out, c.width, used, L' ');
+}
+
+}  // namespace
+
+std::wstring Format(const wchar_t* format, const Arg* args, size_t count) {
   std::wstring out;
-  for (const wchar_t* p = format; *p; ++p) {
-    out += *p;
-    if (*p != L'%') continue;
-    const wchar_t* conversion = p + 1;
-    if (*conversion == L'%') {
-      out += *conversion;
-      p = conversion;
+  size_t next = 0;
+  for (const wchar_t* p = format; *p;) {
+    const wchar_t* start = p;
+    while (*p && *p != L'%') ++p;
+    out.append(start, p);
+    if (!*p) break;
+    ++p;
+    if (*p == L'%') {
+      out += L'%';
+      ++p;
       continue;
     }
-    while (*conversion && std::wcschr(L"-+ #0123456789.*", *conversion)) out += *conversion++;
-    if (conversion[0] == L's') {
-      out += L"ls";
-      p = conversion;
-    } else if (conversion[0] == L'l' && (conversion[1] == L'u' || conversion[1] == L'd' || conversion[1] == L'x')) {
-      out += conversion[1];
-      p = conversion + 1;
+    const Conversion c = ReadConversion(p);
+    // The compile-time check has matched every conversion with an argument of its kind; should
+    // an unchecked format get here anyway, what does not match is written as it stands.
+    const bool known = c.type != 0 && next < count;
+    const Arg* arg = known ? &args[next++] : nullptr;
+    if (known && c.type == L's' && arg->kind == ArgKind::Text) {
+      AppendText(out, c, *arg);
+    } else if (known && c.type != L's' && (arg->kind == ArgKind::Signed || arg->kind == ArgKind::Unsigned)) {
+      AppendInteger(out, c, *arg);
     } else {
-      p = conversion - 1;
+      out.append(p - 1, c.end);
     }
+    p = c.end;
   }
   return out;
 }
-}  // namespace
 
-std::wstring FormatText(const wchar_t* format, ...) {
-  const std::wstring portable = PortableFormat(format);
-  std::wstring out(256, L'\0');
-  for (;;) {
-    va_list args;
-    va_start(args, format);
-    const int n = std::vswprintf(out.data(), out.size(), portable.c_str(), args);
-    va_end(args);
-    if (n >= 0 && static_cast<size_t>(n) < out.size()) {
-      out.resize(static_cast<size_t>(n));
-      return out;
-    }
-    if (out.size() > (1u << 20)) return std::wstring();
-    out.resize(out.size() * 2);
-  }
-}
+}  // namespace format_text
 
 namespace path {
 

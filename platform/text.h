@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <type_traits>
 #include <vector>
 
 namespace tessaly {
@@ -39,9 +40,197 @@ inline std::wstring FromUtf16Bytes(const std::vector<uint8_t>& bytes) {
 std::string ToUtf8(std::wstring_view text);
 std::wstring FromUtf8(std::string_view text);
 
-// printf-style formatting into a wide string with Windows' conventions in both builds: "%s" takes
-// a const wchar_t*, "%lu" (and %ld, %lx) a 32-bit value such as an ErrorCode.
-std::wstring FormatText(const wchar_t* format, ...);
+// printf-style formatting into a wide string, checked while compiling: see FormatText below.
+namespace format_text {
+
+// What one conversion of a format asks for, read from "%[flags][width][.precision][length]type".
+struct Conversion {
+  bool leftAlign = false;   // '-'
+  bool plusSign = false;    // '+'
+  bool spaceSign = false;   // ' '
+  bool alternate = false;   // '#': 0x before a hexadecimal value
+  bool zeroPad = false;     // '0'
+  size_t width = 0;
+  bool hasPrecision = false;
+  size_t precision = 0;
+  unsigned bits = 32;       // none or 'l': 32 bits as in Windows; "ll" or "I64": 64 bits
+  wchar_t type = 0;         // 's', 'd', 'i', 'u', 'x', 'X'; 0 when the conversion is not one of those
+  const wchar_t* end = nullptr;  // just past the conversion
+};
+
+// Reads the conversion whose '%' is just before `p` (which is not "%%").
+constexpr Conversion ReadConversion(const wchar_t* p) {
+  Conversion c;
+  for (;; ++p) {
+    if (*p == L'-') c.leftAlign = true;
+    else if (*p == L'+') c.plusSign = true;
+    else if (*p == L' ') c.spaceSign = true;
+    else if (*p == L'#') c.alternate = true;
+    else if (*p == L'0') c.zeroPad = true;
+    else break;
+  }
+  for (; *p >= L'0' && *p <= L'9'; ++p) c.width = c.width * 10 + size_t(*p - L'0');
+  if (*p == L'.') {
+    c.hasPrecision = true;
+    for (++p; *p >= L'0' && *p <= L'9'; ++p) c.precision = c.precision * 10 + size_t(*p - L'0');
+  }
+  if (p[0] == L'l' && p[1] == L'l') {
+    c.bits = 64;
+    p += 2;
+  } else if (p[0] == L'I' && p[1] == L'6' && p[2] == L'4') {
+    c.bits = 64;
+    p += 3;
+  } else if (p[0] == L'l') {
+    p += 1;
+  }
+  switch (*p) {
+    case L's':
+    case L'd':
+    case L'i':
+    case L'u':
+    case L'x':
+    case L'X':
+      c.type = *p;
+      c.end = p + 1;
+      break;
+    default:
+      c.end = *p ? p + 1 : p;
+      break;
+  }
+  return c;
+}
+
+enum class ArgKind : unsigned char { Text, Signed, Unsigned, Unsupported };
+
+// Text arguments are wide strings and views; integers are any integer type but bool and the
+// character types, whose printing as a number is almost always a slip.
+template <class T>
+constexpr ArgKind KindOf() {
+  using U = std::remove_cv_t<std::decay_t<T>>;
+  if constexpr (std::is_same_v<U, std::wstring> || std::is_same_v<U, std::wstring_view> ||
+                std::is_same_v<U, const wchar_t*> || std::is_same_v<U, wchar_t*>) {
+    return ArgKind::Text;
+  } else if constexpr (std::is_integral_v<U> && !std::is_same_v<U, bool> &&
+                       !std::is_same_v<U, char> && !std::is_same_v<U, wchar_t> &&
+                       !std::is_same_v<U, char8_t> && !std::is_same_v<U, char16_t> &&
+                       !std::is_same_v<U, char32_t>) {
+    return std::is_signed_v<U> ? ArgKind::Signed : ArgKind::Unsigned;
+  } else {
+    return ArgKind::Unsupported;
+  }
+}
+
+template <class T>
+concept Formattable = KindOf<T>() != ArgKind::Unsupported;
+
+struct ArgType {
+  ArgKind kind;
+  size_t size;  // bytes of an integer
+};
+
+// Never defined: a call to one of these while checking a format makes the compiler stop and
+// name the fault.
+void TooFewArgumentsForFormat();
+void TooManyArgumentsForFormat();
+void UnsupportedConversionInFormat();
+void TextConversionGivenNonText();
+void IntegerConversionGivenNonInteger();
+void UnsignedConversionGivenSignedInteger();
+void IntegerWiderThanConversion();
+
+// Every conversion is one of the supported ones and takes an argument of its kind: text for %s;
+// for %d and %i a signed integer that fits, or an unsigned one strictly narrower; for %u, %x and
+// %X an unsigned integer that fits. The arguments are all used.
+constexpr void CheckFormat(const wchar_t* format, const ArgType* args, size_t count) {
+  size_t next = 0;
+  for (const wchar_t* p = format; *p;) {
+    if (*p++ != L'%') continue;
+    if (*p == L'%') {
+      ++p;
+      continue;
+    }
+    const Conversion c = ReadConversion(p);
+    p = c.end;
+    if (c.type == 0) UnsupportedConversionInFormat();
+    if (next == count) TooFewArgumentsForFormat();
+    const ArgType arg = args[next++];
+    const size_t bytes = c.bits / 8;
+    if (c.type == L's') {
+      if (arg.kind != ArgKind::Text) TextConversionGivenNonText();
+    } else if (arg.kind != ArgKind::Signed && arg.kind != ArgKind::Unsigned) {
+      IntegerConversionGivenNonInteger();
+    } else if (c.type == L'd' || c.type == L'i') {
+      if (arg.kind == ArgKind::Signed ? arg.size > bytes : arg.size >= bytes) IntegerWiderThanConversion();
+    } else {
+      if (arg.kind == ArgKind::Signed) UnsignedConversionGivenSignedInteger();
+      if (arg.size > bytes) IntegerWiderThanConversion();
+    }
+  }
+  if (next != count) TooManyArgumentsForFormat();
+}
+
+// A format string literal checked against the types of the arguments that follow it.
+template <class... Args>
+class Checked {
+ public:
+  template <size_t N>
+  consteval Checked(const wchar_t (&text)[N]) : text_(text) {
+    const ArgType types[] = {{KindOf<Args>(), sizeof(std::decay_t<Args>)}..., {ArgKind::Unsupported, 0}};
+    CheckFormat(text, types, sizeof...(Args));
+  }
+  const wchar_t* Text() const { return text_; }
+
+ private:
+  const wchar_t* text_;
+};
+
+// One argument as the formatting reads it.
+struct Arg {
+  ArgKind kind = ArgKind::Unsupported;
+  std::wstring_view text;
+  bool textIsNull = false;
+  int64_t signedValue = 0;
+  uint64_t unsignedValue = 0;
+};
+
+template <class T>
+Arg MakeArg(const T& value) {
+  Arg a;
+  a.kind = KindOf<T>();
+  if constexpr (KindOf<T>() == ArgKind::Text) {
+    if constexpr (std::is_array_v<T>) {
+      a.text = std::wstring_view(value);
+    } else if constexpr (std::is_pointer_v<T>) {
+      a.textIsNull = value == nullptr;
+      if (value) a.text = value;
+    } else {
+      a.text = value;
+    }
+  } else if constexpr (KindOf<T>() == ArgKind::Signed) {
+    a.signedValue = value;
+  } else {
+    a.unsignedValue = value;
+  }
+  return a;
+}
+
+std::wstring Format(const wchar_t* format, const Arg* args, size_t count);
+
+}  // namespace format_text
+
+// Formats like printf into a wide string, with Windows' conventions in both builds: "%s" takes
+// text (a const wchar_t*, std::wstring or std::wstring_view), "%d", "%u", "%x" and "%X" take a
+// 32-bit integer with or without 'l' ("%lu" for an ErrorCode), 64 bits with "ll" or "I64". Flags
+// '-', '+', ' ', '#', '0', a width and a precision are read as printf reads them; "%%" is a
+// percent sign. The format must be a literal: it is checked against the arguments while
+// compiling, and a conversion without a matching argument, an argument of another kind, an
+// integer too wide for its conversion or an argument too many does not compile.
+template <class... Args>
+  requires(format_text::Formattable<Args> && ...)
+std::wstring FormatText(format_text::Checked<std::type_identity_t<Args>...> format, const Args&... args) {
+  const format_text::Arg list[] = {format_text::MakeArg(args)..., format_text::Arg{}};
+  return format_text::Format(format.Text(), list, sizeof...(Args));
+}
 
 namespace path {
 
