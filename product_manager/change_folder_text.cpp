@@ -8,7 +8,7 @@
 namespace tessaly {
 namespace {
 
-// FormatText takes its "%s" arguments as C strings.
+// An owned copy of a view; FormatText also takes views as they are.
 std::wstring Z(std::wstring_view text) { return std::wstring(text); }
 
 }  // namespace
