@@ -20,6 +20,7 @@
 #include "relocation/interrupted_relocation.h"
 #include "relocation/relocate_content_dlg.h"
 #include "relocation/relocation_settings.h"
+#include "resources/resource.h"
 #include "thumbnails/fix_thumbnails_dlg.h"
 
 namespace tessaly {
@@ -33,6 +34,11 @@ std::wstring ProgramName() {
   name.resize(name.size() - extension.size());
   return name.empty() ? std::wstring(L"Tessaly") : name;
 }
+
+// A page ends with the id of the button that ended it, so the flow's end codes are those ids.
+static_assert(kEndNext == IDC_NEXT);
+static_assert(kEndBack == IDC_BACK);
+static_assert(kEndCancel == IDCANCEL);
 
 }  // namespace
 

@@ -4,7 +4,7 @@
 #pragma once
 
 #include "app/settings/profile_store.h"
-#include "app/ui/page_context.h"
+#include "app/ui/page_context_win32.h"
 #include "app/wizard_flow.h"
 #include "platform/win32/win32_file_system.h"
 #include "platform/win32/win32_registry.h"

@@ -4,12 +4,12 @@
 
 #include <vector>
 
+#include "app/ui/busy_text.h"
 #include "plugins/plugin_map.h"
 
 namespace tessaly {
 
 inline constexpr wchar_t kNoFilesFound[] = L"(no files found)";
-inline constexpr wchar_t kSearching[] = L"Searching...";
 
 // The lines of a names list: the keys of `map` whose group has exactly one file (when `singles`)
 // or two or more (when `duplicates`), in key order; a key without files never. A list with no

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "app/ui/page_context.h"
+#include "app/ui/page_context_win32.h"
 #include "app/ui/page_win32.h"
 #include "catalog/ni_product.h"
 #include "product_manager/change_folder_text.h"

@@ -3,6 +3,7 @@
 
 #include <shellapi.h>
 
+#include "app/ui/busy_text.h"
 #include "app/ui/list_box_win32.h"
 #include "platform/text.h"
 #include "resources/resource.h"
@@ -13,7 +14,6 @@ namespace {
 constexpr COLORREF kMissingColor = RGB(153, 0, 0);
 constexpr COLORREF kPresentColor = RGB(0, 0, 0);
 constexpr COLORREF kWhite = RGB(255, 255, 255);
-constexpr const wchar_t* kSearching = L"Searching...";
 // The worker shows the key being read at most this often: every key would cost a round trip
 // between the threads per key, as much as reading the key itself.
 constexpr ULONGLONG kProgressIntervalMs = 30;

@@ -5,7 +5,7 @@
 
 #include <string>
 
-#include "app/ui/page_context.h"
+#include "app/ui/page_context_win32.h"
 #include "app/ui/page_win32.h"
 
 namespace tessaly {

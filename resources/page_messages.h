@@ -30,8 +30,8 @@ inline constexpr unsigned WM_THUMBNAIL_PASS_START = kPageMessageBase + 609;     
 inline constexpr unsigned WM_THUMBNAIL_PASS_COMPLETE = kPageMessageBase + 610;  // posted: the worker's end
 
 // Start page: posted to itself to make the first-run backups once it has appeared.
-inline constexpr unsigned kMsgFirstRunBackups = kPageMessageBase + 0x262;  // 0x662
+inline constexpr unsigned WM_FIRST_RUN_BACKUPS = kPageMessageBase + 0x262;  // 0x662
 // Start page: posted to itself after the first-run backups, for the program's questions at start.
-inline constexpr unsigned kMsgStartPageShown = kPageMessageBase + 0x263;
+inline constexpr unsigned WM_START_PAGE_SHOWN = kPageMessageBase + 0x263;
 
 }  // namespace tessaly

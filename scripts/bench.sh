@@ -38,6 +38,7 @@
 # TESSALY_BENCH_BUILD chooses another build folder of that preset (default build/<preset>).
 # Timing is never part of the tests: this is a command to run by hand on a quiet machine.
 set -euo pipefail
+. "$(dirname "${BASH_SOURCE[0]}")/lib.sh"
 cd "$(dirname "$0")/.."
 repo=$PWD
 jobs=$(( $(nproc) < 2 ? $(nproc) : 2 ))
@@ -52,7 +53,7 @@ else measured="the 64-bit build (preset windows64, $build)"; fi
 wine_mode_line "bench: measures $measured"
 mkdir -p "$build"
 configure_log=$build/bench.configure.log
-cmake --preset "$preset" -B "$build" >"$configure_log" 2>&1 || { cat "$configure_log"; exit 1; }
+configure_quietly "$preset" "$configure_log" -B "$build" || exit 1
 build_log=$build/bench.build.log
 cmake --build "$build" --target Tessaly tessaly_fixtures tessaly_bench -j "$jobs" >"$build_log" 2>&1 \
   || { tail -n 60 "$build_log"; echo "bench: the build failed (see $build_log)" >&2; exit 1; }

@@ -11,6 +11,7 @@
 # replaced as a whole. Wine commands run through scripts/wine-run.sh, in the build folder nearest
 # above <wine-root> (else build/windows); as root, files are made as the user Wine runs as.
 set -euo pipefail
+. "$(dirname "${BASH_SOURCE[0]}")/lib.sh"
 shopt -s inherit_errexit
 
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
@@ -193,9 +194,8 @@ fi
 [ $# -eq 1 ] || { echo "usage: $0 <wine-root>" >&2; exit 2; }
 root=$(readlink -m "$1")
 
-build=$root
-while [ "$build" != / ] && [ ! -f "$build/CMakeCache.txt" ]; do build=$(dirname "$build"); done
-[ -f "$build/CMakeCache.txt" ] || build=$repo/build/windows
+build=$(build_folder_above "$root")
+[ -n "$build" ] || build=$repo/build/windows
 [ -f "$build/CMakeCache.txt" ] \
   || die "no configured build folder above $root nor $build (cmake --preset windows first)"
 

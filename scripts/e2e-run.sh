@@ -12,14 +12,14 @@
 # a number from 100 to 499 derived from the build folder), 1280x1024x24, open to the test user
 # (-ac).
 set -euo pipefail
+. "$(dirname "${BASH_SOURCE[0]}")/lib.sh"
 
 here=$(dirname "$(readlink -f "$0")")
 
 build_of() {
-  local dir=$1
-  [ -d "$dir" ] || dir=$(dirname "$dir")
-  while [ "$dir" != / ] && [ ! -f "$dir/CMakeCache.txt" ]; do dir=$(dirname "$dir"); done
-  [ -f "$dir/CMakeCache.txt" ] || { echo "e2e-run: no build folder above $1" >&2; exit 2; }
+  local dir
+  dir=$(build_folder_above "$1")
+  [ -n "$dir" ] || { echo "e2e-run: no build folder above $1" >&2; exit 2; }
   echo "$dir"
 }
 

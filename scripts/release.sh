@@ -9,6 +9,7 @@
 # scripts/wine-mode.sh), makes TessalyUserGuide.pdf (scripts/make-guide.py) and the setup program
 # of the 32-bit build (scripts/make-installer.sh), then prints each file's path and size.
 set -euo pipefail
+. "$(dirname "${BASH_SOURCE[0]}")/lib.sh"
 cd "$(dirname "$0")/.."
 scripts/setup.sh
 . scripts/wine-mode.sh
@@ -25,12 +26,11 @@ shots=$tour_build/artifacts/release-tour
 
 echo "== building Tessaly.exe"
 mkdir -p build
-cmake --preset windows >build/windows.configure.log 2>&1 || { cat build/windows.configure.log; exit 1; }
+configure_quietly windows || exit 1
 cmake --build --preset windows --target Tessaly tessaly_tour -j "$(nproc)"
 if [ "$run_preset" != windows ]; then
   echo "== building the 64-bit build for the tour"
-  cmake --preset "$run_preset" >"build/$run_preset.configure.log" 2>&1 \
-    || { cat "build/$run_preset.configure.log"; exit 1; }
+  configure_quietly "$run_preset" || exit 1
   cmake --build --preset "$run_preset" --target Tessaly tessaly_tour -j "$(nproc)"
 fi
 

@@ -10,6 +10,7 @@
 #   thumbnail fixer and the relocation wizard (scripts/tour.sh), and the paths of the
 #   screenshots are printed.
 set -euo pipefail
+. "$(dirname "${BASH_SOURCE[0]}")/lib.sh"
 cd "$(dirname "$0")/.."
 scripts/setup.sh
 . scripts/wine-mode.sh
@@ -22,8 +23,7 @@ else
   wine_mode_line "runs: the 64-bit build of Tessaly.exe (build/windows64), which behaves as the 32-bit program does on 64-bit Windows"
 fi
 mkdir -p build
-cmake --preset "$preset" >"build/$preset.configure.log" 2>&1 \
-  || { cat "build/$preset.configure.log"; exit 1; }
+configure_quietly "$preset" || exit 1
 
 if [ -n "${DISPLAY:-}" ]; then
   cmake --build --preset "$preset" --target Tessaly tessaly_fixtures -j "$(nproc)"

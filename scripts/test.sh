@@ -14,6 +14,7 @@
 #     release still builds, and the Windows tiers with the 64-bit build.
 # Exits non-zero when any build or any tier fails; every tier runs even after a failure.
 set -uo pipefail
+. "$(dirname "${BASH_SOURCE[0]}")/lib.sh"
 cd "$(dirname "$0")/.."
 tiers=("$@")
 [ ${#tiers[@]} -gt 0 ] || tiers=(native windows)
@@ -37,8 +38,7 @@ run_tier() {
   local preset=$1 what=${2:-test}
   echo "== $preset tier: configure and build"
   mkdir -p build
-  cmake --preset "$preset" >"build/$preset.configure.log" 2>&1 \
-    || { cat "build/$preset.configure.log"; return 1; }
+  configure_quietly "$preset" || return 1
   cmake --build --preset "$preset" -j "$jobs" || return 1
   if [ "$what" = build ]; then
     echo "== $preset tier: built; its tests need a machine that runs 32-bit code"

@@ -14,6 +14,7 @@
 # the program runs as the unprivileged test user, because Wine enforces read-only files only for
 # a non-root user. The Unix environment reaches the program.
 set -euo pipefail
+. "$(dirname "${BASH_SOURCE[0]}")/lib.sh"
 
 stop=0
 if [ "${1:-}" = --stop ]; then stop=1; shift; fi
@@ -22,10 +23,9 @@ if [ "${1:-}" = --in ]; then
 else
   exe=$(readlink -f "$1"); shift
   build=$exe
-  [ -d "$build" ] || build=$(dirname "$exe")
 fi
-while [ "$build" != / ] && [ ! -f "$build/CMakeCache.txt" ]; do build=$(dirname "$build"); done
-[ -f "$build/CMakeCache.txt" ] || { echo "wine-run: no build folder above $exe" >&2; exit 2; }
+build=$(build_folder_above "$build")
+[ -n "$build" ] || { echo "wine-run: no build folder above $exe" >&2; exit 2; }
 
 root=${TESSALY_WINE_ROOT:-$build/wine}
 if [ "$(cat "$build/program-bits" 2>/dev/null)" = 64 ]; then

@@ -19,9 +19,9 @@ bool CStartDlg::OnInitPage() {
     SetCheck(kWizardRadioIds[i], static_cast<int>(i) == selection_);
   }
   ShowDescription();
-  if (inputs_.firstRun) PostMessageW(Hwnd(), kMsgFirstRunBackups, 0, 0);
+  if (inputs_.firstRun) PostMessageW(Hwnd(), WM_FIRST_RUN_BACKUPS, 0, 0);
   // Posted after the backups' message, so it is handled once they are made.
-  if (onShown_) PostMessageW(Hwnd(), kMsgStartPageShown, 0, 0);
+  if (onShown_) PostMessageW(Hwnd(), WM_START_PAGE_SHOWN, 0, 0);
   return true;
 }
 
@@ -59,13 +59,13 @@ bool CStartDlg::CanGoNext() {
 }
 
 bool CStartDlg::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, INT_PTR& result) {
-  if (message == kMsgFirstRunBackups) {
+  if (message == WM_FIRST_RUN_BACKUPS) {
     const PageContext& context = Context();
     MakeFirstRunBackups(BackupContext{context.registry, context.files, context.system, context.settings});
     result = TRUE;
     return true;
   }
-  if (message == kMsgStartPageShown) {
+  if (message == WM_START_PAGE_SHOWN) {
     // A modal dialog is made visible only once its queue is empty, and this message may come
     // first: show the page, so that the question stands over it rather than over nothing.
     if (!IsWindowVisible(Hwnd())) ShowWindow(Hwnd(), SW_SHOW);

@@ -7,7 +7,7 @@
 #include <string_view>
 
 #include "app/ui/dialog_win32.h"
-#include "app/ui/page_context.h"
+#include "app/ui/page_context_win32.h"
 
 namespace tessaly {
 

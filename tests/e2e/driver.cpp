@@ -14,6 +14,7 @@
 #include <gtest/gtest.h>
 
 #include "resources/resource.h"
+#include "tests/e2e/page_titles.h"
 
 namespace tessaly::e2e {
 
@@ -560,6 +561,20 @@ bool ChooseWizard(HWND start, int wizardId) {
   return Click(start, wizardId) &&
          WaitUntil([&] { return CheckState(start, wizardId) == BST_CHECKED; }) &&
          Click(start, IDC_NEXT);
+}
+
+HWND EnterWizard(const ProgramRun& run, int wizardId) {
+  const auto choice = std::find_if(std::begin(kWizards), std::end(kWizards),
+                                   [&](const WizardChoice& wizard) { return wizard.id == wizardId; });
+  if (choice == std::end(kWizards)) return nullptr;
+  HWND start = FindPage(run, kStartTitle);
+  if (!start || !ChooseWizard(start, wizardId)) return nullptr;
+  return FindPage(run, choice->firstPage);
+}
+
+HWND OpenWizard(ProgramRun& run, int wizardId, const std::wstring& folder) {
+  if (run.Start(ProgramPath(), {}, folder) != 0) return nullptr;
+  return EnterWizard(run, wizardId);
 }
 
 // --- Screenshots --------------------------------------------------------------------------

@@ -122,6 +122,12 @@ bool ClickAndWait(HWND page, int id);
 // On the Start page: chooses the wizard of the radio button `wizardId`, waits until it is checked
 // and presses Next.
 bool ChooseWizard(HWND start, int wizardId);
+// From the Start page that `run` shows: chooses `wizardId` and returns the wizard's first page
+// (kWizards of page_titles.h names it); null when any step fails.
+HWND EnterWizard(const ProgramRun& run, int wizardId);
+// Starts the program (in `folder`, or its own folder) and enters the wizard `wizardId`; null when
+// any step fails.
+HWND OpenWizard(ProgramRun& run, int wizardId, const std::wstring& folder = {});
 
 // --- Lists -------------------------------------------------------------------------------
 // The lines of a list box, in the control's order.

@@ -13,14 +13,13 @@
 #include "platform/win32/win32_registry.h"
 #include "resources/resource.h"
 #include "tests/e2e/driver.h"
+#include "tests/e2e/page_titles.h"
 
 #include <shlobj.h>
 
 namespace tessaly::e2e {
 namespace {
 
-constexpr wchar_t kFoldersTitle[] = L"Tessaly - Choose Plugin Folders";
-constexpr wchar_t kFinderTitle[] = L"Tessaly - Find Duplicate VST Plugins";
 const std::wstring kRoot = L"C:\\TessalyE2E\\Plugins";
 const std::wstring kA = kRoot + L"\\A";
 const std::wstring kB = kRoot + L"\\B";
@@ -99,17 +98,14 @@ class DupeFinderTest : public ::testing::Test {
 
   // Start page -> plugin folders page.
   HWND OpenFolders() {
-    EXPECT_EQ(run.Start(ProgramPath()), 0u);
-    HWND start = FindPage(run, L"Tessaly - Start");
-    if (!start || !Click(start, IDC_WIZARD_DUPLICATES) || !Click(start, IDC_NEXT)) return nullptr;
-    return FindPage(run, kFoldersTitle);
+    return OpenWizard(run, IDC_WIZARD_DUPLICATES);
   }
 
   // ... -> the duplicate finder, once its search has completed.
   HWND OpenFinder() {
     HWND folders = OpenFolders();
     if (!folders || !Click(folders, IDC_NEXT)) return nullptr;
-    HWND finder = FindPage(run, kFinderTitle);
+    HWND finder = FindPage(run, kDupeFinderTitle);
     if (finder && !WaitUntil([&] {
           return Text(finder, IDC_SEARCH_STATUS).value_or(L"").rfind(L"Completed searching", 0) == 0 &&
                  ListBoxItems(finder, IDC_DUPLICATE_NAMES) != std::vector<std::wstring>{L"Searching..."};
@@ -330,7 +326,7 @@ TEST_F(DupeFinderTest, LaunchOffersPreferencesOrOpensTheHost) {
   EXPECT_EQ(box->text, L"No plugin host path configured. Would you like to set one up in Preferences?");
   EXPECT_EQ(box->buttons, (std::vector<int>{IDYES, IDNO}));
   ASSERT_TRUE(Answer(*box, IDYES));
-  HWND preferences = FindPage(run, L"Tessaly - Preferences");
+  HWND preferences = FindPage(run, kPreferencesTitle);
   ASSERT_NE(preferences, nullptr);
   // Set the 32-bit host there: the probe program, which records its argument.
   ASSERT_TRUE(SetText(preferences, IDC_HOST32, PathFromEnvironment(L"TESSALY_PROBE")));
@@ -387,17 +383,17 @@ TEST_F(DupeFinderTest, BackAndQuitWhileTheSearchRuns) {
   HWND folders = OpenFolders();
   ASSERT_NE(folders, nullptr);
   ASSERT_TRUE(Click(folders, IDC_NEXT));
-  HWND finder = FindPage(run, kFinderTitle);
+  HWND finder = FindPage(run, kDupeFinderTitle);
   ASSERT_NE(finder, nullptr);
   ASSERT_TRUE(Click(finder, IDC_BACK));
   ASSERT_TRUE(WaitForClose(finder));
   // The search had not finished when the page went.
-  folders = FindPage(run, kFoldersTitle);
+  folders = FindPage(run, kPluginFoldersTitle);
   ASSERT_NE(folders, nullptr);
   SaveScreenshot(L"back-from-search");
 
   ASSERT_TRUE(Click(folders, IDC_NEXT));
-  finder = FindPage(run, kFinderTitle);
+  finder = FindPage(run, kDupeFinderTitle);
   ASSERT_NE(finder, nullptr);
   EXPECT_EQ(Text(finder, IDC_SEARCH_STATUS).value_or(L"").rfind(L"Completed", 0), std::wstring::npos);
   ASSERT_TRUE(Click(finder, IDCANCEL));
@@ -437,7 +433,7 @@ TEST_F(DupeFinderTest, ClicksDuringTheSearchChangeNothingItFinds) {
   HWND folders = OpenFolders();
   ASSERT_NE(folders, nullptr);
   ASSERT_TRUE(Click(folders, IDC_NEXT));
-  HWND finder = FindPage(run, kFinderTitle);
+  HWND finder = FindPage(run, kDupeFinderTitle);
   ASSERT_NE(finder, nullptr);
   const SearchOutcome undisturbed = outcome(finder);
   ASSERT_GT(undisturbed.duplicates.size(), 2u);
@@ -450,7 +446,7 @@ TEST_F(DupeFinderTest, ClicksDuringTheSearchChangeNothingItFinds) {
   folders = OpenFolders();
   ASSERT_NE(folders, nullptr);
   ASSERT_TRUE(Click(folders, IDC_NEXT));
-  finder = FindPage(run, kFinderTitle);
+  finder = FindPage(run, kDupeFinderTitle);
   ASSERT_NE(finder, nullptr);
   int clicksWhileSearching = 0;
   bool enabledWhileSearching = false;
@@ -555,7 +551,7 @@ TEST_F(DupeFinderTest, AnEmptyFolderListCannotGoOnButBackStoresIt) {
 
   // Back goes to the Start page and stores the empty list as the empty text.
   ASSERT_TRUE(Click(folders, IDC_BACK));
-  HWND start = FindPage(run, L"Tessaly - Start");
+  HWND start = FindPage(run, kStartTitle);
   ASSERT_NE(start, nullptr);
   EXPECT_EQ(profile.GetProfileString(kSettingsSection, kVstPaths32, nullptr), L"");
   ASSERT_TRUE(Click(start, IDCANCEL));
@@ -567,10 +563,10 @@ TEST_F(DupeFinderTest, BackFromTheFinderReturnsToTheFoldersPage) {
   ASSERT_NE(finder, nullptr);
   SaveScreenshot(L"finder");
   ASSERT_TRUE(Click(finder, IDC_BACK));
-  HWND folders = FindPage(run, kFoldersTitle);
+  HWND folders = FindPage(run, kPluginFoldersTitle);
   ASSERT_NE(folders, nullptr);
   ASSERT_TRUE(Click(folders, IDC_BACK));
-  HWND start = FindPage(run, L"Tessaly - Start");
+  HWND start = FindPage(run, kStartTitle);
   ASSERT_NE(start, nullptr);
   EXPECT_EQ(CheckState(start, IDC_WIZARD_DUPLICATES), BST_CHECKED);
   ASSERT_TRUE(Click(start, IDCANCEL));

@@ -11,13 +11,11 @@
 #include "platform/win32/win32_registry.h"
 #include "resources/resource.h"
 #include "tests/e2e/driver.h"
+#include "tests/e2e/page_titles.h"
 
 namespace tessaly::e2e {
 namespace {
 
-constexpr wchar_t kStartTitle[] = L"Tessaly - Start";
-constexpr wchar_t kProductsTitle[] = L"Tessaly - Manage Native Instruments Products";
-constexpr wchar_t kLocateTitle[] = L"Tessaly - Locate File Database";
 constexpr wchar_t kMissing[] = L"<missing>";
 // The file name field of the open-file dialog: an edit in some versions, a combo box in others.
 constexpr int kFileNameEdit = 0x480;
@@ -56,9 +54,9 @@ class FileDatabaseTest : public ::testing::Test {
   // After `start` was left for the product manager, its page comes without the locate page;
   // Back from it shows the Start page again, which this returns.
   HWND StartPageAgain() {
-    HWND products = FindPage(run, kProductsTitle);
+    HWND products = FindPage(run, kProductManagerTitle);
     EXPECT_NE(products, nullptr) << "the product manager did not come";
-    EXPECT_EQ(FindPage(run, kLocateTitle, Milliseconds(0)), nullptr);
+    EXPECT_EQ(FindPage(run, kLocateDatabaseTitle, Milliseconds(0)), nullptr);
     if (!products || !Click(products, IDC_BACK) || !WaitForClose(products)) return nullptr;
     HWND again = FindPage(run, kStartTitle);
     EXPECT_NE(again, nullptr) << "the Start page did not come back";
@@ -100,7 +98,7 @@ TEST_F(FileDatabaseTest, TheLocatePageRefusesMissingPathsAndStoresAnExistingOne)
   HWND start = FindPage(run, kStartTitle);
   ASSERT_NE(start, nullptr);
   ChooseProducts(start);
-  HWND locate = FindPage(run, kLocateTitle);
+  HWND locate = FindPage(run, kLocateDatabaseTitle);
   ASSERT_NE(locate, nullptr);
   const struct {
     int id;
@@ -142,7 +140,7 @@ TEST_F(FileDatabaseTest, TheLocatePageRefusesMissingPathsAndStoresAnExistingOne)
   ASSERT_NE(start, nullptr);
   EXPECT_EQ(StoredPath(), kMissing);
   ChooseProducts(start);
-  locate = FindPage(run, kLocateTitle);
+  locate = FindPage(run, kLocateDatabaseTitle);
   ASSERT_NE(locate, nullptr);
   // Each visit starts with an empty path.
   EXPECT_EQ(Text(locate, IDC_FILE_DATABASE_PATH), L"");
@@ -160,7 +158,7 @@ TEST_F(FileDatabaseTest, TheLocatePageRefusesMissingPathsAndStoresAnExistingOne)
   // existence is checked), and the next visit of the wizard then passes the locate page by.
   ASSERT_TRUE(profile.WriteProfileString(kSettingsSection, kFileDatabasePath, kMovedAway));
   ChooseProducts(start);
-  locate = FindPage(run, kLocateTitle);
+  locate = FindPage(run, kLocateDatabaseTitle);
   ASSERT_NE(locate, nullptr);
   ASSERT_TRUE(SetText(locate, IDC_FILE_DATABASE_PATH, ProgramFolder()));
   ASSERT_TRUE(Click(locate, IDC_BACK));
@@ -176,7 +174,7 @@ TEST_F(FileDatabaseTest, TheLocatePageRefusesMissingPathsAndStoresAnExistingOne)
   // cancelled choice leaves it.
   ASSERT_TRUE(profile.WriteProfileString(kSettingsSection, kFileDatabasePath, kMovedAway));
   ChooseProducts(start);
-  locate = FindPage(run, kLocateTitle);
+  locate = FindPage(run, kLocateDatabaseTitle);
   ASSERT_NE(locate, nullptr);
   const std::wstring typed = ProgramFolder() + L"\\Old.xml";
   ASSERT_TRUE(SetText(locate, IDC_FILE_DATABASE_PATH, typed));

@@ -15,11 +15,11 @@
 #include "resources/resource.h"
 #include "tests/e2e/demo_state.h"
 #include "tests/e2e/driver.h"
+#include "tests/e2e/page_titles.h"
 
 namespace tessaly::e2e {
 namespace {
 
-constexpr wchar_t kTitle[] = L"Tessaly - Arrange Kontakt Libraries Tab";
 using Rows = std::vector<std::vector<std::wstring>>;
 
 std::vector<std::wstring> Names(const Rows& rows) {
@@ -53,10 +53,7 @@ class KontaktTest : public ::testing::Test {
 
   // Starts the program and opens the page; waits until the libraries are loaded.
   HWND OpenPage() {
-    if (run_.Start(ProgramPath()) != 0) return nullptr;
-    HWND start = FindPage(run_, L"Tessaly - Start");
-    if (!start || !ChooseWizard(start, IDC_WIZARD_LIBRARIES)) return nullptr;
-    HWND page = FindPage(run_, kTitle);
+    HWND page = OpenWizard(run_, IDC_WIZARD_LIBRARIES);
     // Loaded: the libraries are listed and the controls unlocked (the template's own state, before
     // the page has locked it for the load, must not pass for that).
     if (page && !WaitUntil([&] {

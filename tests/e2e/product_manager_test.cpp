@@ -18,17 +18,12 @@
 #include "product_manager/product_filters.h"
 #include "resources/resource.h"
 #include "tests/e2e/driver.h"
+#include "tests/e2e/page_titles.h"
 
 #include <shlobj.h>
 
 namespace tessaly::e2e {
 namespace {
-
-constexpr wchar_t kStartTitle[] = L"Tessaly - Start";
-constexpr wchar_t kPageTitle[] = L"Tessaly - Manage Native Instruments Products";
-constexpr wchar_t kChangeTitle[] = L"Tessaly - Change Folder";
-constexpr wchar_t kRelocateTitle[] = L"Tessaly - Relocate";
-constexpr wchar_t kPreferencesTitle[] = L"Tessaly - Preferences";
 
 constexpr wchar_t kProducts[] = L"SOFTWARE\\Native Instruments";
 constexpr REGSAM kView64 = KEY_WOW64_64KEY;
@@ -370,13 +365,9 @@ class ProductManagerTest : public ::testing::Test {
 
   // Starts the program and goes from the Start page to the product manager.
   HWND StartPage() {
-    EXPECT_EQ(run.Start(ProgramPath()), 0u);
-    HWND start = FindPage(run, kStartTitle);
-    if (!start || !ChooseWizard(start, IDC_WIZARD_PRODUCTS)) {
-      ADD_FAILURE() << "could not choose the product manager";
-      return nullptr;
-    }
-    return FindPage(run, kPageTitle);
+    HWND page = OpenWizard(run, IDC_WIZARD_PRODUCTS);
+    if (!page) ADD_FAILURE() << "could not open the product manager";
+    return page;
   }
 
   // The page once its scan has completed and its list is filled.
@@ -403,7 +394,7 @@ class ProductManagerTest : public ::testing::Test {
     typeStored = profile.GetProfileInt(kSettingsSection, kProductCheckboxes, -1);
     pathStored = profile.GetProfileInt(kSettingsSection, kShowPathFlags, -1);
     if (!ChooseWizard(start, IDC_WIZARD_PRODUCTS)) return nullptr;
-    return Scanned(FindPage(run, kPageTitle));
+    return Scanned(FindPage(run, kProductManagerTitle));
   }
 
   // Selects a product of the list; its details are shown when this returns.
@@ -418,7 +409,7 @@ class ProductManagerTest : public ::testing::Test {
       ADD_FAILURE() << "Options " << button << " cannot be clicked";
       return nullptr;
     }
-    HWND dialog = FindPage(run, kChangeTitle);
+    HWND dialog = FindPage(run, kChangeFolderTitle);
     EXPECT_NE(dialog, nullptr) << "no change-folder dialog";
     return dialog;
   }
@@ -1017,7 +1008,7 @@ TEST_F(ProductManagerTest, BackAndQuitWhileALargeRegistryIsScanned) {
   SaveScreenshot(L"back-during-scan");
 
   ASSERT_TRUE(ChooseWizard(start, IDC_WIZARD_PRODUCTS));
-  page = FindPage(run, kPageTitle);
+  page = FindPage(run, kProductManagerTitle);
   ASSERT_NE(page, nullptr);
   ASSERT_TRUE(scanning(page));
   EXPECT_FALSE(IsEnabled(page, IDC_PM_SHOW_APPS));

@@ -13,13 +13,11 @@
 #include "resources/resource.h"
 #include "resources/version.h"
 #include "tests/e2e/driver.h"
+#include "tests/e2e/page_titles.h"
 
 namespace tessaly::e2e {
 namespace {
 
-constexpr wchar_t kStartTitle[] = L"Tessaly - Start";
-constexpr wchar_t kPreferencesTitle[] = L"Tessaly - Preferences";
-constexpr wchar_t kAboutTitle[] = L"About Tessaly";
 // A product key of our own beside the demo machine's, so the restore has a value to set back.
 constexpr wchar_t kProbeKey[] = L"SOFTWARE\\Native Instruments\\Tessaly E2E Probe";
 
@@ -177,18 +175,7 @@ TEST_F(ProgramTest, EveryWizardIsDescribedAndTheDarkThemeIsOn) {
 TEST_F(ProgramTest, EachWizardOpensItsFirstPageAndBackReturnsToStart) {
   HWND page = Start();
   ASSERT_NE(page, nullptr);
-  const struct {
-    int id;
-    int selection;
-    const wchar_t* firstPage;
-  } wizards[] = {
-      {IDC_WIZARD_DUPLICATES, 0, L"Tessaly - Choose Plugin Folders"},
-      {IDC_WIZARD_PRODUCTS, 1, L"Tessaly - Manage Native Instruments Products"},
-      {IDC_WIZARD_LIBRARIES, 2, L"Tessaly - Arrange Kontakt Libraries Tab"},
-      {IDC_WIZARD_THUMBNAILS, 3, L"Tessaly - Fix Product Thumbnails"},
-      {IDC_WIZARD_RELOCATE, 4, L"Tessaly - Choose Folder Locations"},
-  };
-  for (const auto& wizard : wizards) {
+  for (const auto& wizard : kWizards) {
     SCOPED_TRACE(ToUtf8(wizard.firstPage));
     ASSERT_TRUE(ChooseWizard(page, wizard.id));
     HWND first = FindPage(run, wizard.firstPage);
@@ -198,7 +185,7 @@ TEST_F(ProgramTest, EachWizardOpensItsFirstPageAndBackReturnsToStart) {
     ASSERT_TRUE(WaitUntil([&] { return IsEnabled(first, IDC_BACK); }));
     ASSERT_TRUE(Click(first, IDC_BACK));
     ASSERT_TRUE(WaitForClose(first));
-    page = FindPage(run, L"Tessaly - Start");
+    page = FindPage(run, kStartTitle);
     ASSERT_NE(page, nullptr);
     EXPECT_EQ(CheckState(page, wizard.id), BST_CHECKED);
   }

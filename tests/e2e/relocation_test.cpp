@@ -16,6 +16,7 @@
 #include "relocation/relocation_settings.h"
 #include "resources/resource.h"
 #include "tests/e2e/driver.h"
+#include "tests/e2e/page_titles.h"
 
 #include <commctrl.h>
 #include <shlobj.h>
@@ -23,9 +24,6 @@
 namespace tessaly::e2e {
 namespace {
 
-constexpr wchar_t kStartTitle[] = L"Tessaly - Start";
-constexpr wchar_t kFoldersTitle[] = L"Tessaly - Choose Folder Locations";
-constexpr wchar_t kProgressTitle[] = L"Tessaly - Relocate Content";
 constexpr wchar_t kMissing[] = L"<missing>";
 // Every folder of these tests lies below this one.
 constexpr wchar_t kTestsFolder[] = L"C:\\Tessaly Relocation Tests";
@@ -137,10 +135,7 @@ class RelocationTest : public ::testing::Test {
 
   // Starts the program and goes to the folder page.
   HWND OpenFolderPage() {
-    if (run.Start(ProgramPath()) != 0) return nullptr;
-    HWND start = FindPage(run, kStartTitle);
-    if (!start || !ChooseWizard(start, IDC_WIZARD_RELOCATE)) return nullptr;
-    return FindPage(run, kFoldersTitle);
+    return OpenWizard(run, IDC_WIZARD_RELOCATE);
   }
 
   // Sets a check box to `checked` by clicking it, as the user would.
@@ -472,7 +467,7 @@ class RelocationRunTest : public RelocationTest {
                             L"\". Do you wish to proceed?",
                         IDYES}});
     if (::testing::Test::HasFatalFailure() || !WaitForClose(page)) return nullptr;
-    return FindPage(run, kProgressTitle);
+    return FindPage(run, kRelocateContentTitle);
   }
 
   // Waits until the copy is under way: the log says so and a file shows as the current one.
@@ -623,7 +618,7 @@ TEST_F(RelocationRunTest, LinkOnlyMakesOnlyTheLink) {
                           L"\". Do you wish to proceed?",
                       IDYES}});
   ASSERT_TRUE(WaitForClose(page));
-  HWND progress = FindPage(run, kProgressTitle);
+  HWND progress = FindPage(run, kRelocateContentTitle);
   ASSERT_NE(progress, nullptr);
 
   const std::optional<MessageBoxInfo> box = FindMessageBox(run, progress);
@@ -675,7 +670,7 @@ TEST_F(RelocationRunTest, BackAndQuitStopTheCopy) {
     ASSERT_TRUE(Click(progress, button));
     ASSERT_TRUE(WaitForClose(progress)) << "the page did not close";
     if (button == IDC_BACK) {
-      HWND again = FindPage(run, kFoldersTitle);
+      HWND again = FindPage(run, kFolderLocationsTitle);
       ASSERT_NE(again, nullptr) << "Back did not return to the folder page";
       EXPECT_EQ(Text(again, IDC_ORIGINAL_LOCATION), source);
       EXPECT_EQ(Text(again, IDC_FULL_TARGET_PATH), full);

@@ -12,11 +12,11 @@
 #include "resources/resource.h"
 #include "tests/e2e/artwork_state.h"
 #include "tests/e2e/driver.h"
+#include "tests/e2e/page_titles.h"
 
 namespace tessaly::e2e {
 namespace {
 
-constexpr wchar_t kTitle[] = L"Tessaly - Fix Product Thumbnails";
 const wchar_t* const kArtworkFiles[] = {L"MST_artwork.png", L"VB_artwork.png"};
 constexpr wchar_t kNote[] =
     L"\nNOTE: For best results, run this wizard after applying all your Service Center updates.";
@@ -123,12 +123,6 @@ class Thumbnails : public ::testing::Test {
     }
   }
 
-  HWND OpenPage(ProgramRun& run) {
-    HWND start = FindPage(run, L"Tessaly - Start");
-    if (!start || !ChooseWizard(start, IDC_WIZARD_THUMBNAILS)) return nullptr;
-    return FindPage(run, kTitle);
-  }
-
   std::wstring shared;
   std::unique_ptr<SavedFolderTree> saved;
 };
@@ -143,7 +137,7 @@ TEST_F(Thumbnails, ScanThenFixCopiesTheArtworkAndShowsAFileThatCannotBeReplacedA
 
   ProgramRun run;
   ASSERT_EQ(run.Start(ProgramPath()), 0u);
-  HWND page = OpenPage(run);
+  HWND page = EnterWizard(run, IDC_WIZARD_THUMBNAILS);
   ASSERT_NE(page, nullptr);
   ASSERT_TRUE(WaitForPass(page, L"Initial scan is complete."));
   EXPECT_EQ(Text(page, IDC_THUMBNAIL_STATUS),
@@ -220,7 +214,7 @@ TEST_F(Thumbnails, ScanThenFixCopiesTheArtworkAndShowsAFileThatCannotBeReplacedA
   // A new visit scans before it copies anything.
   ASSERT_TRUE(Click(page, IDC_BACK));
   ASSERT_TRUE(WaitForClose(page));
-  page = OpenPage(run);
+  page = EnterWizard(run, IDC_WIZARD_THUMBNAILS);
   ASSERT_NE(page, nullptr);
   ASSERT_TRUE(WaitForPass(page, L"Initial scan is complete."));
   EXPECT_EQ(Text(page, IDC_THUMBNAIL_STATUS),

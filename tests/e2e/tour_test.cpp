@@ -19,6 +19,7 @@
 #include "tests/e2e/demo_state.h"
 #include "tests/e2e/artwork_state.h"
 #include "tests/e2e/driver.h"
+#include "tests/e2e/page_titles.h"
 
 #include <shellapi.h>
 #include <shlobj.h>
@@ -43,19 +44,10 @@ void Shot(const wchar_t* name) {
   std::fflush(stdout);
 }
 
-// Starts the program (in `folder`, or its own), chooses `wizard` on the Start page and returns the
-// wizard's first page titled `title`; null when any step fails.
-HWND OpenWizard(ProgramRun& run, int wizard, const wchar_t* title, const std::wstring& folder = {}) {
-  if (run.Start(ProgramPath(), {}, folder) != 0) return nullptr;
-  HWND start = FindPage(run, L"Tessaly - Start");
-  if (!start || !ChooseWizard(start, wizard)) return nullptr;
-  return FindPage(run, title);
-}
-
 TEST(Tour, StartPagePreferencesAndAbout) {
   ProgramRun run;
   ASSERT_EQ(run.Start(ProgramPath()), 0u);
-  HWND start = FindPage(run, L"Tessaly - Start");
+  HWND start = FindPage(run, kStartTitle);
   ASSERT_NE(start, nullptr);
 
   const struct {
@@ -75,7 +67,7 @@ TEST(Tour, StartPagePreferencesAndAbout) {
   }
 
   ASSERT_TRUE(SysCommand(start, 0x100));
-  HWND preferences = FindPage(run, L"Tessaly - Preferences");
+  HWND preferences = FindPage(run, kPreferencesTitle);
   ASSERT_NE(preferences, nullptr);
   Shot(L"preferences");
   // The question before a restore of the first-run backups; No restores nothing.
@@ -88,7 +80,7 @@ TEST(Tour, StartPagePreferencesAndAbout) {
   ASSERT_TRUE(WaitForClose(preferences));
 
   ASSERT_TRUE(SysCommand(start, 0x10));
-  HWND about = FindPage(run, L"About Tessaly");
+  HWND about = FindPage(run, kAboutTitle);
   ASSERT_NE(about, nullptr);
   Shot(L"about");
   ASSERT_TRUE(Click(about, IDOK));
@@ -110,13 +102,13 @@ TEST(Tour, FindDuplicatePlugins) {
       L"C:\\Program Files (x86)\\Vstplugins|C:\\Audio\\VST32"));
 
   ProgramRun run;
-  HWND folders = OpenWizard(run, IDC_WIZARD_DUPLICATES, L"Tessaly - Choose Plugin Folders");
+  HWND folders = OpenWizard(run, IDC_WIZARD_DUPLICATES);
   ASSERT_NE(folders, nullptr);
   ASSERT_TRUE(WaitUntil([&] { return ListBoxItems(folders, IDC_PLUGIN_FOLDERS).size() == 3; }));
   Shot(L"plugin-folders");
   ASSERT_TRUE(Click(folders, IDC_NEXT));
 
-  HWND finder = FindPage(run, L"Tessaly - Find Duplicate VST Plugins");
+  HWND finder = FindPage(run, kDupeFinderTitle);
   ASSERT_NE(finder, nullptr);
   ASSERT_TRUE(WaitUntil([&] {
     return Text(finder, IDC_SEARCH_STATUS).value_or(L"").rfind(L"Completed searching", 0) == 0 &&
@@ -148,11 +140,11 @@ TEST(Tour, LocateFileDatabase) {
 
   ProgramRun run;
   ASSERT_EQ(run.Start(ProgramPath(), {}, temp), 0u);
-  HWND start = FindPage(run, L"Tessaly - Start");
+  HWND start = FindPage(run, kStartTitle);
   ASSERT_NE(start, nullptr);
   ASSERT_TRUE(ChooseWizard(start, IDC_WIZARD_PRODUCTS));
 
-  HWND locate = FindPage(run, L"Tessaly - Locate File Database");
+  HWND locate = FindPage(run, kLocateDatabaseTitle);
   ASSERT_NE(locate, nullptr);
   const std::wstring program = ProgramPath();
   ASSERT_TRUE(SetText(locate, IDC_FILE_DATABASE_PATH,
@@ -170,7 +162,7 @@ TEST(Tour, ManageProducts) {
   // The delivered file database beside the program, whatever an earlier run stored.
   RegDeleteKeyValueW(HKEY_CURRENT_USER, L"Software\\Quillmoor\\Tessaly\\Settings", kFileDatabasePath);
   ProgramRun run;
-  HWND page = OpenWizard(run, IDC_WIZARD_PRODUCTS, L"Tessaly - Manage Native Instruments Products");
+  HWND page = OpenWizard(run, IDC_WIZARD_PRODUCTS);
   ASSERT_NE(page, nullptr);
   ASSERT_TRUE(WaitUntil([&] { return IsEnabled(page, IDC_PM_SHOW_APPS); }));
   Shot(L"products-list");
@@ -181,11 +173,11 @@ TEST(Tour, ManageProducts) {
   Shot(L"products-missing-paths");
 
   ASSERT_TRUE(Click(page, IDC_PM_INSTALL_OPTIONS));
-  HWND change = FindPage(run, L"Tessaly - Change Folder");
+  HWND change = FindPage(run, kChangeFolderTitle);
   ASSERT_NE(change, nullptr);
   Shot(L"products-change-folder");
   ASSERT_TRUE(Click(change, IDC_RELOCATE_PRODUCTS));
-  HWND relocate = FindPage(run, L"Tessaly - Relocate");
+  HWND relocate = FindPage(run, kRelocateTitle);
   if (relocate) {
     Shot(L"products-relocate");
     ASSERT_TRUE(Click(relocate, IDCANCEL));
@@ -203,7 +195,7 @@ TEST(Tour, ArrangeKontaktLibraries) {
   const SavedLibrariesTab saved;
   ASSERT_FALSE(saved.Empty());
   ProgramRun run;
-  HWND page = OpenWizard(run, IDC_WIZARD_LIBRARIES, L"Tessaly - Arrange Kontakt Libraries Tab");
+  HWND page = OpenWizard(run, IDC_WIZARD_LIBRARIES);
   ASSERT_NE(page, nullptr);
   ASSERT_TRUE(WaitUntil([&] {
     return IsEnabled(page, IDC_APPLY_SORT) && !ListViewRows(page, IDC_KONTAKT_LIBRARIES, 1).empty();
@@ -259,7 +251,7 @@ TEST(Tour, RelocateContent) {
   }
 
   ProgramRun run;
-  HWND folders = OpenWizard(run, IDC_WIZARD_RELOCATE, L"Tessaly - Choose Folder Locations");
+  HWND folders = OpenWizard(run, IDC_WIZARD_RELOCATE);
   ASSERT_NE(folders, nullptr);
   // The page opens with the options stored by an earlier visit: a move under the same name.
   for (const int option : {IDC_ALREADY_MOVED, IDC_DIFFERENT_NAME}) {
@@ -289,7 +281,7 @@ TEST(Tour, RelocateContent) {
     ASSERT_TRUE(box);
     ASSERT_TRUE(Answer(*box, IDYES));
   }
-  HWND progress = FindPage(run, L"Tessaly - Relocate Content");
+  HWND progress = FindPage(run, kRelocateContentTitle);
   ASSERT_NE(progress, nullptr);
   std::optional<MessageBoxInfo> failure = FindMessageBox(run, progress);
   if (failure) {
@@ -321,7 +313,7 @@ TEST(Tour, FixThumbnails) {
   } putBack{saved};  // after the program has ended: declared before it
 
   ProgramRun run;
-  HWND page = OpenWizard(run, IDC_WIZARD_THUMBNAILS, L"Tessaly - Fix Product Thumbnails");
+  HWND page = OpenWizard(run, IDC_WIZARD_THUMBNAILS);
   ASSERT_NE(page, nullptr);
   auto passEnded = [&](const wchar_t* headline) {
     return WaitUntil([&] {

@@ -16,6 +16,7 @@
 #include "platform/text.h"
 #include "resources/version.h"
 #include "tests/e2e/driver.h"
+#include "tests/e2e/page_titles.h"
 #include "tests/e2e/probe/probe_ids.h"
 
 #include <commctrl.h>
@@ -312,7 +313,7 @@ TEST_F(InstallTest, SilentSetupInstallsTheProgramThatOpensItsGuideAndUninstallKe
   {
     ProgramRun run;
     ASSERT_EQ(run.Start(shortcut->target, {}, shortcut->folder), 0u);
-    HWND start = FindPage(run, L"Tessaly - Start");
+    HWND start = FindPage(run, kStartTitle);
     ASSERT_NE(start, nullptr);
     const std::wstring documents = ProgramDocumentsFolder();
     EXPECT_TRUE(WaitUntil([&] {
@@ -464,7 +465,7 @@ TEST_F(InstallTest, UninstallWhileTheProgramRunsRemovesNothing) {
   {
     ProgramRun run;
     ASSERT_EQ(run.Start(folder + L"\\Tessaly.exe", {}, folder), 0u);
-    HWND start = FindPage(run, L"Tessaly - Start");
+    HWND start = FindPage(run, kStartTitle);
     ASSERT_NE(start, nullptr);
     // Can the running program file be deleted here at all? Windows refuses to mark it for
     // deletion; where the mark is taken, it is taken back at once and the file stays.

@@ -14,22 +14,23 @@
 #include "tests/support/fake_file_system.h"
 #include "tests/support/fake_registry.h"
 #include "tests/support/fake_system.h"
+#include "tests/support/products_key.h"
 
 namespace tessaly {
 namespace {
+
+using testing::ProductKey;
 
 constexpr RegRoot kHklm = RegRoot::LocalMachine;
 constexpr RegRoot kHkcu = RegRoot::CurrentUser;
 using Names = std::vector<std::wstring>;
 
-std::wstring KeyOf(const std::wstring& name) { return L"SOFTWARE\\Native Instruments\\" + name; }
-
 class KontaktLibrariesTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    reg.CreateKeyAt(kHklm, L"SOFTWARE\\Native Instruments", RegView::Key32);
+    reg.CreateKeyAt(kHklm, ni::kProductsKey, RegView::Key32);
     // The hints make a Kontakt library of a key that has no folder at all.
-    reg.SetString(kHklm, KeyOf(L"ServiceCenter"), L"InstallDir", L"C:\\SC", RegView::Key64);
+    reg.SetString(kHklm, ProductKey(L"ServiceCenter"), L"InstallDir", L"C:\\SC", RegView::Key64);
     fs.AddFile(L"C:\\SC\\conf\\ProductHints.xml", std::string_view(
         "<ProductHints><P><RegKey>Folderless</RegKey><Type>Content</Type>"
         "<PoweredBy>Kontakt</PoweredBy></P></ProductHints>"));
@@ -37,17 +38,17 @@ class KontaktLibrariesTest : public ::testing::Test {
   void Machine(const std::wstring& name,
                std::initializer_list<std::pair<const wchar_t*, const wchar_t*>> values,
                RegView view = RegView::Key64) {
-    reg.CreateKeyAt(kHklm, KeyOf(name), view);
-    for (const auto& [value, text] : values) reg.SetString(kHklm, KeyOf(name), value, text, view);
+    reg.CreateKeyAt(kHklm, ProductKey(name), view);
+    for (const auto& [value, text] : values) reg.SetString(kHklm, ProductKey(name), value, text, view);
   }
   void Library(const std::wstring& name, RegView view = RegView::Key64) {
     Machine(name, {{L"ContentDir", L"C:\\Libs"}, {L"ContentVersion", L"1"}}, view);
   }
   void User(const std::wstring& name, std::optional<uint32_t> index,
             std::optional<uint32_t> removed) {
-    reg.CreateKeyAt(kHkcu, KeyOf(name));
-    if (index) reg.SetDword(kHkcu, KeyOf(name), L"UserListIndex", *index);
-    if (removed) reg.SetDword(kHkcu, KeyOf(name), L"UserRemoved", *removed);
+    reg.CreateKeyAt(kHkcu, ProductKey(name));
+    if (index) reg.SetDword(kHkcu, ProductKey(name), L"UserListIndex", *index);
+    if (removed) reg.SetDword(kHkcu, ProductKey(name), L"UserRemoved", *removed);
   }
   // The loading of the Libraries-tab page: normal or extended search.
   ErrorCode Load(bool extended) {
@@ -98,7 +99,7 @@ TEST_F(KontaktLibrariesTest, NormalAndExtendedSearch) {
   EXPECT_EQ(KeyNames(), (Names{L"Old Piano", L"Strings", L"Synth"}));
 
   // Without the user's key nothing is read and nothing removed, and the error says why.
-  reg.DeleteTree(kHkcu, L"SOFTWARE\\Native Instruments");
+  reg.DeleteTree(kHkcu, ni::kProductsKey);
   EXPECT_EQ(Load(true), err::FileNotFound);
   EXPECT_EQ(KeyNames(), (Names{L"Old Piano", L"Strings", L"Synth", L"Tool"}));
   for (const CNiProduct& record : library.records()) {
@@ -157,18 +158,18 @@ TEST_F(KontaktLibrariesTest, NumberingAndSavingIntoExistingUserKeys) {
   uint32_t errors = 0;
   EXPECT_EQ(library.SaveUserValues(errors), 3u);
   EXPECT_EQ(errors, 1u);  // D Lib: its user key is not created
-  EXPECT_FALSE(reg.Exists(kHkcu, KeyOf(L"D Lib")));
-  EXPECT_EQ(reg.ReadDword(kHkcu, KeyOf(L"A Lib"), L"UserListIndex"), 1u);
-  EXPECT_EQ(reg.ReadDword(kHkcu, KeyOf(L"B Lib"), L"UserListIndex"), 0u);
-  EXPECT_EQ(reg.ReadDword(kHkcu, KeyOf(L"C Lib"), L"UserListIndex"), 2u);
-  EXPECT_EQ(reg.ReadDword(kHkcu, KeyOf(L"C Lib"), L"UserRemoved"), 1u);
+  EXPECT_FALSE(reg.Exists(kHkcu, ProductKey(L"D Lib")));
+  EXPECT_EQ(reg.ReadDword(kHkcu, ProductKey(L"A Lib"), L"UserListIndex"), 1u);
+  EXPECT_EQ(reg.ReadDword(kHkcu, ProductKey(L"B Lib"), L"UserListIndex"), 0u);
+  EXPECT_EQ(reg.ReadDword(kHkcu, ProductKey(L"C Lib"), L"UserListIndex"), 2u);
+  EXPECT_EQ(reg.ReadDword(kHkcu, ProductKey(L"C Lib"), L"UserRemoved"), 1u);
 
   // A failed write of one value counts the record once; the others are still written.
-  reg.InjectFailure(kHkcu, KeyOf(L"A Lib"), FakeRegistry::Operation::Set, err::AccessDenied, 1);
+  reg.InjectFailure(kHkcu, ProductKey(L"A Lib"), FakeRegistry::Operation::Set, err::AccessDenied, 1);
   library.FindByName(L"C Lib")->userRemoved = 0;
   EXPECT_EQ(library.SaveUserValues(errors), 2u);
   EXPECT_EQ(errors, 2u);
-  EXPECT_EQ(reg.ReadDword(kHkcu, KeyOf(L"C Lib"), L"UserRemoved"), 0u);
+  EXPECT_EQ(reg.ReadDword(kHkcu, ProductKey(L"C Lib"), L"UserRemoved"), 0u);
 }
 
 // "Apply Sort..." sorts the records by name under the selection, which the list rows do not
@@ -211,12 +212,12 @@ TEST_F(KontaktLibrariesTest, TheSelectedLibraryStaysTheSameThroughAnApply) {
     EXPECT_EQ(errors, 0u);
     for (const wchar_t* name : {L"A Lib", L"B Lib", L"C Lib"}) {
       const bool chosen = std::wstring(name) == c.selected;
-      EXPECT_EQ(reg.ReadDword(kHkcu, KeyOf(name), L"UserRemoved"), chosen ? 1u : 0u)
+      EXPECT_EQ(reg.ReadDword(kHkcu, ProductKey(name), L"UserRemoved"), chosen ? 1u : 0u)
           << ToUtf8(name);
-      EXPECT_EQ(reg.ReadDword(kHkcu, KeyOf(name), L"UserListIndex") == 0u, chosen)
+      EXPECT_EQ(reg.ReadDword(kHkcu, ProductKey(name), L"UserListIndex") == 0u, chosen)
           << ToUtf8(name);
     }
-    reg.DeleteTree(kHkcu, L"SOFTWARE\\Native Instruments");
+    reg.DeleteTree(kHkcu, ni::kProductsKey);
   }
 }
 

@@ -11,25 +11,26 @@
 #include "tests/support/fake_file_system.h"
 #include "tests/support/fake_registry.h"
 #include "tests/support/fake_system.h"
+#include "tests/support/products_key.h"
 #include "tests/unit/throwing_backends.h"
 
 namespace tessaly {
 namespace {
+
+using testing::ProductKey;
 
 constexpr RegRoot kHklm = RegRoot::LocalMachine;
 constexpr RegView k64 = RegView::Key64;
 constexpr RegView k32 = RegView::Key32;
 using Names = std::vector<std::wstring>;
 
-std::wstring KeyOf(const std::wstring& name) { return L"SOFTWARE\\Native Instruments\\" + name; }
-
 // A machine with a Service Center and a hints file, products added per test.
 class NiLibraryTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    reg.SetString(kHklm, KeyOf(L"ServiceCenter"), L"InstallDir", L"C:\\SC", k64);
+    reg.SetString(kHklm, ProductKey(L"ServiceCenter"), L"InstallDir", L"C:\\SC", k64);
     // The scan reports the 32-bit view's result last: give that view its products key.
-    reg.CreateKeyAt(kHklm, L"SOFTWARE\\Native Instruments", k32);
+    reg.CreateKeyAt(kHklm, ni::kProductsKey, k32);
     fs.AddFile(L"C:\\SC\\conf\\ProductHints.xml", std::string_view(R"(<ProductHints>
       <P><RegKey>Hinted Lib</RegKey><Type>Content</Type></P>
       <P><RegKey>Hinted Kontakt</RegKey><Type>Content</Type><PoweredBy>Kontakt</PoweredBy></P>
@@ -40,8 +41,8 @@ class NiLibraryTest : public ::testing::Test {
   void Product(const std::wstring& name,
                std::initializer_list<std::pair<const wchar_t*, const wchar_t*>> values,
                RegView view = k64) {
-    reg.CreateKeyAt(kHklm, KeyOf(name), view);
-    for (const auto& [value, text] : values) reg.SetString(kHklm, KeyOf(name), value, text, view);
+    reg.CreateKeyAt(kHklm, ProductKey(name), view);
+    for (const auto& [value, text] : values) reg.SetString(kHklm, ProductKey(name), value, text, view);
   }
   void Content(const std::wstring& name, RegView view = k64) {
     Product(name, {{L"ContentDir", L"C:\\Content"}, {L"ContentVersion", L"1.0"}}, view);
@@ -89,8 +90,8 @@ TEST_F(NiLibraryTest, BothViewsOn64BitWindowsAndOneOn32Bit) {
   EXPECT_EQ(library.SetForAll(producttype::AppPlugin, valuekind::InstallDir, true, errors,
                               L"C:\\OLD", L"D:\\New"),
             1u);
-  EXPECT_EQ(reg.ReadString(kHklm, KeyOf(L"Only32"), L"InstallDir", k32), L"D:\\New");
-  EXPECT_FALSE(reg.Exists(kHklm, KeyOf(L"Only32"), k64));
+  EXPECT_EQ(reg.ReadString(kHklm, ProductKey(L"Only32"), L"InstallDir", k32), L"D:\\New");
+  EXPECT_FALSE(reg.Exists(kHklm, ProductKey(L"Only32"), k64));
 
   // 32-bit Windows: one view only.
   system.is64Bit = false;
@@ -106,11 +107,11 @@ TEST_F(NiLibraryTest, ClassificationByHintsCatalogsAndSignature) {
   Product(L"Nks", {{L"ContentDir", L"C:\\N"}, {L"ContentVersion", L"1"}, {L"InstallVST64Dir", L"C:\\V"}});
   Product(L"Driver", {{L"InstallDir", L"C:\\Drv"}});
   Product(L"Activation", {{L"KEY", L"k"}, {L"SNO", L"s"}, {L"SYSTEMID", L"i"}});
-  reg.CreateKeyAt(kHklm, KeyOf(L"Empty"), k64);
-  reg.SetString(kHklm, KeyOf(L"Maschine Content"), L"1", L"In Maschine", k64);
-  reg.SetString(kHklm, KeyOf(L"Maschine Content"), L"2", L"in two", k64);
-  reg.SetString(kHklm, KeyOf(L"Reaktor Content"), L"1", L"In Two", k64);
-  reg.SetString(kHklm, KeyOf(L"Content"), L"x", L"Nks", k64);
+  reg.CreateKeyAt(kHklm, ProductKey(L"Empty"), k64);
+  reg.SetString(kHklm, ProductKey(L"Maschine Content"), L"1", L"In Maschine", k64);
+  reg.SetString(kHklm, ProductKey(L"Maschine Content"), L"2", L"in two", k64);
+  reg.SetString(kHklm, ProductKey(L"Reaktor Content"), L"1", L"In Two", k64);
+  reg.SetString(kHklm, ProductKey(L"Content"), L"x", L"Nks", k64);
   App(L"Synth", L"C:\\Synth");
 
   // The catalog keys and the keys without product values are never taken; the Service Center's
@@ -153,19 +154,19 @@ TEST_F(NiLibraryTest, ResetReportsTheLastFailedLoadAndStaysUsable) {
   App(L"Synth", L"C:\\Synth");
   // No catalogs at all: each load says 2; the hints load.
   EXPECT_EQ(library.Reset(), err::FileNotFound);
-  reg.CreateKeyAt(kHklm, KeyOf(L"Content"), k64);
-  reg.CreateKeyAt(kHklm, KeyOf(L"Maschine Content"), k64);
-  reg.CreateKeyAt(kHklm, KeyOf(L"Reaktor Content"), k64);
+  reg.CreateKeyAt(kHklm, ProductKey(L"Content"), k64);
+  reg.CreateKeyAt(kHklm, ProductKey(L"Maschine Content"), k64);
+  reg.CreateKeyAt(kHklm, ProductKey(L"Reaktor Content"), k64);
   EXPECT_EQ(library.Reset(), 0u);
-  reg.InjectFailure(kHklm, KeyOf(L"Reaktor Content"), FakeRegistry::Operation::Open,
+  reg.InjectFailure(kHklm, ProductKey(L"Reaktor Content"), FakeRegistry::Operation::Open,
                     err::AccessDenied);
   fs.AddFile(L"C:\\SC\\conf\\ProductHints.xml", std::string_view("broken"));
   EXPECT_EQ(library.Reset(), err::InternalError);  // the hints' failure wins
   EXPECT_EQ(library.Scan(nullptr, 0xFFFF, 0xFFFF), 0u);
   EXPECT_EQ(KeyNames(), (Names{L"ServiceCenter", L"Synth"}));
   // Without the products key the scan fails with an empty list.
-  reg.DeleteTree(kHklm, L"SOFTWARE\\Native Instruments", k64);
-  reg.DeleteTree(kHklm, L"SOFTWARE\\Native Instruments", k32);
+  reg.DeleteTree(kHklm, ni::kProductsKey, k64);
+  reg.DeleteTree(kHklm, ni::kProductsKey, k32);
   library.Reset();
   EXPECT_EQ(library.Scan(nullptr, 0xFFFF, 0xFFFF), err::FileNotFound);
   EXPECT_EQ(library.Count(), 0u);
@@ -245,17 +246,17 @@ TEST_F(NiLibraryTest, GatherValuesAndBulkRepairs) {
   EXPECT_EQ(library.SetForAll(producttype::AppPlugin, valuekind::InstallDir, true, errors,
                               L"c:\\élan", L"D:\\New"),
             0u);
-  EXPECT_EQ(reg.ReadString(kHklm, KeyOf(L"B"), L"InstallDir", k64), L"D:\\New");
-  EXPECT_EQ(reg.ReadString(kHklm, KeyOf(L"E"), L"InstallDir", k64), L"C:\\Élan");
+  EXPECT_EQ(reg.ReadString(kHklm, ProductKey(L"B"), L"InstallDir", k64), L"D:\\New");
+  EXPECT_EQ(reg.ReadString(kHklm, ProductKey(L"E"), L"InstallDir", k64), L"C:\\Élan");
   // Without an old value every record of the type counts, a record lacking the kind too, and a
   // failed write is counted while the others are still written.
-  reg.InjectFailure(kHklm, KeyOf(L"C"), FakeRegistry::Operation::Set, err::AccessDenied);
+  reg.InjectFailure(kHklm, ProductKey(L"C"), FakeRegistry::Operation::Set, err::AccessDenied);
   EXPECT_EQ(library.SetForAll(producttype::AppPlugin | producttype::Content,
                               valuekind::InstallDir, true, errors, nullptr, L"E:\\All"),
             5u);
   EXPECT_EQ(errors, 1u);
-  EXPECT_EQ(reg.ReadString(kHklm, KeyOf(L"E"), L"InstallDir", k64), L"E:\\All");
-  EXPECT_FALSE(reg.ValueExists(kHklm, KeyOf(L"Lib"), L"InstallDir", k64));
+  EXPECT_EQ(reg.ReadString(kHklm, ProductKey(L"E"), L"InstallDir", k64), L"E:\\All");
+  EXPECT_FALSE(reg.ValueExists(kHklm, ProductKey(L"Lib"), L"InstallDir", k64));
   reg.ClearFailures();
 
   // Relocation under an old parent: whole components only.
@@ -268,16 +269,16 @@ TEST_F(NiLibraryTest, GatherValuesAndBulkRepairs) {
                                    L"c:\\apps\\", L"F:\\Moved"),
             2u);
   EXPECT_EQ(errors, 1u);  // E would be too long
-  EXPECT_EQ(reg.ReadString(kHklm, KeyOf(L"A"), L"InstallDir", k64), L"F:\\Moved\\A");
-  EXPECT_EQ(reg.ReadString(kHklm, KeyOf(L"C"), L"InstallDir", k64), L"F:\\Moved\\Sub\\C");
-  EXPECT_EQ(reg.ReadString(kHklm, KeyOf(L"D"), L"InstallDir", k64), L"E:\\All");
+  EXPECT_EQ(reg.ReadString(kHklm, ProductKey(L"A"), L"InstallDir", k64), L"F:\\Moved\\A");
+  EXPECT_EQ(reg.ReadString(kHklm, ProductKey(L"C"), L"InstallDir", k64), L"F:\\Moved\\Sub\\C");
+  EXPECT_EQ(reg.ReadString(kHklm, ProductKey(L"D"), L"InstallDir", k64), L"E:\\All");
 }
 
 // A catalog value whose name or data does not fit the buffers (1024 characters, 2048 bytes) names
 // no product and is skipped; the values after it are still read.
 TEST(NiCatalogTest, ValuesThatDoNotFitAreSkippedAndTheRestRead) {
   FakeRegistry reg;
-  const std::wstring key = KeyOf(L"Maschine Content");
+  const std::wstring key = ProductKey(L"Maschine Content");
   const std::wstring fits(1023, L'F');     // 2048 bytes with its terminator
   const std::wstring tooLarge(1024, L'T');  // 2050 bytes
   const std::wstring longestName(1023, L'n');
@@ -327,7 +328,7 @@ TEST(NiCatalogTest, EnumerationErrorsEndTheLoadOrSkipOneValue) {
   for (const auto& c : cases) {
     SCOPED_TRACE(::testing::Message() << c.code << " x" << c.times);
     FakeRegistry reg;
-    const std::wstring key = KeyOf(L"Reaktor Content");
+    const std::wstring key = ProductKey(L"Reaktor Content");
     reg.SetString(kHklm, key, L"a", L"First", k64);
     reg.SetString(kHklm, key, L"b", L"Second", k64);
     reg.SetString(kHklm, key, L"c", L"Third", k64);
@@ -349,8 +350,8 @@ TEST(NiCatalogTest, EnumerationErrorsEndTheLoadOrSkipOneValue) {
 
   // Memory running out while the values are read: 1359, and the catalog keeps no type.
   FakeRegistry reg;
-  reg.SetString(kHklm, KeyOf(L"Content"), L"a", L"First", k64);
-  reg.SetString(kHklm, KeyOf(L"Content"), L"b", L"Second", k64);
+  reg.SetString(kHklm, ProductKey(L"Content"), L"a", L"First", k64);
+  reg.SetString(kHklm, ProductKey(L"Content"), L"b", L"Second", k64);
   testing::ThrowCountdown countdown;
   countdown.Arm(3);  // the open, the first value, then the second value throws
   testing::ThrowingRegistry throwing(reg, countdown);
@@ -378,7 +379,7 @@ TEST_F(NiLibraryTest, RelocationSkipsValuesOutsideTheOldParentWithoutAnError) {
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(::testing::Message() << "ContentDir \"" << c.value << "\"");
-    reg.DeleteTree(kHklm, KeyOf(L"Lib"), k64);
+    reg.DeleteTree(kHklm, ProductKey(L"Lib"), k64);
     Product(L"Lib", {{L"ContentDir", c.value}, {L"ContentVersion", L"1.0"}});
     Product(L"Moved", {{L"ContentDir", L"D:\\Old\\Moved"}, {L"ContentVersion", L"1.0"}});
     Scan();
@@ -388,8 +389,8 @@ TEST_F(NiLibraryTest, RelocationSkipsValuesOutsideTheOldParentWithoutAnError) {
                                      L"D:\\Old\\", L"E:\\New"),
               c.changed);
     EXPECT_EQ(errors, 0u);
-    EXPECT_EQ(reg.ReadString(kHklm, KeyOf(L"Lib"), L"ContentDir", k64), c.after);
-    EXPECT_EQ(reg.ReadString(kHklm, KeyOf(L"Moved"), L"ContentDir", k64), L"E:\\New\\Moved");
+    EXPECT_EQ(reg.ReadString(kHklm, ProductKey(L"Lib"), L"ContentDir", k64), c.after);
+    EXPECT_EQ(reg.ReadString(kHklm, ProductKey(L"Moved"), L"ContentDir", k64), L"E:\\New\\Moved");
   }
 }
 

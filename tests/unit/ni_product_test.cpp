@@ -11,25 +11,26 @@
 #include "tests/support/fake_file_system.h"
 #include "tests/support/fake_registry.h"
 #include "tests/support/fake_system.h"
+#include "tests/support/products_key.h"
 #include "tests/unit/pe_test_images.h"
 #include "tests/unit/throwing_backends.h"
 
 namespace tessaly {
 namespace {
 
+using testing::ProductKey;
+
 constexpr RegRoot kHklm = RegRoot::LocalMachine;
 constexpr RegRoot kHkcu = RegRoot::CurrentUser;
 constexpr RegView k64 = RegView::Key64;
 constexpr RegView k32 = RegView::Key32;
 
-std::wstring KeyOf(const std::wstring& name) { return L"SOFTWARE\\Native Instruments\\" + name; }
-
 // Sets text values (REG_SZ) of a product key in one view.
 void SetProduct(FakeRegistry& reg, const std::wstring& name,
                 std::initializer_list<std::pair<const wchar_t*, const wchar_t*>> values,
                 RegView view = k64) {
-  reg.CreateKeyAt(kHklm, KeyOf(name), view);
-  for (const auto& [value, text] : values) reg.SetString(kHklm, KeyOf(name), value, text, view);
+  reg.CreateKeyAt(kHklm, ProductKey(name), view);
+  for (const auto& [value, text] : values) reg.SetString(kHklm, ProductKey(name), value, text, view);
 }
 
 CNiProduct Load(FakeRegistry& reg, const std::wstring& name, bool view32 = false) {
@@ -65,8 +66,8 @@ TEST(NiProductTest, SignaturesGiveTheProductType) {
   };
   for (const auto& c : cases) {
     FakeRegistry reg;
-    reg.CreateKeyAt(kHklm, KeyOf(L"P"), k64);
-    for (const wchar_t* value : c.values) reg.SetString(kHklm, KeyOf(L"P"), value, L"x", k64);
+    reg.CreateKeyAt(kHklm, ProductKey(L"P"), k64);
+    for (const wchar_t* value : c.values) reg.SetString(kHklm, ProductKey(L"P"), value, L"x", k64);
     const CNiProduct record = Load(reg, L"P");
     EXPECT_EQ(record.presentValues, c.present) << c.present;
     EXPECT_EQ(record.GetType(), c.type) << c.present;
@@ -83,7 +84,7 @@ TEST(NiProductTest, LoadFillsTheFieldsAndSystemContentDirWins) {
               {L"installvstdir", L"C:\\VST32"},  // value names are not case-sensitive
               {L"InstallVST64Dir", L"C:\\VST64"},
               {L"SNO", L"3318-0042"}});
-  reg.SetDword(kHklm, KeyOf(L"Reaktor 6"), L"Visibility", 3, k64);
+  reg.SetDword(kHklm, ProductKey(L"Reaktor 6"), L"Visibility", 3, k64);
   const CNiProduct record = Load(reg, L"Reaktor 6");
   EXPECT_TRUE(record.readFromMachine);
   EXPECT_FALSE(record.view32);
@@ -108,18 +109,18 @@ TEST(NiProductTest, LoadFillsTheFieldsAndSystemContentDirWins) {
 // does not matter; a DWORD of more than four bytes is absent.
 TEST(NiProductTest, ValuesOfAnyTypeAndSizeAreReadWithinTheBuffer) {
   FakeRegistry reg;
-  reg.CreateKeyAt(kHklm, KeyOf(L"P"), k64);
+  reg.CreateKeyAt(kHklm, ProductKey(L"P"), k64);
   auto utf16 = [](const std::wstring& text) { return ToUtf16Bytes(text, false); };
   const std::wstring full(1024, L'a');  // exactly 2048 bytes, no terminator
-  reg.SetBytes(kHklm, KeyOf(L"P"), L"InstallDir", regtype::Binary, utf16(full), k64);
-  reg.SetBytes(kHklm, KeyOf(L"P"), L"ContentDir", regtype::Sz,
+  reg.SetBytes(kHklm, ProductKey(L"P"), L"InstallDir", regtype::Binary, utf16(full), k64);
+  reg.SetBytes(kHklm, ProductKey(L"P"), L"ContentDir", regtype::Sz,
                utf16(std::wstring(1025, L'b')), k64);  // 2050 bytes: does not fit
-  reg.SetBytes(kHklm, KeyOf(L"P"), L"ContentVersion", regtype::ExpandSz,
+  reg.SetBytes(kHklm, ProductKey(L"P"), L"ContentVersion", regtype::ExpandSz,
                {'1', 0, '.', 0, '2', 0, 0, 0, 'x', 0}, k64);  // stops at the first zero
-  reg.SetBytes(kHklm, KeyOf(L"P"), L"SNO", regtype::Dword, {'4', 0, '2'}, k64);  // odd count
-  reg.SetBytes(kHklm, KeyOf(L"P"), L"Visibility", regtype::Binary, {1, 2, 3, 4, 5}, k64);
-  reg.SetBytes(kHklm, KeyOf(L"P"), L"KEY", regtype::Binary, std::vector<uint8_t>(3000, 7), k64);
-  reg.SetBytes(kHklm, KeyOf(L"P"), std::wstring(1100, L'n'), regtype::Sz, utf16(L"long name"),
+  reg.SetBytes(kHklm, ProductKey(L"P"), L"SNO", regtype::Dword, {'4', 0, '2'}, k64);  // odd count
+  reg.SetBytes(kHklm, ProductKey(L"P"), L"Visibility", regtype::Binary, {1, 2, 3, 4, 5}, k64);
+  reg.SetBytes(kHklm, ProductKey(L"P"), L"KEY", regtype::Binary, std::vector<uint8_t>(3000, 7), k64);
+  reg.SetBytes(kHklm, ProductKey(L"P"), std::wstring(1100, L'n'), regtype::Sz, utf16(L"long name"),
                k64);
   const CNiProduct record = Load(reg, L"P");
   EXPECT_EQ(record.installDir, full);
@@ -154,8 +155,8 @@ TEST(NiProductTest, TextOfOddByteLengthKeepsItsLastCharacter) {
   };
   for (const auto& c : cases) {
     FakeRegistry reg;
-    reg.CreateKeyAt(kHklm, KeyOf(L"P"), k64);
-    reg.SetBytes(kHklm, KeyOf(L"P"), L"ContentDir", c.type, c.data, k64);
+    reg.CreateKeyAt(kHklm, ProductKey(L"P"), k64);
+    reg.SetBytes(kHklm, ProductKey(L"P"), L"ContentDir", c.type, c.data, k64);
     const CNiProduct record = Load(reg, L"P");
     EXPECT_EQ(record.contentDir, c.text) << c.name;
     EXPECT_EQ(record.presentValues, valuekind::ContentDir) << c.name;
@@ -170,7 +171,7 @@ TEST(NiProductTest, AnEnumerationErrorThatRepeatsEndsTheRead) {
   for (ErrorCode code : {FakeRegistry::kKeyDeleted, err::AccessDenied}) {
     FakeRegistry reg;
     SetProduct(reg, L"P", {{L"InstallDir", L"C:\\P"}, {L"ContentDir", L"C:\\C"}});
-    reg.InjectFailure(kHklm, KeyOf(L"P"), FakeRegistry::Operation::Enum, code);
+    reg.InjectFailure(kHklm, ProductKey(L"P"), FakeRegistry::Operation::Enum, code);
     testing::ThrowCountdown guard;
     guard.Arm(10000);
     testing::ThrowingRegistry guarded(reg, guard);
@@ -200,7 +201,7 @@ TEST(NiProductTest, LoadFailuresLeaveTheRecordAlone) {
   EXPECT_EQ(record.LoadFromRegistry(reg, kHklm, longest.c_str(), false), 0u);
   EXPECT_EQ(record.keyName, longest);
   // A key that cannot be opened.
-  reg.InjectFailure(kHklm, KeyOf(L"Known"), FakeRegistry::Operation::Open, err::AccessDenied);
+  reg.InjectFailure(kHklm, ProductKey(L"Known"), FakeRegistry::Operation::Open, err::AccessDenied);
   EXPECT_EQ(record.LoadFromRegistry(reg, kHklm, L"Known", false), err::AccessDenied);
   EXPECT_EQ(record.keyName, longest);
 }
@@ -208,8 +209,8 @@ TEST(NiProductTest, LoadFailuresLeaveTheRecordAlone) {
 TEST(NiProductTest, UserValuesComeFromTheUserHiveOnly) {
   FakeRegistry reg;
   SetProduct(reg, L"Lib", {{L"ContentDir", L"C:\\Lib"}});
-  reg.CreateKeyAt(kHkcu, KeyOf(L"Lib"));
-  reg.SetDword(kHkcu, KeyOf(L"Lib"), L"UserRemoved", 1);
+  reg.CreateKeyAt(kHkcu, ProductKey(L"Lib"));
+  reg.SetDword(kHkcu, ProductKey(L"Lib"), L"UserRemoved", 1);
   CNiProduct record = Load(reg, L"Lib");
   record.userListIndex = 42;
   ASSERT_EQ(record.LoadFromRegistry(reg, kHkcu, L"Lib", false), 0u);
@@ -217,9 +218,9 @@ TEST(NiProductTest, UserValuesComeFromTheUserHiveOnly) {
   EXPECT_EQ(record.userRemoved, 1u);
   EXPECT_EQ(record.userListIndex, 42u);
   EXPECT_EQ(record.presentValues, valuekind::ContentDir);
-  EXPECT_EQ(record.keyPath, KeyOf(L"Lib"));
+  EXPECT_EQ(record.keyPath, ProductKey(L"Lib"));
 
-  reg.SetDword(kHkcu, KeyOf(L"Lib"), L"UserListIndex", 7);
+  reg.SetDword(kHkcu, ProductKey(L"Lib"), L"UserListIndex", 7);
   ASSERT_EQ(record.LoadFromRegistry(reg, kHkcu, L"Lib", false), 0u);
   EXPECT_EQ(record.userValues, valuekind::UserRemoved | valuekind::UserListIndex);
   EXPECT_EQ(record.userListIndex, 7u);
@@ -234,7 +235,7 @@ TEST(NiProductTest, WritesGoThroughTheRecordsViewIntoExistingKeysOnly) {
   EXPECT_EQ(record.WriteValue(reg, valuekind::ContentDir, true, kHklm, L"D:\\New"), 0u);
   EXPECT_EQ(reg.Changes(), std::vector<std::wstring>{
       L"SetValue HKLM\\SOFTWARE\\Wow6432Node\\Native Instruments\\Old [SystemContentDir]"});
-  EXPECT_EQ(reg.ReadString(kHklm, KeyOf(L"Old"), L"SystemContentDir", k32), L"D:\\New");
+  EXPECT_EQ(reg.ReadString(kHklm, ProductKey(L"Old"), L"SystemContentDir", k32), L"D:\\New");
   EXPECT_EQ(record.contentDir, L"D:\\New");
 
   // Only if present: a kind the record lacks is left alone.
@@ -246,27 +247,27 @@ TEST(NiProductTest, WritesGoThroughTheRecordsViewIntoExistingKeysOnly) {
             err::NotReady);
 
   // A failed write changes neither the registry nor the field.
-  reg.InjectFailure(kHklm, KeyOf(L"Old"), FakeRegistry::Operation::Set, err::AccessDenied);
+  reg.InjectFailure(kHklm, ProductKey(L"Old"), FakeRegistry::Operation::Set, err::AccessDenied);
   EXPECT_EQ(record.WriteValue(reg, valuekind::ContentDir, true, kHklm, L"E:\\"), err::AccessDenied);
   EXPECT_EQ(record.contentDir, L"D:\\New");
   reg.ClearFailures();
 
   // A key deleted since it was read is not created again.
-  reg.DeleteTree(kHklm, KeyOf(L"Old"), k32);
+  reg.DeleteTree(kHklm, ProductKey(L"Old"), k32);
   EXPECT_EQ(record.WriteValue(reg, valuekind::ContentDir, true, kHklm, L"E:\\"), err::FileNotFound);
-  EXPECT_FALSE(reg.Exists(kHklm, KeyOf(L"Old"), k32));
-  EXPECT_FALSE(reg.Exists(kHklm, KeyOf(L"Old"), k64));
+  EXPECT_FALSE(reg.Exists(kHklm, ProductKey(L"Old"), k32));
+  EXPECT_FALSE(reg.Exists(kHklm, ProductKey(L"Old"), k64));
 
   // User values: DWORDs into the user hive's existing key.
   SetProduct(reg, L"Lib", {{L"ContentDir", L"C:\\Lib"}});
   CNiProduct lib = Load(reg, L"Lib");
   EXPECT_EQ(lib.WriteUserValue(reg, valuekind::UserListIndex, 5), err::FileNotFound);
-  reg.CreateKeyAt(kHkcu, KeyOf(L"Lib"));
+  reg.CreateKeyAt(kHkcu, ProductKey(L"Lib"));
   EXPECT_EQ(lib.WriteUserValue(reg, valuekind::UserListIndex, 5), 0u);
   EXPECT_EQ(lib.WriteUserValue(reg, valuekind::UserRemoved, 1), 0u);
   EXPECT_EQ(lib.WriteUserValue(reg, valuekind::InstallDir, 1), err::InvalidParameter);
-  EXPECT_EQ(reg.ReadDword(kHkcu, KeyOf(L"Lib"), L"UserListIndex"), 5u);
-  EXPECT_EQ(reg.ReadDword(kHkcu, KeyOf(L"Lib"), L"UserRemoved"), 1u);
+  EXPECT_EQ(reg.ReadDword(kHkcu, ProductKey(L"Lib"), L"UserListIndex"), 5u);
+  EXPECT_EQ(reg.ReadDword(kHkcu, ProductKey(L"Lib"), L"UserRemoved"), 1u);
   EXPECT_EQ(lib.userListIndex, 5u);
   EXPECT_EQ(lib.userRemoved, 1u);
 }

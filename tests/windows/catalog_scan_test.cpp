@@ -9,9 +9,12 @@
 #include "platform/win32/win32_file_system.h"
 #include "platform/win32/win32_registry.h"
 #include "platform/win32/win32_system.h"
+#include "tests/support/products_key.h"
 
 namespace tessaly {
 namespace {
+
+using testing::ProductKey;
 
 constexpr const wchar_t* kProducts = L"SOFTWARE\\Native Instruments";
 
@@ -60,7 +63,7 @@ class CatalogScanTest : public ::testing::Test {
     if (!system.Is64BitWindows()) GTEST_SKIP() << "needs 64-bit Windows (two registry views)";
     prefix = L"TessalyScanTest " + std::to_wstring(GetCurrentProcessId()) + L" ";
     const auto app = [&](const std::wstring& name, REGSAM view, const wchar_t* folder) {
-      const std::wstring path = KeyOf(name);
+      const std::wstring path = ProductKey(name);
       SetText(HKEY_LOCAL_MACHINE, path, view, L"InstallDir", folder);
       for (const wchar_t* value : {L"KEY", L"SNO", L"SYSTEMID"}) {
         SetText(HKEY_LOCAL_MACHINE, path, view, value, L"x");
@@ -71,19 +74,17 @@ class CatalogScanTest : public ::testing::Test {
     app(prefix + L"Only32", KEY_WOW64_32KEY, L"C:\\Old");
     app(prefix + L"Only64", KEY_WOW64_64KEY, L"C:\\New");
     // Kontakt's list values live in the user hive under the same key name.
-    RegCloseKey(CreateKey(HKEY_CURRENT_USER, KeyOf(prefix + L"Only32"), 0));
+    RegCloseKey(CreateKey(HKEY_CURRENT_USER, ProductKey(prefix + L"Only32"), 0));
   }
 
   void TearDown() override {
     for (const wchar_t* name : {L"Both", L"Only32", L"Only64"}) {
       for (REGSAM view : {KEY_WOW64_64KEY, KEY_WOW64_32KEY}) {
-        RegDeleteKeyExW(HKEY_LOCAL_MACHINE, KeyOf(prefix + name).c_str(), view, 0);
+        RegDeleteKeyExW(HKEY_LOCAL_MACHINE, ProductKey(prefix + name).c_str(), view, 0);
       }
-      RegDeleteKeyW(HKEY_CURRENT_USER, KeyOf(prefix + name).c_str());
+      RegDeleteKeyW(HKEY_CURRENT_USER, ProductKey(prefix + name).c_str());
     }
   }
-
-  static std::wstring KeyOf(const std::wstring& name) { return std::wstring(kProducts) + L"\\" + name; }
 
   Win32Registry registry;
   Win32FileSystem files;
@@ -123,27 +124,27 @@ TEST_F(CatalogScanTest, ReadsBothViewsAndWritesThroughTheRecordsView) {
   ASSERT_EQ(only32->WriteValue(registry, valuekind::InstallDir, true, RegRoot::LocalMachine,
                                L"D:\\Moved"),
             0u);
-  EXPECT_EQ(GetText(HKEY_LOCAL_MACHINE, KeyOf(prefix + L"Only32"), KEY_WOW64_32KEY, L"InstallDir"),
+  EXPECT_EQ(GetText(HKEY_LOCAL_MACHINE, ProductKey(prefix + L"Only32"), KEY_WOW64_32KEY, L"InstallDir"),
             L"D:\\Moved");
-  EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, KeyOf(prefix + L"Only32"), KEY_WOW64_64KEY));
+  EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, ProductKey(prefix + L"Only32"), KEY_WOW64_64KEY));
   ASSERT_EQ(both->WriteValue(registry, valuekind::InstallDir, true, RegRoot::LocalMachine,
                              L"E:\\Both"),
             0u);
-  EXPECT_EQ(GetText(HKEY_LOCAL_MACHINE, KeyOf(prefix + L"Both"), KEY_WOW64_64KEY, L"InstallDir"),
+  EXPECT_EQ(GetText(HKEY_LOCAL_MACHINE, ProductKey(prefix + L"Both"), KEY_WOW64_64KEY, L"InstallDir"),
             L"E:\\Both");
-  EXPECT_EQ(GetText(HKEY_LOCAL_MACHINE, KeyOf(prefix + L"Both"), KEY_WOW64_32KEY, L"InstallDir"),
+  EXPECT_EQ(GetText(HKEY_LOCAL_MACHINE, ProductKey(prefix + L"Both"), KEY_WOW64_32KEY, L"InstallDir"),
             L"C:\\Thirty-two");
   // Into existing keys only: a product whose key is gone is not made again.
-  RegDeleteKeyExW(HKEY_LOCAL_MACHINE, KeyOf(prefix + L"Only64").c_str(), KEY_WOW64_64KEY, 0);
+  RegDeleteKeyExW(HKEY_LOCAL_MACHINE, ProductKey(prefix + L"Only64").c_str(), KEY_WOW64_64KEY, 0);
   EXPECT_EQ(only64->WriteValue(registry, valuekind::InstallDir, true, RegRoot::LocalMachine,
                                L"F:\\"),
             err::FileNotFound);
-  EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, KeyOf(prefix + L"Only64"), KEY_WOW64_64KEY));
+  EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, ProductKey(prefix + L"Only64"), KEY_WOW64_64KEY));
 
   // User values: into the user hive's existing key; a product without one fails.
   EXPECT_EQ(only32->WriteUserValue(registry, valuekind::UserListIndex, 4), 0u);
   EXPECT_EQ(both->WriteUserValue(registry, valuekind::UserListIndex, 4), err::FileNotFound);
-  EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, KeyOf(prefix + L"Both"), 0));
+  EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, ProductKey(prefix + L"Both"), 0));
   CNiProduct reread = *only32;
   ASSERT_EQ(reread.LoadFromRegistry(registry, RegRoot::CurrentUser, reread.keyName.c_str(), true),
             0u);
