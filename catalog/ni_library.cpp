@@ -26,9 +26,7 @@ const wchar_t* CatalogKey(uint32_t type) {
   }
 }
 
-bool Cancelled(const std::atomic<bool>* cancel) {
-  return cancel && cancel->load(std::memory_order_relaxed);
-}
+bool Cancelled(const CancelFlag* cancel) { return cancel && StopRequested(*cancel); }
 
 // Calls `visit` with the name of each subkey of `key`, in enumeration order, until it returns
 // false: 0 then or at the end, else the enumeration's error.
@@ -94,7 +92,6 @@ CNiLibrary::~CNiLibrary() = default;
 
 ErrorCode CNiLibrary::Reset() {
   checkFiles_ = false;
-  progress = nullptr;
   records_.clear();
   known_.clear();
   ErrorCode result = err::Success;
@@ -117,17 +114,17 @@ ErrorCode CNiLibrary::LoadFileDatabase(const wchar_t* path) {
   return path ? err::Success : err::InvalidParameter;
 }
 
-ErrorCode CNiLibrary::Scan(const std::atomic<bool>* cancel, uint32_t typeMask,
-                           uint32_t contentMask) {
+ErrorCode CNiLibrary::Scan(const CancelFlag* cancel, uint32_t typeMask, uint32_t contentMask,
+                           const ProgressCallback& progress) {
   const bool is64BitWindows = system_->Is64BitWindows();
   checkFiles_ = fileDatabase.HasEntries();
   known_.clear();
   // One record is read for every key; only the ones taken are copied into the list.
   CNiProduct record;
-  ErrorCode result = ScanView(cancel, false, false, typeMask, contentMask, record);
+  ErrorCode result = ScanView(cancel, progress, false, false, typeMask, contentMask, record);
   // A product registered in both views is taken from the 64-bit view.
   if (is64BitWindows && !Cancelled(cancel)) {
-    result = ScanView(cancel, true, true, typeMask, contentMask, record);
+    result = ScanView(cancel, progress, true, true, typeMask, contentMask, record);
   }
   known_.clear();
   std::stable_sort(records_.begin(), records_.end(),
@@ -137,7 +134,8 @@ ErrorCode CNiLibrary::Scan(const std::atomic<bool>* cancel, uint32_t typeMask,
   return result;
 }
 
-ErrorCode CNiLibrary::ScanView(const std::atomic<bool>* cancel, bool view32, bool skipKnown,
+ErrorCode CNiLibrary::ScanView(const CancelFlag* cancel, const ProgressCallback& progress,
+                               bool view32, bool skipKnown,
                                uint32_t typeMask, uint32_t contentMask, CNiProduct& record) {
   std::unique_ptr<RegistryKey> key;
   const uint32_t view = view32 ? access::Wow64_32Key : access::Wow64_64Key;

@@ -3,7 +3,6 @@
 // with the file database's file names; with the lookups and bulk repairs the pages use.
 #pragma once
 
-#include <atomic>
 #include <cstdint>
 #include <functional>
 #include <map>
@@ -15,6 +14,7 @@
 #include "catalog/ni_bundle.h"
 #include "catalog/ni_product.h"
 #include "catalog/product_hints.h"
+#include "platform/cancel.h"
 #include "platform/file_system.h"
 #include "platform/registry.h"
 #include "platform/system.h"
@@ -64,7 +64,8 @@ class CNiCatalog {
 class CNiLibrary {
  public:
   using Records = std::vector<CNiProduct>;
-  // Called on the scanning thread before each product key is read, with its name.
+  // Called on the scanning thread before each product key is read, with its name; the name is
+  // valid only during the call.
   using ProgressCallback = std::function<void(const wchar_t* keyName)>;
 
   CNiLibrary(Registry& registry, FileSystem& fs, System& system);
@@ -83,10 +84,12 @@ class CNiLibrary {
 
   // Reads every product key through the 64-bit view and, on 64-bit Windows, the keys only the
   // 32-bit view has; takes the products whose type and content kinds meet the masks (0xFFFF:
-  // all) and that have one of the values that make a product. `cancel` (may be null) is polled
-  // after each key; a cancelled scan keeps what it found. The records end sorted by key name.
+  // all) and that have one of the values that make a product. `cancel` is polled after each key
+  // (null for a scan nobody stops); a cancelled scan keeps what it found. `progress`, when set, is
+  // called before each key is read. The records end sorted by key name.
   // Result: the last pass's: the open or enumeration error, 1359 on exhaustion, else 0.
-  ErrorCode Scan(const std::atomic<bool>* cancel, uint32_t typeMask, uint32_t contentMask);
+  ErrorCode Scan(const CancelFlag* cancel, uint32_t typeMask, uint32_t contentMask,
+                 const ProgressCallback& progress = nullptr);
 
   // Content kinds of a content product from the catalogs: 87 for null, 1468 for a record that
   // is not content (kNotContent).
@@ -134,22 +137,28 @@ class CNiLibrary {
   const Records& records() const { return records_; }
   size_t Count() const { return records_.size(); }
 
-  CNiBundleMap bundles;
+  // The bundles of the hints file and the products each contains: empty until LoadBundles.
+  const CNiBundleMap& Bundles() const { return bundles_; }
+  // Reads the bundles from the hints file (loaded on demand); returns how many were read, each
+  // failure counted in `errors`.
+  size_t LoadBundles(uint32_t& errors) { return hints.LoadBundles(bundles_, errors); }
+
   CNiCatalog maschineCatalog;
   CNiCatalog reaktorCatalog;
   CNiCatalog contentCatalog;
   CNiProductHints hints;
   CNiFileDatabase fileDatabase;
-  ProgressCallback progress;
 
  private:
-  ErrorCode ScanView(const std::atomic<bool>* cancel, bool view32, bool skipKnown,
+  ErrorCode ScanView(const CancelFlag* cancel, const ProgressCallback& progress, bool view32,
+                     bool skipKnown,
                      uint32_t typeMask, uint32_t contentMask, CNiProduct& record);
 
   Registry* registry_;
   FileSystem* fs_;
   System* system_;
   Records records_;
+  CNiBundleMap bundles_;
   std::set<std::wstring, LessNoCaseFn> known_;  // key names taken by the 64-bit pass
   uint32_t serialCounter_ = 0;
   bool checkFiles_ = false;

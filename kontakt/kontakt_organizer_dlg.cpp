@@ -111,7 +111,7 @@ void CKontaktOrganizerDlg::StartLoad() {
   ListView_DeleteAllItems(Item(IDC_KONTAKT_LIBRARIES));
   startFailed_ = false;
   const bool started = worker_.Start(
-      Hwnd(), WM_KONTAKT_LOAD_COMPLETE, [this, extend](const std::atomic<bool>& stop) -> ErrorCode {
+      Hwnd(), WM_KONTAKT_LOAD_COMPLETE, [this, extend](const CancelFlag& stop) -> ErrorCode {
         library_.Reset();
         // A scan error is not the load's: what it found is still arranged.
         library_.Scan(&stop, extend ? producttype::AppPlugin | producttype::Content

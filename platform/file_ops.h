@@ -2,13 +2,13 @@
 // copying single files, counting, copying and deleting folder trees, size text and path rebasing.
 #pragma once
 
-#include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <set>
 #include <string>
 #include <string_view>
 
+#include "platform/cancel.h"
 #include "platform/file_system.h"
 #include "platform/system.h"
 #include "platform/types.h"
@@ -19,12 +19,6 @@ namespace tessaly {
 // single paths such as a rebased one at most 259.
 constexpr size_t kTreePathCapacity = 520;
 constexpr size_t kPathCapacity = 260;
-
-// The cancel flag of a tree operation: another thread sets it to non-zero to stop the walk. It is
-// also handed to the system's file copy, which reads it as a plain int.
-using CancelFlag = std::atomic<int>;
-static_assert(sizeof(CancelFlag) == sizeof(int) && CancelFlag::is_always_lock_free,
-              "the copy routine reads the cancel flag as an int");
 
 // File-name patterns ("*.*", "*.wav") of a tree operation, sorted and unique.
 using PatternSet = std::set<std::wstring>;

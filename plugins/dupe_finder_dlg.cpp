@@ -121,7 +121,7 @@ bool CDupeFinderDlg::OnInitPage() {
   HWND page = Hwnd();
   worker_.Start(page, WM_DUPE_SEARCH_COMPLETE,
                 [this, &context, page, folders = inputs_.folders.Entries(),
-                 platform = inputs_.platform](const std::atomic<bool>& stop) -> ErrorCode {
+                 platform = inputs_.platform](const CancelFlag& stop) -> ErrorCode {
                   PageReports reports(page);
                   const DupeSearchResult result =
                       RunDupeSearch(context.files, context.system, folders, platform, expected_,

@@ -31,7 +31,7 @@ std::wstring Child(const std::wstring& folder, std::wstring_view name) {
 class DupeSearch {
  public:
   DupeSearch(FileSystem& fs, System& system, uint16_t expectedMachine, CPluginMap& expected,
-             CPluginMap& unexpected, DupeSearchObserver& observer, const std::atomic<bool>& stop)
+             CPluginMap& unexpected, DupeSearchObserver& observer, const CancelFlag& stop)
       : fs_(fs),
         system_(system),
         expectedMachine_(expectedMachine),
@@ -50,7 +50,7 @@ class DupeSearch {
   }
 
  private:
-  bool StopAsked() const { return stop_.load(); }
+  bool StopAsked() const { return StopRequested(stop_); }
 
   // The files of `folder`, then its subfolders. False when told to stop.
   bool SearchFolder(const std::wstring& folder) {
@@ -119,7 +119,7 @@ class DupeSearch {
   CPluginMap& expected_;
   CPluginMap& unexpected_;
   DupeSearchObserver& observer_;
-  const std::atomic<bool>& stop_;
+  const CancelFlag& stop_;
   // Final paths of the folders from the listed folder down to the one being searched.
   std::vector<std::wstring> chain_;
 };
@@ -129,7 +129,7 @@ class DupeSearch {
 DupeSearchResult RunDupeSearch(FileSystem& fs, System& system,
                                const std::vector<std::wstring>& folders, int selectedPlatform,
                                CPluginMap& expected, CPluginMap& unexpected,
-                               DupeSearchObserver& observer, const std::atomic<bool>& stop) {
+                               DupeSearchObserver& observer, const CancelFlag& stop) {
   bool started = false, ended = false;
   try {
     // Plugin folders under the system folder must show their 64-bit files to a 32-bit program.
@@ -145,7 +145,7 @@ DupeSearchResult RunDupeSearch(FileSystem& fs, System& system,
       observer.OnStatus(
           FormatText(L"Searching for %s files in %s...", platformWord, folder.c_str()));
       search.SearchTop(folder);
-      if (stop.load()) return {false, err::Success};
+      if (StopRequested(stop)) return {false, err::Success};
     }
 
     observer.OnStatus(

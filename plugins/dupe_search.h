@@ -3,11 +3,11 @@
 // of windows; it reports through DupeSearchObserver and polls a stop flag.
 #pragma once
 
-#include <atomic>
 #include <cstdint>
 #include <string>
 #include <vector>
 
+#include "platform/cancel.h"
 #include "platform/file_system.h"
 #include "platform/system.h"
 #include "platform/types.h"
@@ -57,6 +57,6 @@ constexpr size_t kSearchPathCapacity = 260;
 DupeSearchResult RunDupeSearch(FileSystem& fs, System& system,
                                const std::vector<std::wstring>& folders, int selectedPlatform,
                                CPluginMap& expected, CPluginMap& unexpected,
-                               DupeSearchObserver& observer, const std::atomic<bool>& stop);
+                               DupeSearchObserver& observer, const CancelFlag& stop);
 
 }  // namespace tessaly

@@ -18,6 +18,44 @@ constexpr COLORREF kWhite = RGB(255, 255, 255);
 // between the threads per key, as much as reading the key itself.
 constexpr ULONGLONG kProgressIntervalMs = 30;
 
+// The scan's reports as the page shows them, from the worker thread: the steps as texts of the
+// status line, the key being read sent to the page at most every kProgressIntervalMs.
+class ScanReports : public ProductScanObserver {
+ public:
+  ScanReports(HWND page, HWND status, const CNiLibrary& library)
+      : page_(page), status_(status), library_(library) {}
+
+  void OnStep(ProductScanStep step) override {
+    switch (step) {
+      case ProductScanStep::Initializing:
+        SetWindowTextW(status_, L"Initializing file database...");
+        break;
+      case ProductScanStep::Gathering:
+        SetWindowTextW(status_, L"Gathering install locations...");
+        break;
+      case ProductScanStep::Completed:
+        SetWindowTextW(status_, FormatText(L"Completed scanning %lu product entries.",
+                                           static_cast<uint32_t>(library_.Count()))
+                                    .c_str());
+        break;
+      default:
+        break;
+    }
+  }
+  void OnKey(const wchar_t* keyName) override {
+    const ULONGLONG now = GetTickCount64();
+    if (lastProgress_ != 0 && now - lastProgress_ < kProgressIntervalMs) return;
+    lastProgress_ = now;
+    SendMessageW(page_, WM_PRODUCT_SCAN_PROGRESS, 0, reinterpret_cast<LPARAM>(keyName));
+  }
+
+ private:
+  HWND page_;
+  HWND status_;
+  const CNiLibrary& library_;
+  ULONGLONG lastProgress_ = 0;
+};
+
 constexpr ToolTipText kTips[] = {
     {IDC_PM_PRODUCTS,
      L"List of installed products matching the selected search criteria. Select a product to see "
@@ -142,35 +180,19 @@ bool CProductManagerDlg::OnInitPage() {
   scanning_ = true;
   HWND page = Hwnd();
   HWND status = Item(IDC_PM_STATUS);
+  // The scan fills the lists of the Options buttons by slot.
+  static_assert([] {
+    if (std::size(kFolderControls) != kProductFolderSlots) return false;
+    for (size_t slot = 0; slot < kProductFolderSlots; ++slot) {
+      if (kFolderControls[slot].kind != kProductFolderKinds[slot]) return false;
+    }
+    return true;
+  }());
   worker_.Start(page, WM_PRODUCT_SCAN_COMPLETE,
                 [this, page, status, path = inputs_.fileDatabasePath](
-                    const std::atomic<bool>& stop) -> ErrorCode {
-                  SetWindowTextW(status, L"Initializing file database...");
-                  library_.Reset();
-                  library_.progress = [page, lastProgress = ULONGLONG{0}](
-                                          const wchar_t* keyName) mutable {
-                    const ULONGLONG now = GetTickCount64();
-                    if (lastProgress != 0 && now - lastProgress < kProgressIntervalMs) return;
-                    lastProgress = now;
-                    SendMessageW(page, WM_PRODUCT_SCAN_PROGRESS, 0,
-                                 reinterpret_cast<LPARAM>(keyName));
-                  };
-                  if (stop) return err::Success;
-                  library_.LoadFileDatabase(path.c_str());
-                  // A scan error (such as a view without products) still lists what was found.
-                  library_.Scan(&stop, producttype::All, contentkind::All);
-                  library_.progress = nullptr;
-                  if (stop) return err::Success;
-                  uint32_t errors = 0;
-                  library_.hints.LoadBundles(library_.bundles, errors);
-                  if (stop) return err::Success;
-                  SetWindowTextW(status, L"Gathering install locations...");
-                  for (int slot = 0; slot < kFolderSlots; ++slot) {
-                    library_.GatherValues(kFolderControls[slot].kind, folders_[slot]);
-                  }
-                  SetWindowTextW(status, FormatText(L"Completed scanning %lu product entries.",
-                                                    static_cast<uint32_t>(library_.Count()))
-                                             .c_str());
+                    const CancelFlag& stop) -> ErrorCode {
+                  ScanReports reports(page, status, library_);
+                  RunProductScan(library_, path, folders_, stop, reports);
                   return err::Success;
                 });
   return true;
@@ -296,7 +318,7 @@ void CProductManagerDlg::ShowDetails() {
   SendDlgItemMessageW(Hwnd(), IDC_PM_BUNDLES, CB_RESETCONTENT, 0, 0);
   if (!selected_) return;
 
-  const ProductDetails details = DescribeProduct(*selected_, Context().files, library_.bundles);
+  const ProductDetails details = DescribeProduct(*selected_, Context().files, library_.Bundles());
   auto color = [this](int id, bool missing) {
     if (CColorEdit* edit = CColorEdit::FromHandle(Item(id))) {
       edit->SetTextColor(missing ? kMissingColor : kPresentColor);

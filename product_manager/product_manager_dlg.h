@@ -15,6 +15,7 @@
 #include "product_manager/change_folder_dlg.h"
 #include "product_manager/product_details.h"
 #include "product_manager/product_filters.h"
+#include "product_manager/product_scan.h"
 #include "resources/page_messages.h"
 
 namespace tessaly {
@@ -54,7 +55,7 @@ class CProductManagerDlg : public CPage {
   ProductManagerInputs inputs_;
   CNiLibrary library_;
   CProductList list_;
-  std::array<std::vector<std::wstring>, kFolderSlots> folders_;
+  ProductFolderLists folders_;
   CNiProduct* selected_ = nullptr;
   int lastIndex_ = -1;
   // True from the start of the scan until its end message: the library belongs to the worker.

@@ -74,10 +74,11 @@ bool CRelocateContentDlg::OnInitPage() {
 void CRelocateContentDlg::StartWork() {
   HWND page = Hwnd();
   worker_.Start(page, WM_RELOCATE_DONE,
-                [this, page, request = request_](const std::atomic<bool>&) -> ErrorCode {
+                [this, page, request = request_](const CancelFlag& stop) -> ErrorCode {
                   PageReports reports(page, report_);
-                  // The page's cancel flag stops the engine (and the system's copy) when it closes.
-                  RunRelocation(Context().files, Context().system, request, cancel_, reports);
+                  // The worker's stop flag stops the engine (and the system's copy) when the page
+                  // closes.
+                  RunRelocation(Context().files, Context().system, request, stop, reports);
                   return err::Success;
                 });
 }
@@ -86,7 +87,6 @@ void CRelocateContentDlg::OnDestroyPage() {
   // Back and Quit work at any time: stop the copy at its next step and wait for the worker,
   // answering its sent updates (which no longer show anything) meanwhile.
   closing_ = true;
-  cancel_ = 1;
   worker_.Stop();
 }
 

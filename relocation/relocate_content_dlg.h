@@ -54,7 +54,6 @@ class CRelocateContentDlg : public CPage {
   void ClearFile();
 
   RelocationRequest request_;
-  CancelFlag cancel_{0};
   Report report_;
   uint32_t filesStarted_ = 0;
   bool finished_ = false;

@@ -82,7 +82,7 @@ void CDialogFixThumbnails::StartPass() {
   System& system = Context().system;
   const bool started = worker_.Start(
       Hwnd(), WM_THUMBNAIL_PASS_COMPLETE,
-      [this, &files, &system, mode](const std::atomic<bool>& stop) -> ErrorCode {
+      [this, &files, &system, mode](const CancelFlag& stop) -> ErrorCode {
         return RunThumbnailPass(files, system, mode, items_, &stop);
       });
   if (!started) {

@@ -112,7 +112,7 @@ ThumbnailStatus ArtworkStatus(FileSystem& fs, const std::wstring& target) {
 // One common files folder: its product folders in listing order.
 ErrorCode VisitCommonFiles(FileSystem& fs, System& system, ThumbnailPassMode mode,
                            const wchar_t* variable, ThumbnailItems& items,
-                           const std::atomic<bool>* stop) {
+                           const CancelFlag* stop) {
   std::wstring common;
   if (ErrorCode e = system.GetEnvironmentVariable(variable, common)) return e;
   if (common.size() >= kTreePathCapacity) return err::MoreData;
@@ -131,7 +131,7 @@ ErrorCode VisitCommonFiles(FileSystem& fs, System& system, ThumbnailPassMode mod
   CSafeFileList products;
   products.Search(fs, productRoot, L"*.*", true);
   for (const SafeFileEntry& product : products.Entries()) {
-    if (stop && stop->load()) return err::Success;
+    if (stop && StopRequested(*stop)) return err::Success;
     ThumbnailItem item;
     item.name = product.findData.name;
     item.lowerName = ToLowerCaseName(item.name);
@@ -187,7 +187,7 @@ std::wstring ToLowerCaseName(std::wstring_view name) {
 }
 
 ErrorCode RunThumbnailPass(FileSystem& fs, System& system, ThumbnailPassMode mode,
-                           ThumbnailItems& items, const std::atomic<bool>* stop) {
+                           ThumbnailItems& items, const CancelFlag* stop) {
   // A 32-bit program would otherwise see the (x86) folder under the 64-bit folder's name.
   const std::unique_ptr<RedirectionScope> redirection = system.DisableFileRedirection();
   std::wstring unused;
@@ -199,7 +199,7 @@ ErrorCode RunThumbnailPass(FileSystem& fs, System& system, ThumbnailPassMode mod
       windows64 ? std::span<const wchar_t* const>(kFolders64)
                 : std::span<const wchar_t* const>(kFolders32);
   for (const wchar_t* variable : folders) {
-    if (stop && stop->load()) return err::Success;
+    if (stop && StopRequested(*stop)) return err::Success;
     if (ErrorCode e = VisitCommonFiles(fs, system, mode, variable, items, stop)) return e;
   }
   return err::Success;

@@ -4,12 +4,12 @@
 // the page's list. Portable: it reaches the machine only through FileSystem and System.
 #pragma once
 
-#include <atomic>
 #include <cstdint>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "platform/cancel.h"
 #include "platform/file_system.h"
 #include "platform/system.h"
 #include "platform/types.h"
@@ -58,9 +58,10 @@ enum class ThumbnailPassMode {
 // error of a variable that cannot be read (234 for a value of 520 characters or more), with 3
 // when a folder has no "Native Instruments" or the public documents folder cannot be had (a
 // second folder is then not visited), or with the error of creating the shared artwork folder.
-// `stop` (may be null) is polled before each product folder; a stopped pass returns 0.
+// `stop` is polled before each product folder (null for a pass nobody stops); a stopped pass
+// returns 0.
 ErrorCode RunThumbnailPass(FileSystem& fs, System& system, ThumbnailPassMode mode,
-                           ThumbnailItems& items, const std::atomic<bool>* stop = nullptr);
+                           ThumbnailItems& items, const CancelFlag* stop = nullptr);
 
 // The name with its letters in lower case: A-Z and the Latin-1, Latin Extended-A, Greek and
 // Cyrillic capitals of the system's lower-case mapping.

@@ -10,14 +10,14 @@ struct CPageWorker::Run {
   HWND page;
   UINT endMessage;
   Work work;
-  const std::atomic<bool>* stop;
+  const CancelFlag* stop;
 };
 
 CPageWorker::~CPageWorker() { Stop(); }
 
 bool CPageWorker::Start(HWND page, UINT endMessage, Work work) {
   Stop();
-  stop_ = false;
+  stop_ = 0;
   std::unique_ptr<Run> run;
   try {
     run.reset(new Run{page, endMessage, std::move(work), &stop_});
@@ -49,7 +49,7 @@ DWORD WINAPI CPageWorker::ThreadMain(void* argument) {
   WorkerEnd end = WorkerEnd::Completed;
   if (result != err::Success) {
     end = WorkerEnd::Failed;
-  } else if (run->stop->load()) {
+  } else if (run->stop->load() != 0) {
     end = WorkerEnd::Stopped;
   }
   PostMessageW(run->page, run->endMessage, static_cast<WPARAM>(end), static_cast<LPARAM>(result));
@@ -62,7 +62,7 @@ bool CPageWorker::IsRunning() const {
 
 void CPageWorker::Stop() {
   if (!thread_) return;
-  stop_ = true;
+  stop_ = 1;
   for (;;) {
     const DWORD wait = MsgWaitForMultipleObjects(1, &thread_, FALSE, INFINITE, QS_SENDMESSAGE);
     if (wait != WAIT_OBJECT_0 + 1) break;

@@ -2,9 +2,9 @@
 // stop flag, and always tells the page how the run ended, so that no page waits forever.
 #pragma once
 
-#include <atomic>
 #include <functional>
 
+#include "platform/cancel.h"
 #include "platform/types.h"
 #include "platform/win32/win32_api.h"
 
@@ -23,7 +23,7 @@ class CPageWorker {
   // The work, run on the worker thread: 0 on success or an error code. It polls `stop` and
   // returns soon after it is set. It may send messages to the page (SendMessageW), never touch
   // the page's controls itself.
-  using Work = std::function<ErrorCode(const std::atomic<bool>& stop)>;
+  using Work = std::function<ErrorCode(const CancelFlag& stop)>;
 
   CPageWorker() = default;
   // Stops the worker and waits for it (see Stop).
@@ -50,7 +50,7 @@ class CPageWorker {
   static DWORD WINAPI ThreadMain(void* run);
 
   HANDLE thread_ = nullptr;
-  std::atomic<bool> stop_{false};
+  CancelFlag stop_{0};
 };
 
 }  // namespace tessaly

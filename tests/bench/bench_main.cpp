@@ -409,7 +409,7 @@ uint32_t MapFiles(const CPluginMap& map) {
 double EngineRun(FileSystem& fs, System& system, DupeSearchObserver& observer,
                  CPluginMap* keep = nullptr) {
   CPluginMap expected, unexpected;
-  std::atomic<bool> stop{false};
+  CancelFlag stop{0};
   DupeSearchResult result;
   const double ms = TimeIt([&] {
     result = RunDupeSearch(fs, system, {kTreeRoot}, 0, expected, unexpected, observer, stop);

@@ -107,9 +107,9 @@ TEST(DemoMachine, TheLibraryReadsEveryProductAsDescribed) {
 
   // The bundles of the hints, by the members' serial numbers.
   uint32_t errors = 0;
-  EXPECT_GT(library.hints.LoadBundles(library.bundles, errors), 0u);
+  EXPECT_GT(library.LoadBundles(errors), 0u);
   NoCaseTextSet names;
-  EXPECT_GT(library.bundles.GetBundlesContaining(kontakt->GetValue(valuekind::Sno), names), 0u);
+  EXPECT_GT(library.Bundles().GetBundlesContaining(kontakt->GetValue(valuekind::Sno), names), 0u);
 }
 
 }  // namespace

@@ -34,7 +34,7 @@ const std::vector<uint8_t> kDll64 = Dll(pe::kMachineAmd64);
 // once it has seen a given number of files.
 class RecordingObserver : public DupeSearchObserver {
  public:
-  RecordingObserver(std::atomic<bool>& stop, FakeSystem& system) : stop_(stop), system_(system) {}
+  RecordingObserver(CancelFlag& stop, FakeSystem& system) : stop_(stop), system_(system) {}
   void OnSearchState(bool running) override {
     reports.push_back(running ? L"state 1" : L"state 0");
   }
@@ -42,7 +42,7 @@ class RecordingObserver : public DupeSearchObserver {
   void OnFile(const std::wstring& text) override {
     reports.push_back(L"file " + text);
     if (system_.ActiveRedirectionScopes() == 0) ++filesWithRedirection;
-    if (++files == stopAfterFiles) stop_ = true;
+    if (++files == stopAfterFiles) stop_ = 1;
   }
 
   Reports reports;
@@ -51,7 +51,7 @@ class RecordingObserver : public DupeSearchObserver {
   int filesWithRedirection = 0;
 
  private:
-  std::atomic<bool>& stop_;
+  CancelFlag& stop_;
   FakeSystem& system_;
 };
 
@@ -80,7 +80,7 @@ class DupeSearchTest : public ::testing::Test {
   FakeFileSystem fs;
   FakeSystem system;
   CPluginMap expected, unexpected;
-  std::atomic<bool> stop{false};
+  CancelFlag stop{0};
   RecordingObserver observer{stop, system};
 };
 
@@ -204,7 +204,7 @@ TEST_F(DupeSearchTest, StopEndsTheSearchAtTheNextTestWithoutEndReports) {
     observer.reports.clear();
     observer.files = 0;
     observer.stopAfterFiles = stopAfter;
-    stop = false;
+    stop = 0;
 
     const DupeSearchResult result = Run({L"C:\\A", L"C:\\B"});
     EXPECT_FALSE(result.completed);

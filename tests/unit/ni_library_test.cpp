@@ -2,7 +2,6 @@
 // catalogs, the hints' and the catalogs' classification, masks, cancelling, and the bulk passes.
 #include <gtest/gtest.h>
 
-#include <atomic>
 #include <string>
 #include <vector>
 
@@ -177,20 +176,20 @@ TEST_F(NiLibraryTest, CancellingKeepsWhatWasFoundSorted) {
     App(name, L"C:\\X", k64);
   }
   App(L"Old", L"C:\\X", k32);
-  std::atomic<bool> cancel{false};
+  CancelFlag cancel{0};
   Names seen;
   library.Reset();
-  library.progress = [&](const wchar_t* name) {
-    seen.push_back(name);
-    if (seen.size() == 3) cancel = true;
-  };
-  EXPECT_EQ(library.Scan(&cancel, 0xFFFF, 0xFFFF), 0u);
+  EXPECT_EQ(library.Scan(&cancel, 0xFFFF, 0xFFFF,
+                         [&](const wchar_t* name) {
+                           seen.push_back(name);
+                           if (seen.size() == 3) cancel = 1;
+                         }),
+            0u);
   // The fake enumerates keys sorted by their upper-case names, like Windows.
   EXPECT_EQ(seen, (Names{L"alpha", L"bravo", L"Charlie"}));
   EXPECT_EQ(KeyNames(), (Names{L"alpha", L"bravo", L"Charlie"}));
-  // Reset clears the callback; serials go on counting across resets.
+  // Serials go on counting across resets.
   library.Reset();
-  EXPECT_FALSE(library.progress);
   EXPECT_EQ(library.Scan(nullptr, 0xFFFF, 0xFFFF), 0u);
   EXPECT_EQ(library.Count(), 7u);
   EXPECT_EQ(library.records().front().serial, 3u);

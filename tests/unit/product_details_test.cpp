@@ -218,13 +218,13 @@ TEST(ProductDetailsTest, BundlesOfAScannedProductComeFromTheHintsSorted) {
   ASSERT_EQ(library.Reset(), err::FileNotFound);  // no content catalogs; the hints load
   ASSERT_EQ(library.Scan(nullptr, 0xFFFF, 0xFFFF), 0u);
   uint32_t errors = 7;
-  EXPECT_EQ(library.hints.LoadBundles(library.bundles, errors), 4u);
+  EXPECT_EQ(library.LoadBundles(errors), 4u);
   EXPECT_EQ(errors, 0u);
   for (const auto& c : cases) {
     SCOPED_TRACE(::testing::Message() << c.name);
     const CNiProduct* record = library.FindByName(c.name);
     ASSERT_NE(record, nullptr);
-    const ProductDetails details = DescribeProduct(*record, fs, library.bundles);
+    const ProductDetails details = DescribeProduct(*record, fs, library.Bundles());
     EXPECT_EQ(std::vector<std::wstring>(details.bundles.begin(), details.bundles.end()),
               c.bundles);
   }

@@ -74,7 +74,7 @@ struct Machine {
   FakeFileSystem fs;
   FakeSystem system;
   ThumbnailItems items;
-  std::atomic<bool> stop{false};
+  CancelFlag stop{0};
 };
 constexpr FileTime kSourceTime = Machine::kSourceTime;
 
@@ -340,14 +340,14 @@ TEST(ThumbnailPassEarlyEndTest, EndsWhenAFolderItNeedsIsNotThere) {
 
 TEST_F(ThumbnailPassTest, AStopBetweenProductFoldersEndsThePassWithWhatItListed) {
   struct StopAtFirstCopy : testing::ForwardingFileSystem {
-    StopAtFirstCopy(FileSystem& inner, std::atomic<bool>& stop)
+    StopAtFirstCopy(FileSystem& inner, CancelFlag& stop)
         : ForwardingFileSystem(inner), stop(stop) {}
     ErrorCode CopyFile(std::wstring_view a, std::wstring_view b, CopyProgressRoutine r, void* u,
                        const int* c, uint32_t f) override {
-      stop = true;
+      stop = 1;
       return inner_.CopyFile(a, b, r, u, c, f);
     }
-    std::atomic<bool>& stop;
+    CancelFlag& stop;
   } stopping(fs, stop);
   AddProduct(kCommon86, L"Absynth 5");
   AddProduct(kCommon64, L"Kontakt 7");

@@ -48,7 +48,7 @@ TEST(DupeSearchWin32Test, TakesFilesEndingInDllAndSortsThemByMachine) {
 
   CPluginMap expected, unexpected;
   Silent observer;
-  std::atomic<bool> stop{false};
+  CancelFlag stop{0};
   const DupeSearchResult result =
       RunDupeSearch(fs, harness->system(), {root}, 0, expected, unexpected, observer, stop);
   EXPECT_TRUE(result.completed);

@@ -70,9 +70,9 @@ TEST_F(PageWorkerTest, EveryRunEndsWithOneMessageSayingHow) {
     WorkerEnd end;
     LPARAM error;
   } cases[] = {
-      {"completed", [](const std::atomic<bool>&) { return ErrorCode{0}; }, WorkerEnd::Completed, 0},
-      {"failed", [](const std::atomic<bool>&) { return ErrorCode{5}; }, WorkerEnd::Failed, 5},
-      {"threw", [](const std::atomic<bool>&) -> ErrorCode { throw std::runtime_error("x"); },
+      {"completed", [](const CancelFlag&) { return ErrorCode{0}; }, WorkerEnd::Completed, 0},
+      {"failed", [](const CancelFlag&) { return ErrorCode{5}; }, WorkerEnd::Failed, 5},
+      {"threw", [](const CancelFlag&) -> ErrorCode { throw std::runtime_error("x"); },
        WorkerEnd::Failed, 1359},
   };
   for (const auto& c : cases) {
@@ -92,7 +92,7 @@ TEST_F(PageWorkerTest, EveryRunEndsWithOneMessageSayingHow) {
 TEST_F(PageWorkerTest, StoppingAWorkerInsideASentMessageNeitherWaitsForTheOther) {
   CPageWorker worker;
   std::atomic<bool> sending{false};
-  ASSERT_TRUE(worker.Start(page, kEnd, [this, &sending](const std::atomic<bool>& stop) {
+  ASSERT_TRUE(worker.Start(page, kEnd, [this, &sending](const CancelFlag& stop) {
     // Reports to the page, sent, until told to stop, as the finder's search does per file.
     while (!stop) {
       sending = true;
@@ -120,11 +120,11 @@ TEST_F(PageWorkerTest, StoppingAWorkerInsideASentMessageNeitherWaitsForTheOther)
 
 TEST_F(PageWorkerTest, AWorkerThatIsStillRunningIsStoppedBeforeTheNextStarts) {
   CPageWorker worker;
-  ASSERT_TRUE(worker.Start(page, kEnd, [](const std::atomic<bool>& stop) {
+  ASSERT_TRUE(worker.Start(page, kEnd, [](const CancelFlag& stop) {
     while (!stop) Sleep(1);
     return ErrorCode{0};
   }));
-  ASSERT_TRUE(worker.Start(page, kEnd, [](const std::atomic<bool>&) { return ErrorCode{0}; }));
+  ASSERT_TRUE(worker.Start(page, kEnd, [](const CancelFlag&) { return ErrorCode{0}; }));
   ASSERT_TRUE(PumpUntilEnded());
   while (worker.IsRunning()) Sleep(1);
   Drain();
