@@ -4,6 +4,7 @@
 
 #include <atomic>
 #include <functional>
+#include <string>
 
 #include "platform/types.h"
 #include "platform/win32/win32_api.h"
@@ -52,5 +53,10 @@ class CPageWorker {
   HANDLE thread_ = nullptr;
   std::atomic<bool> stop_{false};
 };
+
+// What a page tells the user when its worker's thread could not be created (`error` is the
+// system's), and the message box that says it, owned by `page`.
+std::wstring WorkerStartFailureMessage(DWORD error);
+void ShowWorkerStartFailure(HWND page, DWORD error);
 
 }  // namespace tessaly
