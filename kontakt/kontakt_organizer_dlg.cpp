@@ -127,10 +127,7 @@ void CKontaktOrganizerDlg::StartLoad() {
   if (!started) {
     // The end message that reports the failed start follows; the page stays locked.
     startFailed_ = true;
-    ShowMessage(Hwnd(),
-                FormatText(L"Encountered error %lu attempting to create thread! Ouch!",
-                           static_cast<uint32_t>(GetLastError())),
-                MessageStyle::Plain);
+    ShowWorkerStartFailure(Hwnd(), GetLastError());
   }
 }
 
@@ -242,8 +239,7 @@ void CKontaktOrganizerDlg::ApplySort() {
               MessageStyle::Information);
 }
 
-bool CKontaktOrganizerDlg::OnPageCommand(int id, int notifyCode, HWND control) {
-  if (notifyCode != BN_CLICKED) return false;
+bool CKontaktOrganizerDlg::OnButton(int id) {
   if (loading_ && id != IDC_BACK && id != IDCANCEL) return true;
   switch (id) {
     case IDC_FORCE_TO_TOP:

@@ -34,7 +34,7 @@ constexpr ToolTipText kTips[] = {
 // The worker reports every file it examines; thousands a second would each repaint status line
 // 2 at once. The line takes the newest text at most every 50 ms instead, which the eye cannot
 // tell apart and which keeps the page from spending more time painting than the search takes.
-constexpr DWORD kFileLineInterval = 50;
+constexpr uint64_t kFileLineInterval = 50;
 
 // The cells of a file row. The file's reads are not const (the version resource is loaded on
 // the way), so each cell reads a copy; the platform is read afresh every time.
@@ -86,7 +86,7 @@ void SetSingleLine(HWND list, const wchar_t* text) {
 }  // namespace
 
 CDupeFinderDlg::CDupeFinderDlg(const PageContext& context)
-    : CPage(context, IDD_DUPE_FINDER, PageOptions{}) {
+    : CPage(context, IDD_DUPE_FINDER, PageOptions{}), fileLineThrottle_(kFileLineInterval) {
   upper_.map = &expected_;
   upper_.namesId = IDC_DUPLICATE_NAMES;
   upper_.filesId = IDC_DUPLICATE_FILES;
@@ -198,11 +198,7 @@ void CDupeFinderDlg::SearchEnded(WorkerEnd end, ErrorCode error) {
 
 void CDupeFinderDlg::ShowFileLine(const wchar_t* text) {
   pendingFileLine_ = text ? text : L"";
-  const DWORD now = GetTickCount();
-  if (now - lastFileLineTick_ >= kFileLineInterval) {
-    lastFileLineTick_ = now;
-    FlushFileLine();
-  }
+  if (fileLineThrottle_.Due(GetTickCount64())) FlushFileLine();
 }
 
 void CDupeFinderDlg::FlushFileLine() {
@@ -298,12 +294,14 @@ CDupeFinderDlg::Half* CDupeFinderDlg::HalfOfFileList(int id) {
   return nullptr;
 }
 
+bool CDupeFinderDlg::OnButton(int id) {
+  if (id != IDC_SHOW_DUPLICATES && id != IDC_SHOW_SINGLES) return false;
+  RefillNames(false);
+  return true;
+}
+
 bool CDupeFinderDlg::OnPageCommand(int id, int notifyCode, HWND control) {
   switch (id) {
-    case IDC_SHOW_DUPLICATES:
-    case IDC_SHOW_SINGLES:
-      if (notifyCode == BN_CLICKED) RefillNames(false);
-      return true;
     case IDC_DUPLICATE_NAMES:
     case IDC_UNEXPECTED_NAMES:
       if (notifyCode == LBN_SELCHANGE) NameSelected(id == IDC_DUPLICATE_NAMES ? upper_ : lower_);

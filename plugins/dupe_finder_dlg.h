@@ -5,6 +5,7 @@
 
 #include "app/ui/page_win32.h"
 #include "app/ui/page_worker_win32.h"
+#include "app/ui/progress_throttle.h"
 #include "plugins/plugin_folders.h"
 #include "plugins/plugin_map.h"
 #include "resources/page_messages.h"
@@ -24,6 +25,7 @@ class CDupeFinderDlg : public CPage {
   bool OnInitPage() override;
   void OnDestroyPage() override;
   bool OnPageCommand(int id, int notifyCode, HWND control) override;
+  bool OnButton(int id) override;
   bool OnNotify(const NMHDR& header, LRESULT& result) override;
   bool OnMessage(UINT message, WPARAM wParam, LPARAM lParam, INT_PTR& result) override;
   std::span<const ToolTipText> ToolTips() const override;
@@ -65,7 +67,7 @@ class CDupeFinderDlg : public CPage {
   // the worker reports that it has ended, or the page closes.
   bool running_ = false;
   std::wstring pendingFileLine_;
-  DWORD lastFileLineTick_ = 0;
+  CProgressThrottle fileLineThrottle_;
   // Last member: destroyed first, so the worker has stopped before the maps go.
   CPageWorker worker_;
 };

@@ -4,11 +4,10 @@
 #include <shellapi.h>
 
 #include "app/ui/list_box_win32.h"
-#include "app/ui/skin_win32.h"
+#include "app/ui/system_dialogs_win32.h"
 #include "platform/file_ops.h"
 #include "platform/locations.h"
 #include "platform/text.h"
-#include "platform/win32/shell_win32.h"
 #include "resources/resource.h"
 
 namespace tessaly {
@@ -77,16 +76,9 @@ void COsPlatformDlg::AddFolder() {
   if (GetProgramFilesFolder(Context().system, choice_.platform == 1, initial) != err::Success) {
     initial.clear();
   }
-  wchar_t chosen[MAX_PATH] = L"";
-  HRESULT result;
-  {
-    CSkinSuspend systemColours;
-    result = BrowseForFolder(Hwnd(), initial.empty() ? nullptr : initial.c_str(),
-                             L"Add a VST plugin folder.", chosen);
-  }
   // A folder already listed is added again; reading the list box back drops the copy.
-  if (SUCCEEDED(result)) {
-    SendMessageW(Item(IDC_PLUGIN_FOLDERS), LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(chosen));
+  if (const auto chosen = PickFolder(Hwnd(), initial, L"Add a VST plugin folder.")) {
+    SendMessageW(Item(IDC_PLUGIN_FOLDERS), LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(chosen->c_str()));
   }
 }
 
@@ -111,12 +103,14 @@ void COsPlatformDlg::OpenFolder() {
   }
 }
 
+bool COsPlatformDlg::OnButton(int id) {
+  if (id != IDC_PLATFORM_32 && id != IDC_PLATFORM_64) return false;
+  ShowPlatform(id == IDC_PLATFORM_32 ? 0 : 1);
+  return true;
+}
+
 bool COsPlatformDlg::OnPageCommand(int id, int notifyCode, HWND control) {
   switch (id) {
-    case IDC_PLATFORM_32:
-    case IDC_PLATFORM_64:
-      if (notifyCode == BN_CLICKED) ShowPlatform(id == IDC_PLATFORM_32 ? 0 : 1);
-      return true;
     case IDC_PLUGIN_FOLDERS:
       if (notifyCode == LBN_SELCHANGE || notifyCode == LBN_SELCANCEL) UpdateControls();
       return true;

@@ -20,6 +20,7 @@ class COsPlatformDlg : public CPage {
   bool OnInitPage() override;
   void OnDestroyPage() override;
   bool OnPageCommand(int id, int notifyCode, HWND control) override;
+  bool OnButton(int id) override;
   bool CanGoNext() override;
   std::span<const ToolTipText> ToolTips() const override;
   void UpdateControls() override;

@@ -2,7 +2,7 @@
 #include "product_manager/change_folder_dlg.h"
 
 #include "app/ui/list_box_win32.h"
-#include "app/ui/skin_win32.h"
+#include "app/ui/system_dialogs_win32.h"
 #include "platform/text.h"
 #include "platform/win32/shell_win32.h"
 #include "resources/resource.h"
@@ -28,7 +28,7 @@ constexpr ToolTipText kTips[] = {
 }  // namespace
 
 CChangeFolderDlg::CChangeFolderDlg(const PageContext& context)
-    : CDialog(IDD_CHANGE_FOLDER), context_(context), relocate_(context) {}
+    : CPage(context, IDD_CHANGE_FOLDER, PageOptions{.wizardEndings = false}), relocate_(context) {}
 
 void CChangeFolderDlg::SetInputs(const CNiProduct* product, uint32_t kind,
                                  std::vector<std::wstring>* folders) {
@@ -41,13 +41,11 @@ std::wstring CChangeFolderDlg::KeyName() const {
   return product_ ? product_->GetKeyName() : std::wstring();
 }
 
-bool CChangeFolderDlg::OnInitDialog() {
-  RestoreWindowCenter(Hwnd(), context_.settings);
+std::span<const ToolTipText> CChangeFolderDlg::ToolTips() const { return kTips; }
+
+bool CChangeFolderDlg::OnInitPage() {
   limit_ = false;
   selected_ = false;
-  AddSystemMenuCommands(GetSystemMenu(Hwnd(), FALSE));
-  icons_.SetOn(Hwnd());
-  tips_.Create(Hwnd(), kTips);
   EnableItem(IDC_USE_FOR_PRODUCT, false);
   typeWord_ = ProductTypeWord(product_ ? product_->GetType() : producttype::None);
   kindWord_ = ValueKindWord(kind_);
@@ -107,22 +105,16 @@ bool CChangeFolderDlg::Accept(FolderAction action) {
 
 void CChangeFolderDlg::SelectAnotherFolder() {
   OnSelectionChanged();
-  wchar_t chosen[MAX_PATH] = L"";
   const std::wstring title = changefolder::BrowseTitle(kindWord_, KeyName());
-  HRESULT result;
-  {
-    CSkinSuspend systemColours;
-    result = BrowseForFolder(Hwnd(), chosenFolder_.empty() ? nullptr : chosenFolder_.c_str(),
-                             title.c_str(), chosen);
-  }
-  if (FAILED(result)) return;
+  const auto chosen = PickFolder(Hwnd(), chosenFolder_, title.c_str());
+  if (!chosen) return;
   // Added even when the list already has it; the page's list keeps it for later runs, also when
   // this one is cancelled.
   HWND list = Item(IDC_FOLDER_LIST);
-  const LRESULT row = SendMessageW(list, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(chosen));
+  const LRESULT row = SendMessageW(list, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(chosen->c_str()));
   if (row < 0) return;
   SendMessageW(list, LB_SETCURSEL, row, 0);
-  if (folders_) folders_->push_back(chosen);
+  if (folders_) folders_->push_back(*chosen);
   OnSelectionChanged();
 }
 
@@ -170,18 +162,19 @@ void CChangeFolderDlg::RelocateProducts() {
   EndDialog(IDC_RELOCATE_PRODUCTS);
 }
 
-bool CChangeFolderDlg::OnCommand(int id, int notifyCode, HWND control) {
-  if (id == IDC_FOLDER_LIST) {
-    if (notifyCode == LBN_SELCHANGE) {
-      OnSelectionChanged();
-    } else if (notifyCode == LBN_DBLCLK) {
-      // Ends with 1048 also on the product's own folder, whose button is still disabled.
-      OnSelectionChanged();
-      if (selected_) UseForProduct();
-    }
-    return true;
+bool CChangeFolderDlg::OnPageCommand(int id, int notifyCode, HWND control) {
+  if (id != IDC_FOLDER_LIST) return false;
+  if (notifyCode == LBN_SELCHANGE) {
+    OnSelectionChanged();
+  } else if (notifyCode == LBN_DBLCLK) {
+    // Ends with 1048 also on the product's own folder, whose button is still disabled.
+    OnSelectionChanged();
+    if (selected_) UseForProduct();
   }
-  if (notifyCode != BN_CLICKED) return false;
+  return true;
+}
+
+bool CChangeFolderDlg::OnButton(int id) {
   switch (id) {
     case IDC_USE_FOR_PRODUCT:
       UseForProduct();
@@ -204,15 +197,6 @@ bool CChangeFolderDlg::OnCommand(int id, int notifyCode, HWND control) {
     default:
       return false;
   }
-}
-
-bool CChangeFolderDlg::OnSysCommand(UINT command) {
-  return HandleSystemMenuCommand(context_.commands, command, Hwnd());
-}
-
-void CChangeFolderDlg::OnDestroy() {
-  tips_.Destroy();
-  SaveWindowCenter(Hwnd(), context_.settings);
 }
 
 }  // namespace tessaly

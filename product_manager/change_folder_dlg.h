@@ -17,7 +17,7 @@
 
 namespace tessaly {
 
-class CChangeFolderDlg : public CDialog {
+class CChangeFolderDlg : public CPage {
  public:
   // One per page visit, run again for every Options click: the last list index, the chosen
   // folder, the old parent and the new parent keep what the previous run left until this run
@@ -38,10 +38,10 @@ class CChangeFolderDlg : public CDialog {
   const std::wstring& NewParent() const { return newParent_; }
 
  protected:
-  bool OnInitDialog() override;
-  bool OnCommand(int id, int notifyCode, HWND control) override;
-  bool OnSysCommand(UINT command) override;
-  void OnDestroy() override;
+  bool OnInitPage() override;
+  bool OnPageCommand(int id, int notifyCode, HWND control) override;
+  bool OnButton(int id) override;
+  std::span<const ToolTipText> ToolTips() const override;
 
  private:
   // Lists the folders, selects the product's current one and words the captions.
@@ -57,9 +57,6 @@ class CChangeFolderDlg : public CDialog {
   void UseForAll();
   void RelocateProducts();
 
-  const PageContext& context_;
-  CProgramIcons icons_;
-  CToolTips tips_;
   CRelocateDlg relocate_;
 
   const CNiProduct* product_ = nullptr;

@@ -1,10 +1,9 @@
 // The locate-file-database page.
 #include "product_manager/file_database_dlg.h"
 
-#include "app/ui/skin_win32.h"
+#include "app/ui/system_dialogs_win32.h"
 #include "catalog/file_database.h"
 #include "platform/text.h"
-#include "platform/win32/shell_win32.h"
 #include "resources/resource.h"
 
 namespace tessaly {
@@ -27,30 +26,21 @@ ErrorCode CFileDatabaseDlg::CheckTypedPath() {
 }
 
 void CFileDatabaseDlg::Browse() {
-  std::wstring initialFolder = ItemText(IDC_FILE_DATABASE_PATH);
-  if (!initialFolder.empty()) path::RemoveFileSpec(initialFolder);
-  wchar_t file[MAX_PATH] = L"";
-  DWORD result;
-  {
-    CSkinSuspend systemColours;
-    result = ChooseFile(Hwnd(), kDatabaseFilter, file, L"xml", L"Locate the file database.",
-                        initialFolder.empty() ? nullptr : initialFolder.c_str());
+  if (const auto file = PickFileToOpen(Hwnd(), kDatabaseFilter, L"xml", L"Locate the file database.",
+                                       ItemText(IDC_FILE_DATABASE_PATH))) {
+    SetItemText(IDC_FILE_DATABASE_PATH, *file);
   }
-  if (result == 0) SetItemText(IDC_FILE_DATABASE_PATH, file);
 }
 
-bool CFileDatabaseDlg::OnPageCommand(int id, int notifyCode, HWND control) {
-  switch (id) {
-    case IDC_FILE_DATABASE_BROWSE:
-      if (notifyCode == BN_CLICKED) Browse();
-      return true;
-    case IDC_BACK:
-      // Back keeps a path that exists, but never complains about one that does not.
-      if (notifyCode == BN_CLICKED) CheckTypedPath();
-      return false;  // the page base ends the page with Back
-    default:
-      return false;
-  }
+bool CFileDatabaseDlg::OnButton(int id) {
+  if (id != IDC_FILE_DATABASE_BROWSE) return false;
+  Browse();
+  return true;
+}
+
+void CFileDatabaseDlg::OnBack() {
+  // Back keeps a path that exists, but never complains about one that does not.
+  CheckTypedPath();
 }
 
 bool CFileDatabaseDlg::CanGoNext() {

@@ -11,7 +11,8 @@ class CFileDatabaseDlg : public CPage {
   explicit CFileDatabaseDlg(const PageContext& context);
 
  protected:
-  bool OnPageCommand(int id, int notifyCode, HWND control) override;
+  bool OnButton(int id) override;
+  void OnBack() override;
   bool CanGoNext() override;
 
  private:

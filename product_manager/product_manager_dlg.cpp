@@ -1,10 +1,10 @@
 // The product manager page.
 #include "product_manager/product_manager_dlg.h"
 
-#include <shellapi.h>
-
 #include "app/ui/busy_text.h"
 #include "app/ui/list_box_win32.h"
+#include "app/ui/progress_throttle.h"
+#include "app/ui/system_dialogs_win32.h"
 #include "platform/text.h"
 #include "resources/resource.h"
 
@@ -43,9 +43,7 @@ class ScanReports : public ProductScanObserver {
     }
   }
   void OnKey(const wchar_t* keyName) override {
-    const ULONGLONG now = GetTickCount64();
-    if (lastProgress_ != 0 && now - lastProgress_ < kProgressIntervalMs) return;
-    lastProgress_ = now;
+    if (!throttle_.Due(GetTickCount64())) return;
     SendMessageW(page_, WM_PRODUCT_SCAN_PROGRESS, 0, reinterpret_cast<LPARAM>(keyName));
   }
 
@@ -53,7 +51,7 @@ class ScanReports : public ProductScanObserver {
   HWND page_;
   HWND status_;
   const CNiLibrary& library_;
-  ULONGLONG lastProgress_ = 0;
+  CProgressThrottle throttle_{kProgressIntervalMs};
 };
 
 constexpr ToolTipText kTips[] = {
@@ -238,9 +236,15 @@ void CProductManagerDlg::UpdateControls() {
 }
 
 bool CProductManagerDlg::OnPageCommand(int id, int notifyCode, HWND control) {
+  if (id != IDC_PM_PRODUCTS) return false;
+  if (notifyCode == LBN_SELCHANGE) SelectionChanged();
+  return true;
+}
+
+bool CProductManagerDlg::OnButton(int id) {
   for (const FilterBox& box : kFilterBoxes) {
     if (id != box.id) continue;
-    if (notifyCode == BN_CLICKED && !scanning_) {
+    if (!scanning_) {
       ReadFilters();
       RefillList();
     }
@@ -248,24 +252,20 @@ bool CProductManagerDlg::OnPageCommand(int id, int notifyCode, HWND control) {
   }
   for (int slot = 0; slot < kFolderSlots; ++slot) {
     if (id != kFolderControls[slot].options) continue;
-    if (notifyCode == BN_CLICKED) ChangeFolder(static_cast<FolderSlot>(slot));
+    ChangeFolder(static_cast<FolderSlot>(slot));
     return true;
   }
   switch (id) {
-    case IDC_PM_PRODUCTS:
-      if (notifyCode == LBN_SELCHANGE) SelectionChanged();
-      return true;
     case IDC_PM_APP_LAUNCH:
-      if (notifyCode == BN_CLICKED) LaunchApplication();
+      LaunchApplication();
       return true;
     case IDC_PM_PLUGIN32_LAUNCH:
-    case IDC_PM_PLUGIN64_LAUNCH:
-      if (notifyCode == BN_CLICKED) {
-        const bool is64 = id == IDC_PM_PLUGIN64_LAUNCH;
-        LaunchInPluginHost(Context(), is64,
-                           ItemText(is64 ? IDC_PM_PLUGIN64_PATH : IDC_PM_PLUGIN32_PATH), Hwnd());
-      }
+    case IDC_PM_PLUGIN64_LAUNCH: {
+      const bool is64 = id == IDC_PM_PLUGIN64_LAUNCH;
+      LaunchInPluginHost(Context(), is64,
+                         ItemText(is64 ? IDC_PM_PLUGIN64_PATH : IDC_PM_PLUGIN32_PATH), Hwnd());
       return true;
+    }
     default:
       return false;
   }
@@ -367,15 +367,7 @@ void CProductManagerDlg::SelectByName(const std::wstring& keyName) {
 }
 
 void CProductManagerDlg::LaunchApplication() {
-  const std::wstring path = ItemText(IDC_PM_APP_PATH);
-  const INT_PTR result = reinterpret_cast<INT_PTR>(
-      ShellExecuteW(Hwnd(), L"open", path.c_str(), nullptr, nullptr, SW_SHOWNORMAL));
-  if (result <= 32) {
-    ShowMessage(Hwnd(),
-                FormatText(L"Attempt to open file %s failed with error %lu.", path.c_str(),
-                           static_cast<uint32_t>(result)),
-                MessageStyle::Error);
-  }
+  OpenWithShell(Hwnd(), ShellTarget::File, ItemText(IDC_PM_APP_PATH));
 }
 
 void CProductManagerDlg::ChangeFolder(FolderSlot slot) {

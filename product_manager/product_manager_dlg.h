@@ -34,6 +34,7 @@ class CProductManagerDlg : public CPage {
   bool OnInitPage() override;
   void OnDestroyPage() override;
   bool OnPageCommand(int id, int notifyCode, HWND control) override;
+  bool OnButton(int id) override;
   bool OnMessage(UINT message, WPARAM wParam, LPARAM lParam, INT_PTR& result) override;
   std::span<const ToolTipText> ToolTips() const override;
   void UpdateControls() override;

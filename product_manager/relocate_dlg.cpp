@@ -1,15 +1,16 @@
 // The relocate-products dialog.
 #include "product_manager/relocate_dlg.h"
 
-#include "app/ui/skin_win32.h"
-#include "platform/win32/shell_win32.h"
+#include "app/ui/system_dialogs_win32.h"
 #include "product_manager/change_folder_text.h"
 #include "resources/resource.h"
 
 namespace tessaly {
 
 CRelocateDlg::CRelocateDlg(const PageContext& context)
-    : CDialog(IDD_RELOCATE_PRODUCTS), context_(context) {}
+    // It opens where the change-folder dialog's position puts it, but leaves that position alone.
+    : CPage(context, IDD_RELOCATE_PRODUCTS,
+            PageOptions{.savePosition = false, .wizardEndings = false}) {}
 
 void CRelocateDlg::SetInputs(std::wstring oldParent, std::wstring typeWord, std::wstring kindWord) {
   oldParent_ = std::move(oldParent);
@@ -17,10 +18,7 @@ void CRelocateDlg::SetInputs(std::wstring oldParent, std::wstring typeWord, std:
   kindWord_ = std::move(kindWord);
 }
 
-bool CRelocateDlg::OnInitDialog() {
-  RestoreWindowCenter(Hwnd(), context_.settings);
-  AddSystemMenuCommands(GetSystemMenu(Hwnd(), FALSE));
-  icons_.SetOn(Hwnd());
+bool CRelocateDlg::OnInitPage() {
   SetItemText(IDC_RELOCATE_EXPLANATION, relocate::Explanation(kindWord_, typeWord_, oldParent_));
   SetItemText(IDC_OLD_PARENT_LABEL, relocate::OldParentLabel(kindWord_));
   SetItemText(IDC_OLD_PARENT, oldParent_);
@@ -31,22 +29,15 @@ bool CRelocateDlg::OnInitDialog() {
 
 void CRelocateDlg::Browse() {
   // The browser starts at what the field shows, typed or browsed.
-  const std::wstring start = ItemText(IDC_NEW_PARENT);
-  wchar_t chosen[MAX_PATH] = L"";
-  HRESULT result;
-  {
-    CSkinSuspend systemColours;
-    result = BrowseForFolder(Hwnd(), start.empty() ? nullptr : start.c_str(),
-                             L"Select a parent folder:", chosen);
-  }
-  if (FAILED(result)) return;
-  newParent_ = chosen;
+  const auto chosen = PickFolder(Hwnd(), ItemText(IDC_NEW_PARENT), L"Select a parent folder:");
+  if (!chosen) return;
+  newParent_ = *chosen;
   SetItemText(IDC_NEW_PARENT, newParent_);
 }
 
 void CRelocateDlg::Relocate() {
   newParent_ = ItemText(IDC_NEW_PARENT);
-  const NewParentCheck check = CheckNewParent(context_.files, newParent_);
+  const NewParentCheck check = CheckNewParent(Context().files, newParent_);
   if (check != NewParentCheck::Accepted) {
     ShowMessage(Hwnd(), NewParentCheckMessage(check, newParent_), MessageStyle::Error);
     return;
@@ -57,8 +48,7 @@ void CRelocateDlg::Relocate() {
   }
 }
 
-bool CRelocateDlg::OnCommand(int id, int notifyCode, HWND control) {
-  if (notifyCode != BN_CLICKED) return false;
+bool CRelocateDlg::OnButton(int id) {
   switch (id) {
     case IDC_BROWSE_NEW_PARENT:
       Browse();
@@ -72,11 +62,6 @@ bool CRelocateDlg::OnCommand(int id, int notifyCode, HWND control) {
     default:
       return false;
   }
-}
-
-bool CRelocateDlg::OnSysCommand(UINT command) {
-  // The commands appended to the system menu act as on every page.
-  return HandleSystemMenuCommand(context_.commands, command, Hwnd());
 }
 
 }  // namespace tessaly

@@ -10,7 +10,7 @@
 
 namespace tessaly {
 
-class CRelocateDlg : public CDialog {
+class CRelocateDlg : public CPage {
  public:
   explicit CRelocateDlg(const PageContext& context);
 
@@ -23,16 +23,13 @@ class CRelocateDlg : public CDialog {
   const std::wstring& NewParent() const { return newParent_; }
 
  protected:
-  bool OnInitDialog() override;
-  bool OnCommand(int id, int notifyCode, HWND control) override;
-  bool OnSysCommand(UINT command) override;
+  bool OnInitPage() override;
+  bool OnButton(int id) override;
 
  private:
   void Browse();
   void Relocate();
 
-  const PageContext& context_;
-  CProgramIcons icons_;
   std::wstring oldParent_;
   std::wstring typeWord_;
   std::wstring kindWord_;

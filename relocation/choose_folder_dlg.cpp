@@ -1,8 +1,7 @@
 // The relocation folder page.
 #include "relocation/choose_folder_dlg.h"
 
-#include "app/ui/skin_win32.h"
-#include "platform/win32/shell_win32.h"
+#include "app/ui/system_dialogs_win32.h"
 #include "resources/resource.h"
 
 namespace tessaly {
@@ -75,38 +74,29 @@ void CChooseFolderDlg::UpdateFullTarget() {
 }
 
 void CChooseFolderDlg::Browse(int editId, const wchar_t* title) {
-  const std::wstring start = ItemText(editId);
-  wchar_t chosen[MAX_PATH] = L"";
-  HRESULT result;
-  {
-    CSkinSuspend systemColours;
-    result = BrowseForFolder(Hwnd(), start.empty() ? nullptr : start.c_str(), title, chosen);
-  }
-  if (result == S_OK) SetItemText(editId, chosen);
+  if (const auto chosen = PickFolder(Hwnd(), ItemText(editId), title)) SetItemText(editId, *chosen);
 }
 
 bool CChooseFolderDlg::OnPageCommand(int id, int notifyCode, HWND control) {
+  if (id != IDC_ORIGINAL_LOCATION && id != IDC_NEW_LOCATION) return false;
+  if (notifyCode == EN_CHANGE) UpdateFullTarget();
+  return true;
+}
+
+bool CChooseFolderDlg::OnButton(int id) {
   switch (id) {
     case IDC_ALREADY_MOVED:
     case IDC_DIFFERENT_NAME:
-      if (notifyCode == BN_CLICKED) UpdateMode();
-      return true;
-    case IDC_ORIGINAL_LOCATION:
-    case IDC_NEW_LOCATION:
-      if (notifyCode == EN_CHANGE) UpdateFullTarget();
+      UpdateMode();
       return true;
     case IDC_BROWSE_ORIGINAL:
-      if (notifyCode == BN_CLICKED) Browse(IDC_ORIGINAL_LOCATION, L"Select the folder to relocate.");
+      Browse(IDC_ORIGINAL_LOCATION, L"Select the folder to relocate.");
       return true;
     case IDC_BROWSE_NEW_LOCATION:
-      if (notifyCode == BN_CLICKED) {
-        Browse(IDC_NEW_LOCATION, L"Select the relocated folder's destination.");
-      }
+      Browse(IDC_NEW_LOCATION, L"Select the relocated folder's destination.");
       return true;
     case IDC_RELOCATION_EXAMPLES:
-      if (notifyCode == BN_CLICKED) {
-        HandleSystemMenuCommand(Context().commands, syscmd::UserGuide, Hwnd());
-      }
+      HandleSystemMenuCommand(Context().commands, syscmd::UserGuide, Hwnd());
       return true;
     default:
       return false;

@@ -24,6 +24,7 @@ class CChooseFolderDlg : public CPage {
   bool OnInitPage() override;
   void OnDestroyPage() override;
   bool OnPageCommand(int id, int notifyCode, HWND control) override;
+  bool OnButton(int id) override;
   bool CanGoNext() override;
 
  private:

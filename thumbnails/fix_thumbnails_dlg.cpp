@@ -88,10 +88,7 @@ void CDialogFixThumbnails::StartPass() {
   if (!started) {
     // The end message that reports the failed start follows; the page stays locked.
     startFailed_ = true;
-    ShowMessage(Hwnd(),
-                FormatText(L"Encountered error %lu attempting to create thread! Ouch!",
-                           static_cast<uint32_t>(GetLastError())),
-                MessageStyle::Plain);
+    ShowWorkerStartFailure(Hwnd(), GetLastError());
   }
 }
 
@@ -115,8 +112,8 @@ void CDialogFixThumbnails::SortByColumn(int column) {
   kTable.Fill(Item(IDC_THUMBNAIL_LIST), items_, [](const ThumbnailItem&) { return LPARAM(0); });
 }
 
-bool CDialogFixThumbnails::OnPageCommand(int id, int notifyCode, HWND control) {
-  if (id != IDC_FIX_THUMBNAILS || notifyCode != BN_CLICKED) return false;
+bool CDialogFixThumbnails::OnButton(int id) {
+  if (id != IDC_FIX_THUMBNAILS) return false;
   if (!running_) {
     running_ = true;
     UpdateControls();

@@ -20,7 +20,7 @@ class CDialogFixThumbnails : public CPage {
  protected:
   bool OnInitPage() override;
   void OnDestroyPage() override;
-  bool OnPageCommand(int id, int notifyCode, HWND control) override;
+  bool OnButton(int id) override;
   bool OnNotify(const NMHDR& header, LRESULT& result) override;
   bool OnMessage(UINT message, WPARAM wParam, LPARAM lParam, INT_PTR& result) override;
   void UpdateControls() override;

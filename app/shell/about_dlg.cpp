@@ -2,9 +2,9 @@
 #include "app/shell/about_dlg.h"
 
 #include <commctrl.h>
-#include <shellapi.h>
 
 #include "app/ui/page_win32.h"
+#include "app/ui/system_dialogs_win32.h"
 #include "platform/text.h"
 #include "plugins/plugin_file.h"
 #include "resources/resource.h"
@@ -28,14 +28,7 @@ bool CAboutDlg::OnNotify(const NMHDR& header, LRESULT& result) {
     return false;
   }
   const auto& link = reinterpret_cast<const NMLINK&>(header);
-  const INT_PTR shell = reinterpret_cast<INT_PTR>(
-      ShellExecuteW(nullptr, L"open", link.item.szUrl, nullptr, nullptr, SW_SHOWNORMAL));
-  if (shell <= 32) {
-    ShowMessage(Hwnd(),
-                FormatText(L"Attempt to browse to %s failed with error %lu.", link.item.szUrl,
-                           static_cast<uint32_t>(shell)),
-                MessageStyle::Error);
-  }
+  OpenWithShell(Hwnd(), ShellTarget::Address, link.item.szUrl);
   result = 0;
   return true;
 }

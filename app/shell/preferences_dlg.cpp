@@ -1,9 +1,8 @@
 // The Preferences dialog.
 #include "app/shell/preferences_dlg.h"
 
-#include "app/ui/skin_win32.h"
+#include "app/ui/system_dialogs_win32.h"
 #include "platform/text.h"
-#include "platform/win32/shell_win32.h"
 #include "registry_archive/first_run_backups.h"
 #include "resources/resource.h"
 
@@ -60,18 +59,12 @@ bool CPreferencesDlg::OnInitDialog() {
 }
 
 void CPreferencesDlg::BrowseForHost(int editId, bool is64Bit) {
-  std::wstring initialFolder = ItemText(editId);
-  if (!initialFolder.empty()) path::RemoveFileSpec(initialFolder);
-  wchar_t file[MAX_PATH] = L"";
-  DWORD result;
-  {
-    CSkinSuspend systemColours;
-    result = ChooseFile(Hwnd(), kProgramFilter, file, L"exe",
-                        is64Bit ? L"Locate a 64-bit VST plugin host."
-                                : L"Locate a 32-bit VST plugin host.",
-                        initialFolder.empty() ? nullptr : initialFolder.c_str());
+  if (const auto file = PickFileToOpen(Hwnd(), kProgramFilter, L"exe",
+                                       is64Bit ? L"Locate a 64-bit VST plugin host."
+                                               : L"Locate a 32-bit VST plugin host.",
+                                       ItemText(editId))) {
+    SetItemText(editId, *file);
   }
-  if (result == 0) SetItemText(editId, file);
 }
 
 bool CPreferencesDlg::OnCommand(int id, int notifyCode, HWND control) {

@@ -39,12 +39,10 @@ void CStartDlg::ShowDescription() {
   SetItemText(IDC_START_DESCRIPTION, WizardDescription(selection_));
 }
 
-bool CStartDlg::OnPageCommand(int id, int notifyCode, HWND control) {
+bool CStartDlg::OnButton(int id) {
   if (SelectionOfRadioId(id) < 0) return false;
-  if (notifyCode == BN_CLICKED) {
-    ReadSelection();
-    ShowDescription();
-  }
+  ReadSelection();
+  ShowDescription();
   return true;
 }
 

@@ -27,7 +27,7 @@ class CStartDlg : public CPage {
  protected:
   bool OnInitPage() override;
   void OnDestroyPage() override;
-  bool OnPageCommand(int id, int notifyCode, HWND control) override;
+  bool OnButton(int id) override;
   bool CanGoNext() override;
   bool OnMessage(UINT message, WPARAM wParam, LPARAM lParam, INT_PTR& result) override;
 

@@ -1,9 +1,8 @@
 // The page skeleton.
 #include "app/ui/page_win32.h"
 
-#include <shellapi.h>
-
 #include "app/ui/plugin_host.h"
+#include "app/ui/system_dialogs_win32.h"
 #include "app/ui/window_center.h"
 #include "platform/text.h"
 #include "resources/resource.h"
@@ -25,33 +24,12 @@ constexpr MenuCommand kMenuCommands[] = {
     {syscmd::About, L"About Tessaly"},
 };
 
-INT_PTR ShellOpen(const wchar_t* file, const wchar_t* parameters) {
-  return reinterpret_cast<INT_PTR>(
-      ShellExecuteW(nullptr, L"open", file, parameters, nullptr, SW_SHOWNORMAL));
-}
-
 void OpenUserGuide() {
   std::wstring guide = ProgramFilePath();
   if (guide.empty() || !path::RemoveFileSpec(guide) || !path::Append(guide, kUserGuideName, MAX_PATH)) {
     return;
   }
-  const INT_PTR result = ShellOpen(guide.c_str(), nullptr);
-  if (result <= 32) {
-    ShowMessage(nullptr,
-                FormatText(L"Attempt to open file %s failed with error %lu.", guide.c_str(),
-                           static_cast<uint32_t>(result)),
-                MessageStyle::Error);
-  }
-}
-
-void BrowseTo(const wchar_t* address) {
-  const INT_PTR result = ShellOpen(address, nullptr);
-  if (result <= 32) {
-    ShowMessage(nullptr,
-                FormatText(L"Attempt to browse to %s failed with error %lu.", address,
-                           static_cast<uint32_t>(result)),
-                MessageStyle::Error);
-  }
+  OpenWithShell(nullptr, ShellTarget::File, guide);
 }
 
 ScreenRect ToScreenRect(const RECT& rect) { return {rect.left, rect.top, rect.right, rect.bottom}; }
@@ -76,10 +54,10 @@ bool HandleSystemMenuCommand(PageCommands& commands, UINT command, HWND owner) {
       OpenUserGuide();
       return true;
     case syscmd::CheckForUpdates:
-      BrowseTo(kMakerDownloadsPage);
+      OpenWithShell(nullptr, ShellTarget::Address, kMakerDownloadsPage);
       return true;
     case syscmd::NewsAndInfo:
-      BrowseTo(kMakerNewsPage);
+      OpenWithShell(nullptr, ShellTarget::Address, kMakerNewsPage);
       return true;
     case syscmd::Preferences:
       commands.RunPreferences(owner);
@@ -119,13 +97,8 @@ bool SaveWindowCenter(HWND page, CProfileStore& profile) {
 void LaunchInPluginHost(const PageContext& context, bool is64Bit, std::wstring_view file, HWND owner) {
   const PluginHostLaunch plan = PlanPluginHostLaunch(context.settings, context.files, is64Bit, file);
   if (plan.action == PluginHostLaunch::Action::Open) {
-    const INT_PTR result = ShellOpen(plan.host.c_str(), plan.parameters.c_str());
-    if (result <= 32) {
-      ShowMessage(nullptr,
-                  FormatText(L"Attempt to open file %s failed with error %lu.",
-                             std::wstring(file).c_str(), static_cast<uint32_t>(result)),
-                  MessageStyle::Error);
-    }
+    // The failure names the plugin the user asked for, not the host.
+    OpenWithShell(nullptr, ShellTarget::File, plan.host, plan.parameters, file);
     return;
   }
   if (ShowMessage(owner, plan.question, MessageStyle::WarningQuestion) == IDYES) {
@@ -175,12 +148,16 @@ void CPage::OnDestroy() {
 
 bool CPage::OnCommand(int id, int notifyCode, HWND control) {
   if (OnPageCommand(id, notifyCode, control)) return true;
+  if (notifyCode != BN_CLICKED) return false;
+  if (OnButton(id)) return true;
+  if (!options_.wizardEndings) return false;
   // Back and Next end the page with their ids, which are also the wizard's end codes.
-  if (id == IDC_BACK && notifyCode == BN_CLICKED) {
+  if (id == IDC_BACK) {
+    OnBack();
     EndDialog(IDC_BACK);
     return true;
   }
-  if (id == IDC_NEXT && notifyCode == BN_CLICKED) {
+  if (id == IDC_NEXT) {
     if (CanGoNext()) EndDialog(IDC_NEXT);
     return true;
   }

@@ -30,6 +30,9 @@ struct PageOptions {
   bool systemMenu = true;
   bool restorePosition = true;
   bool savePosition = true;
+  // Back (1003) and Next (1002) end the page; off for a dialog opened from a page, whose buttons
+  // are all its own.
+  bool wizardEndings = true;
 };
 
 // Appends a separator and the five commands; false if there is no menu.
@@ -63,9 +66,9 @@ class CProgramIcons {
   HICON small_;
 };
 
-// The base of every wizard page. It carries the skeleton above, ends the page on Back (1003) and
-// Next (1002) with the button's id, creates the page's tool tips from the table the page returns
-// and destroys them with the window.
+// The base of every wizard page and of the dialogs opened from one. It carries the skeleton above,
+// ends a wizard page on Back (1003) and Next (1002) with the button's id, creates the page's tool
+// tips from the table the page returns and destroys them with the window.
 class CPage : public CDialog {
  public:
   CPage(const PageContext& context, int templateId, PageOptions options);
@@ -77,8 +80,14 @@ class CPage : public CDialog {
   virtual bool OnInitPage() { return true; }
   // The page's own closing, before its tool tips go and its position is saved.
   virtual void OnDestroyPage() {}
-  // Commands other than Back and Next.
+  // Every command first; true when the page has handled it.
   virtual bool OnPageCommand(int id, int notifyCode, HWND control) { return false; }
+  // A button's click (BN_CLICKED) that OnPageCommand left; true when the page has handled it.
+  // Back and Next reach it too, so that a busy page can hold them back; false lets them end the
+  // page.
+  virtual bool OnButton(int id) { return false; }
+  // Told when Back is pressed, just before the page ends with it.
+  virtual void OnBack() {}
   // Asked when Next is pressed: false keeps the page open (the page has told the user why).
   virtual bool CanGoNext() { return true; }
   // The tips of the page's controls.

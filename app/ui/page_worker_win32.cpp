@@ -4,6 +4,9 @@
 #include <memory>
 #include <new>
 
+#include "app/ui/dialog_win32.h"
+#include "platform/text.h"
+
 namespace tessaly {
 
 struct CPageWorker::Run {
@@ -72,6 +75,15 @@ void CPageWorker::Stop() {
   }
   CloseHandle(thread_);
   thread_ = nullptr;
+}
+
+std::wstring WorkerStartFailureMessage(DWORD error) {
+  return FormatText(L"Encountered error %lu attempting to create thread! Ouch!",
+                    static_cast<uint32_t>(error));
+}
+
+void ShowWorkerStartFailure(HWND page, DWORD error) {
+  ShowMessage(page, WorkerStartFailureMessage(error), MessageStyle::Plain);
 }
 
 }  // namespace tessaly

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <functional>
+#include <string>
 
 #include "platform/cancel.h"
 #include "platform/types.h"
@@ -52,5 +53,10 @@ class CPageWorker {
   HANDLE thread_ = nullptr;
   CancelFlag stop_{0};
 };
+
+// What a page tells the user when its worker's thread could not be created (`error` is the
+// system's), and the message box that says it, owned by `page`.
+std::wstring WorkerStartFailureMessage(DWORD error);
+void ShowWorkerStartFailure(HWND page, DWORD error);
 
 }  // namespace tessaly
