@@ -111,18 +111,8 @@ void CKontaktOrganizerDlg::StartLoad() {
   ListView_DeleteAllItems(Item(IDC_KONTAKT_LIBRARIES));
   startFailed_ = false;
   const bool started = worker_.Start(
-      Hwnd(), WM_KONTAKT_LOAD_COMPLETE, [this, extend](const std::atomic<bool>& stop) -> ErrorCode {
-        library_.Reset();
-        // A scan error is not the load's: what it found is still arranged.
-        library_.Scan(&stop, extend ? producttype::AppPlugin | producttype::Content
-                                    : producttype::Content,
-                      extend ? contentkind::All : contentkind::Kontakt);
-        if (stop) return err::Success;
-        library_.RemoveWithoutFolders();
-        uint32_t updated = 0;
-        const ErrorCode result = library_.LoadUserValues(updated);
-        if (result == err::Success && extend) library_.RemoveNotInLibrariesTab();
-        return result;
+      Hwnd(), WM_KONTAKT_LOAD_COMPLETE, [this, extend](const auto& stop) -> ErrorCode {
+        return LoadLibrariesTab(library_, extend, &stop);
       });
   if (!started) {
     // The end message that reports the failed start follows; the page stays locked.

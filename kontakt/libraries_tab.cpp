@@ -3,6 +3,19 @@
 
 namespace tessaly {
 
+ErrorCode LoadLibrariesTab(CNiLibrary& library, bool extendedSearch, const LibraryScanStop* stop) {
+  library.Reset();
+  library.Scan(stop, extendedSearch ? producttype::AppPlugin | producttype::Content
+                                    : producttype::Content,
+               extendedSearch ? contentkind::All : contentkind::Kontakt);
+  if (stop && *stop) return err::Success;
+  library.RemoveWithoutFolders();
+  uint32_t updated = 0;
+  const ErrorCode result = library.LoadUserValues(updated);
+  if (result == err::Success && extendedSearch) library.RemoveNotInLibrariesTab();
+  return result;
+}
+
 void SetForcedToTop(CNiProduct& record, bool forced) {
   record.userListIndex = forced ? 0 : kUnplacedListIndex;
 }

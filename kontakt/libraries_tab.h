@@ -10,6 +10,19 @@
 
 namespace tessaly {
 
+// The stop flag the library's scan polls, whichever type the page's worker hands it.
+template <typename Flag>
+Flag ScanStopFlagOf(ErrorCode (CNiLibrary::*)(const Flag*, uint32_t, uint32_t));
+using LibraryScanStop = decltype(ScanStopFlagOf(&CNiLibrary::Scan));
+
+// The Libraries-tab page's load: the Kontakt libraries (with the extended search also the
+// applications and plugins, and any content), without the records that have no folder, with
+// their per-user values; the extended search then keeps only the records Kontakt's list holds.
+// `stop` (may be null) is polled during the scan; a stopped load returns 0 with what it found.
+// Result: the error of reading the per-user values (a scan error is not the load's: what it
+// found is still arranged).
+ErrorCode LoadLibrariesTab(CNiLibrary& library, bool extendedSearch, const LibraryScanStop* stop);
+
 // "Force to top.": place 0, or no place yet (numbered by the apply).
 void SetForcedToTop(CNiProduct& record, bool forced);
 // "Hide.": UserRemoved 1 or 0.

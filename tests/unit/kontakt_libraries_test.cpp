@@ -50,15 +50,7 @@ class KontaktLibrariesTest : public ::testing::Test {
     if (removed) reg.SetDword(kHkcu, KeyOf(name), L"UserRemoved", *removed);
   }
   // The loading of the Libraries-tab page: normal or extended search.
-  ErrorCode Load(bool extended) {
-    library.Reset();
-    library.Scan(nullptr, extended ? 3 : 2, extended ? 0xFFFF : 1);
-    library.RemoveWithoutFolders();
-    uint32_t updated = 0;
-    const ErrorCode e = library.LoadUserValues(updated);
-    if (e == err::Success && extended) library.RemoveNotInLibrariesTab();
-    return e;
-  }
+  ErrorCode Load(bool extended) { return LoadLibrariesTab(library, extended, nullptr); }
   Names KeyNames() const {
     Names names;
     for (const CNiProduct& record : library.records()) names.push_back(record.keyName);

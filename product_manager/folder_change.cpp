@@ -1,0 +1,78 @@
+// The product manager's folder repair: which products a change reaches, and their writes.
+#include "product_manager/folder_change.h"
+
+#include <vector>
+
+#include "platform/text.h"
+
+namespace tessaly {
+
+namespace {
+
+// One product the change reaches and the folder it gets; `write` is false for a product that
+// lacks the folder kind, which is passed over and still counts as done.
+struct PlannedWrite {
+  CNiProduct* product;
+  std::wstring folder;
+  bool write;
+};
+
+// The products in the library's order, and the relocations that cannot be made (`errors`).
+std::vector<PlannedWrite> Plan(CNiLibrary& library, CNiProduct& product,
+                               const FolderChange& change, uint32_t& errors) {
+  std::vector<PlannedWrite> plan;
+  const uint32_t kind = change.kind;
+  if (change.scope == FolderChangeScope::OneProduct) {
+    plan.push_back({&product, change.folder, (product.presentValues & kind) != 0});
+    return plan;
+  }
+  const uint32_t type = product.GetType();
+  for (CNiProduct& record : library.records()) {
+    if (!(record.GetType() & type)) continue;
+    const bool present = (record.presentValues & kind) != 0;
+    if (change.scope == FolderChangeScope::AllOfType) {
+      if (!change.onlyFrom.empty() && !EqualsNoCase(change.onlyFrom, record.GetValue(kind)))
+        continue;
+      plan.push_back({&record, change.folder, present});
+      continue;
+    }
+    // A value outside the old parent, an empty one included, is not the relocation's.
+    const std::wstring value = present ? record.GetValue(kind) : std::wstring();
+    if (value.empty()) continue;
+    std::wstring moved;
+    const ErrorCode rebased = RebasePath(value, change.oldParent, change.newParent, moved);
+    if (rebased == err::FileNotFound) continue;
+    if (rebased != err::Success) {
+      ++errors;
+      continue;
+    }
+    plan.push_back({&record, std::move(moved), true});
+  }
+  return plan;
+}
+
+}  // namespace
+
+FolderChangeResult ChangeProductFolder(CNiLibrary& library, Registry& registry,
+                                       CNiProduct& product, const FolderChange& change,
+                                       FolderChangeObserver* observer, const CancelFlag* stop) {
+  FolderChangeResult result;
+  const std::vector<PlannedWrite> plan = Plan(library, product, change, result.errors);
+  for (const PlannedWrite& planned : plan) {
+    if (stop && stop->load()) break;
+    const ErrorCode written =
+        planned.write ? planned.product->WriteValue(registry, change.kind, true,
+                                                    RegRoot::LocalMachine, planned.folder)
+                      : err::Success;
+    if (written != err::Success) {
+      ++result.errors;
+      if (change.scope == FolderChangeScope::OneProduct) result.error = written;
+    } else {
+      ++result.done;
+    }
+    if (observer) observer->ProductWritten(*planned.product, written);
+  }
+  return result;
+}
+
+}  // namespace tessaly

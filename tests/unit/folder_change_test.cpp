@@ -1,0 +1,144 @@
+// The product manager's folder repair over the fake registry: which products each of the three
+// repairs reaches, through which view it writes, what the observer hears, and the stop flag.
+#include <gtest/gtest.h>
+
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "catalog/ni_library.h"
+#include "product_manager/folder_change.h"
+#include "tests/support/fake_file_system.h"
+#include "tests/support/fake_registry.h"
+#include "tests/support/fake_system.h"
+
+namespace tessaly {
+namespace {
+
+constexpr RegRoot kHklm = RegRoot::LocalMachine;
+constexpr RegView k64 = RegView::Key64;
+constexpr RegView k32 = RegView::Key32;
+
+std::wstring KeyOf(const std::wstring& name) { return L"SOFTWARE\\Native Instruments\\" + name; }
+
+// Three applications (B only in the 32-bit view) and a content library.
+class FolderChangeTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    reg.CreateKeyAt(kHklm, L"SOFTWARE\\Native Instruments", k32);
+    App(L"A", L"C:\\Apps\\A", k64);
+    App(L"B", L"C:\\Apps\\B", k32);
+    App(L"C", L"D:\\Other\\C", k64);
+    reg.SetString(kHklm, KeyOf(L"Lib"), L"ContentDir", L"C:\\Apps\\Lib", k64);
+    reg.SetString(kHklm, KeyOf(L"Lib"), L"ContentVersion", L"1", k64);
+    library.Reset();
+    ASSERT_EQ(library.Scan(nullptr, 0xFFFF, 0xFFFF), 0u);
+    ASSERT_NE(library.FindByName(L"A"), nullptr);
+  }
+  void App(const wchar_t* name, const wchar_t* folder, RegView view) {
+    for (const auto& [value, text] : {std::pair{L"InstallDir", folder}, {L"KEY", L"k"},
+                                      {L"SNO", L"s"}, {L"SYSTEMID", L"i"}})
+      reg.SetString(kHklm, KeyOf(name), value, text, view);
+  }
+  std::vector<std::optional<std::wstring>> InstallDirs() const {
+    return {reg.ReadString(kHklm, KeyOf(L"A"), L"InstallDir", k64),
+            reg.ReadString(kHklm, KeyOf(L"B"), L"InstallDir", k32),
+            reg.ReadString(kHklm, KeyOf(L"C"), L"InstallDir", k64),
+            reg.ReadString(kHklm, KeyOf(L"Lib"), L"InstallDir", k64)};
+  }
+  FolderChange Change(FolderChangeScope scope) const {
+    FolderChange change;
+    change.scope = scope;
+    change.kind = valuekind::InstallDir;
+    change.folder = L"E:\\New";
+    change.oldParent = L"c:\\apps";
+    change.newParent = L"F:\\Moved";
+    return change;
+  }
+
+  FakeRegistry reg;
+  FakeFileSystem fs;
+  FakeSystem system;
+  CNiLibrary library{reg, fs, system};
+};
+
+struct Recorder : FolderChangeObserver {
+  void ProductWritten(const CNiProduct& product, ErrorCode result) override {
+    heard.push_back(product.keyName + L"=" + std::to_wstring(result));
+  }
+  std::vector<std::wstring> heard;
+};
+
+TEST_F(FolderChangeTest, EachRepairReachesItsProductsThroughTheirOwnView) {
+  using Dirs = std::vector<std::optional<std::wstring>>;
+  struct Case {
+    const char* name;
+    FolderChangeScope scope;
+    const wchar_t* onlyFrom;
+    Dirs dirs;
+    std::vector<std::wstring> heard;
+  } cases[] = {
+      {"one product", FolderChangeScope::OneProduct, L"", Dirs{L"E:\\New", L"C:\\Apps\\B",
+       L"D:\\Other\\C", std::nullopt}, {L"A=0"}},
+      {"all of the type", FolderChangeScope::AllOfType, L"",
+       Dirs{L"E:\\New", L"E:\\New", L"E:\\New", std::nullopt}, {L"A=0", L"B=0", L"C=0"}},
+      {"all in the product's folder", FolderChangeScope::AllOfType, L"c:\\apps\\a",
+       Dirs{L"E:\\New", L"C:\\Apps\\B", L"D:\\Other\\C", std::nullopt}, {L"A=0"}},
+      {"relocation", FolderChangeScope::Relocate, L"",
+       Dirs{L"F:\\Moved\\A", L"F:\\Moved\\B", L"D:\\Other\\C", std::nullopt}, {L"A=0", L"B=0"}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    SetUp();
+    FolderChange change = Change(c.scope);
+    change.onlyFrom = c.onlyFrom;
+    Recorder recorder;
+    const FolderChangeResult result =
+        ChangeProductFolder(library, reg, *library.FindByName(L"A"), change, &recorder, nullptr);
+    EXPECT_EQ(result.error, 0u);
+    EXPECT_EQ(result.errors, 0u);
+    EXPECT_EQ(result.done, c.heard.size());
+    EXPECT_EQ(InstallDirs(), c.dirs);
+    EXPECT_EQ(recorder.heard, c.heard);
+    // The records follow the registry, so the page shows the new folders.
+    EXPECT_EQ(library.FindByName(L"A")->installDir, *c.dirs[0]);
+  }
+}
+
+TEST_F(FolderChangeTest, FailuresAreCountedAndTheOthersStillWritten) {
+  reg.InjectFailure(kHklm, KeyOf(L"B"), FakeRegistry::Operation::Set, err::AccessDenied);
+  Recorder recorder;
+  FolderChangeResult result = ChangeProductFolder(
+      library, reg, *library.FindByName(L"A"), Change(FolderChangeScope::AllOfType), &recorder,
+      nullptr);
+  EXPECT_EQ(result.done, 2u);
+  EXPECT_EQ(result.errors, 1u);
+  EXPECT_EQ(recorder.heard, (std::vector<std::wstring>{L"A=0", L"B=5", L"C=0"}));
+
+  // One product reports its write's error.
+  result = ChangeProductFolder(library, reg, *library.FindByName(L"B"),
+                               Change(FolderChangeScope::OneProduct), nullptr, nullptr);
+  EXPECT_EQ(result.error, err::AccessDenied);
+
+  // A relocation whose result would not fit a path counts an error without a write.
+  reg.ClearFailures();
+  SetUp();
+  library.FindByName(L"C")->installDir = L"C:\\Apps\\" + std::wstring(252, L'c');
+  result = ChangeProductFolder(library, reg, *library.FindByName(L"A"),
+                               Change(FolderChangeScope::Relocate), nullptr, nullptr);
+  EXPECT_EQ(result.done, 2u);
+  EXPECT_EQ(result.errors, 1u);
+  EXPECT_EQ(reg.ReadString(kHklm, KeyOf(L"C"), L"InstallDir", k64), L"D:\\Other\\C");
+}
+
+TEST_F(FolderChangeTest, AStoppedChangeWritesNoFurther) {
+  CancelFlag stop{1};
+  const FolderChangeResult result = ChangeProductFolder(
+      library, reg, *library.FindByName(L"A"), Change(FolderChangeScope::AllOfType), nullptr, &stop);
+  EXPECT_EQ(result.done, 0u);
+  EXPECT_EQ(InstallDirs()[0], L"C:\\Apps\\A");
+  EXPECT_EQ(InstallDirs()[2], L"D:\\Other\\C");
+}
+
+}  // namespace
+}  // namespace tessaly
