@@ -224,11 +224,20 @@ void CKontaktOrganizerDlg::ApplySort() {
                   MessageStyle::WarningOkCancel) != IDOK) {
     return;
   }
-  uint32_t errors = 0;
-  const size_t updated = tab_.Apply(IsChecked(IDC_IGNORE_ARTICLES), errors);
+  const CLibrariesTab::ApplyResult result = tab_.Apply(
+      BackupContext{Context().registry, Context().files, Context().system, Context().settings},
+      IsChecked(IDC_IGNORE_ARTICLES));
+  if (result.backupError != err::Success) {
+    ShowMessage(Hwnd(),
+                FormatText(L"Tessaly could not save a backup of the settings it was about to "
+                           L"change (error %lu), so nothing was changed.",
+                           result.backupError),
+                MessageStyle::Error);
+    return;
+  }
   ShowMessage(Hwnd(),
               FormatText(L"Updated %lu products, %lu errors encountered.",
-                         static_cast<uint32_t>(updated), errors),
+                         static_cast<uint32_t>(result.written), result.errors),
               MessageStyle::Information);
 }
 

@@ -1,6 +1,10 @@
 // The Libraries-tab page's work on its records.
 #include "kontakt/libraries_tab.h"
 
+#include <vector>
+
+#include "registry_archive/change_backups.h"
+
 namespace tessaly {
 
 ErrorCode LoadLibrariesTab(CNiLibrary& library, bool extendedSearch, const LibraryScanStop* stop) {
@@ -41,10 +45,25 @@ CNiProduct* CLibrariesTab::SetSelected(bool forceToTop, bool hide) {
   return record;
 }
 
-size_t CLibrariesTab::Apply(bool ignoreArticles, uint32_t& errors) {
+CLibrariesTab::ApplyResult CLibrariesTab::Apply(const BackupContext& backup,
+                                                bool ignoreArticles) {
+  ApplyResult result;
   library_->Sort(0, ignoreArticles);
   NumberLibrariesTab(library_->records());
-  return library_->SaveUserValues(errors);
+  std::vector<ChangedValue> values;
+  for (const CNiProduct& record : library_->records()) {
+    for (const uint32_t kind : {valuekind::UserListIndex, valuekind::UserRemoved})
+      values.push_back(
+          {RegRoot::CurrentUser, record.view32, record.keyPath, record.DescribeValue(kind).name});
+  }
+  if (!values.empty()) {
+    result.backupError = SaveChangeBackup(
+        backup,
+        L"Libraries tab sorted: " + std::to_wstring(library_->Count()) + L" libraries", values);
+    if (result.backupError != err::Success) return result;
+  }
+  result.written = library_->SaveUserValues(result.errors);
+  return result;
 }
 
 }  // namespace tessaly

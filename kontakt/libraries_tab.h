@@ -7,6 +7,7 @@
 #include <cstdint>
 
 #include "catalog/ni_library.h"
+#include "registry_archive/first_run_backups.h"
 
 namespace tessaly {
 
@@ -48,10 +49,15 @@ class CLibrariesTab {
   // null (nothing changed) when none is selected.
   CNiProduct* SetSelected(bool forceToTop, bool hide);
 
+  struct ApplyResult {
+    ErrorCode backupError = err::Success;  // the change backup could not be saved: nothing written
+    size_t written = 0;                    // records whose two values were written
+    uint32_t errors = 0;                   // records where either write failed
+  };
   // "Apply Sort...": sorts the records by name, numbers the libraries that are not forced to the
-  // top, and writes both user values of every record. Returns how many were written; the records
-  // whose writes failed count in `errors`.
-  size_t Apply(bool ignoreArticles, uint32_t& errors);
+  // top, saves both user values of every record as a change backup ("Libraries tab sorted: 12
+  // libraries") and, only when that succeeded, writes them.
+  ApplyResult Apply(const BackupContext& backup, bool ignoreArticles);
 
  private:
   CNiLibrary* library_;

@@ -4,6 +4,8 @@
 #include <vector>
 
 #include "platform/text.h"
+#include "product_manager/product_details.h"
+#include "registry_archive/change_backups.h"
 
 namespace tessaly {
 
@@ -53,11 +55,44 @@ std::vector<PlannedWrite> Plan(CNiLibrary& library, CNiProduct& product,
 
 }  // namespace
 
-FolderChangeResult ChangeProductFolder(CNiLibrary& library, Registry& registry,
+std::wstring DescribeFolderChange(const CNiProduct& product, const FolderChange& change) {
+  const std::wstring type = ProductTypeText(product);
+  switch (change.scope) {
+    case FolderChangeScope::OneProduct:
+      return L"Use for " + product.keyName + L" only: " + change.folder;
+    case FolderChangeScope::AllOfType:
+      return L"Use for all " + type + L" products" +
+             (change.onlyFrom.empty() ? L"" : L" in " + change.onlyFrom) + L": " + change.folder;
+    case FolderChangeScope::Relocate:
+      return L"Relocate " + type + L" products from " + change.oldParent + L": " +
+             change.newParent;
+  }
+  return {};
+}
+
+FolderChangeResult ChangeProductFolder(CNiLibrary& library, const BackupContext& context,
                                        CNiProduct& product, const FolderChange& change,
                                        FolderChangeObserver* observer, const CancelFlag* stop) {
   FolderChangeResult result;
   const std::vector<PlannedWrite> plan = Plan(library, product, change, result.errors);
+
+  std::vector<ChangedValue> values;
+  for (const PlannedWrite& planned : plan) {
+    if (!planned.write) continue;
+    values.push_back({RegRoot::LocalMachine, planned.product->view32, planned.product->keyPath,
+                      planned.product->DescribeValue(change.kind).name});
+  }
+  if (!values.empty()) {
+    const ErrorCode saved =
+        SaveChangeBackup(context, DescribeFolderChange(product, change), values);
+    if (saved != err::Success) {
+      result.error = saved;
+      result.backupFailed = true;
+      result.errors = 0;
+      return result;
+    }
+  }
+  Registry& registry = context.registry;
   for (const PlannedWrite& planned : plan) {
     if (stop && stop->load()) break;
     const ErrorCode written =

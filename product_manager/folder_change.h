@@ -9,6 +9,7 @@
 
 #include "catalog/ni_library.h"
 #include "platform/file_ops.h"
+#include "registry_archive/first_run_backups.h"
 
 namespace tessaly {
 
@@ -28,9 +29,10 @@ struct FolderChange {
 };
 
 struct FolderChangeResult {
-  // One product: the write's error. Every scope: an error that stopped the change before any
-  // write.
+  // One product: the write's error. Every scope: the error of saving the change backup, which
+  // stops the change before any write (`backupFailed` tells which).
   ErrorCode error = err::Success;
+  bool backupFailed = false;
   size_t done = 0;      // products written (or passed over for lacking the folder kind)
   uint32_t errors = 0;  // products whose new folder could not be made or written
 };
@@ -42,11 +44,15 @@ class FolderChangeObserver {
   virtual void ProductWritten(const CNiProduct& product, ErrorCode result) = 0;
 };
 
+// The change backup's one-line description: "Use for all Content library products: E:\Libraries".
+std::wstring DescribeFolderChange(const CNiProduct& product, const FolderChange& change);
+
 // Applies `change` to `product` (one product) or to the records of the library of `product`'s
-// type, writing into the existing machine keys through each record's own view. `stop` (may be
-// null) is polled before each product: a stopped change keeps what it wrote. `observer` may be
-// null.
-FolderChangeResult ChangeProductFolder(CNiLibrary& library, Registry& registry,
+// type, writing into the existing machine keys through each record's own view. First the values
+// it is about to write are saved as a change backup; when that fails nothing is written. `stop`
+// (may be null) is polled before each product: a stopped change keeps what it wrote. `observer`
+// may be null.
+FolderChangeResult ChangeProductFolder(CNiLibrary& library, const BackupContext& context,
                                        CNiProduct& product, const FolderChange& change,
                                        FolderChangeObserver* observer, const CancelFlag* stop);
 

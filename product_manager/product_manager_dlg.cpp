@@ -111,6 +111,15 @@ constexpr INT_PTR kUseForThisProduct = IDC_USE_FOR_PRODUCT;
 constexpr INT_PTR kUseForAllProducts = IDC_USE_FOR_ALL;
 constexpr INT_PTR kRelocateProducts = IDC_RELOCATE_PRODUCTS;
 
+// A change whose backup could not be saved is not made.
+void ShowBackupFailed(HWND page, ErrorCode error) {
+  ShowMessage(page,
+              FormatText(L"Tessaly could not save a backup of the settings it was about to change "
+                         L"(error %lu), so nothing was changed.",
+                         error),
+              MessageStyle::Error);
+}
+
 void SetSingleLine(HWND list, const wchar_t* text) {
   const wchar_t* lines[] = {text};
   SetListBoxLines(list, lines);
@@ -376,9 +385,15 @@ void CProductManagerDlg::ChangeFolder(FolderSlot slot) {
   change.oldParent = changeFolder_.OldParent();
   change.newParent = changeFolder_.NewParent();
 
+  const BackupContext backup{Context().registry, Context().files, Context().system,
+                             Context().settings};
   if (change.scope == FolderChangeScope::OneProduct) {
     const FolderChangeResult result =
-        ChangeProductFolder(library_, Context().registry, *selected_, change, nullptr, nullptr);
+        ChangeProductFolder(library_, backup, *selected_, change, nullptr, nullptr);
+    if (result.backupFailed) {
+      ShowBackupFailed(Hwnd(), result.error);
+      return;
+    }
     if (result.error != err::Success) {
       ShowMessage(Hwnd(),
                   FormatText(L"Attempt to update %s failed with error %lu.", keyName.c_str(),
@@ -394,7 +409,12 @@ void CProductManagerDlg::ChangeFolder(FolderSlot slot) {
   ClearSelection();
   ShowDetails();
   const FolderChangeResult result =
-      ChangeProductFolder(library_, Context().registry, product, change, nullptr, nullptr);
+      ChangeProductFolder(library_, backup, product, change, nullptr, nullptr);
+  if (result.backupFailed) {
+    SelectByName(keyName);
+    ShowBackupFailed(Hwnd(), result.error);
+    return;
+  }
   if (change.scope == FolderChangeScope::Relocate) library_.GatherValues(kind, folders_[slot]);
   SelectByName(keyName);
   ShowMessage(Hwnd(),

@@ -7,7 +7,10 @@
 #include <vector>
 
 #include "catalog/ni_library.h"
+#include "platform/text.h"
+#include "app/settings/profile_store.h"
 #include "product_manager/folder_change.h"
+#include "registry_archive/change_backups.h"
 #include "tests/support/fake_file_system.h"
 #include "tests/support/fake_registry.h"
 #include "tests/support/fake_system.h"
@@ -25,6 +28,7 @@ std::wstring KeyOf(const std::wstring& name) { return L"SOFTWARE\\Native Instrum
 class FolderChangeTest : public ::testing::Test {
  protected:
   void SetUp() override {
+    system.CreateSpecialFolders(fs);
     reg.CreateKeyAt(kHklm, L"SOFTWARE\\Native Instruments", k32);
     App(L"A", L"C:\\Apps\\A", k64);
     App(L"B", L"C:\\Apps\\B", k32);
@@ -60,6 +64,8 @@ class FolderChangeTest : public ::testing::Test {
   FakeFileSystem fs;
   FakeSystem system;
   CNiLibrary library{reg, fs, system};
+  CProfileStore profile{reg};
+  BackupContext context{reg, fs, system, profile};
 };
 
 struct Recorder : FolderChangeObserver {
@@ -94,7 +100,7 @@ TEST_F(FolderChangeTest, EachRepairReachesItsProductsThroughTheirOwnView) {
     change.onlyFrom = c.onlyFrom;
     Recorder recorder;
     const FolderChangeResult result =
-        ChangeProductFolder(library, reg, *library.FindByName(L"A"), change, &recorder, nullptr);
+        ChangeProductFolder(library, context, *library.FindByName(L"A"), change, &recorder, nullptr);
     EXPECT_EQ(result.error, 0u);
     EXPECT_EQ(result.errors, 0u);
     EXPECT_EQ(result.done, c.heard.size());
@@ -109,14 +115,14 @@ TEST_F(FolderChangeTest, FailuresAreCountedAndTheOthersStillWritten) {
   reg.InjectFailure(kHklm, KeyOf(L"B"), FakeRegistry::Operation::Set, err::AccessDenied);
   Recorder recorder;
   FolderChangeResult result = ChangeProductFolder(
-      library, reg, *library.FindByName(L"A"), Change(FolderChangeScope::AllOfType), &recorder,
+      library, context, *library.FindByName(L"A"), Change(FolderChangeScope::AllOfType), &recorder,
       nullptr);
   EXPECT_EQ(result.done, 2u);
   EXPECT_EQ(result.errors, 1u);
   EXPECT_EQ(recorder.heard, (std::vector<std::wstring>{L"A=0", L"B=5", L"C=0"}));
 
   // One product reports its write's error.
-  result = ChangeProductFolder(library, reg, *library.FindByName(L"B"),
+  result = ChangeProductFolder(library, context, *library.FindByName(L"B"),
                                Change(FolderChangeScope::OneProduct), nullptr, nullptr);
   EXPECT_EQ(result.error, err::AccessDenied);
 
@@ -124,7 +130,7 @@ TEST_F(FolderChangeTest, FailuresAreCountedAndTheOthersStillWritten) {
   reg.ClearFailures();
   SetUp();
   library.FindByName(L"C")->installDir = L"C:\\Apps\\" + std::wstring(252, L'c');
-  result = ChangeProductFolder(library, reg, *library.FindByName(L"A"),
+  result = ChangeProductFolder(library, context, *library.FindByName(L"A"),
                                Change(FolderChangeScope::Relocate), nullptr, nullptr);
   EXPECT_EQ(result.done, 2u);
   EXPECT_EQ(result.errors, 1u);
@@ -134,10 +140,66 @@ TEST_F(FolderChangeTest, FailuresAreCountedAndTheOthersStillWritten) {
 TEST_F(FolderChangeTest, AStoppedChangeWritesNoFurther) {
   CancelFlag stop{1};
   const FolderChangeResult result = ChangeProductFolder(
-      library, reg, *library.FindByName(L"A"), Change(FolderChangeScope::AllOfType), nullptr, &stop);
+      library, context, *library.FindByName(L"A"), Change(FolderChangeScope::AllOfType), nullptr, &stop);
   EXPECT_EQ(result.done, 0u);
   EXPECT_EQ(InstallDirs()[0], L"C:\\Apps\\A");
   EXPECT_EQ(InstallDirs()[2], L"D:\\Other\\C");
+}
+
+// Each repair saves what it is about to write, described in one line, and undoing that backup
+// puts every product's folder back in its own view.
+TEST_F(FolderChangeTest, EachRepairIsSavedFirstAndUndone) {
+  const std::vector<std::optional<std::wstring>> before = InstallDirs();
+  const struct {
+    FolderChangeScope scope;
+    const wchar_t* onlyFrom;
+    const wchar_t* description;
+    size_t values;
+  } cases[] = {
+      {FolderChangeScope::OneProduct, L"", L"Use for A only: E:\\New", 1},
+      {FolderChangeScope::AllOfType, L"", L"Use for all App/plugin products: E:\\New", 3},
+      {FolderChangeScope::AllOfType, L"C:\\Apps\\A",
+       L"Use for all App/plugin products in C:\\Apps\\A: E:\\New", 1},
+      {FolderChangeScope::Relocate, L"", L"Relocate App/plugin products from c:\\apps: F:\\Moved",
+       2},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(ToUtf8(c.description));
+    SetUp();
+    FolderChange change = Change(c.scope);
+    change.onlyFrom = c.onlyFrom;
+    ASSERT_EQ(
+        ChangeProductFolder(library, context, *library.FindByName(L"A"), change, nullptr, nullptr)
+            .error,
+        0u);
+    ASSERT_NE(InstallDirs(), before);
+    std::vector<ChangeBackupEntry> list;
+    ASSERT_EQ(ListChangeBackups(context, list), 0u);
+    ASSERT_FALSE(list.empty());
+    EXPECT_EQ(list[0].description, c.description);
+    UndoCounts counts;
+    ASSERT_EQ(UndoChangeBackup(context, list[0].path, counts), 0u);
+    EXPECT_EQ(counts.restored, c.values);
+    EXPECT_EQ(counts.failed, 0u);
+    EXPECT_EQ(InstallDirs(), before);
+  }
+}
+
+TEST_F(FolderChangeTest, AChangeWhoseBackupFailsWritesNothing) {
+  fs.InjectFailure(FakeFileSystem::Operation::WriteFile, L"*", err::DiskFull);
+  for (const FolderChangeScope scope : {FolderChangeScope::OneProduct,
+                                        FolderChangeScope::AllOfType, FolderChangeScope::Relocate}) {
+    reg.ClearChanges();
+    Recorder recorder;
+    const FolderChangeResult result = ChangeProductFolder(
+        library, context, *library.FindByName(L"A"), Change(scope), &recorder, nullptr);
+    EXPECT_TRUE(result.backupFailed);
+    EXPECT_EQ(result.error, err::InternalError);
+    EXPECT_EQ(result.done, 0u);
+    EXPECT_TRUE(recorder.heard.empty());
+    EXPECT_TRUE(reg.Changes().empty());
+  }
+  EXPECT_EQ(library.FindByName(L"A")->installDir, L"C:\\Apps\\A");
 }
 
 }  // namespace
