@@ -157,7 +157,8 @@ ErrorCode CaptureValue(Registry& registry, pugi::xml_node change, const std::str
   for (const std::wstring& component : components) element = SubkeyOf(element, component);
   if (!element) return err::InternalError;
   for (pugi::xml_node saved = element.child("Value"); saved; saved = saved.next_sibling("Value"))
-    if (FromUtf8(saved.attribute("name").value()) == value.valueName) return err::Success;
+    if (EqualsNoCase(FromUtf8(saved.attribute("name").value()), value.valueName))
+      return err::Success;
 
   if (RegKeyInfo info; key->QueryInfo(info) == err::Success) {
     std::vector<uint8_t> lastWrite(8);
@@ -304,9 +305,13 @@ ErrorCode SaveChangeBackup(const BackupContext& context, std::wstring_view descr
 
     // Only after the new backup is safely on disk do the oldest ones go; a file that cannot be
     // removed stays, and is tried again after the next change.
-    const std::vector<std::wstring> names = ChangeBackupNames(context.fs, folder);
-    for (size_t i = 0; i + kKeptChangeBackups < names.size(); ++i)
-      context.fs.DeleteFile(folder + L"\\" + names[i]);
+    // The new backup is saved whatever happens here, so the change may go ahead.
+    try {
+      const std::vector<std::wstring> names = ChangeBackupNames(context.fs, folder);
+      for (size_t i = 0; i + kKeptChangeBackups < names.size(); ++i)
+        context.fs.DeleteFile(folder + L"\\" + names[i]);
+    } catch (...) {
+    }
     return err::Success;
   } catch (...) {
     return err::InternalError;
@@ -351,7 +356,8 @@ ErrorCode UndoChangeBackup(const BackupContext& context, std::wstring_view path,
     if (const ErrorCode loaded = LoadDocument(context.fs, path, document); loaded != err::Success)
       return loaded;
     const pugi::xml_node change = document.child("RegistryChange");
-    if (!change || !change.child("RegistryArchive")) return err::InternalError;
+    // A change whose keys were all gone when it was saved holds no archive, and puts back nothing.
+    if (!change) return err::InternalError;
     for (pugi::xml_node archive = change.child("RegistryArchive"); archive;
          archive = archive.next_sibling("RegistryArchive"))
       if (!IsValidArchive(archive)) return err::InternalError;

@@ -11,6 +11,7 @@
 #include "tests/support/fake_file_system.h"
 #include "tests/support/fake_registry.h"
 #include "tests/support/fake_system.h"
+#include "tests/unit/throwing_backends.h"
 
 namespace tessaly {
 namespace {
@@ -40,7 +41,7 @@ class ChangeBackupsTest : public ::testing::Test {
             {kHklm, true, KeyOf(L"Piano"), L"ContentDir"},
             {kHkcu, false, KeyOf(L"Strings"), L"UserListIndex"},
             {kHkcu, false, KeyOf(L"Piano"), L"UserRemoved"},
-            {kHkcu, false, KeyOf(L"Strings"), L"UserListIndex"},  // named twice, saved once
+            {kHkcu, false, KeyOf(L"strings"), L"userlistindex"},  // named twice, saved once
             {kHklm, false, KeyOf(L"Gone"), L"ContentDir"}};
   }
   void MakeTheChange() {
@@ -163,7 +164,6 @@ TEST_F(ChangeBackupsTest, UndoRefusesFilesItDidNotMakeBeforeWritingAnything) {
   } cases[] = {
       {"not XML", "<RegistryChange><Description>"},
       {"a first-run archive", "<RegistryArchive>" + archive + "</RegistryArchive>"},
-      {"no archive", "<RegistryChange><Description>d</Description></RegistryChange>"},
       {"another hive", change("<Hive>HKEY_CLASSES_ROOT</Hive><RootSubkey>SOFTWARE\\Native "
                               "Instruments</RootSubkey><Force32>No</Force32>", good)},
       {"another key", change("<Hive>HKEY_CURRENT_USER</Hive><RootSubkey>SOFTWARE\\Microsoft"
@@ -194,6 +194,16 @@ TEST_F(ChangeBackupsTest, UndoRefusesFilesItDidNotMakeBeforeWritingAnything) {
   UndoCounts counts;
   EXPECT_EQ(UndoChangeBackup(context, path, counts), 0u);
   EXPECT_EQ(counts.restored, 2u);
+
+  // A change whose keys were all gone holds no archive: there is nothing to put back.
+  std::wstring empty;
+  ASSERT_EQ(SaveChangeBackup(context, L"d", std::vector<ChangedValue>{{kHklm, false, KeyOf(L"Gone"), L"X"}},
+                             &empty),
+            0u);
+  reg.ClearChanges();
+  EXPECT_EQ(UndoChangeBackup(context, empty, counts), 0u);
+  EXPECT_EQ(counts.restored + counts.failed, 0u);
+  EXPECT_TRUE(reg.Changes().empty());
 
   EXPECT_EQ(UndoChangeBackup(context, L"", counts), err::InvalidParameter);
   EXPECT_EQ(UndoChangeBackup(context, kFolder + L"\\Change-missing.xml", counts),
@@ -229,6 +239,39 @@ TEST_F(ChangeBackupsTest, TheNewestAreListedFirstAndTheLast50Kept) {
   ASSERT_EQ(ListChangeBackups(context, list), 0u);
   EXPECT_EQ(list.size(), 50u);
   EXPECT_EQ(list.back().description, L"change 5");
+}
+
+// Each registry and file call of a save throws in turn, as an allocation failing below it would:
+// a save that reports 1359 leaves no file behind, and one that reports success (a throw while the
+// oldest backups are removed) has saved a backup that undoes the change.
+TEST_F(ChangeBackupsTest, AnExceptionEitherFailsTheSaveWithoutAFileOrLeavesACompleteBackup) {
+  testing::ThrowCountdown countdown;
+  testing::ThrowingRegistry throwingRegistry(reg, countdown);
+  testing::ThrowingFileSystem throwingFs(fs, countdown);
+  const BackupContext throwing{throwingRegistry, throwingFs, system, profile};
+  for (int call = 1;; ++call) {
+    SCOPED_TRACE(call);
+    countdown.Arm(call);
+    std::wstring path;
+    const ErrorCode saved = SaveChangeBackup(throwing, L"d", Values(), &path);
+    const bool fired = countdown.Fired();
+    countdown.Disarm();
+    if (saved != err::Success) {
+      EXPECT_TRUE(fired);
+      EXPECT_EQ(saved, err::InternalError);
+      EXPECT_TRUE(Files().empty());
+      continue;
+    }
+    ASSERT_EQ(Files().size(), 1u);
+    MakeTheChange();
+    UndoCounts counts;
+    ASSERT_EQ(UndoChangeBackup(context, path, counts), 0u);
+    EXPECT_EQ(counts.restored, 4u);
+    EXPECT_EQ(reg.ReadString(kHklm, KeyOf(L"Strings"), L"ContentDir", k64), L"C:\\Old64");
+    EXPECT_FALSE(reg.ValueExists(kHkcu, KeyOf(L"Piano"), L"UserRemoved"));
+    fs.DeleteFile(path);
+    if (!fired) break;
+  }
 }
 
 }  // namespace
