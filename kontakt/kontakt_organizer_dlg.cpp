@@ -7,6 +7,7 @@
 
 #include "app/ui/list_view_win32.h"
 #include "platform/text.h"
+#include "registry_archive/change_backups.h"
 #include "resources/resource.h"
 
 namespace tessaly {
@@ -228,11 +229,7 @@ void CKontaktOrganizerDlg::ApplySort() {
       BackupContext{Context().registry, Context().files, Context().system, Context().settings},
       IsChecked(IDC_IGNORE_ARTICLES));
   if (result.backupError != err::Success) {
-    ShowMessage(Hwnd(),
-                FormatText(L"Tessaly could not save a backup of the settings it was about to "
-                           L"change (error %lu), so nothing was changed.",
-                           result.backupError),
-                MessageStyle::Error);
+    ShowMessage(Hwnd(), ChangeBackupFailedMessage(result.backupError), MessageStyle::Error);
     return;
   }
   ShowMessage(Hwnd(),

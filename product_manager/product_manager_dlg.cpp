@@ -6,6 +6,7 @@
 #include "app/ui/list_box_win32.h"
 #include "platform/text.h"
 #include "product_manager/folder_change.h"
+#include "registry_archive/change_backups.h"
 #include "resources/resource.h"
 
 namespace tessaly {
@@ -113,11 +114,7 @@ constexpr INT_PTR kRelocateProducts = IDC_RELOCATE_PRODUCTS;
 
 // A change whose backup could not be saved is not made.
 void ShowBackupFailed(HWND page, ErrorCode error) {
-  ShowMessage(page,
-              FormatText(L"Tessaly could not save a backup of the settings it was about to change "
-                         L"(error %lu), so nothing was changed.",
-                         error),
-              MessageStyle::Error);
+  ShowMessage(page, ChangeBackupFailedMessage(error), MessageStyle::Error);
 }
 
 void SetSingleLine(HWND list, const wchar_t* text) {

@@ -318,6 +318,11 @@ ErrorCode SaveChangeBackup(const BackupContext& context, std::wstring_view descr
   }
 }
 
+std::wstring ChangeBackupFailedMessage(ErrorCode error) {
+  return L"Tessaly could not save a backup of the settings it was about to change (error " +
+         std::to_wstring(error) + L"), so nothing was changed.";
+}
+
 ErrorCode ListChangeBackups(const BackupContext& context,
                             std::vector<ChangeBackupEntry>& out) noexcept {
   try {

@@ -49,6 +49,9 @@ ErrorCode SaveChangeBackup(const BackupContext& context, std::wstring_view descr
                            std::span<const ChangedValue> values,
                            std::wstring* savedPath = nullptr) noexcept;
 
+// What a page says when a change was not made because its backup could not be saved.
+std::wstring ChangeBackupFailedMessage(ErrorCode error);
+
 // A change backup as Preferences lists it.
 struct ChangeBackupEntry {
   std::wstring path;
