@@ -7,6 +7,7 @@
 
 #include "app/shell/about_dlg.h"
 #include "app/shell/preferences_dlg.h"
+#include "app/shell/undo_change_dlg.h"
 #include "app/shell/shell_settings.h"
 #include "app/shell/start_dlg.h"
 #include "catalog/file_database.h"
@@ -146,7 +147,8 @@ int CTessalyApp::RunWizardPage(int wizard, int page) {
 void CTessalyApp::RunPreferences(HWND owner) {
   CPreferencesDlg preferences(
       LoadPreferences(profile_, registry_, files_, system_), system_.Is64BitWindows(),
-      [this](HWND dialog) { RestoreOriginalSettings(dialog, registry_, files_, system_, profile_); });
+      [this](HWND dialog) { RestoreOriginalSettings(dialog, registry_, files_, system_, profile_); },
+      [this](HWND dialog) { UndoAChange(dialog, registry_, files_, system_, profile_); });
   if (preferences.DoModal(owner) == IDOK) {
     StorePreferences(profile_, preferences.Host32(), preferences.Host64());
   }

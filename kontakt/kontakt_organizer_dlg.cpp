@@ -7,6 +7,7 @@
 
 #include "app/ui/list_view_win32.h"
 #include "platform/text.h"
+#include "registry_archive/change_backups.h"
 #include "resources/resource.h"
 
 namespace tessaly {
@@ -112,17 +113,7 @@ void CKontaktOrganizerDlg::StartLoad() {
   startFailed_ = false;
   const bool started = worker_.Start(
       Hwnd(), WM_KONTAKT_LOAD_COMPLETE, [this, extend](const CancelFlag& stop) -> ErrorCode {
-        library_.Reset();
-        // A scan error is not the load's: what it found is still arranged.
-        library_.Scan(&stop, extend ? producttype::AppPlugin | producttype::Content
-                                    : producttype::Content,
-                      extend ? contentkind::All : contentkind::Kontakt);
-        if (stop) return err::Success;
-        library_.RemoveWithoutFolders();
-        uint32_t updated = 0;
-        const ErrorCode result = library_.LoadUserValues(updated);
-        if (result == err::Success && extend) library_.RemoveNotInLibrariesTab();
-        return result;
+        return LoadLibrariesTab(library_, extend, &stop);
       });
   if (!started) {
     // The end message that reports the failed start follows; the page stays locked.
@@ -231,11 +222,16 @@ void CKontaktOrganizerDlg::ApplySort() {
                   MessageStyle::WarningOkCancel) != IDOK) {
     return;
   }
-  uint32_t errors = 0;
-  const size_t updated = tab_.Apply(IsChecked(IDC_IGNORE_ARTICLES), errors);
+  const CLibrariesTab::ApplyResult result = tab_.Apply(
+      BackupContext{Context().registry, Context().files, Context().system, Context().settings},
+      IsChecked(IDC_IGNORE_ARTICLES));
+  if (result.backupError != err::Success) {
+    ShowMessage(Hwnd(), ChangeBackupFailedMessage(result.backupError), MessageStyle::Error);
+    return;
+  }
   ShowMessage(Hwnd(),
               FormatText(L"Updated %lu products, %lu errors encountered.",
-                         static_cast<uint32_t>(updated), errors),
+                         static_cast<uint32_t>(result.written), result.errors),
               MessageStyle::Information);
 }
 

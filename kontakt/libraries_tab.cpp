@@ -1,7 +1,24 @@
 // The Libraries-tab page's work on its records.
 #include "kontakt/libraries_tab.h"
 
+#include <vector>
+
+#include "registry_archive/change_backups.h"
+
 namespace tessaly {
+
+ErrorCode LoadLibrariesTab(CNiLibrary& library, bool extendedSearch, const CancelFlag* stop) {
+  library.Reset();
+  library.Scan(stop, extendedSearch ? producttype::AppPlugin | producttype::Content
+                                    : producttype::Content,
+               extendedSearch ? contentkind::All : contentkind::Kontakt);
+  if (stop && *stop) return err::Success;
+  library.RemoveWithoutFolders();
+  uint32_t updated = 0;
+  const ErrorCode result = library.LoadUserValues(updated);
+  if (result == err::Success && extendedSearch) library.RemoveNotInLibrariesTab();
+  return result;
+}
 
 void SetForcedToTop(CNiProduct& record, bool forced) {
   record.userListIndex = forced ? 0 : kUnplacedListIndex;
@@ -28,10 +45,25 @@ CNiProduct* CLibrariesTab::SetSelected(bool forceToTop, bool hide) {
   return record;
 }
 
-size_t CLibrariesTab::Apply(bool ignoreArticles, uint32_t& errors) {
+CLibrariesTab::ApplyResult CLibrariesTab::Apply(const BackupContext& backup,
+                                                bool ignoreArticles) {
+  ApplyResult result;
   library_->Sort(0, ignoreArticles);
   NumberLibrariesTab(library_->records());
-  return library_->SaveUserValues(errors);
+  std::vector<ChangedValue> values;
+  for (const CNiProduct& record : library_->records()) {
+    for (const uint32_t kind : {valuekind::UserListIndex, valuekind::UserRemoved})
+      values.push_back(
+          {RegRoot::CurrentUser, record.view32, record.keyPath, record.DescribeValue(kind).name});
+  }
+  if (!values.empty()) {
+    result.backupError = SaveChangeBackup(
+        backup,
+        L"Libraries tab sorted: " + std::to_wstring(library_->Count()) + L" libraries", values);
+    if (result.backupError != err::Success) return result;
+  }
+  result.written = library_->SaveUserValues(result.errors);
+  return result;
 }
 
 }  // namespace tessaly

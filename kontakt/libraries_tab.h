@@ -7,8 +7,18 @@
 #include <cstdint>
 
 #include "catalog/ni_library.h"
+#include "platform/cancel.h"
+#include "registry_archive/first_run_backups.h"
 
 namespace tessaly {
+
+// The Libraries-tab page's load: the Kontakt libraries (with the extended search also the
+// applications and plugins, and any content), without the records that have no folder, with
+// their per-user values; the extended search then keeps only the records Kontakt's list holds.
+// `stop` (may be null) is polled during the scan; a stopped load returns 0 with what it found.
+// Result: the error of reading the per-user values (a scan error is not the load's: what it
+// found is still arranged).
+ErrorCode LoadLibrariesTab(CNiLibrary& library, bool extendedSearch, const CancelFlag* stop);
 
 // "Force to top.": place 0, or no place yet (numbered by the apply).
 void SetForcedToTop(CNiProduct& record, bool forced);
@@ -35,10 +45,15 @@ class CLibrariesTab {
   // null (nothing changed) when none is selected.
   CNiProduct* SetSelected(bool forceToTop, bool hide);
 
+  struct ApplyResult {
+    ErrorCode backupError = err::Success;  // the change backup could not be saved: nothing written
+    size_t written = 0;                    // records whose two values were written
+    uint32_t errors = 0;                   // records where either write failed
+  };
   // "Apply Sort...": sorts the records by name, numbers the libraries that are not forced to the
-  // top, and writes both user values of every record. Returns how many were written; the records
-  // whose writes failed count in `errors`.
-  size_t Apply(bool ignoreArticles, uint32_t& errors);
+  // top, saves both user values of every record as a change backup ("Libraries tab sorted: 12
+  // libraries") and, only when that succeeded, writes them.
+  ApplyResult Apply(const BackupContext& backup, bool ignoreArticles);
 
  private:
   CNiLibrary* library_;

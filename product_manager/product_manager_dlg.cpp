@@ -6,6 +6,8 @@
 #include "app/ui/progress_throttle.h"
 #include "app/ui/system_dialogs_win32.h"
 #include "platform/text.h"
+#include "product_manager/folder_change.h"
+#include "registry_archive/change_backups.h"
 #include "resources/resource.h"
 
 namespace tessaly {
@@ -145,6 +147,11 @@ constexpr FileControls kPlugin64Row{IDC_PM_PLUGIN64_PATH, IDC_PM_PLUGIN64_LAUNCH
 constexpr INT_PTR kUseForThisProduct = IDC_USE_FOR_PRODUCT;
 constexpr INT_PTR kUseForAllProducts = IDC_USE_FOR_ALL;
 constexpr INT_PTR kRelocateProducts = IDC_RELOCATE_PRODUCTS;
+
+// A change whose backup could not be saved is not made.
+void ShowBackupFailed(HWND page, ErrorCode error) {
+  ShowMessage(page, ChangeBackupFailedMessage(error), MessageStyle::Error);
+}
 
 void SetSingleLine(HWND list, const wchar_t* text) {
   const wchar_t* lines[] = {text};
@@ -378,19 +385,30 @@ void CProductManagerDlg::ChangeFolder(FolderSlot slot) {
   if (code != kUseForThisProduct && code != kUseForAllProducts && code != kRelocateProducts) return;
 
   const std::wstring keyName = selected_->keyName;
-  const uint32_t type = selected_->GetType();
+  FolderChange change;
+  change.kind = kind;
+  change.scope = code == kUseForThisProduct   ? FolderChangeScope::OneProduct
+                 : code == kUseForAllProducts ? FolderChangeScope::AllOfType
+                                              : FolderChangeScope::Relocate;
+  change.folder = changeFolder_.ChosenFolder();
   // "Use for all" limited to the products in this product's current folder.
-  const std::wstring oldValue =
-      code == kUseForAllProducts && changeFolder_.Limit() ? selected_->GetValue(kind) : L"";
-  Registry& registry = Context().registry;
-  uint32_t errors = 0;
-  size_t done = 0;
-  if (code == kUseForThisProduct) {
-    const ErrorCode e = selected_->WriteValue(registry, kind, true, RegRoot::LocalMachine,
-                                              changeFolder_.ChosenFolder());
-    if (e != err::Success) {
+  if (code == kUseForAllProducts && changeFolder_.Limit()) change.onlyFrom = selected_->GetValue(kind);
+  change.oldParent = changeFolder_.OldParent();
+  change.newParent = changeFolder_.NewParent();
+
+  const BackupContext backup{Context().registry, Context().files, Context().system,
+                             Context().settings};
+  if (change.scope == FolderChangeScope::OneProduct) {
+    const FolderChangeResult result =
+        ChangeProductFolder(library_, backup, *selected_, change, nullptr, nullptr);
+    if (result.backupFailed) {
+      ShowBackupFailed(Hwnd(), result.error);
+      return;
+    }
+    if (result.error != err::Success) {
       ShowMessage(Hwnd(),
-                  FormatText(L"Attempt to update %s failed with error %lu.", keyName.c_str(), e),
+                  FormatText(L"Attempt to update %s failed with error %lu.", keyName.c_str(),
+                             result.error),
                   MessageStyle::Error);
       return;
     }
@@ -398,20 +416,21 @@ void CProductManagerDlg::ChangeFolder(FolderSlot slot) {
     ShowDetails();
     return;
   }
+  CNiProduct& product = *selected_;
   ClearSelection();
   ShowDetails();
-  if (code == kUseForAllProducts) {
-    done = library_.SetForAll(type, kind, true, errors, oldValue.c_str(),
-                              changeFolder_.ChosenFolder());
-  } else {
-    done = library_.RelocateParent(type, kind, errors, changeFolder_.OldParent(),
-                                   changeFolder_.NewParent());
-    library_.GatherValues(kind, folders_[slot]);
+  const FolderChangeResult result =
+      ChangeProductFolder(library_, backup, product, change, nullptr, nullptr);
+  if (result.backupFailed) {
+    SelectByName(keyName);
+    ShowBackupFailed(Hwnd(), result.error);
+    return;
   }
+  if (change.scope == FolderChangeScope::Relocate) library_.GatherValues(kind, folders_[slot]);
   SelectByName(keyName);
   ShowMessage(Hwnd(),
               FormatText(L"Successfully processed %lu products. Encountered %lu errors.",
-                         static_cast<uint32_t>(done), errors),
+                         static_cast<uint32_t>(result.done), result.errors),
               MessageStyle::Information);
 }
 

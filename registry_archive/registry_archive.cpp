@@ -57,33 +57,6 @@ bool AddAsciiChild(pugi::xml_node parent, const char* name, const std::string& t
   return child && child.text().set(text.c_str());
 }
 
-std::vector<uint8_t> LocalTimeBytes(const LocalTime& t) {
-  const uint16_t fields[8] = {t.year, t.month, t.dayOfWeek, t.day,
-                              t.hour, t.minute, t.second, t.milliseconds};
-  std::vector<uint8_t> bytes;
-  for (const uint16_t f : fields) {
-    bytes.push_back(uint8_t(f));
-    bytes.push_back(uint8_t(f >> 8));
-  }
-  return bytes;
-}
-
-LocalTime LocalTimeFromBytes(const std::vector<uint8_t>& b) {
-  const auto at = [&b](size_t i) { return uint16_t(b[2 * i] | b[2 * i + 1] << 8); };
-  return LocalTime{at(0), at(1), at(2), at(3), at(4), at(5), at(6), at(7)};
-}
-
-// A decimal number as the attribute gives it: leading digits only, 0 if there are none.
-// Values beyond 32 bits saturate (no registry value is that large).
-size_t ParseSize(const char* text) {
-  uint64_t n = 0;
-  for (const char* p = text; *p >= '0' && *p <= '9'; ++p) {
-    n = n * 10 + uint64_t(*p - '0');
-    if (n > UINT32_MAX) return UINT32_MAX;
-  }
-  return size_t(n);
-}
-
 bool IsYes(std::wstring_view text) { return EqualsNoCase(text, L"yes"); }
 
 // pugixml's save target: the document as bytes in memory.
@@ -97,6 +70,31 @@ class BufferWriter : public pugi::xml_writer {
 };
 
 }  // namespace
+
+std::vector<uint8_t> ArchiveTimeBytes(const LocalTime& t) {
+  const uint16_t fields[8] = {t.year, t.month, t.dayOfWeek, t.day,
+                              t.hour, t.minute, t.second, t.milliseconds};
+  std::vector<uint8_t> bytes;
+  for (const uint16_t f : fields) {
+    bytes.push_back(uint8_t(f));
+    bytes.push_back(uint8_t(f >> 8));
+  }
+  return bytes;
+}
+
+LocalTime ArchiveTimeFromBytes(const std::vector<uint8_t>& b) {
+  const auto at = [&b](size_t i) { return uint16_t(b[2 * i] | b[2 * i + 1] << 8); };
+  return LocalTime{at(0), at(1), at(2), at(3), at(4), at(5), at(6), at(7)};
+}
+
+size_t ArchiveValueSize(const char* text) {
+  uint64_t n = 0;
+  for (const char* p = text; *p >= '0' && *p <= '9'; ++p) {
+    n = n * 10 + uint64_t(*p - '0');
+    if (n > UINT32_MAX) return UINT32_MAX;
+  }
+  return size_t(n);
+}
 
 std::wstring HiveName(RegRoot hive) {
   for (const HiveEntry& e : kHives)
@@ -144,7 +142,7 @@ ErrorCode CRegistryArchive::Capture() noexcept {
     document_.reset();
     pugi::xml_node root = document_.append_child("RegistryArchive");
     if (!root) return err::InternalError;
-    const std::vector<uint8_t> now = LocalTimeBytes(system_.GetLocalTime());
+    const std::vector<uint8_t> now = ArchiveTimeBytes(system_.GetLocalTime());
     if (!AddTextChild(root, "Hive", hive_ ? HiveName(*hive_) : std::wstring()) ||
         !AddTextChild(root, "RootSubkey", rootSubkey_) ||
         !AddAsciiChild(root, "LocalLoadTime", Base64Encode(now)) ||
@@ -283,7 +281,7 @@ void CRegistryArchive::RestoreKey(pugi::xml_node element, RegistryKey* parentKey
     const pugi::xml_attribute size = value.attribute("size");
     if (!valueName || !type || !size) continue;
     const std::vector<uint8_t> data = Base64Decode(value.child_value());
-    const size_t count = ParseSize(size.value());
+    const size_t count = ArchiveValueSize(size.value());
     // A size beyond the data comes only from an edited file; such a value is left alone rather
     // than written with bytes the archive does not hold.
     if (count > data.size()) continue;
@@ -304,7 +302,7 @@ ErrorCode CRegistryArchive::ReadArchiveDate(std::wstring_view path, std::wstring
     if (!time) return err::InternalError;
     const std::vector<uint8_t> bytes = Base64Decode(time.child_value());
     if (bytes.size() < 16) return err::InternalError;
-    return system_.FormatLocalDateTime(LocalTimeFromBytes(bytes), out);
+    return system_.FormatLocalDateTime(ArchiveTimeFromBytes(bytes), out);
   } catch (...) {
     return err::InternalError;
   }

@@ -5,6 +5,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include <pugixml.hpp>
 
@@ -26,6 +27,13 @@ std::optional<RegRoot> HiveFromName(std::wstring_view name);
 std::wstring ValueTypeName(uint32_t type);
 // The type of a name, compared without regard to case; 0 (REG_NONE) for an unknown name.
 uint32_t ValueTypeFromName(std::wstring_view name);
+// The 16 bytes of a capture time (eight little-endian 16-bit fields, year first), and back from
+// at least 16 bytes.
+std::vector<uint8_t> ArchiveTimeBytes(const LocalTime& time);
+LocalTime ArchiveTimeFromBytes(const std::vector<uint8_t>& bytes);
+// A value's `size` attribute: its leading decimal digits, 0 if there are none; values beyond
+// 32 bits saturate (no registry value is that large).
+size_t ArchiveValueSize(const char* text);
 
 class CRegistryArchive {
  public:

@@ -26,6 +26,12 @@
 #define IDC_HOST64 1081
 #define IDC_RESTORE_ORIGINAL 1082
 #define IDC_BACKUP_DATE 1083
+#define IDC_UNDO_CHANGE 1084
+
+// Undo-a-change dialog.
+#define IDD_UNDO_CHANGE 143
+#define IDC_CHANGE_LIST 1085
+#define IDC_UNDO_SELECTED 1086
 
 // About box.
 #define IDC_ABOUT_COPYRIGHT 1077

@@ -17,6 +17,7 @@ constexpr ToolTipText kTips[] = {
                  L"accept plugin paths as a command line parameter."},
     {IDC_BROWSE_HOST64, L"Locate a 64-bit plugin host."},
     {IDC_RESTORE_ORIGINAL, L"Restore product settings to state when you first installed Tessaly."},
+    {IDC_UNDO_CHANGE, L"Put back the product settings that one of Tessaly's changes replaced."},
 };
 
 // Description/pattern pairs for the open-file dialog, double-null-terminated.
@@ -38,11 +39,13 @@ void RestoreOriginalSettings(HWND owner, Registry& registry, FileSystem& files, 
 }
 
 CPreferencesDlg::CPreferencesDlg(const PreferencesInputs& inputs, bool is64BitWindows,
-                                 std::function<void(HWND owner)> restore)
+                                 std::function<void(HWND owner)> restore,
+                                 std::function<void(HWND owner)> undo)
     : CDialog(IDD_PREFERENCES),
       inputs_(inputs),
       is64BitWindows_(is64BitWindows),
       restore_(std::move(restore)),
+      undo_(std::move(undo)),
       host32_(inputs.host32),
       host64_(inputs.host64) {}
 
@@ -77,6 +80,9 @@ bool CPreferencesDlg::OnCommand(int id, int notifyCode, HWND control) {
       return true;
     case IDC_RESTORE_ORIGINAL:
       if (restore_) restore_(Hwnd());
+      return true;
+    case IDC_UNDO_CHANGE:
+      if (undo_) undo_(Hwnd());
       return true;
     case IDOK:
       host32_ = ItemText(IDC_HOST32);

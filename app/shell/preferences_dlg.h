@@ -11,10 +11,11 @@ namespace tessaly {
 
 class CPreferencesDlg : public CDialog {
  public:
-  // `restore` is what Restore Original Settings does (it asks first); `is64BitWindows` enables
-  // the 64-bit Browse button.
+  // `restore` is what Restore Original Settings does (it asks first), `undo` what "Undo a
+  // change..." does; `is64BitWindows` enables the 64-bit Browse button.
   CPreferencesDlg(const PreferencesInputs& inputs, bool is64BitWindows,
-                  std::function<void(HWND owner)> restore);
+                  std::function<void(HWND owner)> restore,
+                  std::function<void(HWND owner)> undo = nullptr);
 
   // The host paths as typed when the dialog closed with OK.
   const std::wstring& Host32() const { return host32_; }
@@ -31,6 +32,7 @@ class CPreferencesDlg : public CDialog {
   PreferencesInputs inputs_;
   bool is64BitWindows_;
   std::function<void(HWND)> restore_;
+  std::function<void(HWND)> undo_;
   std::wstring host32_;
   std::wstring host64_;
   CToolTips tips_;

@@ -1018,5 +1018,91 @@ TEST_F(ProductManagerTest, BackAndQuitWhileALargeRegistryIsScanned) {
   EXPECT_EQ(run.WaitForExit(), 0u);
 }
 
+// How many values named `name` in `tree` hold `text`.
+size_t ValuesHolding(const RegistryTree& tree, const wchar_t* name, const std::wstring& text) {
+  size_t count = 0;
+  for (const RegistryKeyState& key : tree) {
+    for (const RegistryValue& value : key.values) {
+      if (!EqualsNoCase(value.name, name) || value.type != REG_SZ) continue;
+      const std::wstring data(reinterpret_cast<const wchar_t*>(value.data.data()), value.data.size() / 2);
+      if (data.c_str() == text) ++count;
+    }
+  }
+  return count;
+}
+
+// "Use for all" saves what it changes; Preferences' "Undo a change..." lists that change and puts
+// every product's folder back, in both registry views.
+TEST_F(ProductManagerTest, UseForAllIsUndoneFromPreferences) {
+  ASSERT_EQ(DeleteProgramDocuments(), 0u);
+  const std::wstring newVst32 = kScratch + L"\\New VST32";
+  ASSERT_TRUE(MakeFolder(newVst32));
+  ASSERT_TRUE(WriteText(kView32, ProductKey(L"Guitar Rig 5"), L"InstallVSTDir", newVst32));
+  const RegistryTree before64 = ReadTree(kView64, kProducts);
+  const RegistryTree before32 = ReadTree(kView32, kProducts);
+
+  HWND page = OpenPage();
+  ASSERT_NE(page, nullptr);
+  ASSERT_NO_FATAL_FAILURE(Select(page, L"Massive"));
+  HWND change = Options(page, IDC_PM_VST32_OPTIONS);
+  ASSERT_NE(change, nullptr);
+  ASSERT_TRUE(SelectListBoxItem(change, IDC_FOLDER_LIST, newVst32));
+  ASSERT_TRUE(Click(change, IDC_USE_FOR_ALL));
+  ASSERT_NO_FATAL_FAILURE(ExpectMessage(
+      change,
+      L"This will change the 32-bit VST plugin folder property of App/Plugin products matching criteria you "
+      L"specify in the next step to: " + newVst32 + L". Proceed to the next step?",
+      IDYES));
+  ASSERT_NO_FATAL_FAILURE(ExpectMessage(
+      change,
+      L"Would you like to limit this operation only to App/Plugin products that are also in " + kNiVst32 +
+          L"? (If you click Yes, App/Plugin products NOT currently in " + kNiVst32 + L" will not be affected.)",
+      IDNO));
+  ASSERT_TRUE(WaitForClose(change));
+  ASSERT_NO_FATAL_FAILURE(
+      ExpectMessage(page, L"Successfully processed 15 products. Encountered 0 errors.", IDOK));
+  for (const auto& [product, view] : {std::pair{L"Massive", kView64}, {L"FM8", kView64}, {L"Absynth 5", kView32}}) {
+    EXPECT_EQ(ReadText(view, ProductKey(product), L"InstallVSTDir"), newVst32) << ToUtf8(product);
+  }
+  // Every product the change wrote now holds the new folder, Guitar Rig 5 (already there) too;
+  // the undo puts back each of those values.
+  const size_t written = ValuesHolding(ReadTree(kView64, kProducts), L"InstallVSTDir", newVst32) +
+                         ValuesHolding(ReadTree(kView32, kProducts), L"InstallVSTDir", newVst32);
+  ASSERT_GE(written, 6u) << "both views' products must have moved";
+
+  ASSERT_TRUE(SysCommand(page, 0x100));
+  HWND preferences = FindPage(run, kPreferencesTitle);
+  ASSERT_NE(preferences, nullptr);
+  ASSERT_TRUE(Click(preferences, IDC_UNDO_CHANGE));
+  HWND undo = FindPage(run, L"Tessaly - Undo a Change");
+  ASSERT_NE(undo, nullptr);
+  const std::vector<std::vector<std::wstring>> rows = ListViewRows(undo, IDC_CHANGE_LIST, 2);
+  ASSERT_EQ(rows.size(), 1u);
+  EXPECT_FALSE(rows[0][0].empty()) << "the change's date";
+  EXPECT_EQ(rows[0][1], L"Use for all App/plugin products: " + newVst32);
+  EXPECT_FALSE(IsEnabled(undo, IDC_UNDO_SELECTED)) << "nothing is chosen yet";
+  ASSERT_TRUE(SelectListViewRow(undo, IDC_CHANGE_LIST, 0));
+  ASSERT_TRUE(WaitUntil([&] { return IsEnabled(undo, IDC_UNDO_SELECTED); }));
+  SaveScreenshot(L"undo-a-change");
+  ASSERT_TRUE(Click(undo, IDC_UNDO_SELECTED));
+  ASSERT_NO_FATAL_FAILURE(ExpectMessage(
+      undo,
+      L"This will put back the settings that the change \"Use for all App/plugin products: " + newVst32 +
+          L"\" of " + rows[0][0] + L" replaced. It will not delete or restore any files. Do you wish to proceed?",
+      IDYES, L"undo-a-change-question"));
+  ASSERT_NO_FATAL_FAILURE(ExpectMessage(
+      undo,
+      L"Put back " + std::to_wstring(written) + L" settings. 0 settings could not be put back.", IDOK,
+      L"undo-a-change-result"));
+  ASSERT_TRUE(WaitForClose(undo));
+  EXPECT_EQ(TreeDifference(ReadTree(kView64, kProducts), before64), "") << "64-bit view";
+  EXPECT_EQ(TreeDifference(ReadTree(kView32, kProducts), before32), "") << "32-bit view";
+
+  ASSERT_TRUE(Click(preferences, IDCANCEL));
+  ASSERT_TRUE(WaitForClose(preferences));
+  ASSERT_TRUE(Click(page, IDCANCEL));
+  EXPECT_EQ(run.WaitForExit(), 0u);
+}
+
 }  // namespace
 }  // namespace tessaly::e2e

@@ -9,7 +9,9 @@
 #include <vector>
 
 #include "catalog/ni_library.h"
+#include "app/settings/profile_store.h"
 #include "kontakt/libraries_tab.h"
+#include "registry_archive/change_backups.h"
 #include "platform/text.h"
 #include "tests/support/fake_file_system.h"
 #include "tests/support/fake_registry.h"
@@ -28,6 +30,7 @@ using Names = std::vector<std::wstring>;
 class KontaktLibrariesTest : public ::testing::Test {
  protected:
   void SetUp() override {
+    system.CreateSpecialFolders(fs);
     reg.CreateKeyAt(kHklm, ni::kProductsKey, RegView::Key32);
     // The hints make a Kontakt library of a key that has no folder at all.
     reg.SetString(kHklm, ProductKey(L"ServiceCenter"), L"InstallDir", L"C:\\SC", RegView::Key64);
@@ -51,15 +54,7 @@ class KontaktLibrariesTest : public ::testing::Test {
     if (removed) reg.SetDword(kHkcu, ProductKey(name), L"UserRemoved", *removed);
   }
   // The loading of the Libraries-tab page: normal or extended search.
-  ErrorCode Load(bool extended) {
-    library.Reset();
-    library.Scan(nullptr, extended ? 3 : 2, extended ? 0xFFFF : 1);
-    library.RemoveWithoutFolders();
-    uint32_t updated = 0;
-    const ErrorCode e = library.LoadUserValues(updated);
-    if (e == err::Success && extended) library.RemoveNotInLibrariesTab();
-    return e;
-  }
+  ErrorCode Load(bool extended) { return LoadLibrariesTab(library, extended, nullptr); }
   Names KeyNames() const {
     Names names;
     for (const CNiProduct& record : library.records()) names.push_back(record.keyName);
@@ -70,6 +65,8 @@ class KontaktLibrariesTest : public ::testing::Test {
   FakeFileSystem fs;
   FakeSystem system;
   CNiLibrary library{reg, fs, system};
+  CProfileStore profile{reg};
+  BackupContext backup{reg, fs, system, profile};
 };
 
 TEST_F(KontaktLibrariesTest, NormalAndExtendedSearch) {
@@ -201,15 +198,15 @@ TEST_F(KontaktLibrariesTest, TheSelectedLibraryStaysTheSameThroughAnApply) {
 
     CLibrariesTab tab(library);
     tab.Select(row, library.records()[row].serial);
-    uint32_t errors = 0;
-    EXPECT_EQ(tab.Apply(false, errors), 3u);
+    EXPECT_EQ(tab.Apply(backup, false).written, 3u);
     ASSERT_NE(KeyNames(), rows) << "the apply must have moved the records under the selection";
     const CNiProduct* changed = tab.SetSelected(true, true);
     ASSERT_NE(changed, nullptr);
     EXPECT_EQ(changed->keyName, c.selected);
     EXPECT_EQ(tab.SelectedRow(), row);
-    EXPECT_EQ(tab.Apply(false, errors), 3u);
-    EXPECT_EQ(errors, 0u);
+    const CLibrariesTab::ApplyResult applied = tab.Apply(backup, false);
+    EXPECT_EQ(applied.written, 3u);
+    EXPECT_EQ(applied.errors, 0u);
     for (const wchar_t* name : {L"A Lib", L"B Lib", L"C Lib"}) {
       const bool chosen = std::wstring(name) == c.selected;
       EXPECT_EQ(reg.ReadDword(kHkcu, ProductKey(name), L"UserRemoved"), chosen ? 1u : 0u)
@@ -219,6 +216,63 @@ TEST_F(KontaktLibrariesTest, TheSelectedLibraryStaysTheSameThroughAnApply) {
     }
     reg.DeleteTree(kHkcu, ni::kProductsKey);
   }
+}
+
+// "Apply Sort..." saves both user values of every library before it writes them; undoing that
+// change puts back the values that were there and deletes those that were not.
+TEST_F(KontaktLibrariesTest, ApplySortIsUndone) {
+  for (const wchar_t* name : {L"A Lib", L"B Lib", L"C Lib"}) Library(name);
+  Library(L"D Lib", RegView::Key32);
+  User(L"A Lib", 7, 1);
+  User(L"B Lib", 0, std::nullopt);  // no UserRemoved yet
+  User(L"C Lib", std::nullopt, 0);
+  User(L"D Lib", 9, 0);
+  ASSERT_EQ(Load(false), 0u);
+  ASSERT_EQ(library.Count(), 4u);
+  const std::vector<std::wstring> folder =
+      fs.List(L"C:\\Users\\Musician\\Documents\\Quillmoor\\Tessaly Documents");
+  ASSERT_TRUE(folder.empty());
+
+  CLibrariesTab tab(library);
+  const CLibrariesTab::ApplyResult applied = tab.Apply(backup, false);
+  EXPECT_EQ(applied.backupError, 0u);
+  EXPECT_EQ(applied.written, 4u);
+  EXPECT_EQ(reg.ReadDword(kHkcu, KeyOf(L"B Lib"), L"UserRemoved"), 0u);
+  EXPECT_NE(reg.ReadDword(kHkcu, KeyOf(L"A Lib"), L"UserListIndex"), 7u);
+  EXPECT_TRUE(reg.ValueExists(kHkcu, KeyOf(L"C Lib"), L"UserListIndex"));
+
+  std::vector<ChangeBackupEntry> list;
+  ASSERT_EQ(ListChangeBackups(backup, list), 0u);
+  ASSERT_EQ(list.size(), 1u);
+  EXPECT_EQ(list[0].description, L"Libraries tab sorted: 4 libraries");
+  UndoCounts counts;
+  ASSERT_EQ(UndoChangeBackup(backup, list[0].path, counts), 0u);
+  EXPECT_EQ(counts.restored, 8u);
+  EXPECT_EQ(counts.failed, 0u);
+  const struct {
+    const wchar_t* name;
+    std::optional<uint32_t> index, removed;
+  } expected[] = {{L"A Lib", 7, 1}, {L"B Lib", 0, std::nullopt}, {L"C Lib", std::nullopt, 0},
+                  {L"D Lib", 9, 0}};
+  for (const auto& e : expected) {
+    EXPECT_EQ(reg.ReadDword(kHkcu, KeyOf(e.name), L"UserListIndex"), e.index) << ToUtf8(e.name);
+    EXPECT_EQ(reg.ReadDword(kHkcu, KeyOf(e.name), L"UserRemoved"), e.removed) << ToUtf8(e.name);
+  }
+}
+
+// When the backup cannot be saved, "Apply Sort..." writes nothing.
+TEST_F(KontaktLibrariesTest, ApplySortWithoutABackupWritesNothing) {
+  for (const wchar_t* name : {L"A Lib", L"B Lib"}) Library(name);
+  User(L"A Lib", 7, 1);
+  User(L"B Lib", 3, 0);
+  ASSERT_EQ(Load(false), 0u);
+  fs.InjectFailure(FakeFileSystem::Operation::WriteFile, L"*", err::DiskFull);
+  reg.ClearChanges();
+  CLibrariesTab tab(library);
+  const CLibrariesTab::ApplyResult applied = tab.Apply(backup, false);
+  EXPECT_EQ(applied.backupError, err::InternalError);
+  EXPECT_EQ(applied.written, 0u);
+  EXPECT_TRUE(reg.Changes().empty());
 }
 
 }  // namespace

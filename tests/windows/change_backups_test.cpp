@@ -1,0 +1,110 @@
+// Change backups against the real registry of a 64-bit system: a value of the same product key
+// in each view, one that does not exist yet in the 32-bit view, and a user value, saved, changed
+// behind the program's back, and put back by the undo, each in its own view.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "app/settings/profile_store.h"
+#include "platform/win32/win32_api.h"
+#include "platform/win32/win32_file_system.h"
+#include "platform/win32/win32_registry.h"
+#include "platform/win32/win32_system.h"
+#include "registry_archive/change_backups.h"
+
+namespace tessaly {
+namespace {
+
+const std::wstring kProducts = L"SOFTWARE\\Native Instruments";
+
+void SetText(HKEY root, const std::wstring& path, REGSAM view, const wchar_t* name,
+             const std::wstring& text) {
+  HKEY key = nullptr;
+  ASSERT_EQ(RegCreateKeyExW(root, path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS | view, nullptr,
+                            &key, nullptr),
+            ERROR_SUCCESS);
+  EXPECT_EQ(RegSetValueExW(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(text.c_str()),
+                           DWORD((text.size() + 1) * sizeof(wchar_t))),
+            ERROR_SUCCESS);
+  RegCloseKey(key);
+}
+
+// The text of a value, or "<error N>".
+std::wstring GetText(HKEY root, const std::wstring& path, REGSAM view, const wchar_t* name) {
+  HKEY key = nullptr;
+  LONG e = RegOpenKeyExW(root, path.c_str(), 0, KEY_READ | view, &key);
+  wchar_t buffer[512] = {};
+  DWORD size = sizeof buffer - sizeof(wchar_t);
+  if (e == ERROR_SUCCESS) {
+    e = RegQueryValueExW(key, name, nullptr, nullptr, reinterpret_cast<BYTE*>(buffer), &size);
+    RegCloseKey(key);
+  }
+  return e == ERROR_SUCCESS ? std::wstring(buffer) : L"<error " + std::to_wstring(e) + L">";
+}
+
+class Win32ChangeBackupsTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    if (!system.Is64BitWindows()) GTEST_SKIP() << "needs 64-bit Windows (two registry views)";
+    key = kProducts + L"\\TessalyChangeTest " + std::to_wstring(GetCurrentProcessId());
+    SetText(HKEY_LOCAL_MACHINE, key, KEY_WOW64_64KEY, L"InstallDir", L"C:\\Sixty-four");
+    SetText(HKEY_LOCAL_MACHINE, key, KEY_WOW64_32KEY, L"InstallDir", L"C:\\Thirty-two");
+    SetText(HKEY_CURRENT_USER, key, 0, L"Comment", L"before");
+  }
+  void TearDown() override {
+    for (REGSAM view : {KEY_WOW64_64KEY, KEY_WOW64_32KEY})
+      RegDeleteKeyExW(HKEY_LOCAL_MACHINE, key.c_str(), view, 0);
+    RegDeleteKeyW(HKEY_CURRENT_USER, key.c_str());
+    if (!path.empty()) DeleteFileW(path.c_str());
+  }
+  std::vector<std::wstring> State() const {
+    return {GetText(HKEY_LOCAL_MACHINE, key, KEY_WOW64_64KEY, L"InstallDir"),
+            GetText(HKEY_LOCAL_MACHINE, key, KEY_WOW64_32KEY, L"InstallDir"),
+            GetText(HKEY_LOCAL_MACHINE, key, KEY_WOW64_64KEY, L"InstallVSTDir"),
+            GetText(HKEY_LOCAL_MACHINE, key, KEY_WOW64_32KEY, L"InstallVSTDir"),
+            GetText(HKEY_CURRENT_USER, key, 0, L"Comment")};
+  }
+
+  Win32Registry registry;
+  Win32FileSystem files;
+  Win32System system;
+  CProfileStore profile{registry};
+  BackupContext context{registry, files, system, profile};
+  std::wstring key;
+  std::wstring path;
+};
+
+TEST_F(Win32ChangeBackupsTest, UndoPutsBackEachViewsValues) {
+  const std::vector<std::wstring> before = State();
+  ASSERT_EQ(before, (std::vector<std::wstring>{L"C:\\Sixty-four", L"C:\\Thirty-two", L"<error 2>",
+                                               L"<error 2>", L"before"}));
+  const std::vector<ChangedValue> values = {
+      {RegRoot::LocalMachine, false, key, L"InstallDir"},
+      {RegRoot::LocalMachine, true, key, L"InstallDir"},
+      {RegRoot::LocalMachine, true, key, L"InstallVSTDir"},
+      {RegRoot::CurrentUser, false, key, L"Comment"},
+  };
+  ASSERT_EQ(SaveChangeBackup(context, L"Use for all App/plugin products: E:\\New", values, &path),
+            0u);
+
+  SetText(HKEY_LOCAL_MACHINE, key, KEY_WOW64_64KEY, L"InstallDir", L"E:\\New");
+  SetText(HKEY_LOCAL_MACHINE, key, KEY_WOW64_32KEY, L"InstallDir", L"E:\\New");
+  SetText(HKEY_LOCAL_MACHINE, key, KEY_WOW64_32KEY, L"InstallVSTDir", L"E:\\New");
+  SetText(HKEY_CURRENT_USER, key, 0, L"Comment", L"after");
+  ASSERT_NE(State(), before);
+
+  std::vector<ChangeBackupEntry> list;
+  ASSERT_EQ(ListChangeBackups(context, list), 0u);
+  ASSERT_FALSE(list.empty());
+  EXPECT_EQ(list[0].path, path);
+  EXPECT_EQ(list[0].description, L"Use for all App/plugin products: E:\\New");
+  UndoCounts counts;
+  ASSERT_EQ(UndoChangeBackup(context, path, counts), 0u);
+  EXPECT_EQ(counts.restored, 4u);
+  EXPECT_EQ(counts.failed, 0u);
+  EXPECT_EQ(State(), before);
+}
+
+}  // namespace
+}  // namespace tessaly
