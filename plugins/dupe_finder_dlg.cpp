@@ -4,6 +4,7 @@
 #include <commctrl.h>
 
 #include <string>
+#include <vector>
 
 #include "app/ui/list_box_win32.h"
 #include "app/ui/list_view_win32.h"
@@ -36,28 +37,39 @@ constexpr ToolTipText kTips[] = {
 // tell apart and which keeps the page from spending more time painting than the search takes.
 constexpr uint64_t kFileLineInterval = 50;
 
-// The cells of a file row. The file's reads are not const (the version resource is loaded on
-// the way), so each cell reads a copy; the platform is read afresh every time.
-using FileRow = CPluginList::Member;
-std::wstring FolderCell(const FileRow& row) { return row.file.GetFolder(); }
-std::wstring DateCell(const FileRow& row) { return CPluginFile(row.file).GetDateText(); }
-std::wstring VersionCell(const FileRow& row) { return CPluginFile(row.file).GetFileVersionText(); }
+// A file row: the group's member and the folder of the first other row with the same content.
+struct FileRow {
+  const CPluginList::Member* member;
+  std::wstring sameAs;
+};
+
+// The cells show what the search recorded (the machine type) and what was recorded when the
+// group was first shown (the version): filling a list never reads a file.
+std::wstring FolderCell(const FileRow& row) { return row.member->file.GetFolder(); }
+std::wstring DateCell(const FileRow& row) { return row.member->file.GetDateText(); }
+std::wstring VersionCell(const FileRow& row) { return row.member->file.RecordedVersionText(); }
 std::wstring SizeCell(const FileRow& row) {
-  const std::wstring size = FormatSize(CPluginFile(row.file).GetSize());
+  const std::wstring size = FormatSize(row.member->file.GetSize());
   return size.empty() ? L"?" : size;
 }
 std::wstring PlatformCell(const FileRow& row) {
-  uint16_t machine = 0;
-  if (CPluginFile(row.file).GetMachineType(machine) != err::Success) machine = 0;
-  return MachineTypeLabel(machine);
+  return MachineTypeLabel(row.member->file.RecordedMachine());
 }
+std::wstring SameAsCell(const FileRow& row) { return row.sameAs; }
 
-// Column numbers are those of CPluginList::Sort.
+// Column numbers are those of CPluginList::Sort. With VST3 and CLAP plugins searched, copies
+// are compared and a sixth column names the folder of an identical copy.
 constexpr ListViewColumn<FileRow> kFileColumns[] = {
     {L"Folder", 4, FolderCell}, {L"Date", 1, DateCell},         {L"Version", 1, VersionCell},
     {L"Size", 1, SizeCell},     {L"Platform", 1, PlatformCell},
 };
 constexpr CListViewTable kFileTable(kFileColumns);
+constexpr ListViewColumn<FileRow> kComparedFileColumns[] = {
+    {L"Folder", 4, FolderCell},     {L"Date", 1, DateCell}, {L"Version", 1, VersionCell},
+    {L"Size", 1, SizeCell},         {L"Platform", 1, PlatformCell},
+    {L"Same as", 3, SameAsCell},
+};
+constexpr CListViewTable kComparedFileTable(kComparedFileColumns);
 
 // Turns the search's reports into the page's messages. The texts are sent, so they stay valid
 // while the page uses them.
@@ -110,7 +122,11 @@ bool CDupeFinderDlg::OnInitPage() {
   SetCheck(IDC_SHOW_SINGLES, false);
   for (Half* half : {&upper_, &lower_}) {
     SetSingleLine(Item(half->namesId), kSearching);
-    kFileTable.SetUp(Item(half->filesId));
+    if (inputs_.modernFormats) {
+      kComparedFileTable.SetUp(Item(half->filesId));
+    } else {
+      kFileTable.SetUp(Item(half->filesId));
+    }
   }
 
   // The worker reads only its own copies and the maps, which the page leaves alone until the
@@ -121,11 +137,12 @@ bool CDupeFinderDlg::OnInitPage() {
   HWND page = Hwnd();
   worker_.Start(page, WM_DUPE_SEARCH_COMPLETE,
                 [this, &context, page, folders = inputs_.folders.Entries(),
-                 platform = inputs_.platform](const CancelFlag& stop) -> ErrorCode {
+                 platform = inputs_.platform,
+                 options = DupeSearchOptions{inputs_.modernFormats}](const CancelFlag& stop) -> ErrorCode {
                   PageReports reports(page);
                   const DupeSearchResult result =
                       RunDupeSearch(context.files, context.system, folders, platform, expected_,
-                                    unexpected_, reports, stop);
+                                    unexpected_, reports, stop, options);
                   return result.completed ? err::Success : result.error;
                 });
   return true;
@@ -238,6 +255,8 @@ void CDupeFinderDlg::NameSelected(Half& half) {
       // A line that is no key ("(no files found)") shows no group; the file list stays.
       half.group = half.map->Find(ListBoxText(names, row));
       if (half.group) {
+        // Once per file and visit: the version cells and sorts read what is recorded here.
+        half.group->RecordVersions();
         half.group->Sort(half.sortColumn);
         FillFiles(half);
       }
@@ -252,8 +271,24 @@ void CDupeFinderDlg::FillFiles(Half& half) {
     ListView_DeleteAllItems(Item(half.filesId));
     return;
   }
-  kFileTable.Fill(Item(half.filesId), half.group->Members(),
-                  [](const FileRow& row) { return static_cast<LPARAM>(row.id); });
+  std::vector<FileRow> rows;
+  for (const CPluginList::Member& member : half.group->Members()) rows.push_back({&member, {}});
+  for (FileRow& row : rows) {
+    const uint32_t contentClass = row.member->file.ContentClass();
+    if (contentClass == 0) continue;
+    for (const FileRow& other : rows) {
+      if (&other != &row && other.member->file.ContentClass() == contentClass) {
+        row.sameAs = other.member->file.GetFolder();
+        break;
+      }
+    }
+  }
+  const auto data = [](const FileRow& row) { return static_cast<LPARAM>(row.member->id); };
+  if (inputs_.modernFormats) {
+    kComparedFileTable.Fill(Item(half.filesId), rows, data);
+  } else {
+    kFileTable.Fill(Item(half.filesId), rows, data);
+  }
 }
 
 CPluginFile* CDupeFinderDlg::SelectedFile(Half& half, uint32_t* id) {

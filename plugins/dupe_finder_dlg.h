@@ -18,7 +18,8 @@ class CDupeFinderDlg : public CPage {
  public:
   explicit CDupeFinderDlg(const PageContext& context);
 
-  // Set before the run: the platform searched for and the folders to search.
+  // Set before the run: the platform searched for, the folders to search and whether VST3 and
+  // CLAP plugins are searched (and copies compared) too.
   void SetInputs(DupeSearchInputs inputs) { inputs_ = std::move(inputs); }
 
  protected:
@@ -63,8 +64,8 @@ class CDupeFinderDlg : public CPage {
   Half lower_;
   // True from the start of the search until its end message: the maps belong to the worker.
   bool searching_ = false;
-  // True while the worker's reports are shown (the page's running flag): from the start until
-  // the worker reports that it has ended, or the page closes.
+  // True while the worker's reports are shown on the status lines: from the start until the
+  // worker reports that it has ended, or the page closes (a report sent afterwards is ignored).
   bool running_ = false;
   std::wstring pendingFileLine_;
   CProgressThrottle fileLineThrottle_;

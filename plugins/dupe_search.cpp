@@ -1,7 +1,9 @@
-// The duplicate finder's search: a recursive "*.dll" walk that sorts files by machine type into
-// two CPluginMap objects, cut off at folder links that lead back and at paths that do not fit.
+// The duplicate finder's search: a recursive "*.dll" walk (with VST3 and CLAP plugins when
+// asked) that sorts files by machine type into two CPluginMap objects, cut off at folder links
+// that lead back and at paths that do not fit; and the comparison of same-named copies.
 #include "plugins/dupe_search.h"
 
+#include <map>
 #include <string_view>
 #include <vector>
 
@@ -14,6 +16,8 @@ namespace tessaly {
 namespace {
 
 constexpr std::wstring_view kPluginExtension = L".dll";
+constexpr std::wstring_view kVst3Extension = L".vst3";
+constexpr std::wstring_view kClapExtension = L".clap";
 
 // True when `inner` is `outer` or lies inside it (paths compared without regard to case).
 bool IsSameOrBelow(std::wstring_view inner, std::wstring_view outer) {
@@ -30,11 +34,13 @@ std::wstring Child(const std::wstring& folder, std::wstring_view name) {
 
 class DupeSearch {
  public:
-  DupeSearch(FileSystem& fs, System& system, uint16_t expectedMachine, CPluginMap& expected,
-             CPluginMap& unexpected, DupeSearchObserver& observer, const CancelFlag& stop)
+  DupeSearch(FileSystem& fs, System& system, uint16_t expectedMachine, bool modernFormats,
+             CPluginMap& expected, CPluginMap& unexpected, DupeSearchObserver& observer,
+             const CancelFlag& stop)
       : fs_(fs),
         system_(system),
         expectedMachine_(expectedMachine),
+        modernFormats_(modernFormats),
         expected_(expected),
         unexpected_(unexpected),
         observer_(observer),
@@ -52,6 +58,66 @@ class DupeSearch {
  private:
   bool StopAsked() const { return StopRequested(stop_); }
 
+  bool IsPluginFileName(std::wstring_view name) const {
+    const std::wstring_view extension = path::Extension(name);
+    if (EqualsNoCase(extension, kPluginExtension)) return true;
+    return modernFormats_ &&
+           (EqualsNoCase(extension, kVst3Extension) || EqualsNoCase(extension, kClapExtension));
+  }
+  bool IsBundleName(std::wstring_view name) const {
+    return modernFormats_ && EqualsNoCase(path::Extension(name), kVst3Extension);
+  }
+
+  // Files the expected machine into the expected map and everything else (an unreadable header
+  // included) into the unexpected one, keeping the machine with the file.
+  void Sort(CPluginFile& file) {
+    file.RecordMachine();
+    if (file.RecordedMachine() == expectedMachine_) {
+      expected_.Add(file);
+    } else {
+      unexpected_.Add(file);
+    }
+  }
+
+  // The binary of the bundle at `bundle` (named `name`): Contents\<platform>\<name>, else the
+  // first "*.vst3" file there; the expected platform's folder first.
+  bool FindBundleBinary(const std::wstring& bundle, std::wstring_view name, std::wstring& binary,
+                        FindData& binaryEntry) {
+    const bool want64 = expectedMachine_ == kExpectedMachine64;
+    const wchar_t* folders[] = {want64 ? kBundleBinaryFolder64 : kBundleBinaryFolder32,
+                                want64 ? kBundleBinaryFolder32 : kBundleBinaryFolder64};
+    for (const wchar_t* platformFolder : folders) {
+      std::wstring folder = bundle;
+      if (!AppendPath(folder, L"Contents", kSearchPathCapacity) ||
+          !AppendPath(folder, platformFolder, kSearchPathCapacity)) {
+        return false;
+      }
+      std::wstring candidate = folder;
+      if (AppendPath(candidate, name, kSearchPathCapacity) &&
+          PathExists(fs_, candidate, &binaryEntry) && !binaryEntry.IsDirectory()) {
+        binary = std::move(candidate);
+        return true;
+      }
+      std::wstring pattern = folder;
+      if (!AppendPath(pattern, L"*", kSearchPathCapacity)) continue;
+      bool found = false;
+      fs_.FindFiles(pattern, [&](const FindData& entry) {
+        if (entry.IsDirectory() || !EqualsNoCase(path::Extension(entry.name), kVst3Extension)) {
+          return true;
+        }
+        std::wstring path = folder;
+        if (!AppendPath(path, entry.name, kSearchPathCapacity)) return true;
+        binary = std::move(path);
+        binaryEntry = entry;
+        found = true;
+        return false;
+      });
+      if (found) return true;
+    }
+    binary.clear();
+    return false;
+  }
+
   // The files of `folder`, then its subfolders. False when told to stop.
   bool SearchFolder(const std::wstring& folder) {
     // One listing serves both passes: the files named *.dll in the order the system lists them,
@@ -61,29 +127,40 @@ class DupeSearch {
     std::wstring everything = folder;
     if (!AppendPath(everything, L"*", kSearchPathCapacity)) return true;
     std::vector<FindData> subfolders;
+    std::vector<FindData> bundles;  // folders named *.vst3 when those are looked for
     bool stopped = false;
     CPluginFile file(fs_, system_);
     fs_.FindFiles(everything, [&](const FindData& entry) {
       if (entry.IsDirectory()) {
         bool isLink = false;
-        if (IsRealSubfolder(entry, isLink)) subfolders.push_back(entry);
+        if (IsRealSubfolder(entry, isLink)) {
+          (IsBundleName(entry.name) ? bundles : subfolders).push_back(entry);
+        }
         return true;
       }
-      if (!EqualsNoCase(path::Extension(entry.name), kPluginExtension)) return true;
+      if (!IsPluginFileName(entry.name)) return true;
       std::wstring path = folder;
       if (!AppendPath(path, entry.name, kSearchPathCapacity)) return true;
       if (file.Assign(path, &entry) != 0) return true;
-      uint16_t machine = 0;
-      if (file.GetMachineType(machine) != 0 || machine != expectedMachine_) {
-        unexpected_.Add(file);
-      } else {
-        expected_.Add(file);
-      }
+      Sort(file);
       observer_.OnFile(path);
       stopped = StopAsked();
       return !stopped;
     });
     if (stopped) return false;
+
+    // Bundles after the files of the folder: their binaries are looked up outside the listing.
+    for (const FindData& entry : bundles) {
+      std::wstring path = folder;
+      if (!AppendPath(path, entry.name, kSearchPathCapacity)) continue;
+      std::wstring binary;
+      FindData binaryEntry;
+      const bool hasBinary = FindBundleBinary(path, entry.name, binary, binaryEntry);
+      if (file.AssignBundle(path, &entry, binary, hasBinary ? &binaryEntry : nullptr) != 0) continue;
+      Sort(file);
+      observer_.OnFile(path);
+      if (StopAsked()) return false;
+    }
 
     for (const FindData& entry : subfolders) {
       bool isLink = false;
@@ -116,6 +193,7 @@ class DupeSearch {
   FileSystem& fs_;
   System& system_;
   const uint16_t expectedMachine_;
+  const bool modernFormats_;
   CPluginMap& expected_;
   CPluginMap& unexpected_;
   DupeSearchObserver& observer_;
@@ -124,12 +202,100 @@ class DupeSearch {
   std::vector<std::wstring> chain_;
 };
 
+// FNV-1a over 64 bits: cheap, and only a first sieve (equal hashes are compared byte by byte).
+constexpr uint64_t kHashBasis = 0xcbf29ce484222325ull;
+constexpr uint64_t kHashPrime = 0x100000001b3ull;
+constexpr size_t kCompareChunk = 256 * 1024;
+
+// The hash of the file's first `size` bytes; nullopt when it cannot be read whole or the stop
+// test says stop.
+std::optional<uint64_t> HashContent(FileSystem& fs, const std::wstring& path, uint64_t size,
+                                    const std::function<bool()>& stopAsked) {
+  uint64_t hash = kHashBasis;
+  std::vector<uint8_t> chunk;
+  for (uint64_t offset = 0; offset < size; offset += chunk.size()) {
+    if (stopAsked()) return std::nullopt;
+    if (fs.ReadFile(path, offset, kCompareChunk, chunk) != 0 || chunk.empty()) return std::nullopt;
+    for (const uint8_t byte : chunk) hash = (hash ^ byte) * kHashPrime;
+  }
+  return hash;
+}
+
+enum class Same { kYes, kNo, kStopped };
+
+Same SameContent(FileSystem& fs, const std::wstring& a, const std::wstring& b, uint64_t size,
+                 const std::function<bool()>& stopAsked) {
+  std::vector<uint8_t> chunkA, chunkB;
+  for (uint64_t offset = 0; offset < size; offset += chunkA.size()) {
+    if (stopAsked()) return Same::kStopped;
+    if (fs.ReadFile(a, offset, kCompareChunk, chunkA) != 0 ||
+        fs.ReadFile(b, offset, kCompareChunk, chunkB) != 0 || chunkA.empty() || chunkA != chunkB) {
+      return Same::kNo;
+    }
+  }
+  return Same::kYes;
+}
+
 }  // namespace
+
+std::optional<uint32_t> MarkIdenticalCopies(FileSystem& fs, CPluginMap& map, const CancelFlag& stop,
+                                            uint32_t firstClass) {
+  const std::function<bool()> stopAsked = [&stop] { return StopRequested(stop); };
+  uint32_t nextClass = firstClass;
+  for (auto& [key, list] : map.GetGroups()) {
+    std::vector<CPluginFile*> files;
+    for (const CPluginList::Member& member : list.Members()) {
+      CPluginFile* file = list.FindById(member.id);
+      file->SetContentClass(0);
+      if (list.Count() >= 2 && file->GetSize() > 0 && !file->ContentPath().empty()) {
+        files.push_back(file);
+      }
+    }
+    // Only copies of equal size can be the same: the others are never read.
+    std::map<uint64_t, std::vector<CPluginFile*>> bySize;
+    for (CPluginFile* file : files) bySize[file->GetSize()].push_back(file);
+    for (auto& [size, sameSize] : bySize) {
+      if (sameSize.size() < 2) continue;
+      // The first file of each content found, with its hash and the class it will give.
+      struct Kind {
+        CPluginFile* first;
+        uint64_t hash;
+        uint32_t contentClass;
+      };
+      std::vector<Kind> kinds;
+      for (CPluginFile* file : sameSize) {
+        const auto hash = HashContent(fs, file->ContentPath(), size, stopAsked);
+        if (!hash) {
+          if (stopAsked()) return std::nullopt;
+          continue;  // unreadable: the same as nothing
+        }
+        bool matched = false;
+        for (Kind& kind : kinds) {
+          if (kind.hash != *hash) continue;
+          const Same same =
+              SameContent(fs, kind.first->ContentPath(), file->ContentPath(), size, stopAsked);
+          if (same == Same::kStopped) return std::nullopt;
+          if (same == Same::kNo) continue;
+          if (kind.contentClass == 0) {
+            kind.contentClass = nextClass++;
+            kind.first->SetContentClass(kind.contentClass);
+          }
+          file->SetContentClass(kind.contentClass);
+          matched = true;
+          break;
+        }
+        if (!matched) kinds.push_back({file, *hash, 0});
+      }
+    }
+  }
+  return nextClass;
+}
 
 DupeSearchResult RunDupeSearch(FileSystem& fs, System& system,
                                const std::vector<std::wstring>& folders, int selectedPlatform,
                                CPluginMap& expected, CPluginMap& unexpected,
-                               DupeSearchObserver& observer, const CancelFlag& stop) {
+                               DupeSearchObserver& observer, const CancelFlag& stop,
+                               const DupeSearchOptions& options) {
   bool started = false, ended = false;
   try {
     // Plugin folders under the system folder must show their 64-bit files to a 32-bit program.
@@ -139,13 +305,20 @@ DupeSearchResult RunDupeSearch(FileSystem& fs, System& system,
     started = true;
     observer.OnSearchState(true);
 
-    DupeSearch search(fs, system, machine, expected, unexpected, observer, stop);
+    DupeSearch search(fs, system, machine, options.modernFormats, expected, unexpected, observer,
+                      stop);
     for (const std::wstring& folder : folders) {
       if (selectedPlatform != 0) platformWord = L"64-bit";
       observer.OnStatus(
           FormatText(L"Searching for %s files in %s...", platformWord, folder.c_str()));
       search.SearchTop(folder);
       if (StopRequested(stop)) return {false, err::Success};
+    }
+
+    if (options.modernFormats) {
+      observer.OnStatus(L"Comparing copies of the same name...");
+      const auto next = MarkIdenticalCopies(fs, expected, stop);
+      if (!next || !MarkIdenticalCopies(fs, unexpected, stop, *next)) return {false, err::Success};
     }
 
     observer.OnStatus(

@@ -1,9 +1,12 @@
-// The duplicate finder's search: walks plugin folders for "*.dll" files and sorts them into the
-// expected and the unexpected CPluginMap by the machine type of their PE header. It knows nothing
-// of windows; it reports through DupeSearchObserver and polls a stop flag.
+// The duplicate finder's search: walks plugin folders for "*.dll" files (and, when asked, VST3
+// files and bundles and CLAP files) and sorts them into the expected and the unexpected
+// CPluginMap by the machine type of their PE header. It knows nothing of windows; it reports
+// through DupeSearchObserver and polls a stop flag.
 #pragma once
 
 #include <cstdint>
+#include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -34,6 +37,18 @@ struct DupeSearchResult {
 constexpr uint16_t kExpectedMachine32 = 0x014C;  // IMAGE_FILE_MACHINE_I386
 constexpr uint16_t kExpectedMachine64 = 0x8664;  // IMAGE_FILE_MACHINE_AMD64
 
+// What the search looks for beyond "*.dll" files.
+struct DupeSearchOptions {
+  // Also ".vst3" files, ".vst3" bundles (a folder whose binary lies in Contents\x86-win or
+  // Contents\x86_64-win) and ".clap" files; afterwards the copies of each name that have the
+  // same size are compared by content (see MarkIdenticalCopies).
+  bool modernFormats = false;
+};
+
+// The folders inside a bundle's Contents folder where its Windows binaries lie.
+inline constexpr const wchar_t* kBundleBinaryFolder32 = L"x86-win";
+inline constexpr const wchar_t* kBundleBinaryFolder64 = L"x86_64-win";
+
 // Paths during the search fit buffers of 260 characters: a branch whose path would have 260 or
 // more ends there.
 constexpr size_t kSearchPathCapacity = 260;
@@ -51,12 +66,29 @@ constexpr size_t kSearchPathCapacity = 260;
 // subfolder and after each top-level folder; a stopped search returns completed = false without
 // the three end reports. A failure inside reports only OnSearchState(false) and returns 1359.
 //
+// With `options.modernFormats`, files named "*.vst3" and "*.clap" are found like DLLs, and a
+// folder named "*.vst3" is one item (it is not searched further): its binary is
+// Contents\<platform folder>\<bundle name>, else the first "*.vst3" file there, looked for first
+// in the chosen platform's folder and then in the other; a bundle without one is unexpected. The
+// status line then says "Comparing copies of the same name..." and MarkIdenticalCopies runs over
+// both maps before the end reports; `stop` is polled there too.
+//
 // A folder that cannot be listed contributes nothing. A folder link is searched like a folder
 // (its files are found again under the link's path) unless it leads back to a folder of the
 // current descent, or to a folder that holds one, which would never end.
 DupeSearchResult RunDupeSearch(FileSystem& fs, System& system,
                                const std::vector<std::wstring>& folders, int selectedPlatform,
                                CPluginMap& expected, CPluginMap& unexpected,
-                               DupeSearchObserver& observer, const CancelFlag& stop);
+                               DupeSearchObserver& observer, const CancelFlag& stop,
+                               const DupeSearchOptions& options = {});
+
+// Gives the copies of each name in `map` whose contents are the same a shared content class
+// (CPluginFile::ContentClass, numbered from `firstClass`); every other file gets 0. Only files
+// of equal, non-zero size are read: each is hashed, and files of equal hash are compared byte by
+// byte before they are called the same. A file that cannot be read is the same as none. Nothing
+// is loaded or run. Returns the next unused class, or nullopt when `stop` was set (the classes
+// given so far stay).
+std::optional<uint32_t> MarkIdenticalCopies(FileSystem& fs, CPluginMap& map, const CancelFlag& stop,
+                                            uint32_t firstClass = 1);
 
 }  // namespace tessaly

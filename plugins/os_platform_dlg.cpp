@@ -18,6 +18,8 @@ constexpr ToolTipText kTips[] = {
     {IDC_ADD_FOLDER, L"Add a new plugin folder to the search list."},
     {IDC_REMOVE_FOLDER, L"Remove the selected folder from the search list."},
     {IDC_OPEN_FOLDER, L"Open the selected folder in Windows Explorer."},
+    {IDC_SEARCH_VST3_CLAP,
+     L"Also list VST3 files and bundles and CLAP files, and show which copies are identical."},
 };
 
 }  // namespace
@@ -44,6 +46,7 @@ bool COsPlatformDlg::OnInitPage() {
   SetCheck(IDC_PLATFORM_32, choice_.platform == 0);
   SetCheck(IDC_PLATFORM_64, choice_.platform == 1);
   shownPlatform_ = choice_.platform;
+  SetCheck(IDC_SEARCH_VST3_CLAP, choice_.modernFormats);
   FillListBox(choice_.FoldersOf(shownPlatform_), Item(IDC_PLUGIN_FOLDERS));
   return true;
 }
@@ -56,6 +59,18 @@ void COsPlatformDlg::ShowPlatform(int platform) {
   }
   shownPlatform_ = platform;
   choice_.platform = ReadPlatform();
+  UpdateControls();
+}
+
+void COsPlatformDlg::SetModernFormats(bool on) {
+  if (on && !choice_.modernFormats) {
+    // The shown list's edits first, then the new formats' folders after what each list holds.
+    ReadListBox(choice_.FoldersOf(shownPlatform_), Item(IDC_PLUGIN_FOLDERS));
+    if (AddModernFormatFolders(Context().system, Context().files, choice_) != 0) {
+      FillListBox(choice_.FoldersOf(shownPlatform_), Item(IDC_PLUGIN_FOLDERS));
+    }
+  }
+  choice_.modernFormats = on;
   UpdateControls();
 }
 
@@ -104,9 +119,17 @@ void COsPlatformDlg::OpenFolder() {
 }
 
 bool COsPlatformDlg::OnButton(int id) {
-  if (id != IDC_PLATFORM_32 && id != IDC_PLATFORM_64) return false;
-  ShowPlatform(id == IDC_PLATFORM_32 ? 0 : 1);
-  return true;
+  switch (id) {
+    case IDC_PLATFORM_32:
+    case IDC_PLATFORM_64:
+      ShowPlatform(id == IDC_PLATFORM_32 ? 0 : 1);
+      return true;
+    case IDC_SEARCH_VST3_CLAP:
+      SetModernFormats(IsChecked(IDC_SEARCH_VST3_CLAP));
+      return true;
+    default:
+      return false;
+  }
 }
 
 bool COsPlatformDlg::OnPageCommand(int id, int notifyCode, HWND control) {
@@ -140,6 +163,7 @@ bool COsPlatformDlg::CanGoNext() {
 
 void COsPlatformDlg::OnDestroyPage() {
   choice_.platform = ReadPlatform();
+  choice_.modernFormats = IsChecked(IDC_SEARCH_VST3_CLAP);
   // The list box shows the selected platform's folders (a click on a radio button moved them).
   ReadListBox(choice_.FoldersOf(choice_.platform), Item(IDC_PLUGIN_FOLDERS));
 }

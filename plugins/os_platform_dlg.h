@@ -29,6 +29,8 @@ class COsPlatformDlg : public CPage {
   // The position of the checked platform radio button (0 = 32-bit, 1 = 64-bit).
   int ReadPlatform() const;
   void ShowPlatform(int platform);
+  // The VST3 and CLAP check box clicked: turned on, it adds those formats' default folders.
+  void SetModernFormats(bool on);
   void AddFolder();
   void RemoveFolder();
   void OpenFolder();

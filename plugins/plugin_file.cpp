@@ -13,6 +13,11 @@ namespace tessaly {
 namespace {
 // ERROR_FILE_INVALID: what mapping an empty file gives.
 constexpr ErrorCode kFileInvalid = 1006;
+
+std::wstring VersionText(uint64_t version) {
+  return FormatText(L"%u.%u.%u.%u", unsigned(version >> 48), unsigned((version >> 32) & 0xFFFF),
+                    unsigned((version >> 16) & 0xFFFF), unsigned(version & 0xFFFF));
+}
 }  // namespace
 
 const wchar_t* MachineTypeLabel(uint16_t machine) {
@@ -33,8 +38,14 @@ CPluginFile::CPluginFile(FileSystem& fs, System& system, std::wstring_view path)
 void CPluginFile::Reset() {
   found_ = false;
   versionLoaded_ = false;
+  bundle_ = false;
+  versionRecorded_ = false;
   id_ = 0;
+  contentClass_ = 0;
+  recordedMachine_.reset();
+  recordedVersion_.reset();
   path_.clear();
+  contentPath_.clear();
   version_.Clear();
   entry_ = FindData{};
 }
@@ -58,6 +69,7 @@ ErrorCode CPluginFile::Lookup(std::wstring_view path) {
   if (!any) return err::FileNotFound;
   entry_ = std::move(found);
   path_ = std::wstring(path);
+  contentPath_ = path_;
   found_ = true;
   return 0;
 }
@@ -66,14 +78,57 @@ ErrorCode CPluginFile::Assign(std::wstring_view path, const FindData* entry) {
   Reset();
   if (path.empty() || entry == nullptr) return err::InvalidParameter;
   path_ = std::wstring(path);
+  contentPath_ = path_;
   entry_ = *entry;
   found_ = true;
   return 0;
 }
 
+ErrorCode CPluginFile::AssignBundle(std::wstring_view bundlePath, const FindData* bundleEntry,
+                                    std::wstring_view binaryPath, const FindData* binaryEntry) {
+  Reset();
+  if (bundlePath.empty() || bundleEntry == nullptr) return err::InvalidParameter;
+  path_ = std::wstring(bundlePath);
+  entry_ = *bundleEntry;
+  entry_.size = 0;
+  if (binaryEntry != nullptr && !binaryPath.empty()) {
+    contentPath_ = std::wstring(binaryPath);
+    entry_.size = binaryEntry->size;
+    entry_.lastWriteTime = binaryEntry->lastWriteTime;
+  }
+  bundle_ = true;
+  found_ = true;
+  return 0;
+}
+
+void CPluginFile::RecordMachine() {
+  uint16_t machine = 0;
+  if (GetMachineType(machine) != 0) machine = 0;
+  recordedMachine_ = machine;
+}
+
+void CPluginFile::RecordVersion() {
+  if (versionRecorded_) return;
+  uint64_t version = 0;
+  if (GetFileVersion(version) == 0) {
+    recordedVersion_ = version;
+  } else {
+    recordedVersion_.reset();
+  }
+  versionRecorded_ = true;
+  // The resource is no longer needed: the recorded number answers from now on.
+  version_.Clear();
+  versionLoaded_ = false;
+}
+
+std::wstring CPluginFile::RecordedVersionText() const {
+  return recordedVersion_ ? VersionText(*recordedVersion_) : std::wstring();
+}
+
 ErrorCode CPluginFile::GetMachineType(uint16_t& machine) {
   machine = 0;
   if (!found_) return err::NotReady;
+  if (contentPath_.empty()) return err::FileNotFound;  // a bundle without its binary
   // Only the bytes the captured size promises, and never more than the first 1024; an entry
   // that claims no bytes still lets the first 1024 be examined.
   const size_t wanted = (entry_.size == 0 || entry_.size > kHeaderBytes)
@@ -82,7 +137,7 @@ ErrorCode CPluginFile::GetMachineType(uint16_t& machine) {
   std::vector<uint8_t> bytes;
   {
     const auto redirection = system_->DisableFileRedirection();
-    if (const ErrorCode rc = fs_->ReadFile(path_, 0, wanted, bytes)) return rc;
+    if (const ErrorCode rc = fs_->ReadFile(contentPath_, 0, wanted, bytes)) return rc;
   }
   if (bytes.empty()) return kFileInvalid;
   const auto found = ReadMachine(bytes.data(), bytes.size());
@@ -104,10 +159,11 @@ ErrorCode CPluginFile::LoadVersionInfo() {
   if (!found_) return err::NotReady;
   version_.Clear();
   versionLoaded_ = false;
+  if (contentPath_.empty()) return err::FileNotFound;  // a bundle without its binary
   ErrorCode rc;
   {
     const auto redirection = system_->DisableFileRedirection();
-    rc = ReadVersionResource(*fs_, path_, version_);
+    rc = ReadVersionResource(*fs_, contentPath_, version_);
   }
   if (rc != 0) {
     version_.Clear();
@@ -169,8 +225,7 @@ ErrorCode CPluginFile::GetFileVersion(uint64_t& version) {
 std::wstring CPluginFile::GetFileVersionText() {
   uint64_t version = 0;
   if (GetFileVersion(version) != 0) return {};
-  return FormatText(L"%u.%u.%u.%u", unsigned(version >> 48), unsigned((version >> 32) & 0xFFFF),
-                    unsigned((version >> 16) & 0xFFFF), unsigned(version & 0xFFFF));
+  return VersionText(version);
 }
 
 ErrorCode CPluginFile::GetFileName(std::wstring& out, uint32_t& length) const {
@@ -204,7 +259,7 @@ std::wstring CPluginFile::GetFolder() const {
   return folder;
 }
 
-std::wstring CPluginFile::GetDateText() {
+std::wstring CPluginFile::GetDateText() const {
   if (!found_) return {};
   return system_->FormatDate(entry_.lastWriteTime);
 }

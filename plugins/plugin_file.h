@@ -1,8 +1,11 @@
 // CPluginFile: one file met by the duplicate finder, with its directory entry, machine type,
-// version resource, name key, folder, date text and size.
+// version resource, name key, folder, date text and size. A VST3 bundle (a folder "Name.vst3"
+// with its binary inside) is one such item too: it is named, shown and deleted as the folder,
+// while its machine type, version, size and date are those of the binary.
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -38,6 +41,12 @@ class CPluginFile {
   // Resets the object, then takes `path` and a directory entry the caller already has without
   // touching the file. 87 (object left reset) when the path is empty or `entry` is null.
   ErrorCode Assign(std::wstring_view path, const FindData* entry);
+  // Resets the object, then takes a bundle folder and its entry, and the binary inside with its
+  // entry; `binaryEntry` null when the bundle holds no binary to read (its machine type and
+  // version then fail with 2). The size and date become the binary's. 87 (object left reset) when
+  // the bundle path is empty or `bundleEntry` is null.
+  ErrorCode AssignBundle(std::wstring_view bundlePath, const FindData* bundleEntry,
+                         std::wstring_view binaryPath, const FindData* binaryEntry);
 
   // The Machine field of the PE header within the first 1024 bytes (and within the captured
   // size), read anew each time with redirection off. `machine` is 0 on failure and for machines
@@ -61,6 +70,28 @@ class CPluginFile {
   // "major.minor.build.revision", empty on failure.
   std::wstring GetFileVersionText();
 
+  // What the search found, kept so that showing and sorting never read the file again.
+  // RecordMachine reads the machine type (0 when that fails); RecordVersion reads the file
+  // version once (later calls keep the first answer).
+  void RecordMachine();
+  void RecordVersion();
+  // The recorded machine (0 when unreadable or not recorded) and the recorded version
+  // ("major.minor.build.revision", empty when the file has none or it was not recorded).
+  uint16_t RecordedMachine() const { return recordedMachine_.value_or(0); }
+  bool IsMachineRecorded() const { return recordedMachine_.has_value(); }
+  std::optional<uint64_t> RecordedVersion() const { return recordedVersion_; }
+  bool IsVersionRecorded() const { return versionRecorded_; }
+  std::wstring RecordedVersionText() const;
+
+  // Copies of one name with the same content share a non-zero content class (0: none found).
+  uint32_t ContentClass() const { return contentClass_; }
+  void SetContentClass(uint32_t contentClass) { contentClass_ = contentClass; }
+
+  // The file read for machine type, version and content: the path itself, or a bundle's binary
+  // (empty when the bundle has none).
+  const std::wstring& ContentPath() const { return contentPath_; }
+  bool IsBundle() const { return bundle_; }
+
   // The captured on-disk name, else the last component of the path; `length` counts the
   // terminator. 21 neither; 234 when the length exceeds 260.
   ErrorCode GetFileName(std::wstring& out, uint32_t& length) const;
@@ -71,7 +102,7 @@ class CPluginFile {
   std::wstring GetFolder() const;
   // The last-write date (its UTC calendar date) in the short date format; empty when nothing is captured or the date
   // cannot be formatted.
-  std::wstring GetDateText();
+  std::wstring GetDateText() const;
   // The captured size; 0 when nothing is captured.
   uint64_t GetSize() const { return found_ ? entry_.size : 0; }
   std::wstring GetPath() const { return path_; }
@@ -92,8 +123,14 @@ class CPluginFile {
   System* system_;
   bool found_ = false;
   bool versionLoaded_ = false;
+  bool bundle_ = false;
+  bool versionRecorded_ = false;
   uint32_t id_ = 0;
+  uint32_t contentClass_ = 0;
+  std::optional<uint16_t> recordedMachine_;
+  std::optional<uint64_t> recordedVersion_;
   std::wstring path_;
+  std::wstring contentPath_;
   VersionResource version_;
   FindData entry_;
 };

@@ -14,16 +14,21 @@ constexpr uint32_t kNoId = 0xFFFFFFFFu;
 // FileTimeToSystemTime refuses times with the top bit set.
 constexpr FileTime kLastConvertibleTime = 0x7FFFFFFFFFFFFFFFull;
 
-uint64_t VersionOf(CPluginFile& file) {
-  uint64_t version = 0;
-  file.GetFileVersion(version);  // 0 when the file has none
-  return version;
+uint64_t VersionOf(const CPluginFile& file) {
+  return file.RecordedVersion().value_or(0);  // 0 when the file has none
 }
 
-uint16_t MachineOf(CPluginFile& file) {
-  uint16_t machine = 0;
-  file.GetMachineType(machine);  // 0 when unreadable
-  return machine;
+// Deletes a bundle's folder tree. Only a folder is deleted this way, and a folder link only as
+// the link: whatever lies behind it is never reached.
+ErrorCode DeleteBundle(FileSystem& fs, const std::wstring& path) {
+  uint32_t attributes = 0;
+  const ErrorCode rc = fs.GetAttributes(path, attributes);
+  if (rc == err::FileNotFound || rc == err::PathNotFound) return err::Success;
+  if (rc != err::Success) return rc;
+  if (!(attributes & attr::Directory)) return err::AccessDenied;
+  if (attributes & attr::ReparsePoint) return RemoveFolder(fs, path);
+  const ErrorCode deleted = DeleteTree(fs, PatternSet{L"*"}, path, nullptr, nullptr, nullptr, true);
+  return deleted == err::FileNotFound || deleted == err::PathNotFound ? err::Success : deleted;
 }
 
 }  // namespace
@@ -62,7 +67,10 @@ void CPluginList::Sort(int column) {
       });
       break;
     case kVersion:
-      files_.sort([](Member& a, Member& b) { return VersionOf(a.file) < VersionOf(b.file); });
+      RecordVersions();
+      files_.sort([](const Member& a, const Member& b) {
+        return VersionOf(a.file) < VersionOf(b.file);
+      });
       break;
     case kSize:
       files_.sort(
@@ -70,11 +78,20 @@ void CPluginList::Sort(int column) {
       break;
     case kPlatform:
       // The machine values order the labels: "?" (0), 32-bit, ARM, Itanium, 64-bit.
-      files_.sort([](Member& a, Member& b) { return MachineOf(a.file) < MachineOf(b.file); });
+      for (Member& m : files_) {
+        if (!m.file.IsMachineRecorded()) m.file.RecordMachine();
+      }
+      files_.sort([](const Member& a, const Member& b) {
+        return a.file.RecordedMachine() < b.file.RecordedMachine();
+      });
       break;
     default:
       break;
   }
+}
+
+void CPluginList::RecordVersions() {
+  for (Member& m : files_) m.file.RecordVersion();
 }
 
 void CPluginList::Reverse() { files_.reverse(); }
@@ -93,11 +110,15 @@ ErrorCode CPluginList::DeleteById(uint32_t id) {
       // The search saw the file with redirection off; a 32-bit program on 64-bit Windows would
       // otherwise reach another file under the system folder.
       const auto redirection = it->file.Sys().DisableFileRedirection();
-      rc = ClearReadOnly(fs, path);
-      // The delete decides: a file that is gone is deleted, even when its attribute could not
-      // be read or changed first (reporting that error would leave a member without a file).
-      const ErrorCode deleted = fs.DeleteFile(path);
-      rc = deleted == err::Success || deleted == err::FileNotFound ? err::Success : deleted;
+      if (it->file.IsBundle()) {
+        rc = DeleteBundle(fs, path);
+      } else {
+        rc = ClearReadOnly(fs, path);
+        // The delete decides: a file that is gone is deleted, even when its attribute could not
+        // be read or changed first (reporting that error would leave a member without a file).
+        const ErrorCode deleted = fs.DeleteFile(path);
+        rc = deleted == err::Success || deleted == err::FileNotFound ? err::Success : deleted;
+      }
     }
     if (rc != 0) return rc;
     files_.erase(it);

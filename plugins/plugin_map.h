@@ -33,12 +33,17 @@ class CPluginList {
   // Appends a copy of `file` under the next id. False when memory ran out (nothing changed).
   bool Add(const CPluginFile& file);
   // A stable ascending sort by one column (Column); any other number leaves the order as it is.
-  // The version and platform columns read the files (the platform at every comparison).
+  // The version column records each member's version first (RecordVersions); the platform
+  // column orders by the machine the search recorded, reading it for a file without one.
   void Sort(int column);
+  // Reads the version of each member that has none recorded yet, once.
+  void RecordVersions();
   // Reverses the current order.
   void Reverse();
   // Deletes the member's file from disk (read-only or not) with WOW64 redirection off, so that
-  // the file deleted is the one the search found, and then removes the member. 0 when the file
+  // the file deleted is the one the search found, and then removes the member. A bundle member
+  // goes with its whole folder tree; a bundle that is a folder link loses only the link, and a
+  // path that is no longer a folder is left alone (5). 0 when the file
   // is gone (also when it was gone already); 2 no member with this id; 21 a member without a
   // path; the failing step's error (32 while another program holds the file open), the member
   // then kept; 1359 an internal failure.

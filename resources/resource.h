@@ -129,6 +129,7 @@
 #define IDC_ADD_FOLDER 1014
 #define IDC_REMOVE_FOLDER 1015
 #define IDC_OPEN_FOLDER 1016
+#define IDC_SEARCH_VST3_CLAP 1131
 
 // Duplicate finder page.
 #define IDD_DUPE_FINDER 132

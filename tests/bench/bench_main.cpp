@@ -406,13 +406,16 @@ uint32_t MapFiles(const CPluginMap& map) {
 }
 
 // One search over the tree; fails loudly unless it found every DLL.
+// With `options.modernFormats` the search also compares the copies of each name by content
+// (the tree's copies of one fixture are identical, so most copies are read whole).
 double EngineRun(FileSystem& fs, System& system, DupeSearchObserver& observer,
-                 CPluginMap* keep = nullptr) {
+                 CPluginMap* keep = nullptr, DupeSearchOptions options = {}) {
   CPluginMap expected, unexpected;
   CancelFlag stop{0};
   DupeSearchResult result;
   const double ms = TimeIt([&] {
-    result = RunDupeSearch(fs, system, {kTreeRoot}, 0, expected, unexpected, observer, stop);
+    result = RunDupeSearch(fs, system, {kTreeRoot}, 0, expected, unexpected, observer, stop,
+                           options);
   });
   const uint32_t found = MapFiles(expected) + MapFiles(unexpected);
   if (!result.completed || found != kTreeDlls) {
@@ -683,6 +686,13 @@ void PrintTable(const std::vector<Bench>& headline, const std::vector<UiRun>& ui
     plainPerFile.push_back((plain.ms[r] - engine.ms[r]) / kReports);
   }
   Log("(b) of which from \"Completed\" to the lists filled: median %.1f ms\n", MedianOf(fill));
+  if (headline.size() > 5) {
+    // The search with VST3 and CLAP plugins on: the same walk, then the comparison of copies.
+    const Measure& compared = headline[5].measure;
+    Log("(v)/(a) = %.2f from the medians, %.2f round by round: the cost of comparing copies by\n"
+        "content (the same tree: its names' copies of one fixture are identical)\n",
+        compared.Median() / engine.Median(), RoundRatio(compared, engine));
+  }
   const double pageCost = MedianOf(pagePerFile), plainCost = MedianOf(plainPerFile);
   Log("per file reported, beyond (a) of the same round: the page (to \"Completed\") %.3f ms, the plain\n"
       "program (p) %.3f ms: %.2fx (aim 1.50: %s)\n",
@@ -1115,6 +1125,11 @@ int Main(const Options& options) {
                           ReceiverReports observer(target);
                           return EngineRun(fs, system, observer);
                         });
+                      }});
+  // After the five above, whose places the table's ratios name.
+  headline.push_back({{"(v) engine, VST3 and CLAP on (+ comparison)", {}}, [&] {
+                        NullObserver observer;
+                        return EngineRun(fs, system, observer, nullptr, DupeSearchOptions{true});
                       }});
   RunRounds(headline, runs);
   uiRuns.erase(uiRuns.begin());  // the warm-up's

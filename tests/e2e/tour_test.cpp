@@ -96,6 +96,7 @@ TEST(Tour, FindDuplicatePlugins) {
   Win32Registry registry;
   CProfileStore profile(registry);
   ASSERT_TRUE(profile.WriteProfileInt(kSettingsSection, kSelectedPlatform, 0));
+  ASSERT_TRUE(profile.WriteProfileInt(kSettingsSection, kSearchVst3Clap, 0));
   ASSERT_TRUE(profile.WriteProfileString(
       kSettingsSection, kVstPaths32,
       L"C:\\Program Files (x86)\\Native Instruments\\VSTPlugins 32 bit|"
@@ -126,6 +127,45 @@ TEST(Tour, FindDuplicatePlugins) {
 
   ASSERT_TRUE(Click(finder, IDCANCEL));
   EXPECT_EQ(run.WaitForExit(), 0u);
+}
+
+TEST(Tour, FindVst3AndClapPlugins) {
+  // The 64-bit search of the demo machine's loose plugins, with VST3 and CLAP plugins turned on
+  // on the folders page: their common-files folders join the list, and the identical copies of a
+  // bundle name each other.
+  Win32Registry registry;
+  CProfileStore profile(registry);
+  ASSERT_TRUE(profile.WriteProfileInt(kSettingsSection, kSelectedPlatform, 1));
+  ASSERT_TRUE(profile.WriteProfileInt(kSettingsSection, kSearchVst3Clap, 0));
+  ASSERT_TRUE(profile.WriteProfileString(kSettingsSection, kVstPaths64, L"C:\\Audio\\VST64"));
+
+  ProgramRun run;
+  HWND folders = OpenWizard(run, IDC_WIZARD_DUPLICATES, L"Tessaly - Choose Plugin Folders");
+  ASSERT_NE(folders, nullptr);
+  ASSERT_TRUE(Click(folders, IDC_SEARCH_VST3_CLAP));
+  ASSERT_TRUE(WaitUntil([&] { return ListBoxItems(folders, IDC_PLUGIN_FOLDERS).size() == 3; }));
+  Shot(L"plugin-folders-vst3-clap");
+  ASSERT_TRUE(Click(folders, IDC_NEXT));
+
+  HWND finder = FindPage(run, L"Tessaly - Find Duplicate VST Plugins");
+  ASSERT_NE(finder, nullptr);
+  ASSERT_TRUE(WaitUntil([&] {
+    return Text(finder, IDC_SEARCH_STATUS).value_or(L"").rfind(L"Completed searching", 0) == 0 &&
+           IsEnabled(finder, IDC_DUPLICATE_NAMES);
+  }));
+  ASSERT_TRUE(SelectListBoxItem(finder, IDC_DUPLICATE_NAMES, L"raum.vst3"));
+  ASSERT_TRUE(WaitUntil([&] {
+    const auto rows = ListViewRows(finder, IDC_DUPLICATE_FILES, 6);
+    return rows.size() == 2 && !rows[0][5].empty();
+  }));
+  ASSERT_TRUE(SelectListBoxItem(finder, IDC_UNEXPECTED_NAMES, L"old synth.vst3"));
+  ASSERT_TRUE(WaitUntil([&] { return !ListViewRows(finder, IDC_UNEXPECTED_FILES, 6).empty(); }));
+  Shot(L"duplicate-finder-identical");
+
+  ASSERT_TRUE(Click(finder, IDCANCEL));
+  EXPECT_EQ(run.WaitForExit(), 0u);
+  // The walks after this one show the finder as it first opens.
+  profile.WriteProfileInt(kSettingsSection, kSearchVst3Clap, 0);
 }
 
 TEST(Tour, LocateFileDatabase) {

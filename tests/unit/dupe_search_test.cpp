@@ -5,12 +5,15 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
+#include <ostream>
 #include <map>
 #include <stdexcept>
 #include <string>
 #include <vector>
 
+#include "platform/text.h"
 #include "tests/support/fake_file_system.h"
 #include "tests/support/fake_system.h"
 #include "tests/unit/forwarding_file_system.h"
@@ -59,8 +62,10 @@ class DupeSearchTest : public ::testing::Test {
  protected:
   void SetUp() override { fs.AddVolume(L"D:", 1ull << 30, 1ull << 31); }
 
-  DupeSearchResult Run(const std::vector<std::wstring>& folders, int platform = 0) {
-    return RunDupeSearch(fs, system, folders, platform, expected, unexpected, observer, stop);
+  DupeSearchResult Run(const std::vector<std::wstring>& folders, int platform = 0,
+                       DupeSearchOptions options = {}) {
+    return RunDupeSearch(fs, system, folders, platform, expected, unexpected, observer, stop,
+                         options);
   }
   Reports Files() const {
     Reports files;
@@ -305,6 +310,190 @@ TEST_F(DupeSearchTest, AFailureInsideEndsTheSearchState) {
   EXPECT_EQ(result.error, err::InternalError);
   EXPECT_EQ(throwing.reports.back(), L"state 0");
   EXPECT_EQ(system.ActiveRedirectionScopes(), 0);
+}
+
+
+// --- VST3 and CLAP plugins, and copies compared by content --------------------------------------
+
+namespace {
+
+// A bundle "<folder>\<name>" whose binary lies in Contents\<platform folder>\<binary name>.
+void AddBundle(FakeFileSystem& fs, const std::wstring& folder, const std::wstring& name,
+               const wchar_t* platformFolder, const std::vector<uint8_t>& binary,
+               const std::wstring& binaryName = {}) {
+  const std::wstring bundle = folder + L"\\" + name;
+  fs.AddFolder(bundle + L"\\Contents\\Resources");
+  if (platformFolder) {
+    fs.AddFile(bundle + L"\\Contents\\" + platformFolder + L"\\" +
+                   (binaryName.empty() ? name : binaryName),
+               binary);
+  }
+}
+
+struct Row {
+  std::wstring path;
+  std::wstring machine;
+  bool bundle;
+};
+using Rows = std::vector<Row>;
+bool operator==(const Row& a, const Row& b) {
+  return a.path == b.path && a.machine == b.machine && a.bundle == b.bundle;
+}
+void PrintTo(const Row& row, std::ostream* out) {
+  *out << ToUtf8(row.path) << " " << ToUtf8(row.machine) << (row.bundle ? " bundle" : "");
+}
+
+Rows RowsOf(const CPluginMap& map, std::wstring_view key) {
+  Rows rows;
+  if (const CPluginList* list = map.Find(key)) {
+    for (const auto& m : list->Members())
+      rows.push_back({m.file.GetPath(), MachineTypeLabel(m.file.RecordedMachine()), m.file.IsBundle()});
+  }
+  return rows;
+}
+
+}  // namespace
+
+TEST_F(DupeSearchTest, WithoutModernFormatsVst3AndClapPluginsAreNotLookedAt) {
+  fs.AddFile(L"C:\\VST\\Synth.vst3", kDll64);
+  fs.AddFile(L"C:\\VST\\Synth.clap", kDll64);
+  AddBundle(fs, L"C:\\VST", L"Pad.vst3", kBundleBinaryFolder64, kDll64);
+  fs.AddFile(L"C:\\VST\\Pad.vst3\\Contents\\x86_64-win\\inner.dll", kDll64);
+  EXPECT_TRUE(Run({L"C:\\VST"}, 1).completed);
+  EXPECT_EQ(Files(), (Reports{L"C:\\VST\\Pad.vst3\\Contents\\x86_64-win\\inner.dll"}))
+      << "a bundle is an ordinary folder, searched for DLLs only";
+  EXPECT_EQ(std::count(observer.reports.begin(), observer.reports.end(),
+                       L"status Comparing copies of the same name..."),
+            0);
+}
+
+TEST_F(DupeSearchTest, ModernFormatsFindVst3FilesBundlesAndClapFilesUnderTheirOwnNames) {
+  fs.AddFile(L"C:\\VST\\Serum.dll", kDll64);
+  fs.AddFile(L"C:\\VST\\Serum.clap", kDll64);
+  fs.AddFile(L"C:\\VST\\Old\\Serum.vst3", kDll64);  // a file and a bundle of the same name
+  AddBundle(fs, L"C:\\VST3", L"Serum.vst3", kBundleBinaryFolder64, kDll64);
+  // Both platform folders: the chosen platform's binary decides.
+  AddBundle(fs, L"C:\\VST3", L"Both.vst3", kBundleBinaryFolder32, kDll32);
+  AddBundle(fs, L"C:\\VST3", L"Both.vst3", kBundleBinaryFolder64, kDll64);
+  // Only the other platform's binary: found, but unexpected.
+  AddBundle(fs, L"C:\\VST3", L"Old32.vst3", kBundleBinaryFolder32, kDll32);
+  // No binary at all, and a binary under another name.
+  AddBundle(fs, L"C:\\VST3", L"Empty.vst3", nullptr, {});
+  AddBundle(fs, L"C:\\VST3", L"Renamed.vst3", kBundleBinaryFolder64, kDll64, L"Other.vst3");
+  // A foreign machine inside a bundle.
+  AddBundle(fs, L"C:\\VST3", L"Arm.vst3", kBundleBinaryFolder64, Dll(pe::kMachineArmNt));
+
+  EXPECT_TRUE(Run({L"C:\\VST", L"C:\\VST3"}, 1, {true}).completed);
+
+  EXPECT_EQ(RowsOf(expected, L"serum.dll"), (Rows{{L"C:\\VST\\Serum.dll", L"64-bit", false}}));
+  EXPECT_EQ(RowsOf(expected, L"serum.clap"), (Rows{{L"C:\\VST\\Serum.clap", L"64-bit", false}}));
+  EXPECT_EQ(RowsOf(expected, L"serum.vst3"),
+            (Rows{{L"C:\\VST\\Old\\Serum.vst3", L"64-bit", false},
+                  {L"C:\\VST3\\Serum.vst3", L"64-bit", true}}));
+  EXPECT_EQ(RowsOf(expected, L"both.vst3"), (Rows{{L"C:\\VST3\\Both.vst3", L"64-bit", true}}));
+  EXPECT_EQ(RowsOf(expected, L"renamed.vst3"), (Rows{{L"C:\\VST3\\Renamed.vst3", L"64-bit", true}}));
+  EXPECT_EQ(RowsOf(unexpected, L"old32.vst3"), (Rows{{L"C:\\VST3\\Old32.vst3", L"32-bit", true}}));
+  EXPECT_EQ(RowsOf(unexpected, L"empty.vst3"), (Rows{{L"C:\\VST3\\Empty.vst3", L"?", true}}));
+  EXPECT_EQ(RowsOf(unexpected, L"arm.vst3"), (Rows{{L"C:\\VST3\\Arm.vst3", L"ARM", true}}));
+  EXPECT_EQ(unexpected.GetGroups().size(), 3u);
+
+  // The bundle's size and binary are its binary's; its name is the folder's.
+  const CPluginFile& bundle = expected.Find(L"serum.vst3")->Members().back().file;
+  EXPECT_EQ(bundle.ContentPath(), L"C:\\VST3\\Serum.vst3\\Contents\\x86_64-win\\Serum.vst3");
+  EXPECT_EQ(bundle.GetSize(), kDll64.size());
+  EXPECT_EQ(bundle.GetFolder(), L"C:\\VST3");
+  // Nothing inside a bundle is reported as a file of its own.
+  for (const std::wstring& file : Files()) EXPECT_EQ(file.find(L"\\Contents\\"), std::wstring::npos) << ToUtf8(file);
+
+  // The 32-bit search takes the 32-bit binary of a bundle that has both.
+  expected.Clear();
+  unexpected.Clear();
+  EXPECT_TRUE(Run({L"C:\\VST3"}, 0, {true}).completed);
+  EXPECT_EQ(RowsOf(expected, L"both.vst3"), (Rows{{L"C:\\VST3\\Both.vst3", L"32-bit", true}}));
+  EXPECT_EQ(RowsOf(expected, L"old32.vst3"), (Rows{{L"C:\\VST3\\Old32.vst3", L"32-bit", true}}));
+  EXPECT_EQ(RowsOf(unexpected, L"serum.vst3"), (Rows{{L"C:\\VST3\\Serum.vst3", L"64-bit", true}}));
+}
+
+TEST_F(DupeSearchTest, CopiesOfEqualSizeAreComparedByContent) {
+  std::vector<uint8_t> other = kDll64;
+  other.back() ^= 0xFF;  // the same size, one byte different
+  std::vector<uint8_t> longer = kDll64;
+  longer.push_back(0);
+  fs.AddFile(L"C:\\A\\Synth.vst3", kDll64);
+  AddBundle(fs, L"C:\\B", L"Synth.vst3", kBundleBinaryFolder64, kDll64);  // same as A's file
+  fs.AddFile(L"C:\\C\\Synth.vst3", other);
+  fs.AddFile(L"C:\\D\\Synth.vst3", longer);
+  fs.AddFile(L"C:\\E\\Synth.vst3", other);  // same as C
+  fs.AddFile(L"C:\\A\\Lonely.clap", kDll64);  // a single is never compared
+  fs.AddFile(L"C:\\A\\Empty.clap", std::vector<uint8_t>{});
+  fs.AddFile(L"C:\\B\\Empty.clap", std::vector<uint8_t>{});  // empty files say nothing
+  fs.AddFile(L"C:\\A\\Old.dll", kDll32);
+  fs.AddFile(L"C:\\B\\Old.dll", kDll32);  // the unexpected map is compared too
+
+  EXPECT_TRUE(Run({L"C:\\A", L"C:\\B", L"C:\\C", L"C:\\D", L"C:\\E"}, 1, {true}).completed);
+  const auto classes = [](const CPluginMap& map, std::wstring_view key) {
+    std::vector<uint32_t> result;
+    for (const auto& m : map.Find(key)->Members()) result.push_back(m.file.ContentClass());
+    return result;
+  };
+  const std::vector<uint32_t> synth = classes(expected, L"synth.vst3");
+  ASSERT_EQ(synth.size(), 5u);
+  EXPECT_NE(synth[0], 0u);
+  EXPECT_EQ(synth[1], synth[0]) << "the bundle's binary is the file's copy";
+  EXPECT_NE(synth[2], 0u);
+  EXPECT_NE(synth[2], synth[0]);
+  EXPECT_EQ(synth[3], 0u) << "no other copy of its size";
+  EXPECT_EQ(synth[4], synth[2]);
+  EXPECT_EQ(classes(expected, L"lonely.clap"), (std::vector<uint32_t>{0}));
+  EXPECT_EQ(classes(unexpected, L"empty.clap"), (std::vector<uint32_t>{0, 0}));
+  const std::vector<uint32_t> old = classes(unexpected, L"old.dll");
+  EXPECT_NE(old[0], 0u);
+  EXPECT_EQ(old[1], old[0]);
+  EXPECT_NE(old[0], synth[0]);
+  EXPECT_NE(old[0], synth[2]);
+  // The comparison comes after the walk and before the end reports.
+  const auto at = std::find(observer.reports.begin(), observer.reports.end(),
+                            L"status Comparing copies of the same name...");
+  ASSERT_NE(at, observer.reports.end());
+  EXPECT_EQ(*(at + 1), L"status Completed searching 5 folders.");
+}
+
+TEST_F(DupeSearchTest, CopiesThatCannotBeReadMatchNothing) {
+  fs.AddFile(L"C:\\A\\Synth.clap", kDll64);
+  std::vector<uint8_t> longer = kDll64;
+  longer.push_back(1);
+  fs.AddFile(L"C:\\B\\Synth.clap", longer);
+  fs.AddFile(L"C:\\A\\Pad.clap", kDll64);
+  fs.AddFile(L"C:\\B\\Pad.clap", kDll64);
+  EXPECT_TRUE(Run({L"C:\\A", L"C:\\B"}, 1).completed);  // the walk alone
+
+  fs.InjectFailure(FakeFileSystem::Operation::ReadFile, L"C:\\A\\Synth.clap", err::AccessDenied);
+  fs.InjectFailure(FakeFileSystem::Operation::ReadFile, L"C:\\B\\Synth.clap", err::AccessDenied);
+  fs.InjectFailure(FakeFileSystem::Operation::ReadFile, L"C:\\B\\Pad.clap", err::SharingViolation);
+  CancelFlag noStop{0};
+  ASSERT_TRUE(MarkIdenticalCopies(fs, expected, noStop).has_value());
+  for (const auto& [key, list] : expected.GetGroups())
+    for (const auto& m : list.Members()) EXPECT_EQ(m.file.ContentClass(), 0u) << ToUtf8(key);
+}
+
+TEST_F(DupeSearchTest, StopEndsTheComparisonWithoutEndReports) {
+  for (const wchar_t* folder : {L"C:\\A", L"C:\\B", L"C:\\C"}) {
+    fs.AddFile(std::wstring(folder) + L"\\Synth.clap", kDll64);
+  }
+  CancelFlag stopNow{1};
+  EXPECT_TRUE(Run({L"C:\\A", L"C:\\B", L"C:\\C"}, 1, {true}).completed);
+  EXPECT_FALSE(MarkIdenticalCopies(fs, expected, stopNow).has_value());
+  stopNow = 0;
+  EXPECT_EQ(MarkIdenticalCopies(fs, expected, stopNow, 7), std::optional<uint32_t>(8u));
+  for (const auto& m : expected.Find(L"synth.clap")->Members()) EXPECT_EQ(m.file.ContentClass(), 7u);
+
+  expected.Clear();
+  observer.reports.clear();
+  observer.files = 0;
+  observer.stopAfterFiles = 3;  // at the walk's last file: neither comparison nor end reports
+  const DupeSearchResult result = Run({L"C:\\A", L"C:\\B", L"C:\\C"}, 1, {true});
+  EXPECT_FALSE(result.completed);
+  EXPECT_EQ(observer.reports.back(), L"file C:\\C\\Synth.clap");
 }
 
 }  // namespace

@@ -151,6 +151,44 @@ TEST_F(PageInputsTest, TheFinderSearchesTheStoredFoldersOfTheStoredPlatformWitho
   EXPECT_EQ(inputs.folders.Entries(), (Texts{L"C:\\B", L"C:\\C"}));
 }
 
+TEST_F(PageInputsTest, TheVst3AndClapChoiceIsStoredAndReadByBothPages) {
+  EXPECT_FALSE(LoadPluginFolderChoice(settings, system, registry, fs).modernFormats) << "off at first";
+  EXPECT_FALSE(LoadDupeSearchInputs(settings).modernFormats);
+  PluginFolderChoice choice = LoadPluginFolderChoice(settings, system, registry, fs);
+  choice.modernFormats = true;
+  StorePluginFolderChoice(settings, choice);
+  EXPECT_EQ(registry.ReadDword(kHkcu, kKey, kSearchVst3Clap), 1u);
+  EXPECT_TRUE(LoadPluginFolderChoice(settings, system, registry, fs).modernFormats);
+  EXPECT_TRUE(LoadDupeSearchInputs(settings).modernFormats);
+  registry.SetDword(kHkcu, kKey, kSearchVst3Clap, 7);  // only 1 is on
+  EXPECT_FALSE(LoadDupeSearchInputs(settings).modernFormats);
+}
+
+TEST_F(PageInputsTest, TurningVst3AndClapOnAddsTheirCommonFilesFoldersThatExist) {
+  fs.AddFolder(L"C:\\Program Files\\Common Files\\VST3");
+  fs.AddFolder(L"C:\\Program Files\\Common Files\\CLAP");
+  fs.AddFolder(L"C:\\Program Files (x86)\\Common Files\\VST3");  // no 32-bit CLAP folder
+  PluginFolderChoice choice;
+  choice.is64BitWindows = true;
+  choice.folders32.Add(L"D:\\VST", false);
+  choice.folders64.Add(L"c:\\program files\\common files\\vst3", false);  // listed already
+  EXPECT_EQ(AddModernFormatFolders(system, fs, choice), 2u);
+  EXPECT_EQ(choice.folders32.Entries(),
+            (Texts{L"D:\\VST", L"C:\\Program Files (x86)\\Common Files\\VST3"}));
+  EXPECT_EQ(choice.folders64.Entries(),
+            (Texts{L"c:\\program files\\common files\\vst3", L"C:\\Program Files\\Common Files\\CLAP"}));
+  EXPECT_EQ(AddModernFormatFolders(system, fs, choice), 0u) << "nothing twice";
+
+  // On 32-bit Windows only the 32-bit list gains folders.
+  PluginFolderChoice choice32;
+  system.UseWindows32Bit();
+  fs.AddFolder(L"C:\\Program Files\\Common Files\\CLAP");
+  EXPECT_EQ(AddModernFormatFolders(system, fs, choice32), 2u);
+  EXPECT_EQ(choice32.folders32.Entries(), (Texts{L"C:\\Program Files\\Common Files\\VST3",
+                                                 L"C:\\Program Files\\Common Files\\CLAP"}));
+  EXPECT_EQ(choice32.folders64.Count(), 0u);
+}
+
 Texts Lines(const CPluginMap& map, bool singles, bool duplicates) {
   Texts lines;
   for (const wchar_t* line : NamesListLines(map, singles, duplicates)) lines.emplace_back(line);

@@ -6,6 +6,8 @@
 #include <vector>
 
 #include "plugins/plugin_file.h"
+
+#include "platform/file_ops.h"
 #include "tests/support/fake_file_system.h"
 #include "tests/support/fake_system.h"
 #include "tests/unit/pe_test_images.h"
@@ -345,6 +347,72 @@ TEST_F(PluginFileTest, FileAccessRunsWithRedirectionOff) {
     EXPECT_EQ(system.RedirectionScopesMade(), before + 1);
     EXPECT_EQ(system.ActiveRedirectionScopes(), 0);
   }
+}
+
+// What the search and the page record is what the lists show afterwards: a file replaced on disk
+// since does not change it, and a copy carries it.
+TEST_F(PluginFileTest, RecordedMachineAndVersionStayWhatWasReadOnce) {
+  fs.AddFile(L"C:\\VST\\Multi.dll",
+             VersionedDll(StandardVersionInfo({{0x0407, 0x04E4}})).bytes);
+  CPluginFile file = Found(L"C:\\VST\\Multi.dll");
+  EXPECT_FALSE(file.IsMachineRecorded());
+  EXPECT_FALSE(file.IsVersionRecorded());
+  EXPECT_EQ(file.RecordedVersionText(), L"");
+  file.RecordMachine();
+  file.RecordVersion();
+  ASSERT_TRUE(file.IsMachineRecorded());
+  uint16_t machine = 0;
+  ASSERT_EQ(file.GetMachineType(machine), 0u);
+  EXPECT_EQ(file.RecordedMachine(), machine);
+  EXPECT_EQ(file.RecordedVersionText(), L"1.2.3.4");
+
+  fs.AddFile(L"C:\\VST\\Multi.dll", "no longer a program");
+  file.RecordVersion();  // recorded already: not read again
+  const CPluginFile copy = file;
+  EXPECT_EQ(copy.RecordedMachine(), machine);
+  EXPECT_EQ(copy.RecordedVersionText(), L"1.2.3.4");
+
+  // A file without a version records none; an unreadable header records machine 0.
+  CPluginFile replaced = Found(L"C:\\VST\\Multi.dll");
+  replaced.RecordMachine();
+  replaced.RecordVersion();
+  EXPECT_TRUE(replaced.IsMachineRecorded());
+  EXPECT_EQ(replaced.RecordedMachine(), 0u);
+  EXPECT_TRUE(replaced.IsVersionRecorded());
+  EXPECT_FALSE(replaced.RecordedVersion().has_value());
+  EXPECT_EQ(replaced.RecordedVersionText(), L"");
+}
+
+// A bundle reads its binary; without one, machine and version fail with "not found".
+TEST_F(PluginFileTest, ABundleReadsItsBinaryAndIsNamedByItsFolder) {
+  fs.AddFile(L"C:\\VST3\\Pad.vst3\\Contents\\x86-win\\Pad.vst3",
+             VersionedDll(StandardVersionInfo({{0x0407, 0x04E4}})).bytes, attr::Archive,
+             kLateEvening);
+  FindData bundleEntry, binaryEntry;
+  bundleEntry.name = L"Pad.vst3";
+  bundleEntry.attributes = attr::Directory;
+  ASSERT_TRUE(PathExists(fs, L"C:\\VST3\\Pad.vst3\\Contents\\x86-win\\Pad.vst3", &binaryEntry));
+  CPluginFile bundle(fs, system);
+  ASSERT_EQ(bundle.AssignBundle(L"C:\\VST3\\Pad.vst3", &bundleEntry,
+                                L"C:\\VST3\\Pad.vst3\\Contents\\x86-win\\Pad.vst3", &binaryEntry),
+            0u);
+  EXPECT_TRUE(bundle.IsBundle());
+  EXPECT_EQ(bundle.GetKey(), L"pad.vst3");
+  EXPECT_EQ(bundle.GetFolder(), L"C:\\VST3");
+  EXPECT_EQ(bundle.GetSize(), binaryEntry.size);
+  EXPECT_EQ(bundle.Entry().lastWriteTime, kLateEvening);
+  uint16_t machine = 0;
+  EXPECT_EQ(bundle.GetMachineType(machine), 0u);
+  EXPECT_EQ(machine, pe::kMachineI386);
+  EXPECT_EQ(bundle.GetFileVersionText(), L"1.2.3.4");
+
+  CPluginFile empty(fs, system);
+  ASSERT_EQ(empty.AssignBundle(L"C:\\VST3\\Empty.vst3", &bundleEntry, L"", nullptr), 0u);
+  EXPECT_EQ(empty.GetSize(), 0u);
+  EXPECT_EQ(empty.GetMachineType(machine), err::FileNotFound);
+  EXPECT_EQ(empty.LoadVersionInfo(), err::FileNotFound);
+  EXPECT_EQ(empty.AssignBundle(L"", &bundleEntry, L"", nullptr), err::InvalidParameter);
+  EXPECT_FALSE(empty.IsFound());
 }
 
 }  // namespace

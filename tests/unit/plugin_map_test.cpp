@@ -362,5 +362,67 @@ TEST_F(PluginMapTest, DeleteByIdErrorsKeepTheMember) {
   EXPECT_EQ(list.FindById(2), nullptr);
 }
 
+// A bundle member: the folder tree goes whole; a bundle that became a link loses only the link;
+// a path that is no longer a folder is not deleted through the bundle's member.
+TEST_F(PluginMapTest, DeletingABundleRemovesItsFolderTreeAndNothingOutsideIt) {
+  const std::wstring bundle = L"C:\\VST3\\Serum.vst3";
+  const std::wstring binary = bundle + L"\\Contents\\x86_64-win\\Serum.vst3";
+  const auto member = [&](FakeFileSystem& files, const std::wstring& path) {
+    FindData entry;
+    entry.name = L"Serum.vst3";
+    entry.attributes = attr::Directory;
+    FindData binaryEntry;
+    binaryEntry.size = 4;
+    CPluginFile file(files, system);
+    EXPECT_EQ(file.AssignBundle(path, &entry, binary, &binaryEntry), 0u);
+    return file;
+  };
+  struct Case {
+    const char* what;
+    void (*arrange)(FakeFileSystem& fs);
+    ErrorCode rc;
+    bool bundleGone;
+  };
+  const Case cases[] = {
+      {"a whole tree, read-only files included",
+       [](FakeFileSystem& fs) {
+         fs.AddFile(L"C:\\VST3\\Serum.vst3\\Contents\\x86_64-win\\Serum.vst3", "bin");
+         fs.AddFile(L"C:\\VST3\\Serum.vst3\\Contents\\Resources\\Presets\\a.vstpreset", "p",
+                    attr::ReadOnly);
+         fs.AddFile(L"C:\\VST3\\Serum.vst3\\desktop.ini", "x", attr::Hidden | attr::System);
+       },
+       0, true},
+      {"a bundle that is gone already", [](FakeFileSystem&) {}, 0, true},
+      {"a link in the bundle keeps its target",
+       [](FakeFileSystem& fs) {
+         fs.AddFile(L"C:\\VST3\\Serum.vst3\\Contents\\x86_64-win\\Serum.vst3", "bin");
+         fs.AddFolderLink(L"C:\\VST3\\Serum.vst3\\Contents\\Shared", L"C:\\Shared");
+       },
+       0, true},
+      {"a bundle that is a link itself keeps its target",
+       [](FakeFileSystem& fs) { fs.AddFolderLink(L"C:\\VST3\\Serum.vst3", L"C:\\Shared"); }, 0,
+       true},
+      {"a file of the bundle's name is not deleted",
+       [](FakeFileSystem& fs) { fs.AddFile(L"C:\\VST3\\Serum.vst3", "now a file"); },
+       err::AccessDenied, false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    FakeFileSystem fs;
+    fs.AddFile(L"C:\\Shared\\keep.txt", "shared");
+    fs.AddFile(L"C:\\VST3\\Other.vst3\\Contents\\x86_64-win\\Other.vst3", "other");
+    c.arrange(fs);
+    CPluginList list;
+    ASSERT_TRUE(list.Add(member(fs, bundle)));
+    EXPECT_EQ(list.DeleteById(0), c.rc);
+    EXPECT_EQ(!fs.Exists(bundle), c.bundleGone);
+    EXPECT_EQ(list.Count(), c.bundleGone ? 0u : 1u);
+    EXPECT_TRUE(fs.IsFile(L"C:\\Shared\\keep.txt"));
+    EXPECT_TRUE(fs.IsFile(L"C:\\VST3\\Other.vst3\\Contents\\x86_64-win\\Other.vst3"));
+    EXPECT_TRUE(fs.IsFolder(L"C:\\VST3"));
+    EXPECT_EQ(system.ActiveRedirectionScopes(), 0);
+  }
+}
+
 }  // namespace
 }  // namespace tessaly

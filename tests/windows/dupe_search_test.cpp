@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/file_ops.h"
 #include "platform/text.h"
 #include "platform/win32/win32_file_system.h"
 #include "tests/support/backends.h"
@@ -60,6 +61,60 @@ TEST(DupeSearchWin32Test, TakesFilesEndingInDllAndSortsThemByMachine) {
   for (const std::wstring& file : observer.files) {
     EXPECT_TRUE(EndsWithNoCase(file, L".dll")) << ToUtf8(file);
   }
+}
+
+// VST3 files and bundles and CLAP files on real folders: a bundle's machine comes from its
+// binary, copies of equal size are compared by their bytes, and deleting a bundle takes its tree.
+TEST(DupeSearchWin32Test, FindsBundlesComparesCopiesAndDeletesABundleWhole) {
+  auto harness = testing::Win32FileSystemBackends().front().make();
+  FileSystem& fs = harness->fs();
+  const std::wstring root = harness->scratch;
+  const auto dll64 = Dll(pe::kMachineAmd64);
+  auto other64 = dll64;
+  other64.back() ^= 0x5A;
+  const auto write = [&](const std::wstring& path, const std::vector<uint8_t>& bytes) {
+    ASSERT_EQ(CreateDirectoryTree(fs, path.substr(0, path.rfind(L'\\'))), 0u) << ToUtf8(path);
+    ASSERT_EQ(fs.WriteFile(path, bytes.data(), bytes.size()), 0u) << ToUtf8(path);
+  };
+  const std::wstring bundle = root + L"\\VST3\\Pad.vst3";
+  write(bundle + L"\\Contents\\x86_64-win\\Pad.vst3", dll64);
+  write(bundle + L"\\Contents\\Resources\\moduleinfo.json", {'{', '}'});
+  write(root + L"\\Old\\Pad.vst3", dll64);        // the same bytes as the bundle's binary
+  write(root + L"\\Other\\Pad.vst3", other64);    // the same size, other bytes
+  write(root + L"\\Empty.vst3\\Contents\\Resources\\x.txt", {'x'});  // no binary
+  write(root + L"\\Keys.clap", dll64);
+
+  CPluginMap expected, unexpected;
+  Silent observer;
+  CancelFlag stop{0};
+  ASSERT_TRUE(RunDupeSearch(fs, harness->system(), {root}, 1, expected, unexpected, observer, stop,
+                            {true})
+                  .completed);
+  CPluginList* pads = expected.Find(L"pad.vst3");
+  ASSERT_NE(pads, nullptr);
+  ASSERT_EQ(pads->Count(), 3u);
+  ASSERT_NE(expected.Find(L"keys.clap"), nullptr);
+  ASSERT_NE(unexpected.Find(L"empty.vst3"), nullptr);
+  const CPluginFile* bundleFile = nullptr;
+  const CPluginFile* oldFile = nullptr;
+  const CPluginFile* otherFile = nullptr;
+  for (const auto& m : pads->Members()) {
+    if (m.file.IsBundle()) bundleFile = &m.file;
+    if (EndsWithNoCase(m.file.GetFolder(), L"\\Old")) oldFile = &m.file;
+    if (EndsWithNoCase(m.file.GetFolder(), L"\\Other")) otherFile = &m.file;
+  }
+  ASSERT_TRUE(bundleFile && oldFile && otherFile);
+  EXPECT_EQ(bundleFile->RecordedMachine(), pe::kMachineAmd64);
+  EXPECT_EQ(bundleFile->GetSize(), dll64.size());
+  EXPECT_NE(bundleFile->ContentClass(), 0u);
+  EXPECT_EQ(oldFile->ContentClass(), bundleFile->ContentClass());
+  EXPECT_EQ(otherFile->ContentClass(), 0u);
+
+  ASSERT_EQ(pads->DeleteById(bundleFile->Id()), 0u);
+  EXPECT_FALSE(PathExists(fs, bundle));
+  EXPECT_TRUE(PathExists(fs, root + L"\\VST3")) << "only the bundle goes";
+  EXPECT_TRUE(PathExists(fs, root + L"\\Old\\Pad.vst3"));
+  EXPECT_EQ(pads->Count(), 2u);
 }
 
 TEST(FinalPathWin32Test, AFolderLinkLeadsToItsTarget) {
