@@ -237,9 +237,9 @@ TEST_F(KontaktLibrariesTest, ApplySortIsUndone) {
   const CLibrariesTab::ApplyResult applied = tab.Apply(backup, false);
   EXPECT_EQ(applied.backupError, 0u);
   EXPECT_EQ(applied.written, 4u);
-  EXPECT_EQ(reg.ReadDword(kHkcu, KeyOf(L"B Lib"), L"UserRemoved"), 0u);
-  EXPECT_NE(reg.ReadDword(kHkcu, KeyOf(L"A Lib"), L"UserListIndex"), 7u);
-  EXPECT_TRUE(reg.ValueExists(kHkcu, KeyOf(L"C Lib"), L"UserListIndex"));
+  EXPECT_EQ(reg.ReadDword(kHkcu, ProductKey(L"B Lib"), L"UserRemoved"), 0u);
+  EXPECT_NE(reg.ReadDword(kHkcu, ProductKey(L"A Lib"), L"UserListIndex"), 7u);
+  EXPECT_TRUE(reg.ValueExists(kHkcu, ProductKey(L"C Lib"), L"UserListIndex"));
 
   std::vector<ChangeBackupEntry> list;
   ASSERT_EQ(ListChangeBackups(backup, list), 0u);
@@ -255,8 +255,8 @@ TEST_F(KontaktLibrariesTest, ApplySortIsUndone) {
   } expected[] = {{L"A Lib", 7, 1}, {L"B Lib", 0, std::nullopt}, {L"C Lib", std::nullopt, 0},
                   {L"D Lib", 9, 0}};
   for (const auto& e : expected) {
-    EXPECT_EQ(reg.ReadDword(kHkcu, KeyOf(e.name), L"UserListIndex"), e.index) << ToUtf8(e.name);
-    EXPECT_EQ(reg.ReadDword(kHkcu, KeyOf(e.name), L"UserRemoved"), e.removed) << ToUtf8(e.name);
+    EXPECT_EQ(reg.ReadDword(kHkcu, ProductKey(e.name), L"UserListIndex"), e.index) << ToUtf8(e.name);
+    EXPECT_EQ(reg.ReadDword(kHkcu, ProductKey(e.name), L"UserRemoved"), e.removed) << ToUtf8(e.name);
   }
 }
 
