@@ -40,10 +40,11 @@ std::optional<std::wstring> PickFileToOpen(HWND owner, const wchar_t* filter, co
 }
 
 std::wstring ShellOpenFailureMessage(ShellTarget kind, std::wstring_view name, INT_PTR error) {
-  const std::wstring shown(name);
-  return FormatText(kind == ShellTarget::File ? L"Attempt to open file %s failed with error %lu."
-                                              : L"Attempt to browse to %s failed with error %lu.",
-                    shown.c_str(), static_cast<uint32_t>(error));
+  const auto code = static_cast<uint32_t>(error);
+  if (kind == ShellTarget::File) {
+    return FormatText(L"Attempt to open file %s failed with error %lu.", name, code);
+  }
+  return FormatText(L"Attempt to browse to %s failed with error %lu.", name, code);
 }
 
 bool OpenWithShell(HWND owner, ShellTarget kind, const std::wstring& target,
