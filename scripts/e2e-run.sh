@@ -86,8 +86,19 @@ fi
 export TESSALY_WINE_ROOT=$root
 
 # The prefix itself comes from wine-run.sh on its first command; then the virtual desktop and the
-# demo machine, once.
-if [ ! -f "$root/e2e-ready" ]; then
+# demo machine, once. The ready mark holds a fingerprint of the demo machine's script and data, so
+# that a root made before they changed gets the new demo machine (the script restores its state as
+# a whole) instead of failing tests on the old one.
+demo_fingerprint() {
+  if [ -f "$here/demo-machine.sh" ] && [ "${TESSALY_E2E_DEMO:-1}" != 0 ]; then
+    find "$here/demo-machine.sh" "$here/demo" -type f -print0 | LC_ALL=C sort -z \
+      | xargs -0 sha256sum | sha256sum | cut -d' ' -f1
+  else
+    echo none
+  fi
+}
+fingerprint=$(demo_fingerprint)
+if [ "$(cat "$root/e2e-ready" 2>/dev/null)" != "$fingerprint" ]; then
   exec 8>"$root/e2e.lock"
   flock 8
   if [ ! -f "$root/e2e-ready" ]; then
@@ -95,11 +106,13 @@ if [ ! -f "$root/e2e-ready" ]; then
       "$here/wine-run.sh" --in "$build" reg add 'HKCU\Software\Wine\Explorer' /v Desktop /d Default /f
       "$here/wine-run.sh" --in "$build" reg add 'HKCU\Software\Wine\Explorer\Desktops' /v Default /d 1280x1024 /f
     } >"$root/e2e-setup.log" 2>&1 8>&- || { cat "$root/e2e-setup.log" >&2; exit 2; }
-    if [ -f "$here/demo-machine.sh" ] && [ "${TESSALY_E2E_DEMO:-1}" != 0 ]; then
+  fi
+  if [ "$(cat "$root/e2e-ready" 2>/dev/null)" != "$fingerprint" ]; then
+    if [ "$fingerprint" != none ]; then
       bash "$here/demo-machine.sh" "$root" >"$root/demo-machine.log" 2>&1 8>&- \
         || { echo "e2e-run: demo-machine.sh failed (see $root/demo-machine.log)" >&2; exit 2; }
     fi
-    touch "$root/e2e-ready"
+    echo "$fingerprint" >"$root/e2e-ready"
   fi
   flock -u 8
   exec 8>&-

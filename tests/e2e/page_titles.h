@@ -9,6 +9,7 @@ namespace tessaly::e2e {
 inline constexpr wchar_t kStartTitle[] = L"Tessaly - Start";
 inline constexpr wchar_t kPreferencesTitle[] = L"Tessaly - Preferences";
 inline constexpr wchar_t kAboutTitle[] = L"About Tessaly";
+inline constexpr wchar_t kUndoChangeTitle[] = L"Tessaly - Undo a Change";
 inline constexpr wchar_t kPluginFoldersTitle[] = L"Tessaly - Choose Plugin Folders";
 inline constexpr wchar_t kDupeFinderTitle[] = L"Tessaly - Find Duplicate VST Plugins";
 inline constexpr wchar_t kProductManagerTitle[] = L"Tessaly - Manage Native Instruments Products";

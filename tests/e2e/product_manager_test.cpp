@@ -1031,10 +1031,23 @@ size_t ValuesHolding(const RegistryTree& tree, const wchar_t* name, const std::w
   return count;
 }
 
+// Removes the change backups of earlier runs, keeping the first-run backups that later tests (and
+// the tour's Preferences) find beside them.
+void DeleteChangeBackups() {
+  const std::wstring folder = ProgramDocumentsFolder();
+  WIN32_FIND_DATAW found;
+  HANDLE search = FindFirstFileW((folder + L"\\Change-*.xml").c_str(), &found);
+  if (search == INVALID_HANDLE_VALUE) return;
+  do {
+    EXPECT_TRUE(DeleteFileW((folder + L"\\" + found.cFileName).c_str())) << ToUtf8(found.cFileName);
+  } while (FindNextFileW(search, &found));
+  FindClose(search);
+}
+
 // "Use for all" saves what it changes; Preferences' "Undo a change..." lists that change and puts
 // every product's folder back, in both registry views.
 TEST_F(ProductManagerTest, UseForAllIsUndoneFromPreferences) {
-  ASSERT_EQ(DeleteProgramDocuments(), 0u);
+  DeleteChangeBackups();
   const std::wstring newVst32 = kScratch + L"\\New VST32";
   ASSERT_TRUE(MakeFolder(newVst32));
   ASSERT_TRUE(WriteText(kView32, ProductKey(L"Guitar Rig 5"), L"InstallVSTDir", newVst32));
@@ -1074,7 +1087,7 @@ TEST_F(ProductManagerTest, UseForAllIsUndoneFromPreferences) {
   HWND preferences = FindPage(run, kPreferencesTitle);
   ASSERT_NE(preferences, nullptr);
   ASSERT_TRUE(Click(preferences, IDC_UNDO_CHANGE));
-  HWND undo = FindPage(run, L"Tessaly - Undo a Change");
+  HWND undo = FindPage(run, kUndoChangeTitle);
   ASSERT_NE(undo, nullptr);
   const std::vector<std::vector<std::wstring>> rows = ListViewRows(undo, IDC_CHANGE_LIST, 2);
   ASSERT_EQ(rows.size(), 1u);

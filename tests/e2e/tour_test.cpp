@@ -45,6 +45,10 @@ void Shot(const wchar_t* name) {
 }
 
 TEST(Tour, StartPagePreferencesAndAbout) {
+  // A newcomer's first run, as in a new Wine root: no settings and no documents, so the program
+  // makes its first-run backups and Preferences offers to restore them, whatever tests ran before.
+  ASSERT_EQ(DeleteProgramSettings(), 0u);
+  ASSERT_EQ(DeleteProgramDocuments(), 0u);
   ProgramRun run;
   ASSERT_EQ(run.Start(ProgramPath()), 0u);
   HWND start = FindPage(run, kStartTitle);
@@ -140,14 +144,14 @@ TEST(Tour, FindVst3AndClapPlugins) {
   ASSERT_TRUE(profile.WriteProfileString(kSettingsSection, kVstPaths64, L"C:\\Audio\\VST64"));
 
   ProgramRun run;
-  HWND folders = OpenWizard(run, IDC_WIZARD_DUPLICATES, L"Tessaly - Choose Plugin Folders");
+  HWND folders = OpenWizard(run, IDC_WIZARD_DUPLICATES);
   ASSERT_NE(folders, nullptr);
   ASSERT_TRUE(Click(folders, IDC_SEARCH_VST3_CLAP));
   ASSERT_TRUE(WaitUntil([&] { return ListBoxItems(folders, IDC_PLUGIN_FOLDERS).size() == 3; }));
   Shot(L"plugin-folders-vst3-clap");
   ASSERT_TRUE(Click(folders, IDC_NEXT));
 
-  HWND finder = FindPage(run, L"Tessaly - Find Duplicate VST Plugins");
+  HWND finder = FindPage(run, kDupeFinderTitle);
   ASSERT_NE(finder, nullptr);
   ASSERT_TRUE(WaitUntil([&] {
     return Text(finder, IDC_SEARCH_STATUS).value_or(L"").rfind(L"Completed searching", 0) == 0 &&

@@ -12,14 +12,13 @@
 #include "plugins/plugin_folders.h"
 #include "resources/resource.h"
 #include "tests/e2e/driver.h"
+#include "tests/e2e/page_titles.h"
 
 #include <shlobj.h>
 
 namespace tessaly::e2e {
 namespace {
 
-constexpr wchar_t kFoldersTitle[] = L"Tessaly - Choose Plugin Folders";
-constexpr wchar_t kFinderTitle[] = L"Tessaly - Find Duplicate VST Plugins";
 const std::wstring kVst64 = L"C:\\Audio\\VST64";
 const std::wstring kCommonVst3 = L"C:\\Program Files\\Common Files\\VST3";
 const std::wstring kCommonClap = L"C:\\Program Files\\Common Files\\CLAP";
@@ -43,15 +42,12 @@ class Vst3ClapTest : public ::testing::Test {
   void TearDown() override { DeleteTree(L"C:\\TessalyE2E"); }
 
   HWND OpenFolders() {
-    EXPECT_EQ(run.Start(ProgramPath()), 0u);
-    HWND start = FindPage(run, L"Tessaly - Start");
-    if (!start || !Click(start, IDC_WIZARD_DUPLICATES) || !Click(start, IDC_NEXT)) return nullptr;
-    return FindPage(run, kFoldersTitle);
+    return OpenWizard(run, IDC_WIZARD_DUPLICATES);
   }
   // Next on the folders page, then the finder once its search has completed, singles shown.
   HWND SearchFrom(HWND folders) {
     if (!folders || !Click(folders, IDC_NEXT)) return nullptr;
-    HWND finder = FindPage(run, kFinderTitle);
+    HWND finder = FindPage(run, kDupeFinderTitle);
     if (!finder || !WaitUntil([&] {
           return Text(finder, IDC_SEARCH_STATUS).value_or(L"").rfind(L"Completed searching", 0) == 0 &&
                  ListBoxItems(finder, IDC_DUPLICATE_NAMES) != Names{L"Searching..."};
@@ -99,7 +95,7 @@ TEST_F(Vst3ClapTest, OffTheSearchIsAsBeforeOnItFindsBundlesAndMarksIdenticalCopi
   ASSERT_TRUE(Click(finder, IDC_BACK));
 
   // On: the common-files VST3 and CLAP folders join the 64-bit list.
-  folders = FindPage(run, kFoldersTitle);
+  folders = FindPage(run, kPluginFoldersTitle);
   ASSERT_NE(folders, nullptr);
   ASSERT_TRUE(Click(folders, IDC_SEARCH_VST3_CLAP));
   EXPECT_TRUE(WaitUntil([&] {
