@@ -11,6 +11,7 @@
 #include <pugixml.hpp>
 
 #include "platform/text.h"
+#include "registry_archive/archive_xml.h"
 #include "registry_archive/base64.h"
 #include "registry_archive/registry_archive.h"
 
@@ -63,18 +64,8 @@ std::vector<std::wstring> ChangeBackupNames(FileSystem& fs, const std::wstring& 
   return names;
 }
 
-bool SetText(pugi::xml_node node, std::wstring_view text) {
-  return node && node.text().set(ToUtf8(text).c_str());
-}
-
-bool AddText(pugi::xml_node parent, const char* name, std::wstring_view text) {
-  return SetText(parent.append_child(name), text);
-}
-
-bool AddAscii(pugi::xml_node parent, const char* name, const std::string& text) {
-  const pugi::xml_node child = parent.append_child(name);
-  return child && child.text().set(text.c_str());
-}
+using archive_xml::AddAsciiChild;
+using archive_xml::AddTextChild;
 
 // The child Subkey of `parent` named `name` (without regard to case), added with an empty
 // LastWrite when missing.
@@ -83,7 +74,7 @@ pugi::xml_node SubkeyOf(pugi::xml_node parent, std::wstring_view name) {
     if (EqualsNoCase(FromUtf8(child.attribute("name").value()), name)) return child;
   pugi::xml_node child = parent.append_child("Subkey");
   if (!child || !child.append_attribute("name").set_value(ToUtf8(name).c_str()) ||
-      !AddAscii(child, "LastWrite", Base64Encode(std::vector<uint8_t>(8, 0))))
+      !AddAsciiChild(child, "LastWrite", Base64Encode(std::vector<uint8_t>(8, 0))))
     return {};
   return child;
 }
@@ -104,13 +95,13 @@ pugi::xml_node ArchiveFor(pugi::xml_node change, RegRoot hive, bool view32,
       return archive;
   }
   pugi::xml_node archive = change.append_child("RegistryArchive");
-  if (!archive || !AddText(archive, "Hive", HiveName(hive)) ||
-      !AddText(archive, "RootSubkey", kArchiveRootSubkey) || !AddAscii(archive, "LocalLoadTime", time) ||
-      !AddText(archive, "Force32", view32 ? L"Yes" : L"No"))
+  if (!archive || !AddTextChild(archive, "Hive", HiveName(hive)) ||
+      !AddTextChild(archive, "RootSubkey", kArchiveRootSubkey) || !AddAsciiChild(archive, "LocalLoadTime", time) ||
+      !AddTextChild(archive, "Force32", view32 ? L"Yes" : L"No"))
     return {};
   pugi::xml_node root = archive.append_child("Subkey");
   if (!root || !root.append_attribute("name").set_value(ToUtf8(kArchiveRootSubkey).c_str()) ||
-      !AddAscii(root, "LastWrite", Base64Encode(std::vector<uint8_t>(8, 0))))
+      !AddAsciiChild(root, "LastWrite", Base64Encode(std::vector<uint8_t>(8, 0))))
     return {};
   return archive;
 }
@@ -274,8 +265,8 @@ ErrorCode SaveChangeBackup(const BackupContext& context, std::wstring_view descr
     const std::string time = Base64Encode(ArchiveTimeBytes(now));
     pugi::xml_document document;
     pugi::xml_node change = document.append_child("RegistryChange");
-    if (!change || !AddText(change, "Description", description) ||
-        !AddAscii(change, "LocalLoadTime", time))
+    if (!change || !AddTextChild(change, "Description", description) ||
+        !AddAsciiChild(change, "LocalLoadTime", time))
       return err::InternalError;
     for (const ChangedValue& value : values)
       if (const ErrorCode e = CaptureValue(context.registry, change, time, value); e != err::Success)

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "platform/text.h"
+#include "registry_archive/archive_xml.h"
 #include "registry_archive/base64.h"
 
 namespace tessaly {
@@ -41,21 +42,9 @@ constexpr std::array<const wchar_t*, 12> kTypeNames = {
     L"REG_RESOURCE_REQUIREMENTS_LIST", L"REG_QWORD",
 };
 
-std::wstring TextOf(pugi::xml_node node) { return FromUtf8(node.child_value()); }
-
-// Sets an element's text; false if it cannot be added.
-bool SetText(pugi::xml_node node, std::wstring_view text) {
-  return node && node.text().set(ToUtf8(text).c_str());
-}
-
-bool AddTextChild(pugi::xml_node parent, const char* name, std::wstring_view text) {
-  return SetText(parent.append_child(name), text);
-}
-
-bool AddAsciiChild(pugi::xml_node parent, const char* name, const std::string& text) {
-  const pugi::xml_node child = parent.append_child(name);
-  return child && child.text().set(text.c_str());
-}
+using archive_xml::AddAsciiChild;
+using archive_xml::AddTextChild;
+using archive_xml::TextOf;
 
 bool IsYes(std::wstring_view text) { return EqualsNoCase(text, L"yes"); }
 

@@ -414,6 +414,24 @@ class ProductManagerTest : public ::testing::Test {
     return dialog;
   }
 
+  // "Use for all" of the 32-bit VST folder dialog `change` with `folder` chosen, without the limit to
+  // products already in the common folder: the two questions answered Yes, then No.
+  void UseForAllVst32WithoutLimit(HWND change, const std::wstring& folder) {
+    ASSERT_TRUE(SelectListBoxItem(change, IDC_FOLDER_LIST, folder));
+    ASSERT_TRUE(Click(change, IDC_USE_FOR_ALL));
+    ASSERT_NO_FATAL_FAILURE(ExpectMessage(
+        change,
+        L"This will change the 32-bit VST plugin folder property of App/Plugin products matching criteria you "
+        L"specify in the next step to: " + folder + L". Proceed to the next step?",
+        IDYES));
+    ASSERT_NO_FATAL_FAILURE(ExpectMessage(
+        change,
+        L"Would you like to limit this operation only to App/Plugin products that are also in " + kNiVst32 +
+            L"? (If you click Yes, App/Plugin products NOT currently in " + kNiVst32 + L" will not be affected.)",
+        IDNO));
+    ASSERT_TRUE(WaitForClose(change));
+  }
+
   // The message box that `owner` shows next: its text, then the answer.
   void ExpectMessage(HWND owner, const std::wstring& text, int answer, const wchar_t* screenshot = nullptr) {
     const auto box = FindMessageBox(run, owner);
@@ -708,19 +726,7 @@ TEST_F(ProductManagerTest, UseForAllAndRelocateWriteTheRegistryAndCountFailures)
   change = Options(page, IDC_PM_VST32_OPTIONS);
   ASSERT_NE(change, nullptr);
   EXPECT_EQ(SelectedLine(change, IDC_FOLDER_LIST), kNiVst32);
-  ASSERT_TRUE(SelectListBoxItem(change, IDC_FOLDER_LIST, oldVst32));
-  ASSERT_TRUE(Click(change, IDC_USE_FOR_ALL));
-  ASSERT_NO_FATAL_FAILURE(ExpectMessage(
-      change,
-      L"This will change the 32-bit VST plugin folder property of App/Plugin products matching criteria you "
-      L"specify in the next step to: " + oldVst32 + L". Proceed to the next step?",
-      IDYES));
-  ASSERT_NO_FATAL_FAILURE(ExpectMessage(
-      change,
-      L"Would you like to limit this operation only to App/Plugin products that are also in " + kNiVst32 +
-          L"? (If you click Yes, App/Plugin products NOT currently in " + kNiVst32 + L" will not be affected.)",
-      IDNO));
-  ASSERT_TRUE(WaitForClose(change));
+  ASSERT_NO_FATAL_FAILURE(UseForAllVst32WithoutLimit(change, oldVst32));
   ASSERT_NO_FATAL_FAILURE(
       ExpectMessage(page, L"Successfully processed 14 products. Encountered 1 errors.", IDOK, L"unlimited-result"));
   for (const auto& product : withVst32) {
@@ -1059,19 +1065,7 @@ TEST_F(ProductManagerTest, UseForAllIsUndoneFromPreferences) {
   ASSERT_NO_FATAL_FAILURE(Select(page, L"Massive"));
   HWND change = Options(page, IDC_PM_VST32_OPTIONS);
   ASSERT_NE(change, nullptr);
-  ASSERT_TRUE(SelectListBoxItem(change, IDC_FOLDER_LIST, newVst32));
-  ASSERT_TRUE(Click(change, IDC_USE_FOR_ALL));
-  ASSERT_NO_FATAL_FAILURE(ExpectMessage(
-      change,
-      L"This will change the 32-bit VST plugin folder property of App/Plugin products matching criteria you "
-      L"specify in the next step to: " + newVst32 + L". Proceed to the next step?",
-      IDYES));
-  ASSERT_NO_FATAL_FAILURE(ExpectMessage(
-      change,
-      L"Would you like to limit this operation only to App/Plugin products that are also in " + kNiVst32 +
-          L"? (If you click Yes, App/Plugin products NOT currently in " + kNiVst32 + L" will not be affected.)",
-      IDNO));
-  ASSERT_TRUE(WaitForClose(change));
+  ASSERT_NO_FATAL_FAILURE(UseForAllVst32WithoutLimit(change, newVst32));
   ASSERT_NO_FATAL_FAILURE(
       ExpectMessage(page, L"Successfully processed 15 products. Encountered 0 errors.", IDOK));
   for (const auto& [product, view] : {std::pair{L"Massive", kView64}, {L"FM8", kView64}, {L"Absynth 5", kView32}}) {

@@ -44,6 +44,24 @@ void Shot(const wchar_t* name) {
   std::fflush(stdout);
 }
 
+// Next on the plugin folders page, then the finder once its search has completed; null (the
+// failure added) when either does not come.
+HWND FinderAfterSearch(const ProgramRun& run, HWND folders) {
+  if (!Click(folders, IDC_NEXT)) {
+    ADD_FAILURE() << "Next cannot be clicked";
+    return nullptr;
+  }
+  HWND finder = FindPage(run, kDupeFinderTitle);
+  if (finder && !WaitUntil([&] {
+        return Text(finder, IDC_SEARCH_STATUS).value_or(L"").rfind(L"Completed searching", 0) == 0 &&
+               IsEnabled(finder, IDC_DUPLICATE_NAMES);
+      })) {
+    ADD_FAILURE() << "the search did not complete";
+    return nullptr;
+  }
+  return finder;
+}
+
 TEST(Tour, StartPagePreferencesAndAbout) {
   // A newcomer's first run, as in a new Wine root: no settings and no documents, so the program
   // makes its first-run backups and Preferences offers to restore them, whatever tests ran before.
@@ -111,14 +129,8 @@ TEST(Tour, FindDuplicatePlugins) {
   ASSERT_NE(folders, nullptr);
   ASSERT_TRUE(WaitUntil([&] { return ListBoxItems(folders, IDC_PLUGIN_FOLDERS).size() == 3; }));
   Shot(L"plugin-folders");
-  ASSERT_TRUE(Click(folders, IDC_NEXT));
-
-  HWND finder = FindPage(run, kDupeFinderTitle);
+  HWND finder = FinderAfterSearch(run, folders);
   ASSERT_NE(finder, nullptr);
-  ASSERT_TRUE(WaitUntil([&] {
-    return Text(finder, IDC_SEARCH_STATUS).value_or(L"").rfind(L"Completed searching", 0) == 0 &&
-           IsEnabled(finder, IDC_DUPLICATE_NAMES);
-  }));
   const std::vector<std::wstring> names = ListBoxItems(finder, IDC_DUPLICATE_NAMES);
   EXPECT_NE(std::find(names.begin(), names.end(), L"synthwave.dll"), names.end());
   Shot(L"duplicate-finder");
@@ -149,14 +161,8 @@ TEST(Tour, FindVst3AndClapPlugins) {
   ASSERT_TRUE(Click(folders, IDC_SEARCH_VST3_CLAP));
   ASSERT_TRUE(WaitUntil([&] { return ListBoxItems(folders, IDC_PLUGIN_FOLDERS).size() == 3; }));
   Shot(L"plugin-folders-vst3-clap");
-  ASSERT_TRUE(Click(folders, IDC_NEXT));
-
-  HWND finder = FindPage(run, kDupeFinderTitle);
+  HWND finder = FinderAfterSearch(run, folders);
   ASSERT_NE(finder, nullptr);
-  ASSERT_TRUE(WaitUntil([&] {
-    return Text(finder, IDC_SEARCH_STATUS).value_or(L"").rfind(L"Completed searching", 0) == 0 &&
-           IsEnabled(finder, IDC_DUPLICATE_NAMES);
-  }));
   ASSERT_TRUE(SelectListBoxItem(finder, IDC_DUPLICATE_NAMES, L"raum.vst3"));
   ASSERT_TRUE(WaitUntil([&] {
     const auto rows = ListViewRows(finder, IDC_DUPLICATE_FILES, 6);

@@ -218,7 +218,9 @@ TEST_F(ChangeBackupsTest, TheNewestAreListedFirstAndTheLast50Kept) {
     system.localTime.minute = uint16_t(i);
     // Two in the same millisecond get names of their own.
     ASSERT_EQ(SaveChangeBackup(context, L"change " + std::to_wstring(i), Values()), 0u);
-    if (i == 52) ASSERT_EQ(SaveChangeBackup(context, L"change 52 again", Values()), 0u);
+    if (i == 52) {
+      ASSERT_EQ(SaveChangeBackup(context, L"change 52 again", Values()), 0u);
+    }
   }
   fs.AddFile(kFolder + L"\\Change-20000101-000000-000-000.xml", std::string_view("not xml"));
 

@@ -9,46 +9,19 @@
 #include "platform/win32/win32_file_system.h"
 #include "platform/win32/win32_registry.h"
 #include "platform/win32/win32_system.h"
+#include "tests/windows/registry_text.h"
 #include "tests/support/products_key.h"
 
 namespace tessaly {
 namespace {
 
+using testing::CreateRegistryKey;
+using testing::GetRegistryText;
+using testing::SetRegistryText;
+
 using testing::ProductKey;
 
 constexpr const wchar_t* kProducts = L"SOFTWARE\\Native Instruments";
-
-// Writes and reads the machine's registry directly, so that the library's own code checks
-// nothing about itself.
-HKEY CreateKey(HKEY root, const std::wstring& path, REGSAM view) {
-  HKEY key = nullptr;
-  EXPECT_EQ(RegCreateKeyExW(root, path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS | view, nullptr, &key,
-                            nullptr),
-            ERROR_SUCCESS);
-  return key;
-}
-
-void SetText(HKEY root, const std::wstring& path, REGSAM view, const wchar_t* name,
-             const std::wstring& text) {
-  HKEY key = CreateKey(root, path, view);
-  ASSERT_EQ(RegSetValueExW(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(text.c_str()),
-                           DWORD((text.size() + 1) * sizeof(wchar_t))),
-            ERROR_SUCCESS);
-  RegCloseKey(key);
-}
-
-// The text of a value, or "<error N>".
-std::wstring GetText(HKEY root, const std::wstring& path, REGSAM view, const wchar_t* name) {
-  HKEY key = nullptr;
-  LONG e = RegOpenKeyExW(root, path.c_str(), 0, KEY_READ | view, &key);
-  wchar_t buffer[512] = {};
-  DWORD size = sizeof buffer - sizeof(wchar_t);
-  if (e == ERROR_SUCCESS) {
-    e = RegQueryValueExW(key, name, nullptr, nullptr, reinterpret_cast<BYTE*>(buffer), &size);
-    RegCloseKey(key);
-  }
-  return e == ERROR_SUCCESS ? std::wstring(buffer) : L"<error " + std::to_wstring(e) + L">";
-}
 
 bool KeyExists(HKEY root, const std::wstring& path, REGSAM view) {
   HKEY key = nullptr;
@@ -64,9 +37,9 @@ class CatalogScanTest : public ::testing::Test {
     prefix = L"TessalyScanTest " + std::to_wstring(GetCurrentProcessId()) + L" ";
     const auto app = [&](const std::wstring& name, REGSAM view, const wchar_t* folder) {
       const std::wstring path = ProductKey(name);
-      SetText(HKEY_LOCAL_MACHINE, path, view, L"InstallDir", folder);
+      SetRegistryText(HKEY_LOCAL_MACHINE, path, view, L"InstallDir", folder);
       for (const wchar_t* value : {L"KEY", L"SNO", L"SYSTEMID"}) {
-        SetText(HKEY_LOCAL_MACHINE, path, view, value, L"x");
+        SetRegistryText(HKEY_LOCAL_MACHINE, path, view, value, L"x");
       }
     };
     app(prefix + L"Both", KEY_WOW64_64KEY, L"C:\\Sixty-four");
@@ -74,7 +47,7 @@ class CatalogScanTest : public ::testing::Test {
     app(prefix + L"Only32", KEY_WOW64_32KEY, L"C:\\Old");
     app(prefix + L"Only64", KEY_WOW64_64KEY, L"C:\\New");
     // Kontakt's list values live in the user hive under the same key name.
-    RegCloseKey(CreateKey(HKEY_CURRENT_USER, ProductKey(prefix + L"Only32"), 0));
+    RegCloseKey(CreateRegistryKey(HKEY_CURRENT_USER, ProductKey(prefix + L"Only32"), 0));
   }
 
   void TearDown() override {
@@ -124,15 +97,15 @@ TEST_F(CatalogScanTest, ReadsBothViewsAndWritesThroughTheRecordsView) {
   ASSERT_EQ(only32->WriteValue(registry, valuekind::InstallDir, true, RegRoot::LocalMachine,
                                L"D:\\Moved"),
             0u);
-  EXPECT_EQ(GetText(HKEY_LOCAL_MACHINE, ProductKey(prefix + L"Only32"), KEY_WOW64_32KEY, L"InstallDir"),
+  EXPECT_EQ(GetRegistryText(HKEY_LOCAL_MACHINE, ProductKey(prefix + L"Only32"), KEY_WOW64_32KEY, L"InstallDir"),
             L"D:\\Moved");
   EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, ProductKey(prefix + L"Only32"), KEY_WOW64_64KEY));
   ASSERT_EQ(both->WriteValue(registry, valuekind::InstallDir, true, RegRoot::LocalMachine,
                              L"E:\\Both"),
             0u);
-  EXPECT_EQ(GetText(HKEY_LOCAL_MACHINE, ProductKey(prefix + L"Both"), KEY_WOW64_64KEY, L"InstallDir"),
+  EXPECT_EQ(GetRegistryText(HKEY_LOCAL_MACHINE, ProductKey(prefix + L"Both"), KEY_WOW64_64KEY, L"InstallDir"),
             L"E:\\Both");
-  EXPECT_EQ(GetText(HKEY_LOCAL_MACHINE, ProductKey(prefix + L"Both"), KEY_WOW64_32KEY, L"InstallDir"),
+  EXPECT_EQ(GetRegistryText(HKEY_LOCAL_MACHINE, ProductKey(prefix + L"Both"), KEY_WOW64_32KEY, L"InstallDir"),
             L"C:\\Thirty-two");
   // Into existing keys only: a product whose key is gone is not made again.
   RegDeleteKeyExW(HKEY_LOCAL_MACHINE, ProductKey(prefix + L"Only64").c_str(), KEY_WOW64_64KEY, 0);

@@ -11,46 +11,26 @@
 #include "platform/win32/win32_file_system.h"
 #include "platform/win32/win32_registry.h"
 #include "platform/win32/win32_system.h"
+#include "tests/windows/registry_text.h"
 #include "registry_archive/change_backups.h"
 
 namespace tessaly {
 namespace {
 
+using testing::CreateRegistryKey;
+using testing::GetRegistryText;
+using testing::SetRegistryText;
+
 const std::wstring kProducts = L"SOFTWARE\\Native Instruments";
-
-void SetText(HKEY root, const std::wstring& path, REGSAM view, const wchar_t* name,
-             const std::wstring& text) {
-  HKEY key = nullptr;
-  ASSERT_EQ(RegCreateKeyExW(root, path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS | view, nullptr,
-                            &key, nullptr),
-            ERROR_SUCCESS);
-  EXPECT_EQ(RegSetValueExW(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(text.c_str()),
-                           DWORD((text.size() + 1) * sizeof(wchar_t))),
-            ERROR_SUCCESS);
-  RegCloseKey(key);
-}
-
-// The text of a value, or "<error N>".
-std::wstring GetText(HKEY root, const std::wstring& path, REGSAM view, const wchar_t* name) {
-  HKEY key = nullptr;
-  LONG e = RegOpenKeyExW(root, path.c_str(), 0, KEY_READ | view, &key);
-  wchar_t buffer[512] = {};
-  DWORD size = sizeof buffer - sizeof(wchar_t);
-  if (e == ERROR_SUCCESS) {
-    e = RegQueryValueExW(key, name, nullptr, nullptr, reinterpret_cast<BYTE*>(buffer), &size);
-    RegCloseKey(key);
-  }
-  return e == ERROR_SUCCESS ? std::wstring(buffer) : L"<error " + std::to_wstring(e) + L">";
-}
 
 class Win32ChangeBackupsTest : public ::testing::Test {
  protected:
   void SetUp() override {
     if (!system.Is64BitWindows()) GTEST_SKIP() << "needs 64-bit Windows (two registry views)";
     key = kProducts + L"\\TessalyChangeTest " + std::to_wstring(GetCurrentProcessId());
-    SetText(HKEY_LOCAL_MACHINE, key, KEY_WOW64_64KEY, L"InstallDir", L"C:\\Sixty-four");
-    SetText(HKEY_LOCAL_MACHINE, key, KEY_WOW64_32KEY, L"InstallDir", L"C:\\Thirty-two");
-    SetText(HKEY_CURRENT_USER, key, 0, L"Comment", L"before");
+    SetRegistryText(HKEY_LOCAL_MACHINE, key, KEY_WOW64_64KEY, L"InstallDir", L"C:\\Sixty-four");
+    SetRegistryText(HKEY_LOCAL_MACHINE, key, KEY_WOW64_32KEY, L"InstallDir", L"C:\\Thirty-two");
+    SetRegistryText(HKEY_CURRENT_USER, key, 0, L"Comment", L"before");
   }
   void TearDown() override {
     for (REGSAM view : {KEY_WOW64_64KEY, KEY_WOW64_32KEY})
@@ -59,11 +39,11 @@ class Win32ChangeBackupsTest : public ::testing::Test {
     if (!path.empty()) DeleteFileW(path.c_str());
   }
   std::vector<std::wstring> State() const {
-    return {GetText(HKEY_LOCAL_MACHINE, key, KEY_WOW64_64KEY, L"InstallDir"),
-            GetText(HKEY_LOCAL_MACHINE, key, KEY_WOW64_32KEY, L"InstallDir"),
-            GetText(HKEY_LOCAL_MACHINE, key, KEY_WOW64_64KEY, L"InstallVSTDir"),
-            GetText(HKEY_LOCAL_MACHINE, key, KEY_WOW64_32KEY, L"InstallVSTDir"),
-            GetText(HKEY_CURRENT_USER, key, 0, L"Comment")};
+    return {GetRegistryText(HKEY_LOCAL_MACHINE, key, KEY_WOW64_64KEY, L"InstallDir"),
+            GetRegistryText(HKEY_LOCAL_MACHINE, key, KEY_WOW64_32KEY, L"InstallDir"),
+            GetRegistryText(HKEY_LOCAL_MACHINE, key, KEY_WOW64_64KEY, L"InstallVSTDir"),
+            GetRegistryText(HKEY_LOCAL_MACHINE, key, KEY_WOW64_32KEY, L"InstallVSTDir"),
+            GetRegistryText(HKEY_CURRENT_USER, key, 0, L"Comment")};
   }
 
   Win32Registry registry;
@@ -88,10 +68,10 @@ TEST_F(Win32ChangeBackupsTest, UndoPutsBackEachViewsValues) {
   ASSERT_EQ(SaveChangeBackup(context, L"Use for all App/plugin products: E:\\New", values, &path),
             0u);
 
-  SetText(HKEY_LOCAL_MACHINE, key, KEY_WOW64_64KEY, L"InstallDir", L"E:\\New");
-  SetText(HKEY_LOCAL_MACHINE, key, KEY_WOW64_32KEY, L"InstallDir", L"E:\\New");
-  SetText(HKEY_LOCAL_MACHINE, key, KEY_WOW64_32KEY, L"InstallVSTDir", L"E:\\New");
-  SetText(HKEY_CURRENT_USER, key, 0, L"Comment", L"after");
+  SetRegistryText(HKEY_LOCAL_MACHINE, key, KEY_WOW64_64KEY, L"InstallDir", L"E:\\New");
+  SetRegistryText(HKEY_LOCAL_MACHINE, key, KEY_WOW64_32KEY, L"InstallDir", L"E:\\New");
+  SetRegistryText(HKEY_LOCAL_MACHINE, key, KEY_WOW64_32KEY, L"InstallVSTDir", L"E:\\New");
+  SetRegistryText(HKEY_CURRENT_USER, key, 0, L"Comment", L"after");
   ASSERT_NE(State(), before);
 
   std::vector<ChangeBackupEntry> list;
