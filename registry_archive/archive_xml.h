@@ -1,8 +1,12 @@
-// The element helpers both archive writers share: text in UTF-8, Base64 text as it is.
+// What both archive writers share: element text in UTF-8 (Base64 text as it is), and the
+// document saved to memory.
 #pragma once
 
+#include <cstddef>
+#include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include <pugixml.hpp>
 
@@ -28,5 +32,15 @@ inline bool AddAsciiChild(pugi::xml_node parent, const char* name, const std::st
   const pugi::xml_node child = parent.append_child(name);
   return child && child.text().set(text.c_str());
 }
+
+// pugixml's save target: the document as bytes in memory.
+class BufferWriter : public pugi::xml_writer {
+ public:
+  void write(const void* data, size_t size) override {
+    const auto* bytes = static_cast<const uint8_t*>(data);
+    buffer.insert(buffer.end(), bytes, bytes + size);
+  }
+  std::vector<uint8_t> buffer;
+};
 
 }  // namespace tessaly::archive_xml

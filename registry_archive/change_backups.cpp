@@ -170,14 +170,7 @@ ErrorCode CaptureValue(Registry& registry, pugi::xml_node change, const std::str
   return err::Success;
 }
 
-class BufferWriter : public pugi::xml_writer {
- public:
-  void write(const void* data, size_t size) override {
-    const auto* bytes = static_cast<const uint8_t*>(data);
-    buffer.insert(buffer.end(), bytes, bytes + size);
-  }
-  std::vector<uint8_t> buffer;
-};
+using archive_xml::BufferWriter;
 
 ErrorCode LoadDocument(FileSystem& fs, std::wstring_view path, pugi::xml_document& document) {
   if (path.empty()) return err::InvalidParameter;

@@ -48,15 +48,7 @@ using archive_xml::TextOf;
 
 bool IsYes(std::wstring_view text) { return EqualsNoCase(text, L"yes"); }
 
-// pugixml's save target: the document as bytes in memory.
-class BufferWriter : public pugi::xml_writer {
- public:
-  void write(const void* data, size_t size) override {
-    const auto* bytes = static_cast<const uint8_t*>(data);
-    buffer.insert(buffer.end(), bytes, bytes + size);
-  }
-  std::vector<uint8_t> buffer;
-};
+using archive_xml::BufferWriter;
 
 }  // namespace
 
