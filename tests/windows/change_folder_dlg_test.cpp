@@ -163,18 +163,14 @@ std::wstring FolderOfLength(size_t length) {
   return folder;
 }
 
-class ChangeFolderDlgTest : public ::testing::Test {
+class ChangeFolderDlgTest : public testing::ProgramTemplatesTest {
  protected:
   // The rows of the folder list.
   enum Row { kTrailing, kCurrent, kAudio, kRelative, kTooLong, kRows };
 
   void SetUp() override {
-    templates_ = std::make_unique<testing::ProgramTemplates>();
-    ASSERT_TRUE(templates_->Loaded()) << "no Tessaly.exe (error " << templates_->Error() << ")";
-    if (const std::string reason = testing::ProgramTemplates::NoDisplay(); !reason.empty()) {
-      GTEST_SKIP() << reason;
-    }
-
+    testing::ProgramTemplatesTest::SetUp();
+    if (IsSkipped() || HasFatalFailure()) return;
     settings.WriteProfileInt(kSettingsSection, kCenterX, 400);
     settings.WriteProfileInt(kSettingsSection, kCenterY, 300);
     files.AddVolume(L"E:", 1u << 30, 1u << 30);
@@ -184,7 +180,6 @@ class ChangeFolderDlgTest : public ::testing::Test {
     product.presentValues = valuekind::InstallVst64Dir | valuekind::HasPluginFolder;
     product.vst64Dir = L"c:\\plugins\\vst64";  // listed in other letter case
   }
-  void TearDown() override { templates_.reset(); }
 
   FakeRegistry registry;
   FakeFileSystem files;
@@ -197,9 +192,6 @@ class ChangeFolderDlgTest : public ::testing::Test {
   std::vector<std::wstring> folders = {L"C:\\Plugins\\VST64\\", L"C:\\Plugins\\VST64",
                                        L"D:\\Audio\\Plugins", L"Kontakt", FolderOfLength(260)};
   CChangeFolderDlg dialog{context};
-
- private:
-  std::unique_ptr<testing::ProgramTemplates> templates_;
 };
 
 TEST_F(ChangeFolderDlgTest, OpensOnTheProductsFolderAndDoubleClickUsesItForTheProduct) {

@@ -67,17 +67,8 @@ class GateFileSystem : public testing::ForwardingFileSystem {
   std::wstring gate_;
 };
 
-class FixThumbnailsDlgTest : public ::testing::Test {
+class FixThumbnailsDlgTest : public testing::ProgramTemplatesTest {
  protected:
-  void SetUp() override {
-    templates_ = std::make_unique<testing::ProgramTemplates>();
-    ASSERT_TRUE(templates_->Loaded()) << "no Tessaly.exe (error " << templates_->Error() << ")";
-    if (const std::string reason = testing::ProgramTemplates::NoDisplay(); !reason.empty()) {
-      GTEST_SKIP() << reason;
-    }
-  }
-  void TearDown() override { templates_.reset(); }
-
   void AddProduct(const std::wstring& name) {
     const std::wstring art = kCommon64 + L"\\" + name + L"\\PAResources\\image\\" + name;
     files.AddFile(art + L"\\MST_artwork.png", "art");
@@ -89,9 +80,6 @@ class FixThumbnailsDlgTest : public ::testing::Test {
   FakeSystem system;
   CProfileStore settings{registry};
   NoCommands commands;
-
- private:
-  std::unique_ptr<testing::ProgramTemplates> templates_;
 };
 
 struct Watch {

@@ -67,26 +67,14 @@ class RecordingPage : public CPage {
   std::vector<std::pair<int, WORD>> commands_;
 };
 
-class PageHooksTest : public ::testing::Test {
+class PageHooksTest : public testing::ProgramTemplatesTest {
  protected:
-  void SetUp() override {
-    templates_ = std::make_unique<testing::ProgramTemplates>();
-    ASSERT_TRUE(templates_->Loaded()) << "no Tessaly.exe (error " << templates_->Error() << ")";
-    if (const std::string reason = testing::ProgramTemplates::NoDisplay(); !reason.empty()) {
-      GTEST_SKIP() << reason;
-    }
-  }
-  void TearDown() override { templates_.reset(); }
-
   FakeRegistry registry;
   FakeFileSystem files;
   FakeSystem system;
   CProfileStore settings{registry};
   NoCommands commands;
   PageContext context{registry, files, system, settings, commands};
-
- private:
-  std::unique_ptr<testing::ProgramTemplates> templates_;
 };
 
 TEST_F(PageHooksTest, ClicksReachOnButtonAndBackAndNextEndOnlyAWizardPage) {

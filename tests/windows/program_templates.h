@@ -2,6 +2,9 @@
 // file and made the module the dialogs take their templates from, with the common controls.
 #pragma once
 
+#include <gtest/gtest.h>
+
+#include <memory>
 #include <string>
 
 #include "app/ui/dialog_win32.h"
@@ -54,6 +57,24 @@ class ProgramTemplates {
  private:
   HMODULE module_;
   DWORD error_;
+};
+
+// The base of a test that runs the program's dialogs: the templates loaded before each test,
+// which is skipped where this process cannot make windows. A fixture's own SetUp calls this one
+// first and returns when it skipped or failed.
+class ProgramTemplatesTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    templates_ = std::make_unique<ProgramTemplates>();
+    ASSERT_TRUE(templates_->Loaded()) << "no Tessaly.exe (error " << templates_->Error() << ")";
+    if (const std::string reason = ProgramTemplates::NoDisplay(); !reason.empty()) {
+      GTEST_SKIP() << reason;
+    }
+  }
+  void TearDown() override { templates_.reset(); }
+
+ private:
+  std::unique_ptr<ProgramTemplates> templates_;
 };
 
 }  // namespace tessaly::testing
