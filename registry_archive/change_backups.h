@@ -41,10 +41,11 @@ struct ChangedValue {
 // Saves the present state of `values` (duplicates count once) into a new file
 // (backup folder)\Change-(date)-(time)-(n).xml with `description`, then removes the oldest change
 // backups beyond kKeptChangeBackups. A key that does not exist is left out (nothing can be
-// written into it). Value names are compared without regard to case, as the registry does. Errors: 87 for a key outside SOFTWARE\Native Instruments or a hive other
-// than HKEY_LOCAL_MACHINE and HKEY_CURRENT_USER; the registry's error when a key or value cannot
-// be read; the backup folder's error; 1359 when the file cannot be written. On any error no file
-// is left behind, and the caller must not make the change.
+// written into it). Value names are compared without regard to case, as the registry does.
+// Errors: 87 for a key outside SOFTWARE\Native Instruments or a hive other than
+// HKEY_LOCAL_MACHINE and HKEY_CURRENT_USER; the registry's error when a key or value cannot be
+// read; the backup folder's error; 1359 when the file cannot be written. On any error no file is
+// left behind, and the caller must not make the change.
 ErrorCode SaveChangeBackup(const BackupContext& context, std::wstring_view description,
                            std::span<const ChangedValue> values,
                            std::wstring* savedPath = nullptr) noexcept;
