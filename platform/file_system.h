@@ -68,6 +68,32 @@ class FileSystem {
     out.clear();
     return err::NotSupported;
   }
+
+  // --- Identity and durability, for the relocation's deletions and its journal ---------------
+  // What tells one file or folder from another: its volume's serial number, its file index on
+  // that volume, and its attributes (a link has attr::ReparsePoint).
+  struct ItemIdentity {
+    uint32_t volumeSerial = 0;
+    uint64_t fileIndex = 0;
+    uint32_t attributes = 0;
+    bool IsLink() const { return (attributes & attr::ReparsePoint) != 0; }
+    bool SameItem(const ItemIdentity& other) const {
+      return volumeSerial == other.volumeSerial && fileIndex == other.fileIndex;
+    }
+  };
+  // The identity of the item at `path` itself, a link never followed (CreateFileW with
+  // FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, GetFileInformationByHandle). The
+  // file system's error for a missing path; a file system that cannot tell answers 50.
+  virtual ErrorCode GetItemIdentity(std::wstring_view path, ItemIdentity& out) {
+    out = ItemIdentity();
+    return err::NotSupported;
+  }
+  // Writes what the system still holds of the file's data to the disk (FlushFileBuffers). A
+  // file system that cannot tell answers 50.
+  virtual ErrorCode FlushFile(std::wstring_view path) {
+    (void)path;
+    return err::NotSupported;
+  }
 };
 
 }  // namespace tessaly

@@ -20,6 +20,7 @@ constexpr int ProgramFilesX86 = 0x002a;
 constexpr int ProgramFilesCommon = 0x002b;
 constexpr int ProgramFilesCommonX86 = 0x002c;
 constexpr int CommonDocuments = 0x002e;
+constexpr int LocalAppData = 0x001c;        // the user's local (not roaming) application data
 // Or'ed into a value: a folder that does not exist yet is created, with its parents
 // (CSIDL_FLAG_CREATE). Without it the system does not give a folder that does not exist.
 constexpr int FlagCreate = 0x8000;
@@ -57,6 +58,20 @@ class System {
   // (GetDateFormatW with DATE_SHORTDATE, GetTimeFormatW). The system's error if either fails.
   virtual ErrorCode FormatLocalDateTime(const LocalTime& time, std::wstring& out) = 0;
   virtual std::unique_ptr<RedirectionScope> DisableFileRedirection() = 0;
+
+  // --- A lock shared by every process of the machine, held for the length of a relocation ----
+  // Held while it lives.
+  class NamedLock {
+   public:
+    virtual ~NamedLock() = default;
+  };
+  // Takes the lock `name` for as long as `out` lives: 0, or 183 (with `out` empty) when another
+  // holder, in this process or another, has it. A system that cannot tell answers 50.
+  virtual ErrorCode AcquireNamedLock(std::wstring_view name, std::unique_ptr<NamedLock>& out) {
+    (void)name;
+    out.reset();
+    return err::NotSupported;
+  }
 };
 
 }  // namespace tessaly

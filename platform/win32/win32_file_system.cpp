@@ -290,4 +290,32 @@ ErrorCode Win32FileSystem::GetFullPath(std::wstring_view path, std::wstring& out
   return err::Success;
 }
 
+// --- Identity and durability ----------------------------------------------------------------
+
+ErrorCode Win32FileSystem::GetItemIdentity(std::wstring_view path, ItemIdentity& out) {
+  out = ItemIdentity();
+  // The item itself: a link is opened as the link, never followed; folders need backup
+  // semantics to open at all.
+  FileHandle item(CreateFileW(std::wstring(path).c_str(), FILE_READ_ATTRIBUTES,
+                              FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                              OPEN_EXISTING,
+                              FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+  if (!item.IsValid()) return LastErrorOr();
+  BY_HANDLE_FILE_INFORMATION info{};
+  if (!GetFileInformationByHandle(item.get(), &info)) return LastErrorOr();
+  out.volumeSerial = info.dwVolumeSerialNumber;
+  out.fileIndex = (static_cast<uint64_t>(info.nFileIndexHigh) << 32) | info.nFileIndexLow;
+  out.attributes = info.dwFileAttributes;
+  return err::Success;
+}
+
+ErrorCode Win32FileSystem::FlushFile(std::wstring_view path) {
+  // Flushing needs write access; the system writes out what any handle left in its cache.
+  FileHandle file(CreateFileW(std::wstring(path).c_str(), GENERIC_WRITE,
+                              FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                              OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!file.IsValid()) return LastErrorOr();
+  return Result(FlushFileBuffers(file.get()));
+}
+
 }  // namespace tessaly

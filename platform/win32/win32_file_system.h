@@ -29,6 +29,10 @@ class Win32FileSystem : public FileSystem {
   ErrorCode GetFinalPath(std::wstring_view path, std::wstring& out) override;
   // GetFullPathNameW.
   ErrorCode GetFullPath(std::wstring_view path, std::wstring& out) override;
+
+  // Identity and durability (the relocation's deletions and journal).
+  ErrorCode GetItemIdentity(std::wstring_view path, ItemIdentity& out) override;
+  ErrorCode FlushFile(std::wstring_view path) override;
 };
 
 }  // namespace tessaly

@@ -104,4 +104,43 @@ std::unique_ptr<RedirectionScope> Win32System::DisableFileRedirection() {
   return std::make_unique<Win32RedirectionScope>();
 }
 
+// --- Named lock ----------------------------------------------------------------------------
+
+namespace {
+
+class Win32NamedLock : public System::NamedLock {
+ public:
+  explicit Win32NamedLock(HANDLE mutex) : mutex_(mutex) {}
+  ~Win32NamedLock() override { CloseHandle(mutex_); }
+  Win32NamedLock(const Win32NamedLock&) = delete;
+  Win32NamedLock& operator=(const Win32NamedLock&) = delete;
+
+ private:
+  HANDLE mutex_;
+};
+
+}  // namespace
+
+ErrorCode Win32System::AcquireNamedLock(std::wstring_view name, std::unique_ptr<NamedLock>& out) {
+  out.reset();
+  // Global: one lock for every session of the machine; a session without the right to make
+  // global objects falls back to its own.
+  for (const wchar_t* scope : {L"Global\\", L"Local\\"}) {
+    const std::wstring full = scope + std::wstring(name);
+    HANDLE mutex = CreateMutexW(nullptr, FALSE, full.c_str());
+    const DWORD error = GetLastError();
+    if (!mutex) {
+      if (error == ERROR_ACCESS_DENIED && scope[0] == L'G') continue;
+      return error != ERROR_SUCCESS ? static_cast<ErrorCode>(error) : err::GenFailure;
+    }
+    if (error == ERROR_ALREADY_EXISTS) {
+      CloseHandle(mutex);
+      return err::AlreadyExists;
+    }
+    out = std::make_unique<Win32NamedLock>(mutex);
+    return err::Success;
+  }
+  return err::AccessDenied;
+}
+
 }  // namespace tessaly

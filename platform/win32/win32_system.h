@@ -16,6 +16,9 @@ class Win32System : public System {
   std::wstring FormatDate(FileTime utc) override;
   ErrorCode FormatLocalDateTime(const LocalTime& time, std::wstring& out) override;
   std::unique_ptr<RedirectionScope> DisableFileRedirection() override;
+  // A named mutex in the global namespace (the local one where the global one is refused): the
+  // lock is held while the name exists, that is while a holder keeps its handle.
+  ErrorCode AcquireNamedLock(std::wstring_view name, std::unique_ptr<NamedLock>& out) override;
 };
 
 }  // namespace tessaly

@@ -38,6 +38,8 @@ struct FakeFileSystem::Node {
   Node* parent = nullptr;
   fakefs::Volume* volume = nullptr;
   int openCount = 0;
+  uint64_t fileIndex = 0;   // unique on the fake, kept through renames
+  std::wstring shortName;   // an 8.3 name, or empty
 
   uint64_t Size() const { return generated ? generatedSize : bytes.size(); }
   bool ReadOnly() const { return (attributes & attr::ReadOnly) != 0; }
@@ -232,6 +234,18 @@ struct FakeFileSystem::State {
   std::vector<CopyFailure> copyFailures;
   std::vector<std::wstring> operations;
   std::wstring currentFolder;  // empty: none
+  uint64_t nextFileIndex = 1;
+
+  // The child of `folder` named `name` by its long or its short name, or the end.
+  static std::map<std::wstring, NodePtr, LessUpcaseFn>::iterator Child(Node& folder,
+                                                                       const std::wstring& name) {
+    auto it = folder.children.find(name);
+    if (it != folder.children.end()) return it;
+    for (it = folder.children.begin(); it != folder.children.end(); ++it) {
+      if (!it->second->shortName.empty() && EqualsUpcase(it->second->shortName, name)) return it;
+    }
+    return it;
+  }
 
   // The path as the process means it: a relative one from the current folder.
   std::wstring Absolute(std::wstring_view path) const {
@@ -283,7 +297,7 @@ struct FakeFileSystem::State {
       return err::Success;
     }
     for (size_t i = 0; i + 1 < parsed.parts.size(); ++i) {
-      auto it = current->children.find(parsed.parts[i]);
+      auto it = Child(*current, parsed.parts[i]);
       if (it == current->children.end()) return err::PathNotFound;
       NodePtr next = it->second;
       if (next->link) next = FollowLink(*next, depth);
@@ -292,9 +306,11 @@ struct FakeFileSystem::State {
     }
     loc.parent = current.get();
     loc.name = parsed.parts.back();
-    auto it = current->children.find(loc.name);
+    auto it = Child(*current, loc.name);
     if (it != current->children.end()) {
       loc.node = it->second;
+      // Reached by its short name: the item keeps its long one.
+      if (!EqualsUpcase(loc.node->name, loc.name)) loc.name = loc.node->name;
       if (followFinalLink && loc.node->link) {
         loc.node = FollowLink(*loc.node, depth);
         if (!loc.node) return err::FileNotFound;
@@ -324,6 +340,7 @@ struct FakeFileSystem::State {
     node->folder = folder;
     node->attributes = folder ? attr::Directory : attr::Archive;
     node->creation = node->lastAccess = node->lastWrite = clock;
+    node->fileIndex = nextFileIndex++;
     node->parent = parent;
     node->volume = parent->volume;
     parent->children[node->name] = node;
@@ -448,8 +465,12 @@ ErrorCode FakeFileSystem::FindFiles(std::wstring_view pattern, const Visitor& vi
       if (MatchTranslated(translated, L".."))
         found.push_back(DataOf(*listed->parent, L".."));
     }
-    for (const auto& [key, child] : listed->children)
-      if (MatchTranslated(translated, child->name)) found.push_back(DataOf(*child, child->name));
+    for (const auto& [key, child] : listed->children) {
+      if (MatchTranslated(translated, child->name) ||
+          (!child->shortName.empty() && MatchTranslated(translated, child->shortName))) {
+        found.push_back(DataOf(*child, child->name));
+      }
+    }
     if (found.empty()) return err::FileNotFound;
   }
   for (const FindData& fd : found)
@@ -838,6 +859,7 @@ void FakeFileSystem::AddVolume(std::wstring_view root, uint64_t freeBytes, uint6
     volume.rootNode->creation = volume.rootNode->lastWrite = volume.rootNode->lastAccess =
         state_->clock;
     volume.rootNode->volume = &volume;
+    volume.rootNode->fileIndex = state_->nextFileIndex++;
   }
 }
 
@@ -1077,6 +1099,46 @@ std::vector<std::wstring> FakeFileSystem::List(std::wstring_view folder) const {
   if (node && node->folder)
     for (const auto& [key, child] : node->children) names.push_back(child->name);
   return names;
+}
+
+// --- Identity, durability and short names --------------------------------------------------
+
+ErrorCode FakeFileSystem::GetItemIdentity(std::wstring_view path, ItemIdentity& out) {
+  std::lock_guard lock(state_->mutex);
+  out = ItemIdentity();
+  if (ErrorCode e = state_->Injected(Operation::GetItemIdentity, path)) return e;
+  State::Loc loc;
+  if (ErrorCode e = state_->Locate(path, false, loc)) return e;
+  if (!loc.node) return err::FileNotFound;
+  const Node& node = *loc.node;
+  // The volume's serial number: a hash of its root name, the same for every item on it.
+  uint32_t serial = 2166136261u;
+  for (wchar_t c : node.volume->root) serial = (serial ^ uint32_t(UpcaseChar(c))) * 16777619u;
+  out.volumeSerial = serial;
+  out.fileIndex = node.fileIndex;
+  out.attributes = !loc.parent ? kRootAttributes
+                   : (!node.folder && node.attributes == 0) ? attr::Normal
+                                                            : node.attributes;
+  return err::Success;
+}
+
+ErrorCode FakeFileSystem::FlushFile(std::wstring_view path) {
+  std::lock_guard lock(state_->mutex);
+  state_->Record(L"FlushFile " + std::wstring(path));
+  if (ErrorCode e = state_->Injected(Operation::FlushFile, path)) return e;
+  NodePtr node = state_->Find(path, true);
+  if (!node) return err::FileNotFound;
+  return node->folder ? err::AccessDenied : err::Success;
+}
+
+void FakeFileSystem::SetShortName(std::wstring_view path, std::wstring_view shortName) {
+  std::lock_guard lock(state_->mutex);
+  NodePtr node = state_->Find(path, false);
+  if (!node || !node->parent) {
+    ADD_FAILURE() << "no item to give a short name: " << ToUtf8(path);
+    return;
+  }
+  node->shortName = shortName;
 }
 
 }  // namespace tessaly

@@ -41,7 +41,7 @@ class FakeFileSystem : public FileSystem {
   enum class Operation {
     FindFiles, GetAttributes, SetAttributes, SetLastWriteTime, CreateFolder, RemoveFolder,
     DeleteFile, MoveFile, CopyFile, CreateFolderLink, GetFreeSpace, ReadFile, WriteFile,
-    GetFinalPath
+    GetFinalPath, GetItemIdentity, FlushFile
   };
 
   FakeFileSystem();
@@ -72,6 +72,11 @@ class FakeFileSystem : public FileSystem {
   // The path made full from the current folder, its names as given; 3 for a relative path
   // without a current folder, 123 for an empty one.
   ErrorCode GetFullPath(std::wstring_view path, std::wstring& out) override;
+  // Each item has a file index of its own, given when it is made and kept through renames;
+  // each volume its own serial number. A link's attributes carry attr::ReparsePoint.
+  ErrorCode GetItemIdentity(std::wstring_view path, ItemIdentity& out) override;
+  // Records "FlushFile path"; 2 for a missing file.
+  ErrorCode FlushFile(std::wstring_view path) override;
 
   // --- Volumes and clock ---------------------------------------------------------------------
   // `root` is "D:" (or "D:\") or "\\server\share"; `driveType` is what GetDriveType answers.
@@ -134,6 +139,10 @@ class FakeFileSystem : public FileSystem {
                std::optional<FileTime> lastWriteTime = std::nullopt);
   // A directory link; the target need not exist.
   void AddFolderLink(std::wstring_view link, std::wstring_view target);
+  // Gives an existing item the 8.3 name `shortName` ("STRING~1"): paths and listing patterns
+  // then reach it by either name, as on a volume that makes short names, and GetFinalPath and
+  // listings give its long name.
+  void SetShortName(std::wstring_view path, std::wstring_view shortName);
 
   bool Exists(std::wstring_view path) const;       // file, folder or link (not followed)
   bool IsFolder(std::wstring_view path) const;     // a folder, or a link to an existing folder

@@ -1,10 +1,12 @@
 // A System whose answers are public fields.
 #include "tests/support/fake_system.h"
 
+#include <cwchar>
+#include <mutex>
+#include <set>
+
 #include "platform/file_ops.h"
 #include "tests/support/fake_file_system.h"
-
-#include <cwchar>
 
 namespace tessaly {
 
@@ -70,6 +72,7 @@ void FakeSystem::UseWindows64Bit() {
   specialFolders = {
       {csidl::Personal, L"C:\\Users\\Musician\\Documents"},
       {csidl::AppData, L"C:\\Users\\Musician\\AppData\\Roaming"},
+      {csidl::LocalAppData, L"C:\\Users\\Musician\\AppData\\Local"},
       {csidl::ProgramFiles, pf86},
       {csidl::ProgramFilesX86, pf86},
       {csidl::ProgramFilesCommon, pf86 + L"\\Common Files"},
@@ -144,6 +147,42 @@ std::unique_ptr<RedirectionScope> FakeSystem::DisableFileRedirection() {
 
 void FakeSystem::CreateSpecialFolders(FakeFileSystem& fs) const {
   for (const auto& [id, folder] : specialFolders) fs.AddFolder(folder);
+}
+
+// --- Named locks -----------------------------------------------------------------------------
+
+namespace {
+
+struct HeldLocks {
+  std::mutex mutex;
+  std::set<std::wstring, LessNoCaseFn> names;
+};
+
+HeldLocks& Locks() {
+  static HeldLocks locks;
+  return locks;
+}
+
+class FakeNamedLock : public System::NamedLock {
+ public:
+  explicit FakeNamedLock(std::wstring name) : name_(std::move(name)) {}
+  ~FakeNamedLock() override {
+    std::lock_guard lock(Locks().mutex);
+    Locks().names.erase(name_);
+  }
+
+ private:
+  std::wstring name_;
+};
+
+}  // namespace
+
+ErrorCode FakeSystem::AcquireNamedLock(std::wstring_view name, std::unique_ptr<NamedLock>& out) {
+  out.reset();
+  std::lock_guard lock(Locks().mutex);
+  if (!Locks().names.insert(std::wstring(name)).second) return err::AlreadyExists;
+  out = std::make_unique<FakeNamedLock>(std::wstring(name));
+  return err::Success;
 }
 
 }  // namespace tessaly

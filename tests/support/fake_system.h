@@ -19,6 +19,7 @@ class FakeFileSystem;
 //   csidl::Personal                             C:\Users\Musician\Documents
 //   csidl::CommonDocuments                      C:\Users\Public\Documents
 //   csidl::AppData                              C:\Users\Musician\AppData\Roaming
+//   csidl::LocalAppData                         C:\Users\Musician\AppData\Local
 //   ProgramFiles = C:\Program Files (x86), ProgramW6432 = C:\Program Files,
 //   CommonProgramFiles = C:\Program Files (x86)\Common Files,
 //   CommonProgramW6432 = C:\Program Files\Common Files, and the usual others.
@@ -43,6 +44,9 @@ class FakeSystem : public System {
   // "M/d/yyyy, h:mm:ss tt" as en-US ("3/5/2024, 2:30:00 PM"); `formatError` when it is not 0.
   ErrorCode FormatLocalDateTime(const LocalTime& time, std::wstring& out) override;
   std::unique_ptr<RedirectionScope> DisableFileRedirection() override;
+  // Named locks are shared by every FakeSystem of the test program, as by the processes of a
+  // machine.
+  ErrorCode AcquireNamedLock(std::wstring_view name, std::unique_ptr<NamedLock>& out) override;
 
   // How many redirection scopes are alive now, and how many were made in all.
   int ActiveRedirectionScopes() const { return counters_->active.load(); }

@@ -55,6 +55,10 @@ class ForwardingFileSystem : public FileSystem {
   ErrorCode GetFullPath(std::wstring_view p, std::wstring& out) override {
     return inner_.GetFullPath(p, out);
   }
+  ErrorCode GetItemIdentity(std::wstring_view p, ItemIdentity& out) override {
+    return inner_.GetItemIdentity(p, out);
+  }
+  ErrorCode FlushFile(std::wstring_view p) override { return inner_.FlushFile(p); }
 
  protected:
   FileSystem& inner_;

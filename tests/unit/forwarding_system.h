@@ -30,6 +30,9 @@ class ForwardingSystem : public System {
   std::unique_ptr<RedirectionScope> DisableFileRedirection() override {
     return inner_.DisableFileRedirection();
   }
+  ErrorCode AcquireNamedLock(std::wstring_view name, std::unique_ptr<NamedLock>& out) override {
+    return inner_.AcquireNamedLock(name, out);
+  }
 
  private:
   System& inner_;
