@@ -156,8 +156,9 @@ void CTessalyApp::RunPreferences(HWND owner) {
 
 void CTessalyApp::AskAboutInterruptedRelocation(HWND owner) {
   askedAboutRelocation_ = true;
+  // The journal's own folder first, then where earlier versions kept it.
   std::wstring journalPath;
-  if (GetRelocationJournalPath(files_, system_, journalPath) != err::Success) return;
+  if (FindRelocationJournal(files_, system_, journalPath) != err::Success) return;
   RelocationJournal journal;
   const ErrorCode read = ReadRelocationJournal(files_, journalPath, journal);
   if (read == err::FileNotFound || read == err::PathNotFound) return;
@@ -167,6 +168,22 @@ void CTessalyApp::AskAboutInterruptedRelocation(HWND owner) {
     return;
   }
   const InterruptedRelocation state = DescribeInterruptedRelocation(files_, journal);
+  // When it can be neither finished nor put back, the only way out is to forget it: asked twice,
+  // each question saying where the files are.
+  const std::wstring finishRefusal = FinishRefusal(files_, journalPath, state);
+  const std::wstring putBackRefusal = PutBackRefusal(files_, journalPath, state);
+  if (!finishRefusal.empty() && !putBackRefusal.empty()) {
+    if (ShowMessage(owner, StuckRelocationQuestion(state, journalPath, finishRefusal, putBackRefusal),
+                    MessageStyle::WarningQuestion) != IDYES ||
+        ShowMessage(owner, ForgetRelocationQuestion(state, journalPath),
+                    MessageStyle::WarningQuestion) != IDYES) {
+      return;  // decide later: the journal stays for the next start
+    }
+    const RecoveryOutcome forgotten = ForgetInterruptedRelocation(files_, journalPath, state);
+    ShowMessage(owner, forgotten.message,
+                forgotten.done ? MessageStyle::Information : MessageStyle::Error);
+    return;
+  }
   const int answer = ShowMessage(owner, InterruptedRelocationQuestion(state, journalPath),
                                  MessageStyle::WarningYesNoCancel);
   RecoveryOutcome outcome;

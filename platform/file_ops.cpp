@@ -159,13 +159,6 @@ struct CopyWalk {
     const bool existed = IsDirectory(fs, target);
     if (ErrorCode e = existed ? err::Success : CreateDirectoryTree(fs, target)) return e;
     state = existed ? TargetFolder::Existing : TargetFolder::Made;
-    // A partial copy left by an interrupted run is never kept; its file is copied again.
-    if (existed && options.throughTemporaryName) {
-      std::wstring partial = target;
-      if (AppendPath(partial, kPartialCopyName, kTreePathCapacity) && PathExists(fs, partial)) {
-        if (ErrorCode e = DeleteOneFile(fs, partial)) return e;
-      }
-    }
     return err::Success;
   }
 
@@ -193,8 +186,13 @@ struct CopyWalk {
       }
     }
     std::wstring partial = target;
-    if (!AppendPath(partial, kPartialCopyName, kTreePathCapacity)) return err::FilenameExcedRange;
-    ErrorCode e = fs.CopyFile(from, partial, routine, userData, cancelInt, flags);
+    const std::wstring_view temporary =
+        options.temporaryName.empty() ? std::wstring_view(kPartialCopyName) : options.temporaryName;
+    if (!AppendPath(partial, temporary, kTreePathCapacity)) return err::FilenameExcedRange;
+    // A file that already has the temporary name is not this walk's: it is never replaced.
+    ErrorCode e = fs.CopyFile(from, partial, routine, userData, cancelInt,
+                              flags | copyflags::FailIfExists);
+    if (e == err::FileExists || e == err::AlreadyExists) return e;
     if (e == err::Success) e = fs.MoveFile(partial, to, moveflags::ReplaceExisting);
     // Nothing partial stays behind: the system's copy removes what it began, and a copy whose
     // rename failed is not left under the temporary name either.
@@ -206,6 +204,12 @@ struct CopyWalk {
   ErrorCode CopyLink(const std::wstring& from, const std::wstring& to) {
     std::wstring place;
     if (ErrorCode e = fs.GetFinalPath(from, place)) return e;
+    if (!options.linksFrom.empty() && path::CommonPrefix(place, options.linksFrom) >= options.linksFrom.size()) {
+      std::wstring rebased = options.linksTo;
+      const std::wstring rest = place.substr(options.linksFrom.size());
+      if (!rest.empty() && !AppendPath(rebased, rest, kLongPathCapacity)) return err::FilenameExcedRange;
+      place = std::move(rebased);
+    }
     FindData existing;
     if (PathExists(fs, to, &existing)) {
       std::wstring there;
@@ -337,6 +341,13 @@ struct DeleteWalk {
       CountError(progress);
       result = e;
     };
+    // The folder as it is now, opened without following a link: one that became a link since
+    // its parent was listed is removed as a link, and what it leads to is never entered.
+    FileSystem::ItemIdentity identity;
+    if (fs.GetItemIdentity(folder, identity) == err::Success && identity.IsLink()) {
+      if (ErrorCode e = fs.RemoveFolder(folder)) fail(e);
+      return result;
+    }
     EnterFolder(progress, folder);
     std::vector<FindData> entries;
     ErrorCode listingError = err::Success;

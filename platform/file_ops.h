@@ -105,16 +105,23 @@ ErrorCode CountTree(FileSystem& fs, const PatternSet& patterns, std::wstring_vie
 struct CopyTreeOptions {
   // Every folder of the source is made at the target, the top one and empty ones included.
   bool wholeTree = false;
-  // Each file is copied to kPartialCopyName in its target folder and renamed to its own name
-  // once whole, so that a file under its final name is always complete; a partial copy left by
-  // an interrupted run is deleted when the walk comes to its folder.
+  // Each file is copied to a temporary name in its target folder and renamed to its own name
+  // once whole, so that a file under its final name is always complete. A file that already has
+  // the temporary name is left alone (the copy of that file fails with 80).
   bool throughTemporaryName = false;
   // A folder link is made again at the target, leading to the place the source's link finally
   // leads to; an existing entry of its name that is not such a link is an error.
   bool recreateLinks = false;
+  // With recreateLinks: a link whose place lies inside `linksFrom` (a final path) is made leading
+  // to the same place inside `linksTo`, so that a link within the tree stays within its copy.
+  std::wstring linksFrom{};
+  std::wstring linksTo{};
+  // With throughTemporaryName: the temporary name (empty: kPartialCopyName). A file of that name
+  // that the walk did not make is never replaced or deleted.
+  std::wstring temporaryName{};
 };
 
-// The name a copy is written under until it is whole (see CopyTreeOptions).
+// The name a copy is written under until it is whole, when the options name none.
 inline constexpr const wchar_t* kPartialCopyName = L"~tessaly-copy.partial";
 
 // Copies the files below `source` that match `patterns` to the same places below `target`.
@@ -135,7 +142,9 @@ ErrorCode CopyTree(FileSystem& fs, System& system, std::wstring_view source,
                    const CopyTreeOptions& options);
 
 // Deletes the files below `folder` that match `patterns`; with `removeFolders` also the emptied
-// folders. A folder link is removed itself and its target left alone. Result: 0 when everything
+// folders. A folder link is removed itself and its target left alone: each folder is looked at
+// without following a link just before its contents go, so one that became a link meanwhile is
+// removed as a link, never followed. Result: 0 when everything
 // asked for is gone, else the error of the last failure (87 for an empty path).
 ErrorCode DeleteTree(FileSystem& fs, const PatternSet& patterns, std::wstring_view folder,
                      const CancelFlag* cancel, TreeProgressCallback callback,

@@ -88,6 +88,8 @@ std::wstring CopyCheck::Describe() const {
     case CopyFault::NotAFile: return FormatText(L"%s is a folder there, not a file", name);
     case CopyFault::SizeDiffers: return FormatText(L"%s has another size there", name);
     case CopyFault::ContentDiffers: return FormatText(L"%s has other contents there", name);
+    case CopyFault::ChangedSinceCopied:
+      return FormatText(L"%s was changed after it was copied", name);
     case CopyFault::LinkDiffers:
       return FormatText(L"%s is not a folder link to the same place there", name);
     case CopyFault::Unreadable:
@@ -132,7 +134,10 @@ CopyCheck CheckCopy(FileSystem& fs, std::wstring_view original, std::wstring_vie
       if (!there.IsDirectory() || !there.IsReparsePoint()) {
         return fault(CopyFault::LinkDiffers, relative);
       }
-      if (!EqualsNoCase(FinalPlace(fs, from), FinalPlace(fs, at))) {
+      const auto expected = options.linkPlaces.find(relative);
+      const std::wstring place =
+          expected != options.linkPlaces.end() ? expected->second : FinalPlace(fs, from);
+      if (place.empty() || !EqualsNoCase(place, FinalPlace(fs, at))) {
         return fault(CopyFault::LinkDiffers, relative);
       }
       return true;
@@ -148,12 +153,23 @@ CopyCheck CheckCopy(FileSystem& fs, std::wstring_view original, std::wstring_vie
     if (there.IsDirectory()) return fault(CopyFault::NotAFile, relative);
     if (options.onFile) options.onFile(from);
     ++check.filesChecked;
-    // A newer version that the copy kept in place of this one.
-    if (IsSourceNewer(there, entry)) return true;
-    if (there.size != entry.size) return fault(CopyFault::SizeDiffers, relative);
+    // An original written after its copy was made is not what the copy holds.
+    if (IsSourceNewer(entry, there)) return fault(CopyFault::ChangedSinceCopied, relative);
+    // A newer version that the copy kept in place of this one passes only when it is the same
+    // file; one that differs is listed, so that its original is never deleted unasked.
+    const bool keptNewer = IsSourceNewer(there, entry);
+    const auto listKept = [&] {
+      check.keptNewer.push_back({relative, entry.size, entry.lastWriteTime, there.size,
+                                 there.lastWriteTime});
+      return true;
+    };
+    if (there.size != entry.size) {
+      return keptNewer ? listKept() : fault(CopyFault::SizeDiffers, relative);
+    }
     if (options.compareContents) {
       ErrorCode e = err::Success;
       const CopyFault f = CompareContents(fs, from, at, entry.size, options.cancel, e);
+      if (f == CopyFault::ContentDiffers && keptNewer) return listKept();
       if (f != CopyFault::None) return fault(f, relative, e);
     }
     return true;

@@ -5,11 +5,14 @@
 
 #include <cstdint>
 #include <functional>
+#include <map>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "platform/file_ops.h"
 #include "platform/file_system.h"
+#include "platform/text.h"
 
 namespace tessaly {
 
@@ -28,9 +31,20 @@ enum class CopyFault {
   NotAFile,        // a folder where the original has a file
   SizeDiffers,
   ContentDiffers,
+  ChangedSinceCopied,  // the original was written more than 2 seconds after its copy
   LinkDiffers,     // no folder link, or one that leads elsewhere, where the original has one
   Unreadable,      // the original or the copy could not be listed or read (see `error`)
   Cancelled,
+};
+
+// A file that the copy holds in a newer version (one that a copy only-if-newer keeps) which
+// differs from the original: in size, or in contents when they are compared.
+struct KeptNewerFile {
+  std::wstring item;  // relative to the original folder
+  uint64_t originalSize = 0;
+  FileTime originalTime = 0;
+  uint64_t copySize = 0;
+  FileTime copyTime = 0;
 };
 
 struct CopyCheck {
@@ -38,6 +52,9 @@ struct CopyCheck {
   std::wstring item;        // the entry concerned, relative to the original folder
   ErrorCode error = err::Success;
   uint32_t filesChecked = 0;
+  // Newer files kept in the copy that differ from their originals: the check passes with them,
+  // and the caller decides whether those originals may go.
+  std::vector<KeptNewerFile> keptNewer;
 
   bool Whole() const { return fault == CopyFault::None; }
   // "sub\b.wav is missing", for a message that says where the files are.
@@ -46,6 +63,9 @@ struct CopyCheck {
 
 struct CopyCheckOptions {
   bool compareContents = false;  // read both copies of every file and compare them
+  // Where the copy's folder links must lead, by their path relative to the original (final
+  // paths); a link not named here must lead where the original's link leads.
+  std::map<std::wstring, std::wstring, LessNoCaseFn> linkPlaces;
   const CancelFlag* cancel = nullptr;
   // Called with the original's path before each file is checked.
   std::function<void(const std::wstring& file)> onFile;
@@ -54,8 +74,10 @@ struct CopyCheckOptions {
 // Checks that every folder, file and folder link below `original` is at the same relative place
 // below `copy`: a real folder for each folder (empty ones included), a file of the same size for
 // each file (and, when asked, the same bytes), a folder link leading to the same place for each
-// link. A file that the copy holds in a version newer by more than 2 seconds (one that a copy
-// only-if-newer keeps) passes as it is. Entries that only the copy has do not matter.
+// link. A file written more than 2 seconds after its copy was changed since it was copied and
+// fails. A file that the copy holds in a version newer by more than 2 seconds (one that a copy
+// only-if-newer keeps) passes when it is the same size (and, when compared, has the same bytes);
+// otherwise it is listed in `keptNewer`. Entries that only the copy has do not matter.
 CopyCheck CheckCopy(FileSystem& fs, std::wstring_view original, std::wstring_view copy,
                     const CopyCheckOptions& options);
 

@@ -29,7 +29,9 @@ std::wstring FullTargetPath(const FolderChoice& choice) {
   std::wstring target = choice.newLocation.substr(0, kPathCapacity - 1);
   if (!choice.differentName) {
     const std::wstring name = choice.source.substr(path::FindFileName(choice.source));
-    if (!target.empty() && !name.empty()) path::Append(target, name, kPathCapacity);
+    // Whole even when it grows too long to use, so that the check refuses it instead of
+    // merging into the New Location.
+    if (!target.empty() && !name.empty()) path::Append(target, name, 32768);
   }
   path::RemoveBackslash(target);
   return target;
@@ -127,6 +129,9 @@ bool CheckFolderChoice(FileSystem& fs, const FolderChoice& choice, FolderChoiceD
   }
 
   const std::wstring full = FullTargetPath(choice);
+  if (const std::wstring refusal = TargetLengthRefusal(full, source); !refusal.empty()) {
+    return tell(refusal);
+  }
   if (EqualsNoCase(source, full)) return tell(L"Source and target paths cannot be the same.");
   if (IsWithin(source, full)) return tell(L"Source directory can't be inside target directory.");
   if (IsWithin(full, source)) return tell(L"Target directory can't be inside source directory.");

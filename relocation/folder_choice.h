@@ -19,7 +19,8 @@ struct FolderChoice {
 };
 
 // The New Location, joined with the Original Location's last component unless a different
-// name is used; one trailing backslash removed unless it is a drive root.
+// name is used; one trailing backslash removed unless it is a drive root. The name is always
+// joined, even where the result reaches 260 characters (which the check refuses).
 std::wstring FullTargetPath(const FolderChoice& choice);
 
 // The captions that change with the mode.

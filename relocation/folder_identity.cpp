@@ -111,4 +111,85 @@ std::wstring SameFolderRefusal(FileSystem& fs, const std::wstring& source,
   return {};
 }
 
+std::wstring PlaceForm(FileSystem& fs, std::wstring_view path) {
+  const std::wstring normal = NormalisedPath(path);
+  std::wstring root;
+  std::vector<std::wstring> names;
+  if (!Split(normal, root, names) || names.empty()) return FinalForm(fs, normal);
+  std::wstring place = FinalForm(fs, Join(root, names, names.size() - 1));
+  // The name as the listing of its folder gives it (its long name, in its case).
+  std::wstring name = names.back();
+  fs.FindFiles(normal, [&name](const FindData& entry) {
+    name = entry.name;
+    return false;
+  });
+  path::Append(place, name, 32768);
+  return place;
+}
+
+namespace {
+
+// Calls `visit` with each existing prefix of the normalised `path` below its root and the find
+// data of its last name, until `visit` returns false or a name is missing; returns the names that
+// were visited and the root.
+template <class Visit>
+size_t WalkPrefixes(FileSystem& fs, std::wstring_view path, std::wstring& root,
+                    std::vector<std::wstring>& names, Visit visit) {
+  const std::wstring normal = NormalisedPath(path);
+  if (!Split(normal, root, names)) return 0;
+  std::wstring prefix = root;
+  for (size_t i = 0; i < names.size(); ++i) {
+    if (names[i].find_first_of(L"*?") != std::wstring::npos) return i;
+    path::Append(prefix, names[i], 32768);
+    bool found = false;
+    FindData entry;
+    fs.FindFiles(prefix, [&](const FindData& e) {
+      found = true;
+      entry = e;
+      return false;
+    });
+    if (!found || !visit(i, prefix, entry)) return i;
+  }
+  return names.size();
+}
+
+}  // namespace
+
+std::wstring LongForm(FileSystem& fs, std::wstring_view path) {
+  std::wstring root;
+  std::vector<std::wstring> names;
+  WalkPrefixes(fs, path, root, names, [&names](size_t i, const std::wstring&, const FindData& e) {
+    names[i] = e.name;
+    return true;
+  });
+  if (root.empty()) return std::wstring(path);
+  return Join(root, names, names.size());
+}
+
+std::wstring FirstLinkOnTheWay(FileSystem& fs, std::wstring_view path) {
+  std::wstring root, link;
+  std::vector<std::wstring> names;
+  WalkPrefixes(fs, path, root, names,
+               [&link](size_t, const std::wstring& prefix, const FindData& e) {
+                 if (!e.IsReparsePoint()) return true;
+                 link = prefix;
+                 return false;
+               });
+  return link;
+}
+
+bool FoldersOverlap(const std::wstring& a, const std::wstring& b) {
+  return EqualsNoCase(a, b) || IsWithin(a, b) || IsWithin(b, a);
+}
+
+bool IsPlainFullPath(std::wstring_view path) {
+  const std::wstring p(path);
+  std::wstring root;
+  std::vector<std::wstring> names;
+  if (p.rfind(L"\\\\?\\", 0) == 0 || p.find(L'/') != std::wstring::npos) return false;
+  if (!Split(p, root, names)) return false;
+  if (p.size() >= 2 && p[1] == L':' && (p.size() < 3 || p[2] != L'\\')) return false;
+  return NormalisedPath(p) == p;
+}
+
 }  // namespace tessaly

@@ -25,4 +25,23 @@ std::wstring FinalForm(FileSystem& fs, std::wstring_view path);
 std::wstring SameFolderRefusal(FileSystem& fs, const std::wstring& source,
                                const std::wstring& target);
 
+// The place `path` names, its last name not followed if it is a link: the final form of the
+// folder that holds it, then its own name as on disk (or as written when it is missing).
+std::wstring PlaceForm(FileSystem& fs, std::wstring_view path);
+
+// The path with each existing name as its folder lists it (a short name "STRING~1" becomes its
+// long name "Strings"), links not followed; the names after the first missing one as written.
+std::wstring LongForm(FileSystem& fs, std::wstring_view path);
+
+// The first folder link on the way to `path`, `path` itself included (the root excepted), or
+// empty when it passes through none.
+std::wstring FirstLinkOnTheWay(FileSystem& fs, std::wstring_view path);
+
+// True when two final forms are one folder or one lies inside the other, by whole names.
+bool FoldersOverlap(const std::wstring& a, const std::wstring& b);
+
+// True for a full path that Win32 reads as written: a drive letter and a backslash, or a UNC
+// share, with no "/", "." or "..", doubled backslash, trailing dot or space, or "\\?\".
+bool IsPlainFullPath(std::wstring_view path);
+
 }  // namespace tessaly

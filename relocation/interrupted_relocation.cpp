@@ -41,15 +41,48 @@ RecoveryOutcome Refused(std::wstring message) { return {false, std::move(message
 
 // Neither the renamed folder nor the user's files at the Original Location are there: nothing
 // to finish or put back.
-RecoveryOutcome NothingThere(const InterruptedRelocation& state,
-                             const RelocationJournal& journal) {
-  return Refused(FormatText(L"%s is not there, and %s holds no folder of your files, so "
-                            L"nothing was changed.%s",
-                            journal.renamed.c_str(), journal.source.c_str(),
-                            CopyWords(state).c_str()));
+std::wstring NothingThere(const InterruptedRelocation& state, const RelocationJournal& journal) {
+  return FormatText(L"%s is not there, and %s holds no folder of your files, so nothing was "
+                    L"changed.%s",
+                    journal.renamed.c_str(), journal.source.c_str(), CopyWords(state).c_str());
 }
 
 }  // namespace
+
+std::wstring JournalRefusal(FileSystem& fs, const std::wstring& journalPath,
+                            const RelocationJournal& journal) {
+  const std::wstring& source = journal.source;
+  const std::wstring& renamed = journal.renamed;
+  const std::wstring& target = journal.target;
+  std::wstring fault;
+  if (!IsPlainFullPath(source) || !IsPlainFullPath(renamed) || !IsPlainFullPath(target)) {
+    fault = L"not every path in it is a full path";
+  } else if (!SourceRootRefusal(source).empty()) {
+    fault = L"its Original Location is the root of a drive";
+  } else {
+    // However the three are spelt (a link, "..", a short name), the copy must be a folder of
+    // its own, apart from the original under both its names.
+    const std::wstring copy = FinalForm(fs, target);
+    const std::wstring original = PlaceForm(fs, source);
+    const std::wstring renamedPlace = PlaceForm(fs, renamed);
+    const std::wstring renamedFinal = FinalForm(fs, renamed);
+    if (FoldersOverlap(copy, renamedPlace) || FoldersOverlap(copy, renamedFinal)) {
+      fault = FormatText(L"the copy it names is the renamed folder itself, or lies inside it or "
+                         L"holds it (%s)",
+                         copy.c_str());
+    } else if (FoldersOverlap(copy, original)) {
+      fault = FormatText(L"the copy it names is the Original Location, or lies inside it or "
+                         L"holds it (%s)",
+                         copy.c_str());
+    }
+  }
+  if (fault.empty()) return {};
+  return FormatText(L"The record %s cannot be acted on: %s. It names as the Original Location "
+                    L"%s, as your renamed files %s, and as the copy %s. Nothing was changed; "
+                    L"check those folders yourself.",
+                    journalPath.c_str(), fault.c_str(), source.c_str(), renamed.c_str(),
+                    target.c_str());
+}
 
 InterruptedRelocation DescribeInterruptedRelocation(FileSystem& fs,
                                                     const RelocationJournal& journal) {
@@ -104,9 +137,64 @@ std::wstring UnreadableJournalMessage(const std::wstring& journalPath, ErrorCode
                     journalPath.c_str(), error);
 }
 
+std::wstring FinishRefusal(FileSystem& fs, const std::wstring& journalPath,
+                          const InterruptedRelocation& state) {
+  const RelocationJournal& journal = state.journal;
+  if (std::wstring refusal = JournalRefusal(fs, journalPath, journal); !refusal.empty()) {
+    return refusal;
+  }
+  if (!state.renamedExists) {
+    if (state.original == OriginalPlace::LinkToTarget || state.original == OriginalPlace::Folder) {
+      return {};
+    }
+    return NothingThere(state, journal);
+  }
+  if (!state.copyExists) {
+    return FormatText(L"The copy %s is not there, so nothing was changed: your files are in %s. "
+                      L"Start Tessaly again and choose No to put them back.",
+                      journal.target.c_str(), journal.renamed.c_str());
+  }
+  if (state.original != OriginalPlace::Missing && state.original != OriginalPlace::LinkToTarget) {
+    return FormatText(L"%s cannot be linked to the copy because %s. Nothing was changed: your "
+                      L"files are in %s, and a copy of them is in %s.",
+                      journal.source.c_str(), OriginalWords(state.original),
+                      journal.renamed.c_str(), journal.target.c_str());
+  }
+  return {};
+}
+
+std::wstring PutBackRefusal(FileSystem& fs, const std::wstring& journalPath,
+                           const InterruptedRelocation& state) {
+  const RelocationJournal& journal = state.journal;
+  if (std::wstring refusal = JournalRefusal(fs, journalPath, journal); !refusal.empty()) {
+    return refusal;
+  }
+  if (!state.renamedExists) {
+    if (state.original == OriginalPlace::Folder) return {};
+    if (state.original == OriginalPlace::LinkToTarget) {
+      return FormatText(L"%s was already deleted, so it cannot be put back: your files are in "
+                        L"%s, and %s leads there. Start Tessaly again and choose Yes to finish "
+                        L"the relocation.",
+                        journal.renamed.c_str(), journal.target.c_str(), journal.source.c_str());
+    }
+    return NothingThere(state, journal);
+  }
+  if (state.original == OriginalPlace::Folder || state.original == OriginalPlace::Other) {
+    return FormatText(L"%s cannot be renamed back to %s because %s. Nothing was changed: your "
+                      L"files are in %s.%s",
+                      journal.renamed.c_str(), journal.source.c_str(),
+                      OriginalWords(state.original), journal.renamed.c_str(),
+                      CopyWords(state).c_str());
+  }
+  return {};
+}
+
 RecoveryOutcome FinishInterruptedRelocation(FileSystem& fs, const std::wstring& journalPath,
                                             const RelocationJournal& journal) {
   const InterruptedRelocation state = DescribeInterruptedRelocation(fs, journal);
+  if (std::wstring refusal = FinishRefusal(fs, journalPath, state); !refusal.empty()) {
+    return Refused(std::move(refusal));
+  }
   const std::wstring& source = journal.source;
   const std::wstring& renamed = journal.renamed;
   const std::wstring& target = journal.target;
@@ -117,24 +205,18 @@ RecoveryOutcome FinishInterruptedRelocation(FileSystem& fs, const std::wstring& 
                              L"files are.",
                              source.c_str(), target.c_str()));
     }
-    if (state.original == OriginalPlace::Folder) {
-      return Done(fs, journalPath,
-                  FormatText(L"Your files are in %s, where they were, so there was nothing to "
-                             L"finish. Run the relocation wizard again to move them.",
-                             source.c_str()));
-    }
-    return NothingThere(state, journal);
+    return Done(fs, journalPath,
+                FormatText(L"Your files are in %s, where they were, so there was nothing to "
+                           L"finish. Run the relocation wizard again to move them.",
+                           source.c_str()));
   }
-  if (!state.copyExists) {
-    return Refused(FormatText(L"The copy %s is not there, so nothing was changed: your files are "
-                              L"in %s. Start Tessaly again and choose No to put them back.",
-                              target.c_str(), renamed.c_str()));
-  }
-  if (state.original != OriginalPlace::Missing && state.original != OriginalPlace::LinkToTarget) {
-    return Refused(FormatText(L"%s cannot be linked to the copy because %s. Nothing was changed: "
-                              L"your files are in %s, and a copy of them is in %s.",
-                              source.c_str(), OriginalWords(state.original), renamed.c_str(),
-                              target.c_str()));
+  // The folder that is checked is the one that may be deleted, and no other.
+  FileSystem::ItemIdentity checkedIdentity;
+  const ErrorCode identified = RenamedFolderIdentity(fs, renamed, checkedIdentity);
+  if (identified == err::NotAReparsePoint) {
+    return Refused(FormatText(L"%s is a link now, not the folder of your files, so nothing was "
+                              L"changed. The copy is in %s.",
+                              renamed.c_str(), target.c_str()));
   }
   // Nothing is deleted that is not in the copy, as in a run.
   CopyCheckOptions options;
@@ -146,6 +228,18 @@ RecoveryOutcome FinishInterruptedRelocation(FileSystem& fs, const std::wstring& 
                               L"is in %s.",
                               renamed.c_str(), target.c_str()));
   }
+  // A newer file kept in the copy that differs from its original: the original is never deleted
+  // unasked, and there is no one to ask here.
+  if (!check.keptNewer.empty()) {
+    return Refused(FormatText(L"%lu files in %s are newer versions that differ from your "
+                              L"originals (the first is %s), so nothing was deleted: your "
+                              L"originals are in %s, and the newer versions are in %s. Choose No "
+                              L"to put your originals back, then move the files you want to keep "
+                              L"by hand.",
+                              static_cast<uint32_t>(check.keptNewer.size()), target.c_str(),
+                              check.keptNewer.front().item.c_str(), renamed.c_str(),
+                              target.c_str()));
+  }
   if (state.original == OriginalPlace::Missing) {
     if (ErrorCode e = MakeRelocationLink(fs, source, target)) {
       return Refused(FormatText(L"Error %lu creating a symbolic link to %s. Nothing was deleted: "
@@ -153,7 +247,9 @@ RecoveryOutcome FinishInterruptedRelocation(FileSystem& fs, const std::wstring& 
                                 e, target.c_str(), renamed.c_str(), target.c_str()));
     }
   }
-  if (const std::wstring failure = DeleteRenamedFolder(fs, renamed, target, nullptr, nullptr);
+  if (const std::wstring failure =
+          DeleteRenamedFolder(fs, renamed, target, nullptr, nullptr,
+                              identified == err::Success ? &checkedIdentity : nullptr);
       !failure.empty()) {
     return Refused(failure + FormatText(L" %s leads to %s, where your files are.", source.c_str(),
                                         target.c_str()));
@@ -167,31 +263,26 @@ RecoveryOutcome FinishInterruptedRelocation(FileSystem& fs, const std::wstring& 
 RecoveryOutcome PutBackInterruptedRelocation(FileSystem& fs, const std::wstring& journalPath,
                                              const RelocationJournal& journal) {
   const InterruptedRelocation state = DescribeInterruptedRelocation(fs, journal);
+  if (std::wstring refusal = PutBackRefusal(fs, journalPath, state); !refusal.empty()) {
+    return Refused(std::move(refusal));
+  }
   const std::wstring& source = journal.source;
   const std::wstring& renamed = journal.renamed;
   const std::wstring& target = journal.target;
   if (!state.renamedExists) {
-    if (state.original == OriginalPlace::Folder) {
-      return Done(fs, journalPath,
-                  FormatText(L"Your files are already back in %s.", source.c_str()));
-    }
-    if (state.original == OriginalPlace::LinkToTarget) {
-      return Refused(FormatText(L"%s was already deleted, so it cannot be put back: your files "
-                                L"are in %s, and %s leads there. Start Tessaly again and choose "
-                                L"Yes to finish the relocation.",
-                                renamed.c_str(), target.c_str(), source.c_str()));
-    }
-    return NothingThere(state, journal);
-  }
-  if (state.original == OriginalPlace::Folder || state.original == OriginalPlace::Other) {
-    return Refused(FormatText(L"%s cannot be renamed back to %s because %s. Nothing was changed: "
-                              L"your files are in %s.%s",
-                              renamed.c_str(), source.c_str(), OriginalWords(state.original),
-                              renamed.c_str(), CopyWords(state).c_str()));
+    return Done(fs, journalPath, FormatText(L"Your files are already back in %s.", source.c_str()));
   }
   if (state.original == OriginalPlace::LinkToTarget ||
       state.original == OriginalPlace::LinkElsewhere) {
-    // Removing a folder link removes the link alone; what it leads to stays.
+    // Removing a folder link removes the link alone; what it leads to stays. What stands there
+    // is looked at once more, without following it, just before it goes.
+    FileSystem::ItemIdentity now;
+    if (fs.GetItemIdentity(source, now) == err::Success && !now.IsLink()) {
+      return Refused(FormatText(L"%s is no longer a link, so %s was not renamed back. Nothing was "
+                                L"changed: your files are in %s.%s",
+                                source.c_str(), renamed.c_str(), renamed.c_str(),
+                                CopyWords(state).c_str()));
+    }
     const ErrorCode removed = fs.RemoveFolder(source);
     if (removed != err::Success || PathExists(fs, source)) {
       return Refused(FormatText(L"The link %s could not be removed (error %lu), so %s was not "
@@ -219,6 +310,57 @@ RecoveryOutcome PutBackInterruptedRelocation(FileSystem& fs, const std::wstring&
               FormatText(L"Your files are back in %s. The copy in %s was left as it is; delete it "
                          L"if you do not need it.",
                          source.c_str(), target.c_str()));
+}
+
+std::wstring WhereTheFilesAre(const InterruptedRelocation& state) {
+  const RelocationJournal& j = state.journal;
+  std::wstring where;
+  if (state.renamedExists) where += FormatText(L" Your original files are in %s.", j.renamed.c_str());
+  if (state.original == OriginalPlace::Folder) {
+    where += FormatText(L" A folder is at %s.", j.source.c_str());
+  } else if (state.original == OriginalPlace::LinkToTarget) {
+    where += FormatText(L" %s leads to the copy.", j.source.c_str());
+  }
+  if (state.copyExists) where += FormatText(L" The copy is in %s.", j.target.c_str());
+  if (where.empty()) {
+    where = FormatText(L" Tessaly found none of %s, %s and %s.", j.source.c_str(),
+                       j.renamed.c_str(), j.target.c_str());
+  }
+  return where.substr(1);
+}
+
+std::wstring StuckRelocationQuestion(const InterruptedRelocation& state,
+                                     const std::wstring& journalPath,
+                                     const std::wstring& finishRefusal,
+                                     const std::wstring& putBackRefusal) {
+  return FormatText(L"A relocation of your files did not end when Tessaly last ran, and it can "
+                    L"be neither finished nor put back.\n\n"
+                    L"Finishing it: %s\n\n"
+                    L"Putting it back: %s\n\n"
+                    L"%s\n\n"
+                    L"Yes: forget this relocation (Tessaly asks once more first). Nothing is moved "
+                    L"or deleted; only its record is.\n"
+                    L"No: decide later. Nothing is changed, and Tessaly asks again when it next "
+                    L"starts.\n\n"
+                    L"This relocation is recorded in %s.",
+                    finishRefusal.c_str(), putBackRefusal.c_str(),
+                    WhereTheFilesAre(state).c_str(), journalPath.c_str());
+}
+
+std::wstring ForgetRelocationQuestion(const InterruptedRelocation& state,
+                                      const std::wstring& journalPath) {
+  return FormatText(L"Forget the relocation of %s?\n\n%s\n\n"
+                    L"Tessaly deletes its record %s and will no longer ask about this "
+                    L"relocation. Your files stay where they are, and new relocations can start "
+                    L"again. Put them where you want them yourself.",
+                    state.journal.source.c_str(), WhereTheFilesAre(state).c_str(),
+                    journalPath.c_str());
+}
+
+RecoveryOutcome ForgetInterruptedRelocation(FileSystem& fs, const std::wstring& journalPath,
+                                            const InterruptedRelocation& state) {
+  return Done(fs, journalPath,
+              L"Tessaly no longer asks about this relocation. " + WhereTheFilesAre(state));
 }
 
 }  // namespace tessaly

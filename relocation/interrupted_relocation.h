@@ -45,6 +45,35 @@ struct RecoveryOutcome {
   std::wstring message;
 };
 
+// Why the journal cannot be acted on, or empty: every path must be full and plain, the renamed
+// folder "(Original Location).orig<n>" beside the Original Location, and the copy a folder apart
+// from both under any spelling (a link, "..", a short name). The text names what the journal
+// names. Finishing and putting back refuse such a journal first.
+std::wstring JournalRefusal(FileSystem& fs, const std::wstring& journalPath,
+                            const RelocationJournal& journal);
+
+// Why finishing, or putting back, would be refused, read from where things stand before anything
+// is changed (the check of the copy aside); empty when it may be tried.
+std::wstring FinishRefusal(FileSystem& fs, const std::wstring& journalPath,
+                          const InterruptedRelocation& state);
+std::wstring PutBackRefusal(FileSystem& fs, const std::wstring& journalPath,
+                           const InterruptedRelocation& state);
+
+// Where the original, the renamed folder and the copy are, in sentences.
+std::wstring WhereTheFilesAre(const InterruptedRelocation& state);
+// The question when both ways are refused: both reasons, where the files are, and Yes (forget
+// the relocation, after a second question) or No (decide later).
+std::wstring StuckRelocationQuestion(const InterruptedRelocation& state,
+                                     const std::wstring& journalPath,
+                                     const std::wstring& finishRefusal,
+                                     const std::wstring& putBackRefusal);
+// The second question before a relocation is forgotten, naming where the files are.
+std::wstring ForgetRelocationQuestion(const InterruptedRelocation& state,
+                                      const std::wstring& journalPath);
+// Forgets the relocation: removes its journal and nothing else.
+RecoveryOutcome ForgetInterruptedRelocation(FileSystem& fs, const std::wstring& journalPath,
+                                            const InterruptedRelocation& state);
+
 // Finishes the move: with the renamed original still there, checks it against the copy as a run
 // does (contents too when the journal says so), makes the link at the Original Location if there
 // is none, and deletes the renamed original. Removes the journal only when the move is finished.

@@ -15,8 +15,8 @@ constexpr const wchar_t* kRecommendedSteps =
     L"Recommended steps to proceed:\n"
     L"1. Restart your computer.\n"
     L"2. Manually rename or delete your old Source Folder.\n"
-    L"3. Re-run this wizard, making sure to check the \"Don't Move Files\" option to complete the "
-    L"link.";
+    L"3. Re-run this wizard, making sure to check the \"I have already moved the files...\" "
+    L"option to complete the link.";
 
 // The engine's reports turned into the page's sent updates.
 class PageReports : public RelocationObserver {
@@ -50,6 +50,12 @@ class PageReports : public RelocationObserver {
     Send(RelocateUpdate::Failed, recommendSteps ? 1 : 0);
   }
   void Finished(bool success) override { Send(RelocateUpdate::Finished, success ? 1 : 0); }
+  bool ConfirmDeletingDifferingOriginals(const std::wstring& question) override {
+    report_.text = question;
+    report_.answer = false;  // a closing page answers No
+    Send(RelocateUpdate::Ask, 0);
+    return report_.answer;
+  }
 
  private:
   void Send(RelocateUpdate kind, LPARAM flag) {
@@ -88,6 +94,14 @@ void CRelocateContentDlg::OnDestroyPage() {
   // answering its sent updates (which no longer show anything) meanwhile.
   closing_ = true;
   worker_.Stop();
+}
+
+bool CRelocateContentDlg::OnPageCommand(int id, int, HWND) {
+  // Back and Quit stop the run while the page is still on screen and answering its updates, so
+  // that what the run did on its way out (a deletion cut short, a folder put back) is said before
+  // the page closes. The page then ends as usual.
+  if ((id == IDCANCEL || id == IDC_BACK) && worker_.IsRunning()) worker_.Stop();
+  return false;
 }
 
 bool CRelocateContentDlg::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, INT_PTR& result) {
@@ -157,6 +171,11 @@ void CRelocateContentDlg::Handle(RelocateUpdate kind, LPARAM flag) {
                             report_.errors));
       ShowMessage(Hwnd(), report_.text, MessageStyle::Error);
       if (flag) ShowMessage(Hwnd(), kRecommendedSteps, MessageStyle::Information);
+      break;
+    case RelocateUpdate::Ask:
+      // No is the default button: deleting the only copy of a file takes a deliberate Yes.
+      report_.answer = MessageBoxW(Hwnd(), report_.text.c_str(), L"Tessaly",
+                                   MB_YESNO | MB_ICONWARNING | MB_DEFBUTTON2) == IDYES;
       break;
   }
 }

@@ -21,6 +21,7 @@ enum class RelocateUpdate : WPARAM {
   PhaseStarted = 4, // lParam 0
   CopyProgress = 5, // lParam 0
   Failed = 6,       // lParam 1: also show the recommended steps
+  Ask = 7,          // lParam 0: ask the report's text (Yes/No, No the default); answer in the report
 };
 
 class CRelocateContentDlg : public CPage {
@@ -39,12 +40,14 @@ class CRelocateContentDlg : public CPage {
     uint64_t bytesCopied = 0;
     uint64_t fileSize = 0;
     uint32_t reason = 0;
+    bool answer = false;  // the user's Yes to an Ask
   };
 
  protected:
   bool OnInitPage() override;
   void OnDestroyPage() override;
   bool OnMessage(UINT message, WPARAM wParam, LPARAM lParam, INT_PTR& result) override;
+  bool OnPageCommand(int id, int notifyCode, HWND control) override;
 
  private:
   void StartWork();

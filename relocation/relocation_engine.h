@@ -43,6 +43,12 @@ class RelocationObserver {
                       uint32_t errors) = 0;
   // The run ended: with success, or with errors.
   virtual void Finished(bool success) = 0;
+  // Asks whether the originals of files that differ from newer versions kept at the target may
+  // be deleted anyway; true for Yes. Without an answer (no one to ask), No.
+  virtual bool ConfirmDeletingDifferingOriginals(const std::wstring& question) {
+    (void)question;
+    return false;
+  }
 };
 
 // Where the run left things, for the caller and the tests.
@@ -52,6 +58,9 @@ struct RelocationResult {
   std::wstring renamedFolder;
 };
 
+// The machine-wide lock a run holds from its start to its end.
+inline constexpr const wchar_t* kRelocationLockName = L"Quillmoor.Tessaly.Relocation";
+
 // Runs a relocation to its end or to the first failure; `cancel` (set by another thread) stops
 // the counting, the copy and the deletion.
 RelocationResult RunRelocation(FileSystem& fs, System& system, const RelocationRequest& request,
@@ -59,6 +68,9 @@ RelocationResult RunRelocation(FileSystem& fs, System& system, const RelocationR
 
 // The refusal of a source that cannot be relocated (a drive root, or nothing), or empty.
 std::wstring SourceRootRefusal(const std::wstring& source);
+
+// The refusal of a Full Target Path of 260 characters or more, or empty.
+std::wstring TargetLengthRefusal(const std::wstring& target, const std::wstring& source);
 
 // The first free name "(source).orig0" ... "(source).orig259"; empty when all are taken.
 std::wstring RenameCandidate(FileSystem& fs, const std::wstring& source);
@@ -70,9 +82,17 @@ std::wstring RenameCandidate(FileSystem& fs, const std::wstring& source);
 ErrorCode MakeRelocationLink(FileSystem& fs, const std::wstring& link, const std::wstring& target);
 // Deletes the renamed original once its files are known to be in `target`; empty when it is
 // gone, otherwise the message of a deletion that failed or stopped early, naming the folder.
+// `checked` is the identity the folder had when it was checked against the copy: a folder that
+// is no longer that one (replaced, or made a link) is not touched. Null where the file system
+// cannot tell identities.
 std::wstring DeleteRenamedFolder(FileSystem& fs, const std::wstring& renamed,
                                  const std::wstring& target, const CancelFlag* cancel,
-                                 TreeProgressCallback onFile);
+                                 TreeProgressCallback onFile,
+                                 const FileSystem::ItemIdentity* checked);
+// The identity of the renamed folder before it is checked: 0 with `out` set; 50 where the file
+// system cannot tell (`out` then unused); 4390 when it is a link, not a folder of its own.
+ErrorCode RenamedFolderIdentity(FileSystem& fs, const std::wstring& renamed,
+                                FileSystem::ItemIdentity& out);
 // "The copy in (target) does not match (source): (what the check found)."
 std::wstring CopyMismatchText(const std::wstring& target, const std::wstring& source,
                               const CopyCheck& check);

@@ -14,6 +14,8 @@ constexpr std::wstring_view kRenamedField = L"Renamed folder";
 constexpr std::wstring_view kTargetField = L"Full Target Path";
 constexpr std::wstring_view kModeField = L"Mode";
 constexpr std::wstring_view kCompareField = L"Compare contents";
+// MOVEFILE_WRITE_THROUGH: the rename is on the disk when the call returns.
+constexpr uint32_t kMoveWriteThrough = 0x8;
 // A journal is a few lines; anything much longer is not one.
 constexpr size_t kMostJournalBytes = 64 * 1024;
 
@@ -35,11 +37,36 @@ bool IsRenamedFormOf(std::wstring_view renamed, std::wstring_view source) {
 
 ErrorCode GetRelocationJournalPath(FileSystem& fs, System& system, std::wstring& out) {
   std::wstring folder;
+  if (system.GetSpecialFolder(csidl::LocalAppData | csidl::FlagCreate, folder) != err::Success ||
+      folder.empty() || !path::Append(folder, L"Quillmoor\\Tessaly", kPathCapacity)) {
+    return err::InternalError;
+  }
+  if (const ErrorCode made = CreateDirectoryTree(fs, folder); made != err::Success) return made;
+  out = folder + L"\\" + kRelocationJournalName;
+  return err::Success;
+}
+
+ErrorCode GetEarlierRelocationJournalPath(FileSystem& fs, System& system, std::wstring& out) {
+  std::wstring folder;
   if (const ErrorCode found = GetBackupFolder(fs, system, folder); found != err::Success) {
     return found;
   }
   out = folder + L"\\" + kRelocationJournalName;
   return err::Success;
+}
+
+ErrorCode FindRelocationJournal(FileSystem& fs, System& system, std::wstring& out) {
+  std::wstring current, earlier;
+  if (GetRelocationJournalPath(fs, system, current) == err::Success && PathExists(fs, current)) {
+    out = current;
+    return err::Success;
+  }
+  if (GetEarlierRelocationJournalPath(fs, system, earlier) == err::Success &&
+      PathExists(fs, earlier)) {
+    out = earlier;
+    return err::Success;
+  }
+  return err::FileNotFound;
 }
 
 std::wstring FormatRelocationJournal(const RelocationJournal& journal) {
@@ -112,7 +139,19 @@ ErrorCode WriteRelocationJournal(FileSystem& fs, const std::wstring& path,
                                  const RelocationJournal& journal) {
   // With a byte-order mark, so that any editor reads the paths as they are.
   std::string bytes = "\xEF\xBB\xBF" + ToUtf8(FormatRelocationJournal(journal));
-  return fs.WriteFile(path, reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size());
+  // Written whole under another name and on the disk before it takes the journal's name: a
+  // power cut leaves the journal as it was, never empty or cut short.
+  const std::wstring temporary = path + L".new";
+  ErrorCode e = fs.WriteFile(temporary, reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size());
+  if (e == err::Success) {
+    e = fs.FlushFile(temporary);
+    if (e == err::NotSupported) e = err::Success;
+  }
+  if (e == err::Success) {
+    e = fs.MoveFile(temporary, path, moveflags::ReplaceExisting | kMoveWriteThrough);
+  }
+  if (e != err::Success) fs.DeleteFile(temporary);
+  return e;
 }
 
 ErrorCode ReadRelocationJournal(FileSystem& fs, const std::wstring& path, RelocationJournal& out) {

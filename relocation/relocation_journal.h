@@ -1,5 +1,5 @@
-// The journal of a relocation in progress: a small text file in the user's Tessaly Documents
-// folder, written before the source folder is renamed and removed once the run no longer needs it
+// The journal of a relocation in progress: a small text file in the program's own folder of the
+// user's local application data, written before the source folder is renamed and removed once the run no longer needs it
 // (the renamed folder deleted, or renamed back). A journal found at the next start means that a
 // run was cut off while the source was away from its Original Location.
 #pragma once
@@ -21,9 +21,15 @@ struct RelocationJournal {
   bool compareContents = false;
 };
 
-// (Tessaly Documents)\Relocation in progress.txt; the folder is created if missing. The error of
-// finding or creating the folder (see GetBackupFolder).
+// (local application data)\Quillmoor\Tessaly\Relocation in progress.txt, in a folder of the
+// program's own that no relocation may move; the folder is created if missing. 1359 when the
+// system gives no local application data folder, else the error of creating the folder.
 ErrorCode GetRelocationJournalPath(FileSystem& fs, System& system, std::wstring& out);
+// Where earlier versions kept the journal: (Tessaly Documents)\Relocation in progress.txt.
+ErrorCode GetEarlierRelocationJournalPath(FileSystem& fs, System& system, std::wstring& out);
+// The journal left by a run that did not end, at the current place or the earlier one: 0 with
+// its path, 2 when there is none at either.
+ErrorCode FindRelocationJournal(FileSystem& fs, System& system, std::wstring& out);
 
 // The journal's text: a heading line, then one "Name=value" line per field.
 std::wstring FormatRelocationJournal(const RelocationJournal& journal);
@@ -31,7 +37,8 @@ std::wstring FormatRelocationJournal(const RelocationJournal& journal);
 // once each, the paths non-empty and the renamed folder named "(source).orig<n>".
 bool ParseRelocationJournal(std::wstring_view text, RelocationJournal& out);
 
-// Writes the journal as UTF-8 text, replacing a file of that name.
+// Writes the journal as UTF-8 text to a temporary name beside it, flushes it to the disk and
+// renames it into place, so that a journal is either whole or absent, never empty.
 ErrorCode WriteRelocationJournal(FileSystem& fs, const std::wstring& path,
                                  const RelocationJournal& journal);
 // 0 with the journal read; 2 (or 3) when there is none; 13 when the file is not a journal;

@@ -185,7 +185,11 @@ class CopiesNothing : public NoLinks {
     return err::Success;
   }
   ErrorCode MoveFile(std::wstring_view from, std::wstring_view to, uint32_t flags) override {
-    if (EndsWithNoCase(from, kPartialCopyName)) return err::Success;
+    // The run's temporary copy, "~tessaly-copy-<run>.partial".
+    if (from.find(L"\\~tessaly-copy-") != std::wstring_view::npos &&
+        EndsWithNoCase(from, L".partial")) {
+      return err::Success;
+    }
     return NoLinks::MoveFile(from, to, flags);
   }
 };

@@ -497,20 +497,23 @@ TEST_P(FileOpsContractTest, CopyTreeOfTheWholeTreeMakesEveryFolder) {
   EXPECT_EQ(Read(L"dst3\\sub"), "a file");
 }
 
-TEST_P(FileOpsContractTest, CopyTreeThroughATemporaryNameReplacesALeftoverPartialCopy) {
-  const CopyTreeOptions throughTemporary{false, true, false};
+TEST_P(FileOpsContractTest, CopyTreeThroughATemporaryNameLeavesOtherFilesOfThatKindAlone) {
+  CopyTreeOptions throughTemporary{false, true, false};
+  throughTemporary.temporaryName = L"~tessaly-copy-0123456789abcdef.partial";
   Write(L"src\\a.wav", "the whole of a", kBaseTime);
   Write(L"src\\b.wav", "the whole of b", kBaseTime);
   ASSERT_EQ(fs().SetAttributes(At(L"src\\b.wav"), attr::ReadOnly), 0u);
-  // An interrupted run left a partial copy under the temporary name, and a whole copy of a file
-  // that is newer at the target.
+  // A file named as an earlier run's temporary copy (it may be the user's own), and a whole copy
+  // of a file that is newer at the target.
   Write(std::wstring(L"dst\\") + kPartialCopyName, "the wh", kBaseTime + 3600 * kSecond);
   Write(L"dst\\a.wav", "kept, newer", kBaseTime + 60 * kSecond);
   TreeOperationProgress progress;
   EXPECT_EQ(CopyTree(fs(), sys(), At(L"src"), all, At(L"dst"), true, nullptr, nullptr, &progress,
                      nullptr, nullptr, throughTemporary),
             0u);
-  EXPECT_EQ(Tree(L"dst"), (Paths{L"a.wav", L"b.wav"})) << "no partial copy is left";
+  EXPECT_EQ(Tree(L"dst"), (Paths{L"a.wav", L"b.wav", kPartialCopyName}))
+      << "nothing of this run's is left, and nothing else is taken";
+  EXPECT_EQ(Read(std::wstring(L"dst\\") + kPartialCopyName), "the wh");
   EXPECT_EQ(Read(L"dst\\a.wav"), "kept, newer");
   EXPECT_EQ(Read(L"dst\\b.wav"), "the whole of b");
   uint32_t attributes = 0;
@@ -526,7 +529,18 @@ TEST_P(FileOpsContractTest, CopyTreeThroughATemporaryNameReplacesALeftoverPartia
                      nullptr, nullptr, throughTemporary),
             0u);
   EXPECT_EQ(Read(L"dst\\c.wav"), "new c");
-  EXPECT_FALSE(Exists(std::wstring(L"dst\\") + kPartialCopyName));
+  EXPECT_FALSE(Exists(L"dst\\" + throughTemporary.temporaryName));
+
+  // A file that has this run's very name is never replaced: the copy through it fails instead.
+  Write(L"src\\d.wav", "new d", kBaseTime + 240 * kSecond);
+  Write(L"dst\\" + throughTemporary.temporaryName, "not the run's", kBaseTime);
+  TreeOperationProgress clash;
+  EXPECT_EQ(CopyTree(fs(), sys(), At(L"src"), all, At(L"dst"), true, nullptr, nullptr, &clash,
+                     nullptr, nullptr, throughTemporary),
+            err::FileExists);
+  EXPECT_EQ(clash.errors, 1u);
+  EXPECT_EQ(Read(L"dst\\" + throughTemporary.temporaryName), "not the run's");
+  EXPECT_FALSE(Exists(L"dst\\d.wav"));
 }
 
 TEST_P(FileOpsContractTest, CopyTreeMakesFolderLinksAgainWhereAsked) {

@@ -524,7 +524,8 @@ TEST_F(RelocationRunTest, AMoveWhoseLinkFailsPutsTheFolderBack) {
       copied,
       L"Renaming " + source + L" to " + source +
           L".orig0 (only temporary; files will be deleted after operation is successful...)",
-      L"Checking that every file and folder of " + source + L".orig0 is in " + full + L"...",
+      L"Checking that every file and folder of " + source + L".orig0 is in " + full +
+          L" (alternate data streams are not copied)...",
       kLinkLine,
       copied,  // the failure's line: the counts of the copy
       L"Operation completed with errors.",
@@ -577,7 +578,9 @@ TEST_F(RelocationRunTest, ARefusedRenameShowsTheRecommendedSteps) {
   SaveScreenshot(L"rename-refused");
   EXPECT_EQ(refused->text, L"Failed to rename " + source + L" to " + source +
                                L".orig0 in order to create symbolic link (error code 32). Files "
-                               L"might be in use.");
+                               L"might be in use. Nothing was moved: your files are still in " +
+                               source + L", and every one of them is also in " + full +
+                               L", checked.");
   EXPECT_EQ(refused->buttons, std::vector<int>{IDOK});
   ASSERT_TRUE(Answer(*refused, IDOK));
   const std::optional<MessageBoxInfo> steps = FindMessageBox(run, progress);
@@ -586,7 +589,7 @@ TEST_F(RelocationRunTest, ARefusedRenameShowsTheRecommendedSteps) {
   EXPECT_EQ(steps->text,
             L"Recommended steps to proceed:\n1. Restart your computer.\n2. Manually rename or "
             L"delete your old Source Folder.\n3. Re-run this wizard, making sure to check the "
-            L"\"Don't Move Files\" option to complete the link.");
+            L"\"I have already moved the files...\" option to complete the link.");
   ASSERT_TRUE(Answer(*steps, IDOK));
 
   const std::vector<std::wstring> log = FinishedLog(progress);

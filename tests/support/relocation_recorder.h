@@ -30,12 +30,17 @@ struct RelocationRecorder : RelocationObserver {
     recommendSteps = recommendSteps || steps;
   }
   void Finished(bool success) override { finished.push_back(success); }
+  bool ConfirmDeletingDifferingOriginals(const std::wstring& question) override {
+    questions.push_back(question);
+    return answerYes;
+  }
 
   bool Logged(const std::wstring& line) const {
     return std::find(log.begin(), log.end(), line) != log.end();
   }
 
-  std::vector<std::wstring> log, phases, files, failures;
+  std::vector<std::wstring> log, phases, files, failures, questions;
+  bool answerYes = false;  // the answer to every question
   std::vector<bool> finished;
   bool recommendSteps = false;
   int copyReports = 0;

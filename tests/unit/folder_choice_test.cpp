@@ -30,6 +30,8 @@ struct Script : FolderChoiceDialogue {
 };
 
 TEST(FolderChoiceTest, FullTargetPath) {
+  const std::wstring longLocation = L"E:\\" + std::wstring(250, L'x');
+  const std::wstring longFull = longLocation + L"\\Strings";
   const struct {
     const wchar_t* source;
     const wchar_t* newLocation;
@@ -42,6 +44,8 @@ TEST(FolderChoiceTest, FullTargetPath) {
       {L"D:\\Samples\\Strings", L"E:\\", true, L"E:\\"},
       {L"D:\\Samples\\Strings", L"", false, L""},
       {L"", L"E:\\Content", false, L"E:\\Content"},
+      // Too long to use, but never the New Location alone: the check refuses it.
+      {L"D:\\Samples\\Strings", longLocation.c_str(), false, longFull.c_str()},
   };
   for (const auto& c : cases) {
     EXPECT_EQ(FullTargetPath({c.source, c.newLocation, false, c.differentName}), c.full)
@@ -176,6 +180,26 @@ TEST(FolderChoiceTest, ChecksOfNextInOrder) {
       EXPECT_EQ(full, L"unchanged");
     }
   }
+}
+
+// A Full Target Path that would reach 260 characters is refused, never shortened to the New
+// Location (which would merge the files into it).
+TEST(FolderChoiceTest, AFullTargetPathTooLongToUseIsRefused) {
+  FakeFileSystem fs;
+  fs.AddVolume(L"E:\\", 1 << 20, 1 << 21);
+  const std::wstring newLocation = L"E:\\" + std::wstring(249, L'x');  // 252 characters
+  fs.AddFolder(newLocation);
+  fs.AddFile(L"C:\\Samples\\Strings\\a.wav", std::string_view("a"));
+  Script script({});
+  std::wstring full = L"unchanged";
+  EXPECT_FALSE(CheckFolderChoice(fs, {L"C:\\Samples\\Strings", newLocation, false, false}, script,
+                                 full));
+  ASSERT_EQ(script.said.size(), 1u);
+  EXPECT_EQ(script.said[0], L"! The Full Target Path " + newLocation + L"\\Strings has 260 "
+                            L"characters; Windows programs can use paths of at most 259. Nothing "
+                            L"was moved: your files are still in C:\\Samples\\Strings. Please "
+                            L"choose a shorter New Location or folder name.");
+  EXPECT_EQ(full, L"unchanged");
 }
 
 TEST(FolderChoiceTest, PathsAreReadAsWin32ReadsThem) {

@@ -7,6 +7,7 @@
 #include <functional>
 #include <map>
 #include <string>
+#include <vector>
 
 #include "platform/text.h"
 #include "relocation/interrupted_relocation.h"
@@ -215,6 +216,170 @@ TEST(InterruptedRelocationTest, APutBackAfterTheDeletionBeganSaysWhereEveryFileI
   d.ExpectNothingLost(outcome.message);
   EXPECT_NE(outcome.message.find(L"all of them are in D:\\Content\\Strings, which was left"), std::wstring::npos)
       << ToUtf8(outcome.message);
+}
+
+// A journal that names the renamed folder (or the Original Location) as the copy under another
+// spelling, or paths that are not full, is refused by finish and put back alike: nothing moves,
+// nothing is deleted, the journal stays, and the message shows what it names.
+TEST(InterruptedRelocationTest, AJournalWhoseCopyIsTheOriginalUnderAnotherSpellingIsRefused) {
+  const struct {
+    const char* name;
+    std::function<void(Disk&)> prepare;
+    RelocationJournal journal;
+  } cases[] = {
+      {"the renamed folder through \"..\"", [](Disk&) {},
+       {kSource, kRenamed, L"C:\\Samples\\Other\\..\\Strings.orig0", false}},
+      {"the renamed folder by its short name",
+       [](Disk& d) { d.fs.SetShortName(kRenamed, L"STRING~1.ORI"); },
+       {kSource, kRenamed, L"C:\\Samples\\STRING~1.ORI", false}},
+      {"the renamed folder through a link",
+       [](Disk& d) { d.fs.AddFolderLink(L"D:\\Content\\Alias", kRenamed); },
+       {kSource, kRenamed, L"D:\\Content\\Alias", false}},
+      {"a folder inside the renamed folder",
+       [](Disk&) {}, {kSource, kRenamed, L"C:\\Samples\\Strings.orig0\\sub", false}},
+      {"the Original Location's parent",
+       [](Disk&) {}, {kSource, kRenamed, L"C:\\Samples", false}},
+      {"relative paths", [](Disk& d) { d.fs.SetCurrentFolder(L"C:\\"); },
+       {L"Samples\\Strings", L"Samples\\Strings.orig0", kTarget, false}},
+  };
+  for (const auto& c : cases) {
+    for (const bool finish : {true, false}) {
+      SCOPED_TRACE(std::string(c.name) + (finish ? ": finish" : ": put back"));
+      Disk d;
+      d.CutAtLog(L"Checking ");
+      d.RunUntilCutOff();
+      c.prepare(d);
+      ASSERT_EQ(WriteRelocationJournal(d.fs, kJournal, c.journal), err::Success);
+      const RecoveryOutcome outcome =
+          finish ? FinishInterruptedRelocation(d.fs, kJournal, c.journal)
+                 : PutBackInterruptedRelocation(d.fs, kJournal, c.journal);
+      EXPECT_FALSE(outcome.done);
+      EXPECT_EQ(outcome.message.rfind(L"The record " + std::wstring(kJournal) +
+                                          L" cannot be acted on:",
+                                      0),
+                0u)
+          << ToUtf8(outcome.message);
+      EXPECT_NE(outcome.message.find(L"as the copy " + c.journal.target + L"."),
+                std::wstring::npos)
+          << ToUtf8(outcome.message);
+      EXPECT_TRUE(d.fs.Exists(kJournal));
+      EXPECT_FALSE(d.fs.Exists(kSource));
+      for (const auto& [relative, bytes] : kFiles) {
+        EXPECT_EQ(d.fs.ContentsText(kRenamed + relative), bytes) << ToUtf8(relative);
+      }
+    }
+  }
+}
+
+// A journal that can be neither finished nor put back offers the one way out, forgetting it:
+// both reasons and where the files are in the first question, where they are again in the
+// second, and only the journal goes.
+TEST(InterruptedRelocationTest, ARelocationThatCanBeNeitherFinishedNorPutBackCanBeForgotten) {
+  Disk d;
+  d.CutAtLog(L"Checking ");
+  d.RunUntilCutOff();
+  // A file now stands at the Original Location, and the copy is gone.
+  ASSERT_EQ(DeleteTree(d.fs, {L"*.*"}, kTarget, nullptr, nullptr, nullptr, true), 0u);
+  d.fs.AddFile(kSource, std::string_view("a file in the way"));
+  RelocationJournal journal;
+  ASSERT_EQ(ReadRelocationJournal(d.fs, kJournal, journal), err::Success);
+  const InterruptedRelocation state = DescribeInterruptedRelocation(d.fs, journal);
+  const std::wstring finish = FinishRefusal(d.fs, kJournal, state);
+  const std::wstring putBack = PutBackRefusal(d.fs, kJournal, state);
+  ASSERT_FALSE(finish.empty());
+  ASSERT_FALSE(putBack.empty());
+  // The refusals are those of the actions themselves, which change nothing.
+  EXPECT_EQ(FinishInterruptedRelocation(d.fs, kJournal, journal).message, finish);
+  EXPECT_EQ(PutBackInterruptedRelocation(d.fs, kJournal, journal).message, putBack);
+
+  const std::wstring first = StuckRelocationQuestion(state, kJournal, finish, putBack);
+  const std::wstring second = ForgetRelocationQuestion(state, kJournal);
+  for (const std::wstring& text : {first, second}) {
+    EXPECT_NE(text.find(L"Your original files are in " + std::wstring(kRenamed) + L"."),
+              std::wstring::npos)
+        << ToUtf8(text);
+    EXPECT_NE(text.find(kJournal), std::wstring::npos);
+  }
+  EXPECT_NE(first.find(finish), std::wstring::npos);
+  EXPECT_NE(first.find(putBack), std::wstring::npos);
+
+  const RecoveryOutcome forgotten = ForgetInterruptedRelocation(d.fs, kJournal, state);
+  EXPECT_TRUE(forgotten.done);
+  EXPECT_NE(forgotten.message.find(kRenamed), std::wstring::npos);
+  EXPECT_FALSE(d.fs.Exists(kJournal));
+  for (const auto& [relative, bytes] : kFiles) {
+    EXPECT_EQ(d.fs.ContentsText(kRenamed + relative), bytes) << ToUtf8(relative);
+  }
+  EXPECT_EQ(d.fs.ContentsText(kSource), "a file in the way");
+
+  // A relocation with a way out is not one of these.
+  Disk other;
+  other.CutAtLog(L"Checking ");
+  other.RunUntilCutOff();
+  const InterruptedRelocation open = DescribeInterruptedRelocation(other.fs, journal);
+  EXPECT_TRUE(FinishRefusal(other.fs, kJournal, open).empty());
+  EXPECT_TRUE(PutBackRefusal(other.fs, kJournal, open).empty());
+}
+
+// The renamed folder swapped for a link between the finish's check and its deletion: nothing is
+// deleted through it.
+TEST(InterruptedRelocationTest, AFinishNeverDeletesThroughAFolderSwappedForALink) {
+  Disk d;
+  d.CutAtLog(L"Checking ");
+  d.RunUntilCutOff();
+  d.fs.AddFile(L"C:\\Precious\\keep.wav", std::string_view("not the finish's to delete"));
+  RelocationJournal journal;
+  ASSERT_EQ(ReadRelocationJournal(d.fs, kJournal, journal), err::Success);
+  // The swap comes with the link the finish makes, after its check.
+  class SwappingFileSystem : public testing::ForwardingFileSystem {
+   public:
+    using ForwardingFileSystem::ForwardingFileSystem;
+    ErrorCode CreateFolderLink(std::wstring_view link, std::wstring_view target) override {
+      const ErrorCode e = ForwardingFileSystem::CreateFolderLink(link, target);
+      if (EqualsNoCase(link, kSource)) {
+        EXPECT_EQ(inner_.MoveFile(kRenamed, L"C:\\Samples\\Moved", 0), err::Success);
+        ForwardingFileSystem::CreateFolderLink(kRenamed, L"C:\\Precious");
+      }
+      return e;
+    }
+  } swapping(d.fs);
+  const RecoveryOutcome outcome = FinishInterruptedRelocation(swapping, kJournal, journal);
+  EXPECT_FALSE(outcome.done);
+  EXPECT_EQ(outcome.message.rfind(std::wstring(kRenamed) + L" is no longer the folder that was "
+                                                           L"checked",
+                                  0),
+            0u)
+      << ToUtf8(outcome.message);
+  EXPECT_EQ(d.fs.ContentsText(L"C:\\Precious\\keep.wav"), "not the finish's to delete");
+  for (const auto& [relative, bytes] : kFiles) {
+    EXPECT_EQ(d.fs.ContentsText(kTarget + relative), bytes) << ToUtf8(relative);
+    EXPECT_EQ(d.fs.ContentsText(L"C:\\Samples\\Moved" + relative), bytes) << ToUtf8(relative);
+  }
+  EXPECT_TRUE(d.fs.Exists(kJournal));
+}
+
+// The journal is written whole under another name, flushed, then renamed into place.
+TEST(InterruptedRelocationTest, TheJournalIsWrittenWholeOrNotAtAll) {
+  FakeFileSystem fs;
+  fs.AddFile(kJournal, std::string_view("an older journal"));
+  fs.ClearOperations();
+  const RelocationJournal journal{kSource, kRenamed, kTarget, false};
+  ASSERT_EQ(WriteRelocationJournal(fs, kJournal, journal), err::Success);
+  const std::wstring temporary = std::wstring(kJournal) + L".new";
+  EXPECT_EQ(fs.Operations(), (std::vector<std::wstring>{L"WriteFile " + temporary,
+                                                        L"FlushFile " + temporary,
+                                                        L"MoveFile " + temporary + L" -> " + kJournal}));
+  RelocationJournal read;
+  EXPECT_EQ(ReadRelocationJournal(fs, kJournal, read), err::Success);
+  EXPECT_FALSE(fs.Exists(temporary));
+  // A flush that fails leaves the journal as it was and nothing beside it.
+  fs.InjectFailure(Op::FlushFile, temporary, 5);
+  EXPECT_EQ(WriteRelocationJournal(fs, kJournal, {kSource, L"C:\\Samples\\Strings.orig7", kTarget,
+                                                  false}),
+            5u);
+  EXPECT_EQ(ReadRelocationJournal(fs, kJournal, read), err::Success);
+  EXPECT_EQ(read.renamed, kRenamed);
+  EXPECT_FALSE(fs.Exists(temporary));
 }
 
 TEST(InterruptedRelocationTest, TheJournalReadsBackAndAnythingElseIsRefused) {

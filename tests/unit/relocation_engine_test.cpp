@@ -45,9 +45,28 @@ class BentFileSystem : public testing::ForwardingFileSystem {
     if (!refuseMovesOf.empty() && EqualsNoCase(from, refuseMovesOf)) return err::AccessDenied;
     return ForwardingFileSystem::MoveFile(from, to, flags);
   }
+  ErrorCode FindFiles(std::wstring_view pattern, const Visitor& visit) override {
+    bool more = true;
+    ErrorCode e = ForwardingFileSystem::FindFiles(pattern, [&](const FindData& entry) {
+      return more = visit(entry);
+    });
+    // A case-sensitive folder lists a second name that differs only in case.
+    if (e == err::Success && more && !twinIn.empty() && EqualsNoCase(pattern, twinIn)) {
+      visit(twin);
+    }
+    if (afterListing) afterListing(pattern);
+    return e;
+  }
+  std::wstring twinIn;  // the listing pattern that also lists `twin`
+  FindData twin;
   bool silentLink = false;
   std::wstring refuseMovesOf;
+  std::function<void(std::wstring_view pattern)> afterListing;  // after each listing
 };
+
+// Another user's folder that a link swapped into the renamed folder leads to.
+constexpr const wchar_t* kPrecious = L"C:\\Precious";
+constexpr const wchar_t* kPreciousFile = L"C:\\Precious\\keep.wav";
 
 // A machine with the source tree on C: and an empty D: volume with room for it.
 struct Machine {
@@ -55,6 +74,13 @@ struct Machine {
     fs.AddVolume(L"D:\\", 1'000'000, 2'000'000);
     for (const auto& [relative, bytes] : kFiles) fs.AddFile(kSource + relative, std::string_view(bytes));
     fs.AddFolder(L"D:\\Content");
+    fs.AddFile(kPreciousFile, std::string_view("not the run's to delete"));
+  }
+
+  // Replaces the folder `path` with a link to kPrecious, keeping its files in `keptIn`.
+  void SwapForLink(const std::wstring& path, const std::wstring& keptIn) {
+    ASSERT_EQ(fs.MoveFile(path, keptIn, 0), err::Success);
+    fs.AddFolderLink(path, kPrecious);
   }
 
   RelocationResult Relocate(bool linkOnly = false, std::wstring source = kSource) {
@@ -71,6 +97,14 @@ struct Machine {
     spoilt.insert(kTarget + relative);
   }
 
+  // The target already holds a version of a source file written an hour later: the copy keeps
+  // it, and it is not the source's file.
+  void KeepNewerAtTarget(const std::wstring& relative, const std::string& bytes) {
+    fs.AddFile(kTarget + relative, std::string_view(bytes), attr::Archive,
+               fs.Clock() + 3600 * kFileTimeTicksPerSecond);
+    spoilt.insert(kTarget + relative);
+  }
+
   // A file that appears in the source (before or during the run) and must not be lost either.
   void AddSourceFile(const std::wstring& relative, const std::string& bytes) {
     fs.AddFile(kSource + relative, std::string_view(bytes));
@@ -80,6 +114,7 @@ struct Machine {
   // Every file of the source is at the source or the target (or, when the message names it, in
   // the renamed folder), with its bytes; only a file the test spoilt itself may differ.
   void ExpectNothingLost(const RelocationResult& result) {
+    EXPECT_EQ(fs.ContentsText(kPreciousFile), "not the run's to delete");
     for (const auto& [relative, bytes] : files) {
       std::vector<std::wstring> places;
       for (const std::wstring& root : {std::wstring(kSource), std::wstring(kTarget),
@@ -115,6 +150,7 @@ struct Machine {
   std::set<std::wstring> spoilt;                        // copies the test changed on purpose
   bool compareContents = false;
   std::wstring requestTarget = kTarget;  // the target as the request spells it
+  std::unique_ptr<System::NamedLock> otherCopy;  // the lock of another running copy
   FakeFileSystem fs;
   BentFileSystem bent{fs};
   FakeSystem system;
@@ -160,7 +196,8 @@ TEST_F(RelocationEngineTest, AMoveLeavesALinkAndRemovesTheRenamedFolder) {
       L"Copied 3 files with 0 errors.",
       L"Renaming C:\\Samples\\Strings to C:\\Samples\\Strings.orig0 (only temporary; files will be "
       L"deleted after operation is successful...)",
-      L"Checking that every file and folder of C:\\Samples\\Strings.orig0 is in D:\\Content\\Strings...",
+      L"Checking that every file and folder of C:\\Samples\\Strings.orig0 is in D:\\Content\\Strings "
+      L"(alternate data streams are not copied)...",
       L"Creating symbolic link so applications can find files at their new location...",
       L"Deleting contents of C:\\Samples\\Strings.orig0...",
   };
@@ -192,16 +229,28 @@ TEST_F(RelocationEngineTest, AFailureAtEveryStepLosesNothing) {
        },
        Source::Unchanged, true, L"Unable to determine what to rename directory", false},
       // Without its journal the source never leaves its place.
-      {"the journal cannot be written", [](auto& t) { t.fs.InjectFailure(Op::WriteFile, kJournal, 5); },
+      {"the journal cannot be written",
+       [](auto& t) { t.fs.InjectFailure(Op::WriteFile, std::wstring(kJournal) + L"*", 5); },
        Source::Unchanged, true,
-       L"Unable to write C:\\Users\\Musician\\Documents\\Quillmoor\\Tessaly Documents\\"
+       L"Unable to write C:\\Users\\Musician\\AppData\\Local\\Quillmoor\\Tessaly\\"
        L"Relocation in progress.txt (error 5), the record that lets Tessaly finish or undo this "
        L"relocation if it is cut off. Nothing was moved: your files are still in "
        L"C:\\Samples\\Strings, and a copy of them is in D:\\Content\\Strings.", false},
-      {"no Tessaly Documents folder",
-       [](auto& t) { t.fs.InjectFailure(Op::CreateFolder, L"C:\\Users\\Musician\\Documents\\Quillmoor", 5); },
-       Source::Unchanged, false, L"Unable to find or create your Tessaly Documents folder (error 5)",
-       false},
+      // Written whole or not at all: a journal that cannot be put in place is not left behind.
+      {"the journal cannot be renamed into place",
+       [](auto& t) { t.fs.InjectFailure(Op::MoveFile, std::wstring(kJournal) + L".new", 5); },
+       Source::Unchanged, true, L"Unable to write C:\\Users\\Musician\\AppData\\Local\\Quillmoor\\"
+       L"Tessaly\\Relocation in progress.txt (error 5)", false},
+      {"no folder of Tessaly's own",
+       [](auto& t) { t.fs.InjectFailure(Op::CreateFolder, L"C:\\Users\\Musician\\AppData\\Local\\Quillmoor", 5); },
+       Source::Unchanged, false, L"Unable to find or create Tessaly's folder in your local "
+       L"application data (error 5), where the record of this relocation is kept while it runs. "
+       L"Nothing was moved: your files are still in C:\\Samples\\Strings.", false},
+      // Another copy of the program is relocating: this one does not start.
+      {"another copy of Tessaly is relocating",
+       [](auto& t) { ASSERT_EQ(t.system.AcquireNamedLock(kRelocationLockName, t.otherCopy), 0u); },
+       Source::Unchanged, false, L"Another copy of Tessaly is relocating files now. Nothing was "
+       L"moved: your files are still in C:\\Samples\\Strings.", false},
       {"rename refused", [](auto& t) { t.fs.InjectFailure(Op::MoveFile, kSource, 32); },
        Source::Unchanged, true,
        L"Failed to rename C:\\Samples\\Strings to C:\\Samples\\Strings.orig0 in order to create "
@@ -220,7 +269,7 @@ TEST_F(RelocationEngineTest, AFailureAtEveryStepLosesNothing) {
        },
        Source::Renamed, true,
        L"Error 1314 creating a symbolic link to D:\\Content\\Strings. C:\\Samples\\Strings.orig0 "
-       L"could not be renamed back", true},
+       L"could not be renamed back", false},
       {"delete refused", [](auto& t) { t.fs.InjectFailure(Op::DeleteFile, L"C:\\Samples\\Strings.orig0\\a.wav", 5); },
        Source::Link, true, L"Error 145 attempting to delete files from renamed folder "
        L"C:\\Samples\\Strings.orig0", false},
@@ -327,16 +376,94 @@ TEST_F(RelocationEngineTest, AFailureAtEveryStepLosesNothing) {
          t.fs.InjectFailure(Op::GetFinalPath, L"*", err::NotSupported);
          t.fs.AddFolderLink(kTarget, kSource);
        },
-       Source::BackInPlace, true, L"D:\\Content\\Strings is no longer a folder of its own after "
-       L"C:\\Samples\\Strings was renamed, so no link was made. Nothing was moved: your files are "
-       L"still in C:\\Samples\\Strings.", false},
+       Source::Unchanged, true, L"D:\\Content\\Strings is a folder link, so files copied to "
+       L"D:\\Content\\Strings would be written wherever it leads. Nothing was moved: your files "
+       L"are still in C:\\Samples\\Strings.", false},
+      // The copy never writes through a link on the way to the target.
+      {"the target passes through a folder link",
+       [](auto& t) {
+         t.fs.AddFolder(L"C:\\Elsewhere");
+         t.fs.AddFolderLink(L"D:\\Content\\Via", L"C:\\Elsewhere");
+         t.requestTarget = L"D:\\Content\\Via\\Strings";
+       },
+       Source::Unchanged, false, L"D:\\Content\\Via is a folder link, so files copied to "
+       L"D:\\Content\\Via\\Strings would be written wherever it leads. Nothing was moved: your "
+       L"files are still in C:\\Samples\\Strings. Please choose a Full Target Path that passes "
+       L"through no folder link.", false},
+      // Every folder link is looked at, not only the first one met.
+      {"a second folder link that leads nowhere",
+       [](auto& t) {
+         t.fs.AddFolder(L"C:\\Elsewhere");
+         t.fs.AddFolderLink(std::wstring(kSource) + L"\\a-fine-link", L"C:\\Elsewhere");
+         t.fs.AddFolderLink(std::wstring(kSource) + L"\\sub\\gone", L"E:\\Nowhere");
+       },
+       Source::Unchanged, false, L"The folder link C:\\Samples\\Strings\\sub\\gone leads to "
+       L"nothing that can be found (error 2), so it cannot be made again", false},
+      // Names that Windows cannot hold side by side, or at all: refused before anything is copied.
+      {"a name ending with a dot",
+       [](auto& t) { t.fs.AddFile(std::wstring(kSource) + L"\\sub\\odd.", std::string_view("x")); },
+       Source::Unchanged, false, L"Windows cannot copy or delete a file or folder whose name ends "
+       L"with a dot or a space: \"C:\\Samples\\Strings\\sub\\odd.\". Nothing was moved: your "
+       L"files are still in C:\\Samples\\Strings.", false},
+      {"two names that differ only in case",
+       [](auto& t) {
+         t.bent.twinIn = std::wstring(kSource) + L"\\*.*";
+         t.bent.twin.name = L"A.WAV";
+         t.bent.twin.size = 7;
+         t.bent.twin.attributes = attr::Archive;
+       },
+       Source::Unchanged, false, L"These names differ only in case, and Windows keeps only one of "
+       L"each at the target: \"C:\\Samples\\Strings\\a.wav\" and \"A.WAV\". Nothing was moved",
+       false},
+      {"a Full Target Path of 260 characters",
+       [](auto& t) { t.requestTarget = L"D:\\Content\\" + std::wstring(260 - 11, L'x'); },
+       Source::Unchanged, false, L"The Full Target Path D:\\Content\\xxxx", false},
+      // A newer file kept at the target that differs from its original: No (the default)
+      // keeps both versions.
+      {"a newer file of another size kept at the target",
+       [](auto& t) { t.KeepNewerAtTarget(L"\\a.wav", "last year's violins"); },
+       Source::BackInPlace, false, L"1 files in D:\\Content\\Strings differ from your originals "
+       L"and are newer, and you chose to keep both versions. Nothing was moved: your files are "
+       L"still in C:\\Samples\\Strings, and a copy of them is in D:\\Content\\Strings.", false},
+      {"a newer file of the same size and other contents kept, contents compared",
+       [](auto& t) {
+         t.compareContents = true;
+         t.KeepNewerAtTarget(L"\\sub\\b.wav", "violaz");
+       },
+       Source::BackInPlace, false, L"1 files in D:\\Content\\Strings differ from your originals", false},
+      // An original changed after its copy was made, its size unchanged.
+      {"a source file changed after it was copied",
+       [](auto& t) {
+         t.recorder.onLog = [&t](const std::wstring& line) {
+           if (line.rfind(L"Copied ", 0) != 0) return;
+           t.fs.AdvanceClock(10 * kFileTimeTicksPerSecond);
+           t.AddSourceFile(L"\\sub\\b.wav", "violaz");
+           t.spoilt.insert(std::wstring(kTarget) + L"\\sub\\b.wav");  // the copy of before
+         };
+       },
+       Source::BackInPlace, true, L"The copy in D:\\Content\\Strings does not match "
+       L"C:\\Samples\\Strings: sub\\b.wav was changed after it was copied. Nothing was moved", false},
+      // The renamed folder made a link between the check and the deletion: nothing is deleted,
+      // and what the link leads to stays.
+      {"the renamed folder swapped for a link after the check",
+       [](auto& t) {
+         t.recorder.onLog = [&t](const std::wstring& line) {
+           if (line.rfind(L"Deleting ", 0) == 0) t.SwapForLink(kRenamed, L"C:\\Samples\\Moved");
+         };
+       },
+       Source::Link, true, L"C:\\Samples\\Strings.orig0 is no longer the folder that was checked "
+       L"against the copy (it was replaced or became a link), so nothing was deleted from it. Your "
+       L"files are in D:\\Content\\Strings;", false},
+      // Quit while checking: the folder is put back, and that is said, not only logged.
       {"cancelled while checking",
        [](auto& t) {
          t.recorder.onLog = [&t](const std::wstring& line) {
            if (line.rfind(L"Checking ", 0) == 0) t.cancel = 1;
          };
        },
-       Source::BackInPlace, true, nullptr, false},
+       Source::BackInPlace, true, L"Operation canceled. C:\\Samples\\Strings has its own name "
+       L"back: nothing was moved, your files are still in C:\\Samples\\Strings, and what was "
+       L"copied is in D:\\Content\\Strings.", false},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
@@ -408,21 +535,39 @@ TEST_F(RelocationEngineTest, TheWholeTreeArrivesWithEmptyFoldersAndLinks) {
   EXPECT_EQ(fs.LinkTarget(L"C:\\Hollow"), L"D:\\Content\\Hollow");
 }
 
-// A run that was cut off left a partial copy under the temporary name: it is never kept, and the
-// file it was for arrives whole.
-TEST_F(RelocationEngineTest, APartialCopyOfAnInterruptedRunIsReplaced) {
-  const std::wstring partial = std::wstring(kTarget) + L"\\sub\\" + kPartialCopyName;
-  fs.AddFile(partial, std::string_view("vio"), attr::Archive,
+// A file in the target that has the name an earlier version gave its partial copies (a user's
+// own, or a leftover) is never replaced or deleted: each run copies through a name of its own,
+// renamed into place once whole.
+TEST_F(RelocationEngineTest, AFileNamedLikeAPartialCopyIsLeftAlone) {
+  const std::wstring users = std::wstring(kTarget) + L"\\sub\\" + kPartialCopyName;
+  fs.AddFile(users, std::string_view("the user's own"), attr::Archive,
              fs.Clock() + 3600 * kFileTimeTicksPerSecond);
   const RelocationResult result = Relocate();
   ASSERT_TRUE(result.success) << (recorder.failures.empty() ? "" : ToUtf8(recorder.failures[0]));
-  EXPECT_FALSE(fs.Exists(partial));
+  EXPECT_EQ(fs.ContentsText(users), "the user's own");
   EXPECT_TRUE(TargetComplete());
-  // Each copy was written under the temporary name and renamed into place.
-  const std::vector<std::wstring> operations = fs.Operations();
-  const std::wstring into = L"MoveFile " + std::wstring(kTarget) + L"\\sub\\" + kPartialCopyName +
-                            L" -> " + kTarget + L"\\sub\\b.wav";
-  EXPECT_NE(std::find(operations.begin(), operations.end(), into), operations.end());
+  // Each copy was written under this run's temporary name and renamed into place.
+  std::wstring temporary;
+  for (const std::wstring& operation : fs.Operations()) {
+    const std::wstring into = L" -> " + std::wstring(kTarget) + L"\\sub\\b.wav";
+    if (operation.rfind(L"MoveFile ", 0) == 0 && operation.size() > into.size() &&
+        operation.compare(operation.size() - into.size(), into.size(), into) == 0) {
+      temporary = operation.substr(9, operation.size() - 9 - into.size());
+    }
+  }
+  const std::wstring folder = std::wstring(kTarget) + L"\\sub\\~tessaly-copy-";
+  ASSERT_EQ(temporary.rfind(folder, 0), 0u) << ToUtf8(temporary);
+  EXPECT_EQ(temporary.size(), folder.size() + 16 + std::wstring_view(L".partial").size());
+  EXPECT_FALSE(fs.Exists(temporary));
+
+  // Another run chooses another name.
+  fs.ClearOperations();
+  recorder = Recorder();
+  fs.AddFile(L"C:\\Other\\x.wav", std::string_view("x"));
+  ASSERT_TRUE(Relocate(false, L"C:\\Other", L"D:\\Content\\Other").success);
+  for (const std::wstring& operation : fs.Operations()) {
+    EXPECT_EQ(operation.find(temporary.substr(folder.size())), std::wstring::npos);
+  }
 }
 
 // The journal of a run that did not end is never replaced: a new move is refused before it
@@ -432,8 +577,8 @@ TEST_F(RelocationEngineTest, AnEarlierRunsJournalStopsANewMove) {
   EXPECT_FALSE(Relocate().success);
   ASSERT_EQ(recorder.failures.size(), 1u);
   EXPECT_EQ(recorder.failures[0].rfind(L"An earlier relocation did not end; it is recorded in "
-                                       L"C:\\Users\\Musician\\Documents\\Quillmoor\\Tessaly "
-                                       L"Documents\\Relocation in progress.txt. Nothing was moved",
+                                       L"C:\\Users\\Musician\\AppData\\Local\\Quillmoor\\Tessaly\\"
+                                       L"Relocation in progress.txt. Nothing was moved",
                                        0),
             0u)
       << ToUtf8(recorder.failures[0]);
@@ -441,6 +586,107 @@ TEST_F(RelocationEngineTest, AnEarlierRunsJournalStopsANewMove) {
   EXPECT_TRUE(SourceUnchanged());
   EXPECT_FALSE(fs.Exists(kTarget));
   EXPECT_EQ(fs.ContentsText(kJournal), "an earlier run");
+}
+
+// A folder of the renamed original turned into a link while the deletion runs (after its parent
+// was listed, before it is entered) is removed as a link; what it leads to stays.
+TEST_F(RelocationEngineTest, AFolderThatBecomesALinkDuringTheDeletionIsNeverFollowed) {
+  int listings = 0;
+  bool deleting = false;
+  recorder.onLog = [&](const std::wstring& line) { deleting = line.rfind(L"Deleting ", 0) == 0; };
+  bent.afterListing = [&](std::wstring_view pattern) {
+    if (!deleting || !EqualsNoCase(pattern, std::wstring(kRenamed) + L"\\*.*")) return;
+    // The second listing of the folder is the one its subfolders are taken from.
+    if (++listings == 2) SwapForLink(std::wstring(kRenamed) + L"\\sub", L"C:\\Samples\\Moved");
+  };
+  const RelocationResult result = Relocate();
+  ASSERT_EQ(listings, 2);
+  EXPECT_TRUE(result.success) << (recorder.failures.empty() ? "" : ToUtf8(recorder.failures[0]));
+  EXPECT_EQ(fs.ContentsText(kPreciousFile), "not the run's to delete");
+  EXPECT_FALSE(fs.Exists(kRenamed));
+  EXPECT_TRUE(TargetComplete());
+  EXPECT_EQ(fs.ContentsText(L"C:\\Samples\\Moved\\b.wav"), "violas");
+}
+
+// The Original Location typed by its short name: the folder keeps its long name, renamed and
+// linked as itself.
+TEST_F(RelocationEngineTest, AShortNameIsReadAsTheFoldersOwnName) {
+  fs.SetShortName(kSource, L"STRING~1");
+  const RelocationResult result = Relocate(false, L"C:\\Samples\\STRING~1");
+  ASSERT_TRUE(result.success) << (recorder.failures.empty() ? "" : ToUtf8(recorder.failures[0]));
+  EXPECT_TRUE(recorder.Logged(L"C:\\Samples\\STRING~1 is named C:\\Samples\\Strings on disk; that "
+                              L"name is used."));
+  EXPECT_EQ(fs.List(L"C:\\Samples"), std::vector<std::wstring>{L"Strings"});
+  EXPECT_TRUE(fs.IsLink(kSource));
+  EXPECT_EQ(fs.LinkTarget(kSource), kTarget);
+  EXPECT_TRUE(TargetComplete());
+}
+
+// A folder link that leads inside the source is made again leading inside the copy, and the check
+// expects it there; every link is made again, not only the first.
+TEST_F(RelocationEngineTest, LinksWithinTheSourceLeadWithinTheCopy) {
+  fs.AddFolder(L"C:\\Elsewhere");
+  fs.AddFolderLink(std::wstring(kSource) + L"\\a-outside", L"C:\\Elsewhere");
+  fs.AddFolderLink(std::wstring(kSource) + L"\\sub\\within", std::wstring(kSource) + L"\\sub\\deep");
+  const RelocationResult result = Relocate();
+  ASSERT_TRUE(result.success) << (recorder.failures.empty() ? "" : ToUtf8(recorder.failures[0]));
+  EXPECT_EQ(fs.LinkTarget(std::wstring(kTarget) + L"\\a-outside"), L"C:\\Elsewhere");
+  EXPECT_EQ(fs.LinkTarget(std::wstring(kTarget) + L"\\sub\\within"),
+            std::wstring(kTarget) + L"\\sub\\deep");
+  EXPECT_EQ(fs.ContentsText(std::wstring(kTarget) + L"\\sub\\within\\c.nki"), "cellos and basses");
+  EXPECT_FALSE(fs.Exists(kRenamed));
+}
+
+// Newer files kept at the target that differ from their originals are listed with both sizes
+// and dates and asked about; Yes deletes those originals with the rest, identical ones pass.
+TEST_F(RelocationEngineTest, DifferingNewerFilesAtTheTargetAreListedAndAskedAbout) {
+  KeepNewerAtTarget(L"\\a.wav", "last year's violins");
+  // Identical, and newer: kept without a question.
+  fs.AddFile(std::wstring(kTarget) + L"\\sub\\b.wav", std::string_view("violas"), attr::Archive,
+             fs.Clock() + 3600 * kFileTimeTicksPerSecond);
+  recorder.answerYes = true;
+  const RelocationResult result = Relocate();
+  ASSERT_TRUE(result.success) << (recorder.failures.empty() ? "" : ToUtf8(recorder.failures[0]));
+  ASSERT_EQ(recorder.questions.size(), 1u);
+  EXPECT_NE(recorder.questions[0].find(L"Delete your originals of these files anyway?"),
+            std::wstring::npos);
+  EXPECT_TRUE(recorder.Logged(L"a.wav: original 7 bytes, changed 3/5/2024 12:00:00 UTC; kept in "
+                              L"D:\\Content\\Strings: 19 bytes, changed 3/5/2024 13:00:00 UTC."));
+  EXPECT_FALSE(recorder.Logged(L"sub\\b.wav: original 6 bytes, changed 3/5/2024 12:00:00 UTC; kept "
+                               L"in D:\\Content\\Strings: 6 bytes, changed 3/5/2024 13:00:00 UTC."));
+  EXPECT_EQ(fs.ContentsText(std::wstring(kTarget) + L"\\a.wav"), "last year's violins");
+  EXPECT_FALSE(fs.Exists(kRenamed));
+  EXPECT_EQ(fs.LinkTarget(kSource), kTarget);
+}
+
+// A journal where earlier versions kept it stops a new move too; and a source that holds the
+// program's own folders (the journal's, the settings backups') is refused, saying why.
+TEST_F(RelocationEngineTest, TheJournalsPlacesAreNeverMoved) {
+  fs.AddFile(testing::kEarlierJournal, std::string_view("an earlier version's run"));
+  EXPECT_FALSE(Relocate().success);
+  ASSERT_EQ(recorder.failures.size(), 1u);
+  EXPECT_EQ(recorder.failures[0].rfind(FormatText(L"An earlier relocation did not end; it is "
+                                                  L"recorded in %s.",
+                                                  testing::kEarlierJournal),
+                                       0),
+            0u)
+      << ToUtf8(recorder.failures[0]);
+  fs.DeleteFile(testing::kEarlierJournal);
+
+  for (const wchar_t* holder : {L"C:\\Users\\Musician\\Documents",
+                                L"C:\\Users\\Musician\\AppData"}) {
+    SCOPED_TRACE(ToUtf8(holder));
+    fs.AddFile(std::wstring(holder) + L"\\song.wav", std::string_view("a song"));
+    recorder = Recorder();
+    EXPECT_FALSE(Relocate(false, holder, L"D:\\Content\\Moved").success);
+    ASSERT_EQ(recorder.failures.size(), 1u);
+    EXPECT_EQ(recorder.failures[0].rfind(std::wstring(holder) + L" holds ", 0), 0u)
+        << ToUtf8(recorder.failures[0]);
+    EXPECT_NE(recorder.failures[0].find(L"where Tessaly keeps its own records"), std::wstring::npos);
+    EXPECT_TRUE(fs.IsFile(std::wstring(holder) + L"\\song.wav"));
+    EXPECT_FALSE(fs.Exists(L"D:\\Content\\Moved"));
+    EXPECT_FALSE(fs.Exists(std::wstring(holder) + L".orig0"));
+  }
 }
 
 TEST_F(RelocationEngineTest, AShareAsTargetIsAskedForItsSpaceWithItsTrailingBackslash) {
@@ -495,11 +741,13 @@ TEST_F(RelocationEngineTest, RootsCandidatesAndMerges) {
   fs.AddFolder(L"C:\\Samples\\Strings.orig0");
   fs.AddFile(L"C:\\Samples\\Strings.orig1", std::string_view("a file"));
   EXPECT_EQ(RenameCandidate(fs, kSource), L"C:\\Samples\\Strings.orig2");
-  // A newer copy at the target is kept; the source's older copy goes with the renamed folder.
+  // A newer copy at the target is kept; the source's older copy goes with the renamed folder
+  // once the user says that it may (they differ).
   fs.AddFile(std::wstring(kTarget) + L"\\a.wav", std::string_view("newer violins"), attr::Archive,
              fs.LastWriteTime(std::wstring(kSource) + L"\\a.wav") + 10 * kFileTimeTicksPerSecond);
   fs.SetFreeSpace(L"D:\\", 30);
   recorder = Recorder();
+  recorder.answerYes = true;
   // A trailing backslash on the source: the candidate lies beside it, not inside.
   const RelocationResult result = Relocate(false, std::wstring(kSource) + L"\\");
   EXPECT_TRUE(result.success) << (recorder.failures.empty() ? "" : ToUtf8(recorder.failures[0]));

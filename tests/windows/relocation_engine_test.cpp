@@ -47,18 +47,24 @@ class LinkRefusingFileSystem : public testing::ForwardingFileSystem {
   }
 };
 
-// The system, but with the user's documents folder in the scratch folder, so that the journal of
-// each run is the test's own and goes with it.
+// The system, but with the user's documents and local application data folders in the scratch
+// folder ("Documents", "LocalAppData"), so that the journal of each run is the test's own and goes
+// with it.
 class ScratchDocumentsSystem : public testing::ForwardingSystem {
  public:
   ScratchDocumentsSystem(System& system, std::wstring documents)
       : ForwardingSystem(system), documents_(std::move(documents)) {}
   ErrorCode GetSpecialFolder(int csidlValue, std::wstring& out) override {
-    if ((csidlValue & ~csidl::FlagCreate) != csidl::Personal) {
+    const int folder = csidlValue & ~csidl::FlagCreate;
+    if (folder != csidl::Personal && folder != csidl::LocalAppData) {
       return ForwardingSystem::GetSpecialFolder(csidlValue, out);
     }
     // The journal's folder is created below it with every missing folder on the way.
     out = documents_;
+    if (folder == csidl::LocalAppData) {
+      path::RemoveFileSpec(out);
+      out += L"\\LocalAppData";
+    }
     return err::Success;
   }
 
@@ -181,7 +187,8 @@ class RelocationOnDiskTest : public ::testing::Test {
         FormatText(L"Renaming %s to %s (only temporary; files will be deleted after operation "
                    L"is successful...)",
                    source.c_str(), renamed.c_str()),
-        FormatText(L"Checking that every file and folder of %s is in %s...", renamed.c_str(),
+        FormatText(L"Checking that every file and folder of %s is in %s (alternate data streams "
+                   L"are not copied)...", renamed.c_str(),
                    target.c_str()),
         kLinkLine,
     };
@@ -273,28 +280,35 @@ TEST_F(RelocationOnDiskTest, AMoveWhoseLinkFailsPutsTheFolderBackAndKeepsTheCopy
   ExpectWhole(target, "target");
   EXPECT_TRUE(IsDirectory(fs(), target + L"\\User Presets"));
   // The journal written before the rename went once the folder was back under its own name.
-  const std::wstring journalFolder = harness->scratch + L"\\Documents\\Quillmoor\\Tessaly Documents";
+  const std::wstring journalFolder = harness->scratch + L"\\LocalAppData\\Quillmoor\\Tessaly";
   EXPECT_TRUE(IsDirectory(fs(), journalFolder));
   EXPECT_FALSE(Exists(journalFolder + L"\\Relocation in progress.txt"));
 }
 
-// A run that was cut off (program ended, power lost) left a partial copy under the temporary
-// name, newer than its source: it is removed and the file copied again, never kept.
-TEST_F(RelocationOnDiskTest, APartialCopyLeftByAnInterruptedRunIsReplaced) {
+// A file in the target named as an earlier version named its partial copies (the user's own, or
+// a leftover) is never replaced or deleted: each run copies through a name of its own.
+TEST_F(RelocationOnDiskTest, AFileNamedLikeAPartialCopyIsLeftAlone) {
   Write(source);
-  const std::wstring partial = target + L"\\Legato\\" + kPartialCopyName;
+  const std::wstring users = target + L"\\Legato\\" + kPartialCopyName;
   ASSERT_EQ(CreateDirectoryTree(fs(), target + L"\\Legato"), 0u);
-  const std::string cut = files.at(L"\\Legato\\Violas.ncw").substr(0, 1000);
-  ASSERT_EQ(fs().WriteFile(partial, reinterpret_cast<const uint8_t*>(cut.data()), cut.size()), 0u);
+  const std::string own = "the user's own file";
+  ASSERT_EQ(fs().WriteFile(users, reinterpret_cast<const uint8_t*>(own.data()), own.size()), 0u);
   LinkRefusingFileSystem refusing(fs());
   const bool systemFails = !harness->noFolderLinks.empty();
   const RelocationResult result = Relocate(false, systemFails ? nullptr : &refusing);
   // The link is refused either way; the copy was whole and checked before that.
   EXPECT_FALSE(result.success);
   EXPECT_TRUE(recorder.Logged(kLinkLine)) << Joined(recorder.failures);
-  EXPECT_FALSE(Exists(partial)) << "the partial copy was kept";
+  EXPECT_EQ(Read(users), own) << "a file the run did not make was touched";
   ExpectWhole(target, "target");
   ExpectSourceAsItWas();
+  // Nothing of the run's own temporary copies is left.
+  std::vector<std::wstring> left;
+  fs().FindFiles(target + L"\\Legato\\~tessaly-copy-*", [&left](const FindData& entry) {
+    left.push_back(entry.name);
+    return true;
+  });
+  EXPECT_TRUE(left.empty()) << ToUtf8(left.front());
 }
 
 // The target is the source under another spelling: refused before anything is counted, copied
@@ -407,11 +421,23 @@ class RenameRefusedTest : public RelocationOnDiskTest {
       fs().MoveFile(renamed, source, 0);
       FAIL() << "the rename succeeds now that the engine is done";
     }
-    EXPECT_EQ(recorder.failures[0],
-              FormatText(L"Failed to rename %s to %s in order to create symbolic link (error code "
-                         L"%lu). Files might be in use.",
-                         source.c_str(), renamed.c_str(), system));
-    EXPECT_TRUE(recorder.recommendSteps);
+    const std::wstring refused =
+        FormatText(L"Failed to rename %s to %s in order to create symbolic link (error code %lu). "
+                   L"Files might be in use.",
+                   source.c_str(), renamed.c_str(), system);
+    const std::wstring checked =
+        refused + FormatText(L" Nothing was moved: your files are still in %s, and every one of "
+                             L"them is also in %s, checked.",
+                             source.c_str(), target.c_str());
+    const std::wstring unchecked =
+        refused + FormatText(L" Nothing was moved: your files are still in %s, and what was "
+                             L"copied is in %s.",
+                             source.c_str(), target.c_str());
+    EXPECT_TRUE(recorder.failures[0] == checked || recorder.failures[0] == unchecked)
+        << ToUtf8(recorder.failures[0]);
+    // The steps that delete the source follow only a copy that was checked whole (a folder held
+    // without sharing may not even be listed).
+    EXPECT_EQ(recorder.recommendSteps, recorder.failures[0] == checked);
     EXPECT_EQ(recorder.finished, std::vector<bool>{false});
     EXPECT_TRUE(result.renamedFolder.empty());
     hold.reset();
@@ -527,6 +553,172 @@ TEST_F(RelocationOnDiskTest, AnIncompleteCopyLeavesTheSourceAsItWas) {
     }
     EXPECT_LT(atTarget, files.size());
   }
+}
+
+// A newer file kept at the target that differs from its original: the question is answered No
+// (the recorder's default), so the folder is put back and both versions stay, on real files.
+TEST_F(RelocationOnDiskTest, ADifferingNewerFileAtTheTargetKeepsBothVersions) {
+  Write(source);
+  const std::wstring kept = target + L"\\Strings.nki";
+  ASSERT_EQ(CreateDirectoryTree(fs(), target), 0u);
+  const std::string newer = "last year's version, installed yesterday";
+  ASSERT_EQ(fs().WriteFile(kept, reinterpret_cast<const uint8_t*>(newer.data()), newer.size()), 0u);
+  FindData original;
+  ASSERT_TRUE(PathExists(fs(), source + L"\\Strings.nki", &original));
+  ASSERT_EQ(fs().SetLastWriteTime(kept, original.lastWriteTime + 3600 * kFileTimeTicksPerSecond), 0u);
+  const RelocationResult result = Relocate();
+  EXPECT_FALSE(result.success);
+  ASSERT_EQ(recorder.questions.size(), 1u) << Joined(recorder.failures);
+  ASSERT_EQ(recorder.failures.size(), 1u);
+  EXPECT_EQ(recorder.failures[0].rfind(FormatText(L"1 files in %s differ from your originals and "
+                                                  L"are newer, and you chose to keep both "
+                                                  L"versions. Nothing was moved: your files are "
+                                                  L"still in %s",
+                                                  target.c_str(), source.c_str()),
+                                       0),
+            0u)
+      << ToUtf8(recorder.failures[0]);
+  EXPECT_FALSE(recorder.Logged(kLinkLine)) << "nothing is linked before the answer";
+  ExpectSourceAsItWas();
+  EXPECT_EQ(Read(kept), newer);
+}
+
+// A source file rewritten after its copy was made, its size unchanged, fails the check, on real
+// files: the folder is put back with the new bytes.
+TEST_F(RelocationOnDiskTest, ASourceFileChangedAfterItsCopyFailsTheCheck) {
+  Write(source);
+  const std::wstring changed = source + L"\\Legato\\Violas.ncw";
+  std::string bytes = files.at(L"\\Legato\\Violas.ncw");
+  bytes[0] = static_cast<char>(bytes[0] ^ 0x5A);
+  recorder.onLog = [&](const std::wstring& line) {
+    if (line.rfind(L"Copied ", 0) != 0) return;
+    FindData before;
+    ASSERT_TRUE(PathExists(fs(), changed, &before));
+    ASSERT_EQ(fs().WriteFile(changed, reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size()), 0u);
+    ASSERT_EQ(fs().SetLastWriteTime(changed, before.lastWriteTime + 60 * kFileTimeTicksPerSecond), 0u);
+  };
+  const RelocationResult result = Relocate();
+  EXPECT_FALSE(result.success);
+  ASSERT_EQ(recorder.failures.size(), 1u);
+  EXPECT_EQ(recorder.failures[0].rfind(FormatText(L"The copy in %s does not match %s: "
+                                                  L"Legato\\Violas.ncw was changed after it was "
+                                                  L"copied. Nothing was moved: your files are still "
+                                                  L"in %s",
+                                                  target.c_str(), source.c_str(), source.c_str()),
+                                       0),
+            0u)
+      << ToUtf8(recorder.failures[0]);
+  EXPECT_TRUE(Read(changed) == bytes);
+  EXPECT_FALSE(Exists(renamed));
+  EXPECT_FALSE(recorder.Logged(kLinkLine));
+}
+
+// The journal lives in the program's own folder of the local application data, and a source that
+// holds the program's folders is refused before anything is counted.
+TEST_F(RelocationOnDiskTest, TheJournalLivesInAFolderNoRelocationMoves) {
+  Write(source);
+  const std::wstring journal =
+      harness->scratch + L"\\LocalAppData\\Quillmoor\\Tessaly\\Relocation in progress.txt";
+  bool journalThere = false;
+  recorder.onLog = [&](const std::wstring& line) {
+    if (line.rfind(L"Renaming ", 0) == 0) journalThere = Exists(journal);
+  };
+  LinkRefusingFileSystem refusing(fs());
+  Relocate(false, harness->noFolderLinks.empty() ? &refusing : nullptr);
+  EXPECT_TRUE(journalThere) << "the journal was not written to " << ToUtf8(journal);
+  EXPECT_FALSE(Exists(journal + L".new"));
+
+  for (const wchar_t* holder : {L"\\Documents", L"\\LocalAppData"}) {
+    SCOPED_TRACE(ToUtf8(holder));
+    const std::wstring folder = harness->scratch + holder;
+    recorder = LogRecorder();
+    const RelocationResult refused =
+        RunRelocation(fs(), *documentsSystem, {folder, harness->scratch + L"\\Relocated\\Held"},
+                      cancel, recorder);
+    EXPECT_FALSE(refused.success);
+    ASSERT_EQ(recorder.failures.size(), 1u);
+    EXPECT_EQ(recorder.failures[0].rfind(folder + L" holds ", 0), 0u) << ToUtf8(recorder.failures[0]);
+    EXPECT_TRUE(recorder.log.empty());
+    EXPECT_TRUE(IsDirectory(fs(), folder));
+    EXPECT_FALSE(Exists(folder + L".orig0"));
+  }
+}
+
+// Names that Windows cannot hold side by side or at all are refused before anything is copied.
+TEST_F(RelocationOnDiskTest, ANameEndingWithADotIsRefusedBeforeTheCopy) {
+  if (RunsUnderWine()) {
+    GTEST_SKIP() << "Wine strips trailing dots and spaces even from \\\\?\\ paths and its names "
+                    "are case-insensitive, so neither a name ending with a dot nor two names "
+                    "differing only in case can be made; the fake file system shows both";
+  }
+  Write(source);
+  const std::wstring odd = L"\\\\?\\" + source + L"\\Legato\\Take 2.";
+  const std::string text = "kept";
+  ASSERT_EQ(fs().WriteFile(odd, reinterpret_cast<const uint8_t*>(text.data()), text.size()), 0u);
+  const RelocationResult result = Relocate();
+  EXPECT_FALSE(result.success);
+  ASSERT_EQ(recorder.failures.size(), 1u);
+  EXPECT_EQ(recorder.failures[0].rfind(L"Windows cannot copy or delete a file or folder whose "
+                                       L"name ends with a dot or a space: \"" +
+                                           source + L"\\Legato\\Take 2.\"",
+                                       0),
+            0u)
+      << ToUtf8(recorder.failures[0]);
+  EXPECT_FALSE(Exists(target));
+  EXPECT_TRUE(Read(odd) == text);
+  fs().DeleteFile(odd);
+  ExpectSourceAsItWas();
+}
+
+// The Original Location typed by its 8.3 name: the folder is renamed and put back (or linked)
+// under its own long name.
+TEST_F(RelocationOnDiskTest, AShortNameIsReadAsTheFoldersOwnName) {
+  source = harness->scratch + L"\\Samples\\Symphony Strings";
+  renamed = source + L".orig0";
+  Write(source);
+  wchar_t shortName[MAX_PATH] = L"";
+  const DWORD length = GetShortPathNameW(source.c_str(), shortName, MAX_PATH);
+  if (length == 0 || length >= MAX_PATH || EqualsNoCase(shortName, source)) {
+    GTEST_SKIP() << "this volume makes no 8.3 names";
+  }
+  LinkRefusingFileSystem refusing(fs());
+  const bool systemFails = !harness->noFolderLinks.empty();
+  const RelocationResult result =
+      RunRelocation(systemFails ? fs() : refusing, *documentsSystem, {shortName, target, false},
+                    cancel, recorder);
+  EXPECT_FALSE(result.success);
+  EXPECT_TRUE(recorder.Logged(FormatText(L"%s is named %s on disk; that name is used.", shortName,
+                                         source.c_str())))
+      << Joined(recorder.log);
+  EXPECT_TRUE(recorder.Logged(kLinkLine)) << Joined(recorder.failures);
+  // Put back under its own name after the refused link: nothing named after the short name.
+  ExpectSourceAsItWas();
+  std::vector<std::wstring> names;
+  fs().FindFiles(harness->scratch + L"\\Samples\\*", [&names](const FindData& entry) {
+    if (entry.name != L"." && entry.name != L"..") names.push_back(entry.name);
+    return true;
+  });
+  EXPECT_EQ(names, std::vector<std::wstring>{L"Symphony Strings"});
+}
+
+// A Full Target Path of 260 characters or more is refused before anything is counted or made,
+// on real files (Wine would reach it; Windows programs without long-path support would not).
+TEST_F(RelocationOnDiskTest, AFullTargetPathOf260CharactersIsRefused) {
+  Write(source);
+  std::wstring tooLong = harness->scratch + L"\\Relocated\\";
+  tooLong += std::wstring(260 - tooLong.size(), L'x');
+  const RelocationResult result =
+      RunRelocation(fs(), *documentsSystem, {source, tooLong, false}, cancel, recorder);
+  EXPECT_FALSE(result.success);
+  ASSERT_EQ(recorder.failures.size(), 1u);
+  EXPECT_EQ(recorder.failures[0].rfind(FormatText(L"The Full Target Path %s has 260 characters",
+                                                  tooLong.c_str()),
+                                       0),
+            0u)
+      << ToUtf8(recorder.failures[0]);
+  EXPECT_TRUE(recorder.log.empty());
+  EXPECT_FALSE(Exists(tooLong));
+  ExpectSourceAsItWas();
 }
 
 }  // namespace
