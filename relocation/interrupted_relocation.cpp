@@ -278,9 +278,9 @@ RecoveryOutcome PutBackInterruptedRelocation(FileSystem& fs, const std::wstring&
     // is looked at once more just before it goes, opened without following it and listed (a
     // file system that follows links when it opens them still lists a link as one).
     FileSystem::ItemIdentity now;
+    const bool opensAsFolder = fs.GetItemIdentity(source, now) == err::Success && !now.IsLink();
     FindData listed;
-    const bool listedAsLink = PathExists(fs, source, &listed) && listed.IsReparsePoint();
-    if (fs.GetItemIdentity(source, now) == err::Success && !now.IsLink() && !listedAsLink) {
+    if (opensAsFolder && !(PathExists(fs, source, &listed) && listed.IsReparsePoint())) {
       return Refused(FormatText(L"%s is no longer a link, so %s was not renamed back. Nothing was "
                                 L"changed: your files are in %s.%s",
                                 source.c_str(), renamed.c_str(), renamed.c_str(),

@@ -358,6 +358,38 @@ TEST(InterruptedRelocationTest, AFinishNeverDeletesThroughAFolderSwappedForALink
   EXPECT_TRUE(d.fs.Exists(kJournal));
 }
 
+// A folder made at the Original Location after the question was asked, in place of the link: the
+// put-back removes nothing that is not a link.
+TEST(InterruptedRelocationTest, APutBackRemovesTheOriginalLocationOnlyWhileItIsALink) {
+  Disk d;
+  d.CutAtLog(L"Deleting ");
+  d.RunUntilCutOff();
+  RelocationJournal journal;
+  ASSERT_EQ(ReadRelocationJournal(d.fs, kJournal, journal), err::Success);
+  class SwappingFileSystem : public testing::ForwardingFileSystem {
+   public:
+    using ForwardingFileSystem::ForwardingFileSystem;
+    ErrorCode GetItemIdentity(std::wstring_view path, ItemIdentity& out) override {
+      if (EqualsNoCase(path, kSource) && !swapped) {
+        swapped = true;
+        EXPECT_EQ(inner_.RemoveFolder(kSource), err::Success);
+        EXPECT_EQ(inner_.CreateFolder(kSource), err::Success);
+      }
+      return ForwardingFileSystem::GetItemIdentity(path, out);
+    }
+    bool swapped = false;
+  } swapping(d.fs);
+  const RecoveryOutcome outcome = PutBackInterruptedRelocation(swapping, kJournal, journal);
+  EXPECT_TRUE(swapping.swapped);
+  EXPECT_FALSE(outcome.done);
+  EXPECT_EQ(outcome.message.rfind(std::wstring(kSource) + L" is no longer a link", 0), 0u)
+      << ToUtf8(outcome.message);
+  EXPECT_TRUE(d.fs.IsFolder(kSource));
+  EXPECT_FALSE(d.fs.IsLink(kSource));
+  d.ExpectNothingLost(outcome.message);
+  EXPECT_TRUE(d.fs.Exists(kJournal));
+}
+
 // The journal is written whole under another name, flushed, then renamed into place.
 TEST(InterruptedRelocationTest, TheJournalIsWrittenWholeOrNotAtAll) {
   FakeFileSystem fs;
