@@ -222,14 +222,15 @@ std::wstring Run::LinkRefusal() {
                       L"the link and try again.",
                       first.c_str(), unreadable, target_.c_str());
   }
-  // A trial link beside the target, leading nowhere, tells whether links can be made there.
+  // A trial link beside the target tells whether links can be made there. It leads to the folder
+  // that holds it: a link to nothing is not even listed under Wine.
   std::wstring folder = target_;
   while (!IsDirectory(fs_, folder) && path::RemoveFileSpec(folder)) {
   }
   std::wstring trial = folder;
   ErrorCode made = err::InvalidParameter;
   if (AppendPath(trial, L"~tessaly-link-trial", kTreePathCapacity)) {
-    made = fs_.CreateFolderLink(trial, trial + L".none");
+    made = fs_.CreateFolderLink(trial, folder);
     FindData link;
     const bool there = PathExists(fs_, trial, &link);
     if (made == err::Success && (!there || !link.IsReparsePoint())) made = err::NotAReparsePoint;

@@ -387,6 +387,37 @@ TEST_F(RelocationOnDiskTest, LinkOnlyMode) {
                << harness->noFolderLinks << "): the link made there";
 }
 
+// A folder link inside the source (under Wine a host link) is made again at the target, leading
+// where it led; the move ends with the link at the Original Location, and the folder the inner
+// link led to keeps its files.
+TEST_F(RelocationOnDiskTest, AMoveMakesAFolderLinkInsideTheSourceAgain) {
+  if (!harness->noFolderLinks.empty()) GTEST_SKIP() << harness->noFolderLinks;
+  Write(source);
+  const std::wstring shared = harness->scratch + L"\\Shared Impulses";
+  ASSERT_EQ(CreateDirectoryTree(fs(), shared), 0u);
+  const std::string hall = "reverb";
+  ASSERT_EQ(fs().WriteFile(shared + L"\\hall.wav", reinterpret_cast<const uint8_t*>(hall.data()),
+                           hall.size()),
+            0u);
+  ASSERT_EQ(fs().CreateFolderLink(source + L"\\Impulses", shared), 0u);
+
+  const RelocationResult result = Relocate();
+  ASSERT_TRUE(result.success) << Joined(recorder.failures);
+  FindData inner;
+  ASSERT_TRUE(PathExists(fs(), target + L"\\Impulses", &inner));
+  EXPECT_TRUE(inner.IsDirectory() && inner.IsReparsePoint());
+  std::wstring leadsTo, sharedFinal;
+  ASSERT_EQ(fs().GetFinalPath(target + L"\\Impulses", leadsTo), 0u);
+  ASSERT_EQ(fs().GetFinalPath(shared, sharedFinal), 0u);
+  EXPECT_TRUE(EqualsNoCase(leadsTo, sharedFinal)) << ToUtf8(leadsTo);
+  EXPECT_EQ(Read(source + L"\\Impulses\\hall.wav"), hall) << "through both links";
+  EXPECT_EQ(Read(shared + L"\\hall.wav"), hall) << "the inner link's folder lost its file";
+  EXPECT_FALSE(Exists(renamed));
+  EXPECT_FALSE(Exists(target + L"\\..\\~tessaly-link-trial")) << "the trial link was left";
+  EXPECT_EQ(fs().RemoveFolder(source), 0u) << "the link itself";
+  ExpectWhole(target, "target, once the link is gone");
+}
+
 // The source's rename is refused while something holds it open without sharing; the copy is
 // done by then. Returns the code that the rename gets with the hold still in place.
 class RenameRefusedTest : public RelocationOnDiskTest {
