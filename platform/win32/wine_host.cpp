@@ -222,7 +222,10 @@ ErrorCode MakeHostFolderLink(std::wstring_view link, std::wstring_view target) {
     return err::PathNotFound;
   }
   int status = -1;
-  const ErrorCode ran = RunHostScript(L"ln -s -- \"$1\" \"$2\"", {hostTarget, hostLink}, status);
+  // -n: a name that became a link to a folder meanwhile is not entered, so the link is made at
+  // `link` itself or not at all.
+  const ErrorCode ran =
+      RunHostScript(L"ln -s -n -- \"$1\" \"$2\"", {hostTarget, hostLink}, status);
   // What is on disk decides, whatever the command said.
   if (IsFolderLink(linkPath)) return err::Success;
   if (ran != err::Success) return ran;
