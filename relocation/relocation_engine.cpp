@@ -388,15 +388,16 @@ std::wstring Run::LinkRefusal(const std::vector<std::wstring>& links) {
     linkPlaces_[relative] = place;
   }
   const std::wstring first = source_ + L"\\" + links.front();
-  // A trial link beside the target, leading nowhere, tells whether links can be made there. Its
-  // name is this run's own, and only a link this run made is removed.
+  // A trial link beside the target tells whether links can be made there. It leads to the folder
+  // that holds it (a link to nothing is not even listed under Wine); its name is this run's own,
+  // and only a link this run made is removed.
   std::wstring folder = target_;
   while (!IsDirectory(fs_, folder) && path::RemoveFileSpec(folder)) {
   }
   std::wstring trial = folder;
   ErrorCode made = err::InvalidParameter;
   if (AppendPath(trial, L"~tessaly-link-trial-" + runName_, kTreePathCapacity)) {
-    made = fs_.CreateFolderLink(trial, trial + L".none");
+    made = fs_.CreateFolderLink(trial, folder);
     FindData link;
     const bool there = made == err::Success && PathExists(fs_, trial, &link);
     if (made == err::Success && (!there || !link.IsReparsePoint())) made = err::NotAReparsePoint;

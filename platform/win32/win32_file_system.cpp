@@ -4,7 +4,9 @@
 
 #include <new>
 
+#include "platform/text.h"
 #include "platform/win32/win32_api.h"
+#include "platform/win32/wine_host.h"
 #include "platform/win32/wow64_win32.h"
 
 namespace tessaly {
@@ -73,6 +75,11 @@ void Fill(const WIN32_FIND_DATAW& data, FindData& out) {
   out.lastWriteTime = FromFiletime(data.ftLastWriteTime);
   out.size = (static_cast<uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
   out.reparseTag = (data.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) ? data.dwReserved0 : 0;
+  // Wine lists a host link to a folder with no tag; it is what Windows calls a symbolic link.
+  if (out.reparseTag == 0 && (data.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) &&
+      (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) && wine::RunsUnderWine()) {
+    out.reparseTag = IO_REPARSE_TAG_SYMLINK;
+  }
   out.name = data.cFileName;
   out.alternateName = data.cAlternateFileName;
 }
@@ -102,6 +109,52 @@ struct ProgressTrampoline {
     }
   }
 };
+
+// GetFinalPathNameByHandleW (looked up at run time: 127 before Vista) on a handle opened with
+// backup semantics, without the "\\?\" or "\\?\UNC\" prefix it adds.
+ErrorCode FinalPathOf(const std::wstring& path, std::wstring& out) {
+  out.clear();
+  using GetFinalPathFn = DWORD(WINAPI*)(HANDLE, LPWSTR, DWORD, DWORD);
+  static const auto getFinalPath = reinterpret_cast<GetFinalPathFn>(reinterpret_cast<void*>(
+      GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "GetFinalPathNameByHandleW")));
+  if (!getFinalPath) return err::ProcNotFound;
+  // No access asked: only the name is wanted, and folders need backup semantics to open.
+  FileHandle item(CreateFileW(path.c_str(), 0,
+                              FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                              OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+  if (!item.IsValid()) return LastErrorOr();
+  std::wstring name;
+  if (!FillGrowing(name, [&](wchar_t* buffer, DWORD size) {
+        return getFinalPath(item.get(), buffer, size, FILE_NAME_NORMALIZED | VOLUME_NAME_DOS);
+      })) {
+    return LastErrorOr();
+  }
+  if (name.rfind(L"\\\\?\\UNC\\", 0) == 0) {
+    out = L"\\\\" + name.substr(8);
+  } else if (name.rfind(L"\\\\?\\", 0) == 0) {
+    out = name.substr(4);
+  } else {
+    out = std::move(name);
+  }
+  return err::Success;
+}
+
+// True when the file's final path is not its own name in its folder's final path: under Wine,
+// where the final path is the host's resolved name, the file is then a host link (or lies
+// behind one that the name does not show). False when either cannot be told.
+bool LeadsElsewhere(const std::wstring& file) {
+  const size_t slash = file.find_last_of(L"\\/");
+  if (slash == std::wstring::npos || slash == 0) return false;
+  std::wstring folder = file.substr(0, slash);
+  if (folder.size() == 2 && folder[1] == L':') folder += L'\\';
+  std::wstring finalFile, finalFolder;
+  if (FinalPathOf(file, finalFile) != err::Success ||
+      FinalPathOf(folder, finalFolder) != err::Success) {
+    return false;
+  }
+  if (finalFolder.empty() || finalFolder.back() != L'\\') finalFolder += L'\\';
+  return !EqualsNoCase(finalFile, finalFolder + file.substr(slash + 1));
+}
 
 }  // namespace
 
@@ -145,11 +198,39 @@ ErrorCode Win32FileSystem::CreateFolder(std::wstring_view path) {
 }
 
 ErrorCode Win32FileSystem::RemoveFolder(std::wstring_view path) {
-  return Result(RemoveDirectoryW(std::wstring(path).c_str()));
+  const std::wstring folder(path);
+  if (wine::RunsUnderWine()) {
+    // Wine's RemoveDirectoryW on a host link removes an empty target instead: the host removes
+    // the link. One that leads nowhere is not seen at all, so a missing folder is asked about.
+    const DWORD attributes = GetFileAttributesW(folder.c_str());
+    const bool listedLink =
+        attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT);
+    if (listedLink || attributes == INVALID_FILE_ATTRIBUTES) {
+      const ErrorCode missing = attributes == INVALID_FILE_ATTRIBUTES ? LastErrorOr() : 0;
+      const ErrorCode removed = wine::RemoveHostLink(folder);
+      if (removed != err::NotAReparsePoint) return removed;
+      if (missing != 0) return missing;
+    }
+  }
+  return Result(RemoveDirectoryW(folder.c_str()));
 }
 
 ErrorCode Win32FileSystem::DeleteFile(std::wstring_view path) {
-  return Result(DeleteFileW(std::wstring(path).c_str()));
+  const std::wstring file(path);
+  if (wine::RunsUnderWine()) {
+    const DWORD attributes = GetFileAttributesW(file.c_str());
+    // A folder is no file to delete, a folder link neither; Windows answers 5.
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY)) {
+      return err::AccessDenied;
+    }
+    // Wine lists a host link to a file as a plain file, and its DeleteFileW deletes the file it
+    // leads to: a file whose final path is not its own is asked about first.
+    if (attributes != INVALID_FILE_ATTRIBUTES && LeadsElsewhere(file)) {
+      const ErrorCode removed = wine::RemoveHostLink(file);
+      if (removed != err::NotAReparsePoint) return removed;
+    }
+  }
+  return Result(DeleteFileW(file.c_str()));
 }
 
 ErrorCode Win32FileSystem::MoveFile(std::wstring_view from, std::wstring_view to,
@@ -251,30 +332,7 @@ ErrorCode Win32FileSystem::WriteFile(std::wstring_view path, const uint8_t* data
 }
 
 ErrorCode Win32FileSystem::GetFinalPath(std::wstring_view path, std::wstring& out) {
-  out.clear();
-  using GetFinalPathFn = DWORD(WINAPI*)(HANDLE, LPWSTR, DWORD, DWORD);
-  static const auto getFinalPath = reinterpret_cast<GetFinalPathFn>(reinterpret_cast<void*>(
-      GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "GetFinalPathNameByHandleW")));
-  if (!getFinalPath) return err::ProcNotFound;
-  // No access asked: only the name is wanted, and folders need backup semantics to open.
-  FileHandle item(CreateFileW(std::wstring(path).c_str(), 0,
-                              FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                              OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
-  if (!item.IsValid()) return LastErrorOr();
-  std::wstring name;
-  if (!FillGrowing(name, [&](wchar_t* buffer, DWORD size) {
-        return getFinalPath(item.get(), buffer, size, FILE_NAME_NORMALIZED | VOLUME_NAME_DOS);
-      })) {
-    return LastErrorOr();
-  }
-  if (name.rfind(L"\\\\?\\UNC\\", 0) == 0) {
-    out = L"\\\\" + name.substr(8);
-  } else if (name.rfind(L"\\\\?\\", 0) == 0) {
-    out = name.substr(4);
-  } else {
-    out = std::move(name);
-  }
-  return err::Success;
+  return FinalPathOf(std::wstring(path), out);
 }
 
 ErrorCode Win32FileSystem::GetFullPath(std::wstring_view path, std::wstring& out) {

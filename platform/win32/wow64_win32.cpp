@@ -2,6 +2,8 @@
 // Functions that older Windows lacks are looked up at run time, so the program still starts there.
 #include "platform/win32/wow64_win32.h"
 
+#include "platform/win32/wine_host.h"
+
 namespace tessaly {
 namespace {
 
@@ -98,19 +100,17 @@ DWORD SetPrivilege(HANDLE token, const wchar_t* name, bool enable) {
   return GetLastError();
 }
 
-DWORD CreateFolderLink(const wchar_t* link, const wchar_t* target) {
-  using CreateSymbolicLinkFunction = BOOLEAN(WINAPI*)(LPCWSTR, LPCWSTR, DWORD);
-  if (!link || !target) return ERROR_INVALID_PARAMETER;
+namespace {
 
+// The system's own directory symbolic link, judged by what is on disk afterwards: a call that
+// reports success but left no link gives 4390.
+DWORD SystemFolderLink(const wchar_t* link, const wchar_t* target) {
+  using CreateSymbolicLinkFunction = BOOLEAN(WINAPI*)(LPCWSTR, LPCWSTR, DWORD);
   LoadedLibrary kernel(L"Kernel32.dll");
   if (!kernel.get()) return LastErrorOr(ERROR_MOD_NOT_FOUND);
   auto createLink = reinterpret_cast<CreateSymbolicLinkFunction>(
       reinterpret_cast<void*>(GetProcAddress(kernel.get(), "CreateSymbolicLinkW")));
   if (!createLink) return LastErrorOr(ERROR_PROC_NOT_FOUND);
-
-  // Windows refuses an existing link path with 183. Checking first keeps that answer on systems
-  // whose CreateSymbolicLinkW reports success without doing anything.
-  if (GetFileAttributesW(link) != INVALID_FILE_ATTRIBUTES) return ERROR_ALREADY_EXISTS;
 
   HANDLE token = nullptr;
   if (!OpenProcessToken(GetCurrentProcess(), TOKEN_ADJUST_PRIVILEGES, &token)) {
@@ -125,10 +125,25 @@ DWORD CreateFolderLink(const wchar_t* link, const wchar_t* target) {
   // counts as success.
   const DWORD attributes = GetFileAttributesW(link);
   if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_REPARSE_POINT)) {
-    return ERROR_NOT_SUPPORTED;
+    return ERROR_NOT_A_REPARSE_POINT;
   }
   SetPrivilege(token, kSymbolicLinkPrivilege, false);
   return ERROR_SUCCESS;
+}
+
+}  // namespace
+
+DWORD CreateFolderLink(const wchar_t* link, const wchar_t* target) {
+  if (!link || !target) return ERROR_INVALID_PARAMETER;
+  // Windows refuses an existing link path with 183. Checking first keeps that answer on systems
+  // whose CreateSymbolicLinkW reports success without doing anything.
+  if (GetFileAttributesW(link) != INVALID_FILE_ATTRIBUTES) return ERROR_ALREADY_EXISTS;
+
+  const DWORD made = SystemFolderLink(link, target);
+  if (made == ERROR_SUCCESS || !wine::RunsUnderWine()) return made;
+  // Wine makes no folder links (it knows no symbolic-link privilege either, 1313): the host makes
+  // one, which programs in the prefix follow and list as a directory reparse point.
+  return wine::MakeHostFolderLink(link, target);
 }
 
 bool IsVistaOrLater() {

@@ -42,7 +42,10 @@ class CDisableFileRedirection {
 DWORD SetPrivilege(HANDLE token, const wchar_t* name, bool enable);
 
 // Creates a directory symbolic link at `link` pointing to `target` (which need not exist).
-// 0 on success; 127 where the system has no symbolic links; 183 when `link` exists.
+// 0 on success; 127 where the system has no symbolic links; 183 when `link` exists; 4390 when the
+// system reported success and left no link. Under Wine, which makes no links itself, the link is
+// a host symbolic link made by the host's `ln`, and its target must then be an existing folder
+// (3 otherwise; see wine_host.h).
 DWORD CreateFolderLink(const wchar_t* link, const wchar_t* target);
 
 // True on Windows 6.0 (Vista) or later.

@@ -44,9 +44,11 @@ void DeleteKeyTree(HKEY root, const std::wstring& path, REGSAM view) {
   RegDeleteKeyExW(root, path.c_str(), view, 0);
 }
 
-// Deletes a folder and everything in it. Links are removed themselves on Windows; under Wine,
-// where every operation on a link acts on its target, they are left alone.
+// Deletes a folder and everything in it. Links are removed themselves, never what they lead to:
+// through the backend, which under Wine has the host remove them (Wine's own delete of a link
+// acts on its target).
 void DeleteFolderTree(const std::wstring& folder) {
+  Win32FileSystem fs;
   WIN32_FIND_DATAW data;
   HANDLE find = FindFirstFileW((folder + L"\\*").c_str(), &data);
   if (find != INVALID_HANDLE_VALUE) {
@@ -55,18 +57,13 @@ void DeleteFolderTree(const std::wstring& folder) {
       if (name == L"." || name == L"..") continue;
       const std::wstring path = folder + L"\\" + name;
       const bool isFolder = (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
-      if (data.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) {
-        if (RunsUnderWine()) continue;
-        if (isFolder) {
-          RemoveDirectoryW(path.c_str());
-        } else {
-          DeleteFileW(path.c_str());
-        }
+      if (isFolder && (data.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT)) {
+        fs.RemoveFolder(path);
       } else if (isFolder) {
         DeleteFolderTree(path);
       } else {
         SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
-        DeleteFileW(path.c_str());
+        fs.DeleteFile(path);
       }
     } while (FindNextFileW(find, &data));
     FindClose(find);
@@ -95,58 +92,30 @@ std::wstring TempFolder(const std::wstring& name) {
   return folder + name;
 }
 
-// Enables one privilege of this process while it lives, then restores the previous state.
-class ScopedPrivilege {
- public:
-  explicit ScopedPrivilege(const wchar_t* name) {
-    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_ADJUST_PRIVILEGES | TOKEN_QUERY, &token)) {
-      token = nullptr;
-      return;
-    }
-    TOKEN_PRIVILEGES wanted = {};
-    wanted.PrivilegeCount = 1;
-    wanted.Privileges[0].Attributes = SE_PRIVILEGE_ENABLED;
-    if (!LookupPrivilegeValueW(nullptr, name, &wanted.Privileges[0].Luid)) return;
-    DWORD size = sizeof previous;
-    adjusted = AdjustTokenPrivileges(token, FALSE, &wanted, sizeof previous, &previous, &size) &&
-               GetLastError() == ERROR_SUCCESS;
-  }
-  ~ScopedPrivilege() {
-    if (adjusted) AdjustTokenPrivileges(token, FALSE, &previous, 0, nullptr, nullptr);
-    if (token) CloseHandle(token);
-  }
-  ScopedPrivilege(const ScopedPrivilege&) = delete;
-  ScopedPrivilege& operator=(const ScopedPrivilege&) = delete;
-
- private:
-  HANDLE token = nullptr;
-  TOKEN_PRIVILEGES previous = {};
-  bool adjusted = false;
-};
-
+// Whether the backend's CreateFolderLink makes a folder link here that is seen on disk, and that
+// its RemoveFolder removes again (under Wine both go through the host).
 std::string ProbeFolderLinks(const std::wstring& folder) {
-  using CreateSymbolicLinkFunction = BOOLEAN(WINAPI*)(LPCWSTR, LPCWSTR, DWORD);
-  auto createLink = reinterpret_cast<CreateSymbolicLinkFunction>(reinterpret_cast<void*>(
-      GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "CreateSymbolicLinkW")));
-  if (!createLink) return "this Windows has no CreateSymbolicLinkW";
-  ScopedPrivilege privilege(L"SeCreateSymbolicLinkPrivilege");
+  Win32FileSystem fs;
   const std::wstring target = folder + L"\\target";
   const std::wstring link = folder + L"\\link";
   CreateDirectoryW(target.c_str(), nullptr);
-  const bool reported = createLink(link.c_str(), target.c_str(), 1) != 0;
-  const DWORD error = GetLastError();
+  const ErrorCode made = fs.CreateFolderLink(link, target);
   const DWORD attributes = GetFileAttributesW(link.c_str());
-  const bool made = attributes != INVALID_FILE_ATTRIBUTES &&
-                    (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
-  if (made) RemoveDirectoryW(link.c_str());  // the link itself; the target is the empty probe
+  const bool there = attributes != INVALID_FILE_ATTRIBUTES &&
+                     (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
+  const ErrorCode removed = there ? fs.RemoveFolder(link) : err::Success;
+  const bool gone = GetFileAttributesW(link.c_str()) == INVALID_FILE_ATTRIBUTES;
+  const bool targetKept = GetFileAttributesW(target.c_str()) != INVALID_FILE_ATTRIBUTES;
   RemoveDirectoryW(target.c_str());
-  if (made) return {};
-  if (!reported) {
-    return "CreateSymbolicLinkW failed with " + std::to_string(error) +
-           " (SeCreateSymbolicLinkPrivilege not held?)";
+  const std::string system = RunsUnderWine() ? "Wine (through the host's commands)" : "Windows";
+  if (made == err::Success && there && removed == err::Success && gone && targetKept) return {};
+  if (made == err::Success && !there) return system + ": CreateFolderLink reports success and no link is there";
+  if (made != err::Success) {
+    return system + ": CreateFolderLink failed with " + std::to_string(made) +
+           (made == err::PrivilegeNotHeld ? " (SeCreateSymbolicLinkPrivilege not held)" : "");
   }
-  return RunsUnderWine() ? "Wine creates no symbolic links"
-                         : "CreateSymbolicLinkW reports success and creates nothing";
+  return system + ": the link could not be removed as a link (RemoveFolder gave " +
+         std::to_string(removed) + (targetKept ? ")" : ", and it removed the target)");
 }
 
 DWORD CALLBACK CountProgress(LARGE_INTEGER, LARGE_INTEGER, LARGE_INTEGER, LARGE_INTEGER, DWORD,

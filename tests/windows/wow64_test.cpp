@@ -11,6 +11,7 @@
 #include "platform/text.h"
 #include "platform/win32/win32_api.h"
 #include "platform/win32/win32_system.h"
+#include "platform/win32/wine_host.h"
 #include "platform/win32/wow64_win32.h"
 #include "tests/support/backends.h"
 #include "tests/windows/system_dlls.h"
@@ -238,8 +239,23 @@ TEST_F(FolderLinkTest, MakesADirectoryLinkOrReportsThatItCannot) {
     return false;
   }),
             0u);
-  EXPECT_EQ(entry.reparseTag, kReparseTagSymlink);
+  std::wstring place;
+  ASSERT_EQ(harness->fs().GetFinalPath(link, place), 0u);
+  EXPECT_TRUE(EqualsNoCase(place, target)) << ToUtf8(place);
+  // A file written through the link lands in the target.
+  ASSERT_EQ(harness->fs().WriteFile(link + L"\\through.txt", &byte, 1), 0u);
+  EXPECT_NE(AttributesOf(target + L"\\through.txt"), INVALID_FILE_ATTRIBUTES);
 
+  // Under Wine a host link, listed without a tag; the backend names it as Windows does.
+  EXPECT_EQ(entry.reparseTag, kReparseTagSymlink);
+  if (wine::RunsUnderWine()) {
+    // Wine lists no link whose target is missing, so none is made.
+    const std::wstring dangling = Scratch(L"dangling");
+    EXPECT_EQ(CreateFolderLink(dangling.c_str(), Scratch(L"missing").c_str()), err::PathNotFound);
+    EXPECT_EQ(AttributesOf(dangling), INVALID_FILE_ATTRIBUTES);
+    EXPECT_FALSE(wine::IsHostLink(dangling));
+    return;
+  }
   // The target need not exist.
   const std::wstring dangling = Scratch(L"dangling");
   EXPECT_EQ(CreateFolderLink(dangling.c_str(), Scratch(L"missing").c_str()), 0u);
