@@ -543,5 +543,37 @@ TEST_F(InstallTest, UninstallWhileTheProgramRunsRemovesNothing) {
   EXPECT_FALSE(Exists(folder));
 }
 
+// The setup program's first two pages, as the user guide pictures them (tests/install/
+// setup-pictures.sh makes the pictures): the welcome page, then the folder page, which proposes
+// the edition's program files folder. Cancel, confirmed, installs nothing.
+TEST_F(InstallTest, SetupPagesProposeTheEditionsFolderAndCancelInstallsNothing) {
+  ProgramRun setup;
+  ASSERT_EQ(setup.Start(setup_), 0u);
+  HWND window = FindTopWindow(L"Tessaly Setup");
+  ASSERT_NE(window, nullptr);
+  SaveScreenshot(L"setup-welcome");
+  ASSERT_TRUE(PostMessageW(window, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0));
+  HWND folderEdit = nullptr;
+  ASSERT_TRUE(WaitUntil([&] { return (folderEdit = FindVisibleChild(window, WC_EDITW)) != nullptr; }))
+      << "no folder page";
+  // The edit belongs to the setup process: its text comes by message, not GetWindowText.
+  wchar_t folder[MAX_PATH] = {};
+  WaitUntil([&] {
+    DWORD_PTR length = 0;
+    return SendMessageTimeoutW(folderEdit, WM_GETTEXT, MAX_PATH, reinterpret_cast<LPARAM>(folder),
+                               SMTO_ABORTIFHUNG, 5000, &length) && length > 0;
+  });
+  EXPECT_TRUE(SameText(folder, InstallFolder())) << ToUtf8(folder);
+  SaveScreenshot(L"setup-folder");
+
+  ASSERT_TRUE(PostMessageW(window, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0));
+  const std::optional<MessageBoxInfo> question = FindMessageBox(setup, window);
+  ASSERT_TRUE(question) << "Cancel asked nothing";
+  ASSERT_TRUE(Answer(*question, IDYES));
+  EXPECT_TRUE(setup.WaitForExit().has_value());
+  EXPECT_FALSE(Registered());
+  EXPECT_FALSE(Exists(InstallFolder() + L"\\Tessaly.exe"));
+}
+
 }  // namespace
 }  // namespace tessaly::e2e
