@@ -17,5 +17,8 @@ chmod 755 "$work"
 printf '%%PDF-1.4\n%% a stand-in for the user guide, which is made from these pictures\n' >"$work/TessalyUserGuide.pdf"
 setup=$("$here/scripts/make-installer.sh" "$build" "$work/TessalyUserGuide.pdf" "$work")
 rm -rf "$shots"/InstallTest.SetupPages*
+# A root and display of its own, so that it may run beside the install test (the release does).
+export TESSALY_INSTALL_ROOT=$build/wine-setup-pictures
+export TESSALY_INSTALL_DISPLAY=:$((800 + $(printf %s "$build" | cksum | cut -d' ' -f1) % 99))
 TESSALY_ARTIFACTS=$shots "$here/tests/install/run.sh" "$build" "$setup" "$work/TessalyUserGuide.pdf" \
   --gtest_filter='InstallTest.SetupPages*'
