@@ -1,12 +1,21 @@
-; The setup program of Tessaly, compiled on Linux by scripts/make-installer.sh with Debian's NSIS:
-;   makensis -DTESSALY_EXE=... -DFILE_DATABASE=... -DUSER_GUIDE=... -DOUT_FILE=... tessaly.nsi
-; It installs Tessaly.exe, FileDatabase.xml and TessalyUserGuide.pdf into the 32-bit program
-; files folder for every user of the machine, adds a Start-menu shortcut, and registers an
-; uninstaller with Windows. The uninstaller removes what setup installed and nothing else: the
-; user's settings and registry backups stay unless the user asks (the uninstaller's option, or
+; The setup programs of Tessaly, compiled on Linux by scripts/make-installer.sh with Debian's NSIS:
+;   makensis -DTESSALY_EXE=... -DFILE_DATABASE=... -DUSER_GUIDE=... -DOUT_FILE=... [-DX64] tessaly.nsi
+; Without X64, the 32-bit edition: a 32-bit setup program that installs the 32-bit Tessaly.exe
+; into the 32-bit program files folder and registers its uninstaller in the 32-bit registry view;
+; it runs on 32-bit and 64-bit Windows, and on 64-bit Windows its last page names the 64-bit
+; edition. With X64, the 64-bit edition: a 64-bit setup program (which 32-bit Windows refuses to
+; start) that installs the 64-bit Tessaly.exe into the 64-bit program files folder and registers
+; its uninstaller in the 64-bit view. Both install FileDatabase.xml and TessalyUserGuide.pdf beside
+; the program for every user of the machine, add the same Start-menu shortcuts, and refuse to
+; install over the other edition. The uninstaller removes what setup installed and nothing else:
+; the user's settings and registry backups stay unless the user asks (the uninstaller's option, or
 ; /REMOVEUSERDATA with /S).
 
-Unicode true
+!ifdef X64
+  Target amd64-unicode
+!else
+  Unicode true
+!endif
 ManifestDPIAware true
 RequestExecutionLevel admin
 SetCompressor /SOLID lzma
@@ -27,6 +36,17 @@ SetCompressor /SOLID lzma
 !searchparse /file "${__FILEDIR__}/../resources/version.h" `#define TESSALY_COPYRIGHT "` COPYRIGHT `"`
 
 !define PRODUCT "Tessaly"
+!ifdef X64
+  !define EDITION "64-bit"
+  !define OTHER_EDITION "32-bit"
+  !define OTHER_SETUP "Tessaly-${VERSION}-Setup.exe"
+  !define PROGRAM_FILES "$PROGRAMFILES64"
+!else
+  !define EDITION "32-bit"
+  !define OTHER_EDITION "64-bit"
+  !define OTHER_SETUP "Tessaly-${VERSION}-x64-Setup.exe"
+  !define PROGRAM_FILES "$PROGRAMFILES"
+!endif
 !define UNINSTALL_KEY "Software\Microsoft\Windows\CurrentVersion\Uninstall\Tessaly"
 ; What the program itself keeps for its user (the settings key and the first-run backups).
 !define SETTINGS_KEY "Software\${PUBLISHER}\Tessaly"
@@ -34,21 +54,26 @@ SetCompressor /SOLID lzma
 
 Name "${PRODUCT}"
 OutFile "${OUT_FILE}"
-InstallDir "$PROGRAMFILES\${PRODUCT}"
+InstallDir "${PROGRAM_FILES}\${PRODUCT}"
 InstallDirRegKey HKLM "${UNINSTALL_KEY}" "InstallLocation"
-BrandingText "${PRODUCT} ${VERSION}"
+BrandingText "${PRODUCT} ${VERSION}, ${EDITION} edition"
 
 VIProductVersion "${VERSION}"
 VIAddVersionKey /LANG=1033 "ProductName" "${PRODUCT}"
 VIAddVersionKey /LANG=1033 "CompanyName" "${PUBLISHER}"
 VIAddVersionKey /LANG=1033 "LegalCopyright" "${COPYRIGHT}"
-VIAddVersionKey /LANG=1033 "FileDescription" "${PRODUCT} Setup"
+VIAddVersionKey /LANG=1033 "FileDescription" "${PRODUCT} Setup (${EDITION} edition)"
 VIAddVersionKey /LANG=1033 "FileVersion" "${VERSION}"
 VIAddVersionKey /LANG=1033 "ProductVersion" "${VERSION}"
 
 !include "MUI2.nsh"
 !include "FileFunc.nsh"
 !include "LogicLib.nsh"
+!include "x64.nsh"
+
+; The finish page's text, set when setup starts: on 64-bit Windows the 32-bit edition names the
+; 64-bit one.
+Var FinishText
 
 !define MUI_ICON "${__FILEDIR__}/../resources/tessaly.ico"
 !define MUI_UNICON "${__FILEDIR__}/../resources/tessaly.ico"
@@ -56,13 +81,14 @@ VIAddVersionKey /LANG=1033 "ProductVersion" "${VERSION}"
 !define MUI_FINISHPAGE_SHOWREADME "$INSTDIR\TessalyUserGuide.pdf"
 !define MUI_FINISHPAGE_SHOWREADME_TEXT "Open the user guide"
 !define MUI_FINISHPAGE_SHOWREADME_NOTCHECKED
+!define MUI_FINISHPAGE_TEXT "$FinishText"
 
 !insertmacro MUI_PAGE_WELCOME
 !insertmacro MUI_PAGE_DIRECTORY
 !insertmacro MUI_PAGE_INSTFILES
 !insertmacro MUI_PAGE_FINISH
 
-!define MUI_COMPONENTSPAGE_TEXT_TOP "Tessaly will be removed from your computer. Your settings and the backups of the Native Instruments registry keys stay unless you tick the option below."
+!define MUI_COMPONENTSPAGE_TEXT_TOP "Tessaly will be removed from your computer. Your settings and the backups of the Native Instruments registry keys (the first-run backups and the backups made before each change) stay unless you tick the option below."
 !insertmacro MUI_UNPAGE_CONFIRM
 !insertmacro MUI_UNPAGE_COMPONENTS
 !insertmacro MUI_UNPAGE_INSTFILES
@@ -78,6 +104,29 @@ Function .onInit
     SetErrorLevel 740 ; ERROR_ELEVATION_REQUIRED
     Quit
   ${EndIf}
+  StrCpy $FinishText "${PRODUCT} has been installed on your computer.$\r$\n$\r$\nClick Finish to close this wizard."
+  ${If} ${RunningX64}
+    ; One edition at a time: both use the same Start-menu shortcuts and the same settings.
+    !ifdef X64
+      SetRegView 32
+    !else
+      SetRegView 64
+    !endif
+    ClearErrors
+    ReadRegStr $0 HKLM "${UNINSTALL_KEY}" "DisplayName"
+    ${IfNot} ${Errors}
+      MessageBox MB_ICONSTOP|MB_OK "The ${OTHER_EDITION} edition of Tessaly is installed. Please remove it first (Settings, Apps), then run this setup again. Your settings and backups stay." /SD IDOK
+      SetErrorLevel 1638 ; ERROR_PRODUCT_VERSION: another version of this product is installed
+      Quit
+    ${EndIf}
+    !ifdef X64
+      SetRegView 64
+    !else
+      SetRegView 32
+      StrCpy $FinishText "$FinishText$\r$\n$\r$\nThis computer runs 64-bit Windows: the 64-bit edition of Tessaly (${OTHER_SETUP}) is made for it."
+    !endif
+  ${EndIf}
+  ; (A 64-bit setup program never gets here on 32-bit Windows: Windows refuses to start it.)
 FunctionEnd
 
 Section "Tessaly" SecMain
@@ -141,18 +190,23 @@ Section "-un.Tessaly"
 SectionEnd
 
 Section /o "un.Also remove my Tessaly settings and registry backups" SecUserData
-  ; The user's own settings and the backups the program made in the user's Documents folder.
+  ; The user's own settings and the backups the program made in the user's Documents folder: the
+  ; three first-run backups and the change backups (Change-<date and time>-<number>.xml).
   SetShellVarContext current
   DeleteRegKey HKCU "${SETTINGS_KEY}"
   DeleteRegKey /ifempty HKCU "Software\${PUBLISHER}"
   Delete "${BACKUP_FOLDER}\BackupHklmDefault.xml"
   Delete "${BACKUP_FOLDER}\BackupHklm32Bit.xml"
   Delete "${BACKUP_FOLDER}\BackupHkcuDefault.xml"
+  Delete "${BACKUP_FOLDER}\Change-*.xml"
   RMDir "${BACKUP_FOLDER}"
   RMDir "$DOCUMENTS\${PUBLISHER}"
 SectionEnd
 
 Function un.onInit
+  !ifdef X64
+    SetRegView 64
+  !endif
   UserInfo::GetAccountType
   Pop $0
   ${If} $0 != "admin"
@@ -170,5 +224,5 @@ Function un.onInit
 FunctionEnd
 
 !insertmacro MUI_UNFUNCTION_DESCRIPTION_BEGIN
-  !insertmacro MUI_DESCRIPTION_TEXT ${SecUserData} "Removes the settings key HKEY_CURRENT_USER\${SETTINGS_KEY} and the three backups of the Native Instruments registry keys in Documents\${PUBLISHER}\Tessaly Documents. Other files there stay."
+  !insertmacro MUI_DESCRIPTION_TEXT ${SecUserData} "Removes the settings key HKEY_CURRENT_USER\${SETTINGS_KEY} and the backups of the Native Instruments registry keys in Documents\${PUBLISHER}\Tessaly Documents: the three first-run backups and the backups made before each change (Change-*.xml). Other files there stay."
 !insertmacro MUI_UNFUNCTION_DESCRIPTION_END

@@ -37,6 +37,8 @@
 #define IDC_ABOUT_COPYRIGHT 1077
 #define IDC_ABOUT_VERSION 1078
 #define IDC_ABOUT_LINK 1079
+// Which edition this program file is (32-bit or 64-bit), beside the OK button.
+#define IDC_ABOUT_EDITION 1090
 
 // Skin theme (RCDATA).
 #define IDR_SKIN_NORMALBLACK "NORMALBLACK.INI"

@@ -59,6 +59,17 @@ if [ ${#missing[@]} -gt 0 ] || [ "$need_update" -eq 1 ]; then
   fi
 fi
 
+# Where 32-bit code cannot run natively (Wine's 32-bit loader fails, or answers only through an
+# emulator's binfmt_misc entry), scripts/emulated-start.sh starts the 32-bit program through
+# Debian's qemu-user-static; a machine that runs 32-bit code never needs it.
+. "$here/wine-mode.sh"
+if { ! "$wine32_loader" --version >/dev/null 2>&1 || [ -n "$(i386_emulation_entry)" ]; } &&
+   [ "$(dpkg-query -W -f='${Status}' qemu-user-static 2>/dev/null || true)" != "install ok installed" ]; then
+  echo "setup: installing qemu-user-static (this machine runs no 32-bit code of its own)"
+  as_root env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends \
+    qemu-user-static >/dev/null
+fi
+
 # Wine enforces read-only files only for a non-root user, so the Windows tier runs as this one.
 if ! id "$test_user" >/dev/null 2>&1; then
   as_root useradd --system --create-home --home-dir /var/lib/$test_user --shell /usr/sbin/nologin "$test_user"

@@ -11,7 +11,9 @@
 #     (preset windows, the program we ship), then again with the 64-bit build (preset windows64),
 #     so that a change made here cannot break the other kind of machine unseen;
 #   64-bit mode (it cannot, or TESSALY_WINE_MODE=64): the 32-bit build compiled, so that the
-#     release still builds, and the Windows tiers with the 64-bit build.
+#     release still builds, and the Windows tiers with the 64-bit build; then the 32-bit program
+#     we ship started through user-mode emulation (scripts/emulated-start.sh: its Start page, its
+#     About box, exit code 0), since nothing else starts it on such a machine.
 # Exits non-zero when any build or any tier fails; every tier runs even after a failure.
 set -uo pipefail
 . "$(dirname "${BASH_SOURCE[0]}")/lib.sh"
@@ -67,6 +69,10 @@ for tier in "${tiers[@]}"; do
       for run in "${windows_runs[@]}"; do
         run_tier "${run%:*}" "${run#*:}" || failed+=("${run%:*}")
       done
+      if [ "$wine_mode" = 64 ]; then
+        echo "== the 32-bit program, started through emulation"
+        scripts/emulated-start.sh build/windows build/windows64 || failed+=(emulated-start)
+      fi
       ;;
     *) echo "unknown tier: $tier" >&2; exit 2 ;;
   esac

@@ -1,4 +1,5 @@
-// The About box: the program's version line and legal notice from its own version record.
+// The About box: the program's version line and legal notice from its own version record, and
+// which edition (32-bit or 64-bit) the program is.
 #include "app/shell/about_dlg.h"
 
 #include <commctrl.h>
@@ -10,6 +11,14 @@
 #include "resources/resource.h"
 
 namespace tessaly {
+namespace {
+
+// The two setup programs ship the same sources built for x86 and for x64; the box says which one
+// runs, under the lines the version record gives.
+constexpr const wchar_t* kEdition =
+    sizeof(void*) == 8 ? L"64-bit edition (x64)" : L"32-bit edition (x86)";
+
+}  // namespace
 
 CAboutDlg::CAboutDlg(FileSystem& files, System& system)
     : CDialog(IDD_ABOUT), files_(files), system_(system) {}
@@ -20,6 +29,7 @@ bool CAboutDlg::OnInitDialog() {
   const std::wstring copyright = program.GetVersionString(L"LegalCopyright");
   SetItemText(IDC_ABOUT_VERSION, FormatText(L"Tessaly version %s %s", version.c_str(), L"Free"));
   SetItemText(IDC_ABOUT_COPYRIGHT, copyright);
+  SetItemText(IDC_ABOUT_EDITION, kEdition);
   return true;
 }
 

@@ -341,6 +341,9 @@ TEST_F(ProgramTest, AboutBoxShowsTheVersionAndNotice) {
             L"Tessaly version " + FromUtf8(TESSALY_VERSION_TEXT) + L" Free");
   EXPECT_EQ(Text(about, IDC_ABOUT_COPYRIGHT).value_or(L"").find(L"Quillmoor") != std::wstring::npos, true);
   EXPECT_TRUE(IsVisible(about, IDC_ABOUT_LINK));
+  // This test program is built for the same architecture as the program it drives.
+  EXPECT_EQ(Text(about, IDC_ABOUT_EDITION),
+            sizeof(void*) == 8 ? L"64-bit edition (x64)" : L"32-bit edition (x86)");
   SaveScreenshot(L"about");
   ASSERT_TRUE(Click(about, IDOK));
   ASSERT_TRUE(WaitForClose(about));

@@ -1,7 +1,9 @@
-// The setup program in a fresh Wine prefix: a silent install puts the program, its file database
-// and its user guide into the 32-bit program files folder with a Start-menu shortcut and a
-// registered uninstaller; the installed program starts as the shortcut starts it and opens its
-// guide; a silent uninstall removes what setup installed and nothing of the user's.
+// The setup program of this build's edition in a fresh Wine prefix (this test program is built
+// for the same architecture: the 32-bit setup with the 32-bit build, the x64 setup with the 64-bit
+// one): a silent install puts the program, its file database and its user guide into the program
+// files folder of its edition with a Start-menu shortcut and an uninstaller registered in its
+// registry view; the installed program starts as the shortcut starts it and opens its guide; a
+// silent uninstall removes what setup installed and nothing of the user's.
 // Environment: TESSALY_SETUP (the setup program), TESSALY_BUILD (the build folder whose
 // Tessaly.exe and FileDatabase.xml it holds), TESSALY_GUIDE (the guide it holds), TESSALY_PROBE
 // (the end-to-end probe, which stands in for the PDF reader).
@@ -35,15 +37,26 @@ constexpr const wchar_t* kInstalledFiles[] = {L"Tessaly.exe", L"FileDatabase.xml
                                               L"TessalyUserGuide.pdf", L"Uninstall.exe"};
 constexpr const wchar_t* kBackups[] = {L"BackupHklmDefault.xml", L"BackupHklm32Bit.xml",
                                        L"BackupHkcuDefault.xml"};
+// Change backups as the program names them (Change-<date>-<time>-<ms>-<number>.xml) and as a
+// later naming (UTC, a counter) may: the uninstaller's option matches Change-*.xml.
+constexpr const wchar_t* kChangeBackups[] = {L"Change-20261211-093000-125-001.xml",
+                                             L"Change-20261211T093000Z-0002.xml"};
 constexpr Milliseconds kUninstallTimeout{60000};
+constexpr bool kX64 = sizeof(void*) == 8;
+// The registry view each edition registers its uninstaller in, and the other edition's.
+constexpr REGSAM kSetupView = kX64 ? KEY_WOW64_64KEY : KEY_WOW64_32KEY;
+constexpr REGSAM kOtherView = kX64 ? KEY_WOW64_32KEY : KEY_WOW64_64KEY;
 
 std::wstring ShellFolder(int csidl) {
   wchar_t path[MAX_PATH] = {};
   return SUCCEEDED(SHGetFolderPathW(nullptr, csidl, nullptr, SHGFP_TYPE_CURRENT, path)) ? path : L"";
 }
 
-// The 32-bit program files folder (C:\Program Files (x86) on 64-bit Windows).
-std::wstring InstallFolder() { return ShellFolder(CSIDL_PROGRAM_FILESX86) + L"\\Tessaly"; }
+// The edition's program files folder: C:\Program Files for the x64 setup, C:\Program Files (x86)
+// for the 32-bit one on 64-bit Windows.
+std::wstring InstallFolder() {
+  return ShellFolder(kX64 ? CSIDL_PROGRAM_FILES : CSIDL_PROGRAM_FILESX86) + L"\\Tessaly";
+}
 std::wstring ShortcutPath() { return ShellFolder(CSIDL_COMMON_PROGRAMS) + L"\\Tessaly.lnk"; }
 std::wstring GuideShortcutPath() {
   return ShellFolder(CSIDL_COMMON_PROGRAMS) + L"\\Tessaly User Guide.lnk";
@@ -67,11 +80,11 @@ bool SameText(const std::wstring& a, const std::wstring& b) {
   return CompareStringOrdinal(a.c_str(), -1, b.c_str(), -1, TRUE) == CSTR_EQUAL;
 }
 
-// The uninstaller's registration, as a 32-bit setup program writes it: in the 32-bit view.
+// The uninstaller's registration, in the edition's view.
 template <typename T>
 std::optional<T> UninstallValue(const wchar_t* name, DWORD type) {
   HKEY key = nullptr;
-  if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, kUninstallKey, 0, KEY_READ | KEY_WOW64_32KEY, &key) != ERROR_SUCCESS)
+  if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, kUninstallKey, 0, KEY_READ | kSetupView, &key) != ERROR_SUCCESS)
     return std::nullopt;
   T data{};
   DWORD size = sizeof data;
@@ -96,7 +109,7 @@ std::optional<DWORD> UninstallNumber(const wchar_t* name) {
 
 bool Registered() {
   HKEY key = nullptr;
-  if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, kUninstallKey, 0, KEY_READ | KEY_WOW64_32KEY, &key) != ERROR_SUCCESS)
+  if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, kUninstallKey, 0, KEY_READ | kSetupView, &key) != ERROR_SUCCESS)
     return false;
   RegCloseKey(key);
   return true;
@@ -355,6 +368,9 @@ TEST_F(InstallTest, UninstallLeavesTheUsersOwnFilesAndRemovesUserDataOnlyWhenAsk
   ASSERT_TRUE(WriteBytes(folder + L"\\My plugin notes.txt", "notes"));
   ASSERT_TRUE(WriteBytes(documents + L"\\My export.xml", "<mine/>"));
   for (const wchar_t* backup : kBackups) ASSERT_TRUE(WriteBytes(documents + L"\\" + backup, "<backup/>"));
+  for (const wchar_t* backup : kChangeBackups) ASSERT_TRUE(WriteBytes(documents + L"\\" + backup, "<change/>"));
+  // Names that only look alike are the user's.
+  ASSERT_TRUE(WriteBytes(documents + L"\\Change notes.txt", "mine"));
   ASSERT_EQ(RegSetKeyValueW(HKEY_CURRENT_USER, L"Software\\Quillmoor\\Tessaly\\Settings", L"FirstRun",
                             REG_DWORD, "\0\0\0\0", 4),
             ERROR_SUCCESS);
@@ -364,14 +380,38 @@ TEST_F(InstallTest, UninstallLeavesTheUsersOwnFilesAndRemovesUserDataOnlyWhenAsk
   EXPECT_FALSE(Registered());
   for (const wchar_t* name : kInstalledFiles) EXPECT_FALSE(Exists(folder + L"\\" + name)) << ToUtf8(name);
   EXPECT_EQ(ReadBytes(folder + L"\\My plugin notes.txt"), std::optional<std::string>("notes"));
-  // Asked to, it removed the settings and the three backups, and only those.
+  // Asked to, it removed the settings, the three first-run backups and the change backups, and
+  // only those.
   EXPECT_FALSE(SettingsKeyExists());
   for (const wchar_t* backup : kBackups) EXPECT_FALSE(Exists(documents + L"\\" + backup)) << ToUtf8(backup);
+  for (const wchar_t* backup : kChangeBackups) EXPECT_FALSE(Exists(documents + L"\\" + backup)) << ToUtf8(backup);
   EXPECT_EQ(ReadBytes(documents + L"\\My export.xml"), std::optional<std::string>("<mine/>"));
+  EXPECT_EQ(ReadBytes(documents + L"\\Change notes.txt"), std::optional<std::string>("mine"));
 
   DeleteFileW((folder + L"\\My plugin notes.txt").c_str());
   RemoveDirectoryW(folder.c_str());
   DeleteFileW((documents + L"\\My export.xml").c_str());
+  DeleteFileW((documents + L"\\Change notes.txt").c_str());
+}
+
+TEST_F(InstallTest, SetupRefusesToInstallOverTheOtherEdition) {
+  // The other edition's registration, as its setup writes it in its own view.
+  HKEY key = nullptr;
+  ASSERT_EQ(RegCreateKeyExW(HKEY_LOCAL_MACHINE, kUninstallKey, 0, nullptr, 0, KEY_WRITE | kOtherView,
+                            nullptr, &key, nullptr),
+            ERROR_SUCCESS);
+  const wchar_t name[] = L"Tessaly";
+  RegSetValueExW(key, L"DisplayName", 0, REG_SZ, reinterpret_cast<const BYTE*>(name), sizeof name);
+  RegCloseKey(key);
+
+  EXPECT_EQ(RunAndWait(Quoted(setup_) + L" /S"), std::optional<DWORD>(1638));  // ERROR_PRODUCT_VERSION
+  EXPECT_FALSE(Registered());
+  EXPECT_FALSE(Exists(InstallFolder() + L"\\Tessaly.exe"));
+  EXPECT_FALSE(Exists(ShortcutPath()));
+
+  ASSERT_EQ(RegDeleteKeyExW(HKEY_LOCAL_MACHINE, kUninstallKey, kOtherView, 0), ERROR_SUCCESS);
+  ASSERT_NO_FATAL_FAILURE(Install());
+  ASSERT_NO_FATAL_FAILURE(Uninstall());
 }
 
 struct TopSearch {
@@ -501,6 +541,38 @@ TEST_F(InstallTest, UninstallWhileTheProgramRunsRemovesNothing) {
   ASSERT_NO_FATAL_FAILURE(Uninstall());
   EXPECT_FALSE(Registered());
   EXPECT_FALSE(Exists(folder));
+}
+
+// The setup program's first two pages, as the user guide pictures them (tests/install/
+// setup-pictures.sh makes the pictures): the welcome page, then the folder page, which proposes
+// the edition's program files folder. Cancel, confirmed, installs nothing.
+TEST_F(InstallTest, SetupPagesProposeTheEditionsFolderAndCancelInstallsNothing) {
+  ProgramRun setup;
+  ASSERT_EQ(setup.Start(setup_), 0u);
+  HWND window = FindTopWindow(L"Tessaly Setup");
+  ASSERT_NE(window, nullptr);
+  SaveScreenshot(L"setup-welcome");
+  ASSERT_TRUE(PostMessageW(window, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0));
+  HWND folderEdit = nullptr;
+  ASSERT_TRUE(WaitUntil([&] { return (folderEdit = FindVisibleChild(window, WC_EDITW)) != nullptr; }))
+      << "no folder page";
+  // The edit belongs to the setup process: its text comes by message, not GetWindowText.
+  wchar_t folder[MAX_PATH] = {};
+  WaitUntil([&] {
+    DWORD_PTR length = 0;
+    return SendMessageTimeoutW(folderEdit, WM_GETTEXT, MAX_PATH, reinterpret_cast<LPARAM>(folder),
+                               SMTO_ABORTIFHUNG, 5000, &length) && length > 0;
+  });
+  EXPECT_TRUE(SameText(folder, InstallFolder())) << ToUtf8(folder);
+  SaveScreenshot(L"setup-folder");
+
+  ASSERT_TRUE(PostMessageW(window, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0));
+  const std::optional<MessageBoxInfo> question = FindMessageBox(setup, window);
+  ASSERT_TRUE(question) << "Cancel asked nothing";
+  ASSERT_TRUE(Answer(*question, IDYES));
+  EXPECT_TRUE(setup.WaitForExit().has_value());
+  EXPECT_FALSE(Registered());
+  EXPECT_FALSE(Exists(InstallFolder() + L"\\Tessaly.exe"));
 }
 
 }  // namespace

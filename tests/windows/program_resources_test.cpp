@@ -1,5 +1,5 @@
 // Tessaly.exe as built: its version record read by our reader and by the system, and a manifest
-// that asks for administrator rights and common controls 6.
+// that asks for administrator rights and common controls 6 and names the build's architecture.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -64,6 +64,13 @@ TEST(ProgramResourcesTest, ManifestAsksForAdministratorAndCommonControls6) {
   EXPECT_NE(manifest.find("level=\"requireAdministrator\""), std::string::npos);
   EXPECT_NE(manifest.find("Microsoft.Windows.Common-Controls"), std::string::npos);
   EXPECT_NE(manifest.find("PerMonitorV2"), std::string::npos);
+  // The program's own identity names the architecture it was built for (this test is built for
+  // the same one); the common controls dependency takes any.
+  const std::string identity = manifest.substr(0, manifest.find("<dependency>"));
+  EXPECT_NE(identity.find(sizeof(void*) == 8 ? "processorArchitecture=\"amd64\""
+                                             : "processorArchitecture=\"x86\""),
+            std::string::npos)
+      << identity;
 }
 
 }  // namespace
