@@ -16,6 +16,10 @@ class Win32System : public System {
   std::wstring FormatDate(FileTime utc) override;
   ErrorCode FormatLocalDateTime(const LocalTime& time, std::wstring& out) override;
   std::unique_ptr<RedirectionScope> DisableFileRedirection() override;
+
+  // --- UTC clock
+  FileTime GetUtcTime() override;
+  ErrorCode UtcToLocalTime(FileTime utc, LocalTime& out) override;
 };
 
 }  // namespace tessaly

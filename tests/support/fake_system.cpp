@@ -1,6 +1,7 @@
 // A System whose answers are public fields.
 #include "tests/support/fake_system.h"
 
+#include "platform/calendar.h"
 #include "platform/file_ops.h"
 #include "tests/support/fake_file_system.h"
 
@@ -144,6 +145,21 @@ std::unique_ptr<RedirectionScope> FakeSystem::DisableFileRedirection() {
 
 void FakeSystem::CreateSpecialFolders(FakeFileSystem& fs) const {
   for (const auto& [id, folder] : specialFolders) fs.AddFolder(folder);
+}
+
+// --- UTC clock
+
+FileTime FakeSystem::GetUtcTime() {
+  const FileTime local = FileTimeFromCalendar(localTime).value_or(0);
+  return local - FileTime(int64_t(utcOffsetMinutes) * 60 * int64_t(kFileTimeTicksPerSecond));
+}
+
+ErrorCode FakeSystem::UtcToLocalTime(FileTime utc, LocalTime& out) {
+  const auto local = CalendarFromFileTime(
+      utc + FileTime(int64_t(utcOffsetMinutes) * 60 * int64_t(kFileTimeTicksPerSecond)));
+  if (!local) return err::InvalidParameter;
+  out = *local;
+  return err::Success;
 }
 
 }  // namespace tessaly

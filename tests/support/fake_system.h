@@ -60,6 +60,11 @@ class FakeSystem : public System {
   ErrorCode formatError = 0;                                         // FormatLocalDateTime fails
   FakeFileSystem* disk = nullptr;  // where special folders must exist; null: not checked
 
+  // --- UTC clock: `localTime` less `utcOffsetMinutes`, and back with the offset of now (a time
+  // before a change of zone is shown in the zone of now, as Windows does).
+  FileTime GetUtcTime() override;
+  ErrorCode UtcToLocalTime(FileTime utc, LocalTime& out) override;
+
  private:
   struct Counters {
     std::atomic<int> active{0};
