@@ -676,6 +676,11 @@ std::wstring UndoRefusedMessage(std::wstring_view path, ErrorCode error, std::ws
 }
 
 std::wstring BackupFolderUnreadableMessage(std::wstring_view folder, ErrorCode error) {
+  if (folder.empty()) {
+    return FormatText(L"The folder of Tessaly's backups cannot be found or made (error %lu), so "
+                      L"the changes that could be undone cannot be listed.",
+                      error);
+  }
   return FormatText(L"The folder of Tessaly's backups, %s, cannot be read (error %lu), so the "
                     L"changes that could be undone cannot be listed.",
                     std::wstring(folder).c_str(), error);

@@ -60,8 +60,8 @@ class FakeSystem : public System {
   ErrorCode formatError = 0;                                         // FormatLocalDateTime fails
   FakeFileSystem* disk = nullptr;  // where special folders must exist; null: not checked
 
-  // --- UTC clock: `localTime` less `utcOffsetMinutes`, and back with the offset of now (a time
-  // before a change of zone is shown in the zone of now, as Windows does).
+  // --- UTC clock: `localTime` less `utcOffsetMinutes`, and back with the offset of now (the
+  // fake has one offset for every date, no summer-time rules).
   FileTime GetUtcTime() override;
   ErrorCode UtcToLocalTime(FileTime utc, LocalTime& out) override;
 

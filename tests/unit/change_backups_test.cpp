@@ -243,6 +243,12 @@ TEST_F(ChangeBackupsTest, UndoRefusesFilesItDidNotMakeBeforeWritingAnything) {
     EXPECT_NE(refused.find(c.said), std::wstring::npos);
     EXPECT_EQ(Files().size(), 1u) << "no backup of an undo that did not happen";
   }
+  EXPECT_EQ(UndoRefusedMessage(L"C:\\B\\Change.xml", err::InternalError, L"the hive \"X\""),
+            L"The backup C:\\B\\Change.xml was not used, because it holds the hive \"X\". A backup "
+            L"that Tessaly saved holds only the folders and Libraries-tab settings of products. "
+            L"Nothing was changed.");
+  EXPECT_EQ(UndoRefusedMessage(L"C:\\B\\Change.xml", err::FileNotFound, L""),
+            L"The backup C:\\B\\Change.xml could not be read (error 2). Nothing was changed.");
   // The same file with both archives sound is undone: the check above is of the archives only.
   const std::wstring path = kFolder + L"\\Change-20240305-143000-000-001.xml";
   fs.AddFile(path, std::string_view(change(archive, good)));
@@ -579,6 +585,9 @@ TEST_F(ChangeBackupsTest, AnUnreadableBackupFolderIsAnError) {
             L"The folder of Tessaly's backups, " + kFolder +
                 L", cannot be read (error 5), so the changes that could be undone cannot be "
                 L"listed.");
+  EXPECT_EQ(BackupFolderUnreadableMessage(L"", err::InternalError),
+            L"The folder of Tessaly's backups cannot be found or made (error 1359), so the changes "
+            L"that could be undone cannot be listed.");
   fs.ClearFailures();
   // An empty folder is no error: there is nothing to undo.
   for (const std::wstring& file : Files()) fs.DeleteFile(kFolder + L"\\" + file);
