@@ -64,7 +64,7 @@ struct ChangedValue {
   bool view32 = false;
   std::wstring keyPath;
   std::wstring valueName;
-  std::optional<RegistryValueData> written;
+  std::optional<RegistryValueData> written = std::nullopt;
   bool deletes = false;
 };
 

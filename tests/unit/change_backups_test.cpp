@@ -497,8 +497,9 @@ TEST_F(ChangeBackupsTest, AValueChangedSinceIsNamedAndTheUndoCanBeUndone) {
     EXPECT_EQ(preview.notRecorded, 0u);
     const std::wstring question =
         UndoQuestion({path, L"3/5/2024, 2:30:00 PM", preview.description}, preview);
+    EXPECT_EQ(question.find(L"will be overwritten:") != std::wstring::npos, !c.named.empty());
     for (const std::wstring& value : c.named)
-      EXPECT_NE(question.find(L"will be overwritten:"), std::wstring::npos);
+      EXPECT_NE(question.find(L"\n" + value), std::wstring::npos) << ToUtf8(value);
     EXPECT_EQ(question.find(L"earlier version"), std::wstring::npos);
   }
 
