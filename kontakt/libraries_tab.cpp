@@ -52,9 +52,12 @@ CLibrariesTab::ApplyResult CLibrariesTab::Apply(const BackupContext& backup,
   NumberLibrariesTab(library_->records());
   std::vector<ChangedValue> values;
   for (const CNiProduct& record : library_->records()) {
-    for (const uint32_t kind : {valuekind::UserListIndex, valuekind::UserRemoved})
-      values.push_back(
-          {RegRoot::CurrentUser, record.view32, record.keyPath, record.DescribeValue(kind).name});
+    values.push_back({RegRoot::CurrentUser, record.view32, record.keyPath,
+                      record.DescribeValue(valuekind::UserListIndex).name,
+                      DwordValueData(record.userListIndex)});
+    values.push_back({RegRoot::CurrentUser, record.view32, record.keyPath,
+                      record.DescribeValue(valuekind::UserRemoved).name,
+                      DwordValueData(record.userRemoved)});
   }
   if (!values.empty()) {
     result.backupError = SaveChangeBackup(

@@ -72,6 +72,13 @@ class System {
     out.reset();
     return err::NotSupported;
   }
+
+  // --- UTC clock (change backups name their files by it and show it as local time)
+  // The present time in UTC (GetSystemTimeAsFileTime).
+  virtual FileTime GetUtcTime() = 0;
+  // A UTC time in the local time of the present time zone (FileTimeToSystemTime, then
+  // SystemTimeToTzSpecificLocalTime); the system's error if it cannot be converted.
+  virtual ErrorCode UtcToLocalTime(FileTime utc, LocalTime& out) = 0;
 };
 
 }  // namespace tessaly

@@ -271,18 +271,11 @@ void CDupeFinderDlg::FillFiles(Half& half) {
     ListView_DeleteAllItems(Item(half.filesId));
     return;
   }
+  std::vector<std::wstring> sameAs = SameAsCells(*half.group);
   std::vector<FileRow> rows;
-  for (const CPluginList::Member& member : half.group->Members()) rows.push_back({&member, {}});
-  for (FileRow& row : rows) {
-    const uint32_t contentClass = row.member->file.ContentClass();
-    if (contentClass == 0) continue;
-    for (const FileRow& other : rows) {
-      if (&other != &row && other.member->file.ContentClass() == contentClass) {
-        row.sameAs = other.member->file.GetFolder();
-        break;
-      }
-    }
-  }
+  size_t index = 0;
+  for (const CPluginList::Member& member : half.group->Members())
+    rows.push_back({&member, std::move(sameAs[index++])});
   const auto data = [](const FileRow& row) { return static_cast<LPARAM>(row.member->id); };
   if (inputs_.modernFormats) {
     kComparedFileTable.Fill(Item(half.filesId), rows, data);
@@ -304,21 +297,19 @@ void CDupeFinderDlg::DeleteSelected(Half& half) {
   CPluginFile* file = SelectedFile(half, &id);
   if (!file) return;  // no row, no group shown, or no file of that id: the buttons stay
   ErrorCode result = err::Success;
-  const std::wstring path = file->GetPath();
-  if (ShowMessage(Hwnd(),
-                  FormatText(L"This will permanently delete %s. Are you sure you wish to continue?",
-                             path.c_str()),
-                  MessageStyle::Question) == IDYES) {
+  // A bundle is counted as it is now, not as the search saw it.
+  std::vector<BundleMember> bundleFiles;
+  if (file->IsBundle()) {
+    const auto redirection = Context().system.DisableFileRedirection();
+    ListBundle(Context().files, file->GetPath(), bundleFiles);
+  }
+  if (ShowMessage(Hwnd(), DeleteQuestion(*file, bundleFiles), MessageStyle::Question) == IDYES) {
     result = half.group->DeleteById(id);
-    if (result != err::Success) {
-      ShowMessage(Hwnd(),
-                  FormatText(L"Delete operation failed with error %lu. Make sure the file is not "
-                             L"write-protected or currently in use.",
-                             result),
+    // A failed delete keeps the member (a bundle deleted in part with what is left of it).
+    if (result != err::Success)
+      ShowMessage(Hwnd(), DeleteFailedMessage(*file, result, file->BundleMembers()),
                   MessageStyle::Error);
-    } else {
-      FillFiles(half);
-    }
+    FillFiles(half);
   }
   if (result == err::Success) ForgetChosenRow(half);
 }

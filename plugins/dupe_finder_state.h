@@ -2,6 +2,7 @@
 // a names list and the enabled state of its controls while it searches and afterwards.
 #pragma once
 
+#include <string>
 #include <vector>
 
 #include "app/ui/busy_text.h"
@@ -27,5 +28,19 @@ struct DupeFinderControls {
   bool lowerFileButtons = false;
 };
 DupeFinderControls DupeFinderControlState(bool searching, bool upperRowChosen, bool lowerRowChosen);
+
+// The "Same as" cell of each member of `list`, in its order: every member of a set of identical
+// copies (one content class) names the folder of the set's first member in that order, the first
+// member included, so that the rows of one set all name the same row; the others are empty.
+std::vector<std::wstring> SameAsCells(const CPluginList& list);
+
+// The question before a delete: a file's path; for a bundle, that a whole folder tree goes, with
+// the number of its files and their size.
+std::wstring DeleteQuestion(const CPluginFile& file, const std::vector<BundleMember>& bundleFiles);
+// What a failed delete says: for a bundle, which file was held and what is left of it (`left`,
+// the held file first, as CPluginList::DeleteById leaves a bundle member); for a file, that it
+// may be write-protected or in use.
+std::wstring DeleteFailedMessage(const CPluginFile& file, ErrorCode error,
+                                 const std::vector<BundleMember>& left);
 
 }  // namespace tessaly

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "platform/file_ops.h"
+#include "platform/pe_image.h"
 #include "platform/text.h"
 #include "plugins/plugin_file.h"
 
@@ -80,18 +81,29 @@ class DupeSearch {
   }
 
   // The binary of the bundle at `bundle` (named `name`): Contents\<platform>\<name>, else the
-  // first "*.vst3" file there; the expected platform's folder first.
+  // first "*.vst3" file there; the expected platform's folder first, then the other x86 one, then
+  // the ARM64 folders. `folderMachine` is the machine an ARM64 folder names, 0 for the x86 ones.
   bool FindBundleBinary(const std::wstring& bundle, std::wstring_view name, std::wstring& binary,
-                        FindData& binaryEntry) {
+                        FindData& binaryEntry, uint16_t& folderMachine) {
     const bool want64 = expectedMachine_ == kExpectedMachine64;
-    const wchar_t* folders[] = {want64 ? kBundleBinaryFolder64 : kBundleBinaryFolder32,
-                                want64 ? kBundleBinaryFolder32 : kBundleBinaryFolder64};
-    for (const wchar_t* platformFolder : folders) {
+    const struct {
+      const wchar_t* folder;
+      uint16_t machine;
+    } folders[] = {
+        {want64 ? kBundleBinaryFolder64 : kBundleBinaryFolder32, 0},
+        {want64 ? kBundleBinaryFolder32 : kBundleBinaryFolder64, 0},
+        {kBundleBinaryFolderArm64X, kMachineArm64X},
+        {kBundleBinaryFolderArm64, pe::kMachineArm64},
+        {kBundleBinaryFolderArm64Ec, kMachineArm64Ec},
+    };
+    folderMachine = 0;
+    for (const auto& platform : folders) {
       std::wstring folder = bundle;
       if (!AppendPath(folder, L"Contents", kSearchPathCapacity) ||
-          !AppendPath(folder, platformFolder, kSearchPathCapacity)) {
+          !AppendPath(folder, platform.folder, kSearchPathCapacity)) {
         return false;
       }
+      folderMachine = platform.machine;
       std::wstring candidate = folder;
       if (AppendPath(candidate, name, kSearchPathCapacity) &&
           PathExists(fs_, candidate, &binaryEntry) && !binaryEntry.IsDirectory()) {
@@ -114,6 +126,7 @@ class DupeSearch {
       });
       if (found) return true;
     }
+    folderMachine = 0;
     binary.clear();
     return false;
   }
@@ -155,8 +168,15 @@ class DupeSearch {
       if (!AppendPath(path, entry.name, kSearchPathCapacity)) continue;
       std::wstring binary;
       FindData binaryEntry;
-      const bool hasBinary = FindBundleBinary(path, entry.name, binary, binaryEntry);
-      if (file.AssignBundle(path, &entry, binary, hasBinary ? &binaryEntry : nullptr) != 0) continue;
+      uint16_t folderMachine = 0;
+      const bool hasBinary = FindBundleBinary(path, entry.name, binary, binaryEntry, folderMachine);
+      // A bundle with a folder that cannot be listed is not known whole: it keeps its binary's
+      // size, and the comparison passes it over.
+      std::vector<BundleMember> members;
+      if (ListBundle(fs_, path, members) != err::Success) members.clear();
+      if (file.AssignBundle(path, &entry, binary, hasBinary ? &binaryEntry : nullptr, folderMachine,
+                            std::move(members)) != 0)
+        continue;
       Sort(file);
       observer_.OnFile(path);
       if (StopAsked()) return false;
@@ -207,33 +227,89 @@ constexpr uint64_t kHashBasis = 0xcbf29ce484222325ull;
 constexpr uint64_t kHashPrime = 0x100000001b3ull;
 constexpr size_t kCompareChunk = 256 * 1024;
 
-// The hash of the file's first `size` bytes; nullopt when it cannot be read whole or the stop
-// test says stop.
-std::optional<uint64_t> HashContent(FileSystem& fs, const std::wstring& path, uint64_t size,
+void HashBytes(uint64_t& hash, const uint8_t* bytes, size_t size) {
+  for (size_t i = 0; i < size; ++i) hash = (hash ^ bytes[i]) * kHashPrime;
+}
+
+// One file read to compare a copy: its path and size.
+struct ContentFile {
+  std::wstring path;
+  uint64_t size;
+};
+
+// What is read of a copy: a file itself; every file of a bundle, in the order of their relative
+// paths (a folder link inside it has nothing to read: its name is compared).
+std::vector<ContentFile> ContentFiles(const CPluginFile& file) {
+  if (!file.IsBundle()) return {{file.ContentPath(), file.GetSize()}};
+  std::vector<ContentFile> files;
+  for (const BundleMember& member : file.BundleMembers())
+    if (!member.link) files.push_back({file.GetPath() + L"\\" + member.relativePath, member.size});
+  return files;
+}
+
+// Whether two bundles hold the same relative paths with the same sizes.
+bool SameLayout(const CPluginFile& a, const CPluginFile& b) {
+  const std::vector<BundleMember>& ma = a.BundleMembers();
+  const std::vector<BundleMember>& mb = b.BundleMembers();
+  if (ma.size() != mb.size()) return false;
+  for (size_t i = 0; i < ma.size(); ++i) {
+    if (ma[i].size != mb[i].size || ma[i].link != mb[i].link ||
+        !EqualsNoCase(ma[i].relativePath, mb[i].relativePath))
+      return false;
+  }
+  return true;
+}
+
+// The hash of a copy's contents (a bundle's relative paths too); nullopt when a file cannot be
+// read whole or the stop test says stop.
+std::optional<uint64_t> HashContent(FileSystem& fs, const CPluginFile& file,
                                     const std::function<bool()>& stopAsked) {
   uint64_t hash = kHashBasis;
+  for (const BundleMember& member : file.BundleMembers()) {
+    for (const wchar_t c : member.relativePath) {
+      const uint16_t unit = uint16_t(FoldCase(c));
+      const uint8_t bytes[2] = {uint8_t(unit), uint8_t(unit >> 8)};
+      HashBytes(hash, bytes, 2);
+    }
+  }
   std::vector<uint8_t> chunk;
-  for (uint64_t offset = 0; offset < size; offset += chunk.size()) {
-    if (stopAsked()) return std::nullopt;
-    if (fs.ReadFile(path, offset, kCompareChunk, chunk) != 0 || chunk.empty()) return std::nullopt;
-    for (const uint8_t byte : chunk) hash = (hash ^ byte) * kHashPrime;
+  for (const ContentFile& content : ContentFiles(file)) {
+    for (uint64_t offset = 0; offset < content.size; offset += chunk.size()) {
+      if (stopAsked()) return std::nullopt;
+      if (fs.ReadFile(content.path, offset, kCompareChunk, chunk) != 0 || chunk.empty())
+        return std::nullopt;
+      HashBytes(hash, chunk.data(), chunk.size());
+    }
   }
   return hash;
 }
 
 enum class Same { kYes, kNo, kStopped };
 
-Same SameContent(FileSystem& fs, const std::wstring& a, const std::wstring& b, uint64_t size,
+Same SameContent(FileSystem& fs, const CPluginFile& a, const CPluginFile& b,
                  const std::function<bool()>& stopAsked) {
+  if (a.IsBundle() && !SameLayout(a, b)) return Same::kNo;
+  const std::vector<ContentFile> filesA = ContentFiles(a), filesB = ContentFiles(b);
+  if (filesA.size() != filesB.size()) return Same::kNo;
   std::vector<uint8_t> chunkA, chunkB;
-  for (uint64_t offset = 0; offset < size; offset += chunkA.size()) {
-    if (stopAsked()) return Same::kStopped;
-    if (fs.ReadFile(a, offset, kCompareChunk, chunkA) != 0 ||
-        fs.ReadFile(b, offset, kCompareChunk, chunkB) != 0 || chunkA.empty() || chunkA != chunkB) {
-      return Same::kNo;
+  for (size_t i = 0; i < filesA.size(); ++i) {
+    if (filesA[i].size != filesB[i].size) return Same::kNo;
+    for (uint64_t offset = 0; offset < filesA[i].size; offset += chunkA.size()) {
+      if (stopAsked()) return Same::kStopped;
+      if (fs.ReadFile(filesA[i].path, offset, kCompareChunk, chunkA) != 0 ||
+          fs.ReadFile(filesB[i].path, offset, kCompareChunk, chunkB) != 0 || chunkA.empty() ||
+          chunkA != chunkB) {
+        return Same::kNo;
+      }
     }
   }
   return Same::kYes;
+}
+
+// A copy that can be compared: a file with content, or a bundle known whole.
+bool IsComparable(const CPluginFile& file) {
+  if (file.GetSize() == 0) return false;
+  return file.IsBundle() ? !file.BundleMembers().empty() : !file.ContentPath().empty();
 }
 
 }  // namespace
@@ -247,16 +323,15 @@ std::optional<uint32_t> MarkIdenticalCopies(FileSystem& fs, CPluginMap& map, con
     for (const CPluginList::Member& member : list.Members()) {
       CPluginFile* file = list.FindById(member.id);
       file->SetContentClass(0);
-      if (list.Count() >= 2 && file->GetSize() > 0 && !file->ContentPath().empty()) {
-        files.push_back(file);
-      }
+      if (list.Count() >= 2 && IsComparable(*file)) files.push_back(file);
     }
-    // Only copies of equal size can be the same: the others are never read.
-    std::map<uint64_t, std::vector<CPluginFile*>> bySize;
-    for (CPluginFile* file : files) bySize[file->GetSize()].push_back(file);
-    for (auto& [size, sameSize] : bySize) {
+    // Only copies of one kind (file or bundle) and of equal size can be the same: the others are
+    // never read.
+    std::map<std::pair<bool, uint64_t>, std::vector<CPluginFile*>> bySize;
+    for (CPluginFile* file : files) bySize[{file->IsBundle(), file->GetSize()}].push_back(file);
+    for (auto& [kindAndSize, sameSize] : bySize) {
       if (sameSize.size() < 2) continue;
-      // The first file of each content found, with its hash and the class it will give.
+      // The first copy of each content found, with its hash and the class it will give.
       struct Kind {
         CPluginFile* first;
         uint64_t hash;
@@ -264,7 +339,7 @@ std::optional<uint32_t> MarkIdenticalCopies(FileSystem& fs, CPluginMap& map, con
       };
       std::vector<Kind> kinds;
       for (CPluginFile* file : sameSize) {
-        const auto hash = HashContent(fs, file->ContentPath(), size, stopAsked);
+        const auto hash = HashContent(fs, *file, stopAsked);
         if (!hash) {
           if (stopAsked()) return std::nullopt;
           continue;  // unreadable: the same as nothing
@@ -272,8 +347,7 @@ std::optional<uint32_t> MarkIdenticalCopies(FileSystem& fs, CPluginMap& map, con
         bool matched = false;
         for (Kind& kind : kinds) {
           if (kind.hash != *hash) continue;
-          const Same same =
-              SameContent(fs, kind.first->ContentPath(), file->ContentPath(), size, stopAsked);
+          const Same same = SameContent(fs, *kind.first, *file, stopAsked);
           if (same == Same::kStopped) return std::nullopt;
           if (same == Same::kNo) continue;
           if (kind.contentClass == 0) {

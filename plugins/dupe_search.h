@@ -45,9 +45,13 @@ struct DupeSearchOptions {
   bool modernFormats = false;
 };
 
-// The folders inside a bundle's Contents folder where its Windows binaries lie.
+// The folders inside a bundle's Contents folder where its Windows binaries lie: x86 and x64, and
+// the three kinds of ARM64 code, which a search for either x86 platform always finds unexpected.
 inline constexpr const wchar_t* kBundleBinaryFolder32 = L"x86-win";
 inline constexpr const wchar_t* kBundleBinaryFolder64 = L"x86_64-win";
+inline constexpr const wchar_t* kBundleBinaryFolderArm64 = L"arm64-win";
+inline constexpr const wchar_t* kBundleBinaryFolderArm64Ec = L"arm64ec-win";
+inline constexpr const wchar_t* kBundleBinaryFolderArm64X = L"arm64x-win";
 
 // Paths during the search fit buffers of 260 characters: a branch whose path would have 260 or
 // more ends there.
@@ -69,9 +73,11 @@ constexpr size_t kSearchPathCapacity = 260;
 // With `options.modernFormats`, files named "*.vst3" and "*.clap" are found like DLLs, and a
 // folder named "*.vst3" is one item (it is not searched further): its binary is
 // Contents\<platform folder>\<bundle name>, else the first "*.vst3" file there, looked for first
-// in the chosen platform's folder and then in the other; a bundle without one is unexpected. The
-// status line then says "Comparing copies of the same name..." and MarkIdenticalCopies runs over
-// both maps before the end reports; `stop` is polled there too.
+// in the chosen platform's folder, then in the other x86 one, then in the ARM64X, ARM64 and
+// ARM64EC folders (such a binary is recorded with the folder's machine); a bundle without one is
+// unexpected. A bundle's size is that of all its files. The status line then says "Comparing
+// copies of the same name..." and MarkIdenticalCopies runs over both maps before the end reports;
+// `stop` is polled there too.
 //
 // A folder that cannot be listed contributes nothing. A folder link is searched like a folder
 // (its files are found again under the link's path) unless it leads back to a folder of the
@@ -83,9 +89,11 @@ DupeSearchResult RunDupeSearch(FileSystem& fs, System& system,
                                const DupeSearchOptions& options = {});
 
 // Gives the copies of each name in `map` whose contents are the same a shared content class
-// (CPluginFile::ContentClass, numbered from `firstClass`); every other file gets 0. Only files
-// of equal, non-zero size are read: each is hashed, and files of equal hash are compared byte by
-// byte before they are called the same. A file that cannot be read is the same as none. Nothing
+// (CPluginFile::ContentClass, numbered from `firstClass`); every other file gets 0. Files are
+// compared with files and bundles with bundles, whole: two bundles are the same when they hold
+// the same relative paths (without regard to case) with the same sizes and contents. Only copies
+// of equal, non-zero size are read: each is hashed, and copies of equal hash are compared byte by
+// byte before they are called the same. A copy that cannot be read is the same as none. Nothing
 // is loaded or run. Returns the next unused class, or nullopt when `stop` was set (the classes
 // given so far stay).
 std::optional<uint32_t> MarkIdenticalCopies(FileSystem& fs, CPluginMap& map, const CancelFlag& stop,

@@ -1,6 +1,7 @@
 // CPluginFile: directory entry, machine type, version resource and name texts of one file.
 #include "plugins/plugin_file.h"
 
+#include <algorithm>
 #include <new>
 #include <vector>
 
@@ -20,12 +21,52 @@ std::wstring VersionText(uint64_t version) {
 }
 }  // namespace
 
+ErrorCode ListBundle(FileSystem& fs, const std::wstring& bundle, std::vector<BundleMember>& out) {
+  out.clear();
+  ErrorCode result = err::Success;
+  // Folders still to list, by their path below the bundle ("" for the bundle itself).
+  std::vector<std::wstring> pending{std::wstring()};
+  while (!pending.empty()) {
+    const std::wstring relative = std::move(pending.back());
+    pending.pop_back();
+    const std::wstring folder = relative.empty() ? bundle : bundle + L"\\" + relative;
+    const ErrorCode listed = fs.FindFiles(folder + L"\\*", [&](const FindData& entry) {
+      if (entry.name == L"." || entry.name == L"..") return true;
+      std::wstring path = relative.empty() ? entry.name : relative + L"\\" + entry.name;
+      if (entry.IsDirectory()) {
+        if (entry.attributes & attr::ReparsePoint) {
+          out.push_back({std::move(path), 0, true});
+        } else {
+          pending.push_back(std::move(path));
+        }
+      } else {
+        out.push_back({std::move(path), entry.size, false});
+      }
+      return true;
+    });
+    if (listed != err::Success && listed != err::FileNotFound) result = listed;
+  }
+  std::sort(out.begin(), out.end(), [](const BundleMember& a, const BundleMember& b) {
+    return CompareNoCase(a.relativePath, b.relativePath) < 0;
+  });
+  return result;
+}
+
+uint64_t BundleSize(const std::vector<BundleMember>& members) {
+  uint64_t size = 0;
+  for (const BundleMember& member : members) size += member.size;
+  return size;
+}
+
 const wchar_t* MachineTypeLabel(uint16_t machine) {
   switch (machine) {
     case pe::kMachineI386: return L"32-bit";
     case pe::kMachineArmNt: return L"ARM";
     case pe::kMachineIa64: return L"Itanium";
     case pe::kMachineAmd64: return L"64-bit";
+    case pe::kMachineArm64: return L"ARM64";
+    case kMachineArm64Ec: return L"ARM64EC";
+    case kMachineArm64X: return L"ARM64X";
     default: return L"?";
   }
 }
@@ -42,8 +83,10 @@ void CPluginFile::Reset() {
   versionRecorded_ = false;
   id_ = 0;
   contentClass_ = 0;
+  folderMachine_ = 0;
   recordedMachine_.reset();
   recordedVersion_.reset();
+  bundleMembers_.clear();
   path_.clear();
   contentPath_.clear();
   version_.Clear();
@@ -85,7 +128,8 @@ ErrorCode CPluginFile::Assign(std::wstring_view path, const FindData* entry) {
 }
 
 ErrorCode CPluginFile::AssignBundle(std::wstring_view bundlePath, const FindData* bundleEntry,
-                                    std::wstring_view binaryPath, const FindData* binaryEntry) {
+                                    std::wstring_view binaryPath, const FindData* binaryEntry,
+                                    uint16_t folderMachine, std::vector<BundleMember> members) {
   Reset();
   if (bundlePath.empty() || bundleEntry == nullptr) return err::InvalidParameter;
   path_ = std::wstring(bundlePath);
@@ -95,15 +139,27 @@ ErrorCode CPluginFile::AssignBundle(std::wstring_view bundlePath, const FindData
     contentPath_ = std::wstring(binaryPath);
     entry_.size = binaryEntry->size;
     entry_.lastWriteTime = binaryEntry->lastWriteTime;
+    folderMachine_ = folderMachine;
   }
   bundle_ = true;
   found_ = true;
+  if (!members.empty()) SetBundleMembers(std::move(members));
   return 0;
+}
+
+void CPluginFile::SetBundleMembers(std::vector<BundleMember> members) {
+  bundleMembers_ = std::move(members);
+  entry_.size = BundleSize(bundleMembers_);
 }
 
 void CPluginFile::RecordMachine() {
   uint16_t machine = 0;
-  if (GetMachineType(machine) != 0) machine = 0;
+  if (GetMachineType(machine) != 0) {
+    machine = 0;
+  } else if (folderMachine_ != 0) {
+    // An ARM64EC binary's header says AMD64: the bundle's folder names what it is.
+    machine = folderMachine_;
+  }
   recordedMachine_ = machine;
 }
 
@@ -147,6 +203,9 @@ ErrorCode CPluginFile::GetMachineType(uint16_t& machine) {
     case pe::kMachineArmNt:
     case pe::kMachineIa64:
     case pe::kMachineAmd64:
+    case pe::kMachineArm64:
+    case kMachineArm64Ec:
+    case kMachineArm64X:
       machine = *found;
       break;
     default:

@@ -1,13 +1,15 @@
 // CPluginFile: one file met by the duplicate finder, with its directory entry, machine type,
 // version resource, name key, folder, date text and size. A VST3 bundle (a folder "Name.vst3"
-// with its binary inside) is one such item too: it is named, shown and deleted as the folder,
-// while its machine type, version, size and date are those of the binary.
+// with its binary inside) is one such item too: it is named, shown, compared and deleted as the
+// whole folder tree (its size is that of all its files), while its machine type, version and date
+// are those of the binary.
 #pragma once
 
 #include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "platform/file_system.h"
 #include "platform/system.h"
@@ -16,9 +18,30 @@
 
 namespace tessaly {
 
+// Machines of ARM64 code beside IMAGE_FILE_MACHINE_ARM64 (0xAA64): ARM64EC and ARM64X. An image
+// header names them only in object files (an ARM64EC image says AMD64, an ARM64X image ARM64);
+// a bundle names them by its folder (Contents\arm64ec-win, Contents\arm64x-win).
+inline constexpr uint16_t kMachineArm64Ec = 0xA641;
+inline constexpr uint16_t kMachineArm64X = 0xA64E;
+
 // The label of a machine value as GetMachineType reports it: "32-bit", "ARM", "Itanium",
-// "64-bit", or "?" for 0 and anything else.
+// "64-bit", "ARM64", "ARM64EC", "ARM64X", or "?" for 0 and anything else.
 const wchar_t* MachineTypeLabel(uint16_t machine);
+
+// One file of a bundle: its path below the bundle folder and its size. A folder link inside the
+// bundle is a member of its own (`link`), never entered.
+struct BundleMember {
+  std::wstring relativePath;
+  uint64_t size = 0;
+  bool link = false;
+};
+
+// The files of the bundle folder `bundle` with everything below it, walked without recursion and
+// without following folder links, in the order of their relative paths (compared without regard
+// to case). 0, or the error of listing a folder of the bundle (what was listed stays in `out`).
+ErrorCode ListBundle(FileSystem& fs, const std::wstring& bundle, std::vector<BundleMember>& out);
+// The size of all members.
+uint64_t BundleSize(const std::vector<BundleMember>& members);
 
 class CPluginFile {
  public:
@@ -43,10 +66,18 @@ class CPluginFile {
   ErrorCode Assign(std::wstring_view path, const FindData* entry);
   // Resets the object, then takes a bundle folder and its entry, and the binary inside with its
   // entry; `binaryEntry` null when the bundle holds no binary to read (its machine type and
-  // version then fail with 2). The size and date become the binary's. 87 (object left reset) when
-  // the bundle path is empty or `bundleEntry` is null.
+  // version then fail with 2). The date becomes the binary's; the size that of `members` (the
+  // bundle's files, ListBundle), or the binary's when none are given. `folderMachine` is the
+  // machine the binary's platform folder names (0 for the x86 folders, whose binaries' headers
+  // tell): RecordMachine then records it for a binary with a readable image header. 87 (object
+  // left reset) when the bundle path is empty or `bundleEntry` is null.
   ErrorCode AssignBundle(std::wstring_view bundlePath, const FindData* bundleEntry,
-                         std::wstring_view binaryPath, const FindData* binaryEntry);
+                         std::wstring_view binaryPath, const FindData* binaryEntry,
+                         uint16_t folderMachine = 0, std::vector<BundleMember> members = {});
+  // The bundle's files as last listed, and a new listing (after a delete that left some behind):
+  // the size follows it.
+  const std::vector<BundleMember>& BundleMembers() const { return bundleMembers_; }
+  void SetBundleMembers(std::vector<BundleMember> members);
 
   // The Machine field of the PE header within the first 1024 bytes (and within the captured
   // size), read anew each time with redirection off. `machine` is 0 on failure and for machines
@@ -127,12 +158,14 @@ class CPluginFile {
   bool versionRecorded_ = false;
   uint32_t id_ = 0;
   uint32_t contentClass_ = 0;
+  uint16_t folderMachine_ = 0;
   std::optional<uint16_t> recordedMachine_;
   std::optional<uint64_t> recordedVersion_;
   std::wstring path_;
   std::wstring contentPath_;
   VersionResource version_;
   FindData entry_;
+  std::vector<BundleMember> bundleMembers_;
 };
 
 }  // namespace tessaly

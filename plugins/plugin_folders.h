@@ -33,8 +33,10 @@ struct PluginFolderChoice {
 PluginFolderChoice LoadPluginFolderChoice(CProfileStore& settings, System& system,
                                           Registry& registry, FileSystem& files);
 // Adds the common-files "VST3" and "CLAP" folders of each platform (the 64-bit ones only on
-// 64-bit Windows) that exist to that platform's list, after what it holds; folders listed
-// already are not added again. Returns how many were added.
+// 64-bit Windows) that exist to that platform's list, after what it holds, then the per-user
+// folders that exist to each list: %LOCALAPPDATA%\Programs\Common\VST3 and ...\CLAP, and the
+// folders of the CLAP_PATH variable. Folders listed already are not added again. Returns how many
+// were added.
 unsigned AddModernFormatFolders(System& system, FileSystem& files, PluginFolderChoice& choice);
 
 // Stores the platform, the VST3 and CLAP choice and the folder lists (the 64-bit list only on 64-bit Windows). A list too

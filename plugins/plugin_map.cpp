@@ -1,7 +1,9 @@
 // CPluginList and CPluginMap: grouping, ids, column sorts and deletion of plugin files.
 #include "plugins/plugin_map.h"
 
+#include <algorithm>
 #include <new>
+#include <vector>
 
 #include "platform/file_ops.h"
 
@@ -29,6 +31,36 @@ ErrorCode DeleteBundle(FileSystem& fs, const std::wstring& path) {
   if (attributes & attr::ReparsePoint) return RemoveFolder(fs, path);
   const ErrorCode deleted = DeleteTree(fs, PatternSet{L"*"}, path, nullptr, nullptr, nullptr, true);
   return deleted == err::FileNotFound || deleted == err::PathNotFound ? err::Success : deleted;
+}
+
+// After a bundle's delete failed (DeleteTree goes on past a file it cannot remove, and reports
+// the last failure, often the folder that stayed non-empty): its files are tried once more to
+// find the one that is held, with that file's own error, and the member keeps what is left,
+// that file first. 0 when nothing is left after all.
+ErrorCode KeepWhatIsLeft(CPluginFile& bundle, ErrorCode rc) {
+  FileSystem& fs = bundle.Files();
+  const auto redirection = bundle.Sys().DisableFileRedirection();
+  const std::wstring path = bundle.GetPath();
+  std::vector<BundleMember> left;
+  ListBundle(fs, path, left);
+  std::wstring heldFile;
+  for (const BundleMember& member : left) {
+    if (member.link) continue;
+    const ErrorCode held = DeleteOneFile(fs, path + L"\\" + member.relativePath);
+    if (held != err::Success) {
+      heldFile = member.relativePath;
+      rc = held;
+      break;
+    }
+  }
+  ListBundle(fs, path, left);  // the tries above may have removed some
+  if (left.empty() && DeleteBundle(fs, path) == err::Success) return err::Success;
+  const auto held = std::find_if(left.begin(), left.end(), [&](const BundleMember& member) {
+    return member.relativePath == heldFile;
+  });
+  if (held != left.end()) std::rotate(left.begin(), held, held + 1);
+  bundle.SetBundleMembers(std::move(left));
+  return rc;
 }
 
 }  // namespace
@@ -120,7 +152,10 @@ ErrorCode CPluginList::DeleteById(uint32_t id) {
         rc = deleted == err::Success || deleted == err::FileNotFound ? err::Success : deleted;
       }
     }
-    if (rc != 0) return rc;
+    if (rc != 0) {
+      if (it->file.IsBundle()) rc = KeepWhatIsLeft(it->file, rc);
+      if (rc != 0) return rc;
+    }
     files_.erase(it);
     --count_;
     return 0;

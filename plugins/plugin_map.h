@@ -46,7 +46,9 @@ class CPluginList {
   // path that is no longer a folder is left alone (5). 0 when the file
   // is gone (also when it was gone already); 2 no member with this id; 21 a member without a
   // path; the failing step's error (32 while another program holds the file open), the member
-  // then kept; 1359 an internal failure.
+  // then kept, a bundle with what is left of it (BundleMembers, the file that could not be
+  // deleted first, whose error is returned); 1359 an internal failure.
+  // A bundle's tree goes through DeleteTree, which removes a folder link as the link.
   ErrorCode DeleteById(uint32_t id);
 
   // The members in their current order.

@@ -80,7 +80,8 @@ FolderChangeResult ChangeProductFolder(CNiLibrary& library, const BackupContext&
   for (const PlannedWrite& planned : plan) {
     if (!planned.write) continue;
     values.push_back({RegRoot::LocalMachine, planned.product->view32, planned.product->keyPath,
-                      planned.product->DescribeValue(change.kind).name});
+                      planned.product->DescribeValue(change.kind).name,
+                      TextValueData(planned.folder)});
   }
   if (!values.empty()) {
     const ErrorCode saved =

@@ -120,6 +120,7 @@ make_files() {  # prefix, DLL folder or empty
       fixture:*) copy_fixture "${kind#fixture:}" "$target" ;;
       arm) write_header '\xc4' '\x01' "$target" ;;
       itanium) write_header '\x00' '\x02' "$target" ;;
+      arm64) write_header '\x64' '\xaa' "$target" ;;
       empty) mkdir -p "$(dirname "$target")"; : >"$target" ;;
       art) put_art "$target/PAResources/image/$name" 1 ;;
       art-mst) put_art "$target/PAResources/image/$name" 0 ;;

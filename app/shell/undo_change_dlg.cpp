@@ -66,21 +66,25 @@ void CUndoChangeDlg::UndoSelected() {
       static_cast<size_t>(data) >= backups_.size())
     return;
   const ChangeBackupEntry& backup = backups_[static_cast<size_t>(data)];
-  if (ShowMessage(Hwnd(),
-                  FormatText(L"This will put back the settings that the change \"%s\" of %s "
-                             L"replaced. It will not delete or restore any files. Do you wish to "
-                             L"proceed?",
-                             backup.description.c_str(), backup.date.c_str()),
-                  MessageStyle::Question) != IDYES) {
+  UndoPreview preview;
+  std::wstring refused;
+  const ErrorCode previewed = PreviewUndo(context_, backup.path, preview, &refused);
+  if (previewed != err::Success) {
+    ShowMessage(Hwnd(), UndoRefusedMessage(backup.path, previewed, refused), MessageStyle::Error);
+    return;
+  }
+  if (ShowMessage(Hwnd(), UndoQuestion(backup, preview),
+                  preview.changedSince.empty() ? MessageStyle::Question
+                                               : MessageStyle::WarningQuestion) != IDYES) {
     return;
   }
   UndoCounts counts;
-  const ErrorCode undone = UndoChangeBackup(context_, backup.path, counts);
+  const ErrorCode undone = UndoChangeBackup(context_, backup.path, counts, &refused);
   if (undone != err::Success) {
     ShowMessage(Hwnd(),
-                FormatText(L"The backup %s could not be read or holds settings other than those "
-                           L"of Native Instruments products (error %lu). Nothing was changed.",
-                           backup.path.c_str(), undone),
+                refused.empty() && undone != err::FileNotFound
+                    ? ChangeBackupFailedMessage(undone)
+                    : UndoRefusedMessage(backup.path, undone, refused),
                 MessageStyle::Error);
     return;
   }
@@ -98,7 +102,12 @@ void UndoAChange(HWND owner, Registry& registry, FileSystem& files, System& syst
                  CProfileStore& settings) {
   const BackupContext context{registry, files, system, settings};
   std::vector<ChangeBackupEntry> backups;
-  ListChangeBackups(context, backups);
+  std::wstring folder;
+  if (const ErrorCode listed = ListChangeBackups(context, backups, &folder);
+      listed != err::Success) {
+    ShowMessage(owner, BackupFolderUnreadableMessage(folder, listed), MessageStyle::Error);
+    return;
+  }
   if (backups.empty()) {
     ShowMessage(owner,
                 L"There is no change to undo. Tessaly saves the settings it is about to change "

@@ -143,4 +143,22 @@ ErrorCode Win32System::AcquireNamedLock(std::wstring_view name, std::unique_ptr<
   return err::AccessDenied;
 }
 
+// --- UTC clock
+
+FileTime Win32System::GetUtcTime() {
+  FILETIME ft;
+  GetSystemTimeAsFileTime(&ft);
+  return (FileTime(ft.dwHighDateTime) << 32) | ft.dwLowDateTime;
+}
+
+ErrorCode Win32System::UtcToLocalTime(FileTime utc, LocalTime& out) {
+  const FILETIME ft = ToFiletime(utc);
+  SYSTEMTIME universal, local;
+  if (!FileTimeToSystemTime(&ft, &universal)) return GetLastError();
+  if (!SystemTimeToTzSpecificLocalTime(nullptr, &universal, &local)) return GetLastError();
+  out = {local.wYear, local.wMonth,  local.wDayOfWeek, local.wDay,
+         local.wHour, local.wMinute, local.wSecond,    local.wMilliseconds};
+  return err::Success;
+}
+
 }  // namespace tessaly

@@ -19,6 +19,10 @@ class Win32System : public System {
   // A named mutex in the global namespace (the local one where the global one is refused): the
   // lock is held while the name exists, that is while a holder keeps its handle.
   ErrorCode AcquireNamedLock(std::wstring_view name, std::unique_ptr<NamedLock>& out) override;
+
+  // --- UTC clock
+  FileTime GetUtcTime() override;
+  ErrorCode UtcToLocalTime(FileTime utc, LocalTime& out) override;
 };
 
 }  // namespace tessaly

@@ -1092,10 +1092,13 @@ TEST_F(ProductManagerTest, UseForAllIsUndoneFromPreferences) {
   ASSERT_TRUE(WaitUntil([&] { return IsEnabled(undo, IDC_UNDO_SELECTED); }));
   SaveScreenshot(L"undo-a-change");
   ASSERT_TRUE(Click(undo, IDC_UNDO_SELECTED));
+  const std::wstring undoable =
+      L" replaced.\n\nThe undo is saved as a change of its own, so that it can be undone. It will not delete or "
+      L"restore any files. Do you wish to proceed?";
   ASSERT_NO_FATAL_FAILURE(ExpectMessage(
       undo,
       L"This will put back the settings that the change \"Use for all App/plugin products: " + newVst32 +
-          L"\" of " + rows[0][0] + L" replaced. It will not delete or restore any files. Do you wish to proceed?",
+          L"\" of " + rows[0][0] + undoable,
       IDYES, L"undo-a-change-question"));
   ASSERT_NO_FATAL_FAILURE(ExpectMessage(
       undo,
@@ -1105,10 +1108,36 @@ TEST_F(ProductManagerTest, UseForAllIsUndoneFromPreferences) {
   EXPECT_EQ(TreeDifference(ReadTree(kView64, kProducts), before64), "") << "64-bit view";
   EXPECT_EQ(TreeDifference(ReadTree(kView32, kProducts), before32), "") << "32-bit view";
 
+  // The undo is listed first as a change of its own; undoing it brings the new folder back.
+  ASSERT_TRUE(Click(preferences, IDC_UNDO_CHANGE));
+  undo = FindPage(run, kUndoChangeTitle);
+  ASSERT_NE(undo, nullptr);
+  const std::vector<std::vector<std::wstring>> again = ListViewRows(undo, IDC_CHANGE_LIST, 2);
+  ASSERT_EQ(again.size(), 2u);
+  EXPECT_EQ(again[0][1], L"Undo of: Use for all App/plugin products: " + newVst32);
+  EXPECT_EQ(again[1][1], rows[0][1]);
+  ASSERT_TRUE(SelectListViewRow(undo, IDC_CHANGE_LIST, 0));
+  ASSERT_TRUE(WaitUntil([&] { return IsEnabled(undo, IDC_UNDO_SELECTED); }));
+  SaveScreenshot(L"undo-an-undo");
+  ASSERT_TRUE(Click(undo, IDC_UNDO_SELECTED));
+  ASSERT_NO_FATAL_FAILURE(ExpectMessage(
+      undo,
+      L"This will put back the settings that the change \"Undo of: Use for all App/plugin products: " +
+          newVst32 + L"\" of " + again[0][0] + undoable,
+      IDYES, L"undo-an-undo-question"));
+  ASSERT_NO_FATAL_FAILURE(ExpectMessage(
+      undo,
+      L"Put back " + std::to_wstring(written) + L" settings. 0 settings could not be put back.", IDOK));
+  ASSERT_TRUE(WaitForClose(undo));
+  EXPECT_EQ(ValuesHolding(ReadTree(kView64, kProducts), L"InstallVSTDir", newVst32) +
+                ValuesHolding(ReadTree(kView32, kProducts), L"InstallVSTDir", newVst32),
+            written);
+
   ASSERT_TRUE(Click(preferences, IDCANCEL));
   ASSERT_TRUE(WaitForClose(preferences));
   ASSERT_TRUE(Click(page, IDCANCEL));
   EXPECT_EQ(run.WaitForExit(), 0u);
+  DeleteChangeBackups();
 }
 
 }  // namespace

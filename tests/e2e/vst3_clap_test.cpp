@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "app/settings/profile_store.h"
+#include "platform/file_ops.h"
 #include "platform/text.h"
 #include "platform/win32/win32_registry.h"
 #include "plugins/plugin_folders.h"
@@ -112,12 +113,19 @@ TEST_F(Vst3ClapTest, OffTheSearchIsAsBeforeOnItFindsBundlesAndMarksIdenticalCopi
   const Names lower = ListBoxItems(finder, IDC_UNEXPECTED_NAMES);
   EXPECT_TRUE(Contains(lower, L"old synth.vst3")) << "only a 32-bit binary";
   EXPECT_TRUE(Contains(lower, L"broken bundle.vst3")) << "no binary";
+  // A bundle with only an ARM64 binary is an other-platform plugin with its platform named.
+  Rows arm = ShowName(finder, IDC_UNEXPECTED_NAMES, IDC_UNEXPECTED_FILES, L"tablet reverb.vst3", 1, 6);
+  ASSERT_EQ(arm.size(), 1u);
+  EXPECT_EQ(arm[0][0], kCommonVst3);
+  EXPECT_EQ(arm[0][4], L"ARM64");
+  EXPECT_EQ(arm[0][3], L"512.0 B") << "the whole bundle's size";
+  SaveScreenshot(L"vst3-clap-arm64");
 
-  // Two identical bundles: each names the other's folder.
+  // Two identical bundles: each row names the first row's folder.
   Rows rows = ShowName(finder, IDC_DUPLICATE_NAMES, IDC_DUPLICATE_FILES, L"raum.vst3", 2, 6);
   ASSERT_EQ(rows.size(), 2u);
   EXPECT_EQ(rows[0][4], L"64-bit");
-  EXPECT_EQ(rows[0][5], rows[1][0]);
+  EXPECT_EQ(rows[0][5], rows[0][0]);
   EXPECT_EQ(rows[1][5], rows[0][0]);
   SaveScreenshot(L"vst3-clap-identical");
   // A bundle and a .vst3 file of the same name that differ: no mark.
@@ -138,9 +146,18 @@ TEST_F(Vst3ClapTest, DeleteOfABundleAsksAndRemovesTheWholeBundle) {
             ERROR_SUCCESS);
   ASSERT_EQ(SHCreateDirectoryExW(nullptr, (bundle + L"\\Contents\\Resources").c_str(), nullptr),
             ERROR_SUCCESS);
-  ASSERT_EQ(SHCreateDirectoryExW(nullptr, (kScratch + L"\\B").c_str(), nullptr), ERROR_SUCCESS);
+  ASSERT_EQ(SHCreateDirectoryExW(nullptr, (kScratch + L"\\B\\Pad.vst3\\Contents\\x86_64-win").c_str(),
+                                nullptr),
+            ERROR_SUCCESS);
   ASSERT_TRUE(CopyFileW(fixture.c_str(), binary.c_str(), FALSE));
-  ASSERT_TRUE(CopyFileW(fixture.c_str(), (kScratch + L"\\B\\Pad.vst3").c_str(), FALSE));
+  // The same bundle in B; a file of the binary's bytes in C is no copy of a bundle.
+  ASSERT_TRUE(CopyFileW(fixture.c_str(), (kScratch + L"\\B\\Pad.vst3\\Contents\\x86_64-win\\Pad.vst3").c_str(),
+                        FALSE));
+  ASSERT_EQ(SHCreateDirectoryExW(nullptr, (kScratch + L"\\C").c_str(), nullptr), ERROR_SUCCESS);
+  ASSERT_TRUE(CopyFileW(fixture.c_str(), (kScratch + L"\\C\\Pad.vst3").c_str(), FALSE));
+  WIN32_FILE_ATTRIBUTE_DATA data;
+  ASSERT_TRUE(GetFileAttributesExW(binary.c_str(), GetFileExInfoStandard, &data));
+  const uint64_t size = (uint64_t(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
   ASSERT_TRUE(profile.WriteProfileString(kSettingsSection, kVstPaths64, kScratch));
   ASSERT_TRUE(profile.WriteProfileInt(kSettingsSection, kSearchVst3Clap, 1));
 
@@ -149,26 +166,29 @@ TEST_F(Vst3ClapTest, DeleteOfABundleAsksAndRemovesTheWholeBundle) {
   EXPECT_EQ(CheckState(folders, IDC_SEARCH_VST3_CLAP), BST_CHECKED);
   HWND finder = SearchFrom(folders);
   ASSERT_NE(finder, nullptr);
-  const Rows rows = ShowName(finder, IDC_DUPLICATE_NAMES, IDC_DUPLICATE_FILES, L"pad.vst3", 2, 6);
-  ASSERT_EQ(rows.size(), 2u);
+  const Rows rows = ShowName(finder, IDC_DUPLICATE_NAMES, IDC_DUPLICATE_FILES, L"pad.vst3", 3, 6);
+  ASSERT_EQ(rows.size(), 3u);
   ASSERT_EQ(rows[0][0], kScratch + L"\\A");
   EXPECT_EQ(rows[0][2], L"3.0.0.0") << "the version of the binary";
-  EXPECT_EQ(rows[0][5], kScratch + L"\\B");
+  EXPECT_EQ(rows[0][5], kScratch + L"\\A");
+  EXPECT_EQ(rows[1][5], kScratch + L"\\A");
+  EXPECT_EQ(rows[2][5], L"") << "a file is no copy of a bundle";
   ASSERT_TRUE(SelectListViewRow(finder, IDC_DUPLICATE_FILES, 0));
   ASSERT_TRUE(WaitUntil([&] { return IsEnabled(finder, IDC_DUPLICATE_DELETE); }));
   ASSERT_TRUE(Click(finder, IDC_DUPLICATE_DELETE));
   auto box = FindMessageBox(run, finder);
   ASSERT_TRUE(box.has_value());
-  EXPECT_EQ(box->text,
-            L"This will permanently delete " + bundle + L". Are you sure you wish to continue?");
+  EXPECT_EQ(box->text, L"This will permanently delete the folder " + bundle +
+                           L" with everything in it: 1 files, " + FormatSize(size) +
+                           L". Are you sure you wish to continue?");
   ASSERT_TRUE(Answer(*box, IDYES));
-  const bool oneLeft = WaitUntil([&] { return ListViewRows(finder, IDC_DUPLICATE_FILES, 6).size() == 1; });
-  EXPECT_TRUE(oneLeft);
+  const bool twoLeft = WaitUntil([&] { return ListViewRows(finder, IDC_DUPLICATE_FILES, 6).size() == 2; });
+  EXPECT_TRUE(twoLeft);
   EXPECT_FALSE(Exists(bundle));
   EXPECT_TRUE(Exists(kScratch + L"\\A")) << "only the bundle goes";
   EXPECT_TRUE(Exists(kScratch + L"\\B\\Pad.vst3"));
   const Rows left = ListViewRows(finder, IDC_DUPLICATE_FILES, 6);
-  ASSERT_EQ(left.size(), 1u);
+  ASSERT_EQ(left.size(), 2u);
   EXPECT_EQ(left[0][5], L"") << "its twin is gone";
   ASSERT_TRUE(Click(finder, IDCANCEL));
   EXPECT_EQ(run.WaitForExit(), 0u);

@@ -5,6 +5,7 @@
 #include <mutex>
 #include <set>
 
+#include "platform/calendar.h"
 #include "platform/file_ops.h"
 #include "tests/support/fake_file_system.h"
 
@@ -182,6 +183,21 @@ ErrorCode FakeSystem::AcquireNamedLock(std::wstring_view name, std::unique_ptr<N
   std::lock_guard lock(Locks().mutex);
   if (!Locks().names.insert(std::wstring(name)).second) return err::AlreadyExists;
   out = std::make_unique<FakeNamedLock>(std::wstring(name));
+  return err::Success;
+}
+
+// --- UTC clock
+
+FileTime FakeSystem::GetUtcTime() {
+  const FileTime local = FileTimeFromCalendar(localTime).value_or(0);
+  return local - FileTime(int64_t(utcOffsetMinutes) * 60 * int64_t(kFileTimeTicksPerSecond));
+}
+
+ErrorCode FakeSystem::UtcToLocalTime(FileTime utc, LocalTime& out) {
+  const auto local = CalendarFromFileTime(
+      utc + FileTime(int64_t(utcOffsetMinutes) * 60 * int64_t(kFileTimeTicksPerSecond)));
+  if (!local) return err::InvalidParameter;
+  out = *local;
   return err::Success;
 }
 

@@ -64,6 +64,11 @@ class FakeSystem : public System {
   ErrorCode formatError = 0;                                         // FormatLocalDateTime fails
   FakeFileSystem* disk = nullptr;  // where special folders must exist; null: not checked
 
+  // --- UTC clock: `localTime` less `utcOffsetMinutes`, and back with the offset of now (the
+  // fake has one offset for every date, no summer-time rules).
+  FileTime GetUtcTime() override;
+  ErrorCode UtcToLocalTime(FileTime utc, LocalTime& out) override;
+
  private:
   struct Counters {
     std::atomic<int> active{0};

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <iterator>
 #include <atomic>
 #include <ostream>
 #include <map>
@@ -14,6 +15,7 @@
 #include <vector>
 
 #include "platform/text.h"
+#include "plugins/dupe_finder_state.h"
 #include "tests/support/fake_file_system.h"
 #include "tests/support/fake_system.h"
 #include "tests/unit/forwarding_file_system.h"
@@ -420,7 +422,8 @@ TEST_F(DupeSearchTest, CopiesOfEqualSizeAreComparedByContent) {
   std::vector<uint8_t> longer = kDll64;
   longer.push_back(0);
   fs.AddFile(L"C:\\A\\Synth.vst3", kDll64);
-  AddBundle(fs, L"C:\\B", L"Synth.vst3", kBundleBinaryFolder64, kDll64);  // same as A's file
+  // A bundle holding A's file as its binary is a folder tree, never the file's copy.
+  AddBundle(fs, L"C:\\B", L"Synth.vst3", kBundleBinaryFolder64, kDll64);
   fs.AddFile(L"C:\\C\\Synth.vst3", other);
   fs.AddFile(L"C:\\D\\Synth.vst3", longer);
   fs.AddFile(L"C:\\E\\Synth.vst3", other);  // same as C
@@ -430,20 +433,24 @@ TEST_F(DupeSearchTest, CopiesOfEqualSizeAreComparedByContent) {
   fs.AddFile(L"C:\\A\\Old.dll", kDll32);
   fs.AddFile(L"C:\\B\\Old.dll", kDll32);  // the unexpected map is compared too
 
-  EXPECT_TRUE(Run({L"C:\\A", L"C:\\B", L"C:\\C", L"C:\\D", L"C:\\E"}, 1, {true}).completed);
+  fs.AddFile(L"C:\\F\\Synth.vst3", kDll64);  // same as A
+
+  EXPECT_TRUE(
+      Run({L"C:\\A", L"C:\\B", L"C:\\C", L"C:\\D", L"C:\\E", L"C:\\F"}, 1, {true}).completed);
   const auto classes = [](const CPluginMap& map, std::wstring_view key) {
     std::vector<uint32_t> result;
     for (const auto& m : map.Find(key)->Members()) result.push_back(m.file.ContentClass());
     return result;
   };
   const std::vector<uint32_t> synth = classes(expected, L"synth.vst3");
-  ASSERT_EQ(synth.size(), 5u);
+  ASSERT_EQ(synth.size(), 6u);
   EXPECT_NE(synth[0], 0u);
-  EXPECT_EQ(synth[1], synth[0]) << "the bundle's binary is the file's copy";
+  EXPECT_EQ(synth[1], 0u) << "a bundle is compared with bundles only";
   EXPECT_NE(synth[2], 0u);
   EXPECT_NE(synth[2], synth[0]);
   EXPECT_EQ(synth[3], 0u) << "no other copy of its size";
   EXPECT_EQ(synth[4], synth[2]);
+  EXPECT_EQ(synth[5], synth[0]);
   EXPECT_EQ(classes(expected, L"lonely.clap"), (std::vector<uint32_t>{0}));
   EXPECT_EQ(classes(unexpected, L"empty.clap"), (std::vector<uint32_t>{0, 0}));
   const std::vector<uint32_t> old = classes(unexpected, L"old.dll");
@@ -455,7 +462,7 @@ TEST_F(DupeSearchTest, CopiesOfEqualSizeAreComparedByContent) {
   const auto at = std::find(observer.reports.begin(), observer.reports.end(),
                             L"status Comparing copies of the same name...");
   ASSERT_NE(at, observer.reports.end());
-  EXPECT_EQ(*(at + 1), L"status Completed searching 5 folders.");
+  EXPECT_EQ(*(at + 1), L"status Completed searching 6 folders.");
 }
 
 TEST_F(DupeSearchTest, CopiesThatCannotBeReadMatchNothing) {
@@ -494,6 +501,152 @@ TEST_F(DupeSearchTest, StopEndsTheComparisonWithoutEndReports) {
   const DupeSearchResult result = Run({L"C:\\A", L"C:\\B", L"C:\\C"}, 1, {true});
   EXPECT_FALSE(result.completed);
   EXPECT_EQ(observer.reports.back(), L"file C:\\C\\Synth.clap");
+}
+
+// ARM64 plugins are other-platform files with their platform named, never broken ones: bundles
+// by the folder their binary lies in, single files by their header.
+TEST_F(DupeSearchTest, Arm64BundlesAndFilesAreListedWithTheirPlatform) {
+  const struct {
+    const char* what;
+    const wchar_t* name;
+    const wchar_t* platformFolder;  // null: a single file
+    std::vector<uint8_t> binary;
+    bool expected;
+    const wchar_t* label;
+  } cases[] = {
+      {"an ARM64 bundle", L"A64.vst3", kBundleBinaryFolderArm64, Dll(pe::kMachineArm64), false,
+       L"ARM64"},
+      {"an ARM64EC bundle, whose header says AMD64", L"Ec.vst3", kBundleBinaryFolderArm64Ec,
+       kDll64, false, L"ARM64EC"},
+      {"an ARM64X bundle", L"X.vst3", kBundleBinaryFolderArm64X, Dll(pe::kMachineArm64), false,
+       L"ARM64X"},
+      {"an ARM64 folder holding no image stays broken", L"Broken.vst3", kBundleBinaryFolderArm64,
+       std::vector<uint8_t>(600, 'a'), false, L"?"},
+      {"an ARM64 single-file VST3", L"Single.vst3", nullptr, Dll(pe::kMachineArm64), false,
+       L"ARM64"},
+      {"an ARM64 CLAP", L"Synth.clap", nullptr, Dll(pe::kMachineArm64), false, L"ARM64"},
+      {"an ARM64 DLL", L"Synth.dll", nullptr, Dll(pe::kMachineArm64), false, L"ARM64"},
+  };
+  for (const auto& c : cases) {
+    if (c.platformFolder) {
+      AddBundle(fs, L"C:\\VST3", c.name, c.platformFolder, c.binary);
+      fs.AddFile(L"C:\\VST3\\" + std::wstring(c.name) + L"\\Contents\\moduleinfo.json", "{}");
+    } else {
+      fs.AddFile(L"C:\\VST3\\" + std::wstring(c.name), c.binary);
+    }
+  }
+  // A bundle with an x64 and an ARM64 binary is the x64 plugin for a 64-bit search.
+  AddBundle(fs, L"C:\\VST3", L"Both.vst3", kBundleBinaryFolder64, kDll64);
+  AddBundle(fs, L"C:\\VST3", L"Both.vst3", kBundleBinaryFolderArm64, Dll(pe::kMachineArm64));
+
+  for (const int platform : {0, 1}) {
+    SCOPED_TRACE(platform);
+    expected.Clear();
+    unexpected.Clear();
+    ASSERT_TRUE(Run({L"C:\\VST3"}, platform, {true}).completed);
+    for (const auto& c : cases) {
+      SCOPED_TRACE(c.what);
+      std::wstring key = c.name;
+      for (wchar_t& ch : key) ch = FoldCase(ch);
+      const CPluginList* list = (c.expected ? expected : unexpected).Find(key);
+      ASSERT_NE(list, nullptr);
+      ASSERT_EQ(list->Count(), 1u);
+      const CPluginFile& file = list->Members().front().file;
+      EXPECT_STREQ(MachineTypeLabel(file.RecordedMachine()), c.label);
+      // A bundle's size is that of all its files: the binary and moduleinfo.json.
+      EXPECT_EQ(file.GetSize(), c.binary.size() + (c.platformFolder ? 2 : 0));
+    }
+    EXPECT_EQ(RowsOf(platform == 1 ? expected : unexpected, L"both.vst3"),
+              (Rows{{L"C:\\VST3\\Both.vst3", L"64-bit", true}}));
+  }
+}
+
+// Bundles are compared whole: two with the same binary differ when anything else in them does.
+TEST_F(DupeSearchTest, BundlesThatDifferOnlyOutsideTheBinaryAreNotTheSame) {
+  // What every bundle of the case holds unless the case says otherwise.
+  const auto addBase = [this](const std::wstring& folder) {
+    const std::wstring bundle = folder + L"\\Synth.vst3";
+    AddBundle(fs, folder, L"Synth.vst3", kBundleBinaryFolder64, kDll64);
+    AddBundle(fs, folder, L"Synth.vst3", kBundleBinaryFolder32, kDll32);
+    fs.AddFile(bundle + L"\\Contents\\Resources\\icon.png", "picture");
+    fs.AddFile(bundle + L"\\Contents\\moduleinfo.json", "{\"Version\": \"1.0\"}");
+  };
+  const struct {
+    const char* what;
+    void (*change)(FakeFileSystem& fs, const std::wstring& bundle);
+    bool same;
+  } cases[] = {
+      {"the same bundle", [](FakeFileSystem&, const std::wstring&) {}, true},
+      {"names that differ only in case",
+       [](FakeFileSystem& fs, const std::wstring& bundle) {
+         fs.DeleteFile(bundle + L"\\Contents\\Resources\\icon.png");
+         fs.AddFile(bundle + L"\\Contents\\Resources\\ICON.png", "picture");
+       },
+       true},
+      {"without the other platform's binary",
+       [](FakeFileSystem& fs, const std::wstring& bundle) {
+         fs.DeleteFile(bundle + L"\\Contents\\x86-win\\Synth.vst3");
+         fs.AddFile(bundle + L"\\Contents\\x86-win\\pad.bin",
+                    std::vector<uint8_t>(kDll32.size(), 0));  // the size kept
+       },
+       false},
+      {"without its Resources",
+       [](FakeFileSystem& fs, const std::wstring& bundle) {
+         fs.DeleteFile(bundle + L"\\Contents\\Resources\\icon.png");
+         fs.AddFile(bundle + L"\\Contents\\Resources2\\icon.png", "picture");
+       },
+       false},
+      {"a moduleinfo.json of one other byte",
+       [](FakeFileSystem& fs, const std::wstring& bundle) {
+         fs.AddFile(bundle + L"\\Contents\\moduleinfo.json", "{\"Version\": \"1.1\"}");
+       },
+       false},
+      {"a file that cannot be read",
+       [](FakeFileSystem& fs, const std::wstring& bundle) {
+         fs.InjectFailure(FakeFileSystem::Operation::ReadFile,
+                          bundle + L"\\Contents\\moduleinfo.json", err::SharingViolation);
+       },
+       false},
+  };
+  int index = 0;
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    const std::wstring a = L"C:\\A" + std::to_wstring(index), b = L"C:\\B" + std::to_wstring(index);
+    ++index;
+    addBase(a);
+    addBase(b);
+    c.change(fs, b + L"\\Synth.vst3");
+    expected.Clear();
+    unexpected.Clear();
+    ASSERT_TRUE(Run({a, b}, 1, {true}).completed);
+    const CPluginList* list = expected.Find(L"synth.vst3");
+    ASSERT_NE(list, nullptr);
+    ASSERT_EQ(list->Count(), 2u);
+    const CPluginFile& first = list->Members().front().file;
+    const CPluginFile& second = list->Members().back().file;
+    EXPECT_EQ(first.GetSize(), kDll64.size() + kDll32.size() + 7 + 18) << "the whole bundle's size";
+    EXPECT_EQ(first.ContentClass() != 0 && first.ContentClass() == second.ContentClass(), c.same);
+  }
+}
+
+// Every row of a set of identical copies names the same first row, whatever the order shown.
+TEST_F(DupeSearchTest, EachRowOfASetNamesTheSameFirstRow) {
+  std::vector<uint8_t> other = kDll64;
+  other.back() ^= 1;
+  for (const wchar_t* folder : {L"C:\\A", L"C:\\B", L"C:\\C"})
+    fs.AddFile(std::wstring(folder) + L"\\Synth.clap", kDll64);
+  fs.AddFile(L"C:\\D\\Synth.clap", other);
+  ASSERT_TRUE(Run({L"C:\\A", L"C:\\B", L"C:\\C", L"C:\\D"}, 1, {true}).completed);
+  CPluginList& list = *expected.Find(L"synth.clap");
+  EXPECT_EQ(SameAsCells(list),
+            (std::vector<std::wstring>{L"C:\\A", L"C:\\A", L"C:\\A", L""}));
+  list.Reverse();
+  EXPECT_EQ(SameAsCells(list),
+            (std::vector<std::wstring>{L"", L"C:\\C", L"C:\\C", L"C:\\C"}));
+  // With its copies deleted, a file names nothing.
+  ASSERT_EQ(list.DeleteById(std::next(list.Members().begin())->id), 0u);
+  ASSERT_EQ(list.DeleteById(std::next(list.Members().begin())->id), 0u);
+  EXPECT_EQ(SameAsCells(list), (std::vector<std::wstring>{L"", L""}));
 }
 
 }  // namespace

@@ -34,6 +34,12 @@ class ForwardingSystem : public System {
     return inner_.AcquireNamedLock(name, out);
   }
 
+  // --- UTC clock
+  FileTime GetUtcTime() override { return inner_.GetUtcTime(); }
+  ErrorCode UtcToLocalTime(FileTime utc, LocalTime& out) override {
+    return inner_.UtcToLocalTime(utc, out);
+  }
+
  private:
   System& inner_;
 };

@@ -69,7 +69,9 @@ TEST_F(PluginFileTest, MachineTypeComesFromTheHeaderWithinTheFirst1024Bytes) {
       {"amd64", dll(pe::kMachineAmd64, true), 0, pe::kMachineAmd64, L"64-bit"},
       {"armnt", dll(pe::kMachineArmNt, false), 0, pe::kMachineArmNt, L"ARM"},
       {"ia64", dll(pe::kMachineIa64, true), 0, pe::kMachineIa64, L"Itanium"},
-      {"arm64 is not one of the four", dll(pe::kMachineArm64, true), 0, 0, L"?"},
+      {"arm64", dll(pe::kMachineArm64, true), 0, pe::kMachineArm64, L"ARM64"},
+      {"arm64ec as an object names it", dll(kMachineArm64Ec, true), 0, kMachineArm64Ec, L"ARM64EC"},
+      {"arm64x as an object names it", dll(kMachineArm64X, true), 0, kMachineArm64X, L"ARM64X"},
       {"plain arm is not one of the four", dll(pe::kMachineArm, false), 0, 0, L"?"},
       {"text file", std::vector<uint8_t>(2000, 'a'), err::BadFormat, 0, L"?"},
       {"MZ without PE signature", [] {

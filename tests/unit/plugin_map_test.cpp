@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "plugins/dupe_finder_state.h"
 #include "tests/support/fake_file_system.h"
 #include "tests/support/fake_system.h"
 #include "tests/unit/forwarding_file_system.h"
@@ -222,7 +223,7 @@ TEST_F(PluginMapTest, PlatformSortOrdersTheLabels) {
   } files[] = {
       {L"C:\\1\\p.dll", Dll(pe::kMachineAmd64)}, {L"C:\\2\\p.dll", Dll(pe::kMachineIa64)},
       {L"C:\\3\\p.dll", Dll(pe::kMachineArmNt)}, {L"C:\\4\\p.dll", Dll(pe::kMachineI386)},
-      {L"C:\\5\\p.dll", Dll(pe::kMachineArm64)},  // not one of the four: "?"
+      {L"C:\\5\\p.dll", Dll(pe::kMachineArm64)}, {L"C:\\6\\p.dll", Dll(0x5032)},  // RISC-V: "?"
   };
   for (const auto& f : files) {
     fs.AddFile(f.path, f.bytes);
@@ -236,7 +237,8 @@ TEST_F(PluginMapTest, PlatformSortOrdersTheLabels) {
     file.GetMachineType(machine);
     labels.push_back(MachineTypeLabel(machine));
   }
-  EXPECT_EQ(labels, (std::vector<std::wstring>{L"?", L"32-bit", L"ARM", L"Itanium", L"64-bit"}));
+  EXPECT_EQ(labels,
+            (std::vector<std::wstring>{L"?", L"32-bit", L"ARM", L"Itanium", L"64-bit", L"ARM64"}));
 }
 
 TEST_F(PluginMapTest, ADateWithoutCalendarDateNeverGoesFirst) {
@@ -422,6 +424,64 @@ TEST_F(PluginMapTest, DeletingABundleRemovesItsFolderTreeAndNothingOutsideIt) {
     EXPECT_TRUE(fs.IsFolder(L"C:\\VST3"));
     EXPECT_EQ(system.ActiveRedirectionScopes(), 0);
   }
+}
+
+// The question names the folder tree that goes with its files; a file held open stops the delete
+// of that file only: the member stays with what is left, and the message names the held file.
+TEST_F(PluginMapTest, ABundleDeletedInPartKeepsWhatIsLeftAndNamesTheHeldFile) {
+  const std::wstring bundle = L"C:\\VST3\\Pad.vst3";
+  fs.AddFile(bundle + L"\\Contents\\x86_64-win\\Pad.vst3", std::vector<uint8_t>(2000, 1));
+  fs.AddFile(bundle + L"\\Contents\\Resources\\Presets\\a.vstpreset", std::vector<uint8_t>(100, 2));
+  fs.AddFile(bundle + L"\\Contents\\moduleinfo.json", std::vector<uint8_t>(300, 3));
+  std::vector<BundleMember> members;
+  ASSERT_EQ(ListBundle(fs, bundle, members), 0u);
+  ASSERT_EQ(members.size(), 3u);
+  EXPECT_EQ(members[0].relativePath, L"Contents\\moduleinfo.json");
+  EXPECT_EQ(members[1].relativePath, L"Contents\\Resources\\Presets\\a.vstpreset");
+  EXPECT_EQ(members[2].relativePath, L"Contents\\x86_64-win\\Pad.vst3");
+
+  FindData entry, binaryEntry;
+  entry.name = L"Pad.vst3";
+  entry.attributes = attr::Directory;
+  binaryEntry.size = 2000;
+  CPluginFile file(fs, system);
+  ASSERT_EQ(file.AssignBundle(bundle, &entry, bundle + L"\\Contents\\x86_64-win\\Pad.vst3",
+                              &binaryEntry, 0, members),
+            0u);
+  EXPECT_EQ(file.GetSize(), 2400u);
+  EXPECT_EQ(DeleteQuestion(file, members),
+            L"This will permanently delete the folder C:\\VST3\\Pad.vst3 with everything in it: 3 "
+            L"files, 2.3 KB. Are you sure you wish to continue?");
+  CPluginFile single = Found(bundle + L"\\Contents\\moduleinfo.json");
+  EXPECT_EQ(DeleteQuestion(single, {}),
+            L"This will permanently delete C:\\VST3\\Pad.vst3\\Contents\\moduleinfo.json. Are you "
+            L"sure you wish to continue?");
+
+  CPluginList list;
+  ASSERT_TRUE(list.Add(file));
+  {
+    const auto held = fs.HoldOpen(bundle + L"\\Contents\\x86_64-win\\Pad.vst3");
+    EXPECT_EQ(list.DeleteById(0), err::SharingViolation);
+  }
+  ASSERT_EQ(list.Count(), 1u);
+  const CPluginFile& left = list.Members().front().file;
+  ASSERT_EQ(left.BundleMembers().size(), 1u);
+  EXPECT_EQ(left.BundleMembers()[0].relativePath, L"Contents\\x86_64-win\\Pad.vst3");
+  EXPECT_EQ(left.GetSize(), 2000u) << "the row shows what is left";
+  EXPECT_FALSE(fs.Exists(bundle + L"\\Contents\\moduleinfo.json"));
+  EXPECT_EQ(DeleteFailedMessage(left, err::SharingViolation, left.BundleMembers()),
+            L"Delete operation failed with error 32: C:\\VST3\\Pad.vst3\\Contents\\x86_64-win\\"
+            L"Pad.vst3 is in use by another program or write-protected, so the bundle "
+            L"C:\\VST3\\Pad.vst3 was deleted only in part. Left in it: 1 files, 2.0 KB. Close the "
+            L"program that uses the file and delete the bundle again.");
+  EXPECT_EQ(DeleteFailedMessage(single, err::AccessDenied, {}),
+            L"Delete operation failed with error 5. Make sure the file is not write-protected or "
+            L"currently in use.");
+
+  // Once the file is let go, the rest goes.
+  EXPECT_EQ(list.DeleteById(0), 0u);
+  EXPECT_FALSE(fs.Exists(bundle));
+  EXPECT_EQ(list.Count(), 0u);
 }
 
 }  // namespace

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "app/settings/profile_store.h"
+#include "platform/calendar.h"
 #include "platform/win32/win32_api.h"
 #include "platform/win32/win32_file_system.h"
 #include "platform/win32/win32_registry.h"
@@ -30,7 +31,7 @@ class Win32ChangeBackupsTest : public ::testing::Test {
     key = kProducts + L"\\TessalyChangeTest " + std::to_wstring(GetCurrentProcessId());
     SetRegistryText(HKEY_LOCAL_MACHINE, key, KEY_WOW64_64KEY, L"InstallDir", L"C:\\Sixty-four");
     SetRegistryText(HKEY_LOCAL_MACHINE, key, KEY_WOW64_32KEY, L"InstallDir", L"C:\\Thirty-two");
-    SetRegistryText(HKEY_CURRENT_USER, key, 0, L"Comment", L"before");
+    SetRegistryText(HKEY_CURRENT_USER, key, 0, L"UserListIndex", L"before");
   }
   void TearDown() override {
     for (REGSAM view : {KEY_WOW64_64KEY, KEY_WOW64_32KEY})
@@ -43,7 +44,7 @@ class Win32ChangeBackupsTest : public ::testing::Test {
             GetRegistryText(HKEY_LOCAL_MACHINE, key, KEY_WOW64_32KEY, L"InstallDir"),
             GetRegistryText(HKEY_LOCAL_MACHINE, key, KEY_WOW64_64KEY, L"InstallVSTDir"),
             GetRegistryText(HKEY_LOCAL_MACHINE, key, KEY_WOW64_32KEY, L"InstallVSTDir"),
-            GetRegistryText(HKEY_CURRENT_USER, key, 0, L"Comment")};
+            GetRegistryText(HKEY_CURRENT_USER, key, 0, L"UserListIndex")};
   }
 
   Win32Registry registry;
@@ -63,7 +64,7 @@ TEST_F(Win32ChangeBackupsTest, UndoPutsBackEachViewsValues) {
       {RegRoot::LocalMachine, false, key, L"InstallDir"},
       {RegRoot::LocalMachine, true, key, L"InstallDir"},
       {RegRoot::LocalMachine, true, key, L"InstallVSTDir"},
-      {RegRoot::CurrentUser, false, key, L"Comment"},
+      {RegRoot::CurrentUser, false, key, L"UserListIndex"},
   };
   ASSERT_EQ(SaveChangeBackup(context, L"Use for all App/plugin products: E:\\New", values, &path),
             0u);
@@ -71,7 +72,7 @@ TEST_F(Win32ChangeBackupsTest, UndoPutsBackEachViewsValues) {
   SetRegistryText(HKEY_LOCAL_MACHINE, key, KEY_WOW64_64KEY, L"InstallDir", L"E:\\New");
   SetRegistryText(HKEY_LOCAL_MACHINE, key, KEY_WOW64_32KEY, L"InstallDir", L"E:\\New");
   SetRegistryText(HKEY_LOCAL_MACHINE, key, KEY_WOW64_32KEY, L"InstallVSTDir", L"E:\\New");
-  SetRegistryText(HKEY_CURRENT_USER, key, 0, L"Comment", L"after");
+  SetRegistryText(HKEY_CURRENT_USER, key, 0, L"UserListIndex", L"after");
   ASSERT_NE(State(), before);
 
   std::vector<ChangeBackupEntry> list;
@@ -84,6 +85,29 @@ TEST_F(Win32ChangeBackupsTest, UndoPutsBackEachViewsValues) {
   EXPECT_EQ(counts.restored, 4u);
   EXPECT_EQ(counts.failed, 0u);
   EXPECT_EQ(State(), before);
+  // The undo saved what it replaced: it is listed first and can be undone in turn.
+  ASSERT_EQ(ListChangeBackups(context, list), 0u);
+  ASSERT_GE(list.size(), 2u);
+  EXPECT_EQ(list[0].description, L"Undo of: Use for all App/plugin products: E:\\New");
+  ASSERT_EQ(UndoChangeBackup(context, list[0].path, counts), 0u);
+  EXPECT_EQ(GetRegistryText(HKEY_LOCAL_MACHINE, key, KEY_WOW64_32KEY, L"InstallVSTDir"),
+            L"E:\\New");
+  DeleteFileW(list[0].path.c_str());
+  // The undo of the undo saved one more.
+  ASSERT_EQ(ListChangeBackups(context, list), 0u);
+  if (!list.empty() && list[0].description.starts_with(L"Undo of: Undo of:"))
+    DeleteFileW(list[0].path.c_str());
+}
+
+// The clock change backups are named by: UTC now, shown in the local time of now.
+TEST_F(Win32ChangeBackupsTest, TheUtcTimeInLocalTimeIsTheLocalTime) {
+  const LocalTime local = system.GetLocalTime();
+  LocalTime converted;
+  ASSERT_EQ(system.UtcToLocalTime(system.GetUtcTime(), converted), 0u);
+  const auto a = FileTimeFromCalendar(local), b = FileTimeFromCalendar(converted);
+  ASSERT_TRUE(a && b);
+  const FileTime apart = *a > *b ? *a - *b : *b - *a;
+  EXPECT_LT(apart, 60 * kFileTimeTicksPerSecond);
 }
 
 }  // namespace

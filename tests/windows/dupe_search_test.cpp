@@ -11,6 +11,7 @@
 
 #include "platform/file_ops.h"
 #include "platform/text.h"
+#include "platform/win32/win32_api.h"
 #include "platform/win32/win32_file_system.h"
 #include "tests/support/backends.h"
 #include "tests/unit/pe_test_images.h"
@@ -64,7 +65,8 @@ TEST(DupeSearchWin32Test, TakesFilesEndingInDllAndSortsThemByMachine) {
 }
 
 // VST3 files and bundles and CLAP files on real folders: a bundle's machine comes from its
-// binary, copies of equal size are compared by their bytes, and deleting a bundle takes its tree.
+// binary (an ARM64 one named by its folder), bundles are compared whole with bundles, and
+// deleting a bundle takes its tree, or all but a file held open.
 TEST(DupeSearchWin32Test, FindsBundlesComparesCopiesAndDeletesABundleWhole) {
   auto harness = testing::Win32FileSystemBackends().front().make();
   FileSystem& fs = harness->fs();
@@ -79,7 +81,10 @@ TEST(DupeSearchWin32Test, FindsBundlesComparesCopiesAndDeletesABundleWhole) {
   const std::wstring bundle = root + L"\\VST3\\Pad.vst3";
   write(bundle + L"\\Contents\\x86_64-win\\Pad.vst3", dll64);
   write(bundle + L"\\Contents\\Resources\\moduleinfo.json", {'{', '}'});
+  write(root + L"\\Copy\\Pad.vst3\\Contents\\x86_64-win\\Pad.vst3", dll64);  // the same bundle
+  write(root + L"\\Copy\\Pad.vst3\\Contents\\Resources\\moduleinfo.json", {'{', '}'});
   write(root + L"\\Old\\Pad.vst3", dll64);        // the same bytes as the bundle's binary
+  write(root + L"\\Arm\\Pad.vst3\\Contents\\arm64-win\\Pad.vst3", Dll(pe::kMachineArm64));
   write(root + L"\\Other\\Pad.vst3", other64);    // the same size, other bytes
   write(root + L"\\Empty.vst3\\Contents\\Resources\\x.txt", {'x'});  // no binary
   write(root + L"\\Keys.clap", dll64);
@@ -92,29 +97,47 @@ TEST(DupeSearchWin32Test, FindsBundlesComparesCopiesAndDeletesABundleWhole) {
                   .completed);
   CPluginList* pads = expected.Find(L"pad.vst3");
   ASSERT_NE(pads, nullptr);
-  ASSERT_EQ(pads->Count(), 3u);
+  ASSERT_EQ(pads->Count(), 4u);
+  // The ARM64 bundle is an other-platform plugin, named so.
+  ASSERT_NE(unexpected.Find(L"pad.vst3"), nullptr);
+  EXPECT_STREQ(MachineTypeLabel(unexpected.Find(L"pad.vst3")->Members().front().file.RecordedMachine()),
+               L"ARM64");
   ASSERT_NE(expected.Find(L"keys.clap"), nullptr);
   ASSERT_NE(unexpected.Find(L"empty.vst3"), nullptr);
   const CPluginFile* bundleFile = nullptr;
+  const CPluginFile* copyFile = nullptr;
   const CPluginFile* oldFile = nullptr;
   const CPluginFile* otherFile = nullptr;
   for (const auto& m : pads->Members()) {
-    if (m.file.IsBundle()) bundleFile = &m.file;
+    if (m.file.IsBundle()) (EndsWithNoCase(m.file.GetFolder(), L"\\Copy") ? copyFile : bundleFile) = &m.file;
     if (EndsWithNoCase(m.file.GetFolder(), L"\\Old")) oldFile = &m.file;
     if (EndsWithNoCase(m.file.GetFolder(), L"\\Other")) otherFile = &m.file;
   }
-  ASSERT_TRUE(bundleFile && oldFile && otherFile);
+  ASSERT_TRUE(bundleFile && copyFile && oldFile && otherFile);
   EXPECT_EQ(bundleFile->RecordedMachine(), pe::kMachineAmd64);
-  EXPECT_EQ(bundleFile->GetSize(), dll64.size());
+  EXPECT_EQ(bundleFile->GetSize(), dll64.size() + 2) << "the whole bundle";
   EXPECT_NE(bundleFile->ContentClass(), 0u);
-  EXPECT_EQ(oldFile->ContentClass(), bundleFile->ContentClass());
+  EXPECT_EQ(copyFile->ContentClass(), bundleFile->ContentClass());
+  EXPECT_EQ(oldFile->ContentClass(), 0u) << "a file is never a bundle's copy";
   EXPECT_EQ(otherFile->ContentClass(), 0u);
+
+  // A file of the bundle held open without sharing: the rest goes, the member stays with it.
+  const std::wstring binary = bundle + L"\\Contents\\x86_64-win\\Pad.vst3";
+  HANDLE held = CreateFileW(binary.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+  ASSERT_NE(held, INVALID_HANDLE_VALUE);
+  EXPECT_EQ(pads->DeleteById(bundleFile->Id()), err::SharingViolation);
+  CloseHandle(held);
+  EXPECT_TRUE(PathExists(fs, binary));
+  EXPECT_FALSE(PathExists(fs, bundle + L"\\Contents\\Resources\\moduleinfo.json"));
+  ASSERT_EQ(bundleFile->BundleMembers().size(), 1u);
+  EXPECT_EQ(bundleFile->BundleMembers()[0].relativePath, L"Contents\\x86_64-win\\Pad.vst3");
+  EXPECT_EQ(pads->Count(), 4u);
 
   ASSERT_EQ(pads->DeleteById(bundleFile->Id()), 0u);
   EXPECT_FALSE(PathExists(fs, bundle));
   EXPECT_TRUE(PathExists(fs, root + L"\\VST3")) << "only the bundle goes";
   EXPECT_TRUE(PathExists(fs, root + L"\\Old\\Pad.vst3"));
-  EXPECT_EQ(pads->Count(), 2u);
+  EXPECT_EQ(pads->Count(), 3u);
 }
 
 TEST(FinalPathWin32Test, AFolderLinkLeadsToItsTarget) {
