@@ -497,7 +497,9 @@ TEST_F(ProductManagerTest, ListsBothViewsAndRepairsAProductOfThe32BitViewThere) 
   ASSERT_TRUE(WaitForClose(change));
 
   // Written where the product lives: the 32-bit view, which 64-bit programs see under
-  // Wow6432Node; the 64-bit view has no such key.
+  // Wow6432Node; the 64-bit view has no such key. The page saves the change backup and writes
+  // after the dialog has closed.
+  EXPECT_TRUE(WaitUntil([&] { return ReadText(kView32, absynth32, L"InstallDir") == chosen; }));
   EXPECT_EQ(ReadText(kView32, absynth32, L"InstallDir"), chosen);
   EXPECT_EQ(ReadText(kView64, absynthSeenFrom64, L"InstallDir"), chosen);
   EXPECT_FALSE(KeyExists(kView64, absynth32));
