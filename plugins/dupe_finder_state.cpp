@@ -46,6 +46,12 @@ std::vector<std::wstring> SameAsCells(const CPluginList& list) {
   return cells;
 }
 
+// "1 file", "3 files".
+std::wstring FileCount(size_t count) {
+  const auto n = static_cast<uint32_t>(count);
+  return count == 1 ? FormatText(L"%lu file", n) : FormatText(L"%lu files", n);
+}
+
 std::wstring DeleteQuestion(const CPluginFile& file, const std::vector<BundleMember>& bundleFiles) {
   const std::wstring path = file.GetPath();
   if (!file.IsBundle()) {
@@ -53,9 +59,9 @@ std::wstring DeleteQuestion(const CPluginFile& file, const std::vector<BundleMem
                       path.c_str());
   }
   const std::wstring size = FormatSize(BundleSize(bundleFiles));
-  return FormatText(L"This will permanently delete the folder %s with everything in it: %lu files, "
-                    L"%s. Are you sure you wish to continue?",
-                    path.c_str(), static_cast<uint32_t>(bundleFiles.size()), size.c_str());
+  return FormatText(L"This will permanently delete the folder %s with everything in it: %s, %s. "
+                    L"Are you sure you wish to continue?",
+                    path.c_str(), FileCount(bundleFiles.size()).c_str(), size.c_str());
 }
 
 std::wstring DeleteFailedMessage(const CPluginFile& file, ErrorCode error,
@@ -68,10 +74,10 @@ std::wstring DeleteFailedMessage(const CPluginFile& file, ErrorCode error,
   const std::wstring held = file.GetPath() + L"\\" + left.front().relativePath;
   const std::wstring size = FormatSize(BundleSize(left));
   return FormatText(L"Delete operation failed with error %lu: %s is in use by another program or "
-                    L"write-protected, so the bundle %s was deleted only in part. Left in it: %lu "
-                    L"files, %s. Close the program that uses the file and delete the bundle again.",
-                    error, held.c_str(), file.GetPath().c_str(),
-                    static_cast<uint32_t>(left.size()), size.c_str());
+                    L"write-protected, so the bundle %s was deleted only in part. Left in it: %s, "
+                    L"%s. Close the program that uses the file and delete the bundle again.",
+                    error, held.c_str(), file.GetPath().c_str(), FileCount(left.size()).c_str(),
+                    size.c_str());
 }
 
 }  // namespace tessaly

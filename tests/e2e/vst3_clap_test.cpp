@@ -179,7 +179,7 @@ TEST_F(Vst3ClapTest, DeleteOfABundleAsksAndRemovesTheWholeBundle) {
   auto box = FindMessageBox(run, finder);
   ASSERT_TRUE(box.has_value());
   EXPECT_EQ(box->text, L"This will permanently delete the folder " + bundle +
-                           L" with everything in it: 1 files, " + FormatSize(size) +
+                           L" with everything in it: 1 file, " + FormatSize(size) +
                            L". Are you sure you wish to continue?");
   ASSERT_TRUE(Answer(*box, IDYES));
   const bool twoLeft = WaitUntil([&] { return ListViewRows(finder, IDC_DUPLICATE_FILES, 6).size() == 2; });

@@ -472,7 +472,7 @@ TEST_F(PluginMapTest, ABundleDeletedInPartKeepsWhatIsLeftAndNamesTheHeldFile) {
   EXPECT_EQ(DeleteFailedMessage(left, err::SharingViolation, left.BundleMembers()),
             L"Delete operation failed with error 32: C:\\VST3\\Pad.vst3\\Contents\\x86_64-win\\"
             L"Pad.vst3 is in use by another program or write-protected, so the bundle "
-            L"C:\\VST3\\Pad.vst3 was deleted only in part. Left in it: 1 files, 2.0 KB. Close the "
+            L"C:\\VST3\\Pad.vst3 was deleted only in part. Left in it: 1 file, 2.0 KB. Close the "
             L"program that uses the file and delete the bundle again.");
   EXPECT_EQ(DeleteFailedMessage(single, err::AccessDenied, {}),
             L"Delete operation failed with error 5. Make sure the file is not write-protected or "
