@@ -775,10 +775,13 @@ class RelocationCrashTest : public RelocationRunTest {
   void SetUp() override {
     RelocationRunTest::SetUp();
     if (HasFatalFailure()) return;
-    wchar_t documents[MAX_PATH] = {};
-    ASSERT_EQ(SHGetFolderPathW(nullptr, CSIDL_PERSONAL | CSIDL_FLAG_CREATE, nullptr, 0, documents),
+    // The program keeps the record of a running move in its own folder of the local application
+    // data, which no relocation may move.
+    wchar_t localData[MAX_PATH] = {};
+    ASSERT_EQ(SHGetFolderPathW(nullptr, CSIDL_LOCAL_APPDATA | CSIDL_FLAG_CREATE, nullptr, 0,
+                               localData),
               S_OK);
-    journal = std::wstring(documents) + L"\\Quillmoor\\Tessaly Documents\\Relocation in progress.txt";
+    journal = std::wstring(localData) + L"\\Quillmoor\\Tessaly\\Relocation in progress.txt";
     DeleteFileW(journal.c_str());
     renamed = source + L".orig0";
     Write(source, files);
@@ -920,7 +923,7 @@ TEST_F(RelocationCrashTest, DuringTheCheckFinishMakesTheLink) {
   ASSERT_TRUE(profile.WriteProfileInt(kSettingsSection, kCompareContents, 1));
   ASSERT_TRUE(CrashWhen("during-check", [&](HWND progress) {
     return LogEndsWith(progress, L"Checking that every file and folder of " + renamed + L" is in " +
-                                     full + L"...") &&
+                                     full + L" (alternate data streams are not copied)...") &&
            Text(progress, IDC_RELOCATION_FILE).value_or(L"").find(L"\\Samples 05\\") !=
                std::wstring::npos;
   }));
