@@ -204,12 +204,7 @@ struct CopyWalk {
   ErrorCode CopyLink(const std::wstring& from, const std::wstring& to) {
     std::wstring place;
     if (ErrorCode e = fs.GetFinalPath(from, place)) return e;
-    if (!options.linksFrom.empty() && path::CommonPrefix(place, options.linksFrom) >= options.linksFrom.size()) {
-      std::wstring rebased = options.linksTo;
-      const std::wstring rest = place.substr(options.linksFrom.size());
-      if (!rest.empty() && !AppendPath(rebased, rest, kLongPathCapacity)) return err::FilenameExcedRange;
-      place = std::move(rebased);
-    }
+    if (!RebaseWithin(place, options.linksFrom, options.linksTo)) return err::FilenameExcedRange;
     FindData existing;
     if (PathExists(fs, to, &existing)) {
       std::wstring there;
@@ -641,6 +636,15 @@ std::wstring FormatSize(uint64_t bytes) {
   text.push_back(L' ');
   text.append(unit);
   return text;
+}
+
+bool RebaseWithin(std::wstring& place, std::wstring_view from, std::wstring_view to) {
+  if (!path::IsWithin(place, from)) return true;
+  std::wstring rebased(to);
+  const std::wstring_view rest = std::wstring_view(place).substr(from.size());
+  if (!rest.empty() && !AppendPath(rebased, rest, kLongPathCapacity)) return false;
+  place = std::move(rebased);
+  return true;
 }
 
 ErrorCode RebasePath(std::wstring_view path, std::wstring_view oldRoot, std::wstring_view newRoot,

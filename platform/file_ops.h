@@ -157,5 +157,9 @@ std::wstring FormatSize(uint64_t bytes);
 // 234 if the result has 260 characters or more, 87 for an empty argument.
 ErrorCode RebasePath(std::wstring_view path, std::wstring_view oldRoot, std::wstring_view newRoot,
                      std::wstring& out);
+// Moves `place` to the same place below `to` when it lies within `from` (by whole names), as
+// RebasePath does without its 260-character limit; leaves it as it is otherwise. False, with
+// `place` unchanged, when the result would not fit a long path.
+bool RebaseWithin(std::wstring& place, std::wstring_view from, std::wstring_view to);
 
 }  // namespace tessaly

@@ -323,6 +323,10 @@ size_t CommonPrefix(std::wstring_view a, std::wstring_view b) {
   return common;
 }
 
+bool IsWithin(std::wstring_view inner, std::wstring_view outer) {
+  return !outer.empty() && CommonPrefix(inner, outer) >= outer.size();
+}
+
 std::wstring_view Extension(std::wstring_view p) {
   const size_t name = FindFileName(p);
   const size_t dot = p.rfind(L'.');

@@ -254,6 +254,9 @@ bool StripToRoot(std::wstring& p);
 // Length of the longest common prefix by whole components, compared without regard to case
 // (PathCommonPrefix): "C:\a\b" and "c:\A\bc" share "C:\a" (4).
 size_t CommonPrefix(std::wstring_view a, std::wstring_view b);
+// True when `inner` is `outer` or lies inside it, by whole components without regard to case
+// (so D:\Library does not lie in D:\Lib); false for an empty `outer`.
+bool IsWithin(std::wstring_view inner, std::wstring_view outer);
 // The extension including its dot, or empty (PathFindExtension).
 std::wstring_view Extension(std::wstring_view p);
 

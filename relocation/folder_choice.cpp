@@ -17,12 +17,6 @@ std::wstring Trimmed(std::wstring_view text) {
   return path;
 }
 
-// True when `inner` lies in `outer` or is `outer`, by whole path components (so D:\Library does
-// not lie in D:\Lib).
-bool IsWithin(std::wstring_view inner, std::wstring_view outer) {
-  return !outer.empty() && path::CommonPrefix(inner, outer) >= outer.size();
-}
-
 }  // namespace
 
 std::wstring FullTargetPath(const FolderChoice& choice) {
@@ -133,8 +127,8 @@ bool CheckFolderChoice(FileSystem& fs, const FolderChoice& choice, FolderChoiceD
     return tell(refusal);
   }
   if (EqualsNoCase(source, full)) return tell(L"Source and target paths cannot be the same.");
-  if (IsWithin(source, full)) return tell(L"Source directory can't be inside target directory.");
-  if (IsWithin(full, source)) return tell(L"Target directory can't be inside source directory.");
+  if (path::IsWithin(source, full)) return tell(L"Source directory can't be inside target directory.");
+  if (path::IsWithin(full, source)) return tell(L"Target directory can't be inside source directory.");
   // The same tests on the folders the paths finally name: a link, "..", a short name or a
   // trailing dot can make two different texts one folder.
   if (const std::wstring refusal = SameFolderRefusal(fs, source, full); !refusal.empty()) {

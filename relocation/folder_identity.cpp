@@ -50,11 +50,6 @@ std::wstring Join(std::wstring root, const std::vector<std::wstring>& names, siz
   return root;
 }
 
-// True when `inner` is `outer` or lies inside it, by whole names.
-bool IsWithin(const std::wstring& inner, const std::wstring& outer) {
-  return !outer.empty() && path::CommonPrefix(inner, outer) >= outer.size();
-}
-
 }  // namespace
 
 std::wstring NormalisedPath(std::wstring_view path) {
@@ -98,12 +93,12 @@ std::wstring SameFolderRefusal(FileSystem& fs, const std::wstring& source,
                       L"both the folder %s.",
                       source.c_str(), target.c_str(), from.c_str());
   }
-  if (IsWithin(to, from)) {
+  if (path::IsWithin(to, from)) {
     return FormatText(L"Target directory can't be inside source directory: \"%s\" is %s, which "
                       L"lies inside %s.",
                       target.c_str(), to.c_str(), from.c_str());
   }
-  if (IsWithin(from, to)) {
+  if (path::IsWithin(from, to)) {
     return FormatText(L"Source directory can't be inside target directory: \"%s\" is %s, which "
                       L"lies inside %s.",
                       source.c_str(), from.c_str(), to.c_str());
@@ -179,7 +174,7 @@ std::wstring FirstLinkOnTheWay(FileSystem& fs, std::wstring_view path) {
 }
 
 bool FoldersOverlap(const std::wstring& a, const std::wstring& b) {
-  return EqualsNoCase(a, b) || IsWithin(a, b) || IsWithin(b, a);
+  return EqualsNoCase(a, b) || path::IsWithin(a, b) || path::IsWithin(b, a);
 }
 
 bool IsPlainFullPath(std::wstring_view path) {

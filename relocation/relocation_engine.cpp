@@ -379,12 +379,9 @@ std::wstring Run::LinkRefusal(const std::vector<std::wstring>& links) {
                         L"remove the link and try again.",
                         link.c_str(), unreadable, target_.c_str());
     }
-    // A link within the source is made again within the copy; the check expects it there.
-    if (path::CommonPrefix(place, sourceFinal_) >= sourceFinal_.size()) {
-      std::wstring rebased = targetFinal_;
-      path::Append(rebased, std::wstring_view(place).substr(sourceFinal_.size()), 32768);
-      place = rebased;
-    }
+    // A link within the source is made again within the copy; the check expects it there (a
+    // place too long to rebase cannot be copied either, and the copy says so).
+    RebaseWithin(place, sourceFinal_, targetFinal_);
     linkPlaces_[relative] = place;
   }
   const std::wstring first = source_ + L"\\" + links.front();
