@@ -56,6 +56,20 @@ constexpr int kLoadLocked[] = {IDC_APPLY_SORT,      IDC_BACK,        IDCANCEL,
                                IDC_IGNORE_ARTICLES, IDC_EXTEND_SEARCH, IDC_KONTAKT_LIBRARIES,
                                IDC_FORCE_ALL_TO_TOP, IDC_HIDE_ALL};
 
+constexpr Anchor kAnchors[] = {
+    GrowWidth(IDC_KONTAKT_EXPLANATION),
+    GrowBoth(IDC_KONTAKT_LIBRARIES),
+    FollowBottom(IDC_FORCE_TO_TOP),
+    FollowBottom(IDC_HIDE_LIBRARY),
+    FollowBottom(IDC_FORCE_ALL_TO_TOP),
+    FollowBottom(IDC_HIDE_ALL),
+    FollowBottom(IDC_IGNORE_ARTICLES),
+    FollowBottom(IDC_EXTEND_SEARCH),
+    FollowBottomRight(IDC_BACK),
+    FollowBottomRight(IDC_APPLY_SORT),
+    FollowBottomRight(IDCANCEL),
+};
+
 }  // namespace
 
 CKontaktOrganizerDlg::CKontaktOrganizerDlg(const PageContext& context)
@@ -279,5 +293,7 @@ bool CKontaktOrganizerDlg::OnNotify(const NMHDR& header, LRESULT& result) {
   }
   return CPage::OnNotify(header, result);
 }
+
+std::span<const Anchor> CKontaktOrganizerDlg::Anchors() const { return kAnchors; }
 
 }  // namespace tessaly

@@ -23,6 +23,7 @@ class CKontaktOrganizerDlg : public CPage {
   const KontaktOrganizerInputs& Inputs() const { return inputs_; }
 
  protected:
+  std::span<const Anchor> Anchors() const override;
   bool OnInitPage() override;
   void OnDestroyPage() override;
   bool OnButton(int id) override;

@@ -95,6 +95,26 @@ void SetSingleLine(HWND list, const wchar_t* text) {
   SetListBoxLines(list, lines);
 }
 
+constexpr Anchor kAnchors[] = {
+    {.caption = L"Search status:", .growX = 100},
+    GrowWidth(IDC_SEARCH_STATUS),
+    GrowWidth(IDC_SEARCH_FILE),
+    // The two halves share the height; in each, the file list takes the width.
+    {.caption = L"Duplicate files:", .growX = 100, .growY = 50},
+    {.id = IDC_DUPLICATE_NAMES, .growY = 50},
+    {.id = IDC_DUPLICATE_FILES, .growX = 100, .growY = 50},
+    FollowRight(IDC_DUPLICATE_DELETE),
+    FollowRight(IDC_DUPLICATE_BROWSE),
+    FollowRight(IDC_DUPLICATE_LAUNCH),
+    {.caption = L"Unexpected files:", .growX = 100, .moveY = 50, .growY = 50},
+    {.id = IDC_UNEXPECTED_NAMES, .moveY = 50, .growY = 50},
+    {.id = IDC_UNEXPECTED_FILES, .growX = 100, .moveY = 50, .growY = 50},
+    {.id = IDC_UNEXPECTED_DELETE, .moveX = 100, .moveY = 50},
+    {.id = IDC_UNEXPECTED_BROWSE, .moveX = 100, .moveY = 50},
+    FollowBottomRight(IDC_BACK),
+    FollowBottomRight(IDCANCEL),
+};
+
 }  // namespace
 
 CDupeFinderDlg::CDupeFinderDlg(const PageContext& context)
@@ -381,5 +401,7 @@ bool CDupeFinderDlg::OnNotify(const NMHDR& header, LRESULT& result) {
   }
   return false;
 }
+
+std::span<const Anchor> CDupeFinderDlg::Anchors() const { return kAnchors; }
 
 }  // namespace tessaly

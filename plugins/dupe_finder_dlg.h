@@ -23,6 +23,7 @@ class CDupeFinderDlg : public CPage {
   void SetInputs(DupeSearchInputs inputs) { inputs_ = std::move(inputs); }
 
  protected:
+  std::span<const Anchor> Anchors() const override;
   bool OnInitPage() override;
   void OnDestroyPage() override;
   bool OnPageCommand(int id, int notifyCode, HWND control) override;

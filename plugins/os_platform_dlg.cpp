@@ -22,6 +22,20 @@ constexpr ToolTipText kTips[] = {
      L"Also list VST3 files and bundles and CLAP files, and show which copies are identical."},
 };
 
+constexpr Anchor kAnchors[] = {
+    {.caption = L"Plugin platform:", .growX = 100},
+    GrowWidth(IDC_RUNNING_WINDOWS),
+    {.caption = L"Plugin folders:", .growX = 100, .growY = 100},
+    GrowBoth(IDC_PLUGIN_FOLDERS),
+    FollowRight(IDC_ADD_FOLDER),
+    FollowRight(IDC_REMOVE_FOLDER),
+    FollowRight(IDC_OPEN_FOLDER),
+    FollowBottom(IDC_SEARCH_VST3_CLAP),
+    FollowBottomRight(IDC_BACK),
+    FollowBottomRight(IDC_NEXT),
+    FollowBottomRight(IDCANCEL),
+};
+
 }  // namespace
 
 COsPlatformDlg::COsPlatformDlg(const PageContext& context)
@@ -167,5 +181,7 @@ void COsPlatformDlg::OnDestroyPage() {
   // The list box shows the selected platform's folders (a click on a radio button moved them).
   ReadListBox(choice_.FoldersOf(choice_.platform), Item(IDC_PLUGIN_FOLDERS));
 }
+
+std::span<const Anchor> COsPlatformDlg::Anchors() const { return kAnchors; }
 
 }  // namespace tessaly

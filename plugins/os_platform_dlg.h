@@ -17,6 +17,7 @@ class COsPlatformDlg : public CPage {
   const PluginFolderChoice& Choice() const { return choice_; }
 
  protected:
+  std::span<const Anchor> Anchors() const override;
   bool OnInitPage() override;
   void OnDestroyPage() override;
   bool OnPageCommand(int id, int notifyCode, HWND control) override;

@@ -25,6 +25,17 @@ constexpr ToolTipText kTips[] = {
     {IDC_OPEN_SELECTED_FOLDER, L"Open selected folder in Windows Explorer."},
 };
 
+constexpr Anchor kAnchors[] = {
+    GrowWidth(IDC_FOLDER_PROMPT),
+    GrowBoth(IDC_FOLDER_LIST),
+    GrowWidthFollowBottom(IDC_USE_FOR_PRODUCT),
+    GrowWidthFollowBottom(IDC_USE_FOR_ALL),
+    GrowWidthFollowBottom(IDC_RELOCATE_PRODUCTS),
+    FollowBottom(IDC_SELECT_ANOTHER_FOLDER),
+    FollowBottom(IDC_OPEN_SELECTED_FOLDER),
+    FollowBottomRight(IDCANCEL),
+};
+
 }  // namespace
 
 CChangeFolderDlg::CChangeFolderDlg(const PageContext& context)
@@ -198,5 +209,7 @@ bool CChangeFolderDlg::OnButton(int id) {
       return false;
   }
 }
+
+std::span<const Anchor> CChangeFolderDlg::Anchors() const { return kAnchors; }
 
 }  // namespace tessaly

@@ -38,6 +38,7 @@ class CChangeFolderDlg : public CPage {
   const std::wstring& NewParent() const { return newParent_; }
 
  protected:
+  std::span<const Anchor> Anchors() const override;
   bool OnInitPage() override;
   bool OnPageCommand(int id, int notifyCode, HWND control) override;
   bool OnButton(int id) override;

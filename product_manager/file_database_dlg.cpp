@@ -15,6 +15,14 @@ constexpr wchar_t kDatabaseFilter[] = L"XML Files (*.xml)\0*.xml\0All Files (*.*
 // The page opens where the system puts it and leaves the stored position alone.
 constexpr PageOptions kOptions{.systemMenu = true, .restorePosition = false, .savePosition = false};
 
+constexpr Anchor kAnchors[] = {
+    GrowWidth(IDC_FILE_DATABASE_PATH),
+    FollowRight(IDC_FILE_DATABASE_BROWSE),
+    FollowBottomRight(IDC_BACK),
+    FollowBottomRight(IDC_NEXT),
+    FollowBottomRight(IDCANCEL),
+};
+
 }  // namespace
 
 CFileDatabaseDlg::CFileDatabaseDlg(const PageContext& context)
@@ -48,5 +56,7 @@ bool CFileDatabaseDlg::CanGoNext() {
   ShowMessage(Hwnd(), L"Unable to open file. Please select a valid file.\r\n", MessageStyle::Error);
   return false;
 }
+
+std::span<const Anchor> CFileDatabaseDlg::Anchors() const { return kAnchors; }
 
 }  // namespace tessaly

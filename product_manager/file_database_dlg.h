@@ -11,6 +11,7 @@ class CFileDatabaseDlg : public CPage {
   explicit CFileDatabaseDlg(const PageContext& context);
 
  protected:
+  std::span<const Anchor> Anchors() const override;
   bool OnButton(int id) override;
   void OnBack() override;
   bool CanGoNext() override;

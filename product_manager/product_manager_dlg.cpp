@@ -158,6 +158,45 @@ void SetSingleLine(HWND list, const wchar_t* text) {
   SetListBoxLines(list, lines);
 }
 
+constexpr Anchor kAnchors[] = {
+    {.caption = L"Status:", .growX = 100},
+    GrowWidth(IDC_PM_STATUS),
+    // The product list keeps its width and takes the height; the details take the width.
+    {.caption = L"Products:", .growY = 100},
+    {.id = IDC_PM_PRODUCTS, .growY = 100},
+    FollowBottom(IDC_PM_SHOW_APPS),
+    FollowBottom(IDC_PM_SHOW_CONTENT),
+    FollowBottom(IDC_PM_SHOW_BUNDLES),
+    FollowBottom(IDC_PM_SHOW_UTILITIES),
+    FollowBottom(IDC_PM_SHOW_UNRECOGNIZED),
+    FollowBottom(IDC_PM_SHOW_VALID),
+    FollowBottom(IDC_PM_SHOW_BROKEN),
+    {.caption = L"Product details:", .growX = 100, .growY = 100},
+    GrowWidth(IDC_PM_INSTALL_DIR),
+    GrowWidth(IDC_PM_VST32_DIR),
+    GrowWidth(IDC_PM_VST64_DIR),
+    GrowWidth(IDC_PM_CONTENT_DIR),
+    GrowWidth(IDC_PM_CONTENT_VERSION),
+    GrowWidth(IDC_PM_PRODUCT_TYPE),
+    GrowWidth(IDC_PM_LIBRARY_TYPE),
+    GrowWidth(IDC_PM_BUNDLES),
+    GrowWidth(IDC_PM_APP_VERSION),
+    GrowWidth(IDC_PM_APP_PATH),
+    GrowWidth(IDC_PM_PLUGIN32_VERSION),
+    GrowWidth(IDC_PM_PLUGIN32_PATH),
+    GrowWidth(IDC_PM_PLUGIN64_VERSION),
+    GrowWidth(IDC_PM_PLUGIN64_PATH),
+    FollowRight(IDC_PM_INSTALL_OPTIONS),
+    FollowRight(IDC_PM_VST32_OPTIONS),
+    FollowRight(IDC_PM_VST64_OPTIONS),
+    FollowRight(IDC_PM_CONTENT_OPTIONS),
+    FollowRight(IDC_PM_APP_LAUNCH),
+    FollowRight(IDC_PM_PLUGIN32_LAUNCH),
+    FollowRight(IDC_PM_PLUGIN64_LAUNCH),
+    FollowBottomRight(IDC_BACK),
+    FollowBottomRight(IDCANCEL),
+};
+
 }  // namespace
 
 CProductManagerDlg::CProductManagerDlg(const PageContext& context)
@@ -433,5 +472,7 @@ void CProductManagerDlg::ChangeFolder(FolderSlot slot) {
                          static_cast<uint32_t>(result.done), result.errors),
               MessageStyle::Information);
 }
+
+std::span<const Anchor> CProductManagerDlg::Anchors() const { return kAnchors; }
 
 }  // namespace tessaly

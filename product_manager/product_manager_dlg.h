@@ -31,6 +31,7 @@ class CProductManagerDlg : public CPage {
   uint32_t PathFilter() const { return inputs_.pathFilter; }
 
  protected:
+  std::span<const Anchor> Anchors() const override;
   bool OnInitPage() override;
   void OnDestroyPage() override;
   bool OnPageCommand(int id, int notifyCode, HWND control) override;

@@ -6,6 +6,21 @@
 #include "resources/resource.h"
 
 namespace tessaly {
+namespace {
+
+constexpr Anchor kAnchors[] = {
+    GrowBoth(IDC_RELOCATE_EXPLANATION),
+    {.caption = L"Parent folder selection:", .growX = 100, .moveY = 100},
+    GrowWidthFollowBottom(IDC_OLD_PARENT_LABEL),
+    GrowWidthFollowBottom(IDC_OLD_PARENT),
+    GrowWidthFollowBottom(IDC_NEW_PARENT_LABEL),
+    GrowWidthFollowBottom(IDC_NEW_PARENT),
+    FollowBottomRight(IDC_BROWSE_NEW_PARENT),
+    FollowBottomRight(IDC_RELOCATE),
+    FollowBottomRight(IDCANCEL),
+};
+
+}  // namespace
 
 CRelocateDlg::CRelocateDlg(const PageContext& context)
     // It opens where the change-folder dialog's position puts it, but leaves that position alone.
@@ -63,5 +78,7 @@ bool CRelocateDlg::OnButton(int id) {
       return false;
   }
 }
+
+std::span<const Anchor> CRelocateDlg::Anchors() const { return kAnchors; }
 
 }  // namespace tessaly

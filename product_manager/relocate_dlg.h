@@ -23,6 +23,7 @@ class CRelocateDlg : public CPage {
   const std::wstring& NewParent() const { return newParent_; }
 
  protected:
+  std::span<const Anchor> Anchors() const override;
   bool OnInitPage() override;
   bool OnButton(int id) override;
 

@@ -27,6 +27,23 @@ class PageDialogue : public FolderChoiceDialogue {
   HWND page_;
 };
 
+constexpr Anchor kAnchors[] = {
+    GrowWidth(IDC_RELOCATION_INTRO),
+    GrowWidth(IDC_ALREADY_MOVED),
+    GrowWidth(IDC_ORIGINAL_LABEL),
+    GrowWidth(IDC_ORIGINAL_LOCATION),
+    FollowRight(IDC_BROWSE_ORIGINAL),
+    GrowWidth(IDC_NEW_LABEL),
+    GrowWidth(IDC_NEW_LOCATION),
+    FollowRight(IDC_BROWSE_NEW_LOCATION),
+    GrowWidth(IDC_FULL_TARGET_PATH),
+    GrowWidth(IDC_DIFFERENT_NAME),
+    GrowWidth(IDC_COMPARE_CONTENTS),
+    FollowBottomRight(IDC_BACK),
+    FollowBottomRight(IDC_NEXT),
+    FollowBottomRight(IDCANCEL),
+};
+
 }  // namespace
 
 CChooseFolderDlg::CChooseFolderDlg(const PageContext& context)
@@ -111,5 +128,7 @@ bool CChooseFolderDlg::CanGoNext() {
   confirmedTarget_ = full;
   return true;
 }
+
+std::span<const Anchor> CChooseFolderDlg::Anchors() const { return kAnchors; }
 
 }  // namespace tessaly

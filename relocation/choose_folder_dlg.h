@@ -21,6 +21,7 @@ class CChooseFolderDlg : public CPage {
   const std::wstring& ConfirmedTarget() const { return confirmedTarget_; }
 
  protected:
+  std::span<const Anchor> Anchors() const override;
   bool OnInitPage() override;
   void OnDestroyPage() override;
   bool OnPageCommand(int id, int notifyCode, HWND control) override;

@@ -65,6 +65,18 @@ class PageReports : public RelocationObserver {
   CRelocateContentDlg::Report& report_;
 };
 
+constexpr Anchor kAnchors[] = {
+    {.caption = L"Operation status:", .growX = 100},
+    GrowBoth(IDC_RELOCATION_LOG),
+    {.caption = L"Current file:", .growX = 100, .moveY = 100},
+    GrowWidthFollowBottom(IDC_RELOCATION_FILE),
+    GrowWidthFollowBottom(IDC_RELOCATION_BYTES),
+    GrowWidthFollowBottom(IDC_RELOCATION_PHASE),
+    GrowWidthFollowBottom(IDC_RELOCATION_FILES),
+    FollowBottomRight(IDC_BACK),
+    FollowBottomRight(IDCANCEL),
+};
+
 }  // namespace
 
 CRelocateContentDlg::CRelocateContentDlg(const PageContext& context)
@@ -211,5 +223,9 @@ void CRelocateContentDlg::AdjustLogWidth() {
   ReleaseDC(log, dc);
   SendMessageW(log, LB_SETHORIZONTALEXTENT, static_cast<WPARAM>(widest + 8), 0);
 }
+
+std::span<const Anchor> CRelocateContentDlg::Anchors() const { return kAnchors; }
+
+void CRelocateContentDlg::OnScaleChanged() { AdjustLogWidth(); }
 
 }  // namespace tessaly

@@ -44,6 +44,8 @@ class CRelocateContentDlg : public CPage {
   };
 
  protected:
+  std::span<const Anchor> Anchors() const override;
+  void OnScaleChanged() override;
   bool OnInitPage() override;
   void OnDestroyPage() override;
   bool OnMessage(UINT message, WPARAM wParam, LPARAM lParam, INT_PTR& result) override;

@@ -9,7 +9,8 @@
 # use the prefix gets a Wine virtual desktop (title bars in screenshots, exit codes kept) and, when
 # scripts/demo-machine.sh exists and TESSALY_E2E_DEMO is not 0, the demo machine (TESSALY_E2E_ROOT
 # names another root). Xvfb is started when the display is not up: TESSALY_E2E_DISPLAY (default:
-# a number from 100 to 499 derived from the build folder), 1280x1024x24, open to the test user
+# a number from 100 to 499 derived from the build folder), 1280x1024x24 unless TESSALY_E2E_SCREEN
+# names another size (for the screen and the Wine desktop of a new root), open to the test user
 # (-ac).
 set -euo pipefail
 . "$(dirname "${BASH_SOURCE[0]}")/lib.sh"
@@ -54,6 +55,7 @@ if [ "${1:-}" = --plain ]; then plain=1; shift; fi
 exe=$(readlink -f "$1"); shift
 build=$(build_of "$exe")
 root=${TESSALY_E2E_ROOT:-$build/wine-e2e}
+screen=${TESSALY_E2E_SCREEN:-1280x1024}
 # Each build folder has a display of its own, so that two runs at once never share a screen
 # (screenshots would show the other run's desktop where they overlap); the Windows tier's tests
 # have another, so their windows never appear in the end-to-end tier's screenshots.
@@ -72,7 +74,7 @@ export DISPLAY=$display
 exec 8>"$root/xvfb.lock"
 flock 8
 if ! display_up; then
-  setsid Xvfb "$display" -screen 0 1280x1024x24 -ac -nolisten tcp </dev/null >"$root/xvfb.log" 2>&1 8>&- &
+  setsid Xvfb "$display" -screen 0 "${screen}x24" -ac -nolisten tcp </dev/null >"$root/xvfb.log" 2>&1 8>&- &
   for _ in $(seq 100); do display_up && break; sleep 0.1; done
   display_up || { echo "e2e-run: Xvfb did not come up on $display (see $root/xvfb.log)" >&2; exit 2; }
   tr -d ' ' <"$x_lock" >"$root/xvfb.pid"
@@ -104,7 +106,7 @@ if [ "$(cat "$root/e2e-ready" 2>/dev/null)" != "$fingerprint" ]; then
   if [ ! -f "$root/e2e-ready" ]; then
     {
       "$here/wine-run.sh" --in "$build" reg add 'HKCU\Software\Wine\Explorer' /v Desktop /d Default /f
-      "$here/wine-run.sh" --in "$build" reg add 'HKCU\Software\Wine\Explorer\Desktops' /v Default /d 1280x1024 /f
+      "$here/wine-run.sh" --in "$build" reg add 'HKCU\Software\Wine\Explorer\Desktops' /v Default /d "$screen" /f
     } >"$root/e2e-setup.log" 2>&1 8>&- || { cat "$root/e2e-setup.log" >&2; exit 2; }
   fi
   if [ "$(cat "$root/e2e-ready" 2>/dev/null)" != "$fingerprint" ]; then

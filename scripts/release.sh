@@ -4,7 +4,8 @@
 #   scripts/release.sh
 # Installs what is missing (scripts/setup.sh), builds the windows preset (the 32-bit edition) and
 # the windows64 preset (the 64-bit edition), walks the program's tour on a fresh demo machine for
-# the guide's pictures (scripts/tour.sh, Wine root <build>/wine-release) with whichever build this
+# the guide's pictures (scripts/tour.sh, Wine root <build>/wine-release; at 150% too,
+# scripts/tour-scaled.sh) with whichever build this
 # machine can run (the 32-bit one, else the 64-bit one, which shows the same pages:
 # scripts/wine-mode.sh), pictures the 64-bit setup program for the guide's installing chapter
 # (tests/install/setup-pictures.sh), makes TessalyUserGuide.pdf (scripts/make-guide.py) and the
@@ -40,6 +41,9 @@ cmake --build --preset "$run_preset" --target tessaly_tour -j "$(nproc)"
 echo "== walking the tour for the user guide's pictures (a fresh demo machine)"
 rm -rf "$root"
 scripts/tour.sh "$root" "$shots" "$tour_build" >/dev/null
+echo "== walking the tour at 150% for the guide's high-resolution pictures"
+scripts/tour-scaled.sh 144 "$tour_build" "$shots" >"$tour_build/artifacts/tour-150.log" 2>&1 \
+  || { cat "$tour_build/artifacts/tour-150.log"; exit 1; }
 echo "== picturing the x64 setup program for the user guide"
 tests/install/setup-pictures.sh build/windows64 "$shots" >"$tour_build/artifacts/setup-pictures.log" 2>&1 \
   || { cat "$tour_build/artifacts/setup-pictures.log"; exit 1; }

@@ -33,6 +33,14 @@ constexpr int kPassLocked[] = {IDC_BACK, IDC_FIX_THUMBNAILS, IDCANCEL, IDC_THUMB
 // The page neither stores its position when it closes nor has tool tips.
 constexpr PageOptions kOptions{.systemMenu = true, .restorePosition = true, .savePosition = false};
 
+constexpr Anchor kAnchors[] = {
+    GrowWidth(IDC_THUMBNAIL_STATUS),
+    GrowBoth(IDC_THUMBNAIL_LIST),
+    FollowBottomRight(IDC_BACK),
+    FollowBottomRight(IDC_FIX_THUMBNAILS),
+    FollowBottomRight(IDCANCEL),
+};
+
 }  // namespace
 
 CDialogFixThumbnails::CDialogFixThumbnails(const PageContext& context)
@@ -129,5 +137,7 @@ bool CDialogFixThumbnails::OnNotify(const NMHDR& header, LRESULT& result) {
   }
   return CPage::OnNotify(header, result);
 }
+
+std::span<const Anchor> CDialogFixThumbnails::Anchors() const { return kAnchors; }
 
 }  // namespace tessaly

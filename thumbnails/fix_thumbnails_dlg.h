@@ -18,6 +18,7 @@ class CDialogFixThumbnails : public CPage {
   explicit CDialogFixThumbnails(const PageContext& context);
 
  protected:
+  std::span<const Anchor> Anchors() const override;
   bool OnInitPage() override;
   void OnDestroyPage() override;
   bool OnButton(int id) override;

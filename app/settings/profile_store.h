@@ -20,6 +20,10 @@ inline constexpr const wchar_t* kWizardSelection = L"WizardSelection";
 inline constexpr const wchar_t* kFirstRun = L"FirstRun";
 inline constexpr const wchar_t* kCenterX = L"CenterX";
 inline constexpr const wchar_t* kCenterY = L"CenterY";
+// A page's size as the user chose it, in logical pixels (96 DPI), one pair per page: the prefix
+// followed by the page's template id (PageWidth126). Missing or 0: the template's size.
+inline constexpr const wchar_t* kPageWidthPrefix = L"PageWidth";
+inline constexpr const wchar_t* kPageHeightPrefix = L"PageHeight";
 inline constexpr const wchar_t* kVstHost32 = L"VstHost32";
 inline constexpr const wchar_t* kVstHost64 = L"VstHost64";
 inline constexpr const wchar_t* kBackupHklmDefault = L"BackupHklmDefault.xml";

@@ -6,6 +6,17 @@
 #include "resources/resource.h"
 
 namespace tessaly {
+namespace {
+
+constexpr Anchor kAnchors[] = {
+    {.caption = L"Please choose a wizard:", .growX = 100},
+    {.caption = L"Details:", .growX = 100, .growY = 100},
+    GrowBoth(IDC_START_DESCRIPTION),
+    FollowBottomRight(IDC_NEXT),
+    FollowBottomRight(IDCANCEL),
+};
+
+}  // namespace
 
 CStartDlg::CStartDlg(const PageContext& context) : CPage(context, IDD_START, PageOptions{}) {
   // The skin's own flag is new with every page, so each Start page sets it up again; loading the
@@ -76,5 +87,7 @@ bool CStartDlg::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, INT_PTR& r
 }
 
 void CStartDlg::OnDestroyPage() { ReadSelection(); }
+
+std::span<const Anchor> CStartDlg::Anchors() const { return kAnchors; }
 
 }  // namespace tessaly

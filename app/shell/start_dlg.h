@@ -25,6 +25,7 @@ class CStartDlg : public CPage {
   void SetOnShown(std::function<void(HWND page)> onShown) { onShown_ = std::move(onShown); }
 
  protected:
+  std::span<const Anchor> Anchors() const override;
   bool OnInitPage() override;
   void OnDestroyPage() override;
   bool OnButton(int id) override;

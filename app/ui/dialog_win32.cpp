@@ -141,6 +141,18 @@ INT_PTR CDialog::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     case WM_DESTROY:
       OnDestroy();
       return FALSE;
+    case WM_SIZE:
+      if (OnSize()) return TRUE;
+      break;
+    case WM_SIZING:
+      if (OnSizing()) return FALSE;  // the rectangle is left as the user dragged it
+      break;
+    case WM_GETMINMAXINFO:
+      if (OnGetMinMaxInfo(*reinterpret_cast<MINMAXINFO*>(lParam))) return TRUE;
+      break;
+    case WM_DPICHANGED:
+      if (OnDpiChanged(LOWORD(wParam), *reinterpret_cast<const RECT*>(lParam))) return TRUE;
+      break;
     default:
       break;
   }

@@ -30,6 +30,7 @@ class CDialog {
   // with; -1 when its window cannot be created.
   INT_PTR DoModal(HWND owner = nullptr);
   HWND Hwnd() const { return hwnd_; }
+  int TemplateId() const { return templateId_; }
 
  protected:
   // Hooks, called on the dialog's thread. A hook that returns false leaves the message to the
@@ -39,6 +40,14 @@ class CDialog {
   virtual bool OnNotify(const NMHDR& header, LRESULT& result) { return false; }
   virtual bool OnSysCommand(UINT command) { return false; }
   virtual void OnDestroy() {}
+  // The frame's size and scale: the client area has a new size (WM_SIZE); the user drags an edge
+  // (WM_SIZING); the smallest and largest sizes are asked for (WM_GETMINMAXINFO); the window has
+  // moved to a monitor of another scale (WM_DPICHANGED: the new DPI and the suggested window
+  // rectangle). Each returns true when it has handled the message.
+  virtual bool OnSize() { return false; }
+  virtual bool OnSizing() { return false; }
+  virtual bool OnGetMinMaxInfo(MINMAXINFO& info) { return false; }
+  virtual bool OnDpiChanged(int dpi, const RECT& suggested) { return false; }
   // Any other message; `result` is what the dialog procedure returns for it.
   virtual bool OnMessage(UINT message, WPARAM wParam, LPARAM lParam, INT_PTR& result) {
     return false;

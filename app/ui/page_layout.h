@@ -27,6 +27,7 @@ constexpr Anchor FollowRight(int id) { return {.id = id, .moveX = 100}; }
 constexpr Anchor FollowBottom(int id) { return {.id = id, .moveY = 100}; }
 constexpr Anchor GrowWidth(int id) { return {.id = id, .growX = 100}; }
 constexpr Anchor GrowBoth(int id) { return {.id = id, .growX = 100, .growY = 100}; }
+constexpr Anchor GrowWidthFollowBottom(int id) { return {.id = id, .growX = 100, .moveY = 100}; }
 
 // The rectangle of a control laid out for a client area `delta` larger than the one `base` was
 // drawn for (negative: smaller); a width or height never falls below 0.

@@ -1,6 +1,10 @@
 // The page skeleton.
 #include "app/ui/page_win32.h"
 
+#include <algorithm>
+#include <string>
+#include <vector>
+
 #include "app/ui/plugin_host.h"
 #include "app/ui/system_dialogs_win32.h"
 #include "app/ui/window_center.h"
@@ -33,6 +37,35 @@ void OpenUserGuide() {
 }
 
 ScreenRect ToScreenRect(const RECT& rect) { return {rect.left, rect.top, rect.right, rect.bottom}; }
+
+BOOL CALLBACK AddMonitor(HMONITOR monitor, HDC, RECT*, LPARAM data) {
+  MONITORINFO info{};
+  info.cbSize = sizeof info;
+  if (GetMonitorInfoW(monitor, &info)) {
+    reinterpret_cast<std::vector<MonitorArea>*>(data)->push_back(
+        {ToScreenRect(info.rcMonitor), ToScreenRect(info.rcWork)});
+  }
+  return TRUE;
+}
+
+// Every monitor with its work area.
+std::vector<MonitorArea> Monitors() {
+  std::vector<MonitorArea> monitors;
+  EnumDisplayMonitors(nullptr, nullptr, AddMonitor, reinterpret_cast<LPARAM>(&monitors));
+  return monitors;
+}
+
+// The work area of the monitor that shows most of `window`.
+ScreenRect WorkAreaOf(HWND window) {
+  MONITORINFO info{};
+  info.cbSize = sizeof info;
+  if (!GetMonitorInfoW(MonitorFromWindow(window, MONITOR_DEFAULTTONEAREST), &info)) return {};
+  return ToScreenRect(info.rcWork);
+}
+
+std::wstring PageSizeName(const wchar_t* prefix, int templateId) {
+  return prefix + std::to_wstring(templateId);
+}
 
 }  // namespace
 
@@ -67,23 +100,34 @@ bool HandleSystemMenuCommand(PageCommands& commands, UINT command, HWND owner) {
   }
 }
 
-bool RestoreWindowCenter(HWND page, CProfileStore& profile) {
+bool PlaceWindow(HWND page, CProfileStore* profile, ScreenSize size) {
   WINDOWINFO info{};
   info.cbSize = sizeof info;
   if (!page || !GetWindowInfo(page, &info)) return false;
   const ScreenRect window = ToScreenRect(info.rcWindow);
-  const int storedX = static_cast<int>(profile.GetProfileInt(kSettingsSection, kCenterX, kDefaultCenter));
-  const int storedY = static_cast<int>(profile.GetProfileInt(kSettingsSection, kCenterY, kDefaultCenter));
-  const int left = GetSystemMetrics(SM_XVIRTUALSCREEN);
-  const int top = GetSystemMetrics(SM_YVIRTUALSCREEN);
-  const ScreenRect screen{left, top, left + GetSystemMetrics(SM_CXVIRTUALSCREEN),
-                          top + GetSystemMetrics(SM_CYVIRTUALSCREEN)};
-  const ScreenPoint topLeft =
-      TopLeftForCenter(window, ChooseWindowCenter(window, storedX, storedY, screen));
-  SetWindowPos(page, nullptr, topLeft.x, topLeft.y, 0, 0,
-               SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+  if (size.cx <= 0 || size.cy <= 0) size = {window.Width(), window.Height()};
+  ScreenPoint center = CenterOf(window);
+  if (profile) {
+    const int storedX = static_cast<int>(profile->GetProfileInt(kSettingsSection, kCenterX, kDefaultCenter));
+    const int storedY = static_cast<int>(profile->GetProfileInt(kSettingsSection, kCenterY, kDefaultCenter));
+    const int left = GetSystemMetrics(SM_XVIRTUALSCREEN);
+    const int top = GetSystemMetrics(SM_YVIRTUALSCREEN);
+    const ScreenRect screen{left, top, left + GetSystemMetrics(SM_CXVIRTUALSCREEN),
+                            top + GetSystemMetrics(SM_CYVIRTUALSCREEN)};
+    center = ChooseWindowCenter(window, storedX, storedY, screen);
+  }
+  const std::vector<MonitorArea> monitors = Monitors();
+  const int monitor = MonitorForPoint(monitors, center);
+  ScreenRect placed{center.x - size.cx / 2, center.y - size.cy / 2, 0, 0};
+  placed.right = placed.left + size.cx;
+  placed.bottom = placed.top + size.cy;
+  if (monitor >= 0) placed = PlaceInWorkArea(size, center, monitors[static_cast<size_t>(monitor)].work);
+  SetWindowPos(page, nullptr, placed.left, placed.top, placed.Width(), placed.Height(),
+               SWP_NOZORDER | SWP_NOACTIVATE);
   return true;
 }
+
+bool RestoreWindowCenter(HWND page, CProfileStore& profile) { return PlaceWindow(page, &profile); }
 
 bool SaveWindowCenter(HWND page, CProfileStore& profile) {
   RECT rect;
@@ -119,6 +163,26 @@ CProgramIcons::~CProgramIcons() {
   if (small_) DestroyIcon(small_);
 }
 
+void CProgramIcons::Load(int dpi) {
+  const auto load = [dpi](int width, int height) {
+    return static_cast<HICON>(LoadImageW(ProgramModule(), MAKEINTRESOURCEW(IDI_TESSALY), IMAGE_ICON,
+                                         SystemMetricForDpi(width, dpi),
+                                         SystemMetricForDpi(height, dpi), LR_DEFAULTCOLOR));
+  };
+  HICON big = load(SM_CXICON, SM_CYICON);
+  HICON small = load(SM_CXSMICON, SM_CYSMICON);
+  if (!big || !small) {
+    if (big) DestroyIcon(big);
+    if (small) DestroyIcon(small);
+    return;
+  }
+  // The window may still show the old icons until SetOn: they go after the new ones are set.
+  std::swap(big_, big);
+  std::swap(small_, small);
+  if (big) DestroyIcon(big);
+  if (small) DestroyIcon(small);
+}
+
 void CProgramIcons::SetOn(HWND window) const {
   SendMessageW(window, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(big_));
   SendMessageW(window, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(small_));
@@ -131,8 +195,19 @@ CPage::~CPage() = default;
 
 bool CPage::OnInitDialog() {
   if (options_.systemMenu) AddSystemMenuCommands(GetSystemMenu(Hwnd(), FALSE));
+  layout_.Capture(Hwnd(), Anchors());
+  if (layout_.Dpi() != kLogicalDpi) icons_.Load(layout_.Dpi());
   icons_.SetOn(Hwnd());
-  if (options_.restorePosition) RestoreWindowCenter(Hwnd(), context_.settings);
+  ScreenSize size = layout_.PreferredSize();
+  if (options_.savePosition) {
+    const ScreenSize stored{
+        static_cast<int>(context_.settings.GetProfileInt(
+            kSettingsSection, PageSizeName(kPageWidthPrefix, TemplateId()), 0)),
+        static_cast<int>(context_.settings.GetProfileInt(
+            kSettingsSection, PageSizeName(kPageHeightPrefix, TemplateId()), 0))};
+    size = OpeningPageSize(size, stored, layout_.Dpi());
+  }
+  PlaceWindow(Hwnd(), options_.restorePosition ? &context_.settings : nullptr, size);
   const std::span<const ToolTipText> tips = ToolTips();
   if (!tips.empty()) tips_.Create(Hwnd(), tips);
   const bool result = OnInitPage();
@@ -143,7 +218,54 @@ bool CPage::OnInitDialog() {
 void CPage::OnDestroy() {
   OnDestroyPage();
   tips_.Destroy();
-  if (options_.savePosition) SaveWindowCenter(Hwnd(), context_.settings);
+  if (options_.savePosition) {
+    SaveWindowCenter(Hwnd(), context_.settings);
+    SavePageSize();
+  }
+}
+
+void CPage::SavePageSize() {
+  // Only a size the user chose is kept; a page the screen made smaller opens at its own size on
+  // the next, larger screen.
+  if (!layout_.UserSized() || IsIconic(Hwnd()) || IsZoomed(Hwnd())) return;
+  RECT rect;
+  if (!GetWindowRect(Hwnd(), &rect)) return;
+  const ScreenSize logical =
+      ScaleForDpi(ScreenSize{rect.right - rect.left, rect.bottom - rect.top}, layout_.Dpi(), kLogicalDpi);
+  context_.settings.WriteProfileInt(kSettingsSection, PageSizeName(kPageWidthPrefix, TemplateId()), logical.cx);
+  context_.settings.WriteProfileInt(kSettingsSection, PageSizeName(kPageHeightPrefix, TemplateId()), logical.cy);
+}
+
+bool CPage::OnSize() {
+  layout_.Apply();
+  return true;
+}
+
+bool CPage::OnSizing() {
+  layout_.MarkUserSized();
+  return false;
+}
+
+bool CPage::OnGetMinMaxInfo(MINMAXINFO& info) {
+  if (layout_.PreferredSize().cx <= 0) return false;  // before the layout is taken
+  // Never larger than the work area: a page on a small screen can still be made to fit it.
+  const ScreenSize minimum = layout_.MinimumSize();
+  const ScreenRect work = WorkAreaOf(Hwnd());
+  info.ptMinTrackSize.x = work.Width() > 0 ? std::min(minimum.cx, work.Width()) : minimum.cx;
+  info.ptMinTrackSize.y = work.Height() > 0 ? std::min(minimum.cy, work.Height()) : minimum.cy;
+  return true;
+}
+
+bool CPage::OnDpiChanged(int dpi, const RECT& suggested) {
+  layout_.ChangeDpi(dpi);
+  icons_.Load(dpi);
+  icons_.SetOn(Hwnd());
+  // The system's suggestion keeps the window where the user dropped it, at the new scale.
+  SetWindowPos(Hwnd(), nullptr, suggested.left, suggested.top, suggested.right - suggested.left,
+               suggested.bottom - suggested.top, SWP_NOZORDER | SWP_NOACTIVATE);
+  layout_.Apply();
+  OnScaleChanged();
+  return true;
 }
 
 bool CPage::OnCommand(int id, int notifyCode, HWND control) {

@@ -8,6 +8,7 @@
 
 #include "app/ui/dialog_win32.h"
 #include "app/ui/page_context_win32.h"
+#include "app/ui/page_layout_win32.h"
 
 namespace tessaly {
 
@@ -40,8 +41,14 @@ bool AddSystemMenuCommands(HMENU systemMenu);
 // Carries out one of the five commands (the low four bits of `command` are the system's and are
 // ignored) for the page `owner`; false for any other command.
 bool HandleSystemMenuCommand(PageCommands& commands, UINT command, HWND owner);
-// Moves `page` so its centre lies on the stored centre (CenterX, CenterY), or on the virtual
-// screen's centre when that point is on no monitor; false without a window or its information.
+// Sizes and moves `page` (to `size`, or keeping its size when that is empty) so that it lies
+// wholly inside the work area of the monitor that holds its centre, or of the nearest one: the
+// centre is the stored one (CenterX, CenterY) when `profile` is given, else the window's own,
+// and the virtual screen's centre when the stored point is on no monitor. The stored centre
+// holds wherever the window fits; a window larger than the work area takes the work area's size.
+// False without a window or its information.
+bool PlaceWindow(HWND page, CProfileStore* profile, ScreenSize size = {});
+// PlaceWindow at the stored centre, the size kept.
 bool RestoreWindowCenter(HWND page, CProfileStore& profile);
 // Stores the centre of `page` in CenterX and CenterY; false without a window.
 bool SaveWindowCenter(HWND page, CProfileStore& profile);
@@ -58,6 +65,8 @@ class CProgramIcons {
   CProgramIcons& operator=(const CProgramIcons&) = delete;
 
   HICON Big() const { return big_; }
+  // Loads both icons again in the system's sizes at `dpi`.
+  void Load(int dpi);
   // Makes both icons the window's own.
   void SetOn(HWND window) const;
 
@@ -94,6 +103,11 @@ class CPage : public CDialog {
   virtual std::span<const ToolTipText> ToolTips() const { return {}; }
   // Brings every control's enabled state in line with the page's state.
   virtual void UpdateControls() {}
+  // How the page's controls follow a change of its size; unnamed controls stay at the top left.
+  virtual std::span<const Anchor> Anchors() const { return {}; }
+  // Told after the page has moved to a monitor of another scale and taken its new size: text
+  // measured for the old scale is measured again here.
+  virtual void OnScaleChanged() {}
 
   const PageContext& Context() const { return context_; }
   HICON Icon() const { return icons_.Big(); }
@@ -103,12 +117,20 @@ class CPage : public CDialog {
   bool OnCommand(int id, int notifyCode, HWND control) final;
   bool OnSysCommand(UINT command) override;
   bool OnMessage(UINT message, WPARAM wParam, LPARAM lParam, INT_PTR& result) override;
+  bool OnSize() final;
+  bool OnSizing() final;
+  bool OnGetMinMaxInfo(MINMAXINFO& info) final;
+  bool OnDpiChanged(int dpi, const RECT& suggested) final;
 
  private:
+  // Stores the page's size when the user has chosen one.
+  void SavePageSize();
+
   const PageContext& context_;
   PageOptions options_;
   CToolTips tips_;
   CProgramIcons icons_;
+  CPageLayout layout_;
 };
 
 }  // namespace tessaly

@@ -2,7 +2,8 @@
 // with each wizard's description, Preferences and the About box, then the duplicate finder on the
 // demo machine's plugin folders, the page that asks for the file database, the product manager
 // with its two repair dialogs, Kontakt's Libraries tab, the thumbnail fixer and the relocation
-// wizard, each saved as a screenshot whose path is printed.
+// wizard, each saved as a screenshot whose path is printed. Every page shown is checked to fit its
+// screen at the screen's scale first, so that a walk at 150% or 200% finds what does not.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -19,6 +20,7 @@
 #include "tests/e2e/demo_state.h"
 #include "tests/e2e/artwork_state.h"
 #include "tests/e2e/driver.h"
+#include "tests/e2e/fit_check.h"
 #include "tests/e2e/page_titles.h"
 
 #include <shellapi.h>
@@ -37,9 +39,19 @@ std::string UnixPath(const std::wstring& windowsPath) {
   return ToUtf8(path);
 }
 
-void Shot(const wchar_t* name) {
-  const std::wstring saved = SaveScreenshot(name);
-  EXPECT_FALSE(saved.empty()) << "screenshot " << ToUtf8(name) << " not saved";
+// Saves a screenshot of `page` after checking that it fits its screen at the screen's scale (see
+// fit_check.h); the page's scale and logical size go to the output. At another scale than 100%
+// the picture's name ends in the scale ("duplicate-finder-150").
+void Shot(HWND page, const wchar_t* name) {
+  const PageScale scale = ScaleOf(page);
+  const std::string title = ToUtf8(Title(page));
+  std::printf("page: %s at %d DPI, %d x %d logical pixels\n", title.c_str(), scale.dpi,
+              scale.logicalWidth, scale.logicalHeight);
+  for (const std::string& fault : FitFaults(page)) ADD_FAILURE() << title << ": " << fault;
+  std::wstring picture = name;
+  if (scale.dpi != 96) picture += L"-" + std::to_wstring(scale.dpi * 100 / 96);
+  const std::wstring saved = SaveScreenshot(picture);
+  EXPECT_FALSE(saved.empty()) << "screenshot " << ToUtf8(picture) << " not saved";
   if (!saved.empty()) std::printf("screenshot: %s\n", UnixPath(saved).c_str());
   std::fflush(stdout);
 }
@@ -85,18 +97,18 @@ TEST(Tour, StartPagePreferencesAndAbout) {
   for (const auto& wizard : wizards) {
     ASSERT_TRUE(Click(start, wizard.id));
     ASSERT_TRUE(WaitUntil([&] { return CheckState(start, wizard.id) == BST_CHECKED; }));
-    Shot(wizard.name);
+    Shot(start, wizard.name);
   }
 
   ASSERT_TRUE(SysCommand(start, 0x100));
   HWND preferences = FindPage(run, kPreferencesTitle);
   ASSERT_NE(preferences, nullptr);
-  Shot(L"preferences");
+  Shot(preferences, L"preferences");
   // The question before a restore of the first-run backups; No restores nothing.
   ASSERT_TRUE(Click(preferences, IDC_RESTORE_ORIGINAL));
   std::optional<MessageBoxInfo> restore = FindMessageBox(run, preferences);
   ASSERT_TRUE(restore);
-  Shot(L"preferences-restore-question");
+  Shot(preferences, L"preferences-restore-question");
   ASSERT_TRUE(Answer(*restore, IDNO));
   ASSERT_TRUE(Click(preferences, IDCANCEL));
   ASSERT_TRUE(WaitForClose(preferences));
@@ -104,7 +116,7 @@ TEST(Tour, StartPagePreferencesAndAbout) {
   ASSERT_TRUE(SysCommand(start, 0x10));
   HWND about = FindPage(run, kAboutTitle);
   ASSERT_NE(about, nullptr);
-  Shot(L"about");
+  Shot(about, L"about");
   ASSERT_TRUE(Click(about, IDOK));
   ASSERT_TRUE(WaitForClose(about));
 
@@ -128,18 +140,18 @@ TEST(Tour, FindDuplicatePlugins) {
   HWND folders = OpenWizard(run, IDC_WIZARD_DUPLICATES);
   ASSERT_NE(folders, nullptr);
   ASSERT_TRUE(WaitUntil([&] { return ListBoxItems(folders, IDC_PLUGIN_FOLDERS).size() == 3; }));
-  Shot(L"plugin-folders");
+  Shot(folders, L"plugin-folders");
   HWND finder = FinderAfterSearch(run, folders);
   ASSERT_NE(finder, nullptr);
   const std::vector<std::wstring> names = ListBoxItems(finder, IDC_DUPLICATE_NAMES);
   EXPECT_NE(std::find(names.begin(), names.end(), L"synthwave.dll"), names.end());
-  Shot(L"duplicate-finder");
+  Shot(finder, L"duplicate-finder");
   ASSERT_TRUE(SelectListBoxItem(finder, IDC_DUPLICATE_NAMES, L"synthwave.dll"));
   ASSERT_TRUE(WaitUntil([&] { return ListViewRows(finder, IDC_DUPLICATE_FILES, 5).size() >= 2; }));
   ASSERT_TRUE(SelectListBoxItem(finder, IDC_UNEXPECTED_NAMES,
                                 ListBoxItems(finder, IDC_UNEXPECTED_NAMES).at(0)));
   ASSERT_TRUE(WaitUntil([&] { return !ListViewRows(finder, IDC_UNEXPECTED_FILES, 5).empty(); }));
-  Shot(L"duplicate-finder-files");
+  Shot(finder, L"duplicate-finder-files");
 
   ASSERT_TRUE(Click(finder, IDCANCEL));
   EXPECT_EQ(run.WaitForExit(), 0u);
@@ -160,7 +172,7 @@ TEST(Tour, FindVst3AndClapPlugins) {
   ASSERT_NE(folders, nullptr);
   ASSERT_TRUE(Click(folders, IDC_SEARCH_VST3_CLAP));
   ASSERT_TRUE(WaitUntil([&] { return ListBoxItems(folders, IDC_PLUGIN_FOLDERS).size() == 3; }));
-  Shot(L"plugin-folders-vst3-clap");
+  Shot(folders, L"plugin-folders-vst3-clap");
   HWND finder = FinderAfterSearch(run, folders);
   ASSERT_NE(finder, nullptr);
   ASSERT_TRUE(SelectListBoxItem(finder, IDC_DUPLICATE_NAMES, L"raum.vst3"));
@@ -170,7 +182,7 @@ TEST(Tour, FindVst3AndClapPlugins) {
   }));
   ASSERT_TRUE(SelectListBoxItem(finder, IDC_UNEXPECTED_NAMES, L"old synth.vst3"));
   ASSERT_TRUE(WaitUntil([&] { return !ListViewRows(finder, IDC_UNEXPECTED_FILES, 6).empty(); }));
-  Shot(L"duplicate-finder-identical");
+  Shot(finder, L"duplicate-finder-identical");
 
   ASSERT_TRUE(Click(finder, IDCANCEL));
   EXPECT_EQ(run.WaitForExit(), 0u);
@@ -199,7 +211,7 @@ TEST(Tour, LocateFileDatabase) {
   const std::wstring program = ProgramPath();
   ASSERT_TRUE(SetText(locate, IDC_FILE_DATABASE_PATH,
                       program.substr(0, program.find_last_of(L'\\') + 1) + L"FileDatabase.xml"));
-  Shot(L"locate-file-database");
+  Shot(locate, L"locate-file-database");
 
   // Cancel leaves the program and stores nothing.
   ASSERT_TRUE(Click(locate, IDCANCEL));
@@ -215,21 +227,21 @@ TEST(Tour, ManageProducts) {
   HWND page = OpenWizard(run, IDC_WIZARD_PRODUCTS);
   ASSERT_NE(page, nullptr);
   ASSERT_TRUE(WaitUntil([&] { return IsEnabled(page, IDC_PM_SHOW_APPS); }));
-  Shot(L"products-list");
+  Shot(page, L"products-list");
 
   // Battery 4's installation folder is on a drive the demo machine does not have.
   ASSERT_TRUE(SelectListBoxItem(page, IDC_PM_PRODUCTS, L"Battery 4"));
   ASSERT_TRUE(WaitUntil([&] { return Text(page, IDC_PM_PRODUCT_TYPE) == L"App/plugin"; }));
-  Shot(L"products-missing-paths");
+  Shot(page, L"products-missing-paths");
 
   ASSERT_TRUE(Click(page, IDC_PM_INSTALL_OPTIONS));
   HWND change = FindPage(run, kChangeFolderTitle);
   ASSERT_NE(change, nullptr);
-  Shot(L"products-change-folder");
+  Shot(change, L"products-change-folder");
   ASSERT_TRUE(Click(change, IDC_RELOCATE_PRODUCTS));
   HWND relocate = FindPage(run, kRelocateTitle);
   if (relocate) {
-    Shot(L"products-relocate");
+    Shot(relocate, L"products-relocate");
     ASSERT_TRUE(Click(relocate, IDCANCEL));
     ASSERT_TRUE(WaitForClose(relocate));
   }
@@ -250,22 +262,22 @@ TEST(Tour, ArrangeKontaktLibraries) {
   ASSERT_TRUE(WaitUntil([&] {
     return IsEnabled(page, IDC_APPLY_SORT) && !ListViewRows(page, IDC_KONTAKT_LIBRARIES, 1).empty();
   }));
-  Shot(L"kontakt-libraries");
+  Shot(page, L"kontakt-libraries");
 
   ASSERT_TRUE(SelectListViewRow(page, IDC_KONTAKT_LIBRARIES, 0));  // not at the top yet
   ASSERT_TRUE(WaitUntil([&] { return IsEnabled(page, IDC_FORCE_TO_TOP); }));
   ASSERT_TRUE(Click(page, IDC_FORCE_TO_TOP));
   ASSERT_TRUE(WaitUntil([&] { return CheckState(page, IDC_FORCE_TO_TOP) == BST_CHECKED; }));
-  Shot(L"kontakt-force-to-top");
+  Shot(page, L"kontakt-force-to-top");
 
   ASSERT_TRUE(Click(page, IDC_APPLY_SORT));
   std::optional<MessageBoxInfo> question = FindMessageBox(run, page);
   ASSERT_TRUE(question);
-  Shot(L"kontakt-apply-question");
+  Shot(page, L"kontakt-apply-question");
   ASSERT_TRUE(Answer(*question, IDOK));
   std::optional<MessageBoxInfo> done = FindMessageBox(run, page);
   ASSERT_TRUE(done);
-  Shot(L"kontakt-applied");
+  Shot(page, L"kontakt-applied");
   ASSERT_TRUE(Answer(*done, IDOK));
   ASSERT_TRUE(Click(page, IDCANCEL));
   EXPECT_EQ(run.WaitForExit(), 0u);
@@ -311,11 +323,11 @@ TEST(Tour, RelocateContent) {
   ASSERT_TRUE(WaitUntil([&] {
     return Text(folders, IDC_FULL_TARGET_PATH) == L"C:\\Tour Relocated\\Strings";
   }));
-  Shot(L"relocate-folders");
+  Shot(folders, L"relocate-folders");
   // The same folders when the files were already moved by hand: only the link would be made.
   ASSERT_TRUE(ClickAndWait(folders, IDC_ALREADY_MOVED));
   ASSERT_EQ(CheckState(folders, IDC_ALREADY_MOVED), BST_CHECKED);
-  Shot(L"relocate-folders-link-only");
+  Shot(folders, L"relocate-folders-link-only");
   ASSERT_TRUE(ClickAndWait(folders, IDC_ALREADY_MOVED));
   ASSERT_EQ(CheckState(folders, IDC_ALREADY_MOVED), BST_UNCHECKED);
   ASSERT_TRUE(WaitUntil([&] {
@@ -335,7 +347,7 @@ TEST(Tour, RelocateContent) {
   }));
   EXPECT_EQ(ListBoxItems(progress, IDC_RELOCATION_LOG).back(), L"Operation completed successfully.");
   EXPECT_FALSE(FindMessageBox(run, progress, Milliseconds(500)).has_value());
-  Shot(L"relocate-progress");
+  Shot(progress, L"relocate-progress");
   // The files are at the new place, and found through the link at the original one.
   const DWORD link = GetFileAttributesW(L"C:\\Tour Samples\\Strings");
   EXPECT_TRUE(link != INVALID_FILE_ATTRIBUTES && (link & FILE_ATTRIBUTE_REPARSE_POINT));
@@ -367,11 +379,11 @@ TEST(Tour, FixThumbnails) {
     });
   };
   ASSERT_TRUE(passEnded(L"Initial scan is complete."));
-  Shot(L"thumbnails-scan");
+  Shot(page, L"thumbnails-scan");
 
   ASSERT_TRUE(Click(page, IDC_FIX_THUMBNAILS));
   ASSERT_TRUE(passEnded(L"Fix procedure is complete."));
-  Shot(L"thumbnails-fixed");
+  Shot(page, L"thumbnails-fixed");
 
   ASSERT_TRUE(Click(page, IDCANCEL));
   EXPECT_EQ(run.WaitForExit(), 0u);

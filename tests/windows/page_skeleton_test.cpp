@@ -113,5 +113,40 @@ TEST_F(PageWindowCenterTest, ACentreIsRestoredSavedAndKeptOnScreen) {
   EXPECT_FALSE(SaveWindowCenter(nullptr, profile));
 }
 
+TEST_F(PageWindowCenterTest, APageIsKeptInsideTheWorkArea) {
+  MONITORINFO monitor{};
+  monitor.cbSize = sizeof monitor;
+  ASSERT_TRUE(GetMonitorInfoW(MonitorFromPoint({0, 0}, MONITOR_DEFAULTTOPRIMARY), &monitor));
+  const RECT work = monitor.rcWork;
+  auto inside = [&] {
+    RECT rect;
+    GetWindowRect(window, &rect);
+    return rect.left >= work.left && rect.top >= work.top && rect.right <= work.right &&
+           rect.bottom <= work.bottom;
+  };
+  // A centre near the work area's corner: the window moves in just far enough, its size kept.
+  Store(work.right - 10, work.bottom - 10);
+  ASSERT_TRUE(RestoreWindowCenter(window, profile));
+  RECT rect;
+  GetWindowRect(window, &rect);
+  EXPECT_TRUE(inside());
+  EXPECT_EQ(rect.right, work.right);
+  EXPECT_EQ(rect.bottom, work.bottom);
+  EXPECT_EQ(rect.right - rect.left, 301);
+  // Larger than the work area: the work area's size, wholly inside it.
+  ASSERT_TRUE(PlaceWindow(window, &profile,
+                          {work.right - work.left + 200, work.bottom - work.top + 100}));
+  GetWindowRect(window, &rect);
+  EXPECT_TRUE(inside());
+  EXPECT_EQ(rect.right - rect.left, work.right - work.left);
+  EXPECT_EQ(rect.bottom - rect.top, work.bottom - work.top);
+  // Without a stored centre the window's own centre counts, and a size it is given is taken.
+  ASSERT_TRUE(PlaceWindow(window, nullptr, {400, 300}));
+  GetWindowRect(window, &rect);
+  EXPECT_TRUE(inside());
+  EXPECT_EQ(rect.right - rect.left, 400);
+  EXPECT_EQ(rect.bottom - rect.top, 300);
+}
+
 }  // namespace
 }  // namespace tessaly

@@ -1,0 +1,59 @@
+#!/usr/bin/env bash
+# Walks the tour at another display scale, on a 1920x1080 screen:
+#   scripts/tour-scaled.sh <dpi> <build-folder> [artifacts-folder]
+# (dpi: 120, 144 or 192 for 125%, 150%, 200%). Every page the tour shows is checked to fit its
+# screen (tour_test.cpp); the screenshots, named after the scale ("duplicate-finder-150"), go to
+# <build>/artifacts/screenshots-<dpi>, emptied first, or are added to the artifacts folder named. The runs at all scales share one Wine root of their own,
+# <build>/wine-e2e-scaled, with the demo machine and a 1920x1080 Wine desktop, and a display of
+# their own; the scale is the prefix's LogPixels, which Wine reads when a program starts, so the
+# root's wineserver (and with it the desktop) is ended before the value changes.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+[ $# -eq 2 ] || [ $# -eq 3 ] \
+  || { echo "usage: scripts/tour-scaled.sh <dpi> <build-folder> [artifacts-folder]" >&2; exit 2; }
+dpi=$1
+build=$(readlink -f "$2")
+
+export TESSALY_E2E_ROOT=$build/wine-e2e-scaled
+export TESSALY_E2E_SCREEN=1920x1080
+# Beside the displays of e2e-run.sh (100-499, and 500-899 for the Windows tier).
+export TESSALY_E2E_DISPLAY=:$((900 + $(printf %s "$build" | cksum | cut -d' ' -f1) % 400))
+export TESSALY_EXE=$build/Tessaly.exe
+export TESSALY_ARTIFACTS=${3:-$build/artifacts/screenshots-$dpi}
+export TESSALY_FIXTURES=$build/tests/fixtures
+tour=$build/tests/e2e/tessaly_tour.exe
+
+# Ends the root's wineserver and its display only (e2e-run.sh --stop would also end the display of
+# the Windows tier's tests, which may be running beside this walk).
+stop_scaled() {
+  TESSALY_WINE_ROOT=$TESSALY_E2E_ROOT scripts/wine-run.sh --stop "$build"
+  local pid_file=$TESSALY_E2E_ROOT/xvfb.pid
+  if [ -f "$pid_file" ]; then
+    local pid
+    pid=$(cat "$pid_file")
+    if kill -0 "$pid" 2>/dev/null; then
+      kill "$pid"
+      for _ in $(seq 50); do kill -0 "$pid" 2>/dev/null || break; sleep 0.1; done
+    fi
+    rm -f "$pid_file"
+  fi
+}
+
+# The root, its desktop and the demo machine come with the first run of e2e-run.sh; a walk that
+# lists the tests makes them without showing any page.
+if [ ! -f "$TESSALY_E2E_ROOT/e2e-ready" ]; then
+  scripts/e2e-run.sh "$tour" --gtest_list_tests >"$build/tour-scaled-setup.log" 2>&1 \
+    || { cat "$build/tour-scaled-setup.log" >&2; exit 1; }
+fi
+stop_scaled
+TESSALY_WINE_ROOT=$TESSALY_E2E_ROOT scripts/wine-run.sh --in "$build" \
+  reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d "$dpi" /f \
+  >"$build/tour-scaled-$dpi.log" 2>&1 || { cat "$build/tour-scaled-$dpi.log" >&2; exit 1; }
+TESSALY_WINE_ROOT=$TESSALY_E2E_ROOT scripts/wine-run.sh --stop "$build"
+
+[ $# -eq 3 ] || rm -rf "$TESSALY_ARTIFACTS"
+rc=0
+scripts/e2e-run.sh "$tour" >"$build/tour-scaled-$dpi.log" 2>&1 || rc=$?
+stop_scaled
+cat "$build/tour-scaled-$dpi.log"
+exit $rc
