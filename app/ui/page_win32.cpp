@@ -118,10 +118,13 @@ bool PlaceWindow(HWND page, CProfileStore* profile, ScreenSize size) {
   }
   const std::vector<MonitorArea> monitors = Monitors();
   const int monitor = MonitorForPoint(monitors, center);
-  ScreenRect placed{center.x - size.cx / 2, center.y - size.cy / 2, 0, 0};
-  placed.right = placed.left + size.cx;
-  placed.bottom = placed.top + size.cy;
-  if (monitor >= 0) placed = PlaceInWorkArea(size, center, monitors[static_cast<size_t>(monitor)].work);
+  ScreenRect placed;
+  if (monitor >= 0) {
+    placed = PlaceInWorkArea(size, center, monitors[static_cast<size_t>(monitor)].work);
+  } else {  // no monitor known: the centre alone
+    const ScreenPoint topLeft = TopLeftForCenter({0, 0, size.cx, size.cy}, center);
+    placed = {topLeft.x, topLeft.y, topLeft.x + size.cx, topLeft.y + size.cy};
+  }
   SetWindowPos(page, nullptr, placed.left, placed.top, placed.Width(), placed.Height(),
                SWP_NOZORDER | SWP_NOACTIVATE);
   return true;
@@ -247,7 +250,9 @@ bool CPage::OnSizing() {
 }
 
 bool CPage::OnGetMinMaxInfo(MINMAXINFO& info) {
-  if (layout_.PreferredSize().cx <= 0) return false;  // before the layout is taken
+  // Before the layout is taken there is no size to keep; while the scale changes, the system's
+  // suggested rectangle is taken as it is.
+  if (layout_.PreferredSize().cx <= 0 || changingDpi_) return false;
   // Never larger than the work area: a page on a small screen can still be made to fit it.
   const ScreenSize minimum = layout_.MinimumSize();
   const ScreenRect work = WorkAreaOf(Hwnd());
@@ -261,8 +266,10 @@ bool CPage::OnDpiChanged(int dpi, const RECT& suggested) {
   icons_.Load(dpi);
   icons_.SetOn(Hwnd());
   // The system's suggestion keeps the window where the user dropped it, at the new scale.
+  changingDpi_ = true;
   SetWindowPos(Hwnd(), nullptr, suggested.left, suggested.top, suggested.right - suggested.left,
                suggested.bottom - suggested.top, SWP_NOZORDER | SWP_NOACTIVATE);
+  changingDpi_ = false;
   layout_.Apply();
   OnScaleChanged();
   return true;

@@ -131,6 +131,7 @@ class CPage : public CDialog {
   CToolTips tips_;
   CProgramIcons icons_;
   CPageLayout layout_;
+  bool changingDpi_ = false;  // inside OnDpiChanged's move to the suggested rectangle
 };
 
 }  // namespace tessaly

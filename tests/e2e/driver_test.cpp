@@ -1,6 +1,7 @@
 // The driver's own tests, against the probe program: finding pages and message boxes, reading
 // and operating controls, exit codes, killing a hung run, screenshots, and the state helpers.
 #include "tests/e2e/driver.h"
+#include "tests/e2e/fit_check.h"
 
 #include <shlobj.h>
 
@@ -312,6 +313,45 @@ TEST_F(ProbeTest, ScreenshotIsAValidPngThatShowsThePage) {
   const int inside = CountBackground(image, client);
   EXPECT_GT(inside, area / 3) << "the page is missing from the screenshot";
   EXPECT_EQ(CountBackground(image, RECT{0, 0, image.width, image.height}), inside);
+}
+
+TEST_F(ProbeTest, TheFitCheckFindsAClippedLabelAControlOutsideAndAWindowOffTheWorkArea) {
+  // The probe's page fits as it is made.
+  EXPECT_TRUE(FitFaults(page).empty());
+  HWND label = GetWindow(page, GW_CHILD);  // "Name:"
+  HWND name = Control(page, IDC_PROBE_NAME);
+  ASSERT_NE(label, nullptr);
+  ASSERT_NE(name, nullptr);
+  auto rectIn = [&](HWND control) {
+    RECT rect = WindowRect(control);
+    MapWindowPoints(nullptr, page, reinterpret_cast<POINT*>(&rect), 2);
+    return rect;
+  };
+  const RECT labelRect = rectIn(label);
+  const RECT nameRect = rectIn(name);
+  auto faultsMention = [&](const char* what) {
+    const std::vector<std::string> faults = FitFaults(page);
+    for (const std::string& fault : faults) {
+      if (fault.find(what) != std::string::npos) return true;
+    }
+    ADD_FAILURE() << "no fault mentions \"" << what << "\" among " << faults.size();
+    return false;
+  };
+  // Moving the windows of another process is allowed; the probe's page follows.
+  ASSERT_TRUE(SetWindowPos(label, nullptr, 0, 0, 6, labelRect.bottom - labelRect.top,
+                           SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE));
+  EXPECT_TRUE(faultsMention("static text clipped"));
+  ASSERT_TRUE(SetWindowPos(label, nullptr, 0, 0, labelRect.right - labelRect.left,
+                           labelRect.bottom - labelRect.top, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE));
+  ASSERT_TRUE(SetWindowPos(name, nullptr, nameRect.left + 400, nameRect.top, 0, 0,
+                           SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE));
+  EXPECT_TRUE(faultsMention("outside the client area"));
+  ASSERT_TRUE(SetWindowPos(name, nullptr, nameRect.left, nameRect.top, 0, 0,
+                           SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE));
+  EXPECT_TRUE(FitFaults(page).empty());
+  const RECT window = WindowRect(page);
+  ASSERT_TRUE(SetWindowPos(page, nullptr, -40, window.top, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE));
+  EXPECT_TRUE(faultsMention("outside the work area"));
 }
 
 TEST(Png, EncodesEveryPixelExactly) {
