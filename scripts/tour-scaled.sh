@@ -3,7 +3,9 @@
 #   scripts/tour-scaled.sh <dpi> <build-folder> [artifacts-folder]
 # (dpi: 120, 144 or 192 for 125%, 150%, 200%). Every page the tour shows is checked to fit its
 # screen (tour_test.cpp); the screenshots, named after the scale ("duplicate-finder-150"), go to
-# <build>/artifacts/screenshots-<dpi>, emptied first, or are added to the artifacts folder named. The runs at all scales share one Wine root of their own,
+# <build>/artifacts/screenshots-<dpi>, emptied first, and are then copied into the artifacts folder
+# named, each test's folder as <Suite>.<Test>-<percent> (beside the 100% walk's <Suite>.<Test>,
+# which the driver empties when a walk starts saving into it). The runs at all scales share one Wine root of their own,
 # <build>/wine-e2e-scaled, with the demo machine and a 1920x1080 Wine desktop, and a display of
 # their own; the scale is the prefix's LogPixels, which Wine reads when a program starts, so the
 # root's wineserver (and with it the desktop) is ended before the value changes.
@@ -19,7 +21,7 @@ export TESSALY_E2E_SCREEN=1920x1080
 # Beside the displays of e2e-run.sh (100-499, and 500-899 for the Windows tier).
 export TESSALY_E2E_DISPLAY=:$((900 + $(printf %s "$build" | cksum | cut -d' ' -f1) % 400))
 export TESSALY_EXE=$build/Tessaly.exe
-export TESSALY_ARTIFACTS=${3:-$build/artifacts/screenshots-$dpi}
+export TESSALY_ARTIFACTS=$build/artifacts/screenshots-$dpi
 export TESSALY_FIXTURES=$build/tests/fixtures
 tour=$build/tests/e2e/tessaly_tour.exe
 
@@ -52,9 +54,17 @@ TESSALY_WINE_ROOT=$TESSALY_E2E_ROOT scripts/wine-run.sh --in "$build" \
 # The wineserver that reg started stays up for the walk (no Wine program has read the scale yet),
 # so that the first page is not waiting for a cold start.
 
-[ $# -eq 3 ] || rm -rf "$TESSALY_ARTIFACTS"
+rm -rf "$TESSALY_ARTIFACTS"
 rc=0
 scripts/e2e-run.sh "$tour" >"$build/tour-scaled-$dpi.log" 2>&1 || rc=$?
 stop_scaled
 cat "$build/tour-scaled-$dpi.log"
+if [ $# -eq 3 ] && [ -d "$TESSALY_ARTIFACTS" ]; then
+  mkdir -p "$3"
+  for test in "$TESSALY_ARTIFACTS"/*/; do
+    test=${test%/}
+    rm -rf "$3/${test##*/}-$((dpi * 100 / 96))"
+    cp -r "$test" "$3/${test##*/}-$((dpi * 100 / 96))"
+  done
+fi
 exit $rc

@@ -275,6 +275,23 @@ TEST_F(ProgramTest, TheWindowPositionCarriesFromPageToPage) {
   center = CenterOf(WindowRect(page));
   EXPECT_NEAR(center.x, GetSystemMetrics(SM_XVIRTUALSCREEN) + GetSystemMetrics(SM_CXVIRTUALSCREEN) / 2, 1);
   EXPECT_NEAR(center.y, GetSystemMetrics(SM_YVIRTUALSCREEN) + GetSystemMetrics(SM_CYVIRTUALSCREEN) / 2, 1);
+  const RECT middle = WindowRect(page);
+  EXPECT_EQ(CancelStart(page), 0u);
+
+  // A centre near the screen's corner: the page opens inside the work area, its size kept, its
+  // title bar on screen.
+  MONITORINFO monitor{};
+  monitor.cbSize = sizeof monitor;
+  ASSERT_TRUE(GetMonitorInfoW(MonitorFromPoint({0, 0}, MONITOR_DEFAULTTOPRIMARY), &monitor));
+  ASSERT_TRUE(profile.WriteProfileInt(kSettingsSection, kCenterX, monitor.rcWork.right - 5));
+  ASSERT_TRUE(profile.WriteProfileInt(kSettingsSection, kCenterY, monitor.rcWork.bottom - 5));
+  page = Start();
+  ASSERT_NE(page, nullptr);
+  rect = WindowRect(page);
+  EXPECT_EQ(rect.right, monitor.rcWork.right);
+  EXPECT_EQ(rect.bottom, monitor.rcWork.bottom);
+  EXPECT_EQ(rect.right - rect.left, middle.right - middle.left);
+  EXPECT_EQ(rect.bottom - rect.top, middle.bottom - middle.top);
   EXPECT_EQ(CancelStart(page), 0u);
 }
 
