@@ -50,7 +50,8 @@ run_tier() {
     # Throwaway Wine prefixes per run (the Windows tier's and the end-to-end tier's, with its
     # screenshots); the build folder keeps everything else.
     scripts/e2e-run.sh --stop "build/$preset"
-    rm -rf "build/$preset/wine" "build/$preset/wine-e2e" "build/$preset/artifacts/screenshots"
+    rm -rf "build/$preset/wine" "build/$preset/wine-e2e" "build/$preset/wine-e2e-scaled" \
+      "build/$preset/artifacts/screenshots"
   fi
   echo "== $preset tier: tests"
   local rc=0
