@@ -10,6 +10,7 @@
 #include "app/shell/undo_change_dlg.h"
 #include "app/shell/shell_settings.h"
 #include "app/shell/start_dlg.h"
+#include "app/ui/system_dialogs_win32.h"
 #include "catalog/file_database.h"
 #include "kontakt/kontakt_organizer_dlg.h"
 #include "platform/text.h"
@@ -18,7 +19,7 @@
 #include "product_manager/file_database_dlg.h"
 #include "product_manager/product_manager_dlg.h"
 #include "relocation/choose_folder_dlg.h"
-#include "relocation/interrupted_relocation.h"
+#include "relocation/relocation_recovery.h"
 #include "relocation/relocate_content_dlg.h"
 #include "relocation/relocation_settings.h"
 #include "resources/resource.h"
@@ -156,46 +157,25 @@ void CTessalyApp::RunPreferences(HWND owner) {
 
 void CTessalyApp::AskAboutInterruptedRelocation(HWND owner) {
   askedAboutRelocation_ = true;
-  // The journal's own folder first, then where earlier versions kept it.
-  std::wstring journalPath;
-  if (FindRelocationJournal(files_, system_, journalPath) != err::Success) return;
-  RelocationJournal journal;
-  const ErrorCode read = ReadRelocationJournal(files_, journalPath, journal);
-  if (read == err::FileNotFound || read == err::PathNotFound) return;
-  // A journal that cannot be read is never acted on.
-  if (read != err::Success) {
-    ShowMessage(owner, UnreadableJournalMessage(journalPath, read), MessageStyle::Warning);
-    return;
-  }
-  const InterruptedRelocation state = DescribeInterruptedRelocation(files_, journal);
-  // When it can be neither finished nor put back, the only way out is to forget it: asked twice,
-  // each question saying where the files are.
-  const std::wstring finishRefusal = FinishRefusal(files_, journalPath, state);
-  const std::wstring putBackRefusal = PutBackRefusal(files_, journalPath, state);
-  if (!finishRefusal.empty() && !putBackRefusal.empty()) {
-    if (ShowMessage(owner, StuckRelocationQuestion(state, journalPath, finishRefusal, putBackRefusal),
-                    MessageStyle::WarningQuestion) != IDYES ||
-        ShowMessage(owner, ForgetRelocationQuestion(state, journalPath),
-                    MessageStyle::WarningQuestion) != IDYES) {
-      return;  // decide later: the journal stays for the next start
+  // The questions and messages, owned by the Start page.
+  class StartPagePrompts : public RecoveryPrompts {
+   public:
+    explicit StartPagePrompts(HWND owner) : owner_(owner) {}
+    void Tell(const std::wstring& text, Tone tone) override {
+      ShowMessage(owner_, text,
+                  tone == Tone::Warning       ? MessageStyle::Warning
+                  : tone == Tone::Information ? MessageStyle::Information
+                                              : MessageStyle::Error);
     }
-    const RecoveryOutcome forgotten = ForgetInterruptedRelocation(files_, journalPath, state);
-    ShowMessage(owner, forgotten.message,
-                forgotten.done ? MessageStyle::Information : MessageStyle::Error);
-    return;
-  }
-  const int answer = ShowMessage(owner, InterruptedRelocationQuestion(state, journalPath),
-                                 MessageStyle::WarningYesNoCancel);
-  RecoveryOutcome outcome;
-  if (answer == IDYES) {
-    outcome = FinishInterruptedRelocation(files_, journalPath, journal);
-  } else if (answer == IDNO) {
-    outcome = PutBackInterruptedRelocation(files_, journalPath, journal);
-  } else {
-    return;  // decide later: the journal stays for the next start
-  }
-  ShowMessage(owner, outcome.message,
-              outcome.done ? MessageStyle::Information : MessageStyle::Error);
+    bool Confirm(const std::wstring& question) override {
+      return ShowMessage(owner_, question, MessageStyle::WarningQuestion) == IDYES;
+    }
+    size_t Choose(const ChoiceQuestion& question) override { return AskChoice(owner_, question); }
+
+   private:
+    HWND owner_;
+  } prompts(owner);
+  CheckInterruptedRelocation(files_, system_, prompts);
 }
 
 void CTessalyApp::RunAbout(HWND owner) {

@@ -1,6 +1,7 @@
 // Words, texts and checks of the change-folder and relocate-products dialogs.
 #include "product_manager/change_folder_text.h"
 
+#include "app/ui/access_keys.h"
 #include "catalog/ni_product.h"
 #include "platform/file_ops.h"
 #include "platform/text.h"
@@ -65,16 +66,18 @@ std::wstring OldParentOf(std::wstring_view folder) {
 
 namespace changefolder {
 
+// The buttons' captions carry access keys; a "&" of a name or a path stays text.
 std::wstring UseForProductCaption(std::wstring_view keyName) {
-  return FormatText(L"Use for %s only", Z(keyName).c_str());
+  return FormatText(L"&Use for %s only", EscapeAccessKeys(keyName).c_str());
 }
 
 std::wstring UseForAllCaption(std::wstring_view typeWord) {
-  return FormatText(L"Use for all %s products...", Z(typeWord).c_str());
+  return FormatText(L"Use for &all %s products...", EscapeAccessKeys(typeWord).c_str());
 }
 
 std::wstring RelocateCaption(std::wstring_view typeWord, std::wstring_view oldParent) {
-  return FormatText(L"Relocate %s products from %s...", Z(typeWord).c_str(), Z(oldParent).c_str());
+  return FormatText(L"&Relocate %s products from %s...", EscapeAccessKeys(typeWord).c_str(),
+                    EscapeAccessKeys(oldParent).c_str());
 }
 
 std::wstring ChooseFolderPrompt(std::wstring_view kindWord, std::wstring_view keyName) {

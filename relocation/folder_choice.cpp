@@ -39,7 +39,7 @@ FolderModeTexts TextsForMode(bool linkOnly, bool differentName) {
     texts.newLabel = FormatText(L"New Location (where the %s currently reside%s):", noun,
                                 differentName ? L"" : L"s");
     texts.differentNameCaption =
-        L"Use a different folder name. (Select this if you moved your files to a folder with a "
+        L"Use a &different folder name. (Select this if you moved your files to a folder with a "
         L"different name from the original location. This setting affects the 'Full Target "
         L"Path' above.)";
     texts.browseOriginal = false;
@@ -48,7 +48,7 @@ FolderModeTexts TextsForMode(bool linkOnly, bool differentName) {
     texts.originalLabel = L"Original Location (the folder where your files currently reside):";
     texts.newLabel = FormatText(L"New Location (where the %s will be moved):", noun);
     texts.differentNameCaption =
-        L"Use a different folder name. (Select this if you want to move the contents of the "
+        L"Use a &different folder name. (Select this if you want to move the contents of the "
         L"original location to a folder with a different name. This setting affects the 'Full "
         L"Target Path' above.)";
     texts.browseOriginal = true;

@@ -110,24 +110,66 @@ InterruptedRelocation DescribeInterruptedRelocation(FileSystem& fs,
   return state;
 }
 
+namespace {
+
+// Where the original, the renamed folder and the copy are, as both forms of the question list them.
+std::wstring PlacesOfRelocation(const InterruptedRelocation& state) {
+  const RelocationJournal& j = state.journal;
+  const wchar_t* notFound = L" (not found)";
+  return FormatText(L"Original Location: %s (%s)\n"
+                    L"Your original files, renamed: %s%s\n"
+                    L"The copy: %s%s",
+                    j.source.c_str(), OriginalWords(state.original), j.renamed.c_str(),
+                    state.renamedExists ? L"" : notFound, j.target.c_str(),
+                    state.copyExists ? L"" : notFound);
+}
+
+constexpr wchar_t kInterruptedLead[] = L"A relocation of your files did not end when Tessaly last ran.";
+constexpr wchar_t kDecideLaterWords[] =
+    L"Nothing is changed, and Tessaly asks again when it next starts.";
+
+std::wstring FinishWords(const RelocationJournal& j) {
+  return FormatText(L"Tessaly checks the copy against your original files, links the Original "
+                    L"Location to the copy, then deletes %s.",
+                    j.renamed.c_str());
+}
+
+std::wstring PutBackWords(const RelocationJournal& j) {
+  return FormatText(L"Tessaly renames %s back to %s; the copy is left as it is.", j.renamed.c_str(),
+                    j.source.c_str());
+}
+
+std::wstring RecordedIn(const std::wstring& journalPath) {
+  return FormatText(L"This relocation is recorded in %s.", journalPath.c_str());
+}
+
+}  // namespace
+
 std::wstring InterruptedRelocationQuestion(const InterruptedRelocation& state,
                                            const std::wstring& journalPath) {
   const RelocationJournal& j = state.journal;
-  const wchar_t* notFound = L" (not found)";
-  return FormatText(
-      L"A relocation of your files did not end when Tessaly last ran.\n\n"
-      L"Original Location: %s (%s)\n"
-      L"Your original files, renamed: %s%s\n"
-      L"The copy: %s%s\n\n"
-      L"Yes: finish the relocation. Tessaly checks the copy against your original files, links "
-      L"the Original Location to the copy, then deletes %s.\n"
-      L"No: put your original files back. Tessaly renames %s back to %s; the copy is left as it "
-      L"is.\n"
-      L"Cancel: decide later. Nothing is changed, and Tessaly asks again when it next starts.\n\n"
-      L"This relocation is recorded in %s.",
-      j.source.c_str(), OriginalWords(state.original), j.renamed.c_str(),
-      state.renamedExists ? L"" : notFound, j.target.c_str(), state.copyExists ? L"" : notFound,
-      j.renamed.c_str(), j.renamed.c_str(), j.source.c_str(), journalPath.c_str());
+  return FormatText(L"%s\n\n%s\n\n"
+                    L"Yes: finish the relocation. %s\n"
+                    L"No: put your original files back. %s\n"
+                    L"Cancel: decide later. %s\n\n%s",
+                    kInterruptedLead, PlacesOfRelocation(state).c_str(), FinishWords(j).c_str(),
+                    PutBackWords(j).c_str(), kDecideLaterWords, RecordedIn(journalPath).c_str());
+}
+
+ChoiceQuestion InterruptedRelocationChoice(const InterruptedRelocation& state,
+                                           const std::wstring& journalPath) {
+  const RelocationJournal& j = state.journal;
+  ChoiceQuestion question;
+  question.instruction = kInterruptedLead;
+  question.content = PlacesOfRelocation(state) + L"\n\n" + RecordedIn(journalPath);
+  question.buttons = {
+      {L"&Finish the move", FinishWords(j), BoxButton::Yes},
+      {L"&Put my files back", PutBackWords(j), BoxButton::No},
+      {L"&Decide later", kDecideLaterWords, BoxButton::Cancel},
+  };
+  question.laterChoice = static_cast<size_t>(RecoveryChoice::DecideLater);
+  question.boxText = InterruptedRelocationQuestion(state, journalPath);
+  return question;
 }
 
 std::wstring UnreadableJournalMessage(const std::wstring& journalPath, ErrorCode error) {
@@ -332,22 +374,45 @@ std::wstring WhereTheFilesAre(const InterruptedRelocation& state) {
   return where.substr(1);
 }
 
+namespace {
+
+constexpr wchar_t kStuckLead[] = L"A relocation of your files did not end when Tessaly last ran, "
+                                 L"and it can be neither finished nor put back.";
+constexpr wchar_t kForgetWords[] = L"Tessaly asks once more first. Nothing is moved or deleted; "
+                                   L"only its record is.";
+
+std::wstring StuckReasons(const InterruptedRelocation& state, const std::wstring& finishRefusal,
+                          const std::wstring& putBackRefusal) {
+  return FormatText(L"Finishing it: %s\n\nPutting it back: %s\n\n%s", finishRefusal.c_str(),
+                    putBackRefusal.c_str(), WhereTheFilesAre(state).c_str());
+}
+
+}  // namespace
+
 std::wstring StuckRelocationQuestion(const InterruptedRelocation& state,
                                      const std::wstring& journalPath,
                                      const std::wstring& finishRefusal,
                                      const std::wstring& putBackRefusal) {
-  return FormatText(L"A relocation of your files did not end when Tessaly last ran, and it can "
-                    L"be neither finished nor put back.\n\n"
-                    L"Finishing it: %s\n\n"
-                    L"Putting it back: %s\n\n"
-                    L"%s\n\n"
-                    L"Yes: forget this relocation (Tessaly asks once more first). Nothing is moved "
-                    L"or deleted; only its record is.\n"
-                    L"No: decide later. Nothing is changed, and Tessaly asks again when it next "
-                    L"starts.\n\n"
-                    L"This relocation is recorded in %s.",
-                    finishRefusal.c_str(), putBackRefusal.c_str(),
-                    WhereTheFilesAre(state).c_str(), journalPath.c_str());
+  return FormatText(L"%s\n\n%s\n\nYes: forget this relocation. %s\nNo: decide later. %s\n\n%s",
+                    kStuckLead, StuckReasons(state, finishRefusal, putBackRefusal).c_str(),
+                    kForgetWords, kDecideLaterWords, RecordedIn(journalPath).c_str());
+}
+
+ChoiceQuestion StuckRelocationChoice(const InterruptedRelocation& state,
+                                     const std::wstring& journalPath,
+                                     const std::wstring& finishRefusal,
+                                     const std::wstring& putBackRefusal) {
+  ChoiceQuestion question;
+  question.instruction = kStuckLead;
+  question.content = StuckReasons(state, finishRefusal, putBackRefusal) + L"\n\n" +
+                     RecordedIn(journalPath);
+  question.buttons = {
+      {L"&Forget this relocation", kForgetWords, BoxButton::Yes},
+      {L"&Decide later", kDecideLaterWords, BoxButton::No},
+  };
+  question.laterChoice = static_cast<size_t>(StuckChoice::DecideLater);
+  question.boxText = StuckRelocationQuestion(state, journalPath, finishRefusal, putBackRefusal);
+  return question;
 }
 
 std::wstring ForgetRelocationQuestion(const InterruptedRelocation& state,

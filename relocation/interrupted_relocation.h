@@ -6,6 +6,7 @@
 
 #include <string>
 
+#include "app/ui/choice_question.h"
 #include "platform/file_system.h"
 #include "relocation/relocation_journal.h"
 
@@ -34,6 +35,11 @@ InterruptedRelocation DescribeInterruptedRelocation(FileSystem& fs,
 // The question the program asks: where the original, the renamed folder and the copy are, and
 // what Yes (finish), No (put the original back) and Cancel (decide later) do.
 std::wstring InterruptedRelocationQuestion(const InterruptedRelocation& state,
+                                           const std::wstring& journalPath);
+// The same question with its answers named: "Finish the move", "Put my files back" and "Decide
+// later", in the order of RecoveryChoice; the message box's Yes, No and Cancel stand for them.
+enum class RecoveryChoice : size_t { Finish, PutBack, DecideLater };
+ChoiceQuestion InterruptedRelocationChoice(const InterruptedRelocation& state,
                                            const std::wstring& journalPath);
 // The message for a journal that cannot be read as one: it is left alone.
 std::wstring UnreadableJournalMessage(const std::wstring& journalPath, ErrorCode error);
@@ -64,6 +70,13 @@ std::wstring WhereTheFilesAre(const InterruptedRelocation& state);
 // The question when both ways are refused: both reasons, where the files are, and Yes (forget
 // the relocation, after a second question) or No (decide later).
 std::wstring StuckRelocationQuestion(const InterruptedRelocation& state,
+                                     const std::wstring& journalPath,
+                                     const std::wstring& finishRefusal,
+                                     const std::wstring& putBackRefusal);
+// The same question with its answers named: "Forget this relocation" (Yes) and "Decide later"
+// (No), in the order of StuckChoice.
+enum class StuckChoice : size_t { Forget, DecideLater };
+ChoiceQuestion StuckRelocationChoice(const InterruptedRelocation& state,
                                      const std::wstring& journalPath,
                                      const std::wstring& finishRefusal,
                                      const std::wstring& putBackRefusal);

@@ -242,7 +242,6 @@ int ShowMessage(HWND owner, std::wstring_view text, MessageStyle style) {
     case MessageStyle::Warning: flags = MB_OK | MB_ICONEXCLAMATION; break;
     case MessageStyle::Question: flags = MB_YESNO | MB_ICONQUESTION; break;
     case MessageStyle::WarningQuestion: flags = MB_YESNO | MB_ICONEXCLAMATION; break;
-    case MessageStyle::WarningYesNoCancel: flags = MB_YESNOCANCEL | MB_ICONEXCLAMATION; break;
     case MessageStyle::WarningOkCancel: flags = MB_OKCANCEL | MB_ICONEXCLAMATION; break;
     case MessageStyle::Information: flags = MB_OK | MB_ICONINFORMATION; break;
     case MessageStyle::Plain: flags = MB_OK; break;

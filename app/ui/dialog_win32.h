@@ -111,7 +111,6 @@ enum class MessageStyle {
   Warning,          // OK, exclamation: something is not available
   Question,         // Yes/No, question icon: confirmations
   WarningQuestion,  // Yes/No, exclamation: offers to repair a configuration
-  WarningYesNoCancel,  // Yes/No/Cancel, exclamation: two ways on, or decide later
   WarningOkCancel,  // OK/Cancel, exclamation: close another program first
   Information,      // OK, information icon: results and instructions
   Plain,            // OK, no icon

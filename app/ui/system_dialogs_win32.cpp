@@ -1,7 +1,10 @@
 // The system's dialogs and the shell's "open" for the pages.
 #include "app/ui/system_dialogs_win32.h"
 
+#include <commctrl.h>
 #include <shellapi.h>
+
+#include <vector>
 
 #include "app/ui/dialog_win32.h"
 #include "app/ui/skin_win32.h"
@@ -37,6 +40,109 @@ std::optional<std::wstring> PickFileToOpen(HWND owner, const wchar_t* filter, co
   }
   if (result != 0) return std::nullopt;
   return std::wstring(file);
+}
+
+namespace {
+
+using TaskDialogIndirectFn = HRESULT(WINAPI*)(const TASKDIALOGCONFIG*, int*, int*, BOOL*);
+
+// TaskDialogIndirect is an export of comctl32 version 6 only (Windows Vista and later), which the
+// program's manifest asks for: looked up at run time, so that the program still starts and asks
+// in a message box where the system has an older comctl32. The library stays loaded.
+TaskDialogIndirectFn TaskDialogFunction() {
+  static const TaskDialogIndirectFn function = []() -> TaskDialogIndirectFn {
+    HMODULE comctl = LoadLibraryW(L"comctl32.dll");
+    if (!comctl) return nullptr;
+    return reinterpret_cast<TaskDialogIndirectFn>(
+        reinterpret_cast<void*>(GetProcAddress(comctl, "TaskDialogIndirect")));
+  }();
+  return function;
+}
+
+bool HasChildOfClass(HWND window, const wchar_t* className) {
+  struct Search {
+    const wchar_t* className;
+    bool found = false;
+  } search{className};
+  EnumChildWindows(
+      window,
+      [](HWND child, LPARAM param) -> BOOL {
+        auto* s = reinterpret_cast<Search*>(param);
+        wchar_t name[64];
+        if (GetClassNameW(child, name, 64) > 0 && _wcsicmp(name, s->className) == 0) {
+          s->found = true;
+          return FALSE;
+        }
+        return TRUE;
+      },
+      reinterpret_cast<LPARAM>(&search));
+  return search.found;
+}
+
+// Where the task dialog is made of ordinary controls (as under Wine), the skin takes it like any
+// dialog of ours; Windows draws it as one DirectUI surface that the skin cannot reach, and a dark
+// frame around a light surface would be worse than the system's colours.
+HRESULT CALLBACK TaskDialogEvents(HWND dialog, UINT notification, WPARAM, LPARAM, LONG_PTR) {
+  if (notification == TDN_CREATED && !HasChildOfClass(dialog, L"DirectUIHWND")) SkinWindow(dialog);
+  return S_OK;
+}
+
+}  // namespace
+
+bool HasTaskDialog() { return TaskDialogFunction() != nullptr; }
+
+size_t AskChoiceInMessageBox(HWND owner, const ChoiceQuestion& question) {
+  bool cancel = false;
+  for (const ChoiceButton& button : question.buttons) cancel |= button.boxButton == BoxButton::Cancel;
+  // The box shows Yes, No (and Cancel) in that order; the later choice's is the default.
+  UINT defaultButton = MB_DEFBUTTON1;
+  if (question.laterChoice < question.buttons.size()) {
+    const BoxButton later = question.buttons[question.laterChoice].boxButton;
+    defaultButton = later == BoxButton::No ? MB_DEFBUTTON2
+                    : later == BoxButton::Cancel ? MB_DEFBUTTON3
+                                                 : MB_DEFBUTTON1;
+  }
+  if (!owner) owner = GetActiveWindow();
+  const int answer = MessageBoxW(owner, question.boxText.c_str(), L"Tessaly",
+                                 (cancel ? MB_YESNOCANCEL : MB_YESNO) | MB_ICONEXCLAMATION | defaultButton);
+  return ChoiceOfMessageBox(question, answer);
+}
+
+size_t AskChoice(HWND owner, const ChoiceQuestion& question) {
+  const TaskDialogIndirectFn taskDialog = TaskDialogFunction();
+  if (!taskDialog) return AskChoiceInMessageBox(owner, question);
+  if (!owner) owner = GetActiveWindow();
+  // A command link shows its first line as the action and the rest as its note.
+  std::vector<std::wstring> texts;
+  std::vector<TASKDIALOG_BUTTON> buttons;
+  for (size_t i = 0; i < question.buttons.size(); ++i) {
+    texts.push_back(question.buttons[i].text + L"\n" + question.buttons[i].note);
+  }
+  for (size_t i = 0; i < texts.size(); ++i) buttons.push_back({ChoiceButtonId(i), texts[i].c_str()});
+  TASKDIALOGCONFIG config{};
+  config.cbSize = sizeof config;
+  config.hwndParent = owner;
+  config.hInstance = GetModuleHandleW(nullptr);
+  config.dwFlags = TDF_USE_COMMAND_LINKS | TDF_ALLOW_DIALOG_CANCELLATION |
+                   TDF_POSITION_RELATIVE_TO_WINDOW;
+  config.pszWindowTitle = L"Tessaly";
+  config.pszMainIcon = TD_WARNING_ICON;
+  config.pszMainInstruction = question.instruction.c_str();
+  config.pszContent = question.content.c_str();
+  config.cButtons = static_cast<UINT>(buttons.size());
+  config.pButtons = buttons.data();
+  config.nDefaultButton = ChoiceButtonId(question.laterChoice);
+  config.pfCallback = TaskDialogEvents;
+  config.cxWidth = 300;  // dialog units: room for a path in each note
+  int pressed = 0;
+  HRESULT result;
+  {
+    CSkinSuspend untilItsControlsAreSeen;
+    result = taskDialog(&config, &pressed, nullptr, nullptr);
+  }
+  // A task dialog that could not be shown (out of memory, a bad argument) asks in a message box.
+  if (FAILED(result)) return AskChoiceInMessageBox(owner, question);
+  return ChoiceOfTaskDialog(question, pressed);
 }
 
 std::wstring ShellOpenFailureMessage(ShellTarget kind, std::wstring_view name, INT_PTR error) {

@@ -13,6 +13,7 @@
 
 #include <gtest/gtest.h>
 
+#include "app/ui/access_keys.h"
 #include "platform/win32/win32_file_system.h"
 #include "platform/win32/wine_host.h"
 #include "resources/resource.h"
@@ -334,6 +335,86 @@ std::optional<MessageBoxInfo> FindMessageBox(const ProgramRun& run, HWND owner, 
 
 bool Answer(const MessageBoxInfo& box, int button, Milliseconds timeout) {
   return box.Has(button) && Click(box.window, button) && WaitForClose(box.window, timeout);
+}
+
+// --- Dialogs and controls by their texts ----------------------------------------------------
+
+bool DialogControl::IsPushOrCheck() const {
+  if (CompareStringOrdinal(className.c_str(), -1, L"Button", -1, TRUE) != CSTR_EQUAL) return false;
+  const DWORD type = style & BS_TYPEMASK;
+  return type != BS_GROUPBOX && type != BS_OWNERDRAW;
+}
+
+std::vector<DialogControl> DialogControls(HWND dialog) {
+  std::vector<DialogControl> controls;
+  for (HWND child = GetWindow(dialog, GW_CHILD); child != nullptr; child = GetWindow(child, GW_HWNDNEXT)) {
+    DialogControl c;
+    c.window = child;
+    c.id = GetDlgCtrlID(child);
+    c.className = ClassName(child);
+    c.style = static_cast<DWORD>(GetWindowLongW(child, GWL_STYLE));
+    DWORD_PTR length = 0;
+    if (SendMessageTimeoutW(child, WM_GETTEXTLENGTH, 0, 0, SMTO_ABORTIFHUNG, 5000, &length)) {
+      std::wstring text(length + 1, L'\0');
+      DWORD_PTR copied = 0;
+      if (SendMessageTimeoutW(child, WM_GETTEXT, text.size(), reinterpret_cast<LPARAM>(text.data()),
+                              SMTO_ABORTIFHUNG, 5000, &copied)) {
+        text.resize(copied);
+        c.caption = text;
+      }
+    }
+    const std::wstring firstLine = c.caption.substr(0, c.caption.find(L'\n'));
+    c.shown = WithoutAccessKeys(firstLine);
+    c.accessKey = AccessKeyOf(firstLine);
+    GetWindowRect(child, &c.rect);
+    controls.push_back(std::move(c));
+  }
+  return controls;
+}
+
+HWND FindDialog(const ProgramRun& run, HWND owner, std::wstring_view caption, Milliseconds timeout) {
+  HWND found = nullptr;
+  WaitUntil(
+      [&] {
+        for (HWND window : TopLevelWindows(run.ProcessId())) {
+          if (owner != nullptr && GetWindow(window, GW_OWNER) != owner) continue;
+          if (ClassName(window) != L"#32770" || IsMessageBox(window) || Title(window) != caption) {
+            continue;
+          }
+          found = window;
+          return true;
+        }
+        return false;
+      },
+      timeout);
+  return found;
+}
+
+bool PressButton(HWND dialog, std::wstring_view shown) {
+  for (const DialogControl& c : DialogControls(dialog)) {
+    if (!c.IsPushOrCheck() || c.shown != shown) continue;
+    return IsWindowEnabled(c.window) && IsWindowVisible(c.window) &&
+           PostMessageW(c.window, BM_CLICK, 0, 0);
+  }
+  return false;
+}
+
+HWND FocusedControl(HWND window) {
+  GUITHREADINFO info{};
+  info.cbSize = sizeof info;
+  const DWORD thread = GetWindowThreadProcessId(window, nullptr);
+  if (thread == 0 || !GetGUIThreadInfo(thread, &info)) return nullptr;
+  return info.hwndFocus;
+}
+
+bool PressKey(HWND window, UINT virtualKey) {
+  HWND target = FocusedControl(window);
+  if (target == nullptr) target = window;
+  const UINT scan = MapVirtualKeyW(virtualKey, MAPVK_VK_TO_VSC);
+  const LPARAM down = 1 | (static_cast<LPARAM>(scan) << 16);
+  const LPARAM up = down | (LPARAM(1) << 30) | (LPARAM(1) << 31);
+  return PostMessageW(target, WM_KEYDOWN, virtualKey, down) &&
+         PostMessageW(target, WM_KEYUP, virtualKey, up);
 }
 
 // --- Controls -------------------------------------------------------------------------------

@@ -99,6 +99,34 @@ std::optional<MessageBoxInfo> FindMessageBox(const ProgramRun& run, HWND owner =
 // stays open.
 bool Answer(const MessageBoxInfo& box, int button, Milliseconds timeout = kDefaultTimeout);
 
+// --- Dialogs and controls by their texts ----------------------------------------------------
+// A child control as the user sees it.
+struct DialogControl {
+  HWND window = nullptr;
+  int id = 0;
+  std::wstring className;  // "Button", "Static", "Edit", ...
+  DWORD style = 0;
+  std::wstring caption;    // its text as the control holds it, access-key marks included
+  std::wstring shown;      // its first line as shown: "&&" as "&", a lone "&" gone
+  wchar_t accessKey = 0;   // the letter after a lone "&", upper case; 0 when none
+  RECT rect{};             // in screen coordinates
+  bool IsPushOrCheck() const;  // a push button, check box or radio button (not a group box)
+};
+// The direct children of `dialog` in z-order (the order Tab walks), hidden ones included.
+std::vector<DialogControl> DialogControls(HWND dialog);
+// A visible #32770 window of the run, owned by `owner` (any owner when nullptr) and captioned
+// `caption`, that is not a message box: a task dialog, say. nullptr at timeout.
+HWND FindDialog(const ProgramRun& run, HWND owner, std::wstring_view caption,
+                Milliseconds timeout = kDefaultTimeout);
+// Clicks the enabled, visible button of `dialog` whose first line shows `shown` (posted BM_CLICK,
+// as Click); false when there is none.
+bool PressButton(HWND dialog, std::wstring_view shown);
+// The control that has the keyboard focus in the thread of `window`; nullptr when none.
+HWND FocusedControl(HWND window);
+// Posts a key press (WM_KEYDOWN, WM_KEYUP) to the focused control of `window`'s thread, as the
+// keyboard would deliver it to the modal loop (which hands Tab, Enter and Esc to the dialog).
+bool PressKey(HWND window, UINT virtualKey);
+
 // --- Controls by id -----------------------------------------------------------------------
 // Messages that need an answer go with a timeout, so a hung program fails the test, not the run.
 // The control `id` of `page`; nullptr when there is none.

@@ -105,10 +105,10 @@ TEST_F(FileDatabaseTest, TheLocatePageRefusesMissingPathsAndStoresAnExistingOne)
     const wchar_t* text;
   } controls[] = {
       {IDC_FILE_DATABASE_PATH, L""},
-      {IDC_FILE_DATABASE_BROWSE, L"Browse"},
-      {IDC_BACK, L"Back"},
-      {IDC_NEXT, L"Next"},
-      {IDCANCEL, L"Cancel"},
+      {IDC_FILE_DATABASE_BROWSE, L"&Browse"},
+      {IDC_BACK, L"B&ack"},
+      {IDC_NEXT, L"&Next"},
+      {IDCANCEL, L"&Cancel"},
   };
   for (const auto& control : controls) {
     EXPECT_EQ(Text(locate, control.id), control.text) << control.id;

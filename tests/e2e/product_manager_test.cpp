@@ -486,7 +486,7 @@ TEST_F(ProductManagerTest, ListsBothViewsAndRepairsAProductOfThe32BitViewThere) 
   ASSERT_NE(change, nullptr);
   // The product's folder is selected; its own button waits for another one.
   EXPECT_EQ(SelectedLine(change, IDC_FOLDER_LIST), L"C:\\Program Files (x86)\\Native Instruments\\Absynth 5\\");
-  EXPECT_EQ(Text(change, IDC_USE_FOR_PRODUCT), L"Use for Absynth 5 only");
+  EXPECT_EQ(Text(change, IDC_USE_FOR_PRODUCT), L"&Use for Absynth 5 only");
   EXPECT_EQ(Text(change, IDC_FOLDER_PROMPT), L"Choose install folder for Absynth 5:");
   EXPECT_FALSE(IsEnabled(change, IDC_USE_FOR_PRODUCT));
   const std::wstring chosen = L"C:\\Program Files (x86)\\Native Instruments\\Guitar Rig 5\\";
@@ -695,7 +695,7 @@ TEST_F(ProductManagerTest, UseForAllAndRelocateWriteTheRegistryAndCountFailures)
   ASSERT_NE(change, nullptr);
   EXPECT_EQ(ListBoxItems(change, IDC_FOLDER_LIST), (std::vector<std::wstring>{kNiVst32, newVst32, oldVst32}));
   EXPECT_EQ(SelectedLine(change, IDC_FOLDER_LIST), oldVst32);
-  EXPECT_EQ(Text(change, IDC_USE_FOR_ALL), L"Use for all App/Plugin products...");
+  EXPECT_EQ(Text(change, IDC_USE_FOR_ALL), L"Use for &all App/Plugin products...");
   ASSERT_TRUE(SelectListBoxItem(change, IDC_FOLDER_LIST, newVst32));
   ASSERT_TRUE(Click(change, IDC_USE_FOR_ALL));
   ASSERT_NO_FATAL_FAILURE(ExpectMessage(
@@ -754,7 +754,7 @@ TEST_F(ProductManagerTest, UseForAllAndRelocateWriteTheRegistryAndCountFailures)
   change = Options(page, IDC_PM_CONTENT_OPTIONS);
   ASSERT_NE(change, nullptr);
   EXPECT_EQ(SelectedLine(change, IDC_FOLDER_LIST), kPublicNi + L"\\Alicia's Keys");
-  EXPECT_EQ(Text(change, IDC_RELOCATE_PRODUCTS), L"Relocate Content Library products from " + kPublicNi + L"...");
+  EXPECT_EQ(Text(change, IDC_RELOCATE_PRODUCTS), L"&Relocate Content Library products from " + kPublicNi + L"...");
   ASSERT_TRUE(Click(change, IDC_RELOCATE_PRODUCTS));
   HWND relocate = FindPage(run, kRelocateTitle);
   ASSERT_NE(relocate, nullptr);
@@ -845,7 +845,7 @@ TEST_F(ProductManagerTest, NoSelectionOrNoParentIsRefusedAndWritesNothing) {
   ASSERT_NE(change, nullptr);
 
   ASSERT_TRUE(SelectListBoxItem(change, IDC_FOLDER_LIST, L"Kontakt"));
-  EXPECT_EQ(Text(change, IDC_RELOCATE_PRODUCTS), L"Relocate App/Plugin products from ...");
+  EXPECT_EQ(Text(change, IDC_RELOCATE_PRODUCTS), L"&Relocate App/Plugin products from ...");
   ASSERT_TRUE(Click(change, IDC_RELOCATE_PRODUCTS));
   ASSERT_NO_FATAL_FAILURE(ExpectMessage(change,
                                         L"The folder Kontakt is not a full folder path, so it has no parent folder "

@@ -149,12 +149,12 @@ TEST_F(ProgramTest, EveryWizardIsDescribedAndTheDarkThemeIsOn) {
     const wchar_t* caption;
     const wchar_t* description;
   } wizards[] = {
-      {IDC_WIZARD_DUPLICATES, L"Find duplicate VST plugins.", L"Recursively searches"},
-      {IDC_WIZARD_PRODUCTS, L"Manage installed Native Instruments products.", L"Displays installation"},
-      {IDC_WIZARD_LIBRARIES, L"Arrange the Libraries tab in Native Instruments Kontakt.", L"Organizes the"},
-      {IDC_WIZARD_THUMBNAILS, L"Fix Native Instruments thumbnails in Maschine and Komplete Kontrol.",
+      {IDC_WIZARD_DUPLICATES, L"&Find duplicate VST plugins.", L"Recursively searches"},
+      {IDC_WIZARD_PRODUCTS, L"&Manage installed Native Instruments products.", L"Displays installation"},
+      {IDC_WIZARD_LIBRARIES, L"&Arrange the Libraries tab in Native Instruments Kontakt.", L"Organizes the"},
+      {IDC_WIZARD_THUMBNAILS, L"Fix Native Instruments &thumbnails in Maschine and Komplete Kontrol.",
        L"Restores the appropriate"},
-      {IDC_WIZARD_RELOCATE, L"Relocate plugin content.", L"Moves plugin content"},
+      {IDC_WIZARD_RELOCATE, L"&Relocate plugin content.", L"Moves plugin content"},
   };
   for (const auto& wizard : wizards) {
     EXPECT_EQ(Text(page, wizard.id), wizard.caption);

@@ -6,6 +6,7 @@
 // Every folder a test makes lies below one folder of this run and goes when the test ends.
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <functional>
 #include <map>
 #include <optional>
@@ -346,11 +347,11 @@ TEST_F(RelocationTest, TheFolderPageFollowsItsFieldsAndStoresThem) {
   EXPECT_EQ(Text(page, IDC_FULL_TARGET_PATH), L"E:\\Old\\Old");
 
   const std::wstring moveCaption =
-      L"Use a different folder name. (Select this if you want to move the contents of the "
+      L"Use a &different folder name. (Select this if you want to move the contents of the "
       L"original location to a folder with a different name. This setting affects the 'Full "
       L"Target Path' above.)";
   const std::wstring linkCaption =
-      L"Use a different folder name. (Select this if you moved your files to a folder with a "
+      L"Use a &different folder name. (Select this if you moved your files to a folder with a "
       L"different name from the original location. This setting affects the 'Full Target Path' "
       L"above.)";
   const struct {
@@ -657,6 +658,72 @@ TEST_F(RelocationRunTest, BackAndQuitStopTheCopy) {
 
 // --- A relocation cut off in an earlier run ----------------------------------------------
 
+constexpr wchar_t kFinish[] = L"Finish the move";
+constexpr wchar_t kPutBack[] = L"Put my files back";
+constexpr wchar_t kDecideLater[] = L"Decide later";
+
+// The start-up question about a cut-off relocation as the program asks it: a task dialog whose
+// buttons name the actions, or, where the system has no task dialog, a message box whose Yes, No
+// and Cancel stand for them.
+struct RelocationQuestion {
+  HWND window = nullptr;
+  bool taskDialog = false;
+  std::wstring text;                  // what it says, its parts one after the other
+  std::vector<std::wstring> buttons;  // the task dialog's buttons as shown, in order
+};
+
+// Whether the system's comctl32 has the task dialog; Wine 8's has.
+bool SystemHasTaskDialog() {
+  HMODULE comctl = LoadLibraryW(L"comctl32.dll");
+  return comctl != nullptr && GetProcAddress(comctl, "TaskDialogIndirect") != nullptr;
+}
+
+std::optional<RelocationQuestion> FindRelocationQuestion(const ProgramRun& run, HWND start,
+                                                         Milliseconds timeout) {
+  std::optional<RelocationQuestion> found;
+  WaitUntil([&] {
+    if (HWND dialog = FindDialog(run, start, L"Tessaly", Milliseconds(0))) {
+      RelocationQuestion q{dialog, true, {}, {}};
+      for (const DialogControl& c : DialogControls(dialog)) {
+        if (c.IsPushOrCheck()) {
+          q.buttons.push_back(c.shown);
+        } else if (!c.caption.empty() && c.className == L"Static") {
+          q.text += (q.text.empty() ? L"" : L"\n\n") + c.caption;
+        }
+      }
+      // A dialog found while it is being made has no buttons yet.
+      if (q.buttons.empty()) return false;
+      found = std::move(q);
+      return true;
+    }
+    if (auto box = FindMessageBox(run, start, Milliseconds(0)); box && !box->text.empty()) {
+      found = RelocationQuestion{box->window, false, box->text, {}};
+      return true;
+    }
+    return false;
+  }, timeout);
+  if (found) {
+    const char* ran = found->taskDialog ? "a task dialog" : "a message box (no task dialog here)";
+    ::testing::Test::RecordProperty("relocation_question", ran);
+    std::printf("the start-up question ran as %s\n", ran);
+    if (SystemHasTaskDialog()) {
+      EXPECT_TRUE(found->taskDialog) << "the system has a task dialog, but a message box asked";
+    }
+  }
+  return found;
+}
+
+// Presses the button that does `action`: in a task dialog the button of that name, in a message
+// box the Yes, No or Cancel that its text assigns to it.
+bool AnswerRelocationQuestion(const RelocationQuestion& question, const wchar_t* action) {
+  if (question.taskDialog) {
+    return PressButton(question.window, action) && WaitForClose(question.window);
+  }
+  const std::wstring_view a(action);
+  const int button = a == kFinish ? IDYES : a == kPutBack ? IDNO : IDCANCEL;
+  return Click(question.window, button) && WaitForClose(question.window);
+}
+
 // The program starts with the journal of a move cut off after its rename: the Start page asks
 // what to do, and each answer is checked on disk. Finish ends the move with the link (under Wine a
 // host link).
@@ -684,24 +751,28 @@ class InterruptedRelocationTest : public RelocationTest {
     RelocationTest::TearDown();
   }
 
-  // Starts the program and answers the question with `answer`; the box's text and buttons are
-  // checked. The Start page comes back.
-  HWND StartAndAnswer(int answer) {
+  // Starts the program and answers the question with `action`; its text and buttons are checked.
+  // The Start page comes back.
+  HWND StartAndAnswer(const wchar_t* action) {
     if (run.Start(ProgramPath()) != 0) return nullptr;
     HWND start = FindPage(run, kStartTitle);
     if (!start) return nullptr;
-    const std::optional<MessageBoxInfo> box = FindMessageBox(run, start);
-    EXPECT_TRUE(box.has_value()) << "no question";
-    if (!box) return nullptr;
+    const std::optional<RelocationQuestion> question = FindRelocationQuestion(run, start, kDefaultTimeout);
+    EXPECT_TRUE(question.has_value()) << "no question";
+    if (!question) return nullptr;
     SaveScreenshot(L"interrupted-relocation");
-    EXPECT_EQ(box->caption, L"Tessaly");
-    EXPECT_EQ(box->buttons, (std::vector<int>{IDCANCEL, IDYES, IDNO}));  // in id order
-    EXPECT_EQ(box->text.rfind(L"A relocation of your files did not end when Tessaly last ran.", 0), 0u)
-        << ToUtf8(box->text);
-    for (const std::wstring& place : {source, renamed, target}) {
-      EXPECT_NE(box->text.find(place), std::wstring::npos) << ToUtf8(place);
+    EXPECT_EQ(Title(question->window), L"Tessaly");
+    if (question->taskDialog) {
+      EXPECT_EQ(question->buttons, (std::vector<std::wstring>{kFinish, kPutBack, kDecideLater}));
+    } else {
+      EXPECT_EQ(FindMessageBox(run, start)->buttons, (std::vector<int>{IDCANCEL, IDYES, IDNO}));
     }
-    if (!Answer(*box, answer)) return nullptr;
+    EXPECT_EQ(question->text.rfind(L"A relocation of your files did not end when Tessaly last ran.", 0), 0u)
+        << ToUtf8(question->text);
+    for (const std::wstring& place : {source, renamed, target}) {
+      EXPECT_NE(question->text.find(place), std::wstring::npos) << ToUtf8(place);
+    }
+    if (!AnswerRelocationQuestion(*question, action)) return nullptr;
     return start;
   }
 
@@ -725,7 +796,7 @@ class InterruptedRelocationTest : public RelocationTest {
 };
 
 TEST_F(InterruptedRelocationTest, PutBackRenamesTheOriginalBackAndKeepsTheCopy) {
-  HWND start = StartAndAnswer(IDNO);
+  HWND start = StartAndAnswer(kPutBack);
   ASSERT_NE(start, nullptr);
   EXPECT_EQ(Outcome(start), L"Your files are back in " + source + L". The copy in " + target +
                                 L" was left as it is; delete it if you do not need it.");
@@ -737,7 +808,7 @@ TEST_F(InterruptedRelocationTest, PutBackRenamesTheOriginalBackAndKeepsTheCopy) 
 }
 
 TEST_F(InterruptedRelocationTest, FinishChecksLinksAndDeletes) {
-  HWND start = StartAndAnswer(IDYES);
+  HWND start = StartAndAnswer(kFinish);
   ASSERT_NE(start, nullptr);
   const std::wstring outcome = Outcome(start);
   Leave(start);
@@ -753,7 +824,7 @@ TEST_F(InterruptedRelocationTest, FinishChecksLinksAndDeletes) {
 }
 
 TEST_F(InterruptedRelocationTest, CancelDecidesLaterAndChangesNothing) {
-  HWND start = StartAndAnswer(IDCANCEL);
+  HWND start = StartAndAnswer(kDecideLater);
   ASSERT_NE(start, nullptr);
   EXPECT_FALSE(FindMessageBox(run, start, Milliseconds(1000)).has_value());
   Leave(start);
@@ -814,22 +885,22 @@ class RelocationCrashTest : public RelocationRunTest {
   }
 
   // Starts the program again: the question about the cut-off move comes (or, before the rename,
-  // none does), is answered with `answer`, and the outcome's text is returned.
-  std::wstring RestartAndAnswer(std::optional<int> answer) {
+  // none does), is answered with the button that does `action`, and the outcome's text is returned.
+  std::wstring RestartAndAnswer(const wchar_t* action) {
     EXPECT_EQ(run.Start(ProgramPath()), 0u);
     HWND start = FindPage(run, kStartTitle);
     EXPECT_NE(start, nullptr);
     if (!start) return {};
     std::wstring outcome;
-    const std::optional<MessageBoxInfo> box =
-        FindMessageBox(run, start, answer ? kDefaultTimeout : Milliseconds(2000));
-    if (!answer) {
-      EXPECT_FALSE(box.has_value()) << "a question although nothing was renamed: "
-                                    << (box ? ToUtf8(box->text) : "");
-    } else if (box) {
-      EXPECT_EQ(box->text.rfind(L"A relocation of your files did not end when Tessaly last ran.", 0), 0u)
-          << ToUtf8(box->text);
-      EXPECT_TRUE(Answer(*box, *answer));
+    const std::optional<RelocationQuestion> question =
+        FindRelocationQuestion(run, start, action ? kDefaultTimeout : Milliseconds(2000));
+    if (!action) {
+      EXPECT_FALSE(question.has_value()) << "a question although nothing was renamed: "
+                                         << (question ? ToUtf8(question->text) : "");
+    } else if (question) {
+      EXPECT_EQ(question->text.rfind(L"A relocation of your files did not end when Tessaly last ran.", 0), 0u)
+          << ToUtf8(question->text);
+      EXPECT_TRUE(AnswerRelocationQuestion(*question, action));
       // A box is read once its text is there: one found while it is being made has none yet.
       std::optional<MessageBoxInfo> result;
       WaitUntil([&] {
@@ -901,7 +972,7 @@ TEST_F(RelocationCrashTest, DuringTheCopyTheOriginalStaysWhole) {
                std::wstring::npos;
   }));
   EXPECT_FALSE(Exists(renamed));
-  RestartAndAnswer(std::nullopt);
+  RestartAndAnswer(nullptr);
   ExpectEveryFileKept(false);
   const size_t copied = CountWhole(full, files);
   EXPECT_GT(copied, 0u);
@@ -912,7 +983,7 @@ TEST_F(RelocationCrashTest, DuringTheCopyTheOriginalStaysWhole) {
 TEST_F(RelocationCrashTest, AfterTheRenamePutBackRestoresTheOriginal) {
   ASSERT_TRUE(CrashWhen("after-rename", [&](HWND) { return Exists(renamed); }));
   EXPECT_FALSE(Exists(source)) << "the crash came after the link";
-  const std::wstring outcome = RestartAndAnswer(IDNO);
+  const std::wstring outcome = RestartAndAnswer(kPutBack);
   EXPECT_EQ(outcome.rfind(L"Your files are back in " + source + L".", 0), 0u) << ToUtf8(outcome);
   ExpectEveryFileKept(false);
   ExpectWhole(full, files);
@@ -928,7 +999,7 @@ TEST_F(RelocationCrashTest, DuringTheCheckFinishMakesTheLink) {
                std::wstring::npos;
   }));
   EXPECT_FALSE(Exists(source)) << "the crash came after the link";
-  const std::wstring outcome = RestartAndAnswer(IDYES);
+  const std::wstring outcome = RestartAndAnswer(kFinish);
   EXPECT_EQ(outcome.rfind(L"The relocation is finished", 0), 0u) << ToUtf8(outcome);
   ExpectEveryFileKept(true);
 }
@@ -939,7 +1010,7 @@ TEST_F(RelocationCrashTest, DuringTheCheckFinishMakesTheLink) {
 // Yes finishes the move.
 TEST_F(RelocationCrashTest, DuringTheDeleteFinishEndsTheMove) {
   ASSERT_TRUE(CrashDuringTheDelete());
-  const std::wstring outcome = RestartAndAnswer(IDYES);
+  const std::wstring outcome = RestartAndAnswer(kFinish);
   EXPECT_EQ(outcome.rfind(L"The relocation is finished", 0), 0u) << ToUtf8(outcome);
   ExpectEveryFileKept(true);
 }
@@ -947,7 +1018,7 @@ TEST_F(RelocationCrashTest, DuringTheDeleteFinishEndsTheMove) {
 // No puts back what is left of the original and keeps the whole copy; the link goes.
 TEST_F(RelocationCrashTest, DuringTheDeletePutBackKeepsTheCopy) {
   ASSERT_TRUE(CrashDuringTheDelete());
-  const std::wstring outcome = RestartAndAnswer(IDNO);
+  const std::wstring outcome = RestartAndAnswer(kPutBack);
   EXPECT_EQ(outcome.rfind(L"Your files are back in " + source + L". Some of them may have been "
                               L"deleted",
                           0),

@@ -90,10 +90,14 @@ TEST(ChangeFolderTextsTest, CaptionsAndQuestionsCarryTheirWordsInOrder) {
     std::wstring text;
     const wchar_t* expected;
   } cases[] = {
-      {UseForProductCaption(L"Massive"), L"Use for Massive only"},
-      {UseForAllCaption(L"App/Plugin"), L"Use for all App/Plugin products..."},
+      // The buttons' captions with their access keys; a "&" of a name or path stays text.
+      {UseForProductCaption(L"Massive"), L"&Use for Massive only"},
+      {UseForProductCaption(L"Drums & Bass"), L"&Use for Drums && Bass only"},
+      {UseForAllCaption(L"App/Plugin"), L"Use for &all App/Plugin products..."},
       {RelocateCaption(L"Content Library", L"D:\\Libraries"),
-       L"Relocate Content Library products from D:\\Libraries..."},
+       L"&Relocate Content Library products from D:\\Libraries..."},
+      {RelocateCaption(L"Content Library", L"D:\\R&B"),
+       L"&Relocate Content Library products from D:\\R&&B..."},
       {ChooseFolderPrompt(L"64-bit VST plugin", L"Massive"),
        L"Choose 64-bit VST plugin folder for Massive:"},
       {BrowseTitle(L"install", L"Massive"), L"Select a new install folder for Massive:"},
@@ -117,7 +121,7 @@ TEST(ChangeFolderTextsTest, CaptionsAndQuestionsCarryTheirWordsInOrder) {
        L"The purpose of this feature is to repair your registered folder locations after "
        L"you\u2019ve moved your installed products to a different folder or drive."},
       // Text that looks like a format is shown as it is.
-      {UseForProductCaption(L"100%s Pack"), L"Use for 100%s Pack only"},
+      {UseForProductCaption(L"100%s Pack"), L"&Use for 100%s Pack only"},
   };
   for (const auto& c : cases) EXPECT_EQ(c.text, c.expected);
 }

@@ -201,9 +201,9 @@ TEST_F(ChangeFolderDlgTest, OpensOnTheProductsFolderAndDoubleClickUsesItForThePr
     ASSERT_EQ(SendDlgItemMessageW(d, IDC_FOLDER_LIST, LB_GETCOUNT, 0, 0), kRows);
     EXPECT_EQ(Selection(d), kCurrent);
     EXPECT_EQ(Text(d, IDC_FOLDER_PROMPT), L"Choose 64-bit VST plugin folder for Massive:");
-    EXPECT_EQ(Text(d, IDC_USE_FOR_PRODUCT), L"Use for Massive only");
-    EXPECT_EQ(Text(d, IDC_USE_FOR_ALL), L"Use for all App/Plugin products...");
-    EXPECT_EQ(Text(d, IDC_RELOCATE_PRODUCTS), L"Relocate App/Plugin products from C:\\Plugins...");
+    EXPECT_EQ(Text(d, IDC_USE_FOR_PRODUCT), L"&Use for Massive only");
+    EXPECT_EQ(Text(d, IDC_USE_FOR_ALL), L"Use for &all App/Plugin products...");
+    EXPECT_EQ(Text(d, IDC_RELOCATE_PRODUCTS), L"&Relocate App/Plugin products from C:\\Plugins...");
     EXPECT_FALSE(Enabled(d, IDC_USE_FOR_PRODUCT));
     EXPECT_EQ(Center(d).x, 400);
     EXPECT_EQ(Center(d).y, 300);
@@ -240,7 +240,7 @@ TEST_F(ChangeFolderDlgTest, AnotherFolderEnablesUseForProductForGood) {
   });
   script.On(kChangeFolder, [&](HWND d) {
     EXPECT_TRUE(Enabled(d, IDC_USE_FOR_PRODUCT));
-    EXPECT_EQ(Text(d, IDC_RELOCATE_PRODUCTS), L"Relocate App/Plugin products from D:\\Audio...");
+    EXPECT_EQ(Text(d, IDC_RELOCATE_PRODUCTS), L"&Relocate App/Plugin products from D:\\Audio...");
     Select(d, kCurrent);
   });
   script.On(kChangeFolder, [&](HWND d) {
@@ -335,7 +335,7 @@ TEST_F(ChangeFolderDlgTest, FoldersThatCannotBeUsedAreRefusedAndTheDialogStaysOp
   Script unlisted;
   unlisted.On(kChangeFolder, [](HWND d) {
     EXPECT_EQ(Selection(d), LB_ERR);
-    EXPECT_EQ(Text(d, IDC_USE_FOR_PRODUCT), L"Use for LONG PRODUCT NAME only");
+    EXPECT_EQ(Text(d, IDC_USE_FOR_PRODUCT), L"&Use for LONG PRODUCT NAME only");
     EXPECT_EQ(Text(d, IDC_FOLDER_PROMPT), L"Select a new folder:");
     EXPECT_FALSE(Enabled(d, IDC_USE_FOR_PRODUCT));
     Click(d, IDC_RELOCATE_PRODUCTS);
@@ -424,7 +424,7 @@ TEST_F(ChangeFolderDlgTest, RelocationConfirmsAnExistingNewParentAndKeepsItForTh
   dialog.SetInputs(&other, valuekind::ContentDir, &content);
   Script next;
   next.On(kChangeFolder, [](HWND d) {
-    EXPECT_EQ(Text(d, IDC_RELOCATE_PRODUCTS), L"Relocate Content Library products from E:\\...");
+    EXPECT_EQ(Text(d, IDC_RELOCATE_PRODUCTS), L"&Relocate Content Library products from E:\\...");
     Click(d, IDC_RELOCATE_PRODUCTS);
   });
   next.On(kRelocate, [](HWND r) {
