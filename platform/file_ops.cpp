@@ -17,10 +17,6 @@ constexpr size_t kLongPathCapacity = 32768;
 constexpr size_t kMaxPlainPath = 260;
 constexpr uint64_t kSourceNewerMargin = 2 * kFileTimeTicksPerSecond;
 
-bool IsCancelled(const CancelFlag* cancel) {
-  return cancel != nullptr && cancel->load(std::memory_order_relaxed) != 0;
-}
-
 // True for "\\?\..." paths, whose question mark is not a wild card.
 bool HasLongPathPrefix(std::wstring_view p) { return p.substr(0, 4) == L"\\\\?\\"; }
 
@@ -72,7 +68,7 @@ void EnterFolder(TreeOperationProgress* progress, std::wstring_view folder) {
 struct CountWalk {
   FileSystem& fs;
   const PatternSet& patterns;
-  const CancelFlag* cancel;
+  CancelToken cancel;
   TreeOperationProgress& progress;
   bool cancelled = false;
 
@@ -92,7 +88,7 @@ struct CountWalk {
         if (entry.IsDirectory()) continue;
         ++progress.filesCounted;
         progress.bytesCounted += entry.size;
-        if (IsCancelled(cancel)) {
+        if (cancel.Requested()) {
           cancelled = true;
           return err::Success;
         }
@@ -122,7 +118,7 @@ struct CountWalk {
           if (cancelled) return err::Success;
         }
       }
-      if (IsCancelled(cancel)) {
+      if (cancel.Requested()) {
         cancelled = true;
         return err::Success;
       }
@@ -136,21 +132,16 @@ struct CountWalk {
 struct CopyWalk {
   FileSystem& fs;
   const PatternSet& patterns;
-  bool onlyIfNewer;
-  const CancelFlag* cancel;
-  TreeProgressCallback callback;
-  TreeOperationProgress* progress;
-  CopyProgressRoutine routine;
-  void* userData;
+  const CopyTreeOptions& options;
   uint32_t copyFlags;
-  CopyTreeOptions options;
+  TreeOperationProgress* progress = options.progress;
   ErrorCode lastResult = err::Success;
   bool cancelled = false;
 
   enum class TargetFolder { Unknown, Existing, Made };
 
   bool StopIfCancelled() {
-    if (IsCancelled(cancel)) cancelled = true;
+    if (options.cancel.Requested()) cancelled = true;
     return cancelled;
   }
 
@@ -166,21 +157,22 @@ struct CopyWalk {
   // clear) or that already existed.
   ErrorCode CopyFile(const std::wstring& from, const std::wstring& to, const std::wstring& target,
                      TargetFolder state) {
-    const int* cancelInt = reinterpret_cast<const int*>(cancel);
     const uint32_t flags = copyFlags & ~copyflags::FailIfExists;
     // With one pattern no file comes twice, so a folder this walk made holds no file yet.
     const bool fresh = state == TargetFolder::Made && patterns.size() == 1;
     if (!options.throughTemporaryName) {
-      return fresh ? fs.CopyFile(from, to, routine, userData, cancelInt, flags)
-                   : CopyOneFile(fs, from, to, onlyIfNewer, routine, userData, cancel, copyFlags);
+      return fresh ? fs.CopyFile(from, to, options.copyRoutine, options.copyUserData,
+                                 options.cancel, flags)
+                   : CopyOneFile(fs, from, to, options.onlyIfNewer, options.copyRoutine,
+                                 options.copyUserData, options.cancel, copyFlags);
     }
     if (!fresh) {
       FindData sourceData, targetData;
       const bool sourceExists = PathExists(fs, from, &sourceData);
-      if (onlyIfNewer && !sourceExists) return err::FileNotFound;
+      if (options.onlyIfNewer && !sourceExists) return err::FileNotFound;
       if (PathExists(fs, to, &targetData)) {
         if (targetData.IsDirectory()) return err::AccessDenied;
-        if (onlyIfNewer && !IsSourceNewer(sourceData, targetData)) return err::Success;
+        if (options.onlyIfNewer && !IsSourceNewer(sourceData, targetData)) return err::Success;
         // A read-only file cannot be replaced by a rename.
         if (ErrorCode e = ClearReadOnly(fs, to)) return e;
       }
@@ -190,13 +182,13 @@ struct CopyWalk {
         options.temporaryName.empty() ? std::wstring_view(kPartialCopyName) : options.temporaryName;
     if (!AppendPath(partial, temporary, kTreePathCapacity)) return err::FilenameExcedRange;
     // A file that already has the temporary name is not this walk's: it is never replaced.
-    ErrorCode e = fs.CopyFile(from, partial, routine, userData, cancelInt,
-                              flags | copyflags::FailIfExists);
+    ErrorCode e = fs.CopyFile(from, partial, options.copyRoutine, options.copyUserData,
+                              options.cancel, flags | copyflags::FailIfExists);
     if (e == err::FileExists || e == err::AlreadyExists) return e;
     if (e == err::Success) e = fs.MoveFile(partial, to, moveflags::ReplaceExisting);
     // Nothing partial stays behind: the system's copy removes what it began, and a copy whose
     // rename failed is not left under the temporary name either.
-    if (e != err::Success) DeleteOneFile(fs, partial);
+    if (e != err::Success) (void)DeleteOneFile(fs, partial);
     return e;
   }
 
@@ -270,7 +262,7 @@ struct CopyWalk {
           break;
         }
         if (progress) progress->currentFile = from;
-        if (callback) callback(progress);
+        if (options.onFile) options.onFile(progress);
         lastResult = CopyFile(from, to, target, targetFolder);
         if (lastResult == err::Success) {
           if (progress) ++progress->filesDone;
@@ -318,14 +310,12 @@ struct CopyWalk {
 struct DeleteWalk {
   FileSystem& fs;
   const PatternSet& patterns;
-  const CancelFlag* cancel;
-  TreeProgressCallback callback;
-  TreeOperationProgress* progress;
-  bool removeFolders;
+  const DeleteTreeOptions& options;
+  TreeOperationProgress* progress = options.progress;
   bool cancelled = false;
 
   bool StopIfCancelled() {
-    if (IsCancelled(cancel)) cancelled = true;
+    if (options.cancel.Requested()) cancelled = true;
     return cancelled;
   }
 
@@ -366,7 +356,7 @@ struct DeleteWalk {
           break;
         }
         if (progress) progress->currentFile = file;
-        if (callback) callback(progress);
+        if (options.onFile) options.onFile(progress);
         if (ErrorCode e = DeleteOneFile(fs, file)) {
           fail(e);
         } else if (progress) {
@@ -391,8 +381,9 @@ struct DeleteWalk {
             break;
           }
           if (isLink) {
-            // The link itself goes; whatever it points to stays.
-            fs.RemoveFolder(sub);
+            // The link itself goes; whatever it points to stays. One that stays is found when
+            // its parent folder cannot be removed.
+            (void)fs.RemoveFolder(sub);
           } else if (ErrorCode e = Folder(sub)) {
             result = e;
           }
@@ -402,7 +393,7 @@ struct DeleteWalk {
       }
     }
 
-    if (removeFolders) {
+    if (options.removeFolders) {
       if (ErrorCode e = RemoveFolder(fs, folder)) fail(e);
     }
     return result;
@@ -539,7 +530,8 @@ ErrorCode DeleteOneFile(FileSystem& fs, std::wstring_view path) {
   const std::wstring p = LongPathForm(path);
   ErrorCode e = fs.DeleteFile(p);
   if (e == err::AccessDenied) {
-    ClearReadOnly(fs, p);
+    // A failure here shows in the second attempt.
+    (void)ClearReadOnly(fs, p);
     e = fs.DeleteFile(p);
   }
   return e == err::FileNotFound ? err::Success : e;
@@ -549,7 +541,7 @@ ErrorCode RemoveFolder(FileSystem& fs, std::wstring_view path) {
   if (path.empty()) return err::InvalidParameter;
   ErrorCode e = fs.RemoveFolder(path);
   if (e == err::AccessDenied) {
-    ClearReadOnly(fs, path);
+    (void)ClearReadOnly(fs, path);
     e = fs.RemoveFolder(path);
   }
   return (e == err::FileNotFound || e == err::PathNotFound) ? err::Success : e;
@@ -557,7 +549,7 @@ ErrorCode RemoveFolder(FileSystem& fs, std::wstring_view path) {
 
 ErrorCode CopyOneFile(FileSystem& fs, std::wstring_view source, std::wstring_view target,
                       bool onlyIfNewer, CopyProgressRoutine routine, void* userData,
-                      const CancelFlag* cancel, uint32_t copyFlags) {
+                      CancelToken cancel, uint32_t copyFlags) {
   if (source.empty() || target.empty()) return err::InvalidParameter;
   FindData sourceData;
   const bool sourceExists = PathExists(fs, source, &sourceData);
@@ -569,14 +561,14 @@ ErrorCode CopyOneFile(FileSystem& fs, std::wstring_view source, std::wstring_vie
     if (onlyIfNewer && !IsSourceNewer(sourceData, targetData)) return err::Success;
     if (ErrorCode e = ClearReadOnly(fs, target)) return e;
   }
-  return fs.CopyFile(source, target, routine, userData, reinterpret_cast<const int*>(cancel),
+  return fs.CopyFile(source, target, routine, userData, cancel,
                      copyFlags & ~copyflags::FailIfExists);
 }
 
 void ResetProgress(TreeOperationProgress& progress) { progress = TreeOperationProgress(); }
 
 ErrorCode CountTree(FileSystem& fs, const PatternSet& patterns, std::wstring_view folder,
-                    const CancelFlag* cancel, TreeOperationProgress& progress) {
+                    CancelToken cancel, TreeOperationProgress& progress) {
   if (folder.empty()) return err::InvalidParameter;
   CountWalk walk{fs, patterns, cancel, progress};
   return walk.Folder(std::wstring(folder));
@@ -584,16 +576,19 @@ ErrorCode CountTree(FileSystem& fs, const PatternSet& patterns, std::wstring_vie
 
 ErrorCode CopyTree(FileSystem& fs, System& system, std::wstring_view source,
                    const PatternSet& patterns, std::wstring_view target, bool onlyIfNewer,
-                   const CancelFlag* cancel, TreeProgressCallback callback,
+                   CancelToken cancel, TreeProgressCallback callback,
                    TreeOperationProgress* progress, CopyProgressRoutine routine, void* userData) {
-  return CopyTree(fs, system, source, patterns, target, onlyIfNewer, cancel, callback, progress,
-                  routine, userData, CopyTreeOptions{});
+  return CopyTree(fs, system, source, patterns, target,
+                  {.onlyIfNewer = onlyIfNewer,
+                   .cancel = cancel,
+                   .onFile = callback,
+                   .progress = progress,
+                   .copyRoutine = routine,
+                   .copyUserData = userData});
 }
 
 ErrorCode CopyTree(FileSystem& fs, System& system, std::wstring_view source,
-                   const PatternSet& patterns, std::wstring_view target, bool onlyIfNewer,
-                   const CancelFlag* cancel, TreeProgressCallback callback,
-                   TreeOperationProgress* progress, CopyProgressRoutine routine, void* userData,
+                   const PatternSet& patterns, std::wstring_view target,
                    const CopyTreeOptions& options) {
   if (source.empty() || target.empty()) return err::InvalidParameter;
   // A target inside the source would be walked as part of the source, copy after copy.
@@ -602,17 +597,25 @@ ErrorCode CopyTree(FileSystem& fs, System& system, std::wstring_view source,
   path::RemoveBackslash(to);
   if (path::CommonPrefix(to, from) >= from.size()) return err::InvalidParameter;
   const uint32_t flags = system.IsVistaOrLater() ? copyflags::NoBuffering : 0;
-  CopyWalk walk{fs, patterns, onlyIfNewer, cancel, callback, progress, routine, userData, flags,
-                options};
+  CopyWalk walk{fs, patterns, options, flags};
   walk.Folder(from, to);
   return walk.lastResult;
 }
 
 ErrorCode DeleteTree(FileSystem& fs, const PatternSet& patterns, std::wstring_view folder,
-                     const CancelFlag* cancel, TreeProgressCallback callback,
+                     CancelToken cancel, TreeProgressCallback callback,
                      TreeOperationProgress* progress, bool removeFolders) {
+  return DeleteTree(fs, patterns, folder,
+                    {.cancel = cancel,
+                     .onFile = callback,
+                     .progress = progress,
+                     .removeFolders = removeFolders});
+}
+
+ErrorCode DeleteTree(FileSystem& fs, const PatternSet& patterns, std::wstring_view folder,
+                     const DeleteTreeOptions& options) {
   if (folder.empty()) return err::InvalidParameter;
-  DeleteWalk walk{fs, patterns, cancel, callback, progress, removeFolders};
+  DeleteWalk walk{fs, patterns, options};
   return walk.Folder(std::wstring(folder));
 }
 

@@ -56,10 +56,10 @@ std::wstring FinalPlace(FileSystem& fs, const std::wstring& link) {
 
 // 0 when both files hold the same bytes, else the fault with its error.
 CopyFault CompareContents(FileSystem& fs, const std::wstring& a, const std::wstring& b,
-                          uint64_t size, const CancelFlag* cancel, ErrorCode& error) {
+                          uint64_t size, CancelToken cancel, ErrorCode& error) {
   std::vector<uint8_t> left, right;
   for (uint64_t offset = 0; offset < size; offset += kCompareChunk) {
-    if (cancel && cancel->load() != 0) return CopyFault::Cancelled;
+    if (cancel.Requested()) return CopyFault::Cancelled;
     if ((error = fs.ReadFile(a, offset, kCompareChunk, left)) ||
         (error = fs.ReadFile(b, offset, kCompareChunk, right))) {
       return CopyFault::Unreadable;
@@ -121,7 +121,7 @@ CopyCheck CheckCopy(FileSystem& fs, std::wstring_view original, std::wstring_vie
   };
   const ErrorCode walked = WalkTree(fs, originalRoot, [&](const std::wstring& relative,
                                                           const FindData& entry) {
-    if (options.cancel && options.cancel->load() != 0) return fault(CopyFault::Cancelled, L"");
+    if (options.cancel.Requested()) return fault(CopyFault::Cancelled, L"");
     std::wstring at = copyRoot, from = originalRoot;
     if (!AppendPath(at, relative, kTreePathCapacity) ||
         !AppendPath(from, relative, kTreePathCapacity)) {

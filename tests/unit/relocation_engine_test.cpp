@@ -305,7 +305,9 @@ TEST_F(RelocationEngineTest, AFailureAtEveryStepLosesNothing) {
        [](auto& t) {
          t.recorder.onLog = [&t](const std::wstring& line) {
            if (line.rfind(L"Renaming ", 0) == 0) {
-             DeleteTree(t.fs, {L"*.*"}, L"D:\\Content\\Strings\\sub\\deep", nullptr, nullptr, nullptr, true);
+             ASSERT_EQ(DeleteTree(t.fs, {L"*.*"}, L"D:\\Content\\Strings\\sub\\deep",
+                                  {.removeFolders = true}),
+                       0u);
            }
          };
        },
@@ -702,7 +704,7 @@ TEST_F(RelocationEngineTest, AShareAsTargetIsAskedForItsSpaceWithItsTrailingBack
 TEST_F(RelocationEngineTest, LinkOnlyMode) {
   // The files were moved by hand: the source is gone, the target holds them.
   for (const auto& [relative, bytes] : kFiles) fs.AddFile(kTarget + relative, std::string_view(bytes));
-  ASSERT_EQ(DeleteTree(fs, {L"*.*"}, kSource, nullptr, nullptr, nullptr, true), 0u);
+  ASSERT_EQ(DeleteTree(fs, {L"*.*"}, kSource, {.removeFolders = true}), 0u);
   EXPECT_TRUE(Relocate(true).success);
   EXPECT_EQ(fs.LinkTarget(kSource), kTarget);
   EXPECT_EQ(recorder.log, std::vector<std::wstring>{
