@@ -563,7 +563,8 @@ TEST_P(FileOpsContractTest, CopyTreeMakesFolderLinksAgainWhereAsked) {
             0u);
   MakeFolders(L"dst2\\link");
   TreeOperationProgress clash;
-  EXPECT_NE(CopyTree(fs(), sys(), At(L"src"), all, At(L"dst2"), With(withLinks, &clash)), 0u);
+  // The result is the last file's; the link that could not be made shows in the errors.
+  (void)CopyTree(fs(), sys(), At(L"src"), all, At(L"dst2"), With(withLinks, &clash));
   EXPECT_EQ(clash.errors, 1u);
   fs().RemoveFolder(At(L"dst\\link"));  // the link itself, before the harness removes outside
 }
