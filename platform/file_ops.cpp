@@ -1,6 +1,7 @@
 // File and folder operations over the FileSystem interface: single items and folder-tree walks.
 #include "platform/file_ops.h"
 
+#include <algorithm>
 #include <cwchar>
 #include <vector>
 
@@ -45,6 +46,12 @@ ErrorCode List(FileSystem& fs, std::wstring_view query, std::vector<FindData>& e
     entries.push_back(entry);
     return true;
   });
+}
+
+// True when `patterns` is the one pattern that lists a whole folder: its listing then also gives
+// the subfolders, and the folder is listed once.
+bool ListsWholeFolder(const PatternSet& patterns) {
+  return patterns.size() == 1 && *patterns.begin() == L"*.*";
 }
 
 // A listing failure that means "nothing there" rather than "could not look".
@@ -95,12 +102,14 @@ struct CountWalk {
       }
     }
 
-    std::wstring query = folder;
-    if (!AppendPath(query, L"*.*", kTreePathCapacity)) {
-      ++progress.errors;
-      return err::InternalError;
+    if (!ListsWholeFolder(patterns)) {
+      std::wstring query = folder;
+      if (!AppendPath(query, L"*.*", kTreePathCapacity)) {
+        ++progress.errors;
+        return err::InternalError;
+      }
+      if (!IsEmptyListing(List(fs, query, entries), false)) listingFailed = true;
     }
-    if (!IsEmptyListing(List(fs, query, entries), false)) listingFailed = true;
     if (listingFailed) ++progress.errors;
     for (const FindData& entry : entries) {
       bool isLink = false;
@@ -138,15 +147,24 @@ struct CopyWalk {
   ErrorCode lastResult = err::Success;
   bool cancelled = false;
 
-  enum class TargetFolder { Unknown, Existing, Made };
+  // Made: by this walk, so it held nothing; Temporary: the files go to a temporary folder that
+  // this walk made and that takes the target's name once they are whole.
+  enum class TargetFolder { Unknown, Existing, Made, Temporary };
 
   bool StopIfCancelled() {
     if (options.cancel.Requested()) cancelled = true;
     return cancelled;
   }
 
-  // Looks for the target folder and makes it if it is missing.
-  ErrorCode Prepare(const std::wstring& target, TargetFolder& state) {
+  // Looks for the target folder and makes it if it is missing. When its parent folder is known to
+  // be there (the walk made it or found it), one attempt to make it comes first: it succeeds for
+  // every folder of a new copy, with no look-up of it or of the folders above it. Anything else
+  // (it exists, or cannot be made so) is looked at as for a folder of unknown parent.
+  ErrorCode Prepare(const std::wstring& target, TargetFolder& state, bool parentThere) {
+    if (parentThere && fs.CreateFolder(target) == err::Success) {
+      state = TargetFolder::Made;
+      return err::Success;
+    }
     const bool existed = IsDirectory(fs, target);
     if (ErrorCode e = existed ? err::Success : CreateDirectoryTree(fs, target)) return e;
     state = existed ? TargetFolder::Existing : TargetFolder::Made;
@@ -158,6 +176,10 @@ struct CopyWalk {
   ErrorCode CopyFile(const std::wstring& from, const std::wstring& to, const std::wstring& target,
                      TargetFolder state) {
     const uint32_t flags = copyFlags & ~copyflags::FailIfExists;
+    if (state == TargetFolder::Temporary) {
+      return fs.CopyFile(from, to, options.copyRoutine, options.copyUserData, options.cancel,
+                         flags);
+    }
     // With one pattern no file comes twice, so a folder this walk made holds no file yet.
     const bool fresh = state == TargetFolder::Made && patterns.size() == 1;
     if (!options.throughTemporaryName) {
@@ -178,9 +200,7 @@ struct CopyWalk {
       }
     }
     std::wstring partial = target;
-    const std::wstring_view temporary =
-        options.temporaryName.empty() ? std::wstring_view(kPartialCopyName) : options.temporaryName;
-    if (!AppendPath(partial, temporary, kTreePathCapacity)) return err::FilenameExcedRange;
+    if (!AppendPath(partial, TemporaryName(), kTreePathCapacity)) return err::FilenameExcedRange;
     // A file that already has the temporary name is not this walk's: it is never replaced.
     ErrorCode e = fs.CopyFile(from, partial, options.copyRoutine, options.copyUserData,
                               options.cancel, flags | copyflags::FailIfExists);
@@ -218,67 +238,116 @@ struct CopyWalk {
     lastResult = e;
   }
 
-  void Folder(const std::wstring& source, const std::wstring& target) {
+  // The run's temporary name, for a file or a folder.
+  std::wstring_view TemporaryName() const {
+    return options.temporaryName.empty() ? std::wstring_view(kPartialCopyName)
+                                         : std::wstring_view(options.temporaryName);
+  }
+
+  // Makes a folder of the run's temporary name beside `target` (which is not there) for the files
+  // of a new folder (in `entries`), so that they are written under their own names and the folder
+  // is renamed into place once they are whole: one rename for the folder instead of one for each
+  // file, and still no file under its final path that is not complete. False (nothing made) when
+  // the folder has no files, when something of the temporary name is there already (it is not
+  // this walk's), or when the temporary name would make a path too long.
+  bool MakeTemporaryFolder(const std::wstring& target, const std::vector<FindData>& entries,
+                           std::wstring& temporary) {
+    size_t longestName = 0;
+    for (const FindData& entry : entries) {
+      if (!entry.IsDirectory()) longestName = std::max(longestName, entry.name.size());
+    }
+    const size_t cut = target.find_last_of(L'\\');
+    if (longestName == 0 || cut == std::wstring::npos) return false;
+    temporary = target.substr(0, cut);
+    if (!AppendPath(temporary, TemporaryName(), kTreePathCapacity)) return false;
+    // Its files' paths must fit wherever their final paths fit.
+    const size_t longest = temporary.size() + 1 + longestName;
+    if (temporary.size() > target.size() &&
+        (longest >= kMaxPlainPath || longest >= kTreePathCapacity)) {
+      return false;
+    }
+    return fs.CreateFolder(temporary) == err::Success;
+  }
+
+  // Gives the temporary folder its final name. Should that fail (a folder of that name made
+  // meanwhile, or a program holding one of the new files open), the files move one by one into
+  // the target folder, and what cannot reach it is counted as failed and removed from the
+  // temporary folder, which goes too. True when the target folder is there.
+  bool PlaceTemporaryFolder(const std::wstring& temporary, const std::wstring& target,
+                            const std::vector<FindData>& entries) {
+    const ErrorCode renamed = fs.MoveFile(temporary, target, 0);
+    if (renamed == err::Success) return true;
+    const ErrorCode made = CreateDirectoryTree(fs, target);
+    for (const FindData& entry : entries) {
+      if (entry.IsDirectory()) continue;
+      std::wstring from = temporary, to = target;
+      if (!AppendPath(from, entry.name, kTreePathCapacity) ||
+          !AppendPath(to, entry.name, kTreePathCapacity) || !PathExists(fs, from)) {
+        continue;  // a file whose copy failed, already counted
+      }
+      const ErrorCode moved = made != err::Success ? made : fs.MoveFile(from, to, 0);
+      if (moved != err::Success) {
+        Fail(moved);
+        (void)DeleteOneFile(fs, from);
+      }
+    }
+    (void)RemoveFolder(fs, temporary);
+    return made == err::Success;
+  }
+
+  // `parent`: what the walk knows of the target's parent folder.
+  void Folder(const std::wstring& source, const std::wstring& target, TargetFolder parent) {
+    const bool parentThere = parent != TargetFolder::Unknown;
     EnterFolder(progress, source);
     std::vector<FindData> entries;
     bool listingFailed = false;
+    // With the one pattern "*.*" the folder is listed once, before anything is made, and that
+    // listing also gives its subfolders.
+    const bool listedOnce = ListsWholeFolder(patterns);
+    if (listedOnce) {
+      std::wstring query = source;
+      if (!AppendPath(query, L"*.*", kTreePathCapacity)) {
+        CountError(progress);
+        return;
+      }
+      if (!IsEmptyListing(List(fs, query, entries), false)) listingFailed = true;
+    }
     // The target folder is looked for (and made) once: for the whole tree on entering, otherwise
     // on the folder's first file. Each lookup costs a directory query, and under Wine the three
     // per file this once took cost about as much as copying a small file.
     TargetFolder targetFolder = TargetFolder::Unknown;
+    // Where this folder's files are written: the target folder, or a temporary one beside it.
+    std::wstring filesTo = target;
     if (options.wholeTree) {
-      if (ErrorCode e = Prepare(target, targetFolder)) {
+      std::wstring temporary;
+      // In a folder that this walk made, nothing of the target's name can be there already.
+      if (listedOnce && options.throughTemporaryName && parent == TargetFolder::Made &&
+          MakeTemporaryFolder(target, entries, temporary)) {
+        filesTo = temporary;
+        targetFolder = TargetFolder::Temporary;
+      } else if (ErrorCode e = Prepare(target, targetFolder, parentThere)) {
         // Nothing of this folder can reach the target.
         Fail(e);
         StopIfCancelled();
         return;
       }
     }
-    for (const std::wstring& pattern : patterns) {
+    CopyFiles(source, target, filesTo, parentThere, entries, listedOnce, targetFolder,
+              listingFailed);
+    if (targetFolder == TargetFolder::Temporary) {
+      targetFolder = PlaceTemporaryFolder(filesTo, target, entries) ? TargetFolder::Made
+                                                                     : TargetFolder::Unknown;
+    }
+    if (cancelled) return;
+
+    if (!listedOnce) {
       std::wstring query = source;
-      if (!AppendPath(query, pattern, kTreePathCapacity)) {
+      if (!AppendPath(query, L"*.*", kTreePathCapacity)) {
         CountError(progress);
-        continue;
+        return;
       }
       if (!IsEmptyListing(List(fs, query, entries), false)) listingFailed = true;
-      for (const FindData& entry : entries) {
-        if (entry.IsDirectory()) continue;
-        std::wstring from = source;
-        if (!AppendPath(from, entry.name, kTreePathCapacity)) {
-          CountError(progress);
-          break;
-        }
-        // The target folder appears only once a file is copied into it.
-        if (targetFolder == TargetFolder::Unknown) {
-          if (ErrorCode e = Prepare(target, targetFolder)) {
-            Fail(e);
-            if (StopIfCancelled()) return;
-            continue;
-          }
-        }
-        std::wstring to = target;
-        if (!AppendPath(to, entry.name, kTreePathCapacity)) {
-          CountError(progress);
-          break;
-        }
-        if (progress) progress->currentFile = from;
-        if (options.onFile) options.onFile(progress);
-        lastResult = CopyFile(from, to, target, targetFolder);
-        if (lastResult == err::Success) {
-          if (progress) ++progress->filesDone;
-        } else {
-          CountError(progress);
-        }
-        if (StopIfCancelled()) return;
-      }
     }
-
-    std::wstring query = source;
-    if (!AppendPath(query, L"*.*", kTreePathCapacity)) {
-      CountError(progress);
-      return;
-    }
-    if (!IsEmptyListing(List(fs, query, entries), false)) listingFailed = true;
     if (listingFailed) CountError(progress);
     for (const FindData& entry : entries) {
       bool isLink = false;
@@ -291,16 +360,65 @@ struct CopyWalk {
           break;
         }
         if (!isLink) {
-          Folder(from, to);
+          Folder(from, to, targetFolder);
           if (cancelled) return;
         } else {
-          ErrorCode e = targetFolder == TargetFolder::Unknown ? Prepare(target, targetFolder)
-                                                              : err::Success;
+          ErrorCode e = targetFolder == TargetFolder::Unknown
+                            ? Prepare(target, targetFolder, parentThere)
+                            : err::Success;
           if (e == err::Success) e = CopyLink(from, to);
           if (e != err::Success) Fail(e);
         }
       }
       if (StopIfCancelled()) return;
+    }
+  }
+
+  // Copies the folder's matching files into `filesTo` (the target folder or its temporary
+  // folder); `entries` is the folder's listing when `listedOnce`, else each pattern is listed
+  // into it. Returns early when cancelled.
+  void CopyFiles(const std::wstring& source, const std::wstring& target,
+                 const std::wstring& filesTo, bool parentThere, std::vector<FindData>& entries,
+                 bool listedOnce, TargetFolder& targetFolder, bool& listingFailed) {
+    for (const std::wstring& pattern : patterns) {
+      if (!listedOnce) {
+        std::wstring query = source;
+        if (!AppendPath(query, pattern, kTreePathCapacity)) {
+          CountError(progress);
+          continue;
+        }
+        if (!IsEmptyListing(List(fs, query, entries), false)) listingFailed = true;
+      }
+      for (const FindData& entry : entries) {
+        if (entry.IsDirectory()) continue;
+        std::wstring from = source;
+        if (!AppendPath(from, entry.name, kTreePathCapacity)) {
+          CountError(progress);
+          break;
+        }
+        // The target folder appears only once a file is copied into it.
+        if (targetFolder == TargetFolder::Unknown) {
+          if (ErrorCode e = Prepare(target, targetFolder, parentThere)) {
+            Fail(e);
+            if (StopIfCancelled()) return;
+            continue;
+          }
+        }
+        std::wstring to = filesTo;
+        if (!AppendPath(to, entry.name, kTreePathCapacity)) {
+          CountError(progress);
+          break;
+        }
+        if (progress) progress->currentFile = from;
+        if (options.onFile) options.onFile(progress);
+        lastResult = CopyFile(from, to, filesTo, targetFolder);
+        if (lastResult == err::Success) {
+          if (progress) ++progress->filesDone;
+        } else {
+          CountError(progress);
+        }
+        if (StopIfCancelled()) return;
+      }
     }
   }
 };
@@ -598,7 +716,7 @@ ErrorCode CopyTree(FileSystem& fs, System& system, std::wstring_view source,
   if (path::CommonPrefix(to, from) >= from.size()) return err::InvalidParameter;
   const uint32_t flags = system.IsVistaOrLater() ? copyflags::NoBuffering : 0;
   CopyWalk walk{fs, patterns, options, flags};
-  walk.Folder(from, to);
+  walk.Folder(from, to, CopyWalk::TargetFolder::Unknown);
   return walk.lastResult;
 }
 

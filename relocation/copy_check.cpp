@@ -1,6 +1,8 @@
 // Tree walks of the relocation: every entry of a folder, and a copy compared with its original.
 #include "relocation/copy_check.h"
 
+#include <algorithm>
+#include <map>
 #include <vector>
 
 #include "platform/text.h"
@@ -45,6 +47,56 @@ struct Walk {
     }
     return err::Success;
   }
+};
+
+// The copy's entries, each folder listed once: the check of every entry of a folder of the
+// original finds its counterpart in one listing of the copy's folder of that name, instead of
+// asking for each entry by name. Only the folders on the walk's current path are kept.
+class CopyListings {
+ public:
+  CopyListings(FileSystem& fs, const std::wstring& root) : fs_(fs), root_(root) {}
+
+  // The copy's entry at `relative`, or null when there is none (or its folder cannot be listed).
+  const FindData* Find(const std::wstring& relative) {
+    const size_t cut = relative.find_last_of(L'\\');
+    const std::wstring folder = cut == std::wstring::npos ? std::wstring() : relative.substr(0, cut);
+    const std::wstring name = cut == std::wstring::npos ? relative : relative.substr(cut + 1);
+    const size_t depth = static_cast<size_t>(std::count(folder.begin(), folder.end(), L'\\')) +
+                         (folder.empty() ? 0 : 1);
+    // The walk goes depth first: the listings above this folder are those of its own parents.
+    if (depth >= levels_.size() || !EqualsNoCase(levels_[depth].folder, folder)) {
+      levels_.resize(depth);
+      levels_.push_back(List(folder));
+    }
+    const auto& entries = levels_[depth].entries;
+    const auto found = entries.find(name);
+    return found == entries.end() ? nullptr : &found->second;
+  }
+
+ private:
+  struct Level {
+    std::wstring folder;
+    std::map<std::wstring, FindData, LessNoCaseFn> entries;  // by name, as Windows compares names
+  };
+
+  Level List(const std::wstring& folder) {
+    Level level{folder, {}};
+    std::wstring query = root_;
+    if ((!folder.empty() && !AppendPath(query, folder, kTreePathCapacity)) ||
+        !AppendPath(query, L"*.*", kTreePathCapacity)) {
+      return level;
+    }
+    // A folder that cannot be listed has nothing to find in it: its entries are missing.
+    (void)fs_.FindFiles(query, [&level](const FindData& entry) {
+      if (entry.name != L"." && entry.name != L"..") level.entries.emplace(entry.name, entry);
+      return true;
+    });
+    return level;
+  }
+
+  FileSystem& fs_;
+  std::wstring root_;
+  std::vector<Level> levels_;
 };
 
 // The place a folder link leads to, or empty when it leads nowhere that can be found.
@@ -119,6 +171,7 @@ CopyCheck CheckCopy(FileSystem& fs, std::wstring_view original, std::wstring_vie
     check.error = e;
     return false;
   };
+  CopyListings copyEntries(fs, copyRoot);
   const ErrorCode walked = WalkTree(fs, originalRoot, [&](const std::wstring& relative,
                                                           const FindData& entry) {
     if (options.cancel.Requested()) return fault(CopyFault::Cancelled, L"");
@@ -127,8 +180,9 @@ CopyCheck CheckCopy(FileSystem& fs, std::wstring_view original, std::wstring_vie
         !AppendPath(from, relative, kTreePathCapacity)) {
       return fault(CopyFault::Unreadable, relative, err::InternalError);
     }
-    FindData there;
-    if (!PathExists(fs, at, &there)) return fault(CopyFault::Missing, relative);
+    const FindData* found = copyEntries.Find(relative);
+    if (!found) return fault(CopyFault::Missing, relative);
+    const FindData& there = *found;
 
     if (entry.IsDirectory() && entry.IsReparsePoint()) {
       if (!there.IsDirectory() || !there.IsReparsePoint()) {

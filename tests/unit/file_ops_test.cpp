@@ -170,6 +170,58 @@ TEST_F(FakeFileOpsTest, DeleteOneFileUsesTheLongFormBeyond260Characters) {
   }
 }
 
+// A folder that a copy of the whole tree makes is filled under the temporary name and renamed
+// into place once its files are whole, so that no file is ever under its final path unfinished.
+// Should the folder's rename fail, its files move one by one; one that cannot move counts as
+// failed, and nothing is left under the temporary name.
+TEST_F(FakeFileOpsTest, ANewFolderIsFilledUnderTheTemporaryNameAndRenamedIntoPlace) {
+  fs.AddFile(L"C:\\src\\sub\\a.wav", "aa");
+  fs.AddFile(L"C:\\src\\sub\\b.wav", "bbb");
+  fs.AddFolder(L"C:\\src\\sub\\empty");
+  const CopyTreeOptions whole{.onlyIfNewer = true,
+                              .wholeTree = true,
+                              .throughTemporaryName = true,
+                              .temporaryName = L"~run.partial"};
+  const struct {
+    const char* name;
+    std::wstring target;
+    std::vector<std::pair<std::wstring, ErrorCode>> failures;
+    ErrorCode result;
+    std::vector<std::wstring> moves;
+  } cases[] = {
+      {"renamed whole", L"C:\\d1", {}, 0, {L"MoveFile C:\\d1\\~run.partial -> C:\\d1\\sub"}},
+      {"the folder's rename refused", L"C:\\d2", {{L"C:\\d2\\sub", 5}}, 0,
+       {L"MoveFile C:\\d2\\~run.partial -> C:\\d2\\sub",
+        L"MoveFile C:\\d2\\~run.partial\\a.wav -> C:\\d2\\sub\\a.wav",
+        L"MoveFile C:\\d2\\~run.partial\\b.wav -> C:\\d2\\sub\\b.wav"}},
+      {"a file that cannot move either", L"C:\\d3", {{L"C:\\d3\\sub", 5}, {L"C:\\d3\\sub\\b.wav", 32}},
+       32,
+       {L"MoveFile C:\\d3\\~run.partial -> C:\\d3\\sub",
+        L"MoveFile C:\\d3\\~run.partial\\a.wav -> C:\\d3\\sub\\a.wav",
+        L"MoveFile C:\\d3\\~run.partial\\b.wav -> C:\\d3\\sub\\b.wav"}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    fs.ClearFailures();
+    for (const auto& [path, code] : c.failures) fs.InjectFailure(Op::MoveFile, path, code);
+    fs.ClearOperations();
+    TreeOperationProgress progress;
+    CopyTreeOptions options = whole;
+    options.progress = &progress;
+    EXPECT_EQ(CopyTree(fs, system, L"C:\\src", all, c.target, options), c.result);
+    std::vector<std::wstring> moves;
+    for (const std::wstring& operation : Changes()) {
+      if (operation.rfind(L"MoveFile ", 0) == 0) moves.push_back(operation);
+    }
+    EXPECT_EQ(moves, c.moves);
+    EXPECT_EQ(progress.errors, c.result == 0 ? 0u : 1u);
+    EXPECT_EQ(fs.ContentsText(c.target + L"\\sub\\a.wav"), "aa");
+    EXPECT_EQ(fs.Exists(c.target + L"\\sub\\b.wav"), c.result == 0);
+    EXPECT_TRUE(fs.IsFolder(c.target + L"\\sub\\empty"));
+    EXPECT_FALSE(fs.Exists(c.target + L"\\~run.partial"));
+  }
+}
+
 TEST(FakeCopyTreeTest, ReturnsTheLastFileOperationAndCountsEveryFailure) {
   // Files are copied in listing order: a.wav, b.wav, c.wav.
   const struct {

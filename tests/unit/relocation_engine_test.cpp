@@ -313,6 +313,19 @@ TEST_F(RelocationEngineTest, AFailureAtEveryStepLosesNothing) {
        },
        Source::BackInPlace, false, L"The copy in D:\\Content\\Strings does not match "
        L"C:\\Samples\\Strings: sub\\deep is missing.", false},
+      // The check lists each folder of the copy once: one it comes back to after a subfolder
+      // is the same folder, and what it lacks is found there too.
+      {"a file of the copy gone from a folder the check comes back to",
+       [](auto& t) {
+         t.AddSourceFile(L"\\zz.wav", "after the subfolder");
+         t.recorder.onLog = [&t](const std::wstring& line) {
+           if (line.rfind(L"Renaming ", 0) == 0) {
+             ASSERT_EQ(t.fs.DeleteFile(std::wstring(kTarget) + L"\\zz.wav"), 0u);
+           }
+         };
+       },
+       Source::BackInPlace, true, L"The copy in D:\\Content\\Strings does not match "
+       L"C:\\Samples\\Strings: zz.wav is missing.", false},
       {"a copied file cut short before the check",
        [](auto& t) {
          t.recorder.onLog = [&t](const std::wstring& line) {
