@@ -1,6 +1,7 @@
 // File and folder operations over the FileSystem interface: single items and folder-tree walks.
 #include "platform/file_ops.h"
 
+#include <algorithm>
 #include <cwchar>
 #include <vector>
 
@@ -16,10 +17,6 @@ constexpr size_t kLongPathCapacity = 32768;
 // Paths this long or longer need the "\\?\" form on Windows.
 constexpr size_t kMaxPlainPath = 260;
 constexpr uint64_t kSourceNewerMargin = 2 * kFileTimeTicksPerSecond;
-
-bool IsCancelled(const CancelFlag* cancel) {
-  return cancel != nullptr && cancel->load(std::memory_order_relaxed) != 0;
-}
 
 // True for "\\?\..." paths, whose question mark is not a wild card.
 bool HasLongPathPrefix(std::wstring_view p) { return p.substr(0, 4) == L"\\\\?\\"; }
@@ -51,6 +48,12 @@ ErrorCode List(FileSystem& fs, std::wstring_view query, std::vector<FindData>& e
   });
 }
 
+// True when `patterns` is the one pattern that lists a whole folder: its listing then also gives
+// the subfolders, and the folder is listed once.
+bool ListsWholeFolder(const PatternSet& patterns) {
+  return patterns.size() == 1 && *patterns.begin() == L"*.*";
+}
+
 // A listing failure that means "nothing there" rather than "could not look".
 bool IsEmptyListing(ErrorCode e, bool missingFolderIsEmpty) {
   return e == err::Success || e == err::FileNotFound ||
@@ -72,7 +75,7 @@ void EnterFolder(TreeOperationProgress* progress, std::wstring_view folder) {
 struct CountWalk {
   FileSystem& fs;
   const PatternSet& patterns;
-  const CancelFlag* cancel;
+  CancelToken cancel;
   TreeOperationProgress& progress;
   bool cancelled = false;
 
@@ -92,19 +95,21 @@ struct CountWalk {
         if (entry.IsDirectory()) continue;
         ++progress.filesCounted;
         progress.bytesCounted += entry.size;
-        if (IsCancelled(cancel)) {
+        if (cancel.Requested()) {
           cancelled = true;
           return err::Success;
         }
       }
     }
 
-    std::wstring query = folder;
-    if (!AppendPath(query, L"*.*", kTreePathCapacity)) {
-      ++progress.errors;
-      return err::InternalError;
+    if (!ListsWholeFolder(patterns)) {
+      std::wstring query = folder;
+      if (!AppendPath(query, L"*.*", kTreePathCapacity)) {
+        ++progress.errors;
+        return err::InternalError;
+      }
+      if (!IsEmptyListing(List(fs, query, entries), false)) listingFailed = true;
     }
-    if (!IsEmptyListing(List(fs, query, entries), false)) listingFailed = true;
     if (listingFailed) ++progress.errors;
     for (const FindData& entry : entries) {
       bool isLink = false;
@@ -122,7 +127,7 @@ struct CountWalk {
           if (cancelled) return err::Success;
         }
       }
-      if (IsCancelled(cancel)) {
+      if (cancel.Requested()) {
         cancelled = true;
         return err::Success;
       }
@@ -136,26 +141,30 @@ struct CountWalk {
 struct CopyWalk {
   FileSystem& fs;
   const PatternSet& patterns;
-  bool onlyIfNewer;
-  const CancelFlag* cancel;
-  TreeProgressCallback callback;
-  TreeOperationProgress* progress;
-  CopyProgressRoutine routine;
-  void* userData;
+  const CopyTreeOptions& options;
   uint32_t copyFlags;
-  CopyTreeOptions options;
+  TreeOperationProgress* progress = options.progress;
   ErrorCode lastResult = err::Success;
   bool cancelled = false;
 
-  enum class TargetFolder { Unknown, Existing, Made };
+  // Made: by this walk, so it held nothing; Temporary: the files go to a temporary folder that
+  // this walk made and that takes the target's name once they are whole.
+  enum class TargetFolder { Unknown, Existing, Made, Temporary };
 
   bool StopIfCancelled() {
-    if (IsCancelled(cancel)) cancelled = true;
+    if (options.cancel.Requested()) cancelled = true;
     return cancelled;
   }
 
-  // Looks for the target folder and makes it if it is missing.
-  ErrorCode Prepare(const std::wstring& target, TargetFolder& state) {
+  // Looks for the target folder and makes it if it is missing. When its parent folder is known to
+  // be there (the walk made it or found it), one attempt to make it comes first: it succeeds for
+  // every folder of a new copy, with no look-up of it or of the folders above it. Anything else
+  // (it exists, or cannot be made so) is looked at as for a folder of unknown parent.
+  ErrorCode Prepare(const std::wstring& target, TargetFolder& state, bool parentThere) {
+    if (parentThere && fs.CreateFolder(target) == err::Success) {
+      state = TargetFolder::Made;
+      return err::Success;
+    }
     const bool existed = IsDirectory(fs, target);
     if (ErrorCode e = existed ? err::Success : CreateDirectoryTree(fs, target)) return e;
     state = existed ? TargetFolder::Existing : TargetFolder::Made;
@@ -166,37 +175,40 @@ struct CopyWalk {
   // clear) or that already existed.
   ErrorCode CopyFile(const std::wstring& from, const std::wstring& to, const std::wstring& target,
                      TargetFolder state) {
-    const int* cancelInt = reinterpret_cast<const int*>(cancel);
     const uint32_t flags = copyFlags & ~copyflags::FailIfExists;
+    if (state == TargetFolder::Temporary) {
+      return fs.CopyFile(from, to, options.copyRoutine, options.copyUserData, options.cancel,
+                         flags);
+    }
     // With one pattern no file comes twice, so a folder this walk made holds no file yet.
     const bool fresh = state == TargetFolder::Made && patterns.size() == 1;
     if (!options.throughTemporaryName) {
-      return fresh ? fs.CopyFile(from, to, routine, userData, cancelInt, flags)
-                   : CopyOneFile(fs, from, to, onlyIfNewer, routine, userData, cancel, copyFlags);
+      return fresh ? fs.CopyFile(from, to, options.copyRoutine, options.copyUserData,
+                                 options.cancel, flags)
+                   : CopyOneFile(fs, from, to, options.onlyIfNewer, options.copyRoutine,
+                                 options.copyUserData, options.cancel, copyFlags);
     }
     if (!fresh) {
       FindData sourceData, targetData;
       const bool sourceExists = PathExists(fs, from, &sourceData);
-      if (onlyIfNewer && !sourceExists) return err::FileNotFound;
+      if (options.onlyIfNewer && !sourceExists) return err::FileNotFound;
       if (PathExists(fs, to, &targetData)) {
         if (targetData.IsDirectory()) return err::AccessDenied;
-        if (onlyIfNewer && !IsSourceNewer(sourceData, targetData)) return err::Success;
+        if (options.onlyIfNewer && !IsSourceNewer(sourceData, targetData)) return err::Success;
         // A read-only file cannot be replaced by a rename.
         if (ErrorCode e = ClearReadOnly(fs, to)) return e;
       }
     }
     std::wstring partial = target;
-    const std::wstring_view temporary =
-        options.temporaryName.empty() ? std::wstring_view(kPartialCopyName) : options.temporaryName;
-    if (!AppendPath(partial, temporary, kTreePathCapacity)) return err::FilenameExcedRange;
+    if (!AppendPath(partial, TemporaryName(), kTreePathCapacity)) return err::FilenameExcedRange;
     // A file that already has the temporary name is not this walk's: it is never replaced.
-    ErrorCode e = fs.CopyFile(from, partial, routine, userData, cancelInt,
-                              flags | copyflags::FailIfExists);
+    ErrorCode e = fs.CopyFile(from, partial, options.copyRoutine, options.copyUserData,
+                              options.cancel, flags | copyflags::FailIfExists);
     if (e == err::FileExists || e == err::AlreadyExists) return e;
     if (e == err::Success) e = fs.MoveFile(partial, to, moveflags::ReplaceExisting);
     // Nothing partial stays behind: the system's copy removes what it began, and a copy whose
     // rename failed is not left under the temporary name either.
-    if (e != err::Success) DeleteOneFile(fs, partial);
+    if (e != err::Success) (void)DeleteOneFile(fs, partial);
     return e;
   }
 
@@ -226,67 +238,116 @@ struct CopyWalk {
     lastResult = e;
   }
 
-  void Folder(const std::wstring& source, const std::wstring& target) {
+  // The run's temporary name, for a file or a folder.
+  std::wstring_view TemporaryName() const {
+    return options.temporaryName.empty() ? std::wstring_view(kPartialCopyName)
+                                         : std::wstring_view(options.temporaryName);
+  }
+
+  // Makes a folder of the run's temporary name beside `target` (which is not there) for the files
+  // of a new folder (in `entries`), so that they are written under their own names and the folder
+  // is renamed into place once they are whole: one rename for the folder instead of one for each
+  // file, and still no file under its final path that is not complete. False (nothing made) when
+  // the folder has no files, when something of the temporary name is there already (it is not
+  // this walk's), or when the temporary name would make a path too long.
+  bool MakeTemporaryFolder(const std::wstring& target, const std::vector<FindData>& entries,
+                           std::wstring& temporary) {
+    size_t longestName = 0;
+    for (const FindData& entry : entries) {
+      if (!entry.IsDirectory()) longestName = std::max(longestName, entry.name.size());
+    }
+    const size_t cut = target.find_last_of(L'\\');
+    if (longestName == 0 || cut == std::wstring::npos) return false;
+    temporary = target.substr(0, cut);
+    if (!AppendPath(temporary, TemporaryName(), kTreePathCapacity)) return false;
+    // Its files' paths must fit wherever their final paths fit.
+    const size_t longest = temporary.size() + 1 + longestName;
+    if (temporary.size() > target.size() &&
+        (longest >= kMaxPlainPath || longest >= kTreePathCapacity)) {
+      return false;
+    }
+    return fs.CreateFolder(temporary) == err::Success;
+  }
+
+  // Gives the temporary folder its final name. Should that fail (a folder of that name made
+  // meanwhile, or a program holding one of the new files open), the files move one by one into
+  // the target folder, and what cannot reach it is counted as failed and removed from the
+  // temporary folder, which goes too. True when the target folder is there.
+  bool PlaceTemporaryFolder(const std::wstring& temporary, const std::wstring& target,
+                            const std::vector<FindData>& entries) {
+    const ErrorCode renamed = fs.MoveFile(temporary, target, 0);
+    if (renamed == err::Success) return true;
+    const ErrorCode made = CreateDirectoryTree(fs, target);
+    for (const FindData& entry : entries) {
+      if (entry.IsDirectory()) continue;
+      std::wstring from = temporary, to = target;
+      if (!AppendPath(from, entry.name, kTreePathCapacity) ||
+          !AppendPath(to, entry.name, kTreePathCapacity) || !PathExists(fs, from)) {
+        continue;  // a file whose copy failed, already counted
+      }
+      const ErrorCode moved = made != err::Success ? made : fs.MoveFile(from, to, 0);
+      if (moved != err::Success) {
+        Fail(moved);
+        (void)DeleteOneFile(fs, from);
+      }
+    }
+    (void)RemoveFolder(fs, temporary);
+    return made == err::Success;
+  }
+
+  // `parent`: what the walk knows of the target's parent folder.
+  void Folder(const std::wstring& source, const std::wstring& target, TargetFolder parent) {
+    const bool parentThere = parent != TargetFolder::Unknown;
     EnterFolder(progress, source);
     std::vector<FindData> entries;
     bool listingFailed = false;
+    // With the one pattern "*.*" the folder is listed once, before anything is made, and that
+    // listing also gives its subfolders.
+    const bool listedOnce = ListsWholeFolder(patterns);
+    if (listedOnce) {
+      std::wstring query = source;
+      if (!AppendPath(query, L"*.*", kTreePathCapacity)) {
+        CountError(progress);
+        return;
+      }
+      if (!IsEmptyListing(List(fs, query, entries), false)) listingFailed = true;
+    }
     // The target folder is looked for (and made) once: for the whole tree on entering, otherwise
     // on the folder's first file. Each lookup costs a directory query, and under Wine the three
     // per file this once took cost about as much as copying a small file.
     TargetFolder targetFolder = TargetFolder::Unknown;
+    // Where this folder's files are written: the target folder, or a temporary one beside it.
+    std::wstring filesTo = target;
     if (options.wholeTree) {
-      if (ErrorCode e = Prepare(target, targetFolder)) {
+      std::wstring temporary;
+      // In a folder that this walk made, nothing of the target's name can be there already.
+      if (listedOnce && options.throughTemporaryName && parent == TargetFolder::Made &&
+          MakeTemporaryFolder(target, entries, temporary)) {
+        filesTo = temporary;
+        targetFolder = TargetFolder::Temporary;
+      } else if (ErrorCode e = Prepare(target, targetFolder, parentThere)) {
         // Nothing of this folder can reach the target.
         Fail(e);
         StopIfCancelled();
         return;
       }
     }
-    for (const std::wstring& pattern : patterns) {
+    CopyFiles(source, target, filesTo, parentThere, entries, listedOnce, targetFolder,
+              listingFailed);
+    if (targetFolder == TargetFolder::Temporary) {
+      targetFolder = PlaceTemporaryFolder(filesTo, target, entries) ? TargetFolder::Made
+                                                                     : TargetFolder::Unknown;
+    }
+    if (cancelled) return;
+
+    if (!listedOnce) {
       std::wstring query = source;
-      if (!AppendPath(query, pattern, kTreePathCapacity)) {
+      if (!AppendPath(query, L"*.*", kTreePathCapacity)) {
         CountError(progress);
-        continue;
+        return;
       }
       if (!IsEmptyListing(List(fs, query, entries), false)) listingFailed = true;
-      for (const FindData& entry : entries) {
-        if (entry.IsDirectory()) continue;
-        std::wstring from = source;
-        if (!AppendPath(from, entry.name, kTreePathCapacity)) {
-          CountError(progress);
-          break;
-        }
-        // The target folder appears only once a file is copied into it.
-        if (targetFolder == TargetFolder::Unknown) {
-          if (ErrorCode e = Prepare(target, targetFolder)) {
-            Fail(e);
-            if (StopIfCancelled()) return;
-            continue;
-          }
-        }
-        std::wstring to = target;
-        if (!AppendPath(to, entry.name, kTreePathCapacity)) {
-          CountError(progress);
-          break;
-        }
-        if (progress) progress->currentFile = from;
-        if (callback) callback(progress);
-        lastResult = CopyFile(from, to, target, targetFolder);
-        if (lastResult == err::Success) {
-          if (progress) ++progress->filesDone;
-        } else {
-          CountError(progress);
-        }
-        if (StopIfCancelled()) return;
-      }
     }
-
-    std::wstring query = source;
-    if (!AppendPath(query, L"*.*", kTreePathCapacity)) {
-      CountError(progress);
-      return;
-    }
-    if (!IsEmptyListing(List(fs, query, entries), false)) listingFailed = true;
     if (listingFailed) CountError(progress);
     for (const FindData& entry : entries) {
       bool isLink = false;
@@ -299,16 +360,65 @@ struct CopyWalk {
           break;
         }
         if (!isLink) {
-          Folder(from, to);
+          Folder(from, to, targetFolder);
           if (cancelled) return;
         } else {
-          ErrorCode e = targetFolder == TargetFolder::Unknown ? Prepare(target, targetFolder)
-                                                              : err::Success;
+          ErrorCode e = targetFolder == TargetFolder::Unknown
+                            ? Prepare(target, targetFolder, parentThere)
+                            : err::Success;
           if (e == err::Success) e = CopyLink(from, to);
           if (e != err::Success) Fail(e);
         }
       }
       if (StopIfCancelled()) return;
+    }
+  }
+
+  // Copies the folder's matching files into `filesTo` (the target folder or its temporary
+  // folder); `entries` is the folder's listing when `listedOnce`, else each pattern is listed
+  // into it. Returns early when cancelled.
+  void CopyFiles(const std::wstring& source, const std::wstring& target,
+                 const std::wstring& filesTo, bool parentThere, std::vector<FindData>& entries,
+                 bool listedOnce, TargetFolder& targetFolder, bool& listingFailed) {
+    for (const std::wstring& pattern : patterns) {
+      if (!listedOnce) {
+        std::wstring query = source;
+        if (!AppendPath(query, pattern, kTreePathCapacity)) {
+          CountError(progress);
+          continue;
+        }
+        if (!IsEmptyListing(List(fs, query, entries), false)) listingFailed = true;
+      }
+      for (const FindData& entry : entries) {
+        if (entry.IsDirectory()) continue;
+        std::wstring from = source;
+        if (!AppendPath(from, entry.name, kTreePathCapacity)) {
+          CountError(progress);
+          break;
+        }
+        // The target folder appears only once a file is copied into it.
+        if (targetFolder == TargetFolder::Unknown) {
+          if (ErrorCode e = Prepare(target, targetFolder, parentThere)) {
+            Fail(e);
+            if (StopIfCancelled()) return;
+            continue;
+          }
+        }
+        std::wstring to = filesTo;
+        if (!AppendPath(to, entry.name, kTreePathCapacity)) {
+          CountError(progress);
+          break;
+        }
+        if (progress) progress->currentFile = from;
+        if (options.onFile) options.onFile(progress);
+        lastResult = CopyFile(from, to, filesTo, targetFolder);
+        if (lastResult == err::Success) {
+          if (progress) ++progress->filesDone;
+        } else {
+          CountError(progress);
+        }
+        if (StopIfCancelled()) return;
+      }
     }
   }
 };
@@ -318,14 +428,12 @@ struct CopyWalk {
 struct DeleteWalk {
   FileSystem& fs;
   const PatternSet& patterns;
-  const CancelFlag* cancel;
-  TreeProgressCallback callback;
-  TreeOperationProgress* progress;
-  bool removeFolders;
+  const DeleteTreeOptions& options;
+  TreeOperationProgress* progress = options.progress;
   bool cancelled = false;
 
   bool StopIfCancelled() {
-    if (IsCancelled(cancel)) cancelled = true;
+    if (options.cancel.Requested()) cancelled = true;
     return cancelled;
   }
 
@@ -366,7 +474,7 @@ struct DeleteWalk {
           break;
         }
         if (progress) progress->currentFile = file;
-        if (callback) callback(progress);
+        if (options.onFile) options.onFile(progress);
         if (ErrorCode e = DeleteOneFile(fs, file)) {
           fail(e);
         } else if (progress) {
@@ -391,8 +499,9 @@ struct DeleteWalk {
             break;
           }
           if (isLink) {
-            // The link itself goes; whatever it points to stays.
-            fs.RemoveFolder(sub);
+            // The link itself goes; whatever it points to stays. One that stays is found when
+            // its parent folder cannot be removed.
+            (void)fs.RemoveFolder(sub);
           } else if (ErrorCode e = Folder(sub)) {
             result = e;
           }
@@ -402,7 +511,7 @@ struct DeleteWalk {
       }
     }
 
-    if (removeFolders) {
+    if (options.removeFolders) {
       if (ErrorCode e = RemoveFolder(fs, folder)) fail(e);
     }
     return result;
@@ -539,7 +648,8 @@ ErrorCode DeleteOneFile(FileSystem& fs, std::wstring_view path) {
   const std::wstring p = LongPathForm(path);
   ErrorCode e = fs.DeleteFile(p);
   if (e == err::AccessDenied) {
-    ClearReadOnly(fs, p);
+    // A failure here shows in the second attempt.
+    (void)ClearReadOnly(fs, p);
     e = fs.DeleteFile(p);
   }
   return e == err::FileNotFound ? err::Success : e;
@@ -549,7 +659,7 @@ ErrorCode RemoveFolder(FileSystem& fs, std::wstring_view path) {
   if (path.empty()) return err::InvalidParameter;
   ErrorCode e = fs.RemoveFolder(path);
   if (e == err::AccessDenied) {
-    ClearReadOnly(fs, path);
+    (void)ClearReadOnly(fs, path);
     e = fs.RemoveFolder(path);
   }
   return (e == err::FileNotFound || e == err::PathNotFound) ? err::Success : e;
@@ -557,7 +667,7 @@ ErrorCode RemoveFolder(FileSystem& fs, std::wstring_view path) {
 
 ErrorCode CopyOneFile(FileSystem& fs, std::wstring_view source, std::wstring_view target,
                       bool onlyIfNewer, CopyProgressRoutine routine, void* userData,
-                      const CancelFlag* cancel, uint32_t copyFlags) {
+                      CancelToken cancel, uint32_t copyFlags) {
   if (source.empty() || target.empty()) return err::InvalidParameter;
   FindData sourceData;
   const bool sourceExists = PathExists(fs, source, &sourceData);
@@ -569,14 +679,14 @@ ErrorCode CopyOneFile(FileSystem& fs, std::wstring_view source, std::wstring_vie
     if (onlyIfNewer && !IsSourceNewer(sourceData, targetData)) return err::Success;
     if (ErrorCode e = ClearReadOnly(fs, target)) return e;
   }
-  return fs.CopyFile(source, target, routine, userData, reinterpret_cast<const int*>(cancel),
+  return fs.CopyFile(source, target, routine, userData, cancel,
                      copyFlags & ~copyflags::FailIfExists);
 }
 
 void ResetProgress(TreeOperationProgress& progress) { progress = TreeOperationProgress(); }
 
 ErrorCode CountTree(FileSystem& fs, const PatternSet& patterns, std::wstring_view folder,
-                    const CancelFlag* cancel, TreeOperationProgress& progress) {
+                    CancelToken cancel, TreeOperationProgress& progress) {
   if (folder.empty()) return err::InvalidParameter;
   CountWalk walk{fs, patterns, cancel, progress};
   return walk.Folder(std::wstring(folder));
@@ -584,16 +694,19 @@ ErrorCode CountTree(FileSystem& fs, const PatternSet& patterns, std::wstring_vie
 
 ErrorCode CopyTree(FileSystem& fs, System& system, std::wstring_view source,
                    const PatternSet& patterns, std::wstring_view target, bool onlyIfNewer,
-                   const CancelFlag* cancel, TreeProgressCallback callback,
+                   CancelToken cancel, TreeProgressCallback callback,
                    TreeOperationProgress* progress, CopyProgressRoutine routine, void* userData) {
-  return CopyTree(fs, system, source, patterns, target, onlyIfNewer, cancel, callback, progress,
-                  routine, userData, CopyTreeOptions{});
+  return CopyTree(fs, system, source, patterns, target,
+                  {.onlyIfNewer = onlyIfNewer,
+                   .cancel = cancel,
+                   .onFile = callback,
+                   .progress = progress,
+                   .copyRoutine = routine,
+                   .copyUserData = userData});
 }
 
 ErrorCode CopyTree(FileSystem& fs, System& system, std::wstring_view source,
-                   const PatternSet& patterns, std::wstring_view target, bool onlyIfNewer,
-                   const CancelFlag* cancel, TreeProgressCallback callback,
-                   TreeOperationProgress* progress, CopyProgressRoutine routine, void* userData,
+                   const PatternSet& patterns, std::wstring_view target,
                    const CopyTreeOptions& options) {
   if (source.empty() || target.empty()) return err::InvalidParameter;
   // A target inside the source would be walked as part of the source, copy after copy.
@@ -602,17 +715,25 @@ ErrorCode CopyTree(FileSystem& fs, System& system, std::wstring_view source,
   path::RemoveBackslash(to);
   if (path::CommonPrefix(to, from) >= from.size()) return err::InvalidParameter;
   const uint32_t flags = system.IsVistaOrLater() ? copyflags::NoBuffering : 0;
-  CopyWalk walk{fs, patterns, onlyIfNewer, cancel, callback, progress, routine, userData, flags,
-                options};
-  walk.Folder(from, to);
+  CopyWalk walk{fs, patterns, options, flags};
+  walk.Folder(from, to, CopyWalk::TargetFolder::Unknown);
   return walk.lastResult;
 }
 
 ErrorCode DeleteTree(FileSystem& fs, const PatternSet& patterns, std::wstring_view folder,
-                     const CancelFlag* cancel, TreeProgressCallback callback,
+                     CancelToken cancel, TreeProgressCallback callback,
                      TreeOperationProgress* progress, bool removeFolders) {
+  return DeleteTree(fs, patterns, folder,
+                    {.cancel = cancel,
+                     .onFile = callback,
+                     .progress = progress,
+                     .removeFolders = removeFolders});
+}
+
+ErrorCode DeleteTree(FileSystem& fs, const PatternSet& patterns, std::wstring_view folder,
+                     const DeleteTreeOptions& options) {
   if (folder.empty()) return err::InvalidParameter;
-  DeleteWalk walk{fs, patterns, cancel, callback, progress, removeFolders};
+  DeleteWalk walk{fs, patterns, options};
   return walk.Folder(std::wstring(folder));
 }
 

@@ -47,8 +47,22 @@ struct TreeOperationProgress {
 
 // Called once per file on the walking thread, after currentFile is set and before the file is
 // copied or deleted; receives null when the operation runs without a record. It cannot stop the
-// walk: the caller sets the cancel flag for that.
+// walk: the caller sets the cancel flag for that. It finds its caller's state through the record
+// (see TreeProgressWith).
 using TreeProgressCallback = void (*)(TreeOperationProgress* progress);
+
+// A progress record that carries its caller's state, so that a per-file callback, which gets only
+// the record, finds that state through it:
+//   TreeProgressWith<Observer> progress{observer};  ...  StateOf(*record).FileStarted(...)
+template <class State>
+struct TreeProgressWith : TreeOperationProgress {
+  explicit TreeProgressWith(State& caller) : state(&caller) {}
+  State* state;
+  // The state of `record`, which must have been made as a TreeProgressWith<State>.
+  static State& StateOf(TreeOperationProgress& record) {
+    return *static_cast<TreeProgressWith&>(record).state;
+  }
+};
 
 // True if the file or folder exists; `found` then describes it. A trailing backslash is ignored
 // except on a drive root; a root yields find data with only the folder attribute. A path with
@@ -72,25 +86,26 @@ bool AppendPath(std::wstring& path, std::wstring_view part, size_t capacity);
 // Creates every missing folder of `path`. An empty path gives 87; a path that names an existing
 // file gives 183 and one that runs through a file 3; a drive root is only tested (3 no root
 // folder, 15 unknown drive). The drive and the server and share of a UNC path are never created.
-ErrorCode CreateDirectoryTree(FileSystem& fs, std::wstring_view path);
+[[nodiscard]] ErrorCode CreateDirectoryTree(FileSystem& fs, std::wstring_view path);
 
 // Removes the read-only attribute if set.
-ErrorCode ClearReadOnly(FileSystem& fs, std::wstring_view path);
+[[nodiscard]] ErrorCode ClearReadOnly(FileSystem& fs, std::wstring_view path);
 
 // Deletes a file, read-only or not; a missing file counts as deleted.
-ErrorCode DeleteOneFile(FileSystem& fs, std::wstring_view path);
+[[nodiscard]] ErrorCode DeleteOneFile(FileSystem& fs, std::wstring_view path);
 
 // Removes an empty folder (or a folder link itself), read-only or not; a missing one counts as
 // removed.
-ErrorCode RemoveFolder(FileSystem& fs, std::wstring_view path);
+[[nodiscard]] ErrorCode RemoveFolder(FileSystem& fs, std::wstring_view path);
 
 // Copies `source` over `target`. With `onlyIfNewer`, a missing source gives 2 and an existing
 // target is kept (result 0) unless the source is newer by more than 2 seconds. A read-only
 // target is made writable first; a folder of the target's name gives 5, newer or not.
 // `routine`, `userData` and `cancel` go to the system's copy.
-ErrorCode CopyOneFile(FileSystem& fs, std::wstring_view source, std::wstring_view target,
-                      bool onlyIfNewer, CopyProgressRoutine routine, void* userData,
-                      const CancelFlag* cancel, uint32_t copyFlags);
+[[nodiscard]] ErrorCode CopyOneFile(FileSystem& fs, std::wstring_view source,
+                                    std::wstring_view target, bool onlyIfNewer,
+                                    CopyProgressRoutine routine, void* userData,
+                                    CancelToken cancel, uint32_t copyFlags);
 
 // Zeroes every field and empties both paths.
 void ResetProgress(TreeOperationProgress& progress);
@@ -98,11 +113,24 @@ void ResetProgress(TreeOperationProgress& progress);
 // Counts the files below `folder` that match `patterns` into progress.filesCounted and
 // progress.bytesCounted. Folder links are not followed. A cancelled count returns 0; an empty
 // folder path 87.
-ErrorCode CountTree(FileSystem& fs, const PatternSet& patterns, std::wstring_view folder,
-                    const CancelFlag* cancel, TreeOperationProgress& progress);
+[[nodiscard]] ErrorCode CountTree(FileSystem& fs, const PatternSet& patterns,
+                                  std::wstring_view folder, CancelToken cancel,
+                                  TreeOperationProgress& progress);
 
-// What a tree copy does beyond copying the matching files (all off: the plain copy above).
+// The optional arguments of a tree copy, named at the call:
+//   CopyTree(fs, system, from, patterns, to, {.onlyIfNewer = true, .progress = &progress});
 struct CopyTreeOptions {
+  // A file that exists at the target is replaced only by a source newer by more than 2 seconds.
+  bool onlyIfNewer = false;
+  CancelToken cancel = kNeverCancelled;
+  // Called before each file (see TreeProgressCallback); the statistics go to `progress`.
+  TreeProgressCallback onFile = nullptr;
+  TreeOperationProgress* progress = nullptr;
+  // The system copy's progress routine and its user value.
+  CopyProgressRoutine copyRoutine = nullptr;
+  void* copyUserData = nullptr;
+
+  // What a tree copy does beyond copying the matching files (all off: the plain copy below).
   // Every folder of the source is made at the target, the top one and empty ones included.
   bool wholeTree = false;
   // Each file is copied to a temporary name in its target folder and renamed to its own name
@@ -128,35 +156,49 @@ inline constexpr const wchar_t* kPartialCopyName = L"~tessaly-copy.partial";
 // Folder links are skipped with everything behind them, and a target folder is created only when
 // a file is copied into it. Failing files are counted in progress.errors and the walk goes on.
 // Result: the error code of the last file operation (0 if there was none), or 87 for an empty
-// path or a target that is the source or lies inside it. `cancel`, `callback`, `progress` and
-// `routine` may be null.
-ErrorCode CopyTree(FileSystem& fs, System& system, std::wstring_view source,
-                   const PatternSet& patterns, std::wstring_view target, bool onlyIfNewer,
-                   const CancelFlag* cancel, TreeProgressCallback callback,
-                   TreeOperationProgress* progress, CopyProgressRoutine routine, void* userData);
-// The same with `options`; a link or folder that cannot be made counts as an error.
-ErrorCode CopyTree(FileSystem& fs, System& system, std::wstring_view source,
-                   const PatternSet& patterns, std::wstring_view target, bool onlyIfNewer,
-                   const CancelFlag* cancel, TreeProgressCallback callback,
-                   TreeOperationProgress* progress, CopyProgressRoutine routine, void* userData,
-                   const CopyTreeOptions& options);
+// path or a target that is the source or lies inside it. A link or folder that the options ask
+// for and that cannot be made counts as an error.
+[[nodiscard]] ErrorCode CopyTree(FileSystem& fs, System& system, std::wstring_view source,
+                                 const PatternSet& patterns, std::wstring_view target,
+                                 const CopyTreeOptions& options);
+// The same with each argument in its place; `callback`, `progress` and `routine` may be null.
+[[nodiscard]] ErrorCode CopyTree(FileSystem& fs, System& system, std::wstring_view source,
+                                 const PatternSet& patterns, std::wstring_view target,
+                                 bool onlyIfNewer, CancelToken cancel,
+                                 TreeProgressCallback callback, TreeOperationProgress* progress,
+                                 CopyProgressRoutine routine, void* userData);
+
+// The optional arguments of a tree deletion, named at the call:
+//   DeleteTree(fs, patterns, folder, {.cancel = cancel, .removeFolders = true});
+struct DeleteTreeOptions {
+  CancelToken cancel = kNeverCancelled;
+  // Called before each file (see TreeProgressCallback); the statistics go to `progress`.
+  TreeProgressCallback onFile = nullptr;
+  TreeOperationProgress* progress = nullptr;
+  // The emptied folders go too, `folder` itself included.
+  bool removeFolders = false;
+};
 
 // Deletes the files below `folder` that match `patterns`; with `removeFolders` also the emptied
 // folders. A folder link is removed itself and its target left alone: each folder is looked at
 // without following a link just before its contents go, so one that became a link meanwhile is
 // removed as a link, never followed. Result: 0 when everything
 // asked for is gone, else the error of the last failure (87 for an empty path).
-ErrorCode DeleteTree(FileSystem& fs, const PatternSet& patterns, std::wstring_view folder,
-                     const CancelFlag* cancel, TreeProgressCallback callback,
-                     TreeOperationProgress* progress, bool removeFolders);
+[[nodiscard]] ErrorCode DeleteTree(FileSystem& fs, const PatternSet& patterns,
+                                   std::wstring_view folder, const DeleteTreeOptions& options);
+// The same with each argument in its place; `callback` and `progress` may be null.
+[[nodiscard]] ErrorCode DeleteTree(FileSystem& fs, const PatternSet& patterns,
+                                   std::wstring_view folder, CancelToken cancel,
+                                   TreeProgressCallback callback, TreeOperationProgress* progress,
+                                   bool removeFolders);
 
 // "%.1f %s": the count in the largest unit (KB, MB, GB, TB) that it strictly exceeds, else in B.
 std::wstring FormatSize(uint64_t bytes);
 
 // Moves `path` from below `oldRoot` to below `newRoot`: 2 if it is not below the old root,
 // 234 if the result has 260 characters or more, 87 for an empty argument.
-ErrorCode RebasePath(std::wstring_view path, std::wstring_view oldRoot, std::wstring_view newRoot,
-                     std::wstring& out);
+[[nodiscard]] ErrorCode RebasePath(std::wstring_view path, std::wstring_view oldRoot,
+                                   std::wstring_view newRoot, std::wstring& out);
 // Moves `place` to the same place below `to` when it lies within `from` (by whole names), as
 // RebasePath does without its 260-character limit; leaves it as it is otherwise. False, with
 // `place` unchanged, when the result would not fit a long path.

@@ -8,6 +8,7 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/cancel.h"
 #include "platform/types.h"
 
 namespace tessaly {
@@ -32,9 +33,10 @@ class FileSystem {
   virtual ErrorCode RemoveFolder(std::wstring_view path) = 0;
   virtual ErrorCode DeleteFile(std::wstring_view path) = 0;
   virtual ErrorCode MoveFile(std::wstring_view from, std::wstring_view to, uint32_t moveFlags) = 0;
-  // CopyFileExW: `routine` and `cancel` may be null. A cancelled or failed copy leaves no target.
+  // CopyFileExW: `routine` may be null; the copy polls `cancel` while it runs. A cancelled or
+  // failed copy leaves no target.
   virtual ErrorCode CopyFile(std::wstring_view from, std::wstring_view to,
-                             CopyProgressRoutine routine, void* userData, const int* cancel,
+                             CopyProgressRoutine routine, void* userData, CancelToken cancel,
                              uint32_t copyFlags) = 0;
   // A directory symbolic link at `link` to `target` (CreateSymbolicLinkW with flag 1).
   virtual ErrorCode CreateFolderLink(std::wstring_view link, std::wstring_view target) = 0;

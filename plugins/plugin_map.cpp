@@ -29,7 +29,7 @@ ErrorCode DeleteBundle(FileSystem& fs, const std::wstring& path) {
   if (rc != err::Success) return rc;
   if (!(attributes & attr::Directory)) return err::AccessDenied;
   if (attributes & attr::ReparsePoint) return RemoveFolder(fs, path);
-  const ErrorCode deleted = DeleteTree(fs, PatternSet{L"*"}, path, nullptr, nullptr, nullptr, true);
+  const ErrorCode deleted = DeleteTree(fs, PatternSet{L"*"}, path, {.removeFolders = true});
   return deleted == err::FileNotFound || deleted == err::PathNotFound ? err::Success : deleted;
 }
 

@@ -1,6 +1,8 @@
 // Tree walks of the relocation: every entry of a folder, and a copy compared with its original.
 #include "relocation/copy_check.h"
 
+#include <algorithm>
+#include <map>
 #include <vector>
 
 #include "platform/text.h"
@@ -47,6 +49,56 @@ struct Walk {
   }
 };
 
+// The copy's entries, each folder listed once: the check of every entry of a folder of the
+// original finds its counterpart in one listing of the copy's folder of that name, instead of
+// asking for each entry by name. Only the folders on the walk's current path are kept.
+class CopyListings {
+ public:
+  CopyListings(FileSystem& fs, const std::wstring& root) : fs_(fs), root_(root) {}
+
+  // The copy's entry at `relative`, or null when there is none (or its folder cannot be listed).
+  const FindData* Find(const std::wstring& relative) {
+    const size_t cut = relative.find_last_of(L'\\');
+    const std::wstring folder = cut == std::wstring::npos ? std::wstring() : relative.substr(0, cut);
+    const std::wstring name = cut == std::wstring::npos ? relative : relative.substr(cut + 1);
+    const size_t depth = static_cast<size_t>(std::count(folder.begin(), folder.end(), L'\\')) +
+                         (folder.empty() ? 0 : 1);
+    // The walk goes depth first: the listings above this folder are those of its own parents.
+    if (depth >= levels_.size() || !EqualsNoCase(levels_[depth].folder, folder)) {
+      levels_.resize(depth);
+      levels_.push_back(List(folder));
+    }
+    const auto& entries = levels_[depth].entries;
+    const auto found = entries.find(name);
+    return found == entries.end() ? nullptr : &found->second;
+  }
+
+ private:
+  struct Level {
+    std::wstring folder;
+    std::map<std::wstring, FindData, LessNoCaseFn> entries;  // by name, as Windows compares names
+  };
+
+  Level List(const std::wstring& folder) {
+    Level level{folder, {}};
+    std::wstring query = root_;
+    if ((!folder.empty() && !AppendPath(query, folder, kTreePathCapacity)) ||
+        !AppendPath(query, L"*.*", kTreePathCapacity)) {
+      return level;
+    }
+    // A folder that cannot be listed has nothing to find in it: its entries are missing.
+    (void)fs_.FindFiles(query, [&level](const FindData& entry) {
+      if (entry.name != L"." && entry.name != L"..") level.entries.emplace(entry.name, entry);
+      return true;
+    });
+    return level;
+  }
+
+  FileSystem& fs_;
+  std::wstring root_;
+  std::vector<Level> levels_;
+};
+
 // The place a folder link leads to, or empty when it leads nowhere that can be found.
 std::wstring FinalPlace(FileSystem& fs, const std::wstring& link) {
   std::wstring place;
@@ -56,10 +108,10 @@ std::wstring FinalPlace(FileSystem& fs, const std::wstring& link) {
 
 // 0 when both files hold the same bytes, else the fault with its error.
 CopyFault CompareContents(FileSystem& fs, const std::wstring& a, const std::wstring& b,
-                          uint64_t size, const CancelFlag* cancel, ErrorCode& error) {
+                          uint64_t size, CancelToken cancel, ErrorCode& error) {
   std::vector<uint8_t> left, right;
   for (uint64_t offset = 0; offset < size; offset += kCompareChunk) {
-    if (cancel && cancel->load() != 0) return CopyFault::Cancelled;
+    if (cancel.Requested()) return CopyFault::Cancelled;
     if ((error = fs.ReadFile(a, offset, kCompareChunk, left)) ||
         (error = fs.ReadFile(b, offset, kCompareChunk, right))) {
       return CopyFault::Unreadable;
@@ -119,16 +171,18 @@ CopyCheck CheckCopy(FileSystem& fs, std::wstring_view original, std::wstring_vie
     check.error = e;
     return false;
   };
+  CopyListings copyEntries(fs, copyRoot);
   const ErrorCode walked = WalkTree(fs, originalRoot, [&](const std::wstring& relative,
                                                           const FindData& entry) {
-    if (options.cancel && options.cancel->load() != 0) return fault(CopyFault::Cancelled, L"");
+    if (options.cancel.Requested()) return fault(CopyFault::Cancelled, L"");
     std::wstring at = copyRoot, from = originalRoot;
     if (!AppendPath(at, relative, kTreePathCapacity) ||
         !AppendPath(from, relative, kTreePathCapacity)) {
       return fault(CopyFault::Unreadable, relative, err::InternalError);
     }
-    FindData there;
-    if (!PathExists(fs, at, &there)) return fault(CopyFault::Missing, relative);
+    const FindData* found = copyEntries.Find(relative);
+    if (!found) return fault(CopyFault::Missing, relative);
+    const FindData& there = *found;
 
     if (entry.IsDirectory() && entry.IsReparsePoint()) {
       if (!there.IsDirectory() || !there.IsReparsePoint()) {

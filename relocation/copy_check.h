@@ -21,7 +21,7 @@ namespace tessaly {
 // entered. `visit` returns false to stop. Result: 0, or the error of a folder that could not be
 // listed (the walk stops there) or 1359 for a path too long for a tree walk.
 using TreeVisitor = std::function<bool(const std::wstring& relative, const FindData& entry)>;
-ErrorCode WalkTree(FileSystem& fs, std::wstring_view folder, const TreeVisitor& visit);
+[[nodiscard]] ErrorCode WalkTree(FileSystem& fs, std::wstring_view folder, const TreeVisitor& visit);
 
 // What a copy check found first.
 enum class CopyFault {
@@ -66,7 +66,7 @@ struct CopyCheckOptions {
   // Where the copy's folder links must lead, by their path relative to the original (final
   // paths); a link not named here must lead where the original's link leads.
   std::map<std::wstring, std::wstring, LessNoCaseFn> linkPlaces;
-  const CancelFlag* cancel = nullptr;
+  CancelToken cancel = kNeverCancelled;
   // Called with the original's path before each file is checked.
   std::function<void(const std::wstring& file)> onFile;
 };

@@ -290,7 +290,7 @@ RecoveryOutcome FinishInterruptedRelocation(FileSystem& fs, const std::wstring& 
     }
   }
   if (const std::wstring failure =
-          DeleteRenamedFolder(fs, renamed, target, nullptr, nullptr,
+          DeleteRenamedFolder(fs, renamed, target, kNeverCancelled, nullptr,
                               identified == err::Success ? &checkedIdentity : nullptr);
       !failure.empty()) {
     return Refused(failure + FormatText(L" %s leads to %s, where your files are.", source.c_str(),

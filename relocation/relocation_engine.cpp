@@ -30,44 +30,30 @@ std::wstring RandomRunName() {
   return FormatText(L"%08lx%08lx", static_cast<uint32_t>(value >> 32), static_cast<uint32_t>(value));
 }
 
-// The run's observer for the tree operations' per-file callback, which gets only the statistics.
-thread_local RelocationObserver* tCurrentObserver = nullptr;
+// The run's progress record, which carries the observer that its callbacks report to.
+using RunProgress = TreeProgressWith<RelocationObserver>;
 
+// The per-file callback of the tree operations. Without a record (the deletion runs without
+// one) it has nothing to report.
 void FileCallback(TreeOperationProgress* progress) {
-  if (progress && tCurrentObserver) tCurrentObserver->FileStarted(progress->currentFile);
+  if (progress) RunProgress::StateOf(*progress).FileStarted(progress->currentFile);
 }
 
-struct CopyState {
-  RelocationObserver* observer;
-  TreeOperationProgress* progress;
-};
-
+// The system copy's progress routine; its user value is the run's record.
 uint32_t CopyRoutine(const CopyProgress& copy, void* userData) {
-  auto* state = static_cast<CopyState*>(userData);
-  state->progress->fileSize = copy.totalFileSize;
-  state->progress->fileBytesCopied = copy.totalBytesTransferred;
-  state->progress->copyCallbackReason = copy.callbackReason;
-  state->progress->copyUserData = userData;
-  state->observer->CopyProgress(copy.totalBytesTransferred, copy.totalFileSize,
-                                copy.callbackReason);
+  auto& progress = *static_cast<RunProgress*>(userData);
+  progress.fileSize = copy.totalFileSize;
+  progress.fileBytesCopied = copy.totalBytesTransferred;
+  progress.copyCallbackReason = copy.callbackReason;
+  progress.copyUserData = userData;
+  progress.state->CopyProgress(copy.totalBytesTransferred, copy.totalFileSize,
+                               copy.callbackReason);
   return kProgressContinue;
 }
 
-// Sets the observer for the per-file callback of this thread while a run lasts.
-class ObserverScope {
- public:
-  explicit ObserverScope(RelocationObserver& observer) : previous_(tCurrentObserver) {
-    tCurrentObserver = &observer;
-  }
-  ~ObserverScope() { tCurrentObserver = previous_; }
-
- private:
-  RelocationObserver* previous_;
-};
-
 class Run {
  public:
-  Run(FileSystem& fs, System& system, const RelocationRequest& request, const CancelFlag& cancel,
+  Run(FileSystem& fs, System& system, const RelocationRequest& request, CancelToken cancel,
       RelocationObserver& observer)
       : fs_(fs), system_(system), cancel_(cancel), observer_(observer),
         source_(request.source), target_(request.target), linkOnly_(request.linkOnly),
@@ -91,7 +77,6 @@ class Run {
     observer_.LogLine(L"Operation canceled.");
     return Finish(false);
   }
-  bool IsCancelled() const { return cancel_.load() != 0; }
   // What the target holds when the source folder gets its own name back.
   enum class Copy { Whole, Partial, Gone };
 
@@ -125,14 +110,14 @@ class Run {
 
   FileSystem& fs_;
   System& system_;
-  const CancelFlag& cancel_;
+  CancelToken cancel_;
   RelocationObserver& observer_;
   std::wstring source_;
   std::wstring target_;
   bool linkOnly_;
   PatternSet patterns_{L"*.*"};
   bool compareContents_;
-  TreeOperationProgress progress_;
+  RunProgress progress_{observer_};
   uint32_t filesFound_ = 0;  // by the count, for the check's progress
   std::wstring journalPath_;
   std::wstring sourceFinal_;  // the source's and the target's final paths before the copy
@@ -191,8 +176,8 @@ RelocationResult Run::CopyFiles() {
   temporaryName_ = L"~tessaly-copy-" + runName_ + L".partial";
   observer_.LogLine(FormatText(L"Discovering files in %s...", source_.c_str()));
   ResetProgress(progress_);
-  const ErrorCode counted = CountTree(fs_, patterns_, source_, &cancel_, progress_);
-  if (IsCancelled()) return Cancelled();
+  const ErrorCode counted = CountTree(fs_, patterns_, source_, cancel_, progress_);
+  if (cancel_.Requested()) return Cancelled();
   // A folder that cannot be listed now would be missing from the copy.
   if (counted != err::Success || progress_.errors != 0) {
     return Fail(FormatText(L"Unable to read every folder of %s (%lu errors), so nothing was moved.",
@@ -233,17 +218,23 @@ RelocationResult Run::CopyFiles() {
 
   observer_.LogLine(FormatText(L"Copying files to %s...", target_.c_str()));
   ResetProgress(progress_);
-  CopyState state{&observer_, &progress_};
   // The whole tree, empty folders and links included, each file under its own name only once
-  // it is whole, so that a later run never takes a partial file for a newer copy.
-  CopyTreeOptions options{true, true, true};
-  // A link that leads inside the source leads inside the copy.
-  options.linksFrom = sourceFinal_;
-  options.linksTo = targetFinal_;
-  options.temporaryName = temporaryName_;
-  const ErrorCode copied = CopyTree(fs_, system_, source_, patterns_, target_, true, &cancel_,
-                                    FileCallback, &progress_, CopyRoutine, &state, options);
-  if (IsCancelled()) return Cancelled();
+  // it is whole, so that a later run never takes a partial file for a newer copy. A link that
+  // leads inside the source leads inside the copy.
+  const ErrorCode copied = CopyTree(fs_, system_, source_, patterns_, target_,
+                                    {.onlyIfNewer = true,
+                                     .cancel = cancel_,
+                                     .onFile = FileCallback,
+                                     .progress = &progress_,
+                                     .copyRoutine = CopyRoutine,
+                                     .copyUserData = &progress_,
+                                     .wholeTree = true,
+                                     .throughTemporaryName = true,
+                                     .recreateLinks = true,
+                                     .linksFrom = sourceFinal_,
+                                     .linksTo = targetFinal_,
+                                     .temporaryName = temporaryName_});
+  if (cancel_.Requested()) return Cancelled();
   if (copied != err::Success) {
     return Fail(FormatText(L"Error %lu attempting to copy files.", copied));
   }
@@ -410,7 +401,7 @@ RelocationResult Run::RenameLinkAndDelete() {
   std::wstring renamed;
   if (!linkOnly_) {
     // The page may have closed after the copy's last file: nothing is renamed then.
-    if (IsCancelled()) return Cancelled();
+    if (cancel_.Requested()) return Cancelled();
     renamed = RenameCandidate(fs_, source_);
     if (renamed.empty()) {
       return Fail(FormatText(L"Unable to determine what to rename directory %s now that files have "
@@ -421,7 +412,8 @@ RelocationResult Run::RenameLinkAndDelete() {
     // on is found at the next start.
     if (ErrorCode e = WriteRelocationJournal(fs_, journalPath_,
                                              {source_, renamed, target_, compareContents_})) {
-      ClearRelocationJournal(fs_, journalPath_);  // whatever part of it was written
+      // Whatever part of it was written; the message says why the run ends either way.
+      (void)ClearRelocationJournal(fs_, journalPath_);
       return Fail(FormatText(L"Unable to write %s (error %lu), the record that lets Tessaly finish "
                              L"or undo this relocation if it is cut off. Nothing was moved: your "
                              L"files are still in %s, and a copy of them is in %s.",
@@ -440,7 +432,7 @@ RelocationResult Run::RenameLinkAndDelete() {
       // known to hold every file of it as it is.
       CopyCheckOptions options;
       options.compareContents = compareContents_;
-      options.cancel = &cancel_;
+      options.cancel = cancel_;
       const CopyCheck check = CheckCopy(fs_, source_, target_, options);
       if (check.Whole() && check.keptNewer.empty()) {
         return Fail(refused + FormatText(L" Nothing was moved: your files are still in %s, and "
@@ -491,7 +483,7 @@ RelocationResult Run::RenameLinkAndDelete() {
   observer_.LogLine(FormatText(L"Deleting contents of %s...", renamed.c_str()));
   ResetProgress(progress_);
   if (const std::wstring failure =
-          DeleteRenamedFolder(fs_, renamed, target_, &cancel_, FileCallback,
+          DeleteRenamedFolder(fs_, renamed, target_, cancel_, FileCallback,
                               identityKnown_ ? &checkedIdentity_ : nullptr);
       !failure.empty()) {
     return Fail(failure);
@@ -509,7 +501,7 @@ std::optional<RelocationResult> Run::CheckTheCopy(const std::wstring& renamed) {
   CopyCheckOptions options;
   options.compareContents = compareContents_;
   options.linkPlaces = linkPlaces_;
-  options.cancel = &cancel_;
+  options.cancel = cancel_;
   options.onFile = [this](const std::wstring& file) { observer_.FileStarted(file); };
   const CopyCheck check = CheckCopy(fs_, renamed, target_, options);
   if (check.Whole() && !check.keptNewer.empty()) return AskAboutKeptNewer(renamed, check);
@@ -626,7 +618,7 @@ ErrorCode RenamedFolderIdentity(FileSystem& fs, const std::wstring& renamed,
 }
 
 std::wstring DeleteRenamedFolder(FileSystem& fs, const std::wstring& renamed,
-                                 const std::wstring& target, const CancelFlag* cancel,
+                                 const std::wstring& target, CancelToken cancel,
                                  TreeProgressCallback onFile,
                                  const FileSystem::ItemIdentity* checked) {
   if (checked) {
@@ -639,14 +631,15 @@ std::wstring DeleteRenamedFolder(FileSystem& fs, const std::wstring& renamed,
                         renamed.c_str(), target.c_str(), renamed.c_str());
     }
   }
-  if (ErrorCode e = DeleteTree(fs, PatternSet{L"*.*"}, renamed, cancel, onFile, nullptr, true)) {
+  if (ErrorCode e = DeleteTree(fs, PatternSet{L"*.*"}, renamed,
+                               {.cancel = cancel, .onFile = onFile, .removeFolders = true})) {
     return FormatText(L"Error %lu attempting to delete files from renamed folder %s.", e,
                       renamed.c_str());
   }
   // A deletion that returns with the folder still there did not end as it should: a cancelled one
   // returns as soon as it stops, with the result of its last file.
   if (!PathExists(fs, renamed)) return {};
-  if (cancel && cancel->load() != 0) {
+  if (cancel.Requested()) {
     return FormatText(L"Deleting files from renamed folder %s was canceled before it was done. "
                       L"Your files are in %s; what is left in %s is a copy of them and can be "
                       L"deleted.",
@@ -672,8 +665,7 @@ std::wstring RenameCandidate(FileSystem& fs, const std::wstring& source) {
 }
 
 RelocationResult RunRelocation(FileSystem& fs, System& system, const RelocationRequest& request,
-                               const CancelFlag& cancel, RelocationObserver& observer) {
-  ObserverScope scope(observer);
+                               CancelToken cancel, RelocationObserver& observer) {
   try {
     return Run(fs, system, request, cancel, observer).Go();
   } catch (const std::bad_alloc&) {

@@ -64,7 +64,7 @@ inline constexpr const wchar_t* kRelocationLockName = L"Quillmoor.Tessaly.Reloca
 // Runs a relocation to its end or to the first failure; `cancel` (set by another thread) stops
 // the counting, the copy and the deletion.
 RelocationResult RunRelocation(FileSystem& fs, System& system, const RelocationRequest& request,
-                               const CancelFlag& cancel, RelocationObserver& observer);
+                               CancelToken cancel, RelocationObserver& observer);
 
 // The refusal of a source that cannot be relocated (a drive root, or nothing), or empty.
 std::wstring SourceRootRefusal(const std::wstring& source);
@@ -79,19 +79,19 @@ std::wstring RenameCandidate(FileSystem& fs, const std::wstring& source);
 
 // The directory symbolic link at `link` to `target`: 0, the system's error, or 4390 when the call
 // reported success but left no link there.
-ErrorCode MakeRelocationLink(FileSystem& fs, const std::wstring& link, const std::wstring& target);
+[[nodiscard]] ErrorCode MakeRelocationLink(FileSystem& fs, const std::wstring& link, const std::wstring& target);
 // Deletes the renamed original once its files are known to be in `target`; empty when it is
 // gone, otherwise the message of a deletion that failed or stopped early, naming the folder.
 // `checked` is the identity the folder had when it was checked against the copy: a folder that
 // is no longer that one (replaced, or made a link) is not touched. Null where the file system
 // cannot tell identities.
 std::wstring DeleteRenamedFolder(FileSystem& fs, const std::wstring& renamed,
-                                 const std::wstring& target, const CancelFlag* cancel,
+                                 const std::wstring& target, CancelToken cancel,
                                  TreeProgressCallback onFile,
                                  const FileSystem::ItemIdentity* checked);
 // The identity of the renamed folder before it is checked: 0 with `out` set; 50 where the file
 // system cannot tell (`out` then unused); 4390 when it is a link, not a folder of its own.
-ErrorCode RenamedFolderIdentity(FileSystem& fs, const std::wstring& renamed,
+[[nodiscard]] ErrorCode RenamedFolderIdentity(FileSystem& fs, const std::wstring& renamed,
                                 FileSystem::ItemIdentity& out);
 // "The copy in (target) does not match (source): (what the check found)."
 std::wstring CopyMismatchText(const std::wstring& target, const std::wstring& source,

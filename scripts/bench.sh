@@ -25,7 +25,17 @@
 #                               same disk; 3 rounds after a warm-up, one measure per call in turn;
 #                               results in <build>/artifacts/bench/relocate.txt (output: relocate.log);
 #                               with --full also the diagnostics (least Win32 copy with and without
-#                               COPY_FILE_NO_BUFFERING, the engine without the copies)
+#                               COPY_FILE_NO_BUFFERING, the engine without the copies) and the scale
+#                               run; the engine's profile (time per file-system call and step) of
+#                               the last round is in relocate-profile.txt beside the results;
+#                               TESSALY_RELOCATE_BENCH_B (the Linux path of another build's
+#                               tessaly_bench.exe) adds its engine measures in the same rounds
+#                               ("this build / that build")
+#                               (TESSALY_RELOCATE_MEASURES="engine xcopy" names fewer measures)
+#   scripts/bench.sh --relocate --scale
+#                               only the relocation's scale run: the engine over 1, 4 and 16 sets of
+#                               1,000 files (about 97 MB each, made once in C:\bench\relocate\Scale,
+#                               1.5 GB, and 1.5 GB more while a copy runs), time per unit at each size
 # Other arguments go to tessaly_bench.exe: --rounds N, --messages N (per factor run), --work-us N
 # (spinning before each factor message).
 # Builds Tessaly.exe, the fixture DLLs and tests/bench's tessaly_bench.exe with the preset this
@@ -81,41 +91,72 @@ mkdir -p "$artifacts"
 relocate_bench() {
   local rounds=3 log=$artifacts/relocate.log results=$artifacts/relocate.txt
   local times=$artifacts/relocate-times.txt out=$artifacts/relocate-measure.out
+  local profile=$artifacts/relocate-profile.txt
   local drive_c=$TESSALY_E2E_ROOT/prefix/drive_c
   local library=$drive_c/bench/relocate/Library target=$drive_c/bench/relocate/target/Library
+  local scale_target=$drive_c/bench/relocate/target/Scale
   local measures=(engine engine-sent engine-buffered engine-compare xcopy robocopy cp)
-  # --full: also the diagnostics that tell where the engine's time goes.
+  # TESSALY_RELOCATE_MEASURES: another list of measures, for a shorter run ("engine xcopy").
+  [ -z "${TESSALY_RELOCATE_MEASURES:-}" ] || read -r -a measures <<<"$TESSALY_RELOCATE_MEASURES"
+  local scale=0
+  # --full: also the diagnostics that tell where the engine's time goes, and the scale run.
   for arg in "$@"; do
-    [ "$arg" != --full ] || measures+=(plain plain-nobuffering engine-nocopy)
+    [ "$arg" != --full ] || { measures+=(plain plain-nobuffering engine-nocopy); scale=1; }
+    [ "$arg" != --scale ] || { measures=(); scale=1; }
   done
+  # Another build's benchmark: its engine in the same rounds.
+  local bench_b=${TESSALY_RELOCATE_BENCH_B:-}
+  if [ -n "$bench_b" ]; then
+    [ -f "$bench_b" ] || { echo "bench: TESSALY_RELOCATE_BENCH_B: $bench_b is not there" >&2; exit 1; }
+    [ "${#measures[@]}" -eq 0 ] || measures+=(engine@b engine-compare@b)
+  fi
   : >"$log"
   : >"$times"
+  : >"$profile"
   rm -f "$results"
   trap stop EXIT
   local unavailable=()
-  measure() {  # runs one measure of tessaly_bench.exe; its output goes to the log
-    local rc=0
-    scripts/e2e-run.sh "$bench_exe" --relocate "$1" >"$out" 2>&1 || rc=$?
+  measure() {  # runs one measure of tessaly_bench.exe (name@b: the other build's); output to the log
+    local rc=0 exe=$bench_exe name=$1
+    if [ "${1%@b}" != "$1" ]; then exe=$bench_b; name=${1%@b}; fi
+    scripts/e2e-run.sh "$exe" --relocate "$name" >"$out" 2>&1 || rc=$?
     tr -d '\r' <"$out" >>"$log"
     # 3: the measure's tool does not work here; it leaves the rounds, with its reason.
     [ "$rc" -ne 3 ] || { unavailable+=("$1: $(tr -d '\r' <"$out" | sed -n 's/^unavailable: //p')"); return 3; }
     [ "$rc" -eq 0 ] || { cat "$out"; echo "bench: the measure $1 failed (output in $log)" >&2; exit 1; }
+  }
+  # Notes the times of one measure's output (round 0, the warm-up, is not kept) and, in the last
+  # round, its profile.
+  note_times() {  # round measure
+    local ms run_ms check_ms
+    ms=$(tr -d '\r' <"$out" | sed -n 's/^ms //p' | tail -n 1)
+    run_ms=$(tr -d '\r' <"$out" | sed -n 's/^run-ms //p' | tail -n 1)
+    check_ms=$(tr -d '\r' <"$out" | sed -n 's/^check-ms //p' | tail -n 1)
+    [ "$1" -ne 0 ] || return 0
+    [ -z "$run_ms" ] || echo "$1 $2-run $run_ms" >>"$times"
+    [ -z "$check_ms" ] || echo "$1 $2-check $check_ms" >>"$times"
+    echo "$1 $2 $ms" >>"$times"
+    if [ "$1" -eq "$rounds" ] && tr -d '\r' <"$out" | grep -q '^step '; then
+      { echo "$2:"; tr -d '\r' <"$out" | sed -n 's/^step /  /p'; } >>"$profile"
+    fi
   }
   local load_before started
   load_before=$(cut -d' ' -f1-3 /proc/loadavg)
   started=$SECONDS
   echo "Relocation benchmark under Wine (root $TESSALY_E2E_ROOT); load averages: $load_before."
   [ -f "$TESSALY_E2E_ROOT/e2e-ready" ] || echo "First run: making the Wine prefix and the demo machine (a few minutes)."
-  echo "The library (1 GB in 10,000 files; made on first use, then checked)..."
-  measure make
-  grep -E '^(library|making)' "$log" | tail -n 1
+  if [ "${#measures[@]}" -gt 0 ]; then
+    echo "The library (1 GB in 10,000 files; made on first use, then checked)..."
+    measure make
+    grep -E '^(library|making)' "$log" | tail -n 1
+  fi
   for round in $(seq 0 "$rounds"); do
+    [ "${#measures[@]}" -gt 0 ] || break
     for m in "${measures[@]}"; do
       rm -rf "$target"
       sync
-      local ms
       if [ "$m" = cp ]; then
-        local t0 t1
+        local t0 t1 ms
         t0=$(date +%s%N)
         cp -r "$library" "$target"
         t1=$(date +%s%N)
@@ -124,6 +165,7 @@ relocate_bench() {
         files=$(find "$target" -type f | wc -l)
         [ "$files" -eq 10000 ] || { echo "bench: cp -r copied $files files" >&2; exit 1; }
         echo "cp -r: ms $ms" >>"$log"
+        [ "$round" -eq 0 ] || echo "$round $m $ms" >>"$times"
       else
         if ! measure "$m"; then
           local kept=()
@@ -132,77 +174,154 @@ relocate_bench() {
           echo "  $m: unavailable (${unavailable[-1]#*: })"
           continue
         fi
-        ms=$(tr -d '\r' <"$out" | sed -n 's/^ms //p' | tail -n 1)
-        local run_ms
-        run_ms=$(tr -d '\r' <"$out" | sed -n 's/^run-ms //p' | tail -n 1)
-        [ -z "$run_ms" ] || [ "$round" -eq 0 ] || echo "$round $m-run $run_ms" >>"$times"
-        local check_ms
-        check_ms=$(tr -d '\r' <"$out" | sed -n 's/^check-ms //p' | tail -n 1)
-        [ -z "$check_ms" ] || [ "$round" -eq 0 ] || echo "$round $m-check $check_ms" >>"$times"
+        note_times "$round" "$m"
       fi
-      [ "$round" -eq 0 ] || echo "$round $m $ms" >>"$times"
     done
     rm -rf "$target"
     if [ "$round" -eq 0 ]; then echo "  warm-up round done ($((SECONDS - started)) s)"; else echo "  round $round of $rounds done ($((SECONDS - started)) s)"; fi
   done
+  local scale_measures=()
+  if [ "$scale" -eq 1 ]; then
+    scale_measures=(scale-1 scale-4 scale-16)
+    [ -z "$bench_b" ] || scale_measures+=(scale-1@b scale-4@b scale-16@b)
+    echo "The scale library (16 sets of 1,000 files, 1.5 GB; made on first use, then checked)..."
+    measure make-scale
+    grep -E '^(scale library|making the scale)' "$log" | tail -n 1
+    for round in $(seq 0 "$rounds"); do
+      for m in "${scale_measures[@]}"; do
+        rm -rf "$scale_target"
+        sync
+        measure "$m"
+        note_times "$round" "$m"
+      done
+      rm -rf "$scale_target"
+      if [ "$round" -eq 0 ]; then echo "  scale: warm-up round done ($((SECONDS - started)) s)"; else echo "  scale: round $round of $rounds done ($((SECONDS - started)) s)"; fi
+    done
+  fi
   stop
   trap - EXIT
   local load_after
   load_after=$(cut -d' ' -f1-3 /proc/loadavg)
   {
-    echo "results: the copy of 1 GB in 10,000 files (C:\\bench\\relocate\\Library), median and minimum of $rounds rounds"
-    awk -v rounds="$rounds" -v bytes="$(sed -n 's/^bytes //p' "$log" | tail -n 1)" '
-      function median(m,   n, i, j, t, v) {
-        n = 0
-        for (i = 1; i <= rounds; i++) if ((i, m) in ms) v[++n] = ms[i, m]
-        for (i = 1; i <= n; i++) for (j = i + 1; j <= n; j++) if (v[j] < v[i]) { t = v[i]; v[i] = v[j]; v[j] = t }
-        return n % 2 ? v[(n + 1) / 2] : (v[n / 2] + v[n / 2 + 1]) / 2
-      }
-      function minimum(m,   i, x) {
-        x = -1
-        for (i = 1; i <= rounds; i++) if ((i, m) in ms && (x < 0 || ms[i, m] < x)) x = ms[i, m]
-        return x
-      }
-      function row(m, label) { printf "%-62s %10.1f %10.1f %8.0f MB/s\n", label, median(m), minimum(m), bytes / 1048576 / (median(m) / 1000) }
-      { ms[$1, $2] = $3 }
-      END {
-        printf "%-62s %10s %10s\n", "measure", "median ms", "min ms"
-        row("engine", "(a) engine: copy phase of RunRelocation")
-        row("engine-run", "    the whole run (count, copy, rename, link refused, back)")
-        row("engine-sent", "(a2) engine, each report sent to a window of another thread")
-        row("engine-buffered", "(a3) engine with the buffered copy (copy flags 0)")
-        row("engine-check", "(a4) the check of the copy before the delete (sizes)")
-        row("engine-compare-check", "(a5) the check with file contents compared")
-        row("xcopy", "(b) peer: cmd /c xcopy /e /i /y > NUL (same Wine)")
-        if ((1, "robocopy") in ms) row("robocopy", "(c) peer: cmd /c robocopy /e > NUL (same Wine)")
-        row("cp", "(f) floor: cp -r on the Linux side of the same disk")
-        if ((1, "plain") in ms) {
-          row("plain", "(d1) least Win32 copy: CopyFileExW per file, flags 0")
-          row("plain-nobuffering", "(d2) the same with COPY_FILE_NO_BUFFERING")
-          row("engine-nocopy", "(d3) the engine with no file copied (walk and checks)")
+    if [ "${#measures[@]}" -gt 0 ]; then
+      echo "results: the copy of 1 GB in 10,000 files (C:\\bench\\relocate\\Library), median and minimum of $rounds rounds"
+      awk -v rounds="$rounds" -v bytes="$(sed -n 's/^bytes //p' "$log" | tail -n 1)" -v other="$bench_b" '
+        function median(m,   n, i, j, t, v) {
+          n = 0
+          for (i = 1; i <= rounds; i++) if ((i, m) in ms) v[++n] = ms[i, m]
+          for (i = 1; i <= n; i++) for (j = i + 1; j <= n; j++) if (v[j] < v[i]) { t = v[i]; v[i] = v[j]; v[j] = t }
+          return n % 2 ? v[(n + 1) / 2] : (v[n / 2] + v[n / 2 + 1]) / 2
         }
-        a = median("engine"); x = median("xcopy"); f = median("cp")
-        hasRobocopy = (1, "robocopy") in ms
-        r = hasRobocopy ? median("robocopy") : 0
-        best = hasRobocopy && r < x ? r : x
-        printf "\nratios of the medians:\n"
-        printf "  engine / faster peer (%s)   %6.2f  (aim: at most 1.00: %s)\n", best == x ? "xcopy" : "robocopy", a / best, a <= best ? "met" : "missed"
-        printf "  engine / cp -r                 %6.2f  (aim: at most 1.50: %s)\n", a / f, a <= 1.5 * f ? "met" : "missed"
-        printf "  xcopy / cp -r                  %6.2f\n", x / f
-        if (hasRobocopy) printf "  robocopy / cp -r               %6.2f\n", r / f
-        printf "  engine with sent reports / engine   %6.2f\n", median("engine-sent") / a
-        printf "  engine buffered / engine            %6.2f\n", median("engine-buffered") / a
-        printf "  copy + check / copy alone           %6.2f\n", (a + median("engine-check")) / a
-        printf "  copy + check with contents / copy   %6.2f\n", (median("engine-compare") + median("engine-compare-check")) / median("engine-compare")
-        if ((1, "plain") in ms) {
-          printf "  least Win32 copy, no buffering / flags 0   %6.2f\n", median("plain-nobuffering") / median("plain")
-          printf "  engine / least Win32 copy with its flags    %6.2f\n", a / median("plain-nobuffering")
-          printf "  engine beyond its copies (d3), per file     %6.3f ms\n", median("engine-nocopy") / 10000
+        function minimum(m,   i, x) {
+          x = -1
+          for (i = 1; i <= rounds; i++) if ((i, m) in ms && (x < 0 || ms[i, m] < x)) x = ms[i, m]
+          return x
         }
-      }' "$times"
+        # a/b in each round: the median, and the least and greatest of the rounds (their spread).
+        function ratios(a, b, label,   n, i, j, t, v) {
+          n = 0
+          for (i = 1; i <= rounds; i++) if ((i, a) in ms && (i, b) in ms && ms[i, b] > 0) v[++n] = ms[i, a] / ms[i, b]
+          if (n == 0) return
+          for (i = 1; i <= n; i++) for (j = i + 1; j <= n; j++) if (v[j] < v[i]) { t = v[i]; v[i] = v[j]; v[j] = t }
+          printf "  %-38s %6.2f  (rounds: %.2f to %.2f)\n", label, n % 2 ? v[(n + 1) / 2] : (v[n / 2] + v[n / 2 + 1]) / 2, v[1], v[n]
+        }
+        function row(m, label) { if ((1, m) in ms) printf "%-62s %10.1f %10.1f %8.0f MB/s\n", label, median(m), minimum(m), bytes / 1048576 / (median(m) / 1000) }
+        function has(m) { return (1, m) in ms }
+        { ms[$1, $2] = $3 }
+        END {
+          printf "%-62s %10s %10s\n", "measure", "median ms", "min ms"
+          row("engine", "(a) engine: copy phase of RunRelocation")
+          row("engine-run", "    the whole run (count, copy, rename, link refused, back)")
+          row("engine-sent", "(a2) engine, each report sent to a window of another thread")
+          row("engine-buffered", "(a3) engine with the buffered copy (copy flags 0)")
+          row("engine-check", "(a4) the check of the copy before the delete (sizes)")
+          row("engine-compare-check", "(a5) the check with file contents compared")
+          if ((1, "engine@b") in ms) {
+            row("engine@b", "(a@b) the other build: its engine copy phase")
+            row("engine@b-check", "(a4@b) the other build: its check (sizes)")
+          }
+          row("xcopy", "(b) peer: cmd /c xcopy /e /i /y > NUL (same Wine)")
+          if ((1, "robocopy") in ms) row("robocopy", "(c) peer: cmd /c robocopy /e > NUL (same Wine)")
+          row("cp", "(f) floor: cp -r on the Linux side of the same disk")
+          if ((1, "plain") in ms) {
+            row("plain", "(d1) least Win32 copy: CopyFileExW per file, flags 0")
+            row("plain-nobuffering", "(d2) the same with COPY_FILE_NO_BUFFERING")
+            row("engine-nocopy", "(d3) the engine with no file copied (walk and checks)")
+          }
+          a = median("engine"); x = median("xcopy"); f = median("cp")
+          hasRobocopy = (1, "robocopy") in ms
+          r = hasRobocopy ? median("robocopy") : 0
+          best = hasRobocopy && r < x ? r : x
+          printf "\nratios of the medians:\n"
+          if (has("engine") && has("xcopy")) printf "  engine / faster peer (%s)   %6.2f  (aim: at most 0.90: %s)\n", best == x ? "xcopy" : "robocopy", a / best, a <= 0.9 * best ? "met" : "missed"
+          if (has("engine") && has("cp")) printf "  engine / cp -r                 %6.2f  (aim: at most 1.50: %s)\n", a / f, a <= 1.5 * f ? "met" : "missed"
+          if (has("xcopy") && has("cp")) printf "  xcopy / cp -r                  %6.2f\n", x / f
+          if (hasRobocopy) printf "  robocopy / cp -r               %6.2f\n", r / f
+          if (has("engine-sent")) printf "  engine with sent reports / engine   %6.2f\n", median("engine-sent") / a
+          if (has("engine-buffered")) printf "  engine buffered / engine            %6.2f\n", median("engine-buffered") / a
+          if (has("engine")) printf "  copy + check / copy alone           %6.2f  (aim: at most 1.10: %s)\n", (a + median("engine-check")) / a, median("engine-check") <= 0.1 * a ? "met" : "missed"
+          if (has("engine-compare")) printf "  copy + check with contents / copy   %6.2f\n", (median("engine-compare") + median("engine-compare-check")) / median("engine-compare")
+          if ((1, "plain") in ms) {
+            printf "  least Win32 copy, no buffering / flags 0   %6.2f\n", median("plain-nobuffering") / median("plain")
+            printf "  engine / least Win32 copy with its flags    %6.2f\n", a / median("plain-nobuffering")
+            printf "  engine beyond its copies (d3), per file     %6.3f ms\n", median("engine-nocopy") / 10000
+          }
+          printf "\nratios in each round (median, and the least and greatest of the rounds):\n"
+          ratios("engine", "xcopy", "engine / xcopy")
+          for (i = 1; i <= rounds; i++) if ((i, "engine") in ms) ms[i, "copy+check"] = ms[i, "engine"] + ms[i, "engine-check"]
+          ratios("copy+check", "engine", "copy + check / copy")
+          if ((1, "engine@b") in ms) {
+            printf "\nthis build / that build (%s), in each round:\n", other
+            ratios("engine", "engine@b", "engine copy phase")
+            ratios("engine-check", "engine@b-check", "check of the copy")
+            ratios("engine-run", "engine@b-run", "whole run")
+            ratios("engine-compare-check", "engine-compare@b-check", "check with contents")
+            ratios("engine@b", "xcopy", "that build: engine / xcopy")
+            for (i = 1; i <= rounds; i++) if ((i, "engine@b") in ms) ms[i, "copy+check@b"] = ms[i, "engine@b"] + ms[i, "engine@b-check"]
+            ratios("copy+check@b", "engine@b", "that build: copy + check / copy")
+          }
+        }' "$times"
+    fi
+    if [ "${#scale_measures[@]}" -gt 0 ]; then
+      [ "${#measures[@]}" -eq 0 ] || echo
+      echo "scale run: the engine over 1, 4 and 16 sets of 1,000 files (C:\\bench\\relocate\\Scale), median of $rounds rounds"
+      awk -v rounds="$rounds" -v set_bytes="$(sed -n 's/^set-bytes //p' "$log" | tail -n 1)" '
+        function median(m,   n, i, j, t, v) {
+          n = 0
+          for (i = 1; i <= rounds; i++) if ((i, m) in ms) v[++n] = ms[i, m]
+          if (n == 0) return -1
+          for (i = 1; i <= n; i++) for (j = i + 1; j <= n; j++) if (v[j] < v[i]) { t = v[i]; v[i] = v[j]; v[j] = t }
+          return n % 2 ? v[(n + 1) / 2] : (v[n / 2] + v[n / 2 + 1]) / 2
+        }
+        function spread(m,   i, lo, hi) {
+          lo = -1; hi = -1
+          for (i = 1; i <= rounds; i++) if ((i, m) in ms) {
+            if (lo < 0 || ms[i, m] < lo) lo = ms[i, m]
+            if (ms[i, m] > hi) hi = ms[i, m]
+          }
+          return sprintf("%.0f-%.0f", lo, hi)
+        }
+        { ms[$1, $2] = $3 }
+        END {
+          for (b = 0; b <= 1; b++) {
+            suffix = b ? "@b" : ""
+            if (!((1, "scale-1" suffix) in ms)) continue
+            if (b) printf "\nthe other build:\n"
+            printf "%-5s %7s %8s | %10s %12s %13s %6s | %9s %13s %6s | %13s\n", "size", "files", "MB", "copy ms", "(rounds)", "ms/1000 files", "vs 1x", "check ms", "ms/1000 files", "vs 1x", "run ms/1000 f"
+            for (k = 1; k <= 16; k *= 4) {
+              m = "scale-" k suffix
+              c = median(m); h = median(m "-check"); r = median(m "-run")
+              if (k == 1) { c1 = c; h1 = h }
+              printf "%-5s %7d %8.0f | %10.1f %12s %13.1f %6.2f | %9.1f %13.1f %6.2f | %13.1f\n", k "x", k * 1000, k * set_bytes / 1048576, c, spread(m), c / k, (c / k) / c1, h, h / k, (h / k) / h1, r / k
+            }
+          }
+          printf "(aim: time per unit at 16x within 1.2x of 1x)\n"
+        }' "$times"
+    fi
     for u in "${unavailable[@]}"; do echo "not measured: $u"; done
     echo
-    grep -m1 '^files ' "$log" | sed 's/^/engine: /'
+    grep -m1 '^files ' "$log" | sed 's/^/engine: /' || true
+    [ ! -s "$profile" ] || echo "profile of the last round (time per file-system call and step): $profile"
     echo "machine: $(nproc) cores; load averages (1, 5, 15 min) $load_before before, $load_after after"
     echo "measured: $measured; Wine $wine_mode-bit mode ($wine_mode_reason)"
   } >"$results"

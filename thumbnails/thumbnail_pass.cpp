@@ -47,7 +47,7 @@ class FailureRecorder : public FileSystem {
     return Change(inner_.MoveFile(a, b, f));
   }
   ErrorCode CopyFile(std::wstring_view a, std::wstring_view b, CopyProgressRoutine r, void* u,
-                     const int* c, uint32_t f) override {
+                     CancelToken c, uint32_t f) override {
     return Change(inner_.CopyFile(a, b, r, u, c, f));
   }
   ErrorCode CreateFolderLink(std::wstring_view l, std::wstring_view t) override {
@@ -91,8 +91,8 @@ ErrorCode CopyArtwork(FileSystem& fs, System& system, const std::wstring& source
                       const std::wstring& target) {
   FailureRecorder recorder(fs);
   TreeOperationProgress progress;
-  const ErrorCode result = CopyTree(recorder, system, source, kAllFiles, target, true, nullptr,
-                                    nullptr, &progress, nullptr, nullptr);
+  const ErrorCode result = CopyTree(recorder, system, source, kAllFiles, target,
+                                    {.onlyIfNewer = true, .progress = &progress});
   if (result != err::Success) return result;
   if (progress.errors == 0) return err::Success;
   // Counted but without a code of the system's: a path that did not fit.

@@ -240,14 +240,16 @@ ErrorCode Win32FileSystem::MoveFile(std::wstring_view from, std::wstring_view to
 
 ErrorCode Win32FileSystem::CopyFile(std::wstring_view from, std::wstring_view to,
                                     CopyProgressRoutine routine, void* userData,
-                                    const int* cancel, uint32_t copyFlags) {
-  static_assert(sizeof(BOOL) == sizeof(int), "the cancel flag is handed over as a BOOL");
+                                    CancelToken cancel, uint32_t copyFlags) {
+  static_assert(sizeof(BOOL) == sizeof(CancelFlag), "the cancel flag is handed over as a BOOL");
   ProgressTrampoline trampoline{routine, userData};
-  // CopyFileExW only reads the cancel flag; its parameter is not const for historical reasons.
+  // CopyFileExW polls the flag as a BOOL (an int, as the flag is) and only reads it; its
+  // parameter is not const for historical reasons.
+  const CancelFlag* flag = cancel.Flag();
   return Result(CopyFileExW(std::wstring(from).c_str(), std::wstring(to).c_str(),
                             routine ? &ProgressTrampoline::Call : nullptr,
                             routine ? &trampoline : nullptr,
-                            reinterpret_cast<LPBOOL>(const_cast<int*>(cancel)), copyFlags));
+                            reinterpret_cast<LPBOOL>(const_cast<CancelFlag*>(flag)), copyFlags));
 }
 
 ErrorCode Win32FileSystem::CreateFolderLink(std::wstring_view link, std::wstring_view target) {

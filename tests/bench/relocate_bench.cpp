@@ -21,9 +21,16 @@
 //                    that is its walk and its checks per file alone
 //   xcopy, robocopy  cmd /c xcopy <library> <target> /e /i /y > NUL, and robocopy /e the same way;
 //                    a robocopy that copies nothing and fails (Wine 8's is a stub) ends with 3
+//   make-scale       the scale library: 16 sets of 1,000 files (each set as one tenth of the
+//                    library, about 97 MB), in four folders of four sets, made once and checked
+//   scale-1, scale-4, scale-16
+//                    the engine as above over one set, one folder of four sets and all sixteen
+// Every engine measure also logs its profile: the time of each kind of file-system call by the
+// run's step ("step copy MoveFile calls 10000 ms 812.0"), and the walk's own time beside them.
 #include "tests/bench/relocate_bench.h"
 
 #include <algorithm>
+#include <map>
 #include <memory>
 #include <string>
 #include <vector>
@@ -38,6 +45,7 @@
 #include "tests/bench/bench_timing.h"
 #include "tests/bench/ui_factors.h"
 #include "tests/e2e/driver.h"
+#include "tests/unit/forwarding_file_system.h"
 #include "tests/unit/forwarding_system.h"
 
 #include <shlobj.h>
@@ -51,6 +59,12 @@ constexpr wchar_t kTarget[] = L"C:\\bench\\relocate\\target\\Library";
 constexpr wchar_t kMarker[] = L"C:\\bench\\relocate\\library-complete.txt";
 constexpr int kFiles = 10000;
 constexpr int kFilesPerFolder = 100;
+// The scale library: Scale\Q<q>\Set <s>, 4 x 4 sets of the library's first 1,000 files.
+constexpr wchar_t kScale[] = L"C:\\bench\\relocate\\Scale";
+constexpr wchar_t kScaleTarget[] = L"C:\\bench\\relocate\\target\\Scale";
+constexpr wchar_t kScaleMarker[] = L"C:\\bench\\relocate\\scale-complete.txt";
+constexpr int kSetFiles = 1000;
+constexpr int kScaleSets = 16;
 
 // Mixed sizes: 10 files of 24 MB, 90 of 2 MB, 900 of 256 KB and 9,000 of 1 to 64 KB; about
 // 1 GB in all.
@@ -66,9 +80,9 @@ std::wstring FilePath(const std::wstring& root, int i) {
                     (i / kFilesPerFolder) % 10, i);
 }
 
-uint64_t TotalBytes() {
+uint64_t TotalBytes(int files = kFiles) {
   uint64_t total = 0;
-  for (int i = 0; i < kFiles; ++i) total += FileSize(i);
+  for (int i = 0; i < files; ++i) total += FileSize(i);
   return total;
 }
 
@@ -77,8 +91,13 @@ std::string MarkerText() {
              static_cast<unsigned long long>(TotalBytes()));
 }
 
-std::string ReadMarker() {
-  HANDLE file = CreateFileW(kMarker, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+std::string ScaleMarkerText() {
+  return Str("relocate bench scale v1: %d sets of %d files, %llu bytes each\n", kScaleSets,
+             kSetFiles, static_cast<unsigned long long>(TotalBytes(kSetFiles)));
+}
+
+std::string ReadMarker(const wchar_t* marker = kMarker) {
+  HANDLE file = CreateFileW(marker, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
   if (file == INVALID_HANDLE_VALUE) return {};
   char buffer[256];
   DWORD got = 0;
@@ -109,7 +128,8 @@ bool WriteAll(const std::wstring& path, const std::vector<char>& noise, uint64_t
 TreeOperationProgress Count(const std::wstring& folder) {
   Win32FileSystem fs;
   TreeOperationProgress progress;
-  CountTree(fs, {L"*.*"}, folder, nullptr, progress);
+  // A failure shows in the count's errors, which the callers check.
+  (void)CountTree(fs, {L"*.*"}, folder, kNeverCancelled, progress);
   return progress;
 }
 
@@ -117,6 +137,36 @@ bool LibraryComplete() {
   if (ReadMarker() != MarkerText()) return false;
   const TreeOperationProgress counted = Count(kLibrary);
   return counted.errors == 0 && counted.filesCounted == kFiles && counted.bytesCounted == TotalBytes();
+}
+
+void WriteMarker(const wchar_t* marker, const std::string& text) {
+  HANDLE file = CreateFileW(marker, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+  DWORD written = 0;
+  if (file == INVALID_HANDLE_VALUE ||
+      !WriteFile(file, text.data(), static_cast<DWORD>(text.size()), &written, nullptr)) {
+    Fail("cannot write a library's marker");
+  }
+  CloseHandle(file);
+}
+
+// Writes `files` files of the library's layout and sizes below `root`.
+void WriteFiles(const std::wstring& root, int files) {
+  std::vector<char> noise(2 << 20);
+  uint32_t x = 12345;
+  for (char& c : noise) {
+    x = x * 1664525u + 1013904223u;
+    c = static_cast<char>(x >> 24);
+  }
+  for (int i = 0; i < files; ++i) {
+    const std::wstring path = FilePath(root, i);
+    if (i % kFilesPerFolder == 0) {
+      const std::wstring folder = path.substr(0, path.find_last_of(L'\\'));
+      const int made = SHCreateDirectoryExW(nullptr, folder.c_str(), nullptr);
+      if (made != ERROR_SUCCESS && made != ERROR_ALREADY_EXISTS) Fail(Str("cannot make %s", ToUtf8(folder).c_str()));
+    }
+    if (!WriteAll(path, noise, FileSize(i), i)) Fail(Str("cannot write %s", ToUtf8(path).c_str()));
+    if ((i + 1) % 2000 == 0) Log("  %d files\n", i + 1);
+  }
 }
 
 void MakeLibrary() {
@@ -129,31 +179,49 @@ void MakeLibrary() {
       ToUtf8(kLibrary).c_str());
   DeleteFileW(kMarker);
   if (ErrorCode e = e2e::DeleteTree(kLibrary)) Fail(Str("cannot remove the old library (%u)", e));
-  std::vector<char> noise(2 << 20);
-  uint32_t x = 12345;
-  for (char& c : noise) {
-    x = x * 1664525u + 1013904223u;
-    c = static_cast<char>(x >> 24);
-  }
-  for (int i = 0; i < kFiles; ++i) {
-    const std::wstring path = FilePath(kLibrary, i);
-    if (i % kFilesPerFolder == 0) {
-      const std::wstring folder = path.substr(0, path.find_last_of(L'\\'));
-      const int made = SHCreateDirectoryExW(nullptr, folder.c_str(), nullptr);
-      if (made != ERROR_SUCCESS && made != ERROR_ALREADY_EXISTS) Fail(Str("cannot make %s", ToUtf8(folder).c_str()));
-    }
-    if (!WriteAll(path, noise, FileSize(i), i)) Fail(Str("cannot write %s", ToUtf8(path).c_str()));
-    if ((i + 1) % 2000 == 0) Log("  %d files\n", i + 1);
-  }
-  HANDLE marker = CreateFileW(kMarker, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-  const std::string text = MarkerText();
-  DWORD written = 0;
-  if (marker == INVALID_HANDLE_VALUE ||
-      !WriteFile(marker, text.data(), static_cast<DWORD>(text.size()), &written, nullptr)) {
-    Fail("cannot write the library's marker");
-  }
-  CloseHandle(marker);
+  WriteFiles(kLibrary, kFiles);
+  WriteMarker(kMarker, MarkerText());
   if (!LibraryComplete()) Fail("the library is incomplete after making it");
+}
+
+// The folder of the scale library holding `sets` sets (1, 4 or 16).
+std::wstring ScaleSource(int sets) {
+  if (sets == 1) return FormatText(L"%s\\Q0\\Set 00", kScale);
+  if (sets == 4) return FormatText(L"%s\\Q0", kScale);
+  return kScale;
+}
+
+bool ScaleComplete() {
+  if (ReadMarker(kScaleMarker) != ScaleMarkerText()) return false;
+  const TreeOperationProgress counted = Count(kScale);
+  return counted.errors == 0 && counted.filesCounted == kScaleSets * kSetFiles &&
+         counted.bytesCounted == kScaleSets * TotalBytes(kSetFiles);
+}
+
+void MakeScale() {
+  const double setMb = TotalBytes(kSetFiles) / 1048576.0;
+  if (ScaleComplete()) {
+    Log("scale library: %d sets of %d files, %.1f MB each, in %s (made before)\n", kScaleSets,
+        kSetFiles, setMb, ToUtf8(kScale).c_str());
+    return;
+  }
+  Log("making the scale library: %d sets of %d files, %.1f MB each, in %s\n", kScaleSets,
+      kSetFiles, setMb, ToUtf8(kScale).c_str());
+  DeleteFileW(kScaleMarker);
+  if (ErrorCode e = e2e::DeleteTree(kScale)) Fail(Str("cannot remove the old scale library (%u)", e));
+  for (int set = 0; set < kScaleSets; ++set) {
+    // FilePath puts the first 1,000 files in "Set 00"; each set is that folder under its own name.
+    const std::wstring quarter = FormatText(L"%s\\Q%d", kScale, set / 4);
+    const std::wstring staging = quarter + L"\\staging";
+    WriteFiles(staging, kSetFiles);
+    const std::wstring made = staging + L"\\Set 00";
+    const std::wstring named = FormatText(L"%s\\Set %02d", quarter.c_str(), set % 4);
+    if (!MoveFileExW(made.c_str(), named.c_str(), 0) || !RemoveDirectoryW(staging.c_str())) {
+      Fail(Str("cannot place %s", ToUtf8(named).c_str()));
+    }
+  }
+  WriteMarker(kScaleMarker, ScaleMarkerText());
+  if (!ScaleComplete()) Fail("the scale library is incomplete after making it");
 }
 
 // The link refused as Windows refuses it without the privilege: the run goes up to the link and
@@ -180,7 +248,7 @@ class BeforeVista : public testing::ForwardingSystem {
 // back.
 class CopiesNothing : public NoLinks {
  public:
-  ErrorCode CopyFile(std::wstring_view, std::wstring_view, CopyProgressRoutine, void*, const int*,
+  ErrorCode CopyFile(std::wstring_view, std::wstring_view, CopyProgressRoutine, void*, CancelToken,
                      uint32_t) override {
     return err::Success;
   }
@@ -194,16 +262,97 @@ class CopiesNothing : public NoLinks {
   }
 };
 
+// The profile of a run: every file-system call timed, by the run's step (set from the log) and
+// by the call. Its own cost, two clock readings per call, is small beside any call that reaches
+// the system.
+class TimedFileSystem : public testing::ForwardingFileSystem {
+ public:
+  using ForwardingFileSystem::ForwardingFileSystem;
+
+  const char* step = "start";
+  struct Total {
+    uint32_t calls = 0;
+    Clock::duration time{};
+  };
+  std::map<std::pair<std::string, std::string>, Total> totals;
+
+  ErrorCode FindFiles(std::wstring_view p, const Visitor& v) override {
+    return Timed("FindFiles", [&] { return inner_.FindFiles(p, v); });
+  }
+  ErrorCode GetAttributes(std::wstring_view p, uint32_t& a) override {
+    return Timed("GetAttributes", [&] { return inner_.GetAttributes(p, a); });
+  }
+  ErrorCode SetAttributes(std::wstring_view p, uint32_t a) override {
+    return Timed("SetAttributes", [&] { return inner_.SetAttributes(p, a); });
+  }
+  ErrorCode CreateFolder(std::wstring_view p) override {
+    return Timed("CreateFolder", [&] { return inner_.CreateFolder(p); });
+  }
+  ErrorCode RemoveFolder(std::wstring_view p) override {
+    return Timed("RemoveFolder", [&] { return inner_.RemoveFolder(p); });
+  }
+  ErrorCode DeleteFile(std::wstring_view p) override {
+    return Timed("DeleteFile", [&] { return inner_.DeleteFile(p); });
+  }
+  ErrorCode MoveFile(std::wstring_view a, std::wstring_view b, uint32_t f) override {
+    return Timed("MoveFile", [&] { return inner_.MoveFile(a, b, f); });
+  }
+  ErrorCode CopyFile(std::wstring_view a, std::wstring_view b, CopyProgressRoutine r, void* u,
+                     CancelToken c, uint32_t f) override {
+    return Timed("CopyFile", [&] { return inner_.CopyFile(a, b, r, u, c, f); });
+  }
+  ErrorCode ReadFile(std::wstring_view p, uint64_t o, size_t n,
+                     std::vector<uint8_t>& out) override {
+    return Timed("ReadFile", [&] { return inner_.ReadFile(p, o, n, out); });
+  }
+  ErrorCode GetFinalPath(std::wstring_view p, std::wstring& out) override {
+    return Timed("GetFinalPath", [&] { return inner_.GetFinalPath(p, out); });
+  }
+  ErrorCode GetItemIdentity(std::wstring_view p, ItemIdentity& out) override {
+    return Timed("GetItemIdentity", [&] { return inner_.GetItemIdentity(p, out); });
+  }
+
+  // "step copy CopyFile calls 10000 ms 5123.4", one line per step and call.
+  void LogTotals() const {
+    for (const auto& [key, total] : totals) {
+      Log("step %s %s calls %u ms %.1f\n", key.first.c_str(), key.second.c_str(), total.calls,
+          Ms(total.time));
+    }
+  }
+  // The time of `step`'s file-system calls.
+  Clock::duration StepTime(const std::string& name) const {
+    Clock::duration sum{};
+    for (const auto& [key, total] : totals) {
+      if (key.first == name) sum += total.time;
+    }
+    return sum;
+  }
+
+ private:
+  template <class Call>
+  ErrorCode Timed(const char* name, Call call) {
+    const auto t0 = Clock::now();
+    const ErrorCode e = call();
+    Total& total = totals[{step, name}];
+    ++total.calls;
+    total.time += Clock::now() - t0;
+    return e;
+  }
+};
+
 // Notes when the copy phase starts and ends; `target` (when set) receives every report as the
-// page would, by a sent message.
+// page would, by a sent message. `profile` (when set) learns the run's step from the log.
 class Timings : public RelocationObserver {
  public:
-  explicit Timings(HWND target) : target_(target) {}
+  explicit Timings(HWND target, TimedFileSystem* profile = nullptr)
+      : target_(target), profile_(profile) {}
   void LogLine(const std::wstring& text) override {
-    if (text.rfind(L"Copying files to ", 0) == 0) copyStart = Clock::now();
-    if (text.rfind(L"Copied ", 0) == 0) copyEnd = Clock::now();
-    if (text.rfind(L"Checking that every file", 0) == 0) checkStart = Clock::now();
-    if (text.rfind(L"Creating symbolic link", 0) == 0) checkEnd = Clock::now();
+    const char* step = nullptr;
+    if (text.rfind(L"Copying files to ", 0) == 0) copyStart = Clock::now(), step = "copy";
+    if (text.rfind(L"Copied ", 0) == 0) copyEnd = Clock::now(), step = "between";
+    if (text.rfind(L"Checking that every file", 0) == 0) checkStart = Clock::now(), step = "check";
+    if (text.rfind(L"Creating symbolic link", 0) == 0) checkEnd = Clock::now(), step = "end";
+    if (step && profile_) profile_->step = step;
     Send();
   }
   void PhaseStarted(const std::wstring&, uint32_t) override { Send(); }
@@ -231,20 +380,37 @@ class Timings : public RelocationObserver {
     if (target_) Report(target_, L"");
   }
   HWND target_;
+  TimedFileSystem* profile_;
 };
 
-void CheckTarget() {
-  const TreeOperationProgress copied = Count(kTarget);
-  if (copied.filesCounted != kFiles || copied.bytesCounted != TotalBytes()) {
+// What an engine measure relocates: the library, or a part of the scale library.
+struct Relocated {
+  std::wstring source;
+  std::wstring target;
+  uint32_t files;
+  uint64_t bytes;
+};
+
+const Relocated kWholeLibrary{kLibrary, kTarget, kFiles, TotalBytes()};
+
+bool Complete(const std::wstring& folder, uint32_t files, uint64_t bytes) {
+  const TreeOperationProgress counted = Count(folder);
+  return counted.errors == 0 && counted.filesCounted == files && counted.bytesCounted == bytes;
+}
+
+void CheckTarget(const Relocated& tree = kWholeLibrary) {
+  const TreeOperationProgress copied = Count(tree.target);
+  if (copied.filesCounted != tree.files || copied.bytesCounted != tree.bytes) {
     Fail(Str("the copy is incomplete: %u files, %llu bytes", copied.filesCounted,
              static_cast<unsigned long long>(copied.bytesCounted)));
   }
 }
 
-int RunEngine(bool sent, bool buffered, bool copies = true, bool compareContents = false) {
+int RunEngine(bool sent, bool buffered, bool copies = true, bool compareContents = false,
+              const Relocated& tree = kWholeLibrary) {
   NoLinks linkless;
   CopiesNothing copiesNothing;
-  FileSystem& fs = copies ? static_cast<FileSystem&>(linkless) : copiesNothing;
+  TimedFileSystem fs(copies ? static_cast<FileSystem&>(linkless) : copiesNothing);
   Win32System vista;
   BeforeVista beforeVista;
   System& system = buffered ? static_cast<System&>(beforeVista) : vista;
@@ -255,9 +421,11 @@ int RunEngine(bool sent, bool buffered, bool copies = true, bool compareContents
   uint32_t files = 0, reports = 0;
   std::wstring failure;
   auto run = [&](HWND target) {
-    Timings timings(target);
+    fs.totals.clear();
+    fs.step = "start";
+    Timings timings(target, &fs);
     const auto t0 = Clock::now();
-    RunRelocation(fs, system, {kLibrary, kTarget, false, compareContents}, cancel, timings);
+    RunRelocation(fs, system, {tree.source, tree.target, false, compareContents}, cancel, timings);
     runMs = Ms(Clock::now() - t0);
     copyMs = Ms(timings.copyEnd - timings.copyStart);
     checkMs = Ms(timings.checkEnd - timings.checkStart);
@@ -276,12 +444,17 @@ int RunEngine(bool sent, bool buffered, bool copies = true, bool compareContents
   const std::wstring expected =
       copies ? L"Error 1314 creating a symbolic link to " : L"The copy in ";
   if (failure.rfind(expected, 0) != 0) Fail("the engine ended otherwise: " + ToUtf8(failure));
-  if (GetFileAttributesW((std::wstring(kLibrary) + L".orig0").c_str()) != INVALID_FILE_ATTRIBUTES ||
-      !LibraryComplete()) {
+  if (GetFileAttributesW((tree.source + L".orig0").c_str()) != INVALID_FILE_ATTRIBUTES ||
+      !Complete(tree.source, tree.files, tree.bytes) ||
+      (tree.source == kLibrary && !LibraryComplete())) {
     Fail("the library was not put back whole");
   }
-  if (copies) CheckTarget();
+  if (copies) CheckTarget(tree);
   Log("files %u, copy-progress reports %u\n", files, reports);
+  fs.LogTotals();
+  // The walk's own work and the reports, beside the file-system calls.
+  Log("step copy walk ms %.1f\n", copyMs - Ms(fs.StepTime("copy")));
+  if (copies) Log("step check walk ms %.1f\n", checkMs - Ms(fs.StepTime("check")));
   Log("run-ms %.1f\n", runMs);
   if (copies) Log("check-ms %.1f\n", checkMs);
   Log("ms %.1f\n", copyMs);
@@ -360,6 +533,19 @@ int RunRelocateBench(const std::wstring& measure) {
     MakeLibrary();
     Log("bytes %llu\n", static_cast<unsigned long long>(TotalBytes()));
     return 0;
+  }
+  if (measure == L"make-scale") {
+    MakeScale();
+    Log("set-bytes %llu\n", static_cast<unsigned long long>(TotalBytes(kSetFiles)));
+    return 0;
+  }
+  for (const int sets : {1, 4, 16}) {
+    if (measure != FormatText(L"scale-%d", sets)) continue;
+    if (!ScaleComplete()) Fail("the scale library is missing or incomplete: run \"make-scale\" first");
+    if (GetFileAttributesW(kScaleTarget) != INVALID_FILE_ATTRIBUTES) Fail("the target exists already");
+    const Relocated part{ScaleSource(sets), kScaleTarget, static_cast<uint32_t>(sets * kSetFiles),
+                         sets * TotalBytes(kSetFiles)};
+    return RunEngine(false, false, true, false, part);
   }
   if (!LibraryComplete()) Fail("the library is missing or incomplete: run the measure \"make\" first");
   if (GetFileAttributesW(kTarget) != INVALID_FILE_ATTRIBUTES) Fail("the target exists already");

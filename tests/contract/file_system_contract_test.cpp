@@ -163,7 +163,7 @@ TEST_P(FileSystemContractTest, AReadOnlyFileIsNotOverwritten) {
   ASSERT_EQ(fs().SetAttributes(At(L"ro.txt"), attr::ReadOnly), 0u);
   const uint8_t data[] = {'x'};
   EXPECT_EQ(fs().WriteFile(At(L"ro.txt"), data, 1), err::AccessDenied);
-  EXPECT_EQ(fs().CopyFile(At(L"new.txt"), At(L"ro.txt"), nullptr, nullptr, nullptr, 0),
+  EXPECT_EQ(fs().CopyFile(At(L"new.txt"), At(L"ro.txt"), nullptr, nullptr, kNeverCancelled, 0),
             err::AccessDenied);
   EXPECT_EQ(Read(L"ro.txt"), "keep");
   fs().SetAttributes(At(L"ro.txt"), attr::Normal);
@@ -207,28 +207,28 @@ TEST_P(FileSystemContractTest, MovesAndRenamesFilesAndFolders) {
 TEST_P(FileSystemContractTest, CopiesContentAndLastWriteTime) {
   Write(L"src.bin", "content");
   ASSERT_EQ(fs().SetLastWriteTime(At(L"src.bin"), kSomeTime), 0u);
-  ASSERT_EQ(fs().CopyFile(At(L"src.bin"), At(L"dst.bin"), nullptr, nullptr, nullptr, 0), 0u);
+  ASSERT_EQ(fs().CopyFile(At(L"src.bin"), At(L"dst.bin"), nullptr, nullptr, kNeverCancelled, 0), 0u);
   EXPECT_EQ(Read(L"dst.bin"), "content");
   EXPECT_EQ(Entry(L"dst.bin").lastWriteTime, kSomeTime);
 
   Write(L"other.bin", "other");
-  EXPECT_EQ(fs().CopyFile(At(L"other.bin"), At(L"dst.bin"), nullptr, nullptr, nullptr,
+  EXPECT_EQ(fs().CopyFile(At(L"other.bin"), At(L"dst.bin"), nullptr, nullptr, kNeverCancelled,
                           copyflags::FailIfExists),
             err::FileExists);
   EXPECT_EQ(Read(L"dst.bin"), "content");
-  EXPECT_EQ(fs().CopyFile(At(L"other.bin"), At(L"dst.bin"), nullptr, nullptr, nullptr, 0), 0u);
+  EXPECT_EQ(fs().CopyFile(At(L"other.bin"), At(L"dst.bin"), nullptr, nullptr, kNeverCancelled, 0), 0u);
   EXPECT_EQ(Read(L"dst.bin"), "other");
 
-  EXPECT_EQ(fs().CopyFile(At(L"missing.bin"), At(L"x.bin"), nullptr, nullptr, nullptr, 0),
+  EXPECT_EQ(fs().CopyFile(At(L"missing.bin"), At(L"x.bin"), nullptr, nullptr, kNeverCancelled, 0),
             err::FileNotFound);
-  EXPECT_EQ(fs().CopyFile(At(L"src.bin"), At(L"missing\\x.bin"), nullptr, nullptr, nullptr, 0),
+  EXPECT_EQ(fs().CopyFile(At(L"src.bin"), At(L"missing\\x.bin"), nullptr, nullptr, kNeverCancelled, 0),
             err::PathNotFound);
 }
 
 struct ProgressLog {
   std::vector<CopyProgress> calls;
   uint32_t answerAtChunk = kProgressContinue;  // returned from the first chunk on
-  int* cancelAtSwitch = nullptr;               // set at the stream switch
+  CancelFlag* cancelAtSwitch = nullptr;        // set at the stream switch
 };
 
 uint32_t LogProgress(const CopyProgress& progress, void* userData) {
@@ -247,7 +247,7 @@ TEST_P(FileSystemContractTest, CopyReportsProgressAndCanBeCancelled) {
   Write(L"big.bin", content);
 
   ProgressLog log;
-  ASSERT_EQ(fs().CopyFile(At(L"big.bin"), At(L"copy.bin"), &LogProgress, &log, nullptr, 0), 0u);
+  ASSERT_EQ(fs().CopyFile(At(L"big.bin"), At(L"copy.bin"), &LogProgress, &log, kNeverCancelled, 0), 0u);
   ASSERT_GE(log.calls.size(), 2u);
   EXPECT_EQ(log.calls.front().callbackReason, kCallbackStreamSwitch);
   EXPECT_EQ(log.calls.front().totalBytesTransferred, 0u);
@@ -268,11 +268,11 @@ TEST_P(FileSystemContractTest, CopyReportsProgressAndCanBeCancelled) {
   };
   for (const auto& c : cancels) {
     ProgressLog cancelLog;
-    int cancel = 0;
+    CancelFlag cancel{0};
     cancelLog.answerAtChunk = c.answer;
     if (c.setFlag) cancelLog.cancelAtSwitch = &cancel;
     EXPECT_EQ(fs().CopyFile(At(L"big.bin"), At(L"cancelled.bin"), &LogProgress, &cancelLog,
-                            &cancel, 0),
+                            cancel, 0),
               err::RequestAborted)
         << c.what;
     if (c.answer == kProgressCancel || c.setFlag) {

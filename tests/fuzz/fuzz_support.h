@@ -55,7 +55,7 @@ class CountingFileSystem : public FileSystem {
   ErrorCode MoveFile(std::wstring_view, std::wstring_view, uint32_t) override {
     return Count(err::FileNotFound);
   }
-  ErrorCode CopyFile(std::wstring_view, std::wstring_view, CopyProgressRoutine, void*, const int*,
+  ErrorCode CopyFile(std::wstring_view, std::wstring_view, CopyProgressRoutine, void*, CancelToken,
                      uint32_t) override {
     return Count(err::FileNotFound);
   }

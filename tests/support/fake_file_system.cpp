@@ -674,7 +674,7 @@ ErrorCode FakeFileSystem::MoveFile(std::wstring_view from, std::wstring_view to,
 }
 
 ErrorCode FakeFileSystem::CopyFile(std::wstring_view from, std::wstring_view to,
-                                   CopyProgressRoutine routine, void* userData, const int* cancel,
+                                   CopyProgressRoutine routine, void* userData, CancelToken cancel,
                                    uint32_t copyFlags) {
   std::lock_guard lock(state_->mutex);
   state_->Record(L"CopyFile " + std::wstring(from) + L" -> " + std::wstring(to));
@@ -732,7 +732,7 @@ ErrorCode FakeFileSystem::CopyFile(std::wstring_view from, std::wstring_view to,
       if (answer == kProgressCancel || answer == kProgressStop) return err::RequestAborted;
       if (answer == kProgressQuiet) quiet = true;
     }
-    if (cancel && *cancel) return err::RequestAborted;
+    if (cancel.Requested()) return err::RequestAborted;
     return err::Success;
   };
   ErrorCode result = report(kCallbackStreamSwitch);

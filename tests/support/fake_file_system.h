@@ -59,7 +59,7 @@ class FakeFileSystem : public FileSystem {
   ErrorCode DeleteFile(std::wstring_view path) override;
   ErrorCode MoveFile(std::wstring_view from, std::wstring_view to, uint32_t moveFlags) override;
   ErrorCode CopyFile(std::wstring_view from, std::wstring_view to, CopyProgressRoutine routine,
-                     void* userData, const int* cancel, uint32_t copyFlags) override;
+                     void* userData, CancelToken cancel, uint32_t copyFlags) override;
   ErrorCode CreateFolderLink(std::wstring_view link, std::wstring_view target) override;
   ErrorCode GetFreeSpace(std::wstring_view folder, uint64_t& freeToCaller,
                          uint64_t& totalBytes) override;

@@ -157,7 +157,7 @@ class FakeFileSystemTest : public ::testing::Test {
   }
   static ErrorCode Copy(FileSystem& fs, std::wstring_view from, std::wstring_view to,
                         CopyProgressRoutine routine = nullptr, void* data = nullptr) {
-    return fs.CopyFile(from, to, routine, data, nullptr, 0);
+    return fs.CopyFile(from, to, routine, data, kNeverCancelled, 0);
   }
 
   FakeFileSystem fs;
@@ -242,8 +242,8 @@ TEST_F(FakeFileSystemTest, ACopyFailingMidwayLeavesNoTargetAndGivesItsSpaceBack)
   EXPECT_EQ(fs.FreeSpace(L"C:"), freeBefore);
   EXPECT_EQ(Copy(fs, L"C:\\src.bin", L"C:\\new.bin"), 0u) << "once by default";
 
-  const int cancel = 1;
-  EXPECT_EQ(fs.CopyFile(L"C:\\src.bin", L"C:\\old.bin", nullptr, nullptr, &cancel, 0),
+  const CancelFlag cancel{1};
+  EXPECT_EQ(fs.CopyFile(L"C:\\src.bin", L"C:\\old.bin", nullptr, nullptr, cancel, 0),
             err::RequestAborted);
   EXPECT_FALSE(fs.Exists(L"C:\\old.bin")) << "the truncated target is removed, as by Windows";
 }
@@ -279,7 +279,7 @@ TEST_F(FakeFileSystemTest, RecordsEveryChangingCallAsAsked) {
   fs.AddFolder(L"C:\\t");
   EXPECT_EQ(fs.Operations(), std::vector<std::wstring>{}) << "fixtures are not recorded";
   fs.CreateFolder(L"C:\\t\\sub");
-  fs.CopyFile(L"C:\\a.txt", L"C:\\t\\a.txt", nullptr, nullptr, nullptr, 0);
+  fs.CopyFile(L"C:\\a.txt", L"C:\\t\\a.txt", nullptr, nullptr, kNeverCancelled, 0);
   fs.SetAttributes(L"C:\\t\\a.txt", attr::ReadOnly | attr::Archive);
   fs.DeleteFile(L"C:\\t\\a.txt");  // fails: read-only, recorded all the same
   fs.MoveFile(L"C:\\a.txt", L"C:\\b.txt", 0);

@@ -170,6 +170,58 @@ TEST_F(FakeFileOpsTest, DeleteOneFileUsesTheLongFormBeyond260Characters) {
   }
 }
 
+// A folder that a copy of the whole tree makes is filled under the temporary name and renamed
+// into place once its files are whole, so that no file is ever under its final path unfinished.
+// Should the folder's rename fail, its files move one by one; one that cannot move counts as
+// failed, and nothing is left under the temporary name.
+TEST_F(FakeFileOpsTest, ANewFolderIsFilledUnderTheTemporaryNameAndRenamedIntoPlace) {
+  fs.AddFile(L"C:\\src\\sub\\a.wav", "aa");
+  fs.AddFile(L"C:\\src\\sub\\b.wav", "bbb");
+  fs.AddFolder(L"C:\\src\\sub\\empty");
+  const CopyTreeOptions whole{.onlyIfNewer = true,
+                              .wholeTree = true,
+                              .throughTemporaryName = true,
+                              .temporaryName = L"~run.partial"};
+  const struct {
+    const char* name;
+    std::wstring target;
+    std::vector<std::pair<std::wstring, ErrorCode>> failures;
+    ErrorCode result;
+    std::vector<std::wstring> moves;
+  } cases[] = {
+      {"renamed whole", L"C:\\d1", {}, 0, {L"MoveFile C:\\d1\\~run.partial -> C:\\d1\\sub"}},
+      {"the folder's rename refused", L"C:\\d2", {{L"C:\\d2\\sub", 5}}, 0,
+       {L"MoveFile C:\\d2\\~run.partial -> C:\\d2\\sub",
+        L"MoveFile C:\\d2\\~run.partial\\a.wav -> C:\\d2\\sub\\a.wav",
+        L"MoveFile C:\\d2\\~run.partial\\b.wav -> C:\\d2\\sub\\b.wav"}},
+      {"a file that cannot move either", L"C:\\d3", {{L"C:\\d3\\sub", 5}, {L"C:\\d3\\sub\\b.wav", 32}},
+       32,
+       {L"MoveFile C:\\d3\\~run.partial -> C:\\d3\\sub",
+        L"MoveFile C:\\d3\\~run.partial\\a.wav -> C:\\d3\\sub\\a.wav",
+        L"MoveFile C:\\d3\\~run.partial\\b.wav -> C:\\d3\\sub\\b.wav"}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    fs.ClearFailures();
+    for (const auto& [path, code] : c.failures) fs.InjectFailure(Op::MoveFile, path, code);
+    fs.ClearOperations();
+    TreeOperationProgress progress;
+    CopyTreeOptions options = whole;
+    options.progress = &progress;
+    EXPECT_EQ(CopyTree(fs, system, L"C:\\src", all, c.target, options), c.result);
+    std::vector<std::wstring> moves;
+    for (const std::wstring& operation : Changes()) {
+      if (operation.rfind(L"MoveFile ", 0) == 0) moves.push_back(operation);
+    }
+    EXPECT_EQ(moves, c.moves);
+    EXPECT_EQ(progress.errors, c.result == 0 ? 0u : 1u);
+    EXPECT_EQ(fs.ContentsText(c.target + L"\\sub\\a.wav"), "aa");
+    EXPECT_EQ(fs.Exists(c.target + L"\\sub\\b.wav"), c.result == 0);
+    EXPECT_TRUE(fs.IsFolder(c.target + L"\\sub\\empty"));
+    EXPECT_FALSE(fs.Exists(c.target + L"\\~run.partial"));
+  }
+}
+
 TEST(FakeCopyTreeTest, ReturnsTheLastFileOperationAndCountsEveryFailure) {
   // Files are copied in listing order: a.wav, b.wav, c.wav.
   const struct {
@@ -185,7 +237,7 @@ TEST(FakeCopyTreeTest, ReturnsTheLastFileOperationAndCountsEveryFailure) {
     }
     fs.FailCopyAfter(std::wstring(L"C:\\src\\") + c.failing, 70000, err::DiskFull);
     TreeOperationProgress progress;
-    EXPECT_EQ(CopyTree(fs, system, L"C:\\src", {L"*.*"}, L"C:\\dst", false, nullptr, nullptr,
+    EXPECT_EQ(CopyTree(fs, system, L"C:\\src", {L"*.*"}, L"C:\\dst", false, kNeverCancelled, nullptr,
                        &progress, nullptr, nullptr),
               c.result);
     EXPECT_EQ(progress.filesDone, 2u);
@@ -201,18 +253,18 @@ TEST_F(FakeFileOpsTest, TreeWalksCountAFolderThatCannotBeListed) {
   fs.InjectFailure(Op::FindFiles, L"C:\\src\\sub\\*", err::AccessDenied);
 
   TreeOperationProgress counted;
-  EXPECT_EQ(CountTree(fs, all, L"C:\\src", nullptr, counted), 0u);
+  EXPECT_EQ(CountTree(fs, all, L"C:\\src", kNeverCancelled, counted), 0u);
   EXPECT_EQ(counted.filesCounted, 1u);
   EXPECT_EQ(counted.errors, 1u) << "an unreadable folder must not pass as an empty one";
 
   TreeOperationProgress copied;
-  CopyTree(fs, system, L"C:\\src", all, L"C:\\dst", false, nullptr, nullptr, &copied, nullptr,
-           nullptr);
+  // The result is the last file's; the unreadable folder shows in the errors.
+  (void)CopyTree(fs, system, L"C:\\src", all, L"C:\\dst", {.progress = &copied});
   EXPECT_EQ(copied.filesDone, 1u);
   EXPECT_EQ(copied.errors, 1u);
 
   TreeOperationProgress deleted;
-  EXPECT_EQ(DeleteTree(fs, all, L"C:\\src", nullptr, nullptr, &deleted, false), err::AccessDenied);
+  EXPECT_EQ(DeleteTree(fs, all, L"C:\\src", {.progress = &deleted, .removeFolders = false}), err::AccessDenied);
   EXPECT_EQ(deleted.errors, 1u);
   EXPECT_TRUE(fs.IsFile(L"C:\\src\\sub\\b.wav"));
   EXPECT_FALSE(fs.Exists(L"C:\\src\\a.wav"));
@@ -223,7 +275,7 @@ TEST_F(FakeFileOpsTest, CopyTreeCountsATargetFolderThatCannotBeMade) {
   fs.AddFile(L"C:\\src\\b.wav", "b");
   fs.InjectFailure(Op::CreateFolder, L"C:\\dst", err::AccessDenied);
   TreeOperationProgress progress;
-  EXPECT_EQ(CopyTree(fs, system, L"C:\\src", all, L"C:\\dst", false, nullptr, nullptr, &progress,
+  EXPECT_EQ(CopyTree(fs, system, L"C:\\src", all, L"C:\\dst", false, kNeverCancelled, nullptr, &progress,
                      nullptr, nullptr),
             err::AccessDenied);
   EXPECT_EQ(progress.errors, 2u);
@@ -236,11 +288,11 @@ TEST_F(FakeFileOpsTest, DeleteTreeReportsAnEarlierFailureAfterLaterSuccesses) {
     fs.AddFile(std::wstring(L"C:\\old\\") + name, "x");
   }
   fs.InjectFailure(Op::DeleteFile, L"C:\\old\\a.wav", err::AccessDenied);
-  EXPECT_EQ(DeleteTree(fs, all, L"C:\\old", nullptr, nullptr, nullptr, false), err::AccessDenied);
+  EXPECT_EQ(DeleteTree(fs, all, L"C:\\old", {}), err::AccessDenied);
   EXPECT_EQ(fs.List(L"C:\\old"), std::vector<std::wstring>{L"a.wav"});
 
   fs.ClearFailures();
-  EXPECT_EQ(DeleteTree(fs, all, L"C:\\old", nullptr, nullptr, nullptr, true), 0u);
+  EXPECT_EQ(DeleteTree(fs, all, L"C:\\old", {.removeFolders = true}), 0u);
   EXPECT_FALSE(fs.Exists(L"C:\\old"));
 }
 
@@ -248,7 +300,7 @@ TEST_F(FakeFileOpsTest, DeleteTreeReportsAFolderThatCannotBeRemoved) {
   fs.AddFile(L"C:\\old\\sub\\a.wav", "x");
   fs.InjectFailure(Op::RemoveFolder, L"C:\\old\\sub", err::SharingViolation);
   TreeOperationProgress progress;
-  EXPECT_EQ(DeleteTree(fs, all, L"C:\\old", nullptr, nullptr, &progress, true), err::DirNotEmpty);
+  EXPECT_EQ(DeleteTree(fs, all, L"C:\\old", {.progress = &progress, .removeFolders = true}), err::DirNotEmpty);
   EXPECT_EQ(progress.filesDone, 1u);
   EXPECT_EQ(progress.errors, 2u);  // the held subfolder, then its parent
   EXPECT_TRUE(fs.IsFolder(L"C:\\old\\sub"));
@@ -273,7 +325,7 @@ TEST(FakeCopyTreeTest, RefusesATargetInsideTheSource) {
     fs.AddFile(L"C:\\a\\b\\f.wav", "f");
     fs.AddFile(L"C:\\a\\g.wav", "g");
     fs.ClearOperations();
-    EXPECT_EQ(CopyTree(fs, system, c.source, {L"*.*"}, c.target, false, nullptr, nullptr, nullptr,
+    EXPECT_EQ(CopyTree(fs, system, c.source, {L"*.*"}, c.target, false, kNeverCancelled, nullptr, nullptr,
                        nullptr, nullptr),
               c.result)
         << c.source << " -> " << c.target;
@@ -285,7 +337,7 @@ TEST(FakeCopyTreeTest, RefusesATargetInsideTheSource) {
 class FlagRecordingFileSystem : public FakeFileSystem {
  public:
   ErrorCode CopyFile(std::wstring_view from, std::wstring_view to, CopyProgressRoutine routine,
-                     void* userData, const int* cancel, uint32_t copyFlags) override {
+                     void* userData, CancelToken cancel, uint32_t copyFlags) override {
     flags.push_back(copyFlags);
     return FakeFileSystem::CopyFile(from, to, routine, userData, cancel, copyFlags);
   }
@@ -299,7 +351,7 @@ TEST(FakeCopyTreeTest, CopiesUnbufferedFromVistaOn) {
     system.vistaOrLater = vista;
     fs.AddFile(L"C:\\src\\a.wav", "a");
     fs.AddFile(L"C:\\dst\\a.wav", "old");  // overwritten: no fail-if-exists either
-    EXPECT_EQ(CopyTree(fs, system, L"C:\\src", {L"*.*"}, L"C:\\dst", false, nullptr, nullptr,
+    EXPECT_EQ(CopyTree(fs, system, L"C:\\src", {L"*.*"}, L"C:\\dst", false, kNeverCancelled, nullptr,
                        nullptr, nullptr, nullptr),
               0u);
     EXPECT_EQ(fs.flags, std::vector<uint32_t>{vista ? copyflags::NoBuffering : 0u});

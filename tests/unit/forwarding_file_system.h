@@ -32,7 +32,7 @@ class ForwardingFileSystem : public FileSystem {
     return inner_.MoveFile(a, b, f);
   }
   ErrorCode CopyFile(std::wstring_view a, std::wstring_view b, CopyProgressRoutine r, void* u,
-                     const int* c, uint32_t f) override {
+                     CancelToken c, uint32_t f) override {
     return inner_.CopyFile(a, b, r, u, c, f);
   }
   ErrorCode CreateFolderLink(std::wstring_view l, std::wstring_view t) override {

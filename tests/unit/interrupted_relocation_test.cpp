@@ -279,7 +279,7 @@ TEST(InterruptedRelocationTest, ARelocationThatCanBeNeitherFinishedNorPutBackCan
   d.CutAtLog(L"Checking ");
   d.RunUntilCutOff();
   // A file now stands at the Original Location, and the copy is gone.
-  ASSERT_EQ(DeleteTree(d.fs, {L"*.*"}, kTarget, nullptr, nullptr, nullptr, true), 0u);
+  ASSERT_EQ(DeleteTree(d.fs, {L"*.*"}, kTarget, {.removeFolders = true}), 0u);
   d.fs.AddFile(kSource, std::string_view("a file in the way"));
   RelocationJournal journal;
   ASSERT_EQ(ReadRelocationJournal(d.fs, kJournal, journal), err::Success);

@@ -305,12 +305,27 @@ TEST_F(RelocationEngineTest, AFailureAtEveryStepLosesNothing) {
        [](auto& t) {
          t.recorder.onLog = [&t](const std::wstring& line) {
            if (line.rfind(L"Renaming ", 0) == 0) {
-             DeleteTree(t.fs, {L"*.*"}, L"D:\\Content\\Strings\\sub\\deep", nullptr, nullptr, nullptr, true);
+             ASSERT_EQ(DeleteTree(t.fs, {L"*.*"}, L"D:\\Content\\Strings\\sub\\deep",
+                                  {.removeFolders = true}),
+                       0u);
            }
          };
        },
        Source::BackInPlace, false, L"The copy in D:\\Content\\Strings does not match "
        L"C:\\Samples\\Strings: sub\\deep is missing.", false},
+      // The check lists each folder of the copy once: one it comes back to after a subfolder
+      // is the same folder, and what it lacks is found there too.
+      {"a file of the copy gone from a folder the check comes back to",
+       [](auto& t) {
+         t.AddSourceFile(L"\\zz.wav", "after the subfolder");
+         t.recorder.onLog = [&t](const std::wstring& line) {
+           if (line.rfind(L"Renaming ", 0) == 0) {
+             ASSERT_EQ(t.fs.DeleteFile(std::wstring(kTarget) + L"\\zz.wav"), 0u);
+           }
+         };
+       },
+       Source::BackInPlace, true, L"The copy in D:\\Content\\Strings does not match "
+       L"C:\\Samples\\Strings: zz.wav is missing.", false},
       {"a copied file cut short before the check",
        [](auto& t) {
          t.recorder.onLog = [&t](const std::wstring& line) {
@@ -702,7 +717,7 @@ TEST_F(RelocationEngineTest, AShareAsTargetIsAskedForItsSpaceWithItsTrailingBack
 TEST_F(RelocationEngineTest, LinkOnlyMode) {
   // The files were moved by hand: the source is gone, the target holds them.
   for (const auto& [relative, bytes] : kFiles) fs.AddFile(kTarget + relative, std::string_view(bytes));
-  ASSERT_EQ(DeleteTree(fs, {L"*.*"}, kSource, nullptr, nullptr, nullptr, true), 0u);
+  ASSERT_EQ(DeleteTree(fs, {L"*.*"}, kSource, {.removeFolders = true}), 0u);
   EXPECT_TRUE(Relocate(true).success);
   EXPECT_EQ(fs.LinkTarget(kSource), kTarget);
   EXPECT_EQ(recorder.log, std::vector<std::wstring>{

@@ -343,7 +343,7 @@ TEST_F(ThumbnailPassTest, AStopBetweenProductFoldersEndsThePassWithWhatItListed)
     StopAtFirstCopy(FileSystem& inner, CancelFlag& stop)
         : ForwardingFileSystem(inner), stop(stop) {}
     ErrorCode CopyFile(std::wstring_view a, std::wstring_view b, CopyProgressRoutine r, void* u,
-                       const int* c, uint32_t f) override {
+                       CancelToken c, uint32_t f) override {
       stop = 1;
       return inner_.CopyFile(a, b, r, u, c, f);
     }

@@ -159,7 +159,7 @@ TEST_F(ThumbnailPassWin32Test, AReadOnlyOlderSharedFileIsMadeWritableAndReplaced
 TEST_F(ThumbnailPassWin32Test, ASharedFileHeldOpenMakesItsItemAnErrorWithTheSystemsCode) {
   for (const wchar_t* heldFile : {L"MST_artwork.png", L"VB_artwork.png"}) {
     SCOPED_TRACE(ToUtf8(heldFile));
-    ASSERT_EQ(DeleteTree(fs(), {L"*.*"}, shared, nullptr, nullptr, nullptr, true), 0u);
+    ASSERT_EQ(DeleteTree(fs(), {L"*.*"}, shared, {.removeFolders = true}), 0u);
     AddProduct(common64, L"Massive");
     AddProduct(common64, L"Reaktor 6");
     AddShared(L"massive", heldFile, 24);

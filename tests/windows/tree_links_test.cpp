@@ -111,7 +111,7 @@ class TreeLinksTest : public ::testing::Test {
 
 TEST_F(TreeLinksTest, CountTreeDoesNotFollowTheLink) {
   TreeOperationProgress progress;
-  EXPECT_EQ(CountTree(fs, all, kTree, nullptr, progress), 0u);
+  EXPECT_EQ(CountTree(fs, all, kTree, kNeverCancelled, progress), 0u);
   EXPECT_EQ(progress.filesCounted, 2u);
   EXPECT_EQ(progress.foldersVisited, 2u);  // tree and sub
   EXPECT_EQ(progress.errors, 0u);
@@ -121,7 +121,7 @@ TEST_F(TreeLinksTest, CopyTreeSkipsTheLinkAndWhatIsBehindIt) {
   auto scratch = testing::Win32FileSystemBackends().front().make();
   const std::wstring target = scratch->scratch + L"\\copy";
   TreeOperationProgress progress;
-  EXPECT_EQ(CopyTree(fs, system, kTree, all, target, false, nullptr, nullptr, &progress, nullptr,
+  EXPECT_EQ(CopyTree(fs, system, kTree, all, target, false, kNeverCancelled, nullptr, &progress, nullptr,
                      nullptr),
             0u);
   EXPECT_EQ(progress.filesDone, 2u);
@@ -143,7 +143,7 @@ TEST_F(TreeLinksTest, DeleteTreeRemovesTheLinkAndLeavesTheLinkedFolderAlone) {
   Write(tree + L"\\sub\\y.txt", "tree y");
   ASSERT_EQ(fs.CreateFolderLink(tree + L"\\link", kReal), 0u);
   TreeOperationProgress progress;
-  EXPECT_EQ(DeleteTree(fs, all, tree, nullptr, nullptr, &progress, true), 0u);
+  EXPECT_EQ(DeleteTree(fs, all, tree, {.progress = &progress, .removeFolders = true}), 0u);
   EXPECT_EQ(progress.filesDone, 2u);
   uint32_t attributes = 0;
   EXPECT_NE(fs.GetAttributes(tree, attributes), 0u) << "the tree and its link are gone";
