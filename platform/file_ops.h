@@ -135,7 +135,9 @@ struct CopyTreeOptions {
   bool wholeTree = false;
   // Each file is copied to a temporary name in its target folder and renamed to its own name
   // once whole, so that a file under its final name is always complete. A file that already has
-  // the temporary name is left alone (the copy of that file fails with 80).
+  // the temporary name is left alone (the copy of that file fails with 80). With wholeTree, the
+  // files of a folder that the copy makes are written under their own names into a folder of
+  // the temporary name beside it instead, which takes the folder's name once they are whole.
   bool throughTemporaryName = false;
   // A folder link is made again at the target, leading to the place the source's link finally
   // leads to; an existing entry of its name that is not such a link is an error.
@@ -144,8 +146,8 @@ struct CopyTreeOptions {
   // to the same place inside `linksTo`, so that a link within the tree stays within its copy.
   std::wstring linksFrom{};
   std::wstring linksTo{};
-  // With throughTemporaryName: the temporary name (empty: kPartialCopyName). A file of that name
-  // that the walk did not make is never replaced or deleted.
+  // With throughTemporaryName: the temporary name (empty: kPartialCopyName). A file or folder
+  // of that name that the walk did not make is never replaced or deleted.
   std::wstring temporaryName{};
 };
 

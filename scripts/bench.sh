@@ -108,7 +108,10 @@ relocate_bench() {
   local bench_b=${TESSALY_RELOCATE_BENCH_B:-}
   if [ -n "$bench_b" ]; then
     [ -f "$bench_b" ] || { echo "bench: TESSALY_RELOCATE_BENCH_B: $bench_b is not there" >&2; exit 1; }
-    [ "${#measures[@]}" -eq 0 ] || measures+=(engine@b engine-compare@b)
+    # The other build's measures of the engine's copy and its check.
+    for m in "${measures[@]}"; do
+      [ "$m" != engine ] && [ "$m" != engine-compare ] || measures+=("$m@b")
+    done
   fi
   : >"$log"
   : >"$times"
