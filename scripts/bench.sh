@@ -148,8 +148,10 @@ build_against() {
   if ! grep -q "\"name\": \"$preset\"" "$src/CMakePresets.json" 2>/dev/null; then
     cp "$repo/CMakePresets.json" "$src/"
     cp "$repo"/cmake/mingw-*.cmake "$src/cmake/"
-    against_notes+=("$short: has no $preset preset; built with this tree's CMakePresets.json and cmake/mingw-*.cmake")
+    echo "$short: has no $preset preset; built with this tree's CMakePresets.json and cmake/mingw-*.cmake" \
+      >"$dir/presets-note"
   fi
+  [ ! -f "$dir/presets-note" ] || against_notes+=("$(cat "$dir/presets-note")")
   log=$out/bench.build.log
   echo "bench: building $short in $out (once; later runs reuse it)"
   (cd "$src" && configure_quietly "$preset" "$out/bench.configure.log" -B "$out") \
@@ -447,6 +449,26 @@ against_bench() {
             split(key, part, SUBSEP)
             if (part[1] == b && !(part[2] in known)) printf "%-52s %10s  (only %s measures it)\n", substr(label[key], 1, 52), "-", name[b + 2]
           }
+        }
+        # Within each build, where the load of the moment cancels out: each headline measure over
+        # the floor (c) of the same build and round, else over its engine (a).
+        printf "\nwithin each build, each measure over its own %s of the same round (median, least - largest):\n", "(c) floor, else (a) engine"
+        for (b = 0; b < count; b++) {
+          base = "(c)#1"
+          if (!((1, b, base) in v) && !((2, b, base) in v)) base = "(a)#1"
+          line = sprintf("  %-12s", b == 0 ? "this build" : name[b + 2])
+          for (q = 1; q <= keys; q++) {
+            key = order[q]
+            if (key == base || key !~ /^\([a-z][^)0-9]*\)#1$/) continue
+            n = 0; delete r
+            for (i = 1; i <= rounds; i++) if ((i, b, key) in v && (i, b, base) in v && v[i, b, base] > 0) r[++n] = v[i, b, key] / v[i, b, base]
+            if (n == 0) continue
+            lo = hi = r[1]
+            for (i = 2; i <= n; i++) { if (r[i] < lo) lo = r[i]; if (r[i] > hi) hi = r[i] }
+            line = line sprintf("  %s/%s %.2f", substr(key, 1, index(key, "#") - 1), substr(base, 1, 3), sorted_median(r, n))
+            if (n > 1) line = line sprintf(" (%.2f-%.2f)", lo, hi)
+          }
+          print line
         }
       }' "$rows"
     [ ! -s "$notes" ] || { echo; sed 's/^/not measured: /' "$notes"; }
