@@ -400,6 +400,15 @@ class TimedSystem : public Win32System {
   Breakdown& b_;
 };
 
+// The tree's DLLs copied from a 32-bit fixture (the first four of kFixtures).
+uint32_t Tree32BitDlls() {
+  uint32_t count = 0;
+  for (int folder = 0; folder < kFolders; ++folder) {
+    for (int j = 0; j < DllsIn(folder); ++j) count += (folder + j) % std::size(kFixtures) < 4;
+  }
+  return count;
+}
+
 uint32_t MapFiles(const CPluginMap& map) {
   uint32_t singles = 0, duplicates = 0, total = 0;
   map.CountGroups(singles, duplicates, total);
@@ -420,6 +429,11 @@ double EngineRun(FileSystem& fs, System& system, DupeSearchObserver& observer,
                            options);
   });
   const uint32_t found = MapFiles(expected) + MapFiles(unexpected);
+  // Each copy of the tree sorts its copies of the 32-bit fixtures into the expected map.
+  const uint32_t expected32 = Tree32BitDlls() * (dlls / kTreeDlls);
+  if (MapFiles(expected) != expected32) {
+    Fail(Str("the engine sorted %u files as 32-bit, not %u", MapFiles(expected), expected32));
+  }
   if (!result.completed || found != dlls) {
     Fail(Str("the engine's search did not complete as expected (completed %d, error %u, %u files)",
                     result.completed ? 1 : 0, result.error, found));
