@@ -148,7 +148,7 @@ ErrorCode CNiLibrary::ScanView(const CancelFlag* cancel, const ProgressCallback&
       if (progress) progress(name);
       const bool take = [&] {
         if (skipKnown && known_.count(nameView)) return false;
-        if (record.LoadFromRegistry(*registry_, RegRoot::LocalMachine, name, view32)) return false;
+        if (record.LoadFromProductsKey(*key, name, view32)) return false;
         if (hints.Apply(&record) != err::Success) ClassifyContent(&record);
         if (typeMask != producttype::All && !(typeMask & record.GetType())) return false;
         if (contentMask != contentkind::All && !(contentMask & record.contentKinds)) return false;

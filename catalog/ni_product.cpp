@@ -177,6 +177,28 @@ ErrorCode CNiProduct::LoadFromRegistry(Registry& registry, RegRoot hive, const w
   }
 }
 
+ErrorCode CNiProduct::LoadFromProductsKey(RegistryKey& products, const wchar_t* name,
+                                          bool readView32) {
+  if (!name) return err::InvalidParameter;
+  try {
+    std::wstring path;
+    if (!MakeKeyPath(name, path)) return err::InternalError;
+    std::unique_ptr<RegistryKey> key;
+    if (ErrorCode e = products.OpenSubKey(name, access::Read | ViewAccess(readView32), key)) {
+      return e;
+    }
+    Reset();
+    view32 = readView32;
+    ReadMachineValues(*key);
+    keyPath = std::move(path);
+    readFromMachine = true;
+    keyName = name;
+    return err::Success;
+  } catch (const std::bad_alloc&) {
+    return err::InternalError;
+  }
+}
+
 // Takes the key's values by enumerating them (one call per value, which a query per known name
 // would cost for every name, present or not). A value whose data does not fit the buffer is
 // looked at once more by name only: a presence value still counts, text and numbers do not.

@@ -96,6 +96,9 @@ class CNiProduct {
   // (the record unchanged). Values that are missing or do not fit are simply absent.
   ErrorCode LoadFromRegistry(Registry& registry, RegRoot hive, const wchar_t* keyName,
                              bool view32);
+  // The same for HKLM with the products key already open through the view: the product's key is
+  // opened below it rather than by its whole path from the hive.
+  ErrorCode LoadFromProductsKey(RegistryKey& products, const wchar_t* keyName, bool view32);
 
   // The value name, form and field of `kind`; for ContentDir this is SystemContentDir when the
   // record has SystemContentDir.

@@ -72,7 +72,8 @@ class DupeSearch {
   // Files the expected machine into the expected map and everything else (an unreadable header
   // included) into the unexpected one, keeping the machine with the file.
   void Sort(CPluginFile& file) {
-    file.RecordMachine();
+    // RunDupeSearch keeps redirection off for the whole walk.
+    file.RecordMachineRedirectionOff(header_);
     if (file.RecordedMachine() == expectedMachine_) {
       expected_.Add(file);
     } else {
@@ -220,6 +221,8 @@ class DupeSearch {
   const CancelFlag& stop_;
   // Final paths of the folders from the listed folder down to the one being searched.
   std::vector<std::wstring> chain_;
+  // The header of the file being sorted, read into the same buffer each time.
+  std::vector<uint8_t> header_;
 };
 
 // FNV-1a over 64 bits: cheap, and only a first sieve (equal hashes are compared byte by byte).

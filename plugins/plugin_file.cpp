@@ -154,7 +154,18 @@ void CPluginFile::SetBundleMembers(std::vector<BundleMember> members) {
 
 void CPluginFile::RecordMachine() {
   uint16_t machine = 0;
-  if (GetMachineType(machine) != 0) {
+  const ErrorCode read = GetMachineType(machine);
+  RecordMachine(read, machine);
+}
+
+void CPluginFile::RecordMachineRedirectionOff(std::vector<uint8_t>& buffer) {
+  uint16_t machine = 0;
+  const ErrorCode read = ReadMachineType(machine, buffer);
+  RecordMachine(read, machine);
+}
+
+void CPluginFile::RecordMachine(ErrorCode read, uint16_t machine) {
+  if (read != 0) {
     machine = 0;
   } else if (folderMachine_ != 0) {
     // An ARM64EC binary's header says AMD64: the bundle's folder names what it is.
@@ -182,6 +193,12 @@ std::wstring CPluginFile::RecordedVersionText() const {
 }
 
 ErrorCode CPluginFile::GetMachineType(uint16_t& machine) {
+  std::vector<uint8_t> bytes;
+  const auto redirection = system_->DisableFileRedirection();
+  return ReadMachineType(machine, bytes);
+}
+
+ErrorCode CPluginFile::ReadMachineType(uint16_t& machine, std::vector<uint8_t>& bytes) {
   machine = 0;
   if (!found_) return err::NotReady;
   if (contentPath_.empty()) return err::FileNotFound;  // a bundle without its binary
@@ -190,11 +207,7 @@ ErrorCode CPluginFile::GetMachineType(uint16_t& machine) {
   const size_t wanted = (entry_.size == 0 || entry_.size > kHeaderBytes)
                             ? kHeaderBytes
                             : static_cast<size_t>(entry_.size);
-  std::vector<uint8_t> bytes;
-  {
-    const auto redirection = system_->DisableFileRedirection();
-    if (const ErrorCode rc = fs_->ReadFile(contentPath_, 0, wanted, bytes)) return rc;
-  }
+  if (const ErrorCode rc = fs_->ReadFile(contentPath_, 0, wanted, bytes)) return rc;
   if (bytes.empty()) return kFileInvalid;
   const auto found = ReadMachine(bytes.data(), bytes.size());
   if (!found) return err::BadFormat;

@@ -105,6 +105,9 @@ class CPluginFile {
   // RecordMachine reads the machine type (0 when that fails); RecordVersion reads the file
   // version once (later calls keep the first answer).
   void RecordMachine();
+  // The same for a caller that keeps redirection off around it (the search does, for its whole
+  // walk) and hands the same buffer from file to file: no scope and no allocation of its own.
+  void RecordMachineRedirectionOff(std::vector<uint8_t>& buffer);
   void RecordVersion();
   // The recorded machine (0 when unreadable or not recorded) and the recorded version
   // ("major.minor.build.revision", empty when the file has none or it was not recorded).
@@ -149,6 +152,10 @@ class CPluginFile {
 
  private:
   void Reset();
+  // GetMachineType with redirection as the caller has it, reading into `bytes`.
+  ErrorCode ReadMachineType(uint16_t& machine, std::vector<uint8_t>& bytes);
+  // Records `machine` as read (`read` 0), or 0 when the read failed.
+  void RecordMachine(ErrorCode read, uint16_t machine);
 
   FileSystem* fs_;
   System* system_;

@@ -36,6 +36,23 @@
 #                               only the relocation's scale run: the engine over 1, 4 and 16 sets of
 #                               1,000 files (about 97 MB each, made once in C:\bench\relocate\Scale,
 #                               1.5 GB, and 1.5 GB more while a copy runs), time per unit at each size
+#   scripts/bench.sh --scale    the finder at 1, 4 and 16 times the plugin tree (C:\bench\scale: 16
+#                               copies of the tree as hard links, made once): the engine, the floor,
+#                               the engine with sent messages and the page, the time per file at each
+#                               size and the page's peak memory
+#   scripts/bench.sh --against COMMIT [--against COMMIT2 ...] [mode]
+#                               side by side: builds each commit once in a folder of its own
+#                               (build/against/<commit>/src/build/<preset>, the source taken with
+#                               git archive) and runs
+#                               its tessaly_bench.exe and Tessaly.exe in the same rounds as this
+#                               build's, for the mode given (the table, --page, --catalog, --products,
+#                               --scale, ...; with --relocate the first commit's engine joins the loop
+#                               in TESSALY_RELOCATE_BENCH_B's place), then prints
+#                               "this build / that build" per measure with the spread over the rounds;
+#                               a measure or mode that build lacks is reported as such. --against-rounds
+#                               N: how many rounds (default 3; each round runs every program once, in
+#                               turn, the order changing from round to round); results in
+#                               <build>/artifacts/bench/against.txt (output: against.log)
 # Other arguments go to tessaly_bench.exe: --rounds N, --messages N (per factor run), --work-us N
 # (spinning before each factor message).
 # Builds Tessaly.exe, the fixture DLLs and tests/bench's tessaly_bench.exe with the preset this
@@ -51,6 +68,25 @@ set -euo pipefail
 . "$(dirname "${BASH_SOURCE[0]}")/lib.sh"
 cd "$(dirname "$0")/.."
 repo=$PWD
+
+# --against COMMIT (repeatable) and --against-rounds N are this script's; the rest goes on.
+against=()
+against_rounds=3
+passed=()
+while [ $# -gt 0 ]; do
+  case $1 in
+    --against|--against-rounds)
+      [ $# -ge 2 ] || { echo "bench: $1 needs a value" >&2; exit 2; }
+      if [ "$1" = --against ]; then against+=("$2"); else against_rounds=$2; fi
+      shift 2 ;;
+    *) passed+=("$1"); shift ;;
+  esac
+done
+set -- ${passed[@]+"${passed[@]}"}
+for commit in ${against[@]+"${against[@]}"}; do
+  git rev-parse -q --verify "$commit^{commit}" >/dev/null \
+    || { echo "bench: --against $commit: no such commit in this repository" >&2; exit 2; }
+done
 jobs=$(( $(nproc) < 2 ? $(nproc) : 2 ))
 
 scripts/setup.sh
@@ -86,6 +122,72 @@ TESSALY_FIXTURES=$(windows_path "$build/tests/fixtures")
 artifacts=$build/artifacts/bench
 mkdir -p "$artifacts"
 
+# Every build the rounds run, this one first: its benchmark, Tessaly.exe and fixtures, and its name.
+run_names=("this build")
+run_bench=("$bench_exe")
+run_exe=("$TESSALY_EXE")
+run_fixtures=("$TESSALY_FIXTURES")
+declare -A against_bench_of=()  # by short commit, for the relocation loop
+against_notes=()  # how the other builds were made, where that differs
+
+# Builds COMMIT once in build/against/<commit>/src/build/<preset> from its own source (git archive
+# into build/against/<commit>/src); later calls find it built. Adds it to the run_* lists.
+build_against() {
+  local full short dir src out log
+  full=$(git rev-parse --verify "$1^{commit}")
+  short=$(git rev-parse --short=7 "$full")
+  dir=$repo/build/against/$short
+  src=$dir/src
+  # Below its source as this build is below this one, so that a compiler cache finds the files
+  # both share under the same relative paths.
+  out=$src/build/$preset
+  if [ ! -f "$dir/source-complete" ]; then
+    echo "bench: taking the source of $short into $src"
+    rm -rf "$src"
+    mkdir -p "$src"
+    git archive "$full" | tar -x -C "$src"
+    touch "$dir/source-complete"
+  fi
+  mkdir -p "$out"
+  # The pugixml source package this build fetched serves that one too.
+  if [ ! -d "$out/_deps/pugixml" ] && [ -d "$build/_deps/pugixml" ]; then
+    mkdir -p "$out/_deps"
+    cp -r "$build/_deps/pugixml" "$out/_deps/"
+  fi
+  # A commit from before this preset existed gets this tree's presets and MinGW toolchain files
+  # (build settings only; its sources stay its own), and the note says so.
+  if ! grep -q "\"name\": \"$preset\"" "$src/CMakePresets.json" 2>/dev/null; then
+    cp "$repo/CMakePresets.json" "$src/"
+    cp "$repo"/cmake/mingw-*.cmake "$src/cmake/"
+    echo "$short: has no $preset preset; built with this tree's CMakePresets.json and cmake/mingw-*.cmake" \
+      >"$dir/presets-note"
+  fi
+  [ ! -f "$dir/presets-note" ] || against_notes+=("$(cat "$dir/presets-note")")
+  log=$out/bench.build.log
+  echo "bench: building $short in $out (once; later runs reuse it)"
+  (cd "$src" && configure_quietly "$preset" "$out/bench.configure.log" -B "$out") \
+    || { echo "bench: $short does not configure (see $out/bench.configure.log)" >&2; exit 1; }
+  # Which Wine loader runs it (written by the configure of the commits that know both builds).
+  [ -f "$out/program-bits" ] || { [ "$preset" = windows64 ] && echo 64 || echo 32; } >"$out/program-bits"
+  if ! cmake --build "$out" --target Tessaly tessaly_fixtures tessaly_bench -j "$jobs" >"$log" 2>&1; then
+    if grep -q "unknown target 'tessaly_bench'" "$log"; then
+      echo "bench: $short has no benchmark program (tessaly_bench): left out"
+      return 0
+    fi
+    tail -n 30 "$log"
+    echo "bench: the build of $short failed (see $log)" >&2
+    exit 1
+  fi
+  run_names+=("$short")
+  run_bench+=("$out/tests/bench/tessaly_bench.exe")
+  run_exe+=("$(windows_path "$out/Tessaly.exe")")
+  run_fixtures+=("$(windows_path "$out/tests/fixtures")")
+  against_bench_of[$short]=$out/tests/bench/tessaly_bench.exe
+}
+for commit in ${against[@]+"${against[@]}"}; do build_against "$commit"; done
+# The other builds' programs run on this build's display, in this build's Wine root.
+export TESSALY_E2E_DISPLAY=${TESSALY_E2E_DISPLAY:-:$((100 + $(printf %s "$build" | cksum | cut -d' ' -f1) % 400))}
+
 # --relocate: the rounds run here, one measure per call of the benchmark, so that cp -r takes its
 # turn among the others and every measure starts with the previous copy written out and removed.
 relocate_bench() {
@@ -105,7 +207,11 @@ relocate_bench() {
     [ "$arg" != --scale ] || { measures=(); scale=1; }
   done
   # Another build's benchmark: its engine in the same rounds.
-  local bench_b=${TESSALY_RELOCATE_BENCH_B:-}
+  # --against: the first other build named takes that place.
+  local bench_b=${TESSALY_RELOCATE_BENCH_B:-} short
+  if [ -z "$bench_b" ]; then
+    for short in "${!against_bench_of[@]}"; do bench_b=${against_bench_of[$short]}; break; done
+  fi
   if [ -n "$bench_b" ]; then
     [ -f "$bench_b" ] || { echo "bench: TESSALY_RELOCATE_BENCH_B: $bench_b is not there" >&2; exit 1; }
     # The other build's measures of the engine's copy and its check.
@@ -364,6 +470,151 @@ for arg in "$@"; do
     exit 0
   fi
 done
+
+# --against: every build's benchmark once per round, in turn (the order turning from round to
+# round), each with --rounds 1 after its warm-up; every row of the results that starts with a
+# measure's tag, "(a)" for instance, is matched with the same tag's row of the other builds (the
+# n-th row of that tag with the n-th) and printed as this build over that build, round by round.
+against_bench() {
+  local log=$artifacts/against.log results=$artifacts/against.txt out=$artifacts/against-run.out
+  local rows=$artifacts/against-rows.txt notes=$artifacts/against-notes.txt
+  local count=${#run_names[@]} round i k rc started=$SECONDS load_before load_after
+  : >"$log"
+  : >"$rows"
+  : >"$notes"
+  rm -f "$results"
+  load_before=$(cut -d' ' -f1-3 /proc/loadavg)
+  echo "Side by side under Wine (root $TESSALY_E2E_ROOT): ${run_names[*]}; $against_rounds rounds of '${*:-the table}'; load averages: $load_before."
+  [ -f "$TESSALY_E2E_ROOT/e2e-ready" ] || echo "First run: making the Wine prefix and the demo machine (a few minutes)."
+  declare -A lacks=()
+  for round in $(seq 1 "$against_rounds"); do
+    for k in $(seq 0 $((count - 1))); do
+      i=$(( (k + round - 1) % count ))
+      [ -z "${lacks[$i]:-}" ] || continue
+      rc=0
+      TESSALY_EXE=${run_exe[$i]} TESSALY_FIXTURES=${run_fixtures[$i]} \
+        scripts/e2e-run.sh "${run_bench[$i]}" "$@" --rounds 1 >"$out" 2>&1 || rc=$?
+      { echo "=== round $round: ${run_names[$i]}"; tr -d '\r' <"$out"; } >>"$log"
+      if [ "$rc" -ne 0 ] || ! grep -q '^results' "$out"; then
+        if grep -q 'usage: tessaly_bench' "$out"; then
+          # An older benchmark that does not know the mode or one of its flags.
+          lacks[$i]=1
+          echo "${run_names[$i]}: its benchmark does not take '$*' ($(tr -d '\r' <"$out" | grep -m1 'usage:'))" >>"$notes"
+          echo "  ${run_names[$i]}: its benchmark does not take '$*': left out"
+          continue
+        fi
+        if [ "$i" -eq 0 ]; then
+          tail -n 20 "$out"
+          echo "bench: ${run_names[$i]}'s benchmark failed (exit code $rc; output in $log)" >&2
+          exit 1
+        fi
+        # Another build that cannot run this mode here (an older one may miss what it needs).
+        lacks[$i]=1
+        echo "${run_names[$i]}: its benchmark failed here (exit code $rc: $(tr -d '\r' <"$out" | grep -v '^ *$' | tail -n 1))" >>"$notes"
+        echo "  ${run_names[$i]}: its benchmark failed (exit code $rc): left out"
+        continue
+      fi
+      tr -d '\r' <"$out" | awk -v round="$round" -v build="$i" '
+        /^results/ { on = 1 }
+        !on { next }
+        match($0, /^\([^ ()]+\) /) && match($0, /  +[0-9]+(\.[0-9]+)? +[0-9]+(\.[0-9]+)?/) {
+          label = substr($0, 1, RSTART - 1); sub(/ +$/, "", label)
+          split(substr($0, RSTART), numbers, " ")
+          tag = substr(label, 1, index(label, ")"))
+          n = ++seen[tag]
+          printf "%s\t%s\t%s#%d\t%s\t%s\n", round, build, tag, n, numbers[1], label
+        }' >>"$rows"
+      echo "  round $round of $against_rounds: ${run_names[$i]} done ($((SECONDS - started)) s)"
+    done
+  done
+  stop
+  trap - EXIT
+  load_after=$(cut -d' ' -f1-3 /proc/loadavg)
+  {
+    echo "results: this build against ${run_names[*]:1} in the same $against_rounds rounds ('${*:-the table}')"
+    echo "(ms: the median over the rounds of each build's figure, the first build's then the second's;"
+    echo "ratio: the median of the first over the second in the same round, with the least and largest;"
+    echo "the labels are the first build's, * where the second's row of the same tag reads otherwise)"
+    awk -F'\t' -v count="$count" -v names="${run_names[*]}" '
+      function sorted_median(a, n,   i, j, t) {
+        for (i = 1; i <= n; i++) for (j = i + 1; j <= n; j++) if (a[j] < a[i]) { t = a[i]; a[i] = a[j]; a[j] = t }
+        return n % 2 ? a[(n + 1) / 2] : (a[n / 2] + a[n / 2 + 1]) / 2
+      }
+      {
+        v[$1, $2, $3] = $4
+        if (!(($2, $3) in label)) label[$2, $3] = $5
+        if ($2 == 0 && !($3 in known)) { known[$3] = 1; order[++keys] = $3 }
+        if ($1 > rounds) rounds = $1
+      }
+      END {
+        split(names, name, " ")
+        # "this build" is two words: the commits follow.
+        # Every pair: this build against each other, then the others among themselves.
+        for (a = 0; a < count; a++) for (b = a + 1; b < count; b++) {
+          this = a == 0 ? "this build" : name[a + 2]
+          printf "\n%-52s %10s %10s %10s  %s\n", "measure (" this " / " name[b + 2] ")", "ms", "ms", "ratio", "least - largest"
+          for (q = 1; q <= keys; q++) {
+            key = order[q]; n = 0; m0 = 0; m1 = 0
+            delete r; delete x; delete y
+            for (i = 1; i <= rounds; i++) {
+              if (!((i, a, key) in v)) continue
+              x[++m0] = v[i, a, key]
+              if (!((i, b, key) in v)) continue
+              y[++m1] = v[i, b, key]
+              if (v[i, b, key] > 0) r[++n] = v[i, a, key] / v[i, b, key]
+            }
+            if (m0 == 0) continue
+            text = label[a, key]
+            if ((b, key) in label && label[b, key] != text) text = text " *"
+            if (length(text) > 52) text = substr(text, 1, 51) "~"
+            if (m1 == 0) { printf "%-52s %10.1f %10s %10s  (not measured by %s)\n", text, sorted_median(x, m0), "-", "-", name[b + 2]; continue }
+            lo = hi = r[1]
+            for (i = 2; i <= n; i++) { if (r[i] < lo) lo = r[i]; if (r[i] > hi) hi = r[i] }
+            mx = sorted_median(x, m0); my = sorted_median(y, m1)
+            printf "%-52s %10.1f %10.1f %10.2f  %.2f - %.2f\n", text, mx, my, sorted_median(r, n), lo, hi
+          }
+          for (key in label) {
+            split(key, part, SUBSEP)
+            if (part[1] == b && !(part[2] in known)) printf "%-52s %10s  (only %s measures it)\n", substr(label[key], 1, 52), "-", name[b + 2]
+          }
+        }
+        # Within each build, where the load of the moment cancels out: each headline measure over
+        # the floor (c) of the same build and round, else over its engine (a).
+        printf "\nwithin each build, each measure over its own %s of the same round (median, least - largest):\n", "(c) floor, else (a) engine"
+        for (b = 0; b < count; b++) {
+          base = "(c)#1"
+          if (!((1, b, base) in v) && !((2, b, base) in v)) base = "(a)#1"
+          line = sprintf("  %-12s", b == 0 ? "this build" : name[b + 2])
+          for (q = 1; q <= keys; q++) {
+            key = order[q]
+            if (key == base || key !~ /^\([a-z][^)0-9]*\)#1$/) continue
+            n = 0; delete r
+            for (i = 1; i <= rounds; i++) if ((i, b, key) in v && (i, b, base) in v && v[i, b, base] > 0) r[++n] = v[i, b, key] / v[i, b, base]
+            if (n == 0) continue
+            lo = hi = r[1]
+            for (i = 2; i <= n; i++) { if (r[i] < lo) lo = r[i]; if (r[i] > hi) hi = r[i] }
+            line = line sprintf("  %s/%s %.2f", substr(key, 1, index(key, "#") - 1), substr(base, 1, 3), sorted_median(r, n))
+            if (n > 1) line = line sprintf(" (%.2f-%.2f)", lo, hi)
+          }
+          print line
+        }
+      }' "$rows"
+    [ ! -s "$notes" ] || { echo; sed 's/^/not measured: /' "$notes"; }
+    for note in ${against_notes[@]+"${against_notes[@]}"}; do echo "note: $note"; done
+    echo
+    echo "machine: $(nproc) cores; load averages (1, 5, 15 min) $load_before before, $load_after after"
+    echo "measured: $measured; Wine $wine_mode-bit mode ($wine_mode_reason); builds: this = $(git rev-parse --short=7 HEAD)$(git diff --quiet HEAD -- . ':!build' 2>/dev/null || echo ' with changes not committed')"
+  } >"$results"
+  echo "(took $((SECONDS - started)) s)"
+  echo
+  cat "$results"
+  echo
+  echo "Results: $results (whole output: $log)"
+}
+if [ "${#run_names[@]}" -gt 1 ]; then
+  against_bench "$@"
+  exit 0
+fi
 
 # The benchmark mirrors its output into this file as it goes (Wine's own output reaches the log
 # only when the program ends); the loop below shows it up to the results.

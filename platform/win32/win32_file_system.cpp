@@ -12,6 +12,9 @@
 namespace tessaly {
 namespace {
 
+// Reads up to this size from the start of a file skip the size query and the seek.
+constexpr size_t kSmallReadBytes = 64 * 1024;
+
 // The last error of a failed call; `fallback` if the system set none.
 ErrorCode LastErrorOr(ErrorCode fallback = err::GenFailure) {
   const DWORD e = GetLastError();
@@ -279,6 +282,28 @@ ErrorCode Win32FileSystem::ReadFile(std::wstring_view path, uint64_t offset, siz
                               FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                               OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
   if (!file.IsValid()) return LastErrorOr();
+  // A small read from the start (a header) needs neither the size nor a seek: a handle just
+  // opened is at the start, and the read says how much there was.
+  if (offset == 0 && maxBytes <= kSmallReadBytes) {
+    try {
+      out.resize(maxBytes);
+    } catch (const std::bad_alloc&) {
+      return err::NotEnoughMemory;
+    }
+    size_t done = 0;
+    while (done < maxBytes) {
+      DWORD got = 0;
+      if (!::ReadFile(file.get(), out.data() + done, static_cast<DWORD>(maxBytes - done), &got, nullptr)) {
+        const ErrorCode e = LastErrorOr();
+        out.clear();
+        return e;
+      }
+      if (got == 0) break;  // the end of the file
+      done += got;
+    }
+    out.resize(done);
+    return err::Success;
+  }
   LARGE_INTEGER size;
   if (!GetFileSizeEx(file.get(), &size)) return LastErrorOr();
   const uint64_t fileSize = static_cast<uint64_t>(size.QuadPart);

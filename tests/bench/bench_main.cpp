@@ -1,7 +1,8 @@
 // The duplicate finder's benchmark: times the search engine, the finder page through the real UI,
 // a minimal Win32 walk of the same tree, cmd's dir and the engine reporting to a plain window, and
 // prints one table; then what a sent message costs by what receives it (ui_factors.h), the
-// list-box fill, and with --full the variants that explain the rest.
+// list-box fill, and with --full the variants that explain the rest. --scale runs the finder's
+// measures at 1, 4 and 16 times the tree.
 #include <algorithm>
 #include <atomic>
 #include <cstdarg>
@@ -251,9 +252,9 @@ void FloorWalk(std::wstring& path, const FloorOptions& o, WalkCount& count) {
   FindClose(h);
 }
 
-WalkCount Floor(const FloorOptions& o) {
+WalkCount Floor(const FloorOptions& o, const wchar_t* root = kTreeRoot) {
   WalkCount count;
-  std::wstring path = kTreeRoot;
+  std::wstring path = root;
   path.reserve(512);
   FloorWalk(path, o, count);
   return count;
@@ -399,6 +400,15 @@ class TimedSystem : public Win32System {
   Breakdown& b_;
 };
 
+// The tree's DLLs copied from a 32-bit fixture (the first four of kFixtures).
+uint32_t Tree32BitDlls() {
+  uint32_t count = 0;
+  for (int folder = 0; folder < kFolders; ++folder) {
+    for (int j = 0; j < DllsIn(folder); ++j) count += (folder + j) % std::size(kFixtures) < 4;
+  }
+  return count;
+}
+
 uint32_t MapFiles(const CPluginMap& map) {
   uint32_t singles = 0, duplicates = 0, total = 0;
   map.CountGroups(singles, duplicates, total);
@@ -409,16 +419,22 @@ uint32_t MapFiles(const CPluginMap& map) {
 // With `options.modernFormats` the search also compares the copies of each name by content
 // (the tree's copies of one fixture are identical, so most copies are read whole).
 double EngineRun(FileSystem& fs, System& system, DupeSearchObserver& observer,
-                 CPluginMap* keep = nullptr, DupeSearchOptions options = {}) {
+                 CPluginMap* keep = nullptr, DupeSearchOptions options = {},
+                 const wchar_t* root = kTreeRoot, uint32_t dlls = kTreeDlls) {
   CPluginMap expected, unexpected;
   CancelFlag stop{0};
   DupeSearchResult result;
   const double ms = TimeIt([&] {
-    result = RunDupeSearch(fs, system, {kTreeRoot}, 0, expected, unexpected, observer, stop,
+    result = RunDupeSearch(fs, system, {root}, 0, expected, unexpected, observer, stop,
                            options);
   });
   const uint32_t found = MapFiles(expected) + MapFiles(unexpected);
-  if (!result.completed || found != kTreeDlls) {
+  // Each copy of the tree sorts its copies of the 32-bit fixtures into the expected map.
+  const uint32_t expected32 = Tree32BitDlls() * (dlls / kTreeDlls);
+  if (MapFiles(expected) != expected32) {
+    Fail(Str("the engine sorted %u files as 32-bit, not %u", MapFiles(expected), expected32));
+  }
+  if (!result.completed || found != dlls) {
     Fail(Str("the engine's search did not complete as expected (completed %d, error %u, %u files)",
                     result.completed ? 1 : 0, result.error, found));
   }
@@ -528,13 +544,13 @@ std::optional<std::wstring> FirstNameLine(HWND page) {
 // The page once, from the click on Next to "Completed" on its status line, and on to its lists
 // being filled (the names list no longer says "Searching..." and the page answers again); `exe` is
 // the program to run (empty: TESSALY_EXE).
-UiRun PageRun(const Poll& poll, std::wstring exe = {}) {
+UiRun PageRun(const Poll& poll, std::wstring exe = {}, const wchar_t* root = kTreeRoot) {
   if (const ErrorCode rc = e2e::DeleteProgramSettings()) Fail(Str("cannot reset the settings, error %u", rc));
   Win32Registry registry;
   CProfileStore profile(registry);
   if (!profile.WriteProfileInt(kSettingsSection, kFirstRun, 0) ||
       !profile.WriteProfileInt(kSettingsSection, kSelectedPlatform, 0) ||
-      !profile.WriteProfileString(kSettingsSection, kVstPaths32, kTreeRoot)) {
+      !profile.WriteProfileString(kSettingsSection, kVstPaths32, root)) {
     Fail("cannot write the program's settings");
   }
   if (exe.empty()) exe = e2e::ProgramPath();
@@ -554,7 +570,8 @@ UiRun PageRun(const Poll& poll, std::wstring exe = {}) {
   const auto t0 = Clock::now();
   if (!e2e::Click(folders, IDC_NEXT)) Fail("cannot click Next on the plugin folders page");
   HWND finder = nullptr;
-  const auto deadline = t0 + std::chrono::minutes(5);
+  // The 16 times larger tree of the scale run takes minutes.
+  const auto deadline = t0 + std::chrono::minutes(30);
   for (;;) {
     if (!finder) {
       finder = e2e::FindPage(run, kFinderTitle, e2e::Milliseconds(0));
@@ -568,7 +585,7 @@ UiRun PageRun(const Poll& poll, std::wstring exe = {}) {
       result.longestReadMs = std::max(result.longestReadMs, readMs);
       if (completed) break;
     }
-    if (Clock::now() > deadline) Fail("the search page did not report completion within 5 minutes");
+    if (Clock::now() > deadline) Fail("the search page did not report completion within 30 minutes");
     if (!run.Running()) Fail("Tessaly.exe ended during the search");
     Sleep(poll.ms);
   }
@@ -577,7 +594,7 @@ UiRun PageRun(const Poll& poll, std::wstring exe = {}) {
   for (;;) {
     const std::optional<std::wstring> line = FirstNameLine(finder);
     if (line && !line->empty() && *line != L"Searching...") break;
-    if (Clock::now() > deadline) Fail("the search page did not fill its lists within 5 minutes");
+    if (Clock::now() > deadline) Fail("the search page did not fill its lists within 30 minutes");
     if (!run.Running()) Fail("Tessaly.exe ended while filling its lists");
     Sleep(poll.ms);
   }
@@ -706,6 +723,7 @@ struct Options {
   enum class Mode { Table, Page, Factors, Lists, Catalog, Products, Relocate } mode = Mode::Table;
   std::wstring relocateMeasure;  // --relocate's measure (relocate_bench.h)
   bool full = false;
+  bool scale = false;   // --scale: the scale run of the finder, or with --catalog of the catalog
   int rounds = 0;       // 0: the mode's own
   int messages = 0;     // messages per factor run; 0: the mode's own
   double workUs = -1;   // spin between two messages of the factor runs; < 0: none
@@ -1019,6 +1037,157 @@ Section RunPagePolls(int rounds, bool sentReads) {
   };
 }
 
+// --- The scale run: the tree 1, 4 and 16 times over -------------------------------------------
+
+// 16 copies of the tree, each file a hard link to the tree's own (the disk holds the tree once):
+// C:\bench\scale\s4\p00..p03 and C:\bench\scale\p04..p15, so that s4\p00 is the tree once, s4 four
+// times and C:\bench\scale sixteen times, each searched as one folder as the page searches it.
+constexpr wchar_t kScaleRoot[] = L"C:\\bench\\scale";
+constexpr wchar_t kScaleMarker[] = L"C:\\bench\\scale-complete.txt";
+constexpr char kScaleMarkerText[] = "tessaly bench scale v1: 16 copies of the tree, 320000 files, 80000 DLLs\n";
+constexpr int kScaleParts = 16;
+constexpr int kScaleSizes[] = {1, 4, 16};
+
+std::wstring ScalePart(int part) {
+  return part < 4 ? FormatText(L"%s\\s4\\p%02d", kScaleRoot, part) : FormatText(L"%s\\p%02d", kScaleRoot, part);
+}
+
+// The folder that holds `size` copies: s4\p00, s4 or the scale root.
+std::wstring ScaleFolder(int size) {
+  if (size == 1) return ScalePart(0);
+  return size == 4 ? std::wstring(kScaleRoot) + L"\\s4" : std::wstring(kScaleRoot);
+}
+
+bool ScaleComplete() {
+  if (ReadSmallFile(kScaleMarker) != kScaleMarkerText) return false;
+  FloorOptions listOnly;
+  listOnly.readHeaders = false;
+  const WalkCount count = Floor(listOnly, kScaleRoot);
+  return count.files == kScaleParts * kTreeFiles && count.dlls == kScaleParts * kTreeDlls;
+}
+
+// Links (or, where the file system has no hard links, copies) every file of the tree into each
+// part. Made once, then reused after a listing that finds every file.
+void EnsureScaleTree() {
+  if (ScaleComplete()) {
+    Log("scale: reusing %s (%d copies of the tree)\n", Narrow(kScaleRoot).c_str(), kScaleParts);
+    return;
+  }
+  Log("scale: making %s, %d copies of the tree as hard links (only on the first run) ...\n",
+      Narrow(kScaleRoot).c_str(), kScaleParts);
+  const auto started = Clock::now();
+  DeleteFileW(kScaleMarker);
+  if (const ErrorCode rc = e2e::DeleteTree(kScaleRoot)) Fail(Str("cannot delete the old scale tree, error %u", rc));
+  bool copied = false;
+  for (int part = 0; part < kScaleParts; ++part) {
+    for (int folder = 0; folder < kFolders; ++folder) {
+      const std::wstring from = LeafFolder(folder);
+      const std::wstring to = ScalePart(part) + from.substr(wcslen(kTreeRoot));
+      const int created = SHCreateDirectoryExW(nullptr, to.c_str(), nullptr);
+      if (created != ERROR_SUCCESS) Fail(Str("cannot create %s, error %d", Narrow(to).c_str(), created));
+      WIN32_FIND_DATAW data;
+      HANDLE h = FindFirstFileW((from + L"\\*").c_str(), &data);
+      if (h == INVALID_HANDLE_VALUE) Fail(Str("cannot list %s", Narrow(from).c_str()));
+      do {
+        if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) continue;
+        const std::wstring source = from + L"\\" + data.cFileName, target = to + L"\\" + data.cFileName;
+        if (CreateHardLinkW(target.c_str(), source.c_str(), nullptr)) continue;
+        if (!CopyFileW(source.c_str(), target.c_str(), FALSE)) {
+          Fail(Str("cannot link or copy %s, error %lu", Narrow(target).c_str(), GetLastError()));
+        }
+        copied = true;
+      } while (FindNextFileW(h, &data));
+      FindClose(h);
+    }
+    Log("scale: %d of %d copies made (%.0f s)%s\n", part + 1, kScaleParts, Ms(Clock::now() - started) / 1000,
+        copied ? " (copied: no hard links here)" : "");
+  }
+  HANDLE marker = CreateFileW(kScaleMarker, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+  DWORD written = 0;
+  if (marker == INVALID_HANDLE_VALUE ||
+      !::WriteFile(marker, kScaleMarkerText, sizeof kScaleMarkerText - 1, &written, nullptr)) {
+    Fail(Str("cannot write the scale marker, error %lu", GetLastError()));
+  }
+  CloseHandle(marker);
+  if (!ScaleComplete()) Fail("the scale tree just made does not list as expected");
+}
+
+// The finder's measures at 1, 4 and 16 times the tree, each size in rounds of its own: the engine,
+// the floor and the engine reporting to a plain window; then the page through the UI once (the
+// largest takes minutes); the time per file at each size, how it grows, and the page's memory.
+int RunScale(int rounds) {
+  EnsureScaleTree();
+  Win32FileSystem fs;
+  Win32System system;
+  struct Size {
+    int times;
+    std::vector<Bench> benches;
+    SIZE_T peakWorkingSet = 0, peakPagefile = 0;
+  };
+  std::vector<Size> sizes;
+  for (int times : kScaleSizes) sizes.push_back({times, {}});
+  for (Size& size : sizes) {
+    const std::wstring folder = ScaleFolder(size.times);
+    const uint32_t dlls = kTreeDlls * size.times, files = kTreeFiles * size.times;
+    Size* at = &size;
+    size.benches.push_back({{Str("(a) engine, %dx", size.times), {}}, [&fs, &system, folder, dlls] {
+                              NullObserver observer;
+                              return EngineRun(fs, system, observer, nullptr, {}, folder.c_str(), dlls);
+                            }});
+    size.benches.push_back({{Str("(c) floor, %dx", size.times), {}}, [folder, dlls, files] {
+                              WalkCount count;
+                              const double ms = TimeIt([&] { count = Floor(FloorOptions{}, folder.c_str()); });
+                              if (count.dlls != dlls || count.files != files) Fail("the floor walk did not see the whole tree");
+                              return ms;
+                            }});
+    size.benches.push_back({{Str("(p) engine + SendMessageW, %dx", size.times), {}}, [&fs, &system, folder, dlls] {
+                              const std::vector<std::wstring> texts{L"warming up"};
+                              return TimeWithReceiver(ReceiverSetup{Host::HiddenWindow}, texts, [&](HWND target) {
+                                ReceiverReports observer(target);
+                                return EngineRun(fs, system, observer, nullptr, {}, folder.c_str(), dlls);
+                              });
+                            }});
+    Log("scale %dx (%s: %u files, %u DLLs): 1 warm-up round, then %d rounds:\n", size.times,
+        Narrow(folder).c_str(), files, dlls, rounds);
+    RunRounds(size.benches, rounds);
+    // The page once at each size (the largest takes minutes): its time and its peak memory.
+    const UiRun page = PageRun(Poll{}, {}, folder.c_str());
+    at->peakWorkingSet = page.peakWorkingSet;
+    at->peakPagefile = page.peakPagefile;
+    size.benches.push_back({{Str("(b) finder page, %dx (one run)", size.times), {page.ms}}, nullptr});
+    Log("  (b) the page at %dx: %.1f ms\n", size.times, page.ms);
+  }
+  Log("\nresults (scale run: the tree 1, 4 and 16 times, %u files a time; median and min of %d rounds after 1\n"
+      "warm-up, each size in rounds of its own; us/file: the median over the files searched)\n", kTreeFiles, rounds);
+  Log("%-44s %10s %10s %10s %10s\n", "measure", "median ms", "min ms", "us/file", "vs 1x");
+  const size_t measures = sizes[0].benches.size();
+  for (size_t m = 0; m < measures; ++m) {
+    const double base = sizes[0].benches[m].measure.Median() / (kTreeFiles * sizes[0].times);
+    for (const Size& size : sizes) {
+      const Measure& measure = size.benches[m].measure;
+      const double perFile = measure.Median() / (kTreeFiles * size.times);
+      Log("%-44s %10.1f %10.1f %10.2f %9.2fx\n", measure.label.c_str(), measure.Median(), measure.Min(),
+          perFile * 1000, perFile / base);
+    }
+  }
+  Log("time per file at 16x over 1x (aim: at most 1.20 each):");
+  for (size_t m = 0; m < measures; ++m) {
+    const double first = sizes.front().benches[m].measure.Median() / sizes.front().times;
+    const double last = sizes.back().benches[m].measure.Median() / sizes.back().times;
+    Log(" %s %.2f%s", sizes[0].benches[m].measure.label.substr(0, 3).c_str(), last / first,
+        last / first <= 1.2 ? "" : " (missed)");
+  }
+  Log("\n");
+  for (const Size& size : sizes) {
+    Log("(b) at %dx, peak memory of Tessaly.exe: working set %.1f MB, private bytes (pagefile) %.1f MB%s\n",
+        size.times, size.peakWorkingSet / 1048576.0, size.peakPagefile / 1048576.0,
+        size.times == 16 ? (std::max(size.peakWorkingSet, size.peakPagefile) < 100u * 1048576 ? " (aim: under 100 MB: met)"
+                                                                                             : " (aim: under 100 MB: missed)")
+                         : "");
+  }
+  return 0;
+}
+
 Options ParseOptions(int argc, wchar_t** argv) {
   Options o;
   for (int i = 1; i < argc; ++i) {
@@ -1036,6 +1205,8 @@ Options ParseOptions(int argc, wchar_t** argv) {
       o.mode = Options::Mode::Catalog;
     } else if (a == L"--products") {
       o.mode = Options::Mode::Products;
+    } else if (a == L"--scale") {
+      o.scale = true;
     } else if (a == L"--relocate" && hasValue) {
       o.mode = Options::Mode::Relocate;
       o.relocateMeasure = argv[++i];
@@ -1048,7 +1219,7 @@ Options ParseOptions(int argc, wchar_t** argv) {
     } else if (a == L"--work-us" && hasValue) {
       o.workUs = _wtof(argv[++i]);
     } else {
-      Fail("usage: tessaly_bench.exe [--full] [--page | --factors | --lists | --catalog | --products | --relocate MEASURE] [--rounds N] [--messages N] [--work-us N] [--engine]");
+      Fail("usage: tessaly_bench.exe [--full] [--page | --factors | --lists | --catalog | --products | --relocate MEASURE] [--scale] [--rounds N] [--messages N] [--work-us N] [--engine]");
     }
   }
   return o;
@@ -1072,8 +1243,18 @@ int Main(const Options& options) {
     return 0;
   }
   if (options.mode == Options::Mode::Relocate) return RunRelocateBench(options.relocateMeasure);
+  if (options.scale && options.mode != Options::Mode::Table && options.mode != Options::Mode::Catalog &&
+      options.mode != Options::Mode::Products) {
+    Fail("--scale runs with the finder's table (no mode), --catalog or --products");
+  }
+  if (options.mode == Options::Mode::Catalog && options.scale) {
+    return RunCatalogScale(options.rounds > 0 ? options.rounds : kQuickRuns);
+  }
   if (options.mode == Options::Mode::Catalog) {
     return RunCatalogBench(options.rounds > 0 ? options.rounds : full ? kRuns : kQuickRuns);
+  }
+  if (options.mode == Options::Mode::Products && options.scale) {
+    return RunProductsScale(options.rounds > 0 ? options.rounds : kQuickRuns);
   }
   if (options.mode == Options::Mode::Products) {
     return RunProductsBench(options.rounds > 0 ? options.rounds : full ? kRuns : kQuickRuns);
@@ -1082,6 +1263,7 @@ int Main(const Options& options) {
   if (e2e::ProgramPath().empty()) Fail("TESSALY_EXE is not set (the path of Tessaly.exe)");
   SHCreateDirectoryExW(nullptr, kBenchFolder, nullptr);
   EnsureTree(fixtures);
+  if (options.scale) return RunScale(options.rounds > 0 ? options.rounds : kQuickRuns);
   if (options.mode == Options::Mode::Page) {
     const Section table = RunPagePolls(options.rounds > 0 ? options.rounds : kPageRounds, full);
     Log("\nresults\n");
@@ -1254,7 +1436,8 @@ int Main(const Options& options) {
 // No arguments: the quick table; --full: every round and diagnostic; --page: only the page through
 // the UI, polled three ways (and TESSALY_EXE_B's page beside it); --factors: only the message costs;
 // --catalog: the product catalog's registry scan (catalog_bench.h); --products: the product
-// manager's page through the UI on the same keys (products_bench.h).
+// manager's page through the UI on the same keys (products_bench.h); --scale: the finder, or with
+// --catalog or --products those, at 1, 4 and 16 times their work.
 int wmain(int argc, wchar_t** argv) {
   // The benchmark started again as an outside poller of a window (see ui_factors.cpp).
   if (argc == 4 && std::wstring(argv[1]) == L"--poll-window") {

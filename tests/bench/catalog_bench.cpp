@@ -39,9 +39,16 @@ constexpr int k32Only = 500;   // products 1000..1499; the rest are in both view
 // Says which layout the keys were made for; written last, after every key.
 constexpr wchar_t kMarkerKey[] = L"SOFTWARE\\Tessaly Bench";
 constexpr wchar_t kMarkerValue[] = L"Catalog";
-constexpr wchar_t kMarkerText[] =
-    L"catalog v1: 2000 product keys, 1000 in the 64-bit view only, 500 in the 32-bit view only, "
-    L"500 in both; the three content catalogs";
+// The scale run's largest layout, whose keys a smaller one deletes.
+constexpr int kLargestLayout = 16 * kProducts;
+
+// The marker of a layout of `products` keys (half in the 64-bit view only, a quarter in the
+// 32-bit view only, a quarter in both).
+std::wstring MarkerText(int products) {
+  return FormatText(L"catalog v1: %d product keys, %d in the 64-bit view only, %d in the 32-bit view only, "
+                    L"%d in both; the three content catalogs",
+                    products, products / 2, products / 4, products - products / 2 - products / 4);
+}
 // Where the peer's output goes once, to check that it lists the keys the floor lists.
 constexpr wchar_t kBenchFolder[] = L"C:\\bench";
 constexpr wchar_t kPeerCheckFile[] = L"C:\\bench\\catalog-peer.txt";
@@ -78,6 +85,7 @@ struct CatalogEntry {
 };
 
 struct Layout {
+  int count = kProducts;  // product keys
   std::vector<Product> products;
   std::vector<CatalogEntry> catalogs[3];  // Content, Maschine Content, Reaktor Content
   uint32_t keys64 = 0, keys32 = 0;
@@ -167,15 +175,17 @@ std::vector<Value> ValuesOf(int i, const std::wstring& name, Shape shape) {
   return v;
 }
 
-Layout MakeLayout() {
+Layout MakeLayout(int products = kProducts) {
   Layout layout;
+  layout.count = products;
+  const int only64 = products / 2, only32 = products / 4;  // 1,000 and 500 of the 2,000
   int content = 0;
-  for (int i = 0; i < kProducts; ++i) {
+  for (int i = 0; i < products; ++i) {
     Product p;
     p.shape = ShapeOf(i);
     p.name = ProductName(i, p.shape);
-    p.in64 = i < k64Only || i >= k64Only + k32Only;
-    p.in32 = i >= k64Only;
+    p.in64 = i < only64 || i >= only64 + only32;
+    p.in32 = i >= only64;
     p.catalogs = 0;
     if (IsContent(p.shape)) {
       const std::wstring valueName = FormatText(L"tb%04d", i);
@@ -212,7 +222,7 @@ std::wstring ReadMarker() {
 // Every product key in the views it belongs to, with its number of values, absent from the other
 // view; every catalog entry in place; the marker written last.
 bool KeysComplete(const Layout& layout) {
-  if (ReadMarker() != kMarkerText) return false;
+  if (ReadMarker() != MarkerText(layout.count)) return false;
   for (const Product& p : layout.products) {
     const std::wstring path = ProductPath(p);
     for (REGSAM view : kViews) {
@@ -265,14 +275,46 @@ void SetValue(HKEY key, const wchar_t* name, DWORD type, const std::vector<uint8
   if (e != ERROR_SUCCESS) Fail(Str("cannot set %s, error %ld", ToUtf8(name).c_str(), e));
 }
 
+// The product keys and catalog entries of a larger layout (the scale run's) beyond `layout`'s.
+void DeleteBeyond(const Layout& layout, int largest) {
+  HKEY catalogs[3] = {};
+  for (int c = 0; c < 3; ++c) {
+    RegOpenKeyExW(HKEY_LOCAL_MACHINE, kCatalogKeys[c], 0, KEY_SET_VALUE | KEY_WOW64_64KEY, &catalogs[c]);
+  }
+  for (int i = layout.count; i < largest; ++i) {
+    const std::wstring path = std::wstring(ni::kProductsKey) + L"\\" + ProductName(i, ShapeOf(i));
+    for (REGSAM view : kViews) {
+      const LONG deleted = RegDeleteKeyExW(HKEY_LOCAL_MACHINE, path.c_str(), view, 0);
+      if (deleted != ERROR_SUCCESS && deleted != ERROR_FILE_NOT_FOUND) {
+        Fail(Str("cannot delete %s, error %ld", ToUtf8(path).c_str(), deleted));
+      }
+    }
+    for (HKEY key : catalogs) {
+      if (key) RegDeleteValueW(key, FormatText(L"tb%04d", i).c_str());
+    }
+  }
+  for (HKEY key : catalogs) {
+    if (key) RegCloseKey(key);
+  }
+}
+
+// The number of product keys the marker names, 0 when there is none.
+int MarkedCount() {
+  const std::wstring marker = ReadMarker();
+  return marker.empty() ? 0 : _wtoi(marker.c_str() + wcslen(L"catalog v1: "));
+}
+
 void EnsureKeys(const Layout& layout) {
   if (KeysComplete(layout)) {
     Log("catalog keys: reusing the %d product keys (%u in the 64-bit view, %u in the 32-bit view)\n",
-        kProducts, layout.keys64, layout.keys32);
+        layout.count, layout.keys64, layout.keys32);
     return;
   }
-  Log("catalog keys: making %d product keys in both views (missing or incomplete) ...\n", kProducts);
+  Log("catalog keys: making %d product keys in both views (missing or incomplete) ...\n", layout.count);
   const auto started = Clock::now();
+  // A larger layout's keys go (all that may be left when no marker says how many there were).
+  const int marked = MarkedCount();
+  if (marked != layout.count) DeleteBeyond(layout, marked > layout.count ? marked : marked == 0 ? kLargestLayout : 0);
   // The marker goes first, so that keys left half made are never taken as complete.
   RegDeleteKeyExW(HKEY_LOCAL_MACHINE, kMarkerKey, KEY_WOW64_64KEY, 0);
   uint32_t values = 0;
@@ -299,7 +341,7 @@ void EnsureKeys(const Layout& layout) {
     RegCloseKey(key);
   }
   HKEY marker = CreateKey(kMarkerKey, KEY_WOW64_64KEY);
-  SetValue(marker, kMarkerValue, REG_SZ, Text(kMarkerText));
+  SetValue(marker, kMarkerValue, REG_SZ, Text(MarkerText(layout.count)));
   RegCloseKey(marker);
   if (!KeysComplete(layout)) Fail("the product keys just made do not read back as written");
   Log("catalog keys: %u keys with %u values and %u + %u + %u catalog entries made in %.1f s\n",
@@ -663,9 +705,11 @@ void PrintCalls(const char* label, uint32_t opens, uint32_t enumKeys, uint32_t e
 
 }  // namespace
 
-void EnsureCatalogKeys() { EnsureKeys(MakeLayout()); }
+void EnsureCatalogKeys(int times) { EnsureKeys(MakeLayout(kProducts * times)); }
 
-void CheckCatalogProducts(const CNiLibrary& library) { CheckEngine(library, MakeLayout()); }
+void CheckCatalogProducts(const CNiLibrary& library, int times) {
+  CheckEngine(library, MakeLayout(kProducts * times));
+}
 
 int RunCatalogBench(int rounds) {
   CreateDirectoryW(kBenchFolder, nullptr);
@@ -790,6 +834,77 @@ int RunCatalogBench(int rounds) {
   Log("(a) counted run: %.1f ms, of which %.1f ms inside the registry calls (%.1f us a call) and %.1f ms the "
       "engine's own work (hints file read and parsed, records, sorting; timers included)\n",
       countedMs, calls.ms, calls.Total() ? 1000 * calls.ms / calls.Total() : 0.0, countedMs - calls.ms);
+  return 0;
+}
+
+int RunCatalogScale(int rounds) {
+  CreateDirectoryW(kBenchFolder, nullptr);
+  Win32System system;
+  if (!system.Is64BitWindows()) Fail("the catalog benchmark needs 64-bit Windows (a 64-bit Wine prefix): two registry views");
+  Win32Registry registry;
+  Win32FileSystem fs;
+  struct Size {
+    int times;
+    uint32_t keys = 0;
+    std::vector<Bench> benches;
+  };
+  std::vector<Size> sizes;
+  for (const int times : {1, 4, 16}) {
+    Size size{times, 0, {}};
+    const Layout layout = MakeLayout(kProducts * times);
+    EnsureKeys(layout);
+    CNiLibrary library(registry, fs, system);
+    EngineRun(library);
+    CheckEngine(library, layout);
+    const size_t records = library.Count();
+    const FloorCount floorCount = Floor();
+    size.keys = floorCount.keys64 + floorCount.keys32;
+    AddBench(size.benches, Str("(a) engine, %dx", times), [&library, records] {
+      const EngineTimes t = EngineRun(library);
+      if (library.Count() != records) Fail("the engine's count changed between runs");
+      return t.reset + t.scan;
+    });
+    AddBench(size.benches, Str("(c) floor, %dx", times), [floorCount] {
+      FloorCount count;
+      const double ms = TimeIt([&] { count = Floor(); });
+      if (!(count == floorCount)) Fail("the floor's counts changed between runs");
+      return ms;
+    });
+    AddBench(size.benches, Str("(c1) floor skipping names seen, %dx", times), [floorCount] {
+      FloorCount count;
+      const double ms = TimeIt([&] { count = Floor({true, false}); });
+      if (count.keys64 != floorCount.keys64 || count.keys32 + count.skipped != floorCount.keys32) {
+        Fail("the floor variant's counts changed");
+      }
+      return ms;
+    });
+    Log("scale %dx (%d product keys, %u keys read by the floor): 1 warm-up round, then %d rounds:\n", times,
+        layout.count, size.keys, rounds);
+    RunRounds(size.benches, rounds);
+    CheckEngine(library, layout);
+    sizes.push_back(std::move(size));
+  }
+  // The benchmark's own layout again, for the other modes.
+  EnsureKeys(MakeLayout());
+  Log("\nresults (scale run of the catalog: %d, %d and %d product keys; median and min of %d rounds after 1 warm-up,\n"
+      "each size in rounds of its own; us/key: over the keys the floor reads in both views)\n",
+      kProducts, 4 * kProducts, 16 * kProducts, rounds);
+  Log("%-52s %10s %10s %10s %10s\n", "measure", "median ms", "min ms", "us/key", "vs 1x");
+  for (size_t m = 0; m < sizes[0].benches.size(); ++m) {
+    const double base = sizes[0].benches[m].measure.Median() / sizes[0].keys;
+    for (const Size& size : sizes) {
+      const Measure& measure = size.benches[m].measure;
+      const double perKey = measure.Median() / size.keys;
+      Log("%-52s %10.1f %10.1f %10.2f %9.2fx\n", measure.label.c_str(), measure.Median(), measure.Min(),
+          perKey * 1000, perKey / base);
+    }
+  }
+  for (const Size& size : sizes) {
+    Log("(a)/(c1) at %dx = %.2f by round\n", size.times, RoundRatio(size.benches[0].measure, size.benches[2].measure));
+  }
+  const double growth = (sizes.back().benches[0].measure.Median() / sizes.back().keys) /
+                        (sizes.front().benches[0].measure.Median() / sizes.front().keys);
+  Log("(a) time per key at 16x over 1x: %.2f (aim: at most 1.20: %s)\n", growth, growth <= 1.2 ? "met" : "missed");
   return 0;
 }
 

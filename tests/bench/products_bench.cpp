@@ -28,6 +28,7 @@
 #include <algorithm>
 #include <array>
 #include <map>
+#include <memory>
 #include <optional>
 #include <set>
 #include <string>
@@ -643,6 +644,62 @@ int RunProductsBench(int rounds) {
           m.Median() / engine.Median(), RoundRatio(m, engine), RoundRatio(m, page));
       PrintPageSteps("(p" + programs[i].tag + ")", programs[i].runs, workerRuns, expected.lines.size());
     }
+  }
+  return 0;
+}
+
+int RunProductsScale(int rounds) {
+  Win32System system;
+  if (!system.Is64BitWindows()) Fail("the products benchmark needs 64-bit Windows (a 64-bit Wine prefix): two registry views");
+  if (e2e::ProgramPath().empty()) Fail("TESSALY_EXE is not set (the path of Tessaly.exe)");
+  Program program{e2e::ProgramPath(), DatabaseBeside(e2e::ProgramPath()), {}, {}};
+  Win32Registry registry;
+  Win32FileSystem fs;
+  struct Size {
+    int times;
+    size_t records = 0;
+    std::vector<Bench> benches;
+  };
+  std::vector<Size> sizes;
+  for (const int times : {1, 4, 16}) {
+    EnsureCatalogKeys(times);
+    auto library = std::make_shared<CNiLibrary>(registry, fs, system);
+    WorkerResult result;
+    WorkerRun(*library, fs, program.database, true, result);
+    CheckCatalogProducts(*library, times);
+    const auto expected = std::make_shared<Expected>(ExpectedPage(*library, fs, result));
+    Size size{times, expected->records, {}};
+    AddBench(size.benches, Str("(a) engine: RunProductScan, %dx", times), [library, &fs, &program, expected] {
+      WorkerResult r;
+      const WorkerTimes t = WorkerRun(*library, fs, program.database, false, r);
+      if (library->Count() != expected->records) Fail("the engine's count changed between runs");
+      return t.Engine();
+    });
+    AddBench(size.benches, Str("(p) the page: Next to the filled list, %dx", times), [&program, expected] {
+      return PageRun(program.exe, program.database, *expected).ms;
+    });
+    Log("scale %dx (%d product keys, %u records, %u listed): 1 warm-up round, then %d rounds:\n", times,
+        kCatalogProductKeys * times, unsigned(expected->records), unsigned(expected->lines.size()), rounds);
+    RunRounds(size.benches, rounds);
+    sizes.push_back(std::move(size));
+  }
+  // The benchmark's own keys again, for the other modes.
+  EnsureCatalogKeys();
+  Log("\nresults (scale run of the product manager: %d, %d and %d product keys; median and min of %d rounds after\n"
+      "1 warm-up, each size in rounds of its own; us/record: over the records the engine lists)\n",
+      kCatalogProductKeys, 4 * kCatalogProductKeys, 16 * kCatalogProductKeys, rounds);
+  Log("%-58s %10s %10s %10s %10s\n", "measure", "median ms", "min ms", "us/record", "vs 1x");
+  for (size_t m = 0; m < sizes[0].benches.size(); ++m) {
+    const double base = sizes[0].benches[m].measure.Median() / sizes[0].records;
+    for (const Size& size : sizes) {
+      const Measure& measure = size.benches[m].measure;
+      const double perRecord = measure.Median() / size.records;
+      Log("%-58s %10.1f %10.1f %10.2f %9.2fx\n", measure.label.c_str(), measure.Median(), measure.Min(),
+          perRecord * 1000, perRecord / base);
+    }
+  }
+  for (const Size& size : sizes) {
+    Log("(p)/(a) at %dx = %.2f by round\n", size.times, RoundRatio(size.benches[1].measure, size.benches[0].measure));
   }
   return 0;
 }

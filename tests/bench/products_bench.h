@@ -10,4 +10,9 @@ namespace tessaly::bench {
 // failed check ends the program through Fail().
 int RunProductsBench(int rounds);
 
+// The scale run: the page's engine and the page at 1, 4 and 16 times the product keys (the
+// catalog benchmark's keys made at each size in turn, its own made again at the end), the time per
+// record at each size.
+int RunProductsScale(int rounds);
+
 }  // namespace tessaly::bench

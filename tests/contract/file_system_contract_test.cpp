@@ -381,13 +381,18 @@ TEST_P(FileSystemContractTest, ReadsRangesOfAFile) {
     std::string expected;
   } cases[] = {
       {0, 4, "0123"}, {8, 10, "89"}, {0, 100, "0123456789"}, {10, 5, ""}, {20, 5, ""}, {3, 0, ""},
+      // From the start with nothing asked, and more than a header's worth asked.
+      {0, 0, ""}, {0, 1 << 20, "0123456789"},
   };
   for (const auto& c : cases) {
     Bytes out{'?'};
     ASSERT_EQ(fs().ReadFile(At(L"ten.bin"), c.offset, c.max, out), 0u) << c.offset;
     EXPECT_EQ(std::string(out.begin(), out.end()), c.expected) << c.offset << "+" << c.max;
   }
-  Bytes out;
+  Bytes out{'?'};
+  Write(L"empty.bin", "");
+  EXPECT_EQ(fs().ReadFile(At(L"empty.bin"), 0, 4, out), 0u);
+  EXPECT_TRUE(out.empty());
   EXPECT_EQ(fs().ReadFile(At(L"missing.bin"), 0, 4, out), err::FileNotFound);
   Folder(L"dir");
   EXPECT_EQ(fs().ReadFile(At(L"dir"), 0, 4, out), err::AccessDenied);

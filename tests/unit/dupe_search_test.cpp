@@ -127,6 +127,21 @@ TEST_F(DupeSearchTest, ReportsEachFolderAndFileThenTheSummaryAndSortsByMachine) 
   EXPECT_EQ(system.ActiveRedirectionScopes(), 0);
 }
 
+// The headers are read under the one redirection scope the search holds for its whole walk: no
+// scope of their own per file (each costs a 32-bit program a library load), and every file still
+// sorted by its machine.
+TEST_F(DupeSearchTest, OneRedirectionScopeServesEveryHeaderOfTheSearch) {
+  fs.AddFile(L"C:\\VST\\a.dll", kDll32);
+  fs.AddFile(L"C:\\VST\\b.dll", kDll64);
+  fs.AddFile(L"C:\\VST\\Sub\\c.dll", kDll32);
+  ASSERT_TRUE(Run({L"C:\\VST"}).completed);
+  EXPECT_EQ(system.RedirectionScopesMade(), 1);
+  EXPECT_EQ(system.ActiveRedirectionScopes(), 0);
+  EXPECT_EQ(Groups(expected), (std::map<std::wstring, Reports>{{L"a.dll", {L"C:\\VST\\a.dll"}},
+                                                               {L"c.dll", {L"C:\\VST\\Sub\\c.dll"}}}));
+  EXPECT_EQ(Groups(unexpected), (std::map<std::wstring, Reports>{{L"b.dll", {L"C:\\VST\\b.dll"}}}));
+}
+
 TEST_F(DupeSearchTest, TheChosenPlatformDecidesWhatIsExpected) {
   fs.AddFile(L"C:\\VST\\a32.dll", kDll32);
   fs.AddFile(L"C:\\VST\\b64.dll", kDll64);
