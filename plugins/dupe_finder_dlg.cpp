@@ -301,7 +301,7 @@ void CDupeFinderDlg::DeleteSelected(Half& half) {
   std::vector<BundleMember> bundleFiles;
   if (file->IsBundle()) {
     const auto redirection = Context().system.DisableFileRedirection();
-    ListBundle(Context().files, file->GetPath(), bundleFiles);
+    (void)ListBundle(Context().files, file->GetPath(), bundleFiles);  // the question counts what it saw
   }
   if (ShowMessage(Hwnd(), DeleteQuestion(*file, bundleFiles), MessageStyle::Question) == IDYES) {
     result = half.group->DeleteById(id);

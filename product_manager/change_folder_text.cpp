@@ -13,7 +13,7 @@ std::wstring Z(std::wstring_view text) { return std::wstring(text); }
 
 }  // namespace
 
-std::wstring ProductTypeWord(uint32_t type) {
+std::wstring ProductTypeWord(ProductType type) {
   switch (type) {
     case producttype::AppPlugin:
       return L"App/Plugin";
@@ -28,7 +28,7 @@ std::wstring ProductTypeWord(uint32_t type) {
   }
 }
 
-std::wstring ValueKindWord(uint32_t kind) {
+std::wstring ValueKindWord(ValueKind kind) {
   switch (kind) {
     case valuekind::ContentDir:
       return L"content";

@@ -7,16 +7,17 @@
 #include <string>
 #include <string_view>
 
+#include "catalog/product_kinds.h"
 #include "platform/file_system.h"
 
 namespace tessaly {
 
 // "App/Plugin", "Content Library", "Bundle", "Driver/Utility" for the product types 1, 2, 4 and
 // 8; "Unrecognized" for any other value (16, combined bits, 0).
-std::wstring ProductTypeWord(uint32_t type);
+std::wstring ProductTypeWord(ProductType type);
 // "content", "install", "32-bit VST plugin", "64-bit VST plugin" for the value kinds 1, 8, 16 and
 // 32; empty for any other kind.
-std::wstring ValueKindWord(uint32_t kind);
+std::wstring ValueKindWord(ValueKind kind);
 
 // True for a full folder path: one that starts with a drive root ("D:\") or a UNC share
 // ("\\server\share"). Relative ("Kontakt"), drive-relative ("C:", "C:Kontakt") and root-relative

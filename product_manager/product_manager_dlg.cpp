@@ -101,17 +101,17 @@ constexpr ToolTipText kTips[] = {
 // The check boxes and the filter bits they stand for.
 struct FilterBox {
   int id;
-  uint32_t bit;
-  bool path;  // a bit of the path filter, else of the type filter
+  ProductType type;  // its bit of the type filter, or None
+  PathBits path;     // its bit of the path filter, or none
 };
 constexpr FilterBox kFilterBoxes[] = {
-    {IDC_PM_SHOW_APPS, producttype::AppPlugin, false},
-    {IDC_PM_SHOW_CONTENT, producttype::Content, false},
-    {IDC_PM_SHOW_BUNDLES, producttype::Bundle, false},
-    {IDC_PM_SHOW_UTILITIES, producttype::Utility, false},
-    {IDC_PM_SHOW_UNRECOGNIZED, producttype::Unknown, false},
-    {IDC_PM_SHOW_VALID, pathbits::Valid, true},
-    {IDC_PM_SHOW_BROKEN, pathbits::Broken, true},
+    {IDC_PM_SHOW_APPS, producttype::AppPlugin, {}},
+    {IDC_PM_SHOW_CONTENT, producttype::Content, {}},
+    {IDC_PM_SHOW_BUNDLES, producttype::Bundle, {}},
+    {IDC_PM_SHOW_UTILITIES, producttype::Utility, {}},
+    {IDC_PM_SHOW_UNRECOGNIZED, producttype::Unknown, {}},
+    {IDC_PM_SHOW_VALID, producttype::None, pathbits::Valid},
+    {IDC_PM_SHOW_BROKEN, producttype::None, pathbits::Broken},
 };
 
 // The colour edits, in the order of the page's CColorEdit members.
@@ -121,7 +121,7 @@ constexpr int kColorEditIds[] = {IDC_PM_INSTALL_DIR,  IDC_PM_VST32_DIR,     IDC_
 
 // The four folder kinds: their value kind, edit and Options button.
 struct FolderControls {
-  uint32_t kind;
+  ValueKind kind;
   int edit;
   int options;
 };
@@ -174,7 +174,7 @@ bool CProductManagerDlg::OnInitPage() {
     EnableItem(IDC_PM_PLUGIN64_PATH, false);
   }
   for (const FilterBox& box : kFilterBoxes) {
-    SetCheck(box.id, ((box.path ? inputs_.pathFilter : inputs_.typeFilter) & box.bit) != 0);
+    SetCheck(box.id, inputs_.typeFilter.HasAny(box.type) || inputs_.pathFilter.HasAny(box.path));
   }
   SetSingleLine(Item(IDC_PM_PRODUCTS), kSearching);
   SetItemText(IDC_PM_STATUS, L"Searching for Native Instruments products...");
@@ -279,10 +279,12 @@ bool CProductManagerDlg::OnButton(int id) {
 }
 
 void CProductManagerDlg::ReadFilters() {
-  uint32_t types = 0;
-  uint32_t paths = 0;
+  ProductTypes types;
+  PathBits paths;
   for (const FilterBox& box : kFilterBoxes) {
-    if (IsChecked(box.id)) (box.path ? paths : types) |= box.bit;
+    if (!IsChecked(box.id)) continue;
+    types |= box.type;
+    paths |= box.path;
   }
   inputs_.typeFilter = types;
   inputs_.pathFilter = paths;
@@ -379,7 +381,7 @@ void CProductManagerDlg::LaunchApplication() {
 
 void CProductManagerDlg::ChangeFolder(FolderSlot slot) {
   if (!selected_ || scanning_) return;
-  const uint32_t kind = kFolderControls[slot].kind;
+  const ValueKind kind = kFolderControls[slot].kind;
   changeFolder_.SetInputs(selected_, kind, &folders_[slot]);
   const INT_PTR code = changeFolder_.DoModal(Hwnd());
   if (code != kUseForThisProduct && code != kUseForAllProducts && code != kRelocateProducts) return;

@@ -27,8 +27,8 @@ class CProductManagerDlg : public CPage {
 
   void SetInputs(ProductManagerInputs inputs) { inputs_ = std::move(inputs); }
   // The filters as the check boxes left them, for the settings.
-  uint32_t TypeFilter() const { return inputs_.typeFilter; }
-  uint32_t PathFilter() const { return inputs_.pathFilter; }
+  ProductTypes TypeFilter() const { return inputs_.typeFilter; }
+  PathBits PathFilter() const { return inputs_.pathFilter; }
 
  protected:
   bool OnInitPage() override;

@@ -28,7 +28,7 @@ TEST(ChangeFolderWordsTest, TypesAndKindsHaveTheirWords) {
       {8, L"Driver/Utility"},    {16, L"Unrecognized"},   {0, L"Unrecognized"},
       {3, L"Unrecognized"},      {0xFFFF, L"Unrecognized"},
   };
-  for (const auto& c : types) EXPECT_EQ(ProductTypeWord(c.type), c.word) << c.type;
+  for (const auto& c : types) EXPECT_EQ(ProductTypeWord(static_cast<ProductType>(c.type)), c.word) << c.type;
 
   const struct {
     uint32_t kind;
@@ -37,7 +37,7 @@ TEST(ChangeFolderWordsTest, TypesAndKindsHaveTheirWords) {
       {1, L"content"}, {8, L"install"}, {16, L"32-bit VST plugin"}, {32, L"64-bit VST plugin"},
       {2, L""},        {0, L""},        {24, L""},                  {0x1000, L""},
   };
-  for (const auto& c : kinds) EXPECT_EQ(ValueKindWord(c.kind), c.word) << c.kind;
+  for (const auto& c : kinds) EXPECT_EQ(ValueKindWord(static_cast<ValueKind>(c.kind)), c.word) << c.kind;
 }
 
 TEST(ChangeFolderParentTest, OldParentIsTheFolderWithoutItsLastComponent) {
