@@ -20,29 +20,16 @@ constexpr COLORREF kWhite = RGB(255, 255, 255);
 // between the threads per key, as much as reading the key itself.
 constexpr ULONGLONG kProgressIntervalMs = 30;
 
-// The scan's reports as the page shows them, from the worker thread: the steps as texts of the
-// status line, the key being read sent to the page at most every kProgressIntervalMs.
+// The scan's reports, sent from the worker thread to the page, which shows them on its own: each
+// step with the number of products found so far, the key being read at most every
+// kProgressIntervalMs.
 class ScanReports : public ProductScanObserver {
  public:
-  ScanReports(HWND page, HWND status, const CNiLibrary& library)
-      : page_(page), status_(status), library_(library) {}
+  ScanReports(HWND page, const CNiLibrary& library) : page_(page), library_(library) {}
 
   void OnStep(ProductScanStep step) override {
-    switch (step) {
-      case ProductScanStep::Initializing:
-        SetWindowTextW(status_, L"Initializing file database...");
-        break;
-      case ProductScanStep::Gathering:
-        SetWindowTextW(status_, L"Gathering install locations...");
-        break;
-      case ProductScanStep::Completed:
-        SetWindowTextW(status_, FormatText(L"Completed scanning %lu product entries.",
-                                           static_cast<uint32_t>(library_.Count()))
-                                    .c_str());
-        break;
-      default:
-        break;
-    }
+    SendMessageW(page_, WM_PRODUCT_SCAN_STEP, static_cast<WPARAM>(step),
+                 static_cast<LPARAM>(library_.Count()));
   }
   void OnKey(const wchar_t* keyName) override {
     if (!throttle_.Due(GetTickCount64())) return;
@@ -51,7 +38,6 @@ class ScanReports : public ProductScanObserver {
 
  private:
   HWND page_;
-  HWND status_;
   const CNiLibrary& library_;
   CProgressThrottle throttle_{kProgressIntervalMs};
 };
@@ -184,7 +170,6 @@ bool CProductManagerDlg::OnInitPage() {
   // controls away from them meanwhile.
   scanning_ = true;
   HWND page = Hwnd();
-  HWND status = Item(IDC_PM_STATUS);
   // The scan fills the lists of the Options buttons by slot.
   static_assert([] {
     if (std::size(kFolderControls) != kProductFolderSlots) return false;
@@ -193,10 +178,11 @@ bool CProductManagerDlg::OnInitPage() {
     }
     return true;
   }());
-  worker_.Start(page, WM_PRODUCT_SCAN_COMPLETE,
-                [this, page, status, path = inputs_.fileDatabasePath](
+  // A thread that cannot be started ends at once with Failed, and ScanEnded lists what there is.
+  (void)worker_.Start(page, WM_PRODUCT_SCAN_COMPLETE,
+                [this, page, path = inputs_.fileDatabasePath](
                     const CancelFlag& stop) -> ErrorCode {
-                  ScanReports reports(page, status, library_);
+                  ScanReports reports(page, library_);
                   RunProductScan(library_, path, folders_, stop, reports);
                   return err::Success;
                 });
@@ -215,6 +201,9 @@ bool CProductManagerDlg::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, I
     case WM_PRODUCT_SCAN_COMPLETE:
       ScanEnded(static_cast<WorkerEnd>(wParam));
       break;
+    case WM_PRODUCT_SCAN_STEP:
+      ShowScanStep(static_cast<ProductScanStep>(wParam), static_cast<size_t>(lParam));
+      break;
     case WM_PRODUCT_SCAN_PROGRESS:
       if (lParam != 0) {
         SetItemText(IDC_PM_STATUS, FormatText(L"Scanning %s...",
@@ -226,6 +215,23 @@ bool CProductManagerDlg::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, I
   }
   result = TRUE;
   return true;
+}
+
+void CProductManagerDlg::ShowScanStep(ProductScanStep step, size_t products) {
+  switch (step) {
+    case ProductScanStep::Initializing:
+      SetItemText(IDC_PM_STATUS, L"Initializing file database...");
+      break;
+    case ProductScanStep::Gathering:
+      SetItemText(IDC_PM_STATUS, L"Gathering install locations...");
+      break;
+    case ProductScanStep::Completed:
+      SetItemText(IDC_PM_STATUS, FormatText(L"Completed scanning %lu product entries.",
+                                            static_cast<uint32_t>(products)));
+      break;
+    default:
+      break;
+  }
 }
 
 void CProductManagerDlg::ScanEnded(WorkerEnd end) {

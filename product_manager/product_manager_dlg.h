@@ -43,6 +43,7 @@ class CProductManagerDlg : public CPage {
   // The folder kinds of the four Options buttons, and their lists.
   enum FolderSlot { kContentSlot, kInstallSlot, kVst32Slot, kVst64Slot, kFolderSlots };
 
+  void ShowScanStep(ProductScanStep step, size_t products);
   void ScanEnded(WorkerEnd end);
   void ReadFilters();
   void RefillList();
