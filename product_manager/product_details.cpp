@@ -2,23 +2,15 @@
 #include "product_manager/product_details.h"
 
 #include "platform/text.h"
+#include "product_manager/change_folder_text.h"
 #include "product_manager/product_filters.h"
 
 namespace tessaly {
 
 std::wstring ProductTypeText(const CNiProduct& product) {
-  switch (product.GetType()) {
-    case producttype::AppPlugin:
-      return L"App/plugin";
-    case producttype::Content:
-      return L"Content library";
-    case producttype::Bundle:
-      return L"Bundle";
-    case producttype::Utility:
-      return L"Driver/utility";
-    default:
-      return FormatText(L"Unknown (%04x)", product.presentValues.ToBits());
-  }
+  std::wstring word = ProductTypeWord(product.GetType(), WordCase::Sentence);
+  if (!word.empty()) return word;
+  return FormatText(L"Unknown (%04x)", product.presentValues.ToBits());
 }
 
 std::wstring LibraryTypeText(ContentKinds contentKinds) {
