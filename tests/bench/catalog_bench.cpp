@@ -419,7 +419,7 @@ struct EngineTimes {
 EngineTimes EngineRun(CNiLibrary& library) {
   EngineTimes t;
   const auto t0 = Clock::now();
-  library.Reset();
+  (void)library.Reset();
   const auto t1 = Clock::now();
   const ErrorCode e = library.Scan(nullptr, producttype::All, contentkind::All);
   const auto t2 = Clock::now();

@@ -52,7 +52,7 @@ class NiLibraryTest : public ::testing::Test {
   }
 
   Names Scan(ProductTypes typeMask = producttype::All, ContentKinds contentMask = contentkind::All) {
-    library.Reset();
+    (void)library.Reset();
     EXPECT_EQ(library.Scan(nullptr, typeMask, contentMask), 0u);
     return KeyNames();
   }
@@ -166,7 +166,7 @@ TEST_F(NiLibraryTest, ResetReportsTheLastFailedLoadAndStaysUsable) {
   // Without the products key the scan fails with an empty list.
   reg.DeleteTree(kHklm, ni::kProductsKey, k64);
   reg.DeleteTree(kHklm, ni::kProductsKey, k32);
-  library.Reset();
+  (void)library.Reset();
   EXPECT_EQ(library.Scan(nullptr, producttype::All, contentkind::All), err::FileNotFound);
   EXPECT_EQ(library.Count(), 0u);
 }
@@ -178,7 +178,7 @@ TEST_F(NiLibraryTest, CancellingKeepsWhatWasFoundSorted) {
   App(L"Old", L"C:\\X", k32);
   CancelFlag cancel{0};
   Names seen;
-  library.Reset();
+  (void)library.Reset();
   EXPECT_EQ(library.Scan(&cancel, producttype::All, contentkind::All,
                          [&](const wchar_t* name) {
                            seen.push_back(name);
@@ -189,7 +189,7 @@ TEST_F(NiLibraryTest, CancellingKeepsWhatWasFoundSorted) {
   EXPECT_EQ(seen, (Names{L"alpha", L"bravo", L"Charlie"}));
   EXPECT_EQ(KeyNames(), (Names{L"alpha", L"bravo", L"Charlie"}));
   // Serials go on counting across resets.
-  library.Reset();
+  (void)library.Reset();
   EXPECT_EQ(library.Scan(nullptr, producttype::All, contentkind::All), 0u);
   EXPECT_EQ(library.Count(), 7u);
   EXPECT_EQ(library.records().front().serial, 3u);
@@ -205,7 +205,7 @@ TEST_F(NiLibraryTest, FileDatabaseGivesFilesAndVersions) {
   App(L"Synth", L"C:\\Synth");
   App(L"Drums", L"C:\\Drums");
   App(L"Flute", L"C:\\Flute");
-  library.Reset();
+  (void)library.Reset();
   EXPECT_EQ(library.LoadFileDatabase(L"C:\\T\\FileDatabase.xml"), 0u);
   ASSERT_EQ(library.Scan(nullptr, producttype::All, contentkind::All), 0u);
   EXPECT_EQ(library.FindByName(L"Synth")->appFile, L"Own.exe");  // the file's entry wins
@@ -217,7 +217,7 @@ TEST_F(NiLibraryTest, FileDatabaseGivesFilesAndVersions) {
 
   // Without the hints' entries the result says whether a path was given.
   fs.DeleteFile(L"C:\\SC\\conf\\ProductHints.xml");
-  library.Reset();
+  (void)library.Reset();
   EXPECT_EQ(library.LoadFileDatabase(nullptr), err::InvalidParameter);
   EXPECT_EQ(library.LoadFileDatabase(L"C:\\T\\Missing.xml"), 0u);
   EXPECT_FALSE(library.fileDatabase.HasEntries());
