@@ -99,7 +99,7 @@ TEST(ProductHintsTest, ApplyClassifiesByRegKeyThenByName) {
   // A type word outside the table leaves the signature to decide.
   CNiProduct odd = Named(L"Odd Type");
   odd.presentValues = valuekind::InstallDir;
-  machine.hints.Apply(&odd);
+  (void)machine.hints.Apply(&odd);
   EXPECT_EQ(odd.GetType(), producttype::Utility);
 }
 
