@@ -30,9 +30,9 @@ class CNiFileDatabase {
   // Reads the file at `path` in place of the entries: 87 for a null path; 1359 when the file
   // cannot be read, is not XML or has no FileDatabase root. Entries start at the root's first
   // Product element and go on with every element after it; one without a RegKey is skipped.
-  ErrorCode Read(const wchar_t* path);
+  [[nodiscard]] ErrorCode Read(const wchar_t* path);
   // The same over a file's bytes.
-  ErrorCode ReadBytes(const uint8_t* data, size_t size);
+  [[nodiscard]] ErrorCode ReadBytes(const uint8_t* data, size_t size);
 
   // Stores the record under its key name unless one is there; false only when memory runs out.
   bool Add(const CNiProduct& entry);
@@ -54,6 +54,6 @@ inline constexpr const wchar_t* kDefaultFileDatabasePath = L"FileDatabase.xml";
 // "FileDatabase.xml", relative to the current folder): 2 when nothing exists there; otherwise
 // stores its full path as FileDatabasePath and returns 0, or 1359 when the setting cannot be
 // written.
-ErrorCode CheckFileDatabase(CProfileStore& profile, FileSystem& fs, const wchar_t* path);
+[[nodiscard]] ErrorCode CheckFileDatabase(CProfileStore& profile, FileSystem& fs, const wchar_t* path);
 
 }  // namespace tessaly

@@ -108,13 +108,14 @@ ErrorCode CNiLibrary::Reset() {
 
 ErrorCode CNiLibrary::LoadFileDatabase(const wchar_t* path) {
   fileDatabase.Clear();
-  fileDatabase.Read(path);
+  // A file that cannot be read leaves the database empty; the hints may still fill it.
+  (void)fileDatabase.Read(path);
   uint32_t errors = 0;
   if (hints.MergeIntoFileDatabase(fileDatabase, errors) > 0) return err::Success;
   return path ? err::Success : err::InvalidParameter;
 }
 
-ErrorCode CNiLibrary::Scan(const CancelFlag* cancel, uint32_t typeMask, uint32_t contentMask,
+ErrorCode CNiLibrary::Scan(const CancelFlag* cancel, ProductTypes typeMask, ContentKinds contentMask,
                            const ProgressCallback& progress) {
   const bool is64BitWindows = system_->Is64BitWindows();
   checkFiles_ = fileDatabase.HasEntries();
@@ -136,7 +137,7 @@ ErrorCode CNiLibrary::Scan(const CancelFlag* cancel, uint32_t typeMask, uint32_t
 
 ErrorCode CNiLibrary::ScanView(const CancelFlag* cancel, const ProgressCallback& progress,
                                bool view32, bool skipKnown,
-                               uint32_t typeMask, uint32_t contentMask, CNiProduct& record) {
+                               ProductTypes typeMask, ContentKinds contentMask, CNiProduct& record) {
   std::unique_ptr<RegistryKey> key;
   const uint32_t view = view32 ? access::Wow64_32Key : access::Wow64_64Key;
   if (ErrorCode e = registry_->OpenKey(RegRoot::LocalMachine, ni::kProductsKey,
@@ -149,10 +150,11 @@ ErrorCode CNiLibrary::ScanView(const CancelFlag* cancel, const ProgressCallback&
       const bool take = [&] {
         if (skipKnown && known_.count(nameView)) return false;
         if (record.LoadFromProductsKey(*key, name, view32)) return false;
-        if (hints.Apply(&record) != err::Success) ClassifyContent(&record);
+        // A record that is not content keeps no content kinds.
+        if (hints.Apply(&record) != err::Success) (void)ClassifyContent(&record);
         if (typeMask != producttype::All && !(typeMask & record.GetType())) return false;
         if (contentMask != contentkind::All && !(contentMask & record.contentKinds)) return false;
-        return (record.presentValues & valuekind::ProductEvidence) != 0;
+        return record.presentValues.HasAny(valuekind::ProductEvidence);
       }();
       if (take) {
         if (const CNiProduct* entry = fileDatabase.Find(record.keyName)) {
@@ -174,12 +176,12 @@ ErrorCode CNiLibrary::ScanView(const CancelFlag* cancel, const ProgressCallback&
 ErrorCode CNiLibrary::ClassifyContent(CNiProduct* record) const {
   if (!record) return err::InvalidParameter;
   if (!(record->GetType() & producttype::Content)) return kNotContent;
-  uint32_t kinds = 0;
+  ContentKinds kinds;
   if (contentCatalog.Contains(*record)) kinds |= contentkind::Kore;
   if (maschineCatalog.Contains(*record)) kinds |= contentkind::Maschine;
   if (reaktorCatalog.Contains(*record)) kinds |= contentkind::Reaktor;
-  if (record->Signature() == kNksSignature) kinds |= contentkind::NksContent;
-  record->contentKinds = kinds != 0 ? kinds : contentkind::Kontakt;
+  if (record->Signature().ToBits() == kNksSignature) kinds |= contentkind::NksContent;
+  record->contentKinds = kinds ? kinds : contentkind::Kontakt;
   return err::Success;
 }
 
@@ -201,7 +203,7 @@ CNiProduct* CNiLibrary::FindBySerial(uint32_t serial) {
   return nullptr;
 }
 
-size_t CNiLibrary::GatherValues(uint32_t kind, std::vector<std::wstring>& list) const {
+size_t CNiLibrary::GatherValues(ValueKind kind, std::vector<std::wstring>& list) const {
   list.clear();
   std::set<std::wstring, LessNoCaseFn> seen;
   for (const CNiProduct& record : records_) {
@@ -213,7 +215,7 @@ size_t CNiLibrary::GatherValues(uint32_t kind, std::vector<std::wstring>& list) 
   return list.size();
 }
 
-size_t CNiLibrary::SetForAll(uint32_t typeMask, uint32_t kind, bool onlyIfPresent,
+size_t CNiLibrary::SetForAll(ProductTypes typeMask, ValueKind kind, bool onlyIfPresent,
                              uint32_t& errors, const wchar_t* oldValue,
                              const std::wstring& newValue) {
   errors = 0;
@@ -230,7 +232,7 @@ size_t CNiLibrary::SetForAll(uint32_t typeMask, uint32_t kind, bool onlyIfPresen
   return processed;
 }
 
-size_t CNiLibrary::RelocateParent(uint32_t typeMask, uint32_t kind, uint32_t& errors,
+size_t CNiLibrary::RelocateParent(ProductTypes typeMask, ValueKind kind, uint32_t& errors,
                                   const std::wstring& oldParent, const std::wstring& newParent) {
   errors = 0;
   size_t changed = 0;
@@ -282,11 +284,11 @@ void NumberLibrariesTab(std::vector<CNiProduct>& records) {
 }
 
 size_t CNiLibrary::RemoveWithoutFolders() {
-  constexpr uint32_t kFolders = valuekind::ContentDir | valuekind::InstallDir |
-                                valuekind::InstallVstDir | valuekind::InstallVst64Dir |
-                                valuekind::SystemContentDir;
+  constexpr ValueKinds kFolders = valuekind::ContentDir | valuekind::InstallDir |
+                                  valuekind::InstallVstDir | valuekind::InstallVst64Dir |
+                                  valuekind::SystemContentDir;
   const size_t before = records_.size();
-  std::erase_if(records_, [](const CNiProduct& r) { return (r.presentValues & kFolders) == 0; });
+  std::erase_if(records_, [](const CNiProduct& r) { return !r.presentValues.HasAny(kFolders); });
   return before - records_.size();
 }
 
@@ -316,9 +318,9 @@ ErrorCode CNiLibrary::LoadUserValues(uint32_t& updated) {
 }
 
 size_t CNiLibrary::RemoveNotInLibrariesTab() {
-  constexpr uint32_t kBoth = valuekind::UserListIndex | valuekind::UserRemoved;
+  constexpr ValueKinds kBoth = valuekind::UserListIndex | valuekind::UserRemoved;
   const size_t before = records_.size();
-  std::erase_if(records_, [](const CNiProduct& r) { return (r.userValues & kBoth) != kBoth; });
+  std::erase_if(records_, [](const CNiProduct& r) { return !r.userValues.HasAll(kBoth); });
   return before - records_.size();
 }
 

@@ -49,7 +49,7 @@ class CNiCatalog {
 
   // Reads the catalog key of `type` (kContent, kMaschine or kReaktor; 87 for another) from the
   // 64-bit view: the open error, 1359 when memory runs out, else 0.
-  ErrorCode Load(Registry& registry, uint32_t type);
+  [[nodiscard]] ErrorCode Load(Registry& registry, uint32_t type);
   bool Contains(const CNiProduct& record) const {
     return names_.find(record.keyName) != names_.end();
   }
@@ -76,11 +76,11 @@ class CNiLibrary {
   // Empties the records and the file database and loads the three catalogs and the hints. The
   // result is the error of the last of those loads that failed (Content, Maschine, Reaktor,
   // hints), information only: a missing catalog or hints file leaves the library usable.
-  ErrorCode Reset();
+  [[nodiscard]] ErrorCode Reset();
 
   // Reads the file database at `path` and adds what the hints know beyond it. 0 when the hints
   // added an entry; otherwise 87 for a null path, else 0.
-  ErrorCode LoadFileDatabase(const wchar_t* path);
+  [[nodiscard]] ErrorCode LoadFileDatabase(const wchar_t* path);
 
   // Reads every product key through the 64-bit view and, on 64-bit Windows, the keys only the
   // 32-bit view has; takes the products whose type and content kinds meet the masks (0xFFFF:
@@ -88,12 +88,12 @@ class CNiLibrary {
   // (null for a scan nobody stops); a cancelled scan keeps what it found. `progress`, when set, is
   // called before each key is read. The records end sorted by key name.
   // Result: the last pass's: the open or enumeration error, 1359 on exhaustion, else 0.
-  ErrorCode Scan(const CancelFlag* cancel, uint32_t typeMask, uint32_t contentMask,
+  [[nodiscard]] ErrorCode Scan(const CancelFlag* cancel, ProductTypes typeMask, ContentKinds contentMask,
                  const ProgressCallback& progress = nullptr);
 
   // Content kinds of a content product from the catalogs: 87 for null, 1468 for a record that
   // is not content (kNotContent).
-  ErrorCode ClassifyContent(CNiProduct* record) const;
+  [[nodiscard]] ErrorCode ClassifyContent(CNiProduct* record) const;
 
   // The first record whose key name equals `keyName` without regard to case.
   CNiProduct* FindByName(std::wstring_view keyName);
@@ -102,19 +102,19 @@ class CNiLibrary {
 
   // The distinct non-empty texts of `kind` over the records (the first spelling met wins),
   // sorted without regard to case. Returns their number.
-  size_t GatherValues(uint32_t kind, std::vector<std::wstring>& list) const;
+  size_t GatherValues(ValueKind kind, std::vector<std::wstring>& list) const;
 
   // Writes `newValue` as `kind` into every record of the types of `typeMask` (only those whose
   // value equals `oldValue`, when one is given). Returns how many were written; each failure
   // counts in `errors` and the pass goes on.
-  size_t SetForAll(uint32_t typeMask, uint32_t kind, bool onlyIfPresent, uint32_t& errors,
+  size_t SetForAll(ProductTypes typeMask, ValueKind kind, bool onlyIfPresent, uint32_t& errors,
                    const wchar_t* oldValue, const std::wstring& newValue);
 
   // Moves `kind` of every record of the types of `typeMask` whose value lies below `oldParent`
   // (by whole components) to the same place below `newParent`. Returns how many were changed;
   // results that would not fit and failed writes count in `errors`. A value outside the old
   // parent, an empty one included, is skipped and not counted.
-  size_t RelocateParent(uint32_t typeMask, uint32_t kind, uint32_t& errors,
+  size_t RelocateParent(ProductTypes typeMask, ValueKind kind, uint32_t& errors,
                         const std::wstring& oldParent, const std::wstring& newParent);
 
   // --- Kontakt's Libraries tab ---------------------------------------------------------------
@@ -123,7 +123,7 @@ class CNiLibrary {
   // Reads UserListIndex and UserRemoved from the user hive for every record whose key is there
   // (`updated` counts them): the open or enumeration error of HKCU\SOFTWARE\Native Instruments,
   // 1359 on exhaustion, else 0.
-  ErrorCode LoadUserValues(uint32_t& updated);
+  [[nodiscard]] ErrorCode LoadUserValues(uint32_t& updated);
   // Drops the records that lack either user value.
   size_t RemoveNotInLibrariesTab();
   // Stable sort: mode 0 by key name (without a leading "a ", "an " or "the " when
@@ -150,9 +150,9 @@ class CNiLibrary {
   CNiFileDatabase fileDatabase;
 
  private:
-  ErrorCode ScanView(const CancelFlag* cancel, const ProgressCallback& progress, bool view32,
+  [[nodiscard]] ErrorCode ScanView(const CancelFlag* cancel, const ProgressCallback& progress, bool view32,
                      bool skipKnown,
-                     uint32_t typeMask, uint32_t contentMask, CNiProduct& record);
+                     ProductTypes typeMask, ContentKinds contentMask, CNiProduct& record);
 
   Registry* registry_;
   FileSystem* fs_;

@@ -14,7 +14,7 @@ namespace {
 using Form = CNiProduct::ValueForm;
 
 struct KindEntry {
-  uint32_t kind;
+  ValueKind kind{};
   const wchar_t* name;
   Form form;
   std::wstring CNiProduct::*text;
@@ -42,7 +42,7 @@ constexpr KindEntry kKinds[] = {
     {valuekind::UserRemoved, ni::kUserRemoved, Form::Dword, nullptr, &CNiProduct::userRemoved},
 };
 
-const KindEntry* FindKind(uint32_t kind) {
+const KindEntry* FindKind(ValueKind kind) {
   for (const KindEntry& entry : kKinds) {
     if (entry.kind == kind) return &entry;
   }
@@ -87,7 +87,9 @@ struct ReadBuffers {
 void CNiProduct::Reset() {
   readFromMachine = view32 = false;
   serial = userListIndex = userRemoved = visibility = 0;
-  productType = userValues = contentKinds = presentValues = 0;
+  productType = ProductType::None;
+  userValues = presentValues = {};
+  contentKinds = {};
   for (std::wstring* text : {&appFile, &appFileVersion, &contentDir, &contentVersion, &installDir,
                              &vstDir, &vst64Dir, &pluginFile, &plugin32FileVersion,
                              &plugin64FileVersion, &keyName, &typeWord, &keyPath, &sno}) {
@@ -95,7 +97,7 @@ void CNiProduct::Reset() {
   }
 }
 
-CNiProduct::ValueDescription CNiProduct::DescribeValue(uint32_t kind) const {
+CNiProduct::ValueDescription CNiProduct::DescribeValue(ValueKind kind) const {
   if (kind == valuekind::ContentDir && (presentValues & valuekind::SystemContentDir)) {
     kind = valuekind::SystemContentDir;
   }
@@ -104,7 +106,7 @@ CNiProduct::ValueDescription CNiProduct::DescribeValue(uint32_t kind) const {
   return {entry->name, entry->form, entry->text, entry->number};
 }
 
-std::wstring CNiProduct::GetValue(uint32_t kind) const {
+std::wstring CNiProduct::GetValue(ValueKind kind) const {
   switch (kind) {
     case valuekind::ContentDir:
     case valuekind::SystemContentDir:
@@ -124,7 +126,7 @@ std::wstring CNiProduct::GetValue(uint32_t kind) const {
   }
 }
 
-std::wstring CNiProduct::GetFileVersion(uint32_t selector) const {
+std::wstring CNiProduct::GetFileVersion(ProductFile selector) const {
   switch (selector) {
     case productfile::App:
       return appFileVersion;
@@ -262,7 +264,7 @@ void CNiProduct::ReadMachineValues(RegistryKey& key) {
 }
 
 void CNiProduct::ReadUserValues(RegistryKey& key) {
-  for (uint32_t kind : {valuekind::UserListIndex, valuekind::UserRemoved}) {
+  for (ValueKind kind : {valuekind::UserListIndex, valuekind::UserRemoved}) {
     const KindEntry* entry = FindKind(kind);
     uint8_t data[4] = {};
     uint32_t size = sizeof data;
@@ -272,10 +274,10 @@ void CNiProduct::ReadUserValues(RegistryKey& key) {
   }
 }
 
-uint32_t CNiProduct::DeriveType() const {
+ProductType CNiProduct::DeriveType() const {
   struct Signature {
     uint32_t values;
-    uint32_t type;
+    ProductType type;
   };
   static constexpr Signature kSignatures[] = {
       {0x0001, producttype::Content},   {0x0003, producttype::Content},
@@ -287,14 +289,14 @@ uint32_t CNiProduct::DeriveType() const {
       {0x0B8B, producttype::AppPlugin}, {0x1B8B, producttype::AppPlugin},
       {0x0B89, producttype::Bundle},
   };
-  const uint32_t signature = this->Signature();
+  const uint32_t signature = this->Signature().ToBits();
   for (const auto& entry : kSignatures) {
     if (entry.values == signature) return entry.type;
   }
   return producttype::Unknown;
 }
 
-bool CNiProduct::MakeFilePath(FileSystem& fs, uint32_t kind, const wchar_t* file,
+bool CNiProduct::MakeFilePath(FileSystem& fs, ValueKind kind, const wchar_t* file,
                               std::wstring& out) const {
   out.clear();
   if (!file || !*file) return false;
@@ -305,15 +307,15 @@ bool CNiProduct::MakeFilePath(FileSystem& fs, uint32_t kind, const wchar_t* file
   return PathExists(fs, out);
 }
 
-uint32_t CNiProduct::GetBrokenPaths(FileSystem& fs) const {
-  uint32_t broken = 0;
+BrokenPaths CNiProduct::GetBrokenPaths(FileSystem& fs) const {
+  BrokenPaths broken;
   std::wstring file;
-  auto missingFolder = [&](uint32_t kind, const std::wstring& folder) {
-    if ((presentValues & kind) && !IsDirectory(fs, folder)) broken |= kind;
+  auto missingFolder = [&](ValueKind kind, const std::wstring& folder) {
+    if ((presentValues & kind) && !IsDirectory(fs, folder)) broken.folders |= kind;
   };
-  auto missingFile = [&](uint32_t kind, const std::wstring& name, uint32_t bit) {
+  auto missingFile = [&](ValueKind kind, const std::wstring& name, ProductFile bit) {
     if ((presentValues & kind) && !name.empty() && !MakeFilePath(fs, kind, name.c_str(), file)) {
-      broken |= bit;
+      broken.files |= bit;
     }
   };
   missingFolder(valuekind::ContentDir, contentDir);
@@ -326,8 +328,8 @@ uint32_t CNiProduct::GetBrokenPaths(FileSystem& fs) const {
   return broken;
 }
 
-ErrorCode CNiProduct::RefreshFileVersion(FileSystem& fs, System& system, uint32_t selector) {
-  uint32_t kind = 0;
+ErrorCode CNiProduct::RefreshFileVersion(FileSystem& fs, System& system, ProductFile selector) {
+  ValueKind kind{};
   const std::wstring* file = &pluginFile;
   std::wstring* version = nullptr;
   switch (selector) {
@@ -358,8 +360,8 @@ ErrorCode CNiProduct::RefreshFileVersion(FileSystem& fs, System& system, uint32_
 
 void CNiProduct::RefreshFileVersions(FileSystem& fs, System& system) {
   struct Step {
-    uint32_t kind;
-    uint32_t selector;
+    ValueKind kind;
+    ProductFile selector;
     std::wstring CNiProduct::*version;
   };
   static constexpr Step kSteps[] = {
@@ -369,14 +371,15 @@ void CNiProduct::RefreshFileVersions(FileSystem& fs, System& system) {
   };
   for (const Step& step : kSteps) {
     if (presentValues & step.kind) {
-      RefreshFileVersion(fs, system, step.selector);
+      // A file without a version shows none; the page has nothing more to say about it.
+      (void)RefreshFileVersion(fs, system, step.selector);
     } else {
       (this->*step.version).clear();
     }
   }
 }
 
-ErrorCode CNiProduct::WriteValue(Registry& registry, uint32_t kind, bool onlyIfPresent,
+ErrorCode CNiProduct::WriteValue(Registry& registry, ValueKind kind, bool onlyIfPresent,
                                  RegRoot hive, const std::wstring& text) {
   if (onlyIfPresent && !(presentValues & kind)) return err::Success;
   const ValueDescription value = DescribeValue(kind);
@@ -399,7 +402,7 @@ ErrorCode CNiProduct::WriteValue(Registry& registry, uint32_t kind, bool onlyIfP
   }
 }
 
-ErrorCode CNiProduct::WriteUserValue(Registry& registry, uint32_t kind, uint32_t number) {
+ErrorCode CNiProduct::WriteUserValue(Registry& registry, ValueKind kind, uint32_t number) {
   const ValueDescription value = DescribeValue(kind);
   if (value.form != ValueForm::Dword) return err::InvalidParameter;
   if (keyPath.empty()) return err::NotReady;

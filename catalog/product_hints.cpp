@@ -33,8 +33,8 @@ std::optional<std::wstring> AttributeText(pugi::xml_node node, const char* name)
   return FromUtf8(attribute.value());
 }
 
-uint32_t ContentKindsOf(pugi::xml_node entry) {
-  uint32_t kinds = 0;
+ContentKinds ContentKindsOf(pugi::xml_node entry) {
+  ContentKinds kinds;
   for (pugi::xml_node engine : entry.child("Relevance").children()) {
     if (engine.type() != pugi::node_element) continue;
     const pugi::xml_attribute native = engine.attribute("nativeContent");
@@ -101,39 +101,40 @@ void FileNamesOf(const HintEntry& entry, std::wstring& program, std::wstring& pl
 
 namespace {
 
-// A word of the hints file and the bits it stands for.
+// A word of the hints file and the value it stands for.
+template <typename E>
 struct HintWord {
   const wchar_t* text;
-  uint32_t bits;
+  E value;
 };
 
-template <size_t N>
-uint32_t BitsOfWord(const HintWord (&words)[N], std::wstring_view word) {
-  for (const HintWord& w : words) {
-    if (EqualsNoCase(word, w.text)) return w.bits;
+template <typename E, size_t N>
+E ValueOfWord(const HintWord<E> (&words)[N], std::wstring_view word) {
+  for (const HintWord<E>& w : words) {
+    if (EqualsNoCase(word, w.text)) return w.value;
   }
-  return 0;
+  return E{};
 }
 
 }  // namespace
 
-uint32_t HintTypeOf(std::wstring_view word) {
-  static constexpr HintWord kTypes[] = {
+ProductType HintTypeOf(std::wstring_view word) {
+  static constexpr HintWord<ProductType> kTypes[] = {
       {L"Content", producttype::Content}, {L"App", producttype::AppPlugin},
       {L"Bundle", producttype::Bundle},   {L"Plugin", producttype::AppPlugin},
       {L"Utility", producttype::Utility}, {L"3rdParty", producttype::Content},
   };
-  return BitsOfWord(kTypes, word);
+  return ValueOfWord(kTypes, word);
 }
 
-uint32_t HintEngineOf(std::wstring_view word) {
-  static constexpr HintWord kEngines[] = {
+ContentKinds HintEngineOf(std::wstring_view word) {
+  static constexpr HintWord<ContentKind> kEngines[] = {
       {L"Kontakt", contentkind::Kontakt},     {L"Kore", contentkind::Kore},
       {L"Maschine", contentkind::Maschine},   {L"Reaktor", contentkind::Reaktor},
       {L"GuitarRig", contentkind::GuitarRig}, {L"Battery", contentkind::Battery},
       {L"Massive", contentkind::Massive},     {L"KKontrol", contentkind::KompleteKontrol},
   };
-  return BitsOfWord(kEngines, word);
+  return ValueOfWord(kEngines, word);
 }
 
 ErrorCode ParseProductHints(const uint8_t* data, size_t size, HintsDocument& out) {

@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "catalog/product_kinds.h"
 #include "platform/file_system.h"
 #include "platform/registry.h"
 #include "platform/text.h"
@@ -32,7 +33,7 @@ struct HintEntry {
   std::optional<std::wstring> regKey;
   std::optional<std::wstring> name;
   std::optional<std::wstring> type;
-  uint32_t contentKinds = 0;  // the engines of Relevance and PoweredBy
+  ContentKinds contentKinds;  // the engines of Relevance and PoweredBy
   std::vector<BinName> binNames;
   std::optional<std::wstring> hostMode;
   std::vector<std::wstring> members;  // from Members: the first Member and every element after it
@@ -47,13 +48,13 @@ struct HintsDocument {
 
 // Parses a hints file's bytes (UTF-8 or UTF-16 with its mark). 1359 when they are not XML or
 // have no root element ProductHints; `out` is then left as it was.
-ErrorCode ParseProductHints(const uint8_t* data, size_t size, HintsDocument& out);
+[[nodiscard]] ErrorCode ParseProductHints(const uint8_t* data, size_t size, HintsDocument& out);
 
 // The product type of a hint's type word ("App", "Plugin", "Content", "3rdParty", "Bundle",
-// "Utility", without regard to case), 0 for any other word.
-uint32_t HintTypeOf(std::wstring_view word);
-// The content-kind bit of an engine word ("Kontakt", ..., "KKontrol"), 0 for any other word.
-uint32_t HintEngineOf(std::wstring_view word);
+// "Utility", without regard to case), None for any other word.
+ProductType HintTypeOf(std::wstring_view word);
+// The content kind of an engine word ("Kontakt", ..., "KKontrol"), none for any other word.
+ContentKinds HintEngineOf(std::wstring_view word);
 
 class CNiProductHints {
  public:
@@ -66,16 +67,16 @@ class CNiProductHints {
   // Center's folder is unknown, 1359 when the path does not fit, 2 when there is no file (these
   // keep what an earlier load read); 1359 when the file cannot be read, is not XML or has no
   // ProductHints root (these forget it).
-  ErrorCode Load();
+  [[nodiscard]] ErrorCode Load();
   // The same over a file's bytes.
-  ErrorCode LoadBytes(const uint8_t* data, size_t size);
+  [[nodiscard]] ErrorCode LoadBytes(const uint8_t* data, size_t size);
   bool IsLoaded() const { return loaded_; }
 
   // Sets the record's product type (when the entry has a Type) and content kinds from the entry
   // whose RegKey, or else whose Name, is the record's key name. 0 when the hints are loaded and
   // know the record; 2 when they do not know it or were not loaded (an earlier load's facts still
   // classify it); 1359 when nothing was ever read; 87 for a null record.
-  ErrorCode Apply(CNiProduct* record) const;
+  [[nodiscard]] ErrorCode Apply(CNiProduct* record) const;
 
   // Adds an entry for every App or Plugin the file database lacks; returns how many were added.
   // A failed load, and each entry the database refuses, count one error.

@@ -125,14 +125,14 @@ void CKontaktOrganizerDlg::StartLoad() {
   UpdateControls();
   ListView_DeleteAllItems(Item(IDC_KONTAKT_LIBRARIES));
   startFailed_ = false;
-  const bool started = worker_.Start(
+  const ErrorCode startError = worker_.Start(
       Hwnd(), WM_KONTAKT_LOAD_COMPLETE, [this, extend](const CancelFlag& stop) -> ErrorCode {
         return LoadLibrariesTab(library_, extend, &stop);
       });
-  if (!started) {
+  if (startError != err::Success) {
     // The end message that reports the failed start follows; the page stays locked.
     startFailed_ = true;
-    ShowWorkerStartFailure(Hwnd(), GetLastError());
+    ShowWorkerStartFailure(Hwnd(), startError);
   }
 }
 

@@ -8,8 +8,9 @@
 namespace tessaly {
 
 ErrorCode LoadLibrariesTab(CNiLibrary& library, bool extendedSearch, const CancelFlag* stop) {
-  library.Reset();
-  library.Scan(stop, extendedSearch ? producttype::AppPlugin | producttype::Content
+  // A missing catalog or products key leaves fewer records; the result is the user values' read.
+  (void)library.Reset();
+  (void)library.Scan(stop, extendedSearch ? producttype::AppPlugin | producttype::Content
                                     : producttype::Content,
                extendedSearch ? contentkind::All : contentkind::Kontakt);
   if (stop && *stop) return err::Success;

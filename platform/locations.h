@@ -15,13 +15,13 @@ namespace tessaly {
 // The program-files folder for 64-bit (`want64`) or 32-bit programs. 87 when a 64-bit folder is
 // asked for on 32-bit Windows; 3 when the system cannot give the folder; the environment's error
 // when neither variable of the 64-bit folder can be read.
-ErrorCode GetProgramFilesFolder(System& system, bool want64, std::wstring& out);
+[[nodiscard]] ErrorCode GetProgramFilesFolder(System& system, bool want64, std::wstring& out);
 // As GetProgramFilesFolder, for the common-files folder.
-ErrorCode GetCommonFilesFolder(System& system, bool want64, std::wstring& out);
+[[nodiscard]] ErrorCode GetCommonFilesFolder(System& system, bool want64, std::wstring& out);
 
 // The Service Center's InstallDir from the 64-bit registry view: the registry's error, 13 for a
 // value that is not text, 234 for one longer than 520 bytes.
-ErrorCode GetServiceCenterFolder(Registry& registry, std::wstring& out);
+[[nodiscard]] ErrorCode GetServiceCenterFolder(Registry& registry, std::wstring& out);
 
 // Clears `list` and fills it with the default VST plugin folders of the platform that exist,
 // each once; returns how many were added.

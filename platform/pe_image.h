@@ -152,8 +152,8 @@ std::optional<uint16_t> ReadMachine(const uint8_t* data, size_t size);
 // Parses the DOS header, NT headers, data directories and section table. 0 on success;
 // 11 (bad format) when the bytes are not a PE image or its headers are cut short; a read error
 // of the reader when there is one.
-ErrorCode ParsePeHeaders(ImageReader& reader, PeHeaders& out);
-ErrorCode ParsePeHeaders(const uint8_t* data, size_t size, PeHeaders& out);
+[[nodiscard]] ErrorCode ParsePeHeaders(ImageReader& reader, PeHeaders& out);
+[[nodiscard]] ErrorCode ParsePeHeaders(const uint8_t* data, size_t size, PeHeaders& out);
 
 // Where a resource's data lies.
 struct PeResourceData {
@@ -169,16 +169,16 @@ struct PeResourceData {
 // 0; 1812 when the image has no resource directory (or it lies outside the file's sections);
 // 1813 no such type; 1814 no such name; 1815 no usable language entry (or its data lies outside
 // the file's sections); a read error of the reader.
-ErrorCode FindResourceData(ImageReader& reader, const PeHeaders& headers, uint16_t type,
+[[nodiscard]] ErrorCode FindResourceData(ImageReader& reader, const PeHeaders& headers, uint16_t type,
                        uint16_t name, PeResourceData& out);
 
 // The bytes of the version resource (RT_VERSION, id 1), at most pe::kMaxVersionResourceSize of
 // them. 0; 1812 when there is none, including files that are not PE images; a read error.
-ErrorCode ReadVersionResourceBytes(ImageReader& reader, std::vector<uint8_t>& out);
+[[nodiscard]] ErrorCode ReadVersionResourceBytes(ImageReader& reader, std::vector<uint8_t>& out);
 // The same for a file, which is read only where needed: its headers, the resource directory
 // and the version data. Errors of the file system (2 missing file, 3 missing folder, 32 ...)
 // are returned as they are.
-ErrorCode ReadVersionResourceBytes(FileSystem& fs, std::wstring_view path,
+[[nodiscard]] ErrorCode ReadVersionResourceBytes(FileSystem& fs, std::wstring_view path,
                                    std::vector<uint8_t>& out);
 
 }  // namespace tessaly

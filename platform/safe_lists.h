@@ -36,10 +36,10 @@ class CSafeStringList {
   // Joins the entries with "|" into `out`. `needed` is the sum over the entries of their length
   // plus one, plus one per separator (1 for no entries); above 2,048 the result is 234 and `out`
   // is left as it was.
-  ErrorCode ToText(std::wstring& out, size_t& needed) const;
+  [[nodiscard]] ErrorCode ToText(std::wstring& out, size_t& needed) const;
   // Appends the "|"-separated pieces of `text` without their trailing backslashes (a drive root
   // keeps its own), skipping empty pieces and pieces already present. 14 when memory runs out.
-  ErrorCode AddFromText(std::wstring_view text);
+  [[nodiscard]] ErrorCode AddFromText(std::wstring_view text);
   // Clear, then add `items` in order, skipping empty items and items already present: what
   // reading a list box's items into the list does.
   void Assign(const std::vector<std::wstring>& items);

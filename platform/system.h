@@ -46,17 +46,17 @@ class System {
   virtual bool Is64BitWindows() = 0;
   virtual bool IsVistaOrLater() = 0;
   // 203 when the variable is not set.
-  virtual ErrorCode GetEnvironmentVariable(std::wstring_view name, std::wstring& out) = 0;
+  [[nodiscard]] virtual ErrorCode GetEnvironmentVariable(std::wstring_view name, std::wstring& out) = 0;
   // 3 when the system cannot give the folder: an unknown value, or a folder that does not exist
   // (or, with csidl::FlagCreate, cannot be created).
-  virtual ErrorCode GetSpecialFolder(int csidlValue, std::wstring& out) = 0;
+  [[nodiscard]] virtual ErrorCode GetSpecialFolder(int csidlValue, std::wstring& out) = 0;
   virtual LocalTime GetLocalTime() = 0;
   // The calendar date of the file time as it stands, in UTC without conversion to local time, in
   // the system default locale's short date format (GetDateFormatW with LOCALE_SYSTEM_DEFAULT).
   virtual std::wstring FormatDate(FileTime utc) = 0;
   // A local time as "date, time": the user's short date format and default time format
   // (GetDateFormatW with DATE_SHORTDATE, GetTimeFormatW). The system's error if either fails.
-  virtual ErrorCode FormatLocalDateTime(const LocalTime& time, std::wstring& out) = 0;
+  [[nodiscard]] virtual ErrorCode FormatLocalDateTime(const LocalTime& time, std::wstring& out) = 0;
   virtual std::unique_ptr<RedirectionScope> DisableFileRedirection() = 0;
 
   // --- A lock shared by every process of the machine, held for the length of a relocation ----
@@ -67,7 +67,7 @@ class System {
   };
   // Takes the lock `name` for as long as `out` lives: 0, or 183 (with `out` empty) when another
   // holder, in this process or another, has it. A system that cannot tell answers 50.
-  virtual ErrorCode AcquireNamedLock(std::wstring_view name, std::unique_ptr<NamedLock>& out) {
+  [[nodiscard]] virtual ErrorCode AcquireNamedLock(std::wstring_view name, std::unique_ptr<NamedLock>& out) {
     (void)name;
     out.reset();
     return err::NotSupported;
@@ -78,7 +78,7 @@ class System {
   virtual FileTime GetUtcTime() = 0;
   // A UTC time in the local time of the present time zone (FileTimeToSystemTime, then
   // SystemTimeToTzSpecificLocalTime); the system's error if it cannot be converted.
-  virtual ErrorCode UtcToLocalTime(FileTime utc, LocalTime& out) = 0;
+  [[nodiscard]] virtual ErrorCode UtcToLocalTime(FileTime utc, LocalTime& out) = 0;
 };
 
 }  // namespace tessaly

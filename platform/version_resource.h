@@ -64,18 +64,18 @@ class VersionResource {
   // matched without regard to case ("\" or "" is the root, whose value is the fixed file
   // information; empty components are skipped). 1813 when a key is missing or the data are too
   // short to hold the root block.
-  ErrorCode QueryValue(std::wstring_view subBlock, VersionValue& out) const;
+  [[nodiscard]] ErrorCode QueryValue(std::wstring_view subBlock, VersionValue& out) const;
 
   // "\": 1287 when the root's value is too short to be a VS_FIXEDFILEINFO. The signature is
   // returned as found, not checked, as VerQueryValueW does not check it either.
-  ErrorCode QueryFixedInfo(FixedFileInfo& out) const;
+  [[nodiscard]] ErrorCode QueryFixedInfo(FixedFileInfo& out) const;
   // "\VarFileInfo\Translation": every whole 4-byte entry, possibly none; 1813 when missing.
-  ErrorCode QueryTranslations(std::vector<VersionTranslation>& out) const;
+  [[nodiscard]] ErrorCode QueryTranslations(std::vector<VersionTranslation>& out) const;
   // The value's text up to its first NUL, within the value's stated length.
-  ErrorCode QueryString(std::wstring_view subBlock, std::wstring& out) const;
+  [[nodiscard]] ErrorCode QueryString(std::wstring_view subBlock, std::wstring& out) const;
   // The keys of the children of `subBlock`, in order ("\StringFileInfo" lists its tables,
   // "\StringFileInfo\040904b0" the names of its strings).
-  ErrorCode ListChildren(std::wstring_view subBlock, std::vector<std::wstring>& keys) const;
+  [[nodiscard]] ErrorCode ListChildren(std::wstring_view subBlock, std::vector<std::wstring>& keys) const;
 
   // "\StringFileInfo\llllcccc\name", with four lower-case hexadecimal digits each for the
   // language and the code page.

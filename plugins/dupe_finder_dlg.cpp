@@ -155,7 +155,9 @@ bool CDupeFinderDlg::OnInitPage() {
   running_ = true;
   const PageContext& context = Context();
   HWND page = Hwnd();
-  worker_.Start(page, WM_DUPE_SEARCH_COMPLETE,
+  // A thread that cannot be started ends at once with Failed and its error, which SearchEnded
+  // shows like any failed search.
+  (void)worker_.Start(page, WM_DUPE_SEARCH_COMPLETE,
                 [this, &context, page, folders = inputs_.folders.Entries(),
                  platform = inputs_.platform,
                  options = DupeSearchOptions{inputs_.modernFormats}](const CancelFlag& stop) -> ErrorCode {
@@ -321,7 +323,7 @@ void CDupeFinderDlg::DeleteSelected(Half& half) {
   std::vector<BundleMember> bundleFiles;
   if (file->IsBundle()) {
     const auto redirection = Context().system.DisableFileRedirection();
-    ListBundle(Context().files, file->GetPath(), bundleFiles);
+    (void)ListBundle(Context().files, file->GetPath(), bundleFiles);  // the question counts what it saw
   }
   if (ShowMessage(Hwnd(), DeleteQuestion(*file, bundleFiles), MessageStyle::Question) == IDYES) {
     result = half.group->DeleteById(id);

@@ -73,7 +73,7 @@ const wchar_t* MachineTypeLabel(uint16_t machine) {
 
 CPluginFile::CPluginFile(FileSystem& fs, System& system, std::wstring_view path)
     : fs_(&fs), system_(&system) {
-  Lookup(path);
+  (void)Lookup(path);  // a file that is not found is an object that says so (IsFound)
 }
 
 void CPluginFile::Reset() {

@@ -39,7 +39,7 @@ struct BundleMember {
 // The files of the bundle folder `bundle` with everything below it, walked without recursion and
 // without following folder links, in the order of their relative paths (compared without regard
 // to case). 0, or the error of listing a folder of the bundle (what was listed stays in `out`).
-ErrorCode ListBundle(FileSystem& fs, const std::wstring& bundle, std::vector<BundleMember>& out);
+[[nodiscard]] ErrorCode ListBundle(FileSystem& fs, const std::wstring& bundle, std::vector<BundleMember>& out);
 // The size of all members.
 uint64_t BundleSize(const std::vector<BundleMember>& members);
 
@@ -60,10 +60,10 @@ class CPluginFile {
 
   // Captures the directory entry of `path` (redirection off). 87 for an empty path, 123 for a
   // path with wild cards, else the file system's error (2, 3 ...), in which case nothing changes.
-  ErrorCode Lookup(std::wstring_view path);
+  [[nodiscard]] ErrorCode Lookup(std::wstring_view path);
   // Resets the object, then takes `path` and a directory entry the caller already has without
   // touching the file. 87 (object left reset) when the path is empty or `entry` is null.
-  ErrorCode Assign(std::wstring_view path, const FindData* entry);
+  [[nodiscard]] ErrorCode Assign(std::wstring_view path, const FindData* entry);
   // Resets the object, then takes a bundle folder and its entry, and the binary inside with its
   // entry; `binaryEntry` null when the bundle holds no binary to read (its machine type and
   // version then fail with 2). The date becomes the binary's; the size that of `members` (the
@@ -71,7 +71,7 @@ class CPluginFile {
   // machine the binary's platform folder names (0 for the x86 folders, whose binaries' headers
   // tell): RecordMachine then records it for a binary with a readable image header. 87 (object
   // left reset) when the bundle path is empty or `bundleEntry` is null.
-  ErrorCode AssignBundle(std::wstring_view bundlePath, const FindData* bundleEntry,
+  [[nodiscard]] ErrorCode AssignBundle(std::wstring_view bundlePath, const FindData* bundleEntry,
                          std::wstring_view binaryPath, const FindData* binaryEntry,
                          uint16_t folderMachine = 0, std::vector<BundleMember> members = {});
   // The bundle's files as last listed, and a new listing (after a delete that left some behind):
@@ -83,21 +83,21 @@ class CPluginFile {
   // size), read anew each time with redirection off. `machine` is 0 on failure and for machines
   // other than i386, ARMNT, IA64 and AMD64. 21 nothing captured; 1006 the file is empty now;
   // 11 no PE header there; the file system's error.
-  ErrorCode GetMachineType(uint16_t& machine);
+  [[nodiscard]] ErrorCode GetMachineType(uint16_t& machine);
 
   // Reads the version resource (redirection off) and keeps it. 21 nothing captured; 1812 none
   // in the file; 574 no memory; the file system's error.
-  ErrorCode LoadVersionInfo();
+  [[nodiscard]] ErrorCode LoadVersionInfo();
   // The string `name` of the first translation, loading the resource first if needed. 87 empty
   // name; LoadVersionInfo's errors; 1813 no translation table or no such string; 1287 an empty
   // table; 234 when the length the value states exceeds 260. `length` is that stated length
   // (characters with the terminator), 0 on failure.
-  ErrorCode QueryVersionString(std::wstring_view name, std::wstring& out, uint32_t& length);
+  [[nodiscard]] ErrorCode QueryVersionString(std::wstring_view name, std::wstring& out, uint32_t& length);
   // The same text, empty on any failure.
   std::wstring GetVersionString(std::wstring_view name);
   // The file version of the fixed information (MS << 32 | LS); 0 on failure. LoadVersionInfo's
   // errors; 1813 no root block; 1287 a fixed block too short.
-  ErrorCode GetFileVersion(uint64_t& version);
+  [[nodiscard]] ErrorCode GetFileVersion(uint64_t& version);
   // "major.minor.build.revision", empty on failure.
   std::wstring GetFileVersionText();
 
@@ -128,7 +128,7 @@ class CPluginFile {
 
   // The captured on-disk name, else the last component of the path; `length` counts the
   // terminator. 21 neither; 234 when the length exceeds 260.
-  ErrorCode GetFileName(std::wstring& out, uint32_t& length) const;
+  [[nodiscard]] ErrorCode GetFileName(std::wstring& out, uint32_t& length) const;
   // The file name with A-Z lower-cased (no other character changes); empty on failure.
   std::wstring GetKey() const;
   // The path without its last component ("C:\VST" of "C:\VST\Synth.dll", "C:\" of

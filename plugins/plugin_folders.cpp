@@ -40,8 +40,8 @@ std::vector<std::wstring> PerUserFolders(System& system) {
       !localAppData.empty()) {
     for (const wchar_t* sub : {L"VST3", L"CLAP"}) {
       std::wstring folder = localAppData;
-      if (AppendPath(folder, L"Programs\\Common", kPathCapacity) &&
-          AppendPath(folder, sub, kPathCapacity))
+      if (path::Append(folder, L"Programs\\Common", kPathCapacity) &&
+          path::Append(folder, sub, kPathCapacity))
         folders.push_back(std::move(folder));
     }
   }
@@ -75,7 +75,7 @@ unsigned AddModernFormatFolders(System& system, FileSystem& files, PluginFolderC
     if (GetCommonFilesFolder(system, platform == 1, commonFiles) == err::Success) {
       for (const wchar_t* sub : {L"VST3", L"CLAP"}) {
         std::wstring folder = commonFiles;
-        if (!AppendPath(folder, sub, kPathCapacity) || !IsDirectory(files, folder)) continue;
+        if (!path::Append(folder, sub, kPathCapacity) || !IsDirectory(files, folder)) continue;
         if (choice.FoldersOf(platform).Add(folder, false)) ++added;
       }
     }

@@ -42,7 +42,7 @@ ErrorCode KeepWhatIsLeft(CPluginFile& bundle, ErrorCode rc) {
   const auto redirection = bundle.Sys().DisableFileRedirection();
   const std::wstring path = bundle.GetPath();
   std::vector<BundleMember> left;
-  ListBundle(fs, path, left);
+  (void)ListBundle(fs, path, left);  // what could be listed is what is tried
   std::wstring heldFile;
   for (const BundleMember& member : left) {
     if (member.link) continue;
@@ -53,7 +53,7 @@ ErrorCode KeepWhatIsLeft(CPluginFile& bundle, ErrorCode rc) {
       break;
     }
   }
-  ListBundle(fs, path, left);  // the tries above may have removed some
+  (void)ListBundle(fs, path, left);  // the tries above may have removed some
   if (left.empty() && DeleteBundle(fs, path) == err::Success) return err::Success;
   const auto held = std::find_if(left.begin(), left.end(), [&](const BundleMember& member) {
     return member.relativePath == heldFile;

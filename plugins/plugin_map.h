@@ -49,7 +49,7 @@ class CPluginList {
   // then kept, a bundle with what is left of it (BundleMembers, the file that could not be
   // deleted first, whose error is returned); 1359 an internal failure.
   // A bundle's tree goes through DeleteTree, which removes a folder link as the link.
-  ErrorCode DeleteById(uint32_t id);
+  [[nodiscard]] ErrorCode DeleteById(uint32_t id);
 
   // The members in their current order.
   const std::list<Member>& Members() const { return files_; }

@@ -41,7 +41,7 @@ constexpr Anchor kAnchors[] = {
 CChangeFolderDlg::CChangeFolderDlg(const PageContext& context)
     : CPage(context, IDD_CHANGE_FOLDER, PageOptions{.wizardEndings = false}), relocate_(context) {}
 
-void CChangeFolderDlg::SetInputs(const CNiProduct* product, uint32_t kind,
+void CChangeFolderDlg::SetInputs(const CNiProduct* product, ValueKind kind,
                                  std::vector<std::wstring>* folders) {
   product_ = product;
   kind_ = kind;
@@ -65,7 +65,7 @@ bool CChangeFolderDlg::OnInitPage() {
 }
 
 void CChangeFolderDlg::Fill() {
-  if (!folders_ || !product_ || kind_ == 0) return;
+  if (!folders_ || !product_ || kind_ == ValueKind{}) return;
   HWND list = Item(IDC_FOLDER_LIST);
   SendMessageW(list, LB_RESETCONTENT, 0, 0);
   for (const std::wstring& folder : *folders_) {

@@ -26,7 +26,7 @@ class CChangeFolderDlg : public CPage {
 
   // Before each DoModal(owner): the selected product, the value kind (1, 8, 16, 32) and the
   // page's folder list of that kind (shared: the dialog appends browsed folders to it).
-  void SetInputs(const CNiProduct* product, uint32_t kind, std::vector<std::wstring>* folders);
+  void SetInputs(const CNiProduct* product, ValueKind kind, std::vector<std::wstring>* folders);
 
   // DoModal(owner) ends with 1048 (use for this product), 1049 (use for all of the type), 1055
   // (relocate under the old parent) or 2 (cancel). A chosen folder is never longer than 259
@@ -61,7 +61,7 @@ class CChangeFolderDlg : public CPage {
   CRelocateDlg relocate_;
 
   const CNiProduct* product_ = nullptr;
-  uint32_t kind_ = 0;
+  ValueKind kind_{};
   std::vector<std::wstring>* folders_ = nullptr;
   std::wstring typeWord_;
   std::wstring kindWord_;

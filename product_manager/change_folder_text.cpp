@@ -9,27 +9,30 @@
 namespace tessaly {
 namespace {
 
-// An owned copy of a view; FormatText also takes views as they are.
-std::wstring Z(std::wstring_view text) { return std::wstring(text); }
+// An owned, terminated copy of a view, for FormatText's %s.
+std::wstring Owned(std::wstring_view text) { return std::wstring(text); }
 
 }  // namespace
 
-std::wstring ProductTypeWord(uint32_t type) {
-  switch (type) {
-    case producttype::AppPlugin:
-      return L"App/Plugin";
-    case producttype::Content:
-      return L"Content Library";
-    case producttype::Bundle:
-      return L"Bundle";
-    case producttype::Utility:
-      return L"Driver/Utility";
-    default:
-      return L"Unrecognized";
+std::wstring ProductTypeWord(ProductType type, WordCase wordCase) {
+  struct Words {
+    ProductType type;
+    const wchar_t* title;
+    const wchar_t* sentence;
+  };
+  static constexpr Words kWords[] = {
+      {producttype::AppPlugin, L"App/Plugin", L"App/plugin"},
+      {producttype::Content, L"Content Library", L"Content library"},
+      {producttype::Bundle, L"Bundle", L"Bundle"},
+      {producttype::Utility, L"Driver/Utility", L"Driver/utility"},
+  };
+  for (const Words& words : kWords) {
+    if (words.type == type) return wordCase == WordCase::Title ? words.title : words.sentence;
   }
+  return wordCase == WordCase::Title ? L"Unrecognized" : L"";
 }
 
-std::wstring ValueKindWord(uint32_t kind) {
+std::wstring ValueKindWord(ValueKind kind) {
   switch (kind) {
     case valuekind::ContentDir:
       return L"content";
@@ -81,11 +84,11 @@ std::wstring RelocateCaption(std::wstring_view typeWord, std::wstring_view oldPa
 }
 
 std::wstring ChooseFolderPrompt(std::wstring_view kindWord, std::wstring_view keyName) {
-  return FormatText(L"Choose %s folder for %s:", Z(kindWord).c_str(), Z(keyName).c_str());
+  return FormatText(L"Choose %s folder for %s:", Owned(kindWord).c_str(), Owned(keyName).c_str());
 }
 
 std::wstring BrowseTitle(std::wstring_view kindWord, std::wstring_view keyName) {
-  return FormatText(L"Select a new %s folder for %s:", Z(kindWord).c_str(), Z(keyName).c_str());
+  return FormatText(L"Select a new %s folder for %s:", Owned(kindWord).c_str(), Owned(keyName).c_str());
 }
 
 std::wstring UseForAllQuestion(std::wstring_view kindWord, std::wstring_view typeWord,
@@ -93,11 +96,11 @@ std::wstring UseForAllQuestion(std::wstring_view kindWord, std::wstring_view typ
   return FormatText(
       L"This will change the %s folder property of %s products matching criteria you specify in "
       L"the next step to: %s. Proceed to the next step?",
-      Z(kindWord).c_str(), Z(typeWord).c_str(), Z(folder).c_str());
+      Owned(kindWord).c_str(), Owned(typeWord).c_str(), Owned(folder).c_str());
 }
 
 std::wstring LimitQuestion(std::wstring_view typeWord, std::wstring_view currentFolder) {
-  const std::wstring type = Z(typeWord), current = Z(currentFolder);
+  const std::wstring type = Owned(typeWord), current = Owned(currentFolder);
   return FormatText(
       L"Would you like to limit this operation only to %s products that are also in %s? (If you "
       L"click Yes, %s products NOT currently in %s will not be affected.)",
@@ -123,20 +126,20 @@ std::wstring Explanation(std::wstring_view kindWord, std::wstring_view typeWord,
       L"IMPORTANT: This also won\u2019t move any files. The purpose of this feature is to repair "
       L"your registered folder locations after you\u2019ve moved your installed products to a "
       L"different folder or drive.",
-      Z(kindWord).c_str(), Z(typeWord).c_str(), Z(oldParent).c_str());
+      Owned(kindWord).c_str(), Owned(typeWord).c_str(), Owned(oldParent).c_str());
 }
 
 std::wstring OldParentLabel(std::wstring_view kindWord) {
-  return FormatText(L"Old parent %s folder:", Z(kindWord).c_str());
+  return FormatText(L"Old parent %s folder:", Owned(kindWord).c_str());
 }
 
 std::wstring NewParentLabel(std::wstring_view kindWord) {
-  return FormatText(L"New parent %s folder:", Z(kindWord).c_str());
+  return FormatText(L"New parent %s folder:", Owned(kindWord).c_str());
 }
 
 std::wstring Question(std::wstring_view kindWord, std::wstring_view newParent) {
   return FormatText(L"Ready to register %s folders to %s. Do you wish to proceed?",
-                    Z(kindWord).c_str(), Z(newParent).c_str());
+                    Owned(kindWord).c_str(), Owned(newParent).c_str());
 }
 
 }  // namespace relocate
@@ -158,12 +161,12 @@ std::wstring FolderCheckMessage(FolderCheck check, std::wstring_view folder) {
       return FormatText(
           L"The folder %s is too long: Windows folders must be shorter than 260 characters. "
           L"Please choose another folder.",
-          Z(folder).c_str());
+          Owned(folder).c_str());
     case FolderCheck::NoParent:
       return FormatText(
           L"The folder %s is not a full folder path, so it has no parent folder to relocate "
           L"products from. Please choose a folder such as D:\\Libraries\\Komplete.",
-          Z(folder).c_str());
+          Owned(folder).c_str());
   }
   return {};
 }
@@ -186,16 +189,16 @@ std::wstring NewParentCheckMessage(NewParentCheck check, std::wstring_view newPa
       return FormatText(
           L"The folder %s is too long: Windows folders must be shorter than 260 characters. "
           L"Please select a shorter parent folder.",
-          Z(newParent).c_str());
+          Owned(newParent).c_str());
     case NewParentCheck::NotFullPath:
       return FormatText(
           L"The folder %s is not a full folder path. Please select a full parent folder, such "
           L"as E:\\Libraries.",
-          Z(newParent).c_str());
+          Owned(newParent).c_str());
     case NewParentCheck::NotAFolder:
       return FormatText(
           L"The folder %s doesn't appear to exist. Please select a valid parent folder.",
-          Z(newParent).c_str());
+          Owned(newParent).c_str());
   }
   return {};
 }

@@ -7,16 +7,20 @@
 #include <string>
 #include <string_view>
 
+#include "catalog/product_kinds.h"
 #include "platform/file_system.h"
 
 namespace tessaly {
 
-// "App/Plugin", "Content Library", "Bundle", "Driver/Utility" for the product types 1, 2, 4 and
-// 8; "Unrecognized" for any other value (16, combined bits, 0).
-std::wstring ProductTypeWord(uint32_t type);
+// The words of the product types 1, 2, 4 and 8: "App/Plugin", "Content Library", "Bundle",
+// "Driver/Utility" as the dialogs' captions write them (Title), "App/plugin", "Content library",
+// "Bundle", "Driver/utility" as the product manager's type line writes them (Sentence). Any other
+// value (16, combined bits, 0) is "Unrecognized" in Title and empty in Sentence.
+enum class WordCase { Title, Sentence };
+std::wstring ProductTypeWord(ProductType type, WordCase wordCase = WordCase::Title);
 // "content", "install", "32-bit VST plugin", "64-bit VST plugin" for the value kinds 1, 8, 16 and
 // 32; empty for any other kind.
-std::wstring ValueKindWord(uint32_t kind);
+std::wstring ValueKindWord(ValueKind kind);
 
 // True for a full folder path: one that starts with a drive root ("D:\") or a UNC share
 // ("\\server\share"). Relative ("Kontakt"), drive-relative ("C:", "C:Kontakt") and root-relative

@@ -48,7 +48,7 @@ bool CFileDatabaseDlg::OnButton(int id) {
 
 void CFileDatabaseDlg::OnBack() {
   // Back keeps a path that exists, but never complains about one that does not.
-  CheckTypedPath();
+  (void)CheckTypedPath();
 }
 
 bool CFileDatabaseDlg::CanGoNext() {

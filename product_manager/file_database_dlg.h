@@ -18,7 +18,7 @@ class CFileDatabaseDlg : public CPage {
 
  private:
   // Checks the typed path and stores it when something exists there; the check's result.
-  ErrorCode CheckTypedPath();
+  [[nodiscard]] ErrorCode CheckTypedPath();
   void Browse();
 };
 

@@ -23,15 +23,15 @@ struct PlannedWrite {
 std::vector<PlannedWrite> Plan(CNiLibrary& library, CNiProduct& product,
                                const FolderChange& change, uint32_t& errors) {
   std::vector<PlannedWrite> plan;
-  const uint32_t kind = change.kind;
+  const ValueKind kind = change.kind;
   if (change.scope == FolderChangeScope::OneProduct) {
-    plan.push_back({&product, change.folder, (product.presentValues & kind) != 0});
+    plan.push_back({&product, change.folder, product.presentValues.HasAny(kind)});
     return plan;
   }
-  const uint32_t type = product.GetType();
+  const ProductType type = product.GetType();
   for (CNiProduct& record : library.records()) {
     if (!(record.GetType() & type)) continue;
-    const bool present = (record.presentValues & kind) != 0;
+    const bool present = record.presentValues.HasAny(kind);
     if (change.scope == FolderChangeScope::AllOfType) {
       if (!change.onlyFrom.empty() && !EqualsNoCase(change.onlyFrom, record.GetValue(kind)))
         continue;

@@ -21,7 +21,7 @@ enum class FolderChangeScope {
 
 struct FolderChange {
   FolderChangeScope scope = FolderChangeScope::OneProduct;
-  uint32_t kind = 0;              // the folder's value kind
+  ValueKind kind{};               // the folder's value kind
   std::wstring folder;            // the new folder (one product, all of a type)
   std::wstring onlyFrom;          // all of a type: only the products whose folder is this one
   std::wstring oldParent;         // relocation: from below this folder...

@@ -2,28 +2,20 @@
 #include "product_manager/product_details.h"
 
 #include "platform/text.h"
+#include "product_manager/change_folder_text.h"
 #include "product_manager/product_filters.h"
 
 namespace tessaly {
 
 std::wstring ProductTypeText(const CNiProduct& product) {
-  switch (product.GetType()) {
-    case producttype::AppPlugin:
-      return L"App/plugin";
-    case producttype::Content:
-      return L"Content library";
-    case producttype::Bundle:
-      return L"Bundle";
-    case producttype::Utility:
-      return L"Driver/utility";
-    default:
-      return FormatText(L"Unknown (%04x)", product.presentValues);
-  }
+  std::wstring word = ProductTypeWord(product.GetType(), WordCase::Sentence);
+  if (!word.empty()) return word;
+  return FormatText(L"Unknown (%04x)", product.presentValues.ToBits());
 }
 
-std::wstring LibraryTypeText(uint32_t contentKinds) {
+std::wstring LibraryTypeText(ContentKinds contentKinds) {
   struct Kind {
-    uint32_t bit;
+    ContentKind bit;
     const wchar_t* name;
   };
   static constexpr Kind kKinds[] = {
@@ -46,19 +38,19 @@ std::wstring LibraryTypeText(uint32_t contentKinds) {
   return text;
 }
 
-bool IsListed(const CNiProduct& product, uint32_t brokenPaths, uint32_t typeFilter,
-              uint32_t pathFilter) {
+bool IsListed(const CNiProduct& product, const BrokenPaths& brokenPaths, ProductTypes typeFilter,
+              PathBits pathFilter) {
   if (!(product.GetType() & typeFilter)) return false;
-  return (pathFilter & (brokenPaths != 0 ? pathbits::Broken : pathbits::Valid)) != 0;
+  return pathFilter.HasAny(brokenPaths ? pathbits::Broken : pathbits::Valid);
 }
 
-void CProductList::Refill(const CNiLibrary& library, FileSystem& fs, uint32_t typeFilter,
-                          uint32_t pathFilter) {
+void CProductList::Refill(const CNiLibrary& library, FileSystem& fs, ProductTypes typeFilter,
+                          PathBits pathFilter) {
   names_.clear();
   const bool needsMasks = NeedsBrokenPaths(pathFilter);
   for (const CNiProduct& record : library.records()) {
     if (!(record.GetType() & typeFilter)) continue;
-    const uint32_t broken = needsMasks ? record.GetBrokenPaths(fs) : 0;
+    const BrokenPaths broken = needsMasks ? record.GetBrokenPaths(fs) : BrokenPaths{};
     if (IsListed(record, broken, typeFilter, pathFilter)) names_.push_back(record.keyName.c_str());
   }
 }
@@ -66,12 +58,12 @@ void CProductList::Refill(const CNiLibrary& library, FileSystem& fs, uint32_t ty
 ProductDetails DescribeProduct(const CNiProduct& product, FileSystem& fs,
                                const CNiBundleMap& bundles) {
   ProductDetails details;
-  const uint32_t broken = product.GetBrokenPaths(fs);
-  const uint32_t present = product.presentValues;
+  const BrokenPaths broken = product.GetBrokenPaths(fs);
+  const ValueKinds present = product.presentValues;
   struct FolderRow {
     ProductDetails::Folder& folder;
-    uint32_t kinds;  // any of these makes the product have the folder
-    uint32_t kind;   // the value shown and the broken bit
+    ValueKinds kinds;  // any of these makes the product have the folder
+    ValueKind kind;    // the value shown and the broken bit
   };
   const FolderRow folders[] = {
       {details.content, valuekind::ContentDir | valuekind::SystemContentDir, valuekind::ContentDir},
@@ -80,7 +72,7 @@ ProductDetails DescribeProduct(const CNiProduct& product, FileSystem& fs,
       {details.vst64, valuekind::InstallVst64Dir, valuekind::InstallVst64Dir},
   };
   for (const FolderRow& row : folders) {
-    row.folder.missing = (broken & row.kind) != 0;
+    row.folder.missing = broken.folders.HasAny(row.kind);
     if (!(present & row.kinds)) continue;
     row.folder.options = true;
     row.folder.text = product.GetValue(row.kind);
@@ -92,9 +84,9 @@ ProductDetails DescribeProduct(const CNiProduct& product, FileSystem& fs,
   if (product.GetType() == producttype::AppPlugin) {
     struct FileRowSource {
       ProductDetails::FileRow& row;
-      uint32_t kind;
+      ValueKind kind;
       const std::wstring& file;
-      uint32_t selector;
+      ProductFile selector;
     };
     const FileRowSource rows[] = {
         {details.app, valuekind::InstallDir, product.appFile, productfile::App},

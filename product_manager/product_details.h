@@ -10,6 +10,7 @@
 #include "catalog/ni_library.h"
 #include "catalog/ni_product.h"
 #include "platform/file_system.h"
+#include "product_manager/product_filters.h"
 
 namespace tessaly {
 
@@ -17,15 +18,15 @@ namespace tessaly {
 // values the product has.
 std::wstring ProductTypeText(const CNiProduct& product);
 // The names of the content kinds, joined by ", " (Komplete Kontrol before Massive).
-std::wstring LibraryTypeText(uint32_t contentKinds);
+std::wstring LibraryTypeText(ContentKinds contentKinds);
 
 // True when the path filter needs the broken-path masks: it shows only valid or only broken items.
-inline bool NeedsBrokenPaths(uint32_t pathFilter) { return (pathFilter & 3) != 3; }
+inline bool NeedsBrokenPaths(PathBits pathFilter) { return !pathFilter.HasAll(pathbits::Default); }
 
 // Whether the filters list the product: its type among `typeFilter` and its paths' state among
 // `pathFilter` (1 all valid, 2 some broken), given its broken-path mask.
-bool IsListed(const CNiProduct& product, uint32_t brokenPaths, uint32_t typeFilter,
-              uint32_t pathFilter);
+bool IsListed(const CNiProduct& product, const BrokenPaths& brokenPaths, ProductTypes typeFilter,
+              PathBits pathFilter);
 
 // The page's product list: the key names its filters pass, in library order.
 class CProductList {
@@ -36,8 +37,8 @@ class CProductList {
   // from the disk as it is now, as the details take it, so that the list and the details agree
   // however the disk changed since the last refill; it is looked at only for products of the
   // listed types and only when the path filter tells valid items from broken ones.
-  void Refill(const CNiLibrary& library, FileSystem& fs, uint32_t typeFilter,
-              uint32_t pathFilter);
+  void Refill(const CNiLibrary& library, FileSystem& fs, ProductTypes typeFilter,
+              PathBits pathFilter);
   // The listed key names; they point into the library's records.
   const std::vector<const wchar_t*>& Names() const { return names_; }
 

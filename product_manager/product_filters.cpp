@@ -5,21 +5,22 @@
 
 namespace tessaly {
 
-uint32_t NormalizeProductCheckboxes(uint32_t value) {
-  return (value & kDefaultProductCheckboxes) == 0 ? kDefaultProductCheckboxes : value;
+ProductTypes NormalizeProductCheckboxes(ProductTypes value) {
+  return value.HasAny(kDefaultProductCheckboxes) ? value : kDefaultProductCheckboxes;
 }
 
-uint32_t NormalizeShowPathFlags(uint32_t value) {
-  return (value & pathbits::Default) == 0 ? pathbits::Default : value;
+PathBits NormalizeShowPathFlags(PathBits value) {
+  return value.HasAny(pathbits::Default) ? value : pathbits::Default;
 }
 
-uint32_t ReadProductCheckboxes(CProfileStore& settings) {
-  return NormalizeProductCheckboxes(
-      settings.GetProfileInt(kSettingsSection, kProductCheckboxes, kDefaultProductCheckboxes));
+ProductTypes ReadProductCheckboxes(CProfileStore& settings) {
+  return NormalizeProductCheckboxes(ProductTypes::FromBits(settings.GetProfileInt(
+      kSettingsSection, kProductCheckboxes, kDefaultProductCheckboxes.ToBits())));
 }
 
-uint32_t ReadShowPathFlags(CProfileStore& settings) {
-  return NormalizeShowPathFlags(settings.GetProfileInt(kSettingsSection, kShowPathFlags, pathbits::Default));
+PathBits ReadShowPathFlags(CProfileStore& settings) {
+  return NormalizeShowPathFlags(PathBits::FromBits(
+      settings.GetProfileInt(kSettingsSection, kShowPathFlags, PathBits(pathbits::Default).ToBits())));
 }
 
 ProductManagerInputs LoadProductManagerInputs(CProfileStore& settings) {
@@ -31,9 +32,9 @@ ProductManagerInputs LoadProductManagerInputs(CProfileStore& settings) {
   return inputs;
 }
 
-void StoreProductFilters(CProfileStore& settings, uint32_t typeFilter, uint32_t pathFilter) {
-  settings.WriteProfileInt(kSettingsSection, kProductCheckboxes, static_cast<int>(typeFilter));
-  settings.WriteProfileInt(kSettingsSection, kShowPathFlags, static_cast<int>(pathFilter));
+void StoreProductFilters(CProfileStore& settings, ProductTypes typeFilter, PathBits pathFilter) {
+  settings.WriteProfileInt(kSettingsSection, kProductCheckboxes, static_cast<int>(typeFilter.ToBits()));
+  settings.WriteProfileInt(kSettingsSection, kShowPathFlags, static_cast<int>(pathFilter.ToBits()));
 }
 
 }  // namespace tessaly

@@ -15,32 +15,37 @@ inline constexpr const wchar_t* kShowPathFlags = L"ShowPathFlags";
 
 // ProductCheckboxes holds product types (producttype bits); without a stored value the list shows
 // every type but the unrecognized items.
-constexpr uint32_t kDefaultProductCheckboxes =
+constexpr ProductTypes kDefaultProductCheckboxes =
     producttype::AppPlugin | producttype::Content | producttype::Bundle | producttype::Utility;
 
 // Path-state filter bits (ShowPathFlags).
+enum class PathBit : uint32_t {
+  Valid = 1,
+  Broken = 2,
+  Default = 3,
+};
+constexpr bool IsFlagEnum(PathBit) { return true; }
+using PathBits = Flags<PathBit>;
 namespace pathbits {
-constexpr uint32_t Valid = 1;
-constexpr uint32_t Broken = 2;
-constexpr uint32_t Default = 3;
+using enum PathBit;
 }  // namespace pathbits
 
 // The stored filter values brought back to something that shows products: a product filter
 // with none of the four product types reads as 15, a path filter with neither state as 3.
-uint32_t NormalizeProductCheckboxes(uint32_t value);
-uint32_t NormalizeShowPathFlags(uint32_t value);
+ProductTypes NormalizeProductCheckboxes(ProductTypes value);
+PathBits NormalizeShowPathFlags(PathBits value);
 
-uint32_t ReadProductCheckboxes(CProfileStore& settings);
-uint32_t ReadShowPathFlags(CProfileStore& settings);
+ProductTypes ReadProductCheckboxes(CProfileStore& settings);
+PathBits ReadShowPathFlags(CProfileStore& settings);
 
 // What the product manager page starts from: its two filters and the file database's path.
 struct ProductManagerInputs {
-  uint32_t typeFilter = kDefaultProductCheckboxes;
-  uint32_t pathFilter = pathbits::Default;
+  ProductTypes typeFilter = kDefaultProductCheckboxes;
+  PathBits pathFilter = pathbits::Default;
   std::wstring fileDatabasePath;
 };
 ProductManagerInputs LoadProductManagerInputs(CProfileStore& settings);
 // Keeps the filters the page closed with.
-void StoreProductFilters(CProfileStore& settings, uint32_t typeFilter, uint32_t pathFilter);
+void StoreProductFilters(CProfileStore& settings, ProductTypes typeFilter, PathBits pathFilter);
 
 }  // namespace tessaly

@@ -20,29 +20,16 @@ constexpr COLORREF kWhite = RGB(255, 255, 255);
 // between the threads per key, as much as reading the key itself.
 constexpr ULONGLONG kProgressIntervalMs = 30;
 
-// The scan's reports as the page shows them, from the worker thread: the steps as texts of the
-// status line, the key being read sent to the page at most every kProgressIntervalMs.
+// The scan's reports, sent from the worker thread to the page, which shows them on its own: each
+// step with the number of products found so far, the key being read at most every
+// kProgressIntervalMs.
 class ScanReports : public ProductScanObserver {
  public:
-  ScanReports(HWND page, HWND status, const CNiLibrary& library)
-      : page_(page), status_(status), library_(library) {}
+  ScanReports(HWND page, const CNiLibrary& library) : page_(page), library_(library) {}
 
   void OnStep(ProductScanStep step) override {
-    switch (step) {
-      case ProductScanStep::Initializing:
-        SetWindowTextW(status_, L"Initializing file database...");
-        break;
-      case ProductScanStep::Gathering:
-        SetWindowTextW(status_, L"Gathering install locations...");
-        break;
-      case ProductScanStep::Completed:
-        SetWindowTextW(status_, FormatText(L"Completed scanning %lu product entries.",
-                                           static_cast<uint32_t>(library_.Count()))
-                                    .c_str());
-        break;
-      default:
-        break;
-    }
+    SendMessageW(page_, WM_PRODUCT_SCAN_STEP, static_cast<WPARAM>(step),
+                 static_cast<LPARAM>(library_.Count()));
   }
   void OnKey(const wchar_t* keyName) override {
     if (!throttle_.Due(GetTickCount64())) return;
@@ -51,7 +38,6 @@ class ScanReports : public ProductScanObserver {
 
  private:
   HWND page_;
-  HWND status_;
   const CNiLibrary& library_;
   CProgressThrottle throttle_{kProgressIntervalMs};
 };
@@ -101,17 +87,17 @@ constexpr ToolTipText kTips[] = {
 // The check boxes and the filter bits they stand for.
 struct FilterBox {
   int id;
-  uint32_t bit;
-  bool path;  // a bit of the path filter, else of the type filter
+  ProductType type;  // its bit of the type filter, or None
+  PathBits path;     // its bit of the path filter, or none
 };
 constexpr FilterBox kFilterBoxes[] = {
-    {IDC_PM_SHOW_APPS, producttype::AppPlugin, false},
-    {IDC_PM_SHOW_CONTENT, producttype::Content, false},
-    {IDC_PM_SHOW_BUNDLES, producttype::Bundle, false},
-    {IDC_PM_SHOW_UTILITIES, producttype::Utility, false},
-    {IDC_PM_SHOW_UNRECOGNIZED, producttype::Unknown, false},
-    {IDC_PM_SHOW_VALID, pathbits::Valid, true},
-    {IDC_PM_SHOW_BROKEN, pathbits::Broken, true},
+    {IDC_PM_SHOW_APPS, producttype::AppPlugin, {}},
+    {IDC_PM_SHOW_CONTENT, producttype::Content, {}},
+    {IDC_PM_SHOW_BUNDLES, producttype::Bundle, {}},
+    {IDC_PM_SHOW_UTILITIES, producttype::Utility, {}},
+    {IDC_PM_SHOW_UNRECOGNIZED, producttype::Unknown, {}},
+    {IDC_PM_SHOW_VALID, producttype::None, pathbits::Valid},
+    {IDC_PM_SHOW_BROKEN, producttype::None, pathbits::Broken},
 };
 
 // The colour edits, in the order of the page's CColorEdit members.
@@ -121,7 +107,7 @@ constexpr int kColorEditIds[] = {IDC_PM_INSTALL_DIR,  IDC_PM_VST32_DIR,     IDC_
 
 // The four folder kinds: their value kind, edit and Options button.
 struct FolderControls {
-  uint32_t kind;
+  ValueKind kind;
   int edit;
   int options;
 };
@@ -213,7 +199,7 @@ bool CProductManagerDlg::OnInitPage() {
     EnableItem(IDC_PM_PLUGIN64_PATH, false);
   }
   for (const FilterBox& box : kFilterBoxes) {
-    SetCheck(box.id, ((box.path ? inputs_.pathFilter : inputs_.typeFilter) & box.bit) != 0);
+    SetCheck(box.id, inputs_.typeFilter.HasAny(box.type) || inputs_.pathFilter.HasAny(box.path));
   }
   SetSingleLine(Item(IDC_PM_PRODUCTS), kSearching);
   SetItemText(IDC_PM_STATUS, L"Searching for Native Instruments products...");
@@ -223,7 +209,6 @@ bool CProductManagerDlg::OnInitPage() {
   // controls away from them meanwhile.
   scanning_ = true;
   HWND page = Hwnd();
-  HWND status = Item(IDC_PM_STATUS);
   // The scan fills the lists of the Options buttons by slot.
   static_assert([] {
     if (std::size(kFolderControls) != kProductFolderSlots) return false;
@@ -232,10 +217,11 @@ bool CProductManagerDlg::OnInitPage() {
     }
     return true;
   }());
-  worker_.Start(page, WM_PRODUCT_SCAN_COMPLETE,
-                [this, page, status, path = inputs_.fileDatabasePath](
+  // A thread that cannot be started ends at once with Failed, and ScanEnded lists what there is.
+  (void)worker_.Start(page, WM_PRODUCT_SCAN_COMPLETE,
+                [this, page, path = inputs_.fileDatabasePath](
                     const CancelFlag& stop) -> ErrorCode {
-                  ScanReports reports(page, status, library_);
+                  ScanReports reports(page, library_);
                   RunProductScan(library_, path, folders_, stop, reports);
                   return err::Success;
                 });
@@ -254,6 +240,9 @@ bool CProductManagerDlg::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, I
     case WM_PRODUCT_SCAN_COMPLETE:
       ScanEnded(static_cast<WorkerEnd>(wParam));
       break;
+    case WM_PRODUCT_SCAN_STEP:
+      ShowScanStep(static_cast<ProductScanStep>(wParam), static_cast<size_t>(lParam));
+      break;
     case WM_PRODUCT_SCAN_PROGRESS:
       if (lParam != 0) {
         SetItemText(IDC_PM_STATUS, FormatText(L"Scanning %s...",
@@ -265,6 +254,23 @@ bool CProductManagerDlg::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, I
   }
   result = TRUE;
   return true;
+}
+
+void CProductManagerDlg::ShowScanStep(ProductScanStep step, size_t products) {
+  switch (step) {
+    case ProductScanStep::Initializing:
+      SetItemText(IDC_PM_STATUS, L"Initializing file database...");
+      break;
+    case ProductScanStep::Gathering:
+      SetItemText(IDC_PM_STATUS, L"Gathering install locations...");
+      break;
+    case ProductScanStep::Completed:
+      SetItemText(IDC_PM_STATUS, FormatText(L"Completed scanning %lu product entries.",
+                                            static_cast<uint32_t>(products)));
+      break;
+    default:
+      break;
+  }
 }
 
 void CProductManagerDlg::ScanEnded(WorkerEnd end) {
@@ -318,10 +324,12 @@ bool CProductManagerDlg::OnButton(int id) {
 }
 
 void CProductManagerDlg::ReadFilters() {
-  uint32_t types = 0;
-  uint32_t paths = 0;
+  ProductTypes types;
+  PathBits paths;
   for (const FilterBox& box : kFilterBoxes) {
-    if (IsChecked(box.id)) (box.path ? paths : types) |= box.bit;
+    if (!IsChecked(box.id)) continue;
+    types |= box.type;
+    paths |= box.path;
   }
   inputs_.typeFilter = types;
   inputs_.pathFilter = paths;
@@ -418,7 +426,7 @@ void CProductManagerDlg::LaunchApplication() {
 
 void CProductManagerDlg::ChangeFolder(FolderSlot slot) {
   if (!selected_ || scanning_) return;
-  const uint32_t kind = kFolderControls[slot].kind;
+  const ValueKind kind = kFolderControls[slot].kind;
   changeFolder_.SetInputs(selected_, kind, &folders_[slot]);
   const INT_PTR code = changeFolder_.DoModal(Hwnd());
   if (code != kUseForThisProduct && code != kUseForAllProducts && code != kRelocateProducts) return;

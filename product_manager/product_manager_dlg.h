@@ -27,8 +27,8 @@ class CProductManagerDlg : public CPage {
 
   void SetInputs(ProductManagerInputs inputs) { inputs_ = std::move(inputs); }
   // The filters as the check boxes left them, for the settings.
-  uint32_t TypeFilter() const { return inputs_.typeFilter; }
-  uint32_t PathFilter() const { return inputs_.pathFilter; }
+  ProductTypes TypeFilter() const { return inputs_.typeFilter; }
+  PathBits PathFilter() const { return inputs_.pathFilter; }
 
  protected:
   std::span<const Anchor> Anchors() const override;
@@ -44,6 +44,7 @@ class CProductManagerDlg : public CPage {
   // The folder kinds of the four Options buttons, and their lists.
   enum FolderSlot { kContentSlot, kInstallSlot, kVst32Slot, kVst64Slot, kFolderSlots };
 
+  void ShowScanStep(ProductScanStep step, size_t products);
   void ScanEnded(WorkerEnd end);
   void ReadFilters();
   void RefillList();

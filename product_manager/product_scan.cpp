@@ -6,14 +6,16 @@ namespace tessaly {
 bool RunProductScan(CNiLibrary& library, const std::wstring& fileDatabasePath,
                     ProductFolderLists& folders, const CancelFlag& stop,
                     ProductScanObserver& observer) {
+  // The page lists whatever each step found: a missing catalog, file database or products key
+  // leaves the library usable, so the steps' errors are not the scan's.
   observer.OnStep(ProductScanStep::Initializing);
-  library.Reset();
+  (void)library.Reset();
   if (StopRequested(stop)) return false;
   observer.OnStep(ProductScanStep::LoadingFileDatabase);
-  library.LoadFileDatabase(fileDatabasePath.c_str());
+  (void)library.LoadFileDatabase(fileDatabasePath.c_str());
   observer.OnStep(ProductScanStep::Scanning);
-  library.Scan(&stop, producttype::All, contentkind::All,
-               [&observer](const wchar_t* keyName) { observer.OnKey(keyName); });
+  (void)library.Scan(&stop, producttype::All, contentkind::All,
+                     [&observer](const wchar_t* keyName) { observer.OnKey(keyName); });
   if (StopRequested(stop)) return false;
   observer.OnStep(ProductScanStep::LoadingBundles);
   uint32_t errors = 0;

@@ -17,8 +17,8 @@ namespace tessaly {
 
 // The folder kinds whose known values the change-folder dialog offers, in the page's slot order
 // (its Options buttons).
-constexpr uint32_t kProductFolderKinds[] = {valuekind::ContentDir, valuekind::InstallDir,
-                                            valuekind::InstallVstDir, valuekind::InstallVst64Dir};
+constexpr ValueKind kProductFolderKinds[] = {valuekind::ContentDir, valuekind::InstallDir,
+                                             valuekind::InstallVstDir, valuekind::InstallVst64Dir};
 constexpr size_t kProductFolderSlots = std::size(kProductFolderKinds);
 using ProductFolderLists = std::array<std::vector<std::wstring>, kProductFolderSlots>;
 

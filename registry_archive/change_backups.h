@@ -81,7 +81,7 @@ bool IsChangeableValue(RegRoot hive, std::wstring_view name);
 // IsChangeableValue refuses or a key that is not a product key; the registry's error when a key
 // or value cannot be read; the backup folder's error; 1359 when the file cannot be written. On any
 // error no file is left behind, and the caller must not make the change.
-ErrorCode SaveChangeBackup(const BackupContext& context, std::wstring_view description,
+[[nodiscard]] ErrorCode SaveChangeBackup(const BackupContext& context, std::wstring_view description,
                            std::span<const ChangedValue> values,
                            std::wstring* savedPath = nullptr) noexcept;
 
@@ -98,7 +98,7 @@ struct ChangeBackupEntry {
 // The change backups of the backup folder, newest first; files that cannot be read or carry no
 // capture time are left out. 0 also when there are none; the backup folder's error, or the
 // error of listing it, otherwise (`folder` then names it when it is known).
-ErrorCode ListChangeBackups(const BackupContext& context, std::vector<ChangeBackupEntry>& out,
+[[nodiscard]] ErrorCode ListChangeBackups(const BackupContext& context, std::vector<ChangeBackupEntry>& out,
                             std::wstring* folder = nullptr) noexcept;
 
 // What an undo would do, told before it is asked for.
@@ -120,7 +120,7 @@ struct UndoCounts {
 
 // Reads the change backup at `path` and compares the registry with what the change wrote.
 // Errors as for UndoChangeBackup (before it writes anything).
-ErrorCode PreviewUndo(const BackupContext& context, std::wstring_view path, UndoPreview& preview,
+[[nodiscard]] ErrorCode PreviewUndo(const BackupContext& context, std::wstring_view path, UndoPreview& preview,
                       std::wstring* refused = nullptr) noexcept;
 
 // Puts back every value of the change backup at `path`, after saving the values it is about to
@@ -132,7 +132,7 @@ ErrorCode PreviewUndo(const BackupContext& context, std::wstring_view path, Undo
 // versions wrote, a size beyond its data): `refused` then says what; SaveChangeBackup's error when the undo's own
 // backup cannot be saved. Otherwise 0, with the values that could not be put back counted in
 // `counts.failed`.
-ErrorCode UndoChangeBackup(const BackupContext& context, std::wstring_view path,
+[[nodiscard]] ErrorCode UndoChangeBackup(const BackupContext& context, std::wstring_view path,
                            UndoCounts& counts, std::wstring* refused = nullptr,
                            std::wstring* undoPath = nullptr) noexcept;
 

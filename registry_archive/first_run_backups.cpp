@@ -67,11 +67,12 @@ ErrorCode MakeFirstRunBackup(const BackupContext& context, RegRoot hive, bool fo
 }
 
 void MakeFirstRunBackups(const BackupContext& context) noexcept {
-  // Each backup contains its own failures, so one that fails does not keep the next from running.
-  MakeFirstRunBackup(context, RegRoot::LocalMachine, false, kBackupHklmDefault);
+  // Each backup contains its own failures, so one that fails does not keep the next from running;
+  // a backup that failed is simply not recorded.
+  (void)MakeFirstRunBackup(context, RegRoot::LocalMachine, false, kBackupHklmDefault);
   if (RunsOn64BitWindows(context.system))
-    MakeFirstRunBackup(context, RegRoot::LocalMachine, true, kBackupHklm32Bit);
-  MakeFirstRunBackup(context, RegRoot::CurrentUser, false, kBackupHkcuDefault);
+    (void)MakeFirstRunBackup(context, RegRoot::LocalMachine, true, kBackupHklm32Bit);
+  (void)MakeFirstRunBackup(context, RegRoot::CurrentUser, false, kBackupHkcuDefault);
 }
 
 ErrorCode RestoreBackup(const BackupContext& context, std::wstring_view name) noexcept {
@@ -86,9 +87,10 @@ ErrorCode RestoreBackup(const BackupContext& context, std::wstring_view name) no
 }
 
 void RestoreFirstRunBackups(const BackupContext& context) noexcept {
-  RestoreBackup(context, kBackupHklmDefault);
-  if (RunsOn64BitWindows(context.system)) RestoreBackup(context, kBackupHklm32Bit);
-  RestoreBackup(context, kBackupHkcuDefault);
+  // Each archive is restored whatever the others' results; the caller asks nothing of them.
+  (void)RestoreBackup(context, kBackupHklmDefault);
+  if (RunsOn64BitWindows(context.system)) (void)RestoreBackup(context, kBackupHklm32Bit);
+  (void)RestoreBackup(context, kBackupHkcuDefault);
 }
 
 }  // namespace tessaly

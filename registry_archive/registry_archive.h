@@ -53,19 +53,19 @@ class CRegistryArchive {
   // Rebuilds the document from the registry: 0, or 1359 when its elements cannot be built.
   // A root key that cannot be opened leaves the document without a Subkey. An exception on the
   // way leaves the document empty.
-  ErrorCode Capture() noexcept;
+  [[nodiscard]] ErrorCode Capture() noexcept;
   // Writes the document as UTF-8 XML: 87 for an empty path, 1359 when it cannot be written.
-  ErrorCode Save(std::wstring_view path) noexcept;
+  [[nodiscard]] ErrorCode Save(std::wstring_view path) noexcept;
   // Replaces the document with a file's: 87 for an empty path, 2 when the file does not exist,
   // 1359 when it cannot be read or parsed (the document is left empty).
-  ErrorCode Load(std::wstring_view path) noexcept;
+  [[nodiscard]] ErrorCode Load(std::wstring_view path) noexcept;
   // Creates and overwrites the archived keys and values. 1359, writing nothing, when an element
   // it needs is missing or the archive is not one of SOFTWARE\Native Instruments in
   // HKEY_LOCAL_MACHINE or HKEY_CURRENT_USER. An exception on the way keeps what was written so far.
-  ErrorCode Restore() noexcept;
+  [[nodiscard]] ErrorCode Restore() noexcept;
   // The capture time of an archive file as "date, time" in the user's formats. Errors as for
   // Load, 1359 also when the file has no capture time of 16 bytes, or the system's error.
-  ErrorCode ReadArchiveDate(std::wstring_view path, std::wstring& out) noexcept;
+  [[nodiscard]] ErrorCode ReadArchiveDate(std::wstring_view path, std::wstring& out) noexcept;
 
   std::optional<RegRoot> Hive() const { return hive_; }
   const std::wstring& RootSubkey() const { return rootSubkey_; }
@@ -76,9 +76,9 @@ class CRegistryArchive {
  private:
   uint32_t ViewFlag() const;
   void CaptureKey(pugi::xml_node parent, RegistryKey* parentKey, const std::wstring& name);
-  ErrorCode RestoreDocument();
+  [[nodiscard]] ErrorCode RestoreDocument();
   void RestoreKey(pugi::xml_node element, RegistryKey* parentKey, const std::wstring& name);
-  ErrorCode LoadInto(pugi::xml_document& document, std::wstring_view path) noexcept;
+  [[nodiscard]] ErrorCode LoadInto(pugi::xml_document& document, std::wstring_view path) noexcept;
 
   Registry& registry_;
   FileSystem& fs_;

@@ -91,7 +91,9 @@ bool CRelocateContentDlg::OnInitPage() {
 
 void CRelocateContentDlg::StartWork() {
   HWND page = Hwnd();
-  worker_.Start(page, WM_RELOCATE_DONE,
+  // A thread that cannot be started ends at once with Failed and its error, which the end
+  // message's handler writes into the log.
+  (void)worker_.Start(page, WM_RELOCATE_DONE,
                 [this, page, request = request_](const CancelFlag& stop) -> ErrorCode {
                   PageReports reports(page, report_);
                   // The worker's stop flag stops the engine (and the system's copy) when the page

@@ -15,6 +15,7 @@ inline constexpr unsigned WM_DUPE_SEARCH_STATE = kPageMessageBase + 604;     // 
 // Product manager page.
 inline constexpr unsigned WM_PRODUCT_SCAN_COMPLETE = kPageMessageBase + 605;  // posted: the worker's end
 inline constexpr unsigned WM_PRODUCT_SCAN_PROGRESS = kPageMessageBase + 606;  // sent: lParam = key name
+inline constexpr unsigned WM_PRODUCT_SCAN_STEP = kPageMessageBase + 613;  // sent: wParam a step, lParam the count
 
 // Libraries-tab page.
 inline constexpr unsigned WM_KONTAKT_LOAD_START = kPageMessageBase + 607;     // posted to itself

@@ -88,15 +88,15 @@ void CDialogFixThumbnails::StartPass() {
   startFailed_ = false;
   FileSystem& files = Context().files;
   System& system = Context().system;
-  const bool started = worker_.Start(
+  const ErrorCode startError = worker_.Start(
       Hwnd(), WM_THUMBNAIL_PASS_COMPLETE,
       [this, &files, &system, mode](const CancelFlag& stop) -> ErrorCode {
         return RunThumbnailPass(files, system, mode, items_, &stop);
       });
-  if (!started) {
+  if (startError != err::Success) {
     // The end message that reports the failed start follows; the page stays locked.
     startFailed_ = true;
-    ShowWorkerStartFailure(Hwnd(), GetLastError());
+    ShowWorkerStartFailure(Hwnd(), startError);
   }
 }
 

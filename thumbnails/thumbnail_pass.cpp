@@ -102,7 +102,7 @@ ErrorCode CopyArtwork(FileSystem& fs, System& system, const std::wstring& source
 ThumbnailStatus ArtworkStatus(FileSystem& fs, const std::wstring& target) {
   for (const wchar_t* file : ni::kArtworkFiles) {
     std::wstring path = target;
-    if (!AppendPath(path, file, kTreePathCapacity) || !PathExists(fs, path)) {
+    if (!path::Append(path, file, kTreePathCapacity) || !PathExists(fs, path)) {
       return ThumbnailStatus::Missing;
     }
   }
@@ -117,13 +117,13 @@ ErrorCode VisitCommonFiles(FileSystem& fs, System& system, ThumbnailPassMode mod
   if (ErrorCode e = system.GetEnvironmentVariable(variable, common)) return e;
   if (common.size() >= kTreePathCapacity) return err::MoreData;
   std::wstring productRoot = common;
-  if (!AppendPath(productRoot, ni::kProductsFolder, kTreePathCapacity) ||
+  if (!path::Append(productRoot, ni::kProductsFolder, kTreePathCapacity) ||
       !IsDirectory(fs, productRoot)) {
     return err::PathNotFound;
   }
   std::wstring imageRoot;
   if (system.GetSpecialFolder(csidl::CommonDocuments, imageRoot) != err::Success ||
-      !AppendPath(imageRoot, ni::kSharedArtworkFolder, kTreePathCapacity)) {
+      !path::Append(imageRoot, ni::kSharedArtworkFolder, kTreePathCapacity)) {
     return err::PathNotFound;
   }
   if (ErrorCode e = CreateDirectoryTree(fs, imageRoot)) return e;
@@ -136,13 +136,13 @@ ErrorCode VisitCommonFiles(FileSystem& fs, System& system, ThumbnailPassMode mod
     item.name = product.findData.name;
     item.lowerName = ToLowerCaseName(item.name);
     item.sourceFolder = product.path;
-    if (!AppendPath(item.sourceFolder, ni::kProductArtworkFolder, kTreePathCapacity) ||
-        !AppendPath(item.sourceFolder, item.name, kTreePathCapacity) ||
+    if (!path::Append(item.sourceFolder, ni::kProductArtworkFolder, kTreePathCapacity) ||
+        !path::Append(item.sourceFolder, item.name, kTreePathCapacity) ||
         !IsDirectory(fs, item.sourceFolder)) {
       continue;  // no artwork of its own: not a product of this page
     }
     item.targetFolder = imageRoot;
-    if (!AppendPath(item.targetFolder, item.lowerName, kTreePathCapacity)) continue;
+    if (!path::Append(item.targetFolder, item.lowerName, kTreePathCapacity)) continue;
     if (mode == ThumbnailPassMode::Fix) {
       item.error = CopyArtwork(fs, system, item.sourceFolder, item.targetFolder);
     }

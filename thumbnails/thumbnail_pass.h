@@ -60,7 +60,7 @@ enum class ThumbnailPassMode {
 // second folder is then not visited), or with the error of creating the shared artwork folder.
 // `stop` is polled before each product folder (null for a pass nobody stops); a stopped pass
 // returns 0.
-ErrorCode RunThumbnailPass(FileSystem& fs, System& system, ThumbnailPassMode mode,
+[[nodiscard]] ErrorCode RunThumbnailPass(FileSystem& fs, System& system, ThumbnailPassMode mode,
                            ThumbnailItems& items, const CancelFlag* stop = nullptr);
 
 // The name with its letters in lower case: A-Z and the Latin-1, Latin Extended-A, Greek and

@@ -64,7 +64,8 @@ bool CProfileStore::WriteProfileString(std::wstring_view section, std::wstring_v
 
 size_t CProfileStore::ReadFolderList(std::wstring_view name, CSafeStringList& list) {
   list.Clear();
-  list.AddFromText(GetProfileString(kSettingsSection, name, nullptr));
+  // Out of memory, the list keeps the folders it took; the count says how many.
+  (void)list.AddFromText(GetProfileString(kSettingsSection, name, nullptr));
   return list.Count();
 }
 

@@ -18,7 +18,7 @@ struct CPageWorker::Run {
 
 CPageWorker::~CPageWorker() { Stop(); }
 
-bool CPageWorker::Start(HWND page, UINT endMessage, Work work) {
+ErrorCode CPageWorker::Start(HWND page, UINT endMessage, Work work) {
   Stop();
   stop_ = 0;
   std::unique_ptr<Run> run;
@@ -26,18 +26,19 @@ bool CPageWorker::Start(HWND page, UINT endMessage, Work work) {
     run.reset(new Run{page, endMessage, std::move(work), &stop_});
   } catch (const std::bad_alloc&) {
     PostMessageW(page, endMessage, static_cast<WPARAM>(WorkerEnd::Failed), err::InternalError);
-    return false;
+    return err::InternalError;
   }
   DWORD threadId = 0;
   thread_ = CreateThread(nullptr, 0, ThreadMain, run.get(), 0, &threadId);
   if (!thread_) {
-    const DWORD error = GetLastError();
+    const DWORD system = GetLastError();
+    const ErrorCode error = system != 0 ? system : err::InternalError;
     PostMessageW(page, endMessage, static_cast<WPARAM>(WorkerEnd::Failed),
-                 static_cast<LPARAM>(error != 0 ? error : err::InternalError));
-    return false;
+                 static_cast<LPARAM>(error));
+    return error;
   }
   run.release();  // the thread owns it now
-  return true;
+  return err::Success;
 }
 
 DWORD WINAPI CPageWorker::ThreadMain(void* argument) {

@@ -33,10 +33,10 @@ class CPageWorker {
   CPageWorker& operator=(const CPageWorker&) = delete;
 
   // Runs `work` on a new thread; when it has returned, the thread posts `endMessage` to `page`
-  // as its last act (wParam a WorkerEnd, lParam the error code). A thread that cannot be started
-  // posts the end message with Failed and the system's error at once, and Start returns false.
-  // A worker that is still running is stopped first.
-  bool Start(HWND page, UINT endMessage, Work work);
+  // as its last act (wParam a WorkerEnd, lParam the error code). Returns 0, or the error of a
+  // thread that could not be started (the system's, else 1359); the end message then follows at
+  // once with Failed and that error. A worker that is still running is stopped first.
+  [[nodiscard]] ErrorCode Start(HWND page, UINT endMessage, Work work);
 
   // True from Start until the thread has ended.
   bool IsRunning() const;

@@ -50,7 +50,7 @@ struct SkinTheme {
 // sections are ignored, missing keys keep the defaults, a repeated key takes its last value.
 // A line of another shape, or a colour value that does not parse, gives 13 (invalid data) and
 // leaves `theme` unchanged; an exception inside the parse gives 1359.
-ErrorCode ParseSkinTheme(std::string_view iniText, SkinTheme& theme);
+[[nodiscard]] ErrorCode ParseSkinTheme(std::string_view iniText, SkinTheme& theme);
 
 // WCAG 2 relative luminance of an sRGB colour (0 black to 1 white).
 double RelativeLuminance(uint32_t color);

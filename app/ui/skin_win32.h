@@ -55,7 +55,7 @@ const SkinTheme& CurrentSkinTheme();
 
 // Switches the skin on from an ini text (as LoadSkin does with a resource): 0, or the parse
 // error (13, 1359) with the skin left as it was.
-ErrorCode LoadSkinFromText(std::string_view iniText);
+[[nodiscard]] ErrorCode LoadSkinFromText(std::string_view iniText);
 // Switches the skin off: no new window is skinned, skinned ones pass their messages through,
 // the brushes are released.
 void UnloadSkin();

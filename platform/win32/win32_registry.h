@@ -8,9 +8,9 @@ namespace tessaly {
 
 class Win32Registry : public Registry {
  public:
-  ErrorCode OpenKey(RegRoot root, std::wstring_view path, uint32_t accessMask,
+  [[nodiscard]] ErrorCode OpenKey(RegRoot root, std::wstring_view path, uint32_t accessMask,
                     std::unique_ptr<RegistryKey>& out) override;
-  ErrorCode CreateKey(RegRoot root, std::wstring_view path, std::wstring_view keyClass,
+  [[nodiscard]] ErrorCode CreateKey(RegRoot root, std::wstring_view path, std::wstring_view keyClass,
                       uint32_t accessMask, std::unique_ptr<RegistryKey>& out,
                       bool* created = nullptr) override;
 };

@@ -230,8 +230,9 @@ ErrorCode MakeHostFolderLink(std::wstring_view link, std::wstring_view target) {
   if (IsFolderLink(linkPath)) return err::Success;
   if (ran != err::Success) return ran;
   if (status != 0) return IsHostLink(linkPath) ? err::AlreadyExists : ERROR_CANNOT_MAKE;
-  // Made, yet not seen as a folder link: it would mislead, so it goes again.
-  RemoveHostLink(linkPath);
+  // Made, yet not seen as a folder link: it would mislead, so it goes again (the answer is the
+  // failure to make it, whatever the removal says).
+  (void)RemoveHostLink(linkPath);
   return err::NotAReparsePoint;
 }
 

@@ -34,19 +34,19 @@ std::wstring QuoteArgument(std::wstring_view argument);
 // detached, with no process handle to wait on or ask for an exit code, so the script's status
 // comes back through a file in the temporary folder that is written once the script has ended.
 // Result: 0, CreateProcessW's error, or 1460 (timeout) when no status came within `timeoutMs`.
-ErrorCode RunHostScript(std::wstring_view script, const std::vector<std::wstring>& arguments,
+[[nodiscard]] ErrorCode RunHostScript(std::wstring_view script, const std::vector<std::wstring>& arguments,
                         int& status, unsigned timeoutMs = 30000);
 
 // A host symbolic link at `link` to the folder `target` (`ln -s`). The target must be an existing
 // folder: Wine shows no link whose target is missing (3 then). 183 when `link` exists, 3 when its
 // folder does not; 82 when the host command failed; 4390 when it reported success and no folder
 // link is seen at `link`. Judged on disk after the command.
-ErrorCode MakeHostFolderLink(std::wstring_view link, std::wstring_view target);
+[[nodiscard]] ErrorCode MakeHostFolderLink(std::wstring_view link, std::wstring_view target);
 
 // Removes the host symbolic link at `path` itself, never what it leads to (`rm` on the link, after
 // the host confirmed that it is one). 0 when removed; 4390 when `path` is no host link (nothing
 // is done then); 5 when the host command could not remove it.
-ErrorCode RemoveHostLink(std::wstring_view path);
+[[nodiscard]] ErrorCode RemoveHostLink(std::wstring_view path);
 
 // True when the host sees a symbolic link at `path` (one that leads nowhere included).
 bool IsHostLink(std::wstring_view path);

@@ -461,7 +461,7 @@ struct EngineTimes {
 EngineTimes EngineRun(CNiLibrary& library) {
   EngineTimes t;
   const auto t0 = Clock::now();
-  library.Reset();
+  (void)library.Reset();
   const auto t1 = Clock::now();
   const ErrorCode e = library.Scan(nullptr, producttype::All, contentkind::All);
   const auto t2 = Clock::now();
@@ -471,7 +471,7 @@ EngineTimes EngineRun(CNiLibrary& library) {
   return t;
 }
 
-uint32_t ExpectedType(Shape s) {
+ProductType ExpectedType(Shape s) {
   switch (s) {
     case Shape::Plugin:
     case Shape::PluginWithContent:
@@ -482,15 +482,15 @@ uint32_t ExpectedType(Shape s) {
     case Shape::Utility:
       return producttype::Utility;
   }
-  return 0;
+  return producttype::None;
 }
 
-uint32_t ExpectedContentKinds(const Product& p) {
-  uint32_t kinds = 0;
+ContentKinds ExpectedContentKinds(const Product& p) {
+  ContentKinds kinds;
   if (p.catalogs & CNiCatalog::kContent) kinds |= contentkind::Kore;
   if (p.catalogs & CNiCatalog::kMaschine) kinds |= contentkind::Maschine;
   if (p.catalogs & CNiCatalog::kReaktor) kinds |= contentkind::Reaktor;
-  return kinds ? kinds : contentkind::Kontakt;
+  return kinds ? kinds : ContentKinds(contentkind::Kontakt);
 }
 
 // Every product once, read from the 64-bit view when it is there, with its type and content kinds.
@@ -507,11 +507,12 @@ void CheckEngine(const CNiLibrary& library, const Layout& layout) {
     const CNiProduct& record = *found->second;
     if (record.view32 == p.in64) Fail("the engine read " + ToUtf8(p.name) + " from the wrong view");
     if (record.GetType() != ExpectedType(p.shape)) {
-      Fail(Str("the engine gave %s type %u", ToUtf8(p.name).c_str(), record.GetType()));
+      Fail(Str("the engine gave %s type %u", ToUtf8(p.name).c_str(),
+               static_cast<unsigned>(record.GetType())));
     }
     if (IsContent(p.shape) && record.contentKinds != ExpectedContentKinds(p)) {
-      Fail(Str("the engine gave %s content kinds %u, not %u", ToUtf8(p.name).c_str(), record.contentKinds,
-               ExpectedContentKinds(p)));
+      Fail(Str("the engine gave %s content kinds %u, not %u", ToUtf8(p.name).c_str(),
+               record.contentKinds.ToBits(), ExpectedContentKinds(p).ToBits()));
     }
   }
 }

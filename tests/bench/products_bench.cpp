@@ -131,8 +131,8 @@ class AttributesFileSystem : public Win32FileSystem {
   }
 };
 
-std::vector<uint32_t> Masks(const CNiLibrary& library, FileSystem& fs) {
-  std::vector<uint32_t> masks;
+std::vector<BrokenPaths> Masks(const CNiLibrary& library, FileSystem& fs) {
+  std::vector<BrokenPaths> masks;
   masks.reserve(library.Count());
   for (const CNiProduct& record : library.records()) masks.push_back(record.GetBrokenPaths(fs));
   return masks;
@@ -151,7 +151,7 @@ struct WorkerTimes {
 };
 
 struct WorkerResult {
-  std::vector<uint32_t> masks;
+  std::vector<BrokenPaths> masks;
   ProductFolderLists folders;
 };
 
@@ -217,7 +217,7 @@ Expected ExpectedPage(const CNiLibrary& library, FileSystem& fs, const WorkerRes
   list.Refill(library, fs, kDefaultProductCheckboxes, pathbits::Default);
   for (const wchar_t* name : list.Names()) e.lines.emplace_back(name);
   e.bundles = library.Bundles().Count();
-  for (uint32_t mask : result.masks) e.brokenRecords += mask != 0;
+  for (const BrokenPaths& mask : result.masks) e.brokenRecords += static_cast<bool>(mask);
   for (size_t slot = 0; slot < kFolderSlots; ++slot) e.folders[slot] = result.folders[slot].size();
   return e;
 }
@@ -539,7 +539,7 @@ int RunProductsBench(int rounds) {
   if (Masks(library, recording) != result.masks) Fail("the masks changed between runs");
   const std::set<std::wstring, LessNoCaseFn> distinct(recording.paths.begin(), recording.paths.end());
   AddBench(benches, "(m) masks: GetBrokenPaths of every record", [&] {
-    std::vector<uint32_t> masks;
+    std::vector<BrokenPaths> masks;
     const double ms = TimeIt([&] { masks = Masks(library, fs); });
     if (masks != result.masks) Fail("the masks changed between runs");
     return ms;
@@ -560,14 +560,14 @@ int RunProductsBench(int rounds) {
   });
   AddBench(benches, "(m2) masks, each distinct path looked at once", [&] {
     RememberingFileSystem remembering;
-    std::vector<uint32_t> masks;
+    std::vector<BrokenPaths> masks;
     const double ms = TimeIt([&] { masks = Masks(library, remembering); });
     if (masks != result.masks) Fail("the masks with each path looked at once differ");
     return ms;
   });
   AddBench(benches, "(m3) masks, paths looked at by GetFileAttributesW", [&] {
     AttributesFileSystem attributes;
-    std::vector<uint32_t> masks;
+    std::vector<BrokenPaths> masks;
     const double ms = TimeIt([&] { masks = Masks(library, attributes); });
     if (masks != result.masks) Fail("the masks from the paths' attributes differ");
     return ms;

@@ -29,59 +29,60 @@ TEST(DemoMachine, TheLibraryReadsEveryProductAsDescribed) {
   Win32System system;
   ASSERT_TRUE(system.Is64BitWindows()) << "the demo machine is a 64-bit Windows";
   CNiLibrary library(registry, files, system);
-  library.Reset();
+  (void)library.Reset();
   ASSERT_EQ(library.LoadFileDatabase(DeliveredFileDatabase().c_str()), 0u);
   ASSERT_TRUE(library.fileDatabase.HasEntries());
-  ASSERT_EQ(library.Scan(nullptr, 0xFFFF, 0xFFFF), 0u);
+  ASSERT_EQ(library.Scan(nullptr, producttype::All, contentkind::All), 0u);
 
   using namespace producttype;
-  constexpr uint32_t kNone = 0;
+  constexpr ContentKinds kNone;
+  constexpr BrokenPaths kSound;
   const struct {
     const wchar_t* key;
     bool view32;
-    uint32_t type;
-    uint32_t kinds;
-    uint32_t broken;
+    ProductType type;
+    ContentKinds kinds;
+    BrokenPaths broken;
   } products[] = {
-      {L"Kontakt 7", false, AppPlugin, contentkind::Kontakt, kNone},
-      {L"Massive", false, AppPlugin, contentkind::Massive, kNone},
-      {L"Reaktor 6", false, AppPlugin, contentkind::Reaktor, kNone},
-      {L"Guitar Rig 6", false, AppPlugin, contentkind::GuitarRig, kNone},
-      {L"Maschine 2", false, AppPlugin, contentkind::Maschine, productfile::Plugin32},
-      {L"Komplete Kontrol", false, AppPlugin, contentkind::KompleteKontrol, kNone},
+      {L"Kontakt 7", false, AppPlugin, contentkind::Kontakt, kSound},
+      {L"Massive", false, AppPlugin, contentkind::Massive, kSound},
+      {L"Reaktor 6", false, AppPlugin, contentkind::Reaktor, kSound},
+      {L"Guitar Rig 6", false, AppPlugin, contentkind::GuitarRig, kSound},
+      {L"Maschine 2", false, AppPlugin, contentkind::Maschine, {{}, productfile::Plugin32}},
+      {L"Komplete Kontrol", false, AppPlugin, contentkind::KompleteKontrol, kSound},
       {L"Battery 4", false, AppPlugin, contentkind::Battery,
-       valuekind::InstallDir | productfile::App},
-      {L"FM8", false, AppPlugin, kNone, valuekind::InstallVst64Dir | productfile::Plugin64},
-      {L"Traktor Pro 3", false, AppPlugin, kNone, kNone},
-      {L"Supercharger GT", false, AppPlugin, kNone, kNone},
-      {L"Replika XT", false, AppPlugin, kNone, kNone},
-      {L"Raum", false, AppPlugin, kNone, kNone},
-      {L"Absynth 5", true, AppPlugin, kNone, kNone},
-      {L"Kore Player", true, AppPlugin, contentkind::Kore, productfile::App},
-      {L"Guitar Rig 5", true, AppPlugin, contentkind::GuitarRig, valuekind::ContentDir},
-      {L"Kontakt Factory Library 2", false, Content, contentkind::Kontakt, kNone},
-      {L"Session Strings Pro 2", false, Content, contentkind::Kontakt, kNone},
-      {L"Symphony Series Brass Ensemble", false, Content, contentkind::Kontakt, kNone},
+       {valuekind::InstallDir, productfile::App}},
+      {L"FM8", false, AppPlugin, kNone, {valuekind::InstallVst64Dir, productfile::Plugin64}},
+      {L"Traktor Pro 3", false, AppPlugin, kNone, kSound},
+      {L"Supercharger GT", false, AppPlugin, kNone, kSound},
+      {L"Replika XT", false, AppPlugin, kNone, kSound},
+      {L"Raum", false, AppPlugin, kNone, kSound},
+      {L"Absynth 5", true, AppPlugin, kNone, kSound},
+      {L"Kore Player", true, AppPlugin, contentkind::Kore, {{}, productfile::App}},
+      {L"Guitar Rig 5", true, AppPlugin, contentkind::GuitarRig, {valuekind::ContentDir, {}}},
+      {L"Kontakt Factory Library 2", false, Content, contentkind::Kontakt, kSound},
+      {L"Session Strings Pro 2", false, Content, contentkind::Kontakt, kSound},
+      {L"Symphony Series Brass Ensemble", false, Content, contentkind::Kontakt, kSound},
       {L"Alicia's Keys", false, Content, contentkind::Kontakt | contentkind::KompleteKontrol,
-       kNone},
-      {L"The Gentleman", false, Content, contentkind::Kontakt, valuekind::ContentDir},
-      {L"Scarbee Mark I", false, Content, contentkind::Kontakt, valuekind::ContentDir},
-      {L"Vintage Organs", false, Content, contentkind::Kontakt, kNone},
-      {L"Maschine 2 Factory Library", false, Content, contentkind::Maschine, kNone},
-      {L"Reaktor Factory Library", false, Content, contentkind::Reaktor, kNone},
-      {L"Kore Vintage Sounds", false, Content, contentkind::Kore, kNone},
-      {L"Analog Dreams", false, Content, contentkind::Maschine | contentkind::NksContent, kNone},
-      {L"\u00C9b\u00E8ne Grand", false, Content, contentkind::Kontakt, kNone},
-      {L"The Grandeur", false, Content, contentkind::Kontakt, kNone},
+       kSound},
+      {L"The Gentleman", false, Content, contentkind::Kontakt, {valuekind::ContentDir, {}}},
+      {L"Scarbee Mark I", false, Content, contentkind::Kontakt, {valuekind::ContentDir, {}}},
+      {L"Vintage Organs", false, Content, contentkind::Kontakt, kSound},
+      {L"Maschine 2 Factory Library", false, Content, contentkind::Maschine, kSound},
+      {L"Reaktor Factory Library", false, Content, contentkind::Reaktor, kSound},
+      {L"Kore Vintage Sounds", false, Content, contentkind::Kore, kSound},
+      {L"Analog Dreams", false, Content, contentkind::Maschine | contentkind::NksContent, kSound},
+      {L"\u00C9b\u00E8ne Grand", false, Content, contentkind::Kontakt, kSound},
+      {L"The Grandeur", false, Content, contentkind::Kontakt, kSound},
       {L"Retro Machines Mk2", false, Content,
-       contentkind::Kontakt | contentkind::Reaktor | contentkind::Maschine, kNone},
-      {L"Elektrik Piano", true, Content, contentkind::Kontakt, kNone},
-      {L"Komplete 14 Standard", false, Bundle, kNone, kNone},
-      {L"ServiceCenter", false, Utility, kNone, kNone},
-      {L"Native Access", false, Utility, kNone, kNone},
-      {L"Komplete Audio 6 Driver", false, Utility, kNone, valuekind::InstallDir},
-      {L"Traktor Kontrol S4 MK2", false, Unknown, kNone, kNone},
-      {L"Kore 2", false, Unknown, kNone, kNone},
+       contentkind::Kontakt | contentkind::Reaktor | contentkind::Maschine, kSound},
+      {L"Elektrik Piano", true, Content, contentkind::Kontakt, kSound},
+      {L"Komplete 14 Standard", false, Bundle, kNone, kSound},
+      {L"ServiceCenter", false, Utility, kNone, kSound},
+      {L"Native Access", false, Utility, kNone, kSound},
+      {L"Komplete Audio 6 Driver", false, Utility, kNone, {valuekind::InstallDir, {}}},
+      {L"Traktor Kontrol S4 MK2", false, Unknown, kNone, kSound},
+      {L"Kore 2", false, Unknown, kNone, kSound},
   };
   for (const auto& p : products) {
     SCOPED_TRACE(ToUtf8(p.key));
@@ -100,8 +101,8 @@ TEST(DemoMachine, TheLibraryReadsEveryProductAsDescribed) {
   const CNiProduct* kontakt = library.FindByName(L"Kontakt 7");
   EXPECT_EQ(kontakt->GetAppFile(), L"Kontakt 7.exe");
   EXPECT_EQ(kontakt->GetPluginFile(), L"Kontakt 7.dll");
-  for (uint32_t file : {productfile::App, productfile::Plugin32, productfile::Plugin64}) {
-    EXPECT_EQ(kontakt->GetFileVersion(file), L"1.2.3.4 (de)") << file;
+  for (ProductFile file : {productfile::App, productfile::Plugin32, productfile::Plugin64}) {
+    EXPECT_EQ(kontakt->GetFileVersion(file), L"1.2.3.4 (de)") << static_cast<uint32_t>(file);
   }
   EXPECT_EQ(library.FindByName(L"Maschine 2")->GetFileVersion(productfile::Plugin32), L"");
 

@@ -195,7 +195,7 @@ void RestoreTree(REGSAM view, const std::wstring& root, const RegistryTree& save
 
 struct DemoProduct {
   const wchar_t* name;
-  uint32_t type;
+  ProductType type;
   bool broken;  // a registered folder or a named file is missing
 };
 // In the library's order: by key name, letter case folded.
@@ -239,11 +239,11 @@ constexpr DemoProduct kDemoProducts[] = {
 };
 
 // The lines the list should hold with these filters.
-std::vector<std::wstring> ExpectedList(uint32_t types, uint32_t paths) {
+std::vector<std::wstring> ExpectedList(ProductTypes types, PathBits paths) {
   std::vector<std::wstring> names;
   for (const DemoProduct& product : kDemoProducts) {
-    const uint32_t pathBit = product.broken ? pathbits::Broken : pathbits::Valid;
-    if ((product.type & types) && (pathBit & paths)) names.push_back(product.name);
+    const PathBit pathBit = product.broken ? pathbits::Broken : pathbits::Valid;
+    if (types.HasAny(product.type) && paths.HasAny(pathBit)) names.push_back(product.name);
   }
   return names;
 }
@@ -251,19 +251,22 @@ std::vector<std::wstring> ExpectedList(uint32_t types, uint32_t paths) {
 // The seven check boxes and their filter bits.
 struct FilterBox {
   int id;
-  uint32_t bit;
-  bool path;
+  ProductTypes type;  // its bit of the type filter, or none
+  PathBits path;      // its bit of the path filter, or none
+  bool Wanted(ProductTypes types, PathBits paths) const {
+    return types.HasAny(type) || paths.HasAny(path);
+  }
 };
 constexpr FilterBox kFilterBoxes[] = {
-    {IDC_PM_SHOW_APPS, producttype::AppPlugin, false},
-    {IDC_PM_SHOW_CONTENT, producttype::Content, false},
-    {IDC_PM_SHOW_BUNDLES, producttype::Bundle, false},
-    {IDC_PM_SHOW_UTILITIES, producttype::Utility, false},
-    {IDC_PM_SHOW_UNRECOGNIZED, producttype::Unknown, false},
-    {IDC_PM_SHOW_VALID, pathbits::Valid, true},
-    {IDC_PM_SHOW_BROKEN, pathbits::Broken, true},
+    {IDC_PM_SHOW_APPS, producttype::AppPlugin, {}},
+    {IDC_PM_SHOW_CONTENT, producttype::Content, {}},
+    {IDC_PM_SHOW_BUNDLES, producttype::Bundle, {}},
+    {IDC_PM_SHOW_UTILITIES, producttype::Utility, {}},
+    {IDC_PM_SHOW_UNRECOGNIZED, producttype::Unknown, {}},
+    {IDC_PM_SHOW_VALID, {}, pathbits::Valid},
+    {IDC_PM_SHOW_BROKEN, {}, pathbits::Broken},
 };
-constexpr uint32_t kAllTypes = 31;
+constexpr ProductTypes kAllTypes = ProductTypes::FromBits(31);
 
 // --- Pixels ---------------------------------------------------------------------------------
 
@@ -391,8 +394,8 @@ class ProductManagerTest : public ::testing::Test {
     HWND start = FindPage(run, kStartTitle);
     if (!start) return nullptr;
     // Stored when the page closed.
-    typeStored = profile.GetProfileInt(kSettingsSection, kProductCheckboxes, -1);
-    pathStored = profile.GetProfileInt(kSettingsSection, kShowPathFlags, -1);
+    typeStored = ProductTypes::FromBits(profile.GetProfileInt(kSettingsSection, kProductCheckboxes, -1));
+    pathStored = PathBits::FromBits(profile.GetProfileInt(kSettingsSection, kShowPathFlags, -1));
     if (!ChooseWizard(start, IDC_WIZARD_PRODUCTS)) return nullptr;
     return Scanned(FindPage(run, kProductManagerTitle));
   }
@@ -442,9 +445,9 @@ class ProductManagerTest : public ::testing::Test {
   }
 
   // Sets the seven check boxes to the filters by clicking those that differ.
-  void SetFilters(HWND page, uint32_t types, uint32_t paths) {
+  void SetFilters(HWND page, ProductTypes types, PathBits paths) {
     for (const FilterBox& box : kFilterBoxes) {
-      const bool wanted = ((box.path ? paths : types) & box.bit) != 0;
+      const bool wanted = box.Wanted(types, paths);
       if ((CheckState(page, box.id) == BST_CHECKED) != wanted) {
         ASSERT_TRUE(ClickAndWait(page, box.id)) << box.id;
       }
@@ -452,9 +455,9 @@ class ProductManagerTest : public ::testing::Test {
     }
   }
 
-  void ExpectFilters(HWND page, uint32_t types, uint32_t paths) {
+  void ExpectFilters(HWND page, ProductTypes types, PathBits paths) {
     for (const FilterBox& box : kFilterBoxes) {
-      const bool wanted = ((box.path ? paths : types) & box.bit) != 0;
+      const bool wanted = box.Wanted(types, paths);
       EXPECT_EQ(CheckState(page, box.id), wanted ? BST_CHECKED : BST_UNCHECKED) << box.id;
     }
   }
@@ -463,7 +466,8 @@ class ProductManagerTest : public ::testing::Test {
   CProfileStore profile{registry};
   ProgramRun run;
   RegistryTree saved64, saved32;
-  uint32_t typeStored = 0, pathStored = 0;
+  ProductTypes typeStored;
+  PathBits pathStored;
 };
 
 TEST_F(ProductManagerTest, ListsBothViewsAndRepairsAProductOfThe32BitViewThere) {
@@ -530,24 +534,25 @@ TEST_F(ProductManagerTest, FilterBoxesChooseTheListAndComeBackOnTheNextVisit) {
   HWND page = OpenPage();
   ASSERT_NE(page, nullptr);
   const struct {
-    uint32_t types;
-    uint32_t paths;
+    ProductTypes types;
+    PathBits paths;
   } steps[] = {
       {producttype::Unknown, pathbits::Default},  // only the unrecognized items
       {producttype::AppPlugin, pathbits::Valid},
       {producttype::AppPlugin, pathbits::Broken},
       {producttype::Content | producttype::Utility, pathbits::Broken},
       {producttype::Bundle | producttype::Unknown, pathbits::Valid},
-      {kAllTypes, 0},  // no path box: nothing at all
+      {kAllTypes, {}},  // no path box: nothing at all
       {kAllTypes, pathbits::Default},
       {producttype::AppPlugin | producttype::Content | producttype::Unknown, pathbits::Broken},
   };
   for (const auto& step : steps) {
-    SCOPED_TRACE(testing::Message() << "types " << step.types << ", paths " << step.paths);
+    SCOPED_TRACE(testing::Message() << "types " << step.types.ToBits() << ", paths "
+                                    << step.paths.ToBits());
     ASSERT_NO_FATAL_FAILURE(SetFilters(page, step.types, step.paths));
     const std::vector<std::wstring> expected = ExpectedList(step.types, step.paths);
     EXPECT_EQ(ListBoxItems(page, IDC_PM_PRODUCTS), expected);
-    if (step.paths == 0) {
+    if (step.paths.Empty()) {
       EXPECT_TRUE(expected.empty());
       SaveScreenshot(L"no-path-box");
     }
@@ -565,18 +570,20 @@ TEST_F(ProductManagerTest, FilterBoxesChooseTheListAndComeBackOnTheNextVisit) {
   SaveScreenshot(L"filters-restored");
 
   // Only unrecognized items and no path box are stored as they are, but read back as the defaults.
-  ASSERT_NO_FATAL_FAILURE(SetFilters(page, producttype::Unknown, 0));
+  ASSERT_NO_FATAL_FAILURE(SetFilters(page, producttype::Unknown, {}));
   page = Revisit(page);
   ASSERT_NE(page, nullptr);
   EXPECT_EQ(typeStored, producttype::Unknown);
-  EXPECT_EQ(pathStored, 0u);
+  EXPECT_TRUE(pathStored.Empty());
   ExpectFilters(page, kDefaultProductCheckboxes, pathbits::Default);
   EXPECT_EQ(ListBoxItems(page, IDC_PM_PRODUCTS), ExpectedList(kDefaultProductCheckboxes, pathbits::Default));
 
   ASSERT_TRUE(Click(page, IDCANCEL));
   EXPECT_EQ(run.WaitForExit(), 0u);
-  EXPECT_EQ(profile.GetProfileInt(kSettingsSection, kProductCheckboxes, -1), kDefaultProductCheckboxes);
-  EXPECT_EQ(profile.GetProfileInt(kSettingsSection, kShowPathFlags, -1), pathbits::Default);
+  EXPECT_EQ(profile.GetProfileInt(kSettingsSection, kProductCheckboxes, -1),
+            kDefaultProductCheckboxes.ToBits());
+  EXPECT_EQ(profile.GetProfileInt(kSettingsSection, kShowPathFlags, -1),
+            PathBits(pathbits::Default).ToBits());
 }
 
 TEST_F(ProductManagerTest, MissingPathsAreRedAndMissingFilesCannotBeLaunched) {
@@ -1011,8 +1018,10 @@ TEST_F(ProductManagerTest, BackAndQuitWhileALargeRegistryIsScanned) {
   HWND start = FindPage(run, kStartTitle);
   ASSERT_NE(start, nullptr);
   // The filters are stored also when the scan did not finish.
-  EXPECT_EQ(profile.GetProfileInt(kSettingsSection, kProductCheckboxes, -1), kDefaultProductCheckboxes);
-  EXPECT_EQ(profile.GetProfileInt(kSettingsSection, kShowPathFlags, -1), pathbits::Default);
+  EXPECT_EQ(profile.GetProfileInt(kSettingsSection, kProductCheckboxes, -1),
+            kDefaultProductCheckboxes.ToBits());
+  EXPECT_EQ(profile.GetProfileInt(kSettingsSection, kShowPathFlags, -1),
+            PathBits(pathbits::Default).ToBits());
   SaveScreenshot(L"back-during-scan");
 
   ASSERT_TRUE(ChooseWizard(start, IDC_WIZARD_PRODUCTS));

@@ -23,9 +23,9 @@ using fuzz::CountingRegistry;
 using fuzz::HasNul;
 
 constexpr const wchar_t* kFixedKey = L"Fuzz Fixed Product";
-constexpr uint32_t kTypeSentinel = 0x40000;
-constexpr uint32_t kKindsSentinel = 0x40000;
-constexpr uint32_t kEveryEngine = 0xFF;  // the engines a hint can name
+constexpr ProductType kTypeSentinel = static_cast<ProductType>(0x40000);
+constexpr ContentKinds kKindsSentinel = ContentKinds::FromBits(0x40000);
+constexpr ContentKinds kEveryEngine = ContentKinds::FromBits(0xFF);  // the engines a hint can name
 constexpr size_t kMaxFileName = 259;     // a file name with its extension in a path buffer
 
 bool IsWord(const std::optional<std::wstring>& text, std::wstring_view word) {
@@ -58,7 +58,7 @@ void CheckDocument(const HintsDocument& doc) {
   CheckIndex(doc, doc.byRegKey, &HintEntry::regKey);
   CheckIndex(doc, doc.byName, &HintEntry::name);
   for (const HintEntry& entry : doc.entries) {
-    FUZZ_CHECK((entry.contentKinds & ~kEveryEngine) == 0, "content kinds beyond the engines");
+    FUZZ_CHECK((entry.contentKinds & ~kEveryEngine).Empty(), "content kinds beyond the engines");
     for (const std::optional<std::wstring>* text :
          {&entry.regKey, &entry.name, &entry.type, &entry.hostMode}) {
       if (*text) FUZZ_CHECK(!HasNul(**text), "a text with a NUL");
@@ -97,7 +97,7 @@ void CheckApply(const CNiProductHints& hints, const std::wstring& keyName) {
   FUZZ_CHECK(e == (hints.IsLoaded() ? err::Success : err::FileNotFound),
              "a known record's answer does not follow the load");
   FUZZ_CHECK(record.contentKinds == entry->contentKinds, "content kinds not the entry's");
-  const uint32_t type = entry->type ? HintTypeOf(*entry->type) : kTypeSentinel;
+  const ProductType type = entry->type ? HintTypeOf(*entry->type) : kTypeSentinel;
   FUZZ_CHECK(record.productType == type, "product type not the entry's");
 }
 

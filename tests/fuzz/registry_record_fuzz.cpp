@@ -51,7 +51,7 @@ constexpr const wchar_t* kKnownNames[] = {
 enum class Form { Text, Dword, Presence };
 struct MachineKind {
   const wchar_t* name;
-  uint32_t kind;
+  ValueKind kind;
   Form form;
   std::wstring CNiProduct::*text;
 };
@@ -69,13 +69,13 @@ constexpr MachineKind kMachineKinds[] = {
     {L"KEY", valuekind::Key, Form::Presence, nullptr},
     {L"SYSTEMID", valuekind::SystemId, Form::Presence, nullptr},
 };
-constexpr uint32_t kMachineBits = valuekind::ContentDir | valuekind::ContentVersion |
+constexpr ValueKinds kMachineBits = valuekind::ContentDir | valuekind::ContentVersion |
                                   valuekind::Hu | valuekind::InstallDir |
                                   valuekind::InstallVstDir | valuekind::InstallVst64Dir |
                                   valuekind::Jdx | valuekind::Key | valuekind::Sno |
                                   valuekind::SystemId | valuekind::Visibility |
                                   valuekind::HasPluginFolder | valuekind::SystemContentDir;
-constexpr uint32_t kUserBits = valuekind::UserListIndex | valuekind::UserRemoved;
+constexpr ValueKinds kUserBits = valuekind::UserListIndex | valuekind::UserRemoved;
 
 class Input {
  public:
@@ -169,7 +169,7 @@ bool DataFits(const std::vector<uint8_t>& data) { return data.size() <= kRegistr
 
 // What a record read from the machine holds: its values taken in order, each that fits.
 struct MachineExpectation {
-  uint32_t present = 0;
+  ValueKinds present;
   uint32_t visibility = 0;
   std::wstring contentDir, contentVersion, installDir, vstDir, vst64Dir, sno;
 };
@@ -229,18 +229,19 @@ void CheckTexts(const CNiProduct& record) {
 }
 
 // A record that no read may have touched.
+constexpr ValueKinds kUntouchedBits = ValueKinds::FromBits(0x80000000u);
 CNiProduct Untouched() {
   CNiProduct record;
   record.keyName = L"before";
   record.sno = L"before";
-  record.presentValues = 0x80000000u;
-  record.userValues = 0x80000000u;
+  record.presentValues = kUntouchedBits;
+  record.userValues = kUntouchedBits;
   record.userListIndex = 0xA5A5A5A5u;
   return record;
 }
 bool IsUntouched(const CNiProduct& record) {
   return record.keyName == L"before" && record.sno == L"before" &&
-         record.presentValues == 0x80000000u && record.userValues == 0x80000000u &&
+         record.presentValues == kUntouchedBits && record.userValues == kUntouchedBits &&
          record.userListIndex == 0xA5A5A5A5u && record.keyPath.empty();
 }
 
@@ -255,8 +256,8 @@ void CheckRecord(FakeRegistry& registry, bool view32) {
     FUZZ_CHECK(IsUntouched(record), "a failed read changed the record");
   } else {
     CheckTexts(record);
-    FUZZ_CHECK((record.presentValues & ~kMachineBits) == 0, "a present bit of no machine value");
-    FUZZ_CHECK(record.userValues == 0, "the machine read set user values");
+    FUZZ_CHECK((record.presentValues & ~kMachineBits).Empty(), "a present bit of no machine value");
+    FUZZ_CHECK(record.userValues.Empty(), "the machine read set user values");
     const auto values = StoredValues(registry, RegRoot::LocalMachine, kProductKey, view);
     for (const StoredValue& value : values) {
       for (const MachineKind& kind : kMachineKinds) {
@@ -301,8 +302,8 @@ void CheckRecord(FakeRegistry& registry, bool view32) {
                "a failed user read changed the record");
     return;
   }
-  uint32_t wantBits = machine.userValues;
-  for (uint32_t kind : {valuekind::UserListIndex, valuekind::UserRemoved}) {
+  ValueKinds wantBits = machine.userValues;
+  for (ValueKind kind : {valuekind::UserListIndex, valuekind::UserRemoved}) {
     const wchar_t* name = kind == valuekind::UserListIndex ? L"UserListIndex" : L"UserRemoved";
     uint32_t CNiProduct::*field =
         kind == valuekind::UserListIndex ? &CNiProduct::userListIndex : &CNiProduct::userRemoved;
@@ -315,7 +316,7 @@ void CheckRecord(FakeRegistry& registry, bool view32) {
     }
   }
   FUZZ_CHECK(record.userValues == wantBits, "user values differ from the key's");
-  FUZZ_CHECK(((record.userValues & ~0x80000000u) & ~kUserBits) == 0, "a user bit of no user value");
+  FUZZ_CHECK((record.userValues & ~kUntouchedBits & ~kUserBits).Empty(), "a user bit of no user value");
 }
 
 const wchar_t* CatalogPath(uint32_t type) {

@@ -53,6 +53,9 @@ WIN32_SYSTEM_HEADERS = {
     'process.h', 'tchar.h',
 }
 
+# Where the layers and these rules are explained, named by every failure.
+GUIDE = 'docs/architecture.md'
+
 INCLUDE = re.compile(r'^\s*#\s*include\s*([<"])([^>"]+)[>"]')
 
 
@@ -108,7 +111,13 @@ def violations(root):
 
 class TreeTest(unittest.TestCase):
     def test_the_tree_includes_only_downwards(self):
-        self.assertEqual(violations(ROOT), [])
+        found = violations(ROOT)
+        self.assertEqual(found, [], f'includes against the layers (see {GUIDE}):\n' + '\n'.join(found))
+
+
+class GuideTest(unittest.TestCase):
+    def test_the_page_named_by_a_failure_exists(self):
+        self.assertTrue(os.path.isfile(os.path.join(ROOT, GUIDE)), GUIDE)
 
 
 class LayerOfTest(unittest.TestCase):
@@ -211,6 +220,10 @@ class PlantedIncludeTest(unittest.TestCase):
 if __name__ == '__main__':
     if len(sys.argv) == 2 and not sys.argv[1].startswith('-'):
         bad = violations(os.path.abspath(sys.argv[1]))
-        print('\n'.join(bad) if bad else 'every include points down the layers')
+        if bad:
+            print('\n'.join(bad))
+            print(f'includes must point down the layers: see {GUIDE}')
+        else:
+            print('every include points down the layers')
         sys.exit(1 if bad else 0)
     unittest.main()

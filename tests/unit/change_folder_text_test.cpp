@@ -23,12 +23,22 @@ TEST(ChangeFolderWordsTest, TypesAndKindsHaveTheirWords) {
   const struct {
     uint32_t type;
     const wchar_t* word;
+    const wchar_t* sentence;  // as the product manager's type line writes it
   } types[] = {
-      {1, L"App/Plugin"},        {2, L"Content Library"}, {4, L"Bundle"},
-      {8, L"Driver/Utility"},    {16, L"Unrecognized"},   {0, L"Unrecognized"},
-      {3, L"Unrecognized"},      {0xFFFF, L"Unrecognized"},
+      {1, L"App/Plugin", L"App/plugin"},
+      {2, L"Content Library", L"Content library"},
+      {4, L"Bundle", L"Bundle"},
+      {8, L"Driver/Utility", L"Driver/utility"},
+      {16, L"Unrecognized", L""},
+      {0, L"Unrecognized", L""},
+      {3, L"Unrecognized", L""},
+      {0xFFFF, L"Unrecognized", L""},
   };
-  for (const auto& c : types) EXPECT_EQ(ProductTypeWord(c.type), c.word) << c.type;
+  for (const auto& c : types) {
+    const ProductType type = static_cast<ProductType>(c.type);
+    EXPECT_EQ(ProductTypeWord(type), c.word) << c.type;
+    EXPECT_EQ(ProductTypeWord(type, WordCase::Sentence), c.sentence) << c.type;
+  }
 
   const struct {
     uint32_t kind;
@@ -37,7 +47,7 @@ TEST(ChangeFolderWordsTest, TypesAndKindsHaveTheirWords) {
       {1, L"content"}, {8, L"install"}, {16, L"32-bit VST plugin"}, {32, L"64-bit VST plugin"},
       {2, L""},        {0, L""},        {24, L""},                  {0x1000, L""},
   };
-  for (const auto& c : kinds) EXPECT_EQ(ValueKindWord(c.kind), c.word) << c.kind;
+  for (const auto& c : kinds) EXPECT_EQ(ValueKindWord(static_cast<ValueKind>(c.kind)), c.word) << c.kind;
 }
 
 TEST(ChangeFolderParentTest, OldParentIsTheFolderWithoutItsLastComponent) {

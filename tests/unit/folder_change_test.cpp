@@ -36,8 +36,8 @@ class FolderChangeTest : public ::testing::Test {
     App(L"C", L"D:\\Other\\C", k64);
     reg.SetString(kHklm, ProductKey(L"Lib"), L"ContentDir", L"C:\\Apps\\Lib", k64);
     reg.SetString(kHklm, ProductKey(L"Lib"), L"ContentVersion", L"1", k64);
-    library.Reset();
-    ASSERT_EQ(library.Scan(nullptr, 0xFFFF, 0xFFFF), 0u);
+    (void)library.Reset();
+    ASSERT_EQ(library.Scan(nullptr, producttype::All, contentkind::All), 0u);
     ASSERT_NE(library.FindByName(L"A"), nullptr);
   }
   void App(const wchar_t* name, const wchar_t* folder, RegView view) {

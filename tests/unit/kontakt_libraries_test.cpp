@@ -101,7 +101,7 @@ TEST_F(KontaktLibrariesTest, NormalAndExtendedSearch) {
   EXPECT_EQ(KeyNames(), (Names{L"Old Piano", L"Strings", L"Synth", L"Tool"}));
   for (const CNiProduct& record : library.records()) {
     EXPECT_EQ(record.userListIndex, 0u);  // a library never given user values is at the top
-    EXPECT_EQ(record.userValues, 0u);
+    EXPECT_TRUE(record.userValues.Empty());
   }
 }
 

@@ -51,8 +51,8 @@ class NiLibraryTest : public ::testing::Test {
             view);
   }
 
-  Names Scan(uint32_t typeMask = 0xFFFF, uint32_t contentMask = 0xFFFF) {
-    library.Reset();
+  Names Scan(ProductTypes typeMask = producttype::All, ContentKinds contentMask = contentkind::All) {
+    (void)library.Reset();
     EXPECT_EQ(library.Scan(nullptr, typeMask, contentMask), 0u);
     return KeyNames();
   }
@@ -119,17 +119,17 @@ TEST_F(NiLibraryTest, ClassificationByHintsCatalogsAndSignature) {
                            L"Nks", L"Nowhere", L"ServiceCenter", L"Synth"}));
   const struct {
     const wchar_t* name;
-    uint32_t type;
-    uint32_t kinds;
+    ProductType type;
+    ContentKinds kinds;
   } cases[] = {
-      {L"Hinted Lib", producttype::Content, 0},
+      {L"Hinted Lib", producttype::Content, {}},
       {L"Hinted Kontakt", producttype::Content, contentkind::Kontakt},
       {L"In Maschine", producttype::Content, contentkind::Maschine},
       {L"In Two", producttype::Content, contentkind::Maschine | contentkind::Reaktor},
       {L"Nowhere", producttype::Content, contentkind::Kontakt},
       {L"Nks", producttype::Content, contentkind::Kore | contentkind::NksContent},
-      {L"Driver", producttype::Utility, 0},
-      {L"Synth", producttype::AppPlugin, 0},
+      {L"Driver", producttype::Utility, {}},
+      {L"Synth", producttype::AppPlugin, {}},
   };
   for (const auto& c : cases) {
     const CNiProduct* record = library.FindByName(c.name);
@@ -161,13 +161,13 @@ TEST_F(NiLibraryTest, ResetReportsTheLastFailedLoadAndStaysUsable) {
                     err::AccessDenied);
   fs.AddFile(L"C:\\SC\\conf\\ProductHints.xml", std::string_view("broken"));
   EXPECT_EQ(library.Reset(), err::InternalError);  // the hints' failure wins
-  EXPECT_EQ(library.Scan(nullptr, 0xFFFF, 0xFFFF), 0u);
+  EXPECT_EQ(library.Scan(nullptr, producttype::All, contentkind::All), 0u);
   EXPECT_EQ(KeyNames(), (Names{L"ServiceCenter", L"Synth"}));
   // Without the products key the scan fails with an empty list.
   reg.DeleteTree(kHklm, ni::kProductsKey, k64);
   reg.DeleteTree(kHklm, ni::kProductsKey, k32);
-  library.Reset();
-  EXPECT_EQ(library.Scan(nullptr, 0xFFFF, 0xFFFF), err::FileNotFound);
+  (void)library.Reset();
+  EXPECT_EQ(library.Scan(nullptr, producttype::All, contentkind::All), err::FileNotFound);
   EXPECT_EQ(library.Count(), 0u);
 }
 
@@ -178,8 +178,8 @@ TEST_F(NiLibraryTest, CancellingKeepsWhatWasFoundSorted) {
   App(L"Old", L"C:\\X", k32);
   CancelFlag cancel{0};
   Names seen;
-  library.Reset();
-  EXPECT_EQ(library.Scan(&cancel, 0xFFFF, 0xFFFF,
+  (void)library.Reset();
+  EXPECT_EQ(library.Scan(&cancel, producttype::All, contentkind::All,
                          [&](const wchar_t* name) {
                            seen.push_back(name);
                            if (seen.size() == 3) cancel = 1;
@@ -189,8 +189,8 @@ TEST_F(NiLibraryTest, CancellingKeepsWhatWasFoundSorted) {
   EXPECT_EQ(seen, (Names{L"alpha", L"bravo", L"Charlie"}));
   EXPECT_EQ(KeyNames(), (Names{L"alpha", L"bravo", L"Charlie"}));
   // Serials go on counting across resets.
-  library.Reset();
-  EXPECT_EQ(library.Scan(nullptr, 0xFFFF, 0xFFFF), 0u);
+  (void)library.Reset();
+  EXPECT_EQ(library.Scan(nullptr, producttype::All, contentkind::All), 0u);
   EXPECT_EQ(library.Count(), 7u);
   EXPECT_EQ(library.records().front().serial, 3u);
 }
@@ -205,19 +205,19 @@ TEST_F(NiLibraryTest, FileDatabaseGivesFilesAndVersions) {
   App(L"Synth", L"C:\\Synth");
   App(L"Drums", L"C:\\Drums");
   App(L"Flute", L"C:\\Flute");
-  library.Reset();
+  (void)library.Reset();
   EXPECT_EQ(library.LoadFileDatabase(L"C:\\T\\FileDatabase.xml"), 0u);
-  ASSERT_EQ(library.Scan(nullptr, 0xFFFF, 0xFFFF), 0u);
+  ASSERT_EQ(library.Scan(nullptr, producttype::All, contentkind::All), 0u);
   EXPECT_EQ(library.FindByName(L"Synth")->appFile, L"Own.exe");  // the file's entry wins
   EXPECT_EQ(library.FindByName(L"Drums")->pluginFile, L"Drums.dll");
   EXPECT_EQ(library.FindByName(L"Flute")->appFile, L"");
-  EXPECT_EQ(library.FindByName(L"Drums")->GetBrokenPaths(fs), 0u);
+  EXPECT_EQ(library.FindByName(L"Drums")->GetBrokenPaths(fs), BrokenPaths{});
   EXPECT_EQ(library.FindByName(L"Synth")->GetBrokenPaths(fs),
-            valuekind::InstallDir | productfile::App);
+            (BrokenPaths{valuekind::InstallDir, productfile::App}));
 
   // Without the hints' entries the result says whether a path was given.
   fs.DeleteFile(L"C:\\SC\\conf\\ProductHints.xml");
-  library.Reset();
+  (void)library.Reset();
   EXPECT_EQ(library.LoadFileDatabase(nullptr), err::InvalidParameter);
   EXPECT_EQ(library.LoadFileDatabase(L"C:\\T\\Missing.xml"), 0u);
   EXPECT_FALSE(library.fileDatabase.HasEntries());

@@ -44,7 +44,7 @@ TEST(NiProductTest, SignaturesGiveTheProductType) {
   const struct {
     V values;
     uint32_t present;
-    uint32_t type;
+    ProductType type;
   } cases[] = {
       {{L"ContentDir"}, 0x0001, producttype::Content},
       {{L"ContentDir", L"ContentVersion", L"KEY", L"SNO", L"SYSTEMID", L"Visibility"}, 0x0783,
@@ -69,7 +69,7 @@ TEST(NiProductTest, SignaturesGiveTheProductType) {
     reg.CreateKeyAt(kHklm, ProductKey(L"P"), k64);
     for (const wchar_t* value : c.values) reg.SetString(kHklm, ProductKey(L"P"), value, L"x", k64);
     const CNiProduct record = Load(reg, L"P");
-    EXPECT_EQ(record.presentValues, c.present) << c.present;
+    EXPECT_EQ(record.presentValues.ToBits(), c.present) << c.present;
     EXPECT_EQ(record.GetType(), c.type) << c.present;
   }
 }
@@ -98,9 +98,9 @@ TEST(NiProductTest, LoadFillsTheFieldsAndSystemContentDirWins) {
   EXPECT_EQ(record.GetValue(valuekind::Sno), L"3318-0042");
   EXPECT_EQ(record.GetValue(valuekind::Hu), L"");
   EXPECT_EQ(record.visibility, 3u);
-  EXPECT_EQ(record.presentValues, 0x1000u | 0x800 | 0x400 | 0x100 | 0x20 | 0x10 | 0x8 | 0x2 | 0x1);
+  EXPECT_EQ(record.presentValues.ToBits(), 0x1000u | 0x800 | 0x400 | 0x100 | 0x20 | 0x10 | 0x8 | 0x2 | 0x1);
   EXPECT_EQ(std::wstring(record.DescribeValue(valuekind::ContentDir).name), L"SystemContentDir");
-  EXPECT_EQ(std::wstring(record.DescribeValue(0x800).name), L"");
+  EXPECT_EQ(std::wstring(record.DescribeValue(valuekind::HasPluginFolder).name), L"");
   EXPECT_EQ(record.DescribeValue(valuekind::Hu).form, CNiProduct::ValueForm::Presence);
 }
 
@@ -129,7 +129,7 @@ TEST(NiProductTest, ValuesOfAnyTypeAndSizeAreReadWithinTheBuffer) {
   EXPECT_EQ(record.sno, L"42");  // the last byte and a zero of the buffer make a character
   EXPECT_EQ(record.visibility, 0u);
   // Present: InstallDir, ContentVersion, SNO, and KEY, whose size does not matter.
-  EXPECT_EQ(record.presentValues, 0x8u | 0x2 | 0x100 | 0x80);
+  EXPECT_EQ(record.presentValues.ToBits(), 0x8u | 0x2 | 0x100 | 0x80);
 }
 
 // Text read into a zero-filled buffer: a value of odd byte length ends with a byte whose
@@ -180,7 +180,7 @@ TEST(NiProductTest, AnEnumerationErrorThatRepeatsEndsTheRead) {
     EXPECT_FALSE(guard.Fired()) << code;
     EXPECT_TRUE(record.readFromMachine) << code;
     EXPECT_EQ(record.keyName, L"P") << code;
-    EXPECT_EQ(record.presentValues, 0u) << code;
+    EXPECT_TRUE(record.presentValues.Empty()) << code;
   }
 }
 
@@ -290,10 +290,11 @@ TEST(NiProductTest, BrokenPathsAndFileVersions) {
                              {L"ContentDir", L"C:\\Gone"}});
   CNiProduct record = Load(reg, L"Synth");
   // Without file names only the folders count.
-  EXPECT_EQ(record.GetBrokenPaths(fs), valuekind::ContentDir | valuekind::InstallVstDir);
+  EXPECT_EQ(record.GetBrokenPaths(fs).folders, valuekind::ContentDir | valuekind::InstallVstDir);
+  EXPECT_TRUE(record.GetBrokenPaths(fs).files.Empty());
   record.SetFiles(L"Synth.exe", L"Synth.dll");
-  EXPECT_EQ(record.GetBrokenPaths(fs),
-            valuekind::ContentDir | valuekind::InstallVstDir | productfile::Plugin32);
+  EXPECT_EQ(record.GetBrokenPaths(fs).folders, valuekind::ContentDir | valuekind::InstallVstDir);
+  EXPECT_EQ(record.GetBrokenPaths(fs).files, productfile::Plugin32);
   std::wstring path;
   EXPECT_TRUE(record.MakeFilePath(fs, valuekind::InstallVst64Dir, L"Synth.dll", path));
   EXPECT_EQ(path, L"C:\\VST64\\Synth.dll");
@@ -308,7 +309,8 @@ TEST(NiProductTest, BrokenPathsAndFileVersions) {
   EXPECT_EQ(record.GetFileVersion(productfile::Plugin32), L"kept");  // the file is missing
   EXPECT_EQ(record.GetFileVersion(productfile::Plugin64), L"3.1 040904b0");
   EXPECT_EQ(record.RefreshFileVersion(fs, system, productfile::Plugin32), err::FileNotFound);
-  EXPECT_EQ(record.RefreshFileVersion(fs, system, 0x40000), err::InvalidParameter);
+  EXPECT_EQ(record.RefreshFileVersion(fs, system, static_cast<ProductFile>(0x40000)),
+            err::InvalidParameter);
 
   // A file without a version resource shows no version.
   fs.AddFile(L"C:\\PF\\Synth\\Synth.exe", std::string_view("not a program"));
@@ -321,7 +323,8 @@ TEST(NiProductTest, BrokenPathsAndFileVersions) {
   empty.SetFiles(nullptr, L"Any.dll");
   EXPECT_FALSE(empty.MakeFilePath(fs, valuekind::InstallVstDir, L"Any.dll", path));
   EXPECT_EQ(path, L"");
-  EXPECT_EQ(empty.GetBrokenPaths(fs), valuekind::InstallVstDir | productfile::Plugin32);
+  EXPECT_EQ(empty.GetBrokenPaths(fs),
+            (BrokenPaths{valuekind::InstallVstDir, productfile::Plugin32}));
   // A folder of 260 characters does not fit a path.
   empty.vstDir = L"C:\\" + std::wstring(257, L'f');
   EXPECT_FALSE(empty.MakeFilePath(fs, valuekind::InstallVstDir, L"A.dll", path));
@@ -338,14 +341,14 @@ TEST(NiProductTest, FileDatabaseEntriesAndReset) {
   EXPECT_EQ(record.GetPluginFile(), L"a.dll");
   EXPECT_EQ(record.typeWord, L"Plugin");
   record.serial = 9;
-  record.presentValues = 8;
+  record.presentValues = valuekind::InstallDir;
   record.view32 = true;
   record.Reset();
   EXPECT_EQ(record.keyName, L"");
   EXPECT_EQ(record.pluginFile, L"");
   EXPECT_EQ(record.typeWord, L"");
   EXPECT_EQ(record.serial, 0u);
-  EXPECT_EQ(record.presentValues, 0u);
+  EXPECT_TRUE(record.presentValues.Empty());
   EXPECT_FALSE(record.view32);
 }
 

@@ -234,7 +234,7 @@ TEST_F(PluginMapTest, PlatformSortOrdersTheLabels) {
   for (const auto& m : list.Members()) {
     uint16_t machine = 0;
     CPluginFile file = m.file;
-    file.GetMachineType(machine);
+    (void)file.GetMachineType(machine);
     labels.push_back(MachineTypeLabel(machine));
   }
   EXPECT_EQ(labels,

@@ -19,11 +19,14 @@ namespace tessaly {
 namespace {
 
 // A record as the scan leaves it: the values present and their texts.
-CNiProduct Record(uint32_t present, const wchar_t* name = L"P") {
+CNiProduct Record(ValueKinds present, const wchar_t* name = L"P") {
   CNiProduct record;
   record.keyName = name;
   record.presentValues = present;
   return record;
+}
+CNiProduct Record(uint32_t present, const wchar_t* name = L"P") {
+  return Record(ValueKinds::FromBits(present), name);
 }
 
 constexpr uint32_t kApp = 0x0B88;  // InstallDir, KEY, SNO, SYSTEMID and a plugin folder
@@ -38,9 +41,9 @@ TEST(ProductDetailsTest, TypeAndLibraryTexts) {
   hinted.productType = producttype::Content;
   EXPECT_EQ(ProductTypeText(hinted), L"Content library");
 
-  EXPECT_EQ(LibraryTypeText(0), L"");
+  EXPECT_EQ(LibraryTypeText({}), L"");
   EXPECT_EQ(LibraryTypeText(contentkind::Reaktor), L"Reaktor");
-  EXPECT_EQ(LibraryTypeText(0x1FF),
+  EXPECT_EQ(LibraryTypeText(ContentKinds::FromBits(0x1FF)),
             L"Kontakt, Kore, Maschine, Reaktor, Guitar Rig, Battery, Komplete Kontrol, Massive, "
             L"NKS Content");
 }
@@ -48,23 +51,25 @@ TEST(ProductDetailsTest, TypeAndLibraryTexts) {
 TEST(ProductDetailsTest, FiltersByTypeAndPathState) {
   const struct {
     uint32_t present;
-    uint32_t broken;
-    uint32_t typeFilter;
-    uint32_t pathFilter;
+    BrokenPaths broken;
+    ProductTypes typeFilter;
+    PathBits pathFilter;
     bool listed;
   } cases[] = {
-      {kApp, 0, producttype::AppPlugin, pathbits::Valid, true},
-      {kApp, 0, producttype::AppPlugin, pathbits::Broken, false},
-      {kApp, 0x8, producttype::AppPlugin, pathbits::Broken, true},
-      {kApp, 0x8, producttype::AppPlugin, pathbits::Valid, false},
-      {kApp, 0, producttype::Content | producttype::Bundle, pathbits::Default, false},
-      {0x0402, 0, kDefaultProductCheckboxes, pathbits::Default, false},  // unrecognized
-      {0x0402, 0, producttype::Unknown, pathbits::Default, true},
-      {0x0001, 0x1, producttype::Content, 0, false},  // both path boxes cleared
+      {kApp, {}, producttype::AppPlugin, pathbits::Valid, true},
+      {kApp, {}, producttype::AppPlugin, pathbits::Broken, false},
+      {kApp, {valuekind::InstallDir, {}}, producttype::AppPlugin, pathbits::Broken, true},
+      {kApp, {valuekind::InstallDir, {}}, producttype::AppPlugin, pathbits::Valid, false},
+      {kApp, {{}, productfile::App}, producttype::AppPlugin, pathbits::Broken, true},
+      {kApp, {}, producttype::Content | producttype::Bundle, pathbits::Default, false},
+      {0x0402, {}, kDefaultProductCheckboxes, pathbits::Default, false},  // unrecognized
+      {0x0402, {}, producttype::Unknown, pathbits::Default, true},
+      {0x0001, {valuekind::ContentDir, {}}, producttype::Content, {}, false},  // both path boxes cleared
   };
-  for (const auto& c : cases) {
+  for (size_t i = 0; i < std::size(cases); ++i) {
+    const auto& c = cases[i];
     EXPECT_EQ(IsListed(Record(c.present), c.broken, c.typeFilter, c.pathFilter), c.listed)
-        << std::hex << c.present << " " << c.broken << " " << c.typeFilter << " " << c.pathFilter;
+        << "case " << i;
   }
 }
 
@@ -83,7 +88,7 @@ TEST(ProductDetailsTest, ListedNamesNeedMasksOnlyToTellValidFromBroken) {
   disk.AddFolder(L"C:\\Here");
   EXPECT_FALSE(NeedsBrokenPaths(pathbits::Default));
   CProductList list;
-  const auto names = [&](uint32_t types, uint32_t paths) {
+  const auto names = [&](ProductTypes types, PathBits paths) {
     list.Refill(library, fs, types, paths);
     return std::vector<std::wstring>(list.Names().begin(), list.Names().end());
   };
@@ -142,11 +147,11 @@ TEST(ProductDetailsTest, TheListAnswersWhatTheDetailsShowAfterTheDiskChanged) {
     library.records().push_back(synth);
     c.before(fs);
     const CNiProduct& record = library.records().front();
-    const bool brokenBefore = record.GetBrokenPaths(fs) != 0;
+    const bool brokenBefore = static_cast<bool>(record.GetBrokenPaths(fs));
     ASSERT_NE(brokenBefore, c.brokenAfter);
 
     CProductList list;  // one list for the whole visit, as the page keeps it
-    const auto listed = [&](uint32_t pathFilter) {
+    const auto listed = [&](PathBits pathFilter) {
       list.Refill(library, fs, producttype::All, pathFilter);
       return list.Names().size() == 1;
     };
@@ -164,17 +169,17 @@ TEST(ProductDetailsTest, StoredFiltersAndPathReadBack) {
   FakeRegistry registry;
   CProfileStore settings(registry, L"Quillmoor", L"Tessaly");
   ProductManagerInputs inputs = LoadProductManagerInputs(settings);
-  EXPECT_EQ(inputs.typeFilter, 15u);
-  EXPECT_EQ(inputs.pathFilter, 3u);
+  EXPECT_EQ(inputs.typeFilter.ToBits(), 15u);
+  EXPECT_EQ(inputs.pathFilter.ToBits(), 3u);
   EXPECT_EQ(inputs.fileDatabasePath, L"FileDatabase.xml");
   const struct {
     uint32_t type, path, typeRead, pathRead;
   } cases[] = {{16, 0, 15, 3}, {17, 2, 17, 2}, {31, 1, 31, 1}};
   for (const auto& c : cases) {
-    StoreProductFilters(settings, c.type, c.path);
+    StoreProductFilters(settings, ProductTypes::FromBits(c.type), PathBits::FromBits(c.path));
     inputs = LoadProductManagerInputs(settings);
-    EXPECT_EQ(inputs.typeFilter, c.typeRead) << c.type;
-    EXPECT_EQ(inputs.pathFilter, c.pathRead) << c.path;
+    EXPECT_EQ(inputs.typeFilter.ToBits(), c.typeRead) << c.type;
+    EXPECT_EQ(inputs.pathFilter.ToBits(), c.pathRead) << c.path;
   }
 }
 
@@ -216,7 +221,7 @@ TEST(ProductDetailsTest, BundlesOfAScannedProductComeFromTheHintsSorted) {
   }
   CNiLibrary library(registry, fs, system);
   ASSERT_EQ(library.Reset(), err::FileNotFound);  // no content catalogs; the hints load
-  ASSERT_EQ(library.Scan(nullptr, 0xFFFF, 0xFFFF), 0u);
+  ASSERT_EQ(library.Scan(nullptr, producttype::All, contentkind::All), 0u);
   uint32_t errors = 7;
   EXPECT_EQ(library.LoadBundles(errors), 4u);
   EXPECT_EQ(errors, 0u);
@@ -238,7 +243,8 @@ class ProductDetailsFilesTest : public ::testing::Test {
     fs.AddFile(L"C:\\PF\\Synth\\Synth.exe",
                testing::VersionedDll(testing::StandardVersionInfo({{0x0409, 1200}}, L"4.1")).bytes);
     fs.AddFile(L"C:\\VST32\\Synth.dll", std::string_view("no version resource"));
-    synth = Record(kApp | valuekind::InstallVstDir | valuekind::InstallVst64Dir, L"Synth");
+    synth = Record(ValueKinds::FromBits(kApp) | valuekind::InstallVstDir | valuekind::InstallVst64Dir,
+                   L"Synth");
     synth.installDir = L"C:\\PF\\Synth";
     synth.vstDir = L"C:\\VST32";
     synth.vst64Dir = L"C:\\Gone64";
@@ -300,10 +306,11 @@ TEST_F(ProductDetailsFilesTest, OtherTypesAndEmptyFoldersShowNoFileRows) {
 
   // An app whose plugin folder is empty has no plugin row, and without InstallDir its missing
   // application file is not a broken path.
-  CNiProduct noInstall = Record(0x0B80 | valuekind::InstallVstDir, L"NoInstall");
+  CNiProduct noInstall = Record(ValueKinds::FromBits(0x0B80) | valuekind::InstallVstDir, L"NoInstall");
   noInstall.productType = producttype::AppPlugin;
   noInstall.SetFiles(L"X.exe", L"X.dll");
-  EXPECT_EQ(noInstall.GetBrokenPaths(fs), valuekind::InstallVstDir | productfile::Plugin32);
+  EXPECT_EQ(noInstall.GetBrokenPaths(fs),
+            (BrokenPaths{valuekind::InstallVstDir, productfile::Plugin32}));
   d = DescribeProduct(noInstall, fs, bundles);
   EXPECT_EQ(d.plugin32.path, L"");
   EXPECT_EQ(d.app.path, L"");

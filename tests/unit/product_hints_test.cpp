@@ -62,30 +62,35 @@ const char kHints[] = R"(<?xml version="1.0" encoding="UTF-8"?>
   <Product><RegKey><![CDATA[Cdata & Co]]></RegKey><Type>Bundle</Type></Product>
 </ProductHints>)";
 
+// What a record held before the hints were applied: values no hint gives.
+constexpr ProductType kStaleType = static_cast<ProductType>(77);
+constexpr ContentKinds kStaleKinds = ContentKinds::FromBits(99);
+
 TEST(ProductHintsTest, ApplyClassifiesByRegKeyThenByName) {
   HintsMachine machine(kHints);
   ASSERT_EQ(machine.hints.Load(), 0u);
   const struct {
     const wchar_t* key;
     ErrorCode result;
-    uint32_t type;
-    uint32_t kinds;
+    ProductType type;
+    ContentKinds kinds;
   } cases[] = {
       // Kontakt + Reaktor ("TRUE" counts) + Maschine; "false" and "yes" add nothing.
-      {L"STRINGS", 0, producttype::Content, 13},
+      {L"STRINGS", 0, producttype::Content,
+       contentkind::Kontakt | contentkind::Reaktor | contentkind::Maschine},
       {L"Alias", 0, producttype::AppPlugin, contentkind::GuitarRig},
       // A RegKey match later in the file wins over an earlier Name match.
-      {L"Late", 0, producttype::Utility, 0},
-      {L"Odd Type", 0, producttype::None, 0},
-      {L"No Engines", 0, producttype::Content, 0},
-      {L"Untyped", 0, 77, contentkind::Battery},  // without Type the type stays
-      {L"Cdata & Co", 0, producttype::Bundle, 0},
-      {L"Unknown", err::FileNotFound, 77, 99},
+      {L"Late", 0, producttype::Utility, {}},
+      {L"Odd Type", 0, producttype::None, {}},
+      {L"No Engines", 0, producttype::Content, {}},
+      {L"Untyped", 0, kStaleType, contentkind::Battery},  // without Type the type stays
+      {L"Cdata & Co", 0, producttype::Bundle, {}},
+      {L"Unknown", err::FileNotFound, kStaleType, kStaleKinds},
   };
   for (const auto& c : cases) {
     CNiProduct record = Named(c.key);
-    record.productType = 77;
-    record.contentKinds = 99;
+    record.productType = kStaleType;
+    record.contentKinds = kStaleKinds;
     EXPECT_EQ(machine.hints.Apply(&record), c.result) << c.key;
     EXPECT_EQ(record.productType, c.type) << c.key;
     EXPECT_EQ(record.contentKinds, c.kinds) << c.key;
@@ -94,7 +99,7 @@ TEST(ProductHintsTest, ApplyClassifiesByRegKeyThenByName) {
   // A type word outside the table leaves the signature to decide.
   CNiProduct odd = Named(L"Odd Type");
   odd.presentValues = valuekind::InstallDir;
-  machine.hints.Apply(&odd);
+  (void)machine.hints.Apply(&odd);
   EXPECT_EQ(odd.GetType(), producttype::Utility);
 }
 
@@ -160,9 +165,9 @@ TEST(ProductHintsTest, AFileThatCannotBeReadForgetsTheEarlierLoad) {
     EXPECT_FALSE(machine.hints.IsLoaded()) << c.name;
     EXPECT_TRUE(machine.hints.Document().entries.empty()) << c.name;
     CNiProduct record = Named(L"Strings");
-    record.productType = 77;
+    record.productType = kStaleType;
     EXPECT_EQ(machine.hints.Apply(&record), err::InternalError) << c.name;
-    EXPECT_EQ(record.productType, 77u) << c.name;
+    EXPECT_EQ(record.productType, kStaleType) << c.name;
   }
 }
 

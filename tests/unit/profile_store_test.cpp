@@ -31,8 +31,8 @@ TEST_F(ProfileStoreTest, AFreshUserReadsTheDefaultsAndCreatesNothing) {
   EXPECT_EQ(store.GetProfileString(kSettingsSection, kFileDatabasePath, kDefaultFileDatabasePath),
             L"FileDatabase.xml");
   EXPECT_EQ(store.GetProfileString(kSettingsSection, kVstHost32, nullptr), L"");
-  EXPECT_EQ(ReadProductCheckboxes(store), 15u);
-  EXPECT_EQ(ReadShowPathFlags(store), 3u);
+  EXPECT_EQ(ReadProductCheckboxes(store).ToBits(), 15u);
+  EXPECT_EQ(ReadShowPathFlags(store).ToBits(), 3u);
   EXPECT_FALSE(registry.Exists(kHkcu, L"Software\\Quillmoor"));
 }
 
@@ -152,8 +152,8 @@ TEST_F(ProfileStoreTest, FilterBitsNeverHideEveryProduct) {
   for (const auto& c : cases) {
     registry.SetDword(kHkcu, kKey, kProductCheckboxes, c.stored);
     registry.SetDword(kHkcu, kKey, kShowPathFlags, c.stored);
-    EXPECT_EQ(ReadProductCheckboxes(store), c.productCheckboxes) << c.stored;
-    EXPECT_EQ(ReadShowPathFlags(store), c.showPathFlags) << c.stored;
+    EXPECT_EQ(ReadProductCheckboxes(store).ToBits(), c.productCheckboxes) << c.stored;
+    EXPECT_EQ(ReadShowPathFlags(store).ToBits(), c.showPathFlags) << c.stored;
   }
 }
 

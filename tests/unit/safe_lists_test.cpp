@@ -76,13 +76,13 @@ TEST(SafeStringListTest, AddFromTextSplitsTrimsAndSkipsDuplicates) {
   // Not cleared first: pieces already present are skipped.
   CSafeStringList list;
   list.Add(L"D:\\VST", false);
-  list.AddFromText(L"d:\\vst|E:\\X");
+  (void)list.AddFromText(L"d:\\vst|E:\\X");
   EXPECT_EQ(list.Entries(), (Texts{L"D:\\VST", L"E:\\X"}));
 }
 
 TEST(SafeStringListTest, TextRoundTrips) {
   CSafeStringList list;
-  list.AddFromText(L"C:\\A|D:\\B\\C|E:\\");
+  (void)list.AddFromText(L"C:\\A|D:\\B\\C|E:\\");
   std::wstring text;
   size_t needed = 0;
   ASSERT_EQ(list.ToText(text, needed), 0u);

@@ -185,11 +185,11 @@ TEST_P(LyingLengthsTest, StaysInsideTheBlock) {
   EXPECT_EQ(text, c.text);
   // Every other query stays within the buffer too.
   std::vector<std::wstring> keys;
-  info.ListChildren(L"\\StringFileInfo", keys);
+  (void)info.ListChildren(L"\\StringFileInfo", keys);
   FixedFileInfo fixed;
-  info.QueryFixedInfo(fixed);
+  (void)info.QueryFixedInfo(fixed);
   std::vector<VersionTranslation> translations;
-  info.QueryTranslations(translations);
+  (void)info.QueryTranslations(translations);
 }
 
 INSTANTIATE_TEST_SUITE_P(Cases, LyingLengthsTest, ::testing::ValuesIn(kLyingCases),

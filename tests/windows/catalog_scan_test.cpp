@@ -67,8 +67,8 @@ class CatalogScanTest : public ::testing::Test {
 
 TEST_F(CatalogScanTest, ReadsBothViewsAndWritesThroughTheRecordsView) {
   CNiLibrary library(registry, files, system);
-  library.Reset();
-  ASSERT_EQ(library.Scan(nullptr, 0xFFFF, 0xFFFF), 0u);
+  (void)library.Reset();
+  ASSERT_EQ(library.Scan(nullptr, producttype::All, contentkind::All), 0u);
 
   CNiProduct* both = library.FindByName(prefix + L"both");
   CNiProduct* only32 = library.FindByName(prefix + L"Only32");

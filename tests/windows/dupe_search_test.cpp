@@ -144,7 +144,7 @@ TEST(FinalPathWin32Test, AFolderLinkLeadsToItsTarget) {
   const std::wstring fixture = L"C:\\tessaly-fixtures\\link-tree";
   Win32FileSystem fs;
   bool linkListed = false;
-  fs.FindFiles(fixture + L"\\tree\\*", [&](const FindData& entry) {
+  (void)fs.FindFiles(fixture + L"\\tree\\*", [&](const FindData& entry) {
     if (EqualsNoCase(entry.name, L"link") && entry.IsDirectory() && entry.IsReparsePoint())
       linkListed = true;
     return true;

@@ -78,7 +78,7 @@ TEST_F(PageWorkerTest, EveryRunEndsWithOneMessageSayingHow) {
   for (const auto& c : cases) {
     received.ends.clear();
     CPageWorker worker;
-    ASSERT_TRUE(worker.Start(page, kEnd, c.work)) << c.what;
+    ASSERT_EQ(0u, worker.Start(page, kEnd, c.work)) << c.what;
     ASSERT_TRUE(PumpUntilEnded()) << c.what;
     worker.Stop();
     Drain();
@@ -92,7 +92,7 @@ TEST_F(PageWorkerTest, EveryRunEndsWithOneMessageSayingHow) {
 TEST_F(PageWorkerTest, StoppingAWorkerInsideASentMessageNeitherWaitsForTheOther) {
   CPageWorker worker;
   std::atomic<bool> sending{false};
-  ASSERT_TRUE(worker.Start(page, kEnd, [this, &sending](const CancelFlag& stop) {
+  ASSERT_EQ(0u, worker.Start(page, kEnd, [this, &sending](const CancelFlag& stop) {
     // Reports to the page, sent, until told to stop, as the finder's search does per file.
     while (!stop) {
       sending = true;
@@ -120,11 +120,11 @@ TEST_F(PageWorkerTest, StoppingAWorkerInsideASentMessageNeitherWaitsForTheOther)
 
 TEST_F(PageWorkerTest, AWorkerThatIsStillRunningIsStoppedBeforeTheNextStarts) {
   CPageWorker worker;
-  ASSERT_TRUE(worker.Start(page, kEnd, [](const CancelFlag& stop) {
+  ASSERT_EQ(0u, worker.Start(page, kEnd, [](const CancelFlag& stop) {
     while (!stop) Sleep(1);
     return ErrorCode{0};
   }));
-  ASSERT_TRUE(worker.Start(page, kEnd, [](const CancelFlag&) { return ErrorCode{0}; }));
+  ASSERT_EQ(0u, worker.Start(page, kEnd, [](const CancelFlag&) { return ErrorCode{0}; }));
   ASSERT_TRUE(PumpUntilEnded());
   while (worker.IsRunning()) Sleep(1);
   Drain();

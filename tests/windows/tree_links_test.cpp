@@ -60,7 +60,7 @@ class TreeLinksTest : public ::testing::Test {
 
   uint32_t EntryAttributes(const std::wstring& folder, const std::wstring& name) {
     uint32_t found = 0;
-    fs.FindFiles(folder + L"\\*", [&](const FindData& entry) {
+    (void)fs.FindFiles(folder + L"\\*", [&](const FindData& entry) {
       if (EqualsNoCase(entry.name, name)) found = entry.attributes;
       return true;
     });
@@ -69,7 +69,7 @@ class TreeLinksTest : public ::testing::Test {
 
   void EmptyFolder(const std::wstring& folder) {
     std::vector<FindData> entries;
-    fs.FindFiles(folder + L"\\*", [&](const FindData& entry) {
+    (void)fs.FindFiles(folder + L"\\*", [&](const FindData& entry) {
       if (entry.name != L"." && entry.name != L"..") entries.push_back(entry);
       return true;
     });
@@ -80,7 +80,7 @@ class TreeLinksTest : public ::testing::Test {
         EmptyFolder(path);
         ASSERT_EQ(fs.RemoveFolder(path), 0u) << ToUtf8(path);
       } else {
-        fs.SetAttributes(path, attr::Normal);
+        (void)fs.SetAttributes(path, attr::Normal);
         ASSERT_EQ(fs.DeleteFile(path), 0u) << ToUtf8(path);
       }
     }

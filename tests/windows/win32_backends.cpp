@@ -58,12 +58,12 @@ void DeleteFolderTree(const std::wstring& folder) {
       const std::wstring path = folder + L"\\" + name;
       const bool isFolder = (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
       if (isFolder && (data.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT)) {
-        fs.RemoveFolder(path);
+        (void)fs.RemoveFolder(path);
       } else if (isFolder) {
         DeleteFolderTree(path);
       } else {
         SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
-        fs.DeleteFile(path);
+        (void)fs.DeleteFile(path);
       }
     } while (FindNextFileW(find, &data));
     FindClose(find);
