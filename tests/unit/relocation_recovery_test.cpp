@@ -152,7 +152,7 @@ TEST(RelocationRecoveryTest, WhenNeitherWayIsOpenOnlyForgettingTwiceConfirmedRem
     SCOPED_TRACE(ToUtf8(c.press) + (c.confirm ? ", confirmed" : ", not confirmed"));
     CutOffMove move;
     // The copy is gone and a file stands at the Original Location: neither way can be taken.
-    ASSERT_EQ(DeleteTree(move.fs, {L"*.*"}, kTarget, nullptr, nullptr, nullptr, true), 0u);
+    ASSERT_EQ(DeleteTree(move.fs, {L"*.*"}, kTarget, {.removeFolders = true}), 0u);
     move.fs.AddFile(kSource, std::string_view("a file in the way"));
     ScriptedUser user;
     user.press = c.press;

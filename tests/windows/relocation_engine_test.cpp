@@ -262,7 +262,9 @@ TEST_F(RelocationOnDiskTest, AMoveWhoseLinkFailsPutsTheFolderBackAndKeepsTheCopy
   ASSERT_EQ(recorder.failures.size(), 1u);
   const unsigned long code = LinkErrorIn(recorder.failures[0]);
   EXPECT_NE(code, 0ul) << ToUtf8(recorder.failures[0]);
-  if (!systemFails) EXPECT_EQ(code, 1314ul) << "the injected refusal";
+  if (!systemFails) {
+    EXPECT_EQ(code, 1314ul) << "the injected refusal";
+  }
   EXPECT_EQ(recorder.failures[0],
             FormatText(L"Error %lu creating a symbolic link to %s. Nothing was moved: your files "
                        L"are still in %s, and a copy of them is in %s.",
