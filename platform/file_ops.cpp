@@ -86,7 +86,7 @@ struct CountWalk {
     bool listingFailed = false;
     for (const std::wstring& pattern : patterns) {
       std::wstring query = folder;
-      if (!AppendPath(query, pattern, kTreePathCapacity)) {
+      if (!path::Append(query, pattern, kTreePathCapacity)) {
         ++progress.errors;
         continue;
       }
@@ -104,7 +104,7 @@ struct CountWalk {
 
     if (!ListsWholeFolder(patterns)) {
       std::wstring query = folder;
-      if (!AppendPath(query, L"*.*", kTreePathCapacity)) {
+      if (!path::Append(query, L"*.*", kTreePathCapacity)) {
         ++progress.errors;
         return err::InternalError;
       }
@@ -115,7 +115,7 @@ struct CountWalk {
       bool isLink = false;
       if (IsRealSubfolder(entry, isLink)) {
         std::wstring sub = folder;
-        const bool appended = AppendPath(sub, entry.name, kTreePathCapacity);
+        const bool appended = path::Append(sub, entry.name, kTreePathCapacity);
         if (isLink) {
           // A folder link is not entered; the first one is noted for the caller.
           if (appended && progress.firstFolderLink.empty()) progress.firstFolderLink = std::move(sub);
@@ -200,7 +200,7 @@ struct CopyWalk {
       }
     }
     std::wstring partial = target;
-    if (!AppendPath(partial, TemporaryName(), kTreePathCapacity)) return err::FilenameExcedRange;
+    if (!path::Append(partial, TemporaryName(), kTreePathCapacity)) return err::FilenameExcedRange;
     // A file that already has the temporary name is not this walk's: it is never replaced.
     ErrorCode e = fs.CopyFile(from, partial, options.copyRoutine, options.copyUserData,
                               options.cancel, flags | copyflags::FailIfExists);
@@ -259,7 +259,7 @@ struct CopyWalk {
     const size_t cut = target.find_last_of(L'\\');
     if (longestName == 0 || cut == std::wstring::npos) return false;
     temporary = target.substr(0, cut);
-    if (!AppendPath(temporary, TemporaryName(), kTreePathCapacity)) return false;
+    if (!path::Append(temporary, TemporaryName(), kTreePathCapacity)) return false;
     // Its files' paths must fit wherever their final paths fit.
     const size_t longest = temporary.size() + 1 + longestName;
     if (temporary.size() > target.size() &&
@@ -281,8 +281,8 @@ struct CopyWalk {
     for (const FindData& entry : entries) {
       if (entry.IsDirectory()) continue;
       std::wstring from = temporary, to = target;
-      if (!AppendPath(from, entry.name, kTreePathCapacity) ||
-          !AppendPath(to, entry.name, kTreePathCapacity) || !PathExists(fs, from)) {
+      if (!path::Append(from, entry.name, kTreePathCapacity) ||
+          !path::Append(to, entry.name, kTreePathCapacity) || !PathExists(fs, from)) {
         continue;  // a file whose copy failed, already counted
       }
       const ErrorCode moved = made != err::Success ? made : fs.MoveFile(from, to, 0);
@@ -306,7 +306,7 @@ struct CopyWalk {
     const bool listedOnce = ListsWholeFolder(patterns);
     if (listedOnce) {
       std::wstring query = source;
-      if (!AppendPath(query, L"*.*", kTreePathCapacity)) {
+      if (!path::Append(query, L"*.*", kTreePathCapacity)) {
         CountError(progress);
         return;
       }
@@ -342,7 +342,7 @@ struct CopyWalk {
 
     if (!listedOnce) {
       std::wstring query = source;
-      if (!AppendPath(query, L"*.*", kTreePathCapacity)) {
+      if (!path::Append(query, L"*.*", kTreePathCapacity)) {
         CountError(progress);
         return;
       }
@@ -354,8 +354,8 @@ struct CopyWalk {
       if (IsRealSubfolder(entry, isLink) && (!isLink || options.recreateLinks)) {
         std::wstring from = source;
         std::wstring to = target;
-        if (!AppendPath(from, entry.name, kTreePathCapacity) ||
-            !AppendPath(to, entry.name, kTreePathCapacity)) {
+        if (!path::Append(from, entry.name, kTreePathCapacity) ||
+            !path::Append(to, entry.name, kTreePathCapacity)) {
           CountError(progress);
           break;
         }
@@ -383,7 +383,7 @@ struct CopyWalk {
     for (const std::wstring& pattern : patterns) {
       if (!listedOnce) {
         std::wstring query = source;
-        if (!AppendPath(query, pattern, kTreePathCapacity)) {
+        if (!path::Append(query, pattern, kTreePathCapacity)) {
           CountError(progress);
           continue;
         }
@@ -392,7 +392,7 @@ struct CopyWalk {
       for (const FindData& entry : entries) {
         if (entry.IsDirectory()) continue;
         std::wstring from = source;
-        if (!AppendPath(from, entry.name, kTreePathCapacity)) {
+        if (!path::Append(from, entry.name, kTreePathCapacity)) {
           CountError(progress);
           break;
         }
@@ -405,7 +405,7 @@ struct CopyWalk {
           }
         }
         std::wstring to = filesTo;
-        if (!AppendPath(to, entry.name, kTreePathCapacity)) {
+        if (!path::Append(to, entry.name, kTreePathCapacity)) {
           CountError(progress);
           break;
         }
@@ -461,7 +461,7 @@ struct DeleteWalk {
     };
     for (const std::wstring& pattern : patterns) {
       std::wstring query = folder;
-      if (!AppendPath(query, pattern, kTreePathCapacity)) {
+      if (!path::Append(query, pattern, kTreePathCapacity)) {
         fail(err::InternalError);
         continue;
       }
@@ -469,7 +469,7 @@ struct DeleteWalk {
       for (const FindData& entry : entries) {
         if (entry.IsDirectory()) continue;
         std::wstring file = folder;
-        if (!AppendPath(file, entry.name, kTreePathCapacity)) {
+        if (!path::Append(file, entry.name, kTreePathCapacity)) {
           fail(err::InternalError);
           break;
         }
@@ -485,7 +485,7 @@ struct DeleteWalk {
     }
 
     std::wstring query = folder;
-    if (!AppendPath(query, L"*.*", kTreePathCapacity)) {
+    if (!path::Append(query, L"*.*", kTreePathCapacity)) {
       fail(err::InternalError);
     } else {
       list(query);
@@ -494,7 +494,7 @@ struct DeleteWalk {
         bool isLink = false;
         if (IsRealSubfolder(entry, isLink)) {
           std::wstring sub = folder;
-          if (!AppendPath(sub, entry.name, kTreePathCapacity)) {
+          if (!path::Append(sub, entry.name, kTreePathCapacity)) {
             fail(err::InternalError);
             break;
           }
@@ -570,10 +570,6 @@ bool IsSourceNewer(const FindData& source, const FindData& target) {
          source.lastWriteTime - target.lastWriteTime > kSourceNewerMargin;
 }
 
-bool AppendPath(std::wstring& path, std::wstring_view part, size_t capacity) {
-  return path::Append(path, part, capacity);
-}
-
 ErrorCode CreateDirectoryTree(FileSystem& fs, std::wstring_view path) {
   if (path.empty()) return err::InvalidParameter;
   FindData existing;
@@ -615,7 +611,7 @@ ErrorCode CreateDirectoryTree(FileSystem& fs, std::wstring_view path) {
   }
 
   for (size_t i = 0; i < components.size(); ++i) {
-    if (!AppendPath(current, components[i], kLongPathCapacity)) return err::FilenameExcedRange;
+    if (!path::Append(current, components[i], kLongPathCapacity)) return err::FilenameExcedRange;
     const bool last = i + 1 == components.size();
     uint32_t attributes = 0;
     if (fs.GetAttributes(current, attributes) == err::Success) {
@@ -763,7 +759,7 @@ bool RebaseWithin(std::wstring& place, std::wstring_view from, std::wstring_view
   if (!path::IsWithin(place, from)) return true;
   std::wstring rebased(to);
   const std::wstring_view rest = std::wstring_view(place).substr(from.size());
-  if (!rest.empty() && !AppendPath(rebased, rest, kLongPathCapacity)) return false;
+  if (!rest.empty() && !path::Append(rebased, rest, kLongPathCapacity)) return false;
   place = std::move(rebased);
   return true;
 }
@@ -777,7 +773,7 @@ ErrorCode RebasePath(std::wstring_view path, std::wstring_view oldRoot, std::wst
   if (common < root.size()) return err::FileNotFound;
   std::wstring result(newRoot);
   const std::wstring_view rest = path.substr(common);
-  if (!rest.empty() && !AppendPath(result, rest, kTreePathCapacity)) return err::InternalError;
+  if (!rest.empty() && !path::Append(result, rest, kTreePathCapacity)) return err::InternalError;
   if (result.size() >= kPathCapacity) return err::MoreData;
   out = std::move(result);
   return err::Success;

@@ -79,10 +79,6 @@ bool IsRealSubfolder(const FindData& entry, bool& isLink);
 // True only if the source was written more than 2 seconds after the target.
 bool IsSourceNewer(const FindData& source, const FindData& target);
 
-// Appends `part` with exactly one backslash between; false (path unchanged) when the result with
-// its terminator would not fit `capacity` characters.
-bool AppendPath(std::wstring& path, std::wstring_view part, size_t capacity);
-
 // Creates every missing folder of `path`. An empty path gives 87; a path that names an existing
 // file gives 183 and one that runs through a file 3; a drive root is only tested (3 no root
 // folder, 15 unknown drive). The drive and the server and share of a UNC path are never created.

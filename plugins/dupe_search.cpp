@@ -100,26 +100,26 @@ class DupeSearch {
     folderMachine = 0;
     for (const auto& platform : folders) {
       std::wstring folder = bundle;
-      if (!AppendPath(folder, L"Contents", kSearchPathCapacity) ||
-          !AppendPath(folder, platform.folder, kSearchPathCapacity)) {
+      if (!path::Append(folder, L"Contents", kSearchPathCapacity) ||
+          !path::Append(folder, platform.folder, kSearchPathCapacity)) {
         return false;
       }
       folderMachine = platform.machine;
       std::wstring candidate = folder;
-      if (AppendPath(candidate, name, kSearchPathCapacity) &&
+      if (path::Append(candidate, name, kSearchPathCapacity) &&
           PathExists(fs_, candidate, &binaryEntry) && !binaryEntry.IsDirectory()) {
         binary = std::move(candidate);
         return true;
       }
       std::wstring pattern = folder;
-      if (!AppendPath(pattern, L"*", kSearchPathCapacity)) continue;
+      if (!path::Append(pattern, L"*", kSearchPathCapacity)) continue;
       bool found = false;
       fs_.FindFiles(pattern, [&](const FindData& entry) {
         if (entry.IsDirectory() || !EqualsNoCase(path::Extension(entry.name), kVst3Extension)) {
           return true;
         }
         std::wstring path = folder;
-        if (!AppendPath(path, entry.name, kSearchPathCapacity)) return true;
+        if (!path::Append(path, entry.name, kSearchPathCapacity)) return true;
         binary = std::move(path);
         binaryEntry = entry;
         found = true;
@@ -139,7 +139,7 @@ class DupeSearch {
     // as much as the first, and the file names are checked here anyway (a "*.dll" listing also
     // matches generated short names: it finds "e.dllx" through E~1.DLL).
     std::wstring everything = folder;
-    if (!AppendPath(everything, L"*", kSearchPathCapacity)) return true;
+    if (!path::Append(everything, L"*", kSearchPathCapacity)) return true;
     std::vector<FindData> subfolders;
     std::vector<FindData> bundles;  // folders named *.vst3 when those are looked for
     bool stopped = false;
@@ -154,7 +154,7 @@ class DupeSearch {
       }
       if (!IsPluginFileName(entry.name)) return true;
       std::wstring path = folder;
-      if (!AppendPath(path, entry.name, kSearchPathCapacity)) return true;
+      if (!path::Append(path, entry.name, kSearchPathCapacity)) return true;
       if (file.Assign(path, &entry) != 0) return true;
       Sort(file);
       observer_.OnFile(path);
@@ -166,7 +166,7 @@ class DupeSearch {
     // Bundles after the files of the folder: their binaries are looked up outside the listing.
     for (const FindData& entry : bundles) {
       std::wstring path = folder;
-      if (!AppendPath(path, entry.name, kSearchPathCapacity)) continue;
+      if (!path::Append(path, entry.name, kSearchPathCapacity)) continue;
       std::wstring binary;
       FindData binaryEntry;
       uint16_t folderMachine = 0;
@@ -187,7 +187,7 @@ class DupeSearch {
       bool isLink = false;
       IsRealSubfolder(entry, isLink);
       std::wstring subfolder = folder;
-      if (AppendPath(subfolder, entry.name, kSearchPathCapacity)) {
+      if (path::Append(subfolder, entry.name, kSearchPathCapacity)) {
         std::wstring finalPath = Child(chain_.back(), entry.name);
         bool leadsBack = false;
         if (isLink) {

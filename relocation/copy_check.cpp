@@ -20,7 +20,7 @@ struct Walk {
 
   ErrorCode Folder(const std::wstring& folder, const std::wstring& relative) {
     std::wstring query = folder;
-    if (!AppendPath(query, L"*.*", kTreePathCapacity)) return err::InternalError;
+    if (!path::Append(query, L"*.*", kTreePathCapacity)) return err::InternalError;
     // A snapshot of the listing, so that the visitor may act on the entries.
     std::vector<FindData> entries;
     const ErrorCode listed = fs.FindFiles(query, [&entries](const FindData& entry) {
@@ -32,8 +32,8 @@ struct Walk {
       if (entry.name == L"." || entry.name == L"..") continue;
       std::wstring path = folder;
       std::wstring name = relative;
-      if (!AppendPath(path, entry.name, kTreePathCapacity) ||
-          !AppendPath(name, entry.name, kTreePathCapacity)) {
+      if (!path::Append(path, entry.name, kTreePathCapacity) ||
+          !path::Append(name, entry.name, kTreePathCapacity)) {
         return err::InternalError;
       }
       if (!visit(name, entry)) {
@@ -82,8 +82,8 @@ class CopyListings {
   Level List(const std::wstring& folder) {
     Level level{folder, {}};
     std::wstring query = root_;
-    if ((!folder.empty() && !AppendPath(query, folder, kTreePathCapacity)) ||
-        !AppendPath(query, L"*.*", kTreePathCapacity)) {
+    if ((!folder.empty() && !path::Append(query, folder, kTreePathCapacity)) ||
+        !path::Append(query, L"*.*", kTreePathCapacity)) {
       return level;
     }
     // A folder that cannot be listed has nothing to find in it: its entries are missing.
@@ -176,8 +176,8 @@ CopyCheck CheckCopy(FileSystem& fs, std::wstring_view original, std::wstring_vie
                                                           const FindData& entry) {
     if (options.cancel.Requested()) return fault(CopyFault::Cancelled, L"");
     std::wstring at = copyRoot, from = originalRoot;
-    if (!AppendPath(at, relative, kTreePathCapacity) ||
-        !AppendPath(from, relative, kTreePathCapacity)) {
+    if (!path::Append(at, relative, kTreePathCapacity) ||
+        !path::Append(from, relative, kTreePathCapacity)) {
       return fault(CopyFault::Unreadable, relative, err::InternalError);
     }
     const FindData* found = copyEntries.Find(relative);

@@ -384,7 +384,7 @@ std::wstring Run::LinkRefusal(const std::vector<std::wstring>& links) {
   }
   std::wstring trial = folder;
   ErrorCode made = err::InvalidParameter;
-  if (AppendPath(trial, L"~tessaly-link-trial-" + runName_, kTreePathCapacity)) {
+  if (path::Append(trial, L"~tessaly-link-trial-" + runName_, kTreePathCapacity)) {
     made = fs_.CreateFolderLink(trial, folder);
     FindData link;
     const bool there = made == err::Success && PathExists(fs_, trial, &link);
