@@ -4,7 +4,8 @@
 #   scripts/e2e-run.sh --plain program.exe [arguments...]
 #                                               (the Windows tier's tests: the usual prefix of
 #                                               scripts/wine-run.sh, on a display of their own)
-#   scripts/e2e-run.sh --stop build-folder      (ends the tier's wineserver and both Xvfbs)
+#   scripts/e2e-run.sh --stop build-folder      (ends the tier's wineserver and both Xvfbs; with
+#                                                TESSALY_E2E_ROOT, that root's wineserver and Xvfb only)
 # The tier has a Wine root of its own, <build>/wine-e2e, run through scripts/wine-run.sh. On first
 # use the prefix gets a Wine virtual desktop (title bars in screenshots, exit codes kept) and, when
 # scripts/demo-machine.sh exists and TESSALY_E2E_DEMO is not 0, the demo machine (TESSALY_E2E_ROOT
@@ -46,7 +47,10 @@ if [ "${1:-}" = --stop ]; then
   root=${TESSALY_E2E_ROOT:-$build/wine-e2e}
   [ -d "$root/prefix" ] && TESSALY_WINE_ROOT=$root "$here/wine-run.sh" --stop "$build"
   stop_xvfb "$root"
-  stop_xvfb "$build/wine-display"
+  # The Windows tier's display is the tier's own: a caller that names another root (the install
+  # test, the scaled tour, a benchmark) ends only that root's, since the tier's tests may be
+  # running on it at the same time.
+  [ -n "${TESSALY_E2E_ROOT:-}" ] || stop_xvfb "$build/wine-display"
   exit 0
 fi
 

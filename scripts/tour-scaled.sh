@@ -25,21 +25,9 @@ export TESSALY_ARTIFACTS=$build/artifacts/screenshots-$dpi
 export TESSALY_FIXTURES=$build/tests/fixtures
 tour=$build/tests/e2e/tessaly_tour.exe
 
-# Ends the root's wineserver and its display only (e2e-run.sh --stop would also end the display of
-# the Windows tier's tests, which may be running beside this walk).
-stop_scaled() {
-  TESSALY_WINE_ROOT=$TESSALY_E2E_ROOT scripts/wine-run.sh --stop "$build"
-  local pid_file=$TESSALY_E2E_ROOT/xvfb.pid
-  if [ -f "$pid_file" ]; then
-    local pid
-    pid=$(cat "$pid_file")
-    if kill -0 "$pid" 2>/dev/null; then
-      kill "$pid"
-      for _ in $(seq 50); do kill -0 "$pid" 2>/dev/null || break; sleep 0.1; done
-    fi
-    rm -f "$pid_file"
-  fi
-}
+# Ends the root's wineserver and its display (the root is named, so the Windows tier's display,
+# which may be in use beside this walk, stays).
+stop_scaled() { scripts/e2e-run.sh --stop "$build"; }
 
 # The root, its desktop and the demo machine come with the first run of e2e-run.sh; a walk that
 # lists the tests makes them without showing any page.

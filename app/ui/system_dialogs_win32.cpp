@@ -59,23 +59,26 @@ TaskDialogIndirectFn TaskDialogFunction() {
   return function;
 }
 
+struct ChildClassSearch {
+  const wchar_t* className;
+  bool found = false;
+};
+
+// EnumChildWindows' callback: a function of the system's calling convention (a lambda is not one
+// in the 32-bit build).
+BOOL CALLBACK FindChildOfClass(HWND child, LPARAM param) {
+  auto* search = reinterpret_cast<ChildClassSearch*>(param);
+  wchar_t name[64];
+  if (GetClassNameW(child, name, 64) > 0 && _wcsicmp(name, search->className) == 0) {
+    search->found = true;
+    return FALSE;
+  }
+  return TRUE;
+}
+
 bool HasChildOfClass(HWND window, const wchar_t* className) {
-  struct Search {
-    const wchar_t* className;
-    bool found = false;
-  } search{className};
-  EnumChildWindows(
-      window,
-      [](HWND child, LPARAM param) -> BOOL {
-        auto* s = reinterpret_cast<Search*>(param);
-        wchar_t name[64];
-        if (GetClassNameW(child, name, 64) > 0 && _wcsicmp(name, s->className) == 0) {
-          s->found = true;
-          return FALSE;
-        }
-        return TRUE;
-      },
-      reinterpret_cast<LPARAM>(&search));
+  ChildClassSearch search{className};
+  EnumChildWindows(window, FindChildOfClass, reinterpret_cast<LPARAM>(&search));
   return search.found;
 }
 
