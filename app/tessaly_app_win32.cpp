@@ -140,15 +140,16 @@ int CTessalyApp::RunWizardPage(int wizard, int page) {
   }
   // A page whose window could not be created ends the program, the Start page included.
   if (endCode < 0) return kLeaveProgram;
-  return NextPage(flow_, static_cast<int>(endCode), selection, [this] {
-    return CheckFileDatabase(profile_, files_, nullptr) == err::Success;
-  });
+  return NextPage(flow_, static_cast<int>(endCode), selection,
+                  [this] { return CheckFileDatabase(profile_, files_, nullptr) == err::Success; });
 }
 
 void CTessalyApp::RunPreferences(HWND owner) {
   CPreferencesDlg preferences(
       LoadPreferences(profile_, registry_, files_, system_), system_.Is64BitWindows(),
-      [this](HWND dialog) { RestoreOriginalSettings(dialog, registry_, files_, system_, profile_); },
+      [this](HWND dialog) {
+        RestoreOriginalSettings(dialog, registry_, files_, system_, profile_);
+      },
       [this](HWND dialog) { UndoAChange(dialog, registry_, files_, system_, profile_); });
   if (preferences.DoModal(owner) == IDOK) {
     StorePreferences(profile_, preferences.Host32(), preferences.Host64());

@@ -5,7 +5,10 @@ namespace tessaly {
 
 WizardPage PageFor(int wizard, int page) {
   if (wizard == kStartWizard) return WizardPage::Start;
-  struct Entry { int wizard; WizardPage pages[2]; };
+  struct Entry {
+    int wizard;
+    WizardPage pages[2];
+  };
   static constexpr Entry kTable[] = {
       {0, {WizardPage::OsPlatform, WizardPage::DupeFinder}},
       {1, {WizardPage::FileDatabase, WizardPage::ProductManager}},
@@ -38,14 +41,11 @@ int NextPage(WizardFlowState& state, int endCode, int startSelection,
       if (endCode == kEndNext) return 1;
       return endCode == kEndBack ? backToStart() : kLeaveProgram;
     case WizardPage::DupeFinder:
-    case WizardPage::RelocateContent:
-      return endCode == kEndBack ? 0 : kLeaveProgram;
+    case WizardPage::RelocateContent: return endCode == kEndBack ? 0 : kLeaveProgram;
     case WizardPage::ProductManager:
     case WizardPage::KontaktOrganizer:
-    case WizardPage::FixThumbnails:
-      return endCode == kEndBack ? backToStart() : kLeaveProgram;
-    case WizardPage::None:
-      break;
+    case WizardPage::FixThumbnails: return endCode == kEndBack ? backToStart() : kLeaveProgram;
+    case WizardPage::None: break;
   }
   return kLeaveProgram;
 }

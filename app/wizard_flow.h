@@ -7,7 +7,7 @@
 namespace tessaly {
 
 // Flow numbers: wizards 0-4 are the Start page's choices.
-constexpr int kStartWizard = 253;   // as a wizard: the Start page is shown
+constexpr int kStartWizard = 253;    // as a wizard: the Start page is shown
 constexpr int kShowStartPage = 253;  // as a page number: show the Start page
 constexpr int kLeaveProgram = 255;
 
@@ -18,15 +18,15 @@ constexpr int kEndCancel = 2;
 
 enum class WizardPage {
   None,
-  Start,              // CStartDlg
-  OsPlatform,         // COsPlatformDlg
-  DupeFinder,         // CDupeFinderDlg
-  FileDatabase,       // CFileDatabaseDlg
-  ProductManager,     // CProductManagerDlg
-  KontaktOrganizer,   // CKontaktOrganizerDlg
-  FixThumbnails,      // CDialogFixThumbnails
-  ChooseFolder,       // CChooseFolderDlg
-  RelocateContent,    // CRelocateContentDlg
+  Start,             // CStartDlg
+  OsPlatform,        // COsPlatformDlg
+  DupeFinder,        // CDupeFinderDlg
+  FileDatabase,      // CFileDatabaseDlg
+  ProductManager,    // CProductManagerDlg
+  KontaktOrganizer,  // CKontaktOrganizerDlg
+  FixThumbnails,     // CDialogFixThumbnails
+  ChooseFolder,      // CChooseFolderDlg
+  RelocateContent,   // CRelocateContentDlg
 };
 
 // The page shown for the pair; None for a pair no wizard has (the program then ends silently).

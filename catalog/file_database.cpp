@@ -70,9 +70,9 @@ void CNiFileDatabase::Clear() {
 }
 
 ErrorCode CheckFileDatabase(CProfileStore& profile, FileSystem& fs, const wchar_t* path) {
-  const std::wstring checked =
-      path ? std::wstring(path)
-           : profile.GetProfileString(kSettingsSection, kFileDatabasePath, kDefaultFileDatabasePath);
+  const std::wstring checked = path ? std::wstring(path)
+                                    : profile.GetProfileString(kSettingsSection, kFileDatabasePath,
+                                                               kDefaultFileDatabasePath);
   if (checked.empty()) return err::FileNotFound;
   // Checked and stored in full: a relative path would name another file, or none, once the
   // process's current folder changes (a shell file dialog may change it).
@@ -80,7 +80,7 @@ ErrorCode CheckFileDatabase(CProfileStore& profile, FileSystem& fs, const wchar_
   if (fs.GetFullPath(checked, full) != err::Success) full = checked;
   if (!PathExists(fs, full)) return err::FileNotFound;
   return profile.WriteProfileString(kSettingsSection, kFileDatabasePath, full) ? err::Success
-                                                                                : err::InternalError;
+                                                                               : err::InternalError;
 }
 
 }  // namespace tessaly

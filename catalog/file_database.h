@@ -54,6 +54,7 @@ inline constexpr const wchar_t* kDefaultFileDatabasePath = L"FileDatabase.xml";
 // "FileDatabase.xml", relative to the current folder): 2 when nothing exists there; otherwise
 // stores its full path as FileDatabasePath and returns 0, or 1359 when the setting cannot be
 // written.
-[[nodiscard]] ErrorCode CheckFileDatabase(CProfileStore& profile, FileSystem& fs, const wchar_t* path);
+[[nodiscard]] ErrorCode CheckFileDatabase(CProfileStore& profile, FileSystem& fs,
+                                          const wchar_t* path);
 
 }  // namespace tessaly

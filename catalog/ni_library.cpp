@@ -15,14 +15,10 @@ namespace {
 
 const wchar_t* CatalogKey(uint32_t type) {
   switch (type) {
-    case CNiCatalog::kContent:
-      return ni::kContentCatalogKey;
-    case CNiCatalog::kMaschine:
-      return ni::kMaschineCatalogKey;
-    case CNiCatalog::kReaktor:
-      return ni::kReaktorCatalogKey;
-    default:
-      return nullptr;
+    case CNiCatalog::kContent: return ni::kContentCatalogKey;
+    case CNiCatalog::kMaschine: return ni::kMaschineCatalogKey;
+    case CNiCatalog::kReaktor: return ni::kReaktorCatalogKey;
+    default: return nullptr;
   }
 }
 
@@ -75,8 +71,7 @@ ErrorCode CNiCatalog::Load(Registry& registry, uint32_t type) {
       if (e != err::Success) break;
       buffers->data[size] = 0;
       buffers->data[size + 1] = 0;
-      names_.emplace(FromUtf16Bytes(buffers->data, size),
-                     std::wstring(buffers->name, nameLength));
+      names_.emplace(FromUtf16Bytes(buffers->data, size), std::wstring(buffers->name, nameLength));
     }
   } catch (const std::bad_alloc&) {
     return err::InternalError;
@@ -115,8 +110,8 @@ ErrorCode CNiLibrary::LoadFileDatabase(const wchar_t* path) {
   return path ? err::Success : err::InvalidParameter;
 }
 
-ErrorCode CNiLibrary::Scan(const CancelFlag* cancel, ProductTypes typeMask, ContentKinds contentMask,
-                           const ProgressCallback& progress) {
+ErrorCode CNiLibrary::Scan(const CancelFlag* cancel, ProductTypes typeMask,
+                           ContentKinds contentMask, const ProgressCallback& progress) {
   const bool is64BitWindows = system_->Is64BitWindows();
   checkFiles_ = fileDatabase.HasEntries();
   known_.clear();
@@ -128,20 +123,19 @@ ErrorCode CNiLibrary::Scan(const CancelFlag* cancel, ProductTypes typeMask, Cont
     result = ScanView(cancel, progress, true, true, typeMask, contentMask, record);
   }
   known_.clear();
-  std::stable_sort(records_.begin(), records_.end(),
-                   [](const CNiProduct& a, const CNiProduct& b) {
-                     return CompareNoCase(a.keyName, b.keyName) < 0;
-                   });
+  std::stable_sort(records_.begin(), records_.end(), [](const CNiProduct& a, const CNiProduct& b) {
+    return CompareNoCase(a.keyName, b.keyName) < 0;
+  });
   return result;
 }
 
 ErrorCode CNiLibrary::ScanView(const CancelFlag* cancel, const ProgressCallback& progress,
-                               bool view32, bool skipKnown,
-                               ProductTypes typeMask, ContentKinds contentMask, CNiProduct& record) {
+                               bool view32, bool skipKnown, ProductTypes typeMask,
+                               ContentKinds contentMask, CNiProduct& record) {
   std::unique_ptr<RegistryKey> key;
   const uint32_t view = view32 ? access::Wow64_32Key : access::Wow64_64Key;
-  if (ErrorCode e = registry_->OpenKey(RegRoot::LocalMachine, ni::kProductsKey,
-                                       access::Read | view, key)) {
+  if (ErrorCode e =
+          registry_->OpenKey(RegRoot::LocalMachine, ni::kProductsKey, access::Read | view, key)) {
     return e;
   }
   try {
@@ -305,9 +299,8 @@ ErrorCode CNiLibrary::LoadUserValues(uint32_t& updated) {
     for (CNiProduct& record : records_) byName.emplace(record.keyName, &record);
     return ForEachSubkey(*key, [&](const wchar_t* name, std::wstring_view nameView) {
       const auto found = byName.find(nameView);
-      if (found != byName.end() &&
-          found->second->LoadFromRegistry(*registry_, RegRoot::CurrentUser, name, false) ==
-              err::Success) {
+      if (found != byName.end() && found->second->LoadFromRegistry(*registry_, RegRoot::CurrentUser,
+                                                                   name, false) == err::Success) {
         ++updated;
       }
       return true;
@@ -334,13 +327,14 @@ void CNiLibrary::Sort(int mode, bool ignoreArticles) {
       break;
     case 1:
     case 3:
-      by([](const CNiProduct& a, const CNiProduct& b) { return a.userListIndex < b.userListIndex; });
+      by([](const CNiProduct& a, const CNiProduct& b) {
+        return a.userListIndex < b.userListIndex;
+      });
       break;
     case 2:
       by([](const CNiProduct& a, const CNiProduct& b) { return a.userRemoved < b.userRemoved; });
       break;
-    default:
-      break;
+    default: break;
   }
 }
 

@@ -88,8 +88,9 @@ class CNiLibrary {
   // (null for a scan nobody stops); a cancelled scan keeps what it found. `progress`, when set, is
   // called before each key is read. The records end sorted by key name.
   // Result: the last pass's: the open or enumeration error, 1359 on exhaustion, else 0.
-  [[nodiscard]] ErrorCode Scan(const CancelFlag* cancel, ProductTypes typeMask, ContentKinds contentMask,
-                 const ProgressCallback& progress = nullptr);
+  [[nodiscard]] ErrorCode Scan(const CancelFlag* cancel, ProductTypes typeMask,
+                               ContentKinds contentMask,
+                               const ProgressCallback& progress = nullptr);
 
   // Content kinds of a content product from the catalogs: 87 for null, 1468 for a record that
   // is not content (kNotContent).
@@ -150,9 +151,9 @@ class CNiLibrary {
   CNiFileDatabase fileDatabase;
 
  private:
-  [[nodiscard]] ErrorCode ScanView(const CancelFlag* cancel, const ProgressCallback& progress, bool view32,
-                     bool skipKnown,
-                     ProductTypes typeMask, ContentKinds contentMask, CNiProduct& record);
+  [[nodiscard]] ErrorCode ScanView(const CancelFlag* cancel, const ProgressCallback& progress,
+                                   bool view32, bool skipKnown, ProductTypes typeMask,
+                                   ContentKinds contentMask, CNiProduct& record);
 
   Registry* registry_;
   FileSystem* fs_;

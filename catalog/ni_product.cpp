@@ -109,33 +109,22 @@ CNiProduct::ValueDescription CNiProduct::DescribeValue(ValueKind kind) const {
 std::wstring CNiProduct::GetValue(ValueKind kind) const {
   switch (kind) {
     case valuekind::ContentDir:
-    case valuekind::SystemContentDir:
-      return contentDir;
-    case valuekind::ContentVersion:
-      return contentVersion;
-    case valuekind::InstallDir:
-      return installDir;
-    case valuekind::InstallVstDir:
-      return vstDir;
-    case valuekind::InstallVst64Dir:
-      return vst64Dir;
-    case valuekind::Sno:
-      return sno;
-    default:
-      return {};
+    case valuekind::SystemContentDir: return contentDir;
+    case valuekind::ContentVersion: return contentVersion;
+    case valuekind::InstallDir: return installDir;
+    case valuekind::InstallVstDir: return vstDir;
+    case valuekind::InstallVst64Dir: return vst64Dir;
+    case valuekind::Sno: return sno;
+    default: return {};
   }
 }
 
 std::wstring CNiProduct::GetFileVersion(ProductFile selector) const {
   switch (selector) {
-    case productfile::App:
-      return appFileVersion;
-    case productfile::Plugin32:
-      return plugin32FileVersion;
-    case productfile::Plugin64:
-      return plugin64FileVersion;
-    default:
-      return {};
+    case productfile::App: return appFileVersion;
+    case productfile::Plugin32: return plugin32FileVersion;
+    case productfile::Plugin64: return plugin64FileVersion;
+    default: return {};
   }
 }
 
@@ -144,8 +133,8 @@ void CNiProduct::SetFiles(const wchar_t* app, const wchar_t* plugin) {
   pluginFile = plugin ? plugin : L"";
 }
 
-bool CNiProduct::SetFileDatabaseEntry(const wchar_t* key, const wchar_t* app,
-                                      const wchar_t* plugin, const wchar_t* typeWordText) {
+bool CNiProduct::SetFileDatabaseEntry(const wchar_t* key, const wchar_t* app, const wchar_t* plugin,
+                                      const wchar_t* typeWordText) {
   if (!key || !typeWordText) return false;
   keyName = key;
   SetFiles(app, plugin);
@@ -227,8 +216,7 @@ void CNiProduct::ReadMachineValues(RegistryKey& key) {
     if (found < 0) continue;
     const KindEntry& entry = kKinds[found];
     switch (entry.form) {
-      case Form::Presence:
-        break;
+      case Form::Presence: break;
       case Form::Dword:
         if (!dataFits || size > 4) continue;
         this->*entry.number = DwordOf(buffers.data, size);
@@ -248,8 +236,7 @@ void CNiProduct::ReadMachineValues(RegistryKey& key) {
         this->*entry.text = std::move(text);
         break;
       }
-      case Form::None:
-        continue;
+      case Form::None: continue;
     }
     presentValues |= entry.kind;
     if (entry.kind == valuekind::InstallVstDir || entry.kind == valuekind::InstallVst64Dir) {
@@ -346,8 +333,7 @@ ErrorCode CNiProduct::RefreshFileVersion(FileSystem& fs, System& system, Product
       kind = valuekind::InstallVst64Dir;
       version = &plugin64FileVersion;
       break;
-    default:
-      return err::InvalidParameter;
+    default: return err::InvalidParameter;
   }
   std::wstring path;
   if (!MakeFilePath(fs, kind, file->c_str(), path)) return err::FileNotFound;

@@ -42,7 +42,7 @@ class CNiProduct {
   // 87 for a null name; 1359 when the key path would not fit 260 characters; the open error
   // (the record unchanged). Values that are missing or do not fit are simply absent.
   [[nodiscard]] ErrorCode LoadFromRegistry(Registry& registry, RegRoot hive, const wchar_t* keyName,
-                             bool view32);
+                                           bool view32);
   // The same for HKLM with the products key already open through the view: the product's key is
   // opened below it rather than by its whole path from the hive.
   ErrorCode LoadFromProductsKey(RegistryKey& products, const wchar_t* keyName, bool view32);
@@ -90,8 +90,8 @@ class CNiProduct {
   // own view. With `onlyIfPresent`, a kind the record lacks is left alone (0). 87 for a kind
   // without text, 21 for a record never read, else the registry's error. The field changes only
   // after the registry took the value.
-  [[nodiscard]] ErrorCode WriteValue(Registry& registry, ValueKind kind, bool onlyIfPresent, RegRoot hive,
-                       const std::wstring& text);
+  [[nodiscard]] ErrorCode WriteValue(Registry& registry, ValueKind kind, bool onlyIfPresent,
+                                     RegRoot hive, const std::wstring& text);
   // Writes a DWORD kind (Visibility, UserListIndex, UserRemoved) into the existing key of the
   // user hive through the record's own view. 87 for another kind, 21 for a record never read.
   [[nodiscard]] ErrorCode WriteUserValue(Registry& registry, ValueKind kind, uint32_t number);
@@ -108,14 +108,14 @@ class CNiProduct {
   std::wstring contentDir;  // ContentDir, replaced by SystemContentDir when that exists
   std::wstring contentVersion;
   std::wstring installDir;
-  std::wstring vstDir;      // InstallVSTDir
-  std::wstring vst64Dir;    // InstallVST64Dir
+  std::wstring vstDir;    // InstallVSTDir
+  std::wstring vst64Dir;  // InstallVST64Dir
   std::wstring pluginFile;
   std::wstring plugin32FileVersion;
   std::wstring plugin64FileVersion;
   std::wstring keyName;
-  std::wstring typeWord;    // a file-database entry's Type, stored as it is
-  std::wstring keyPath;     // relative to the hive; empty until the key was read
+  std::wstring typeWord;  // a file-database entry's Type, stored as it is
+  std::wstring keyPath;   // relative to the hive; empty until the key was read
   std::wstring sno;
   ProductType productType = ProductType::None;
   ValueKinds userValues;

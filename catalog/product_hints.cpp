@@ -54,13 +54,12 @@ HintEntry ReadEntry(pugi::xml_node node) {
   entry.type = ChildText(node, "Type");
   entry.contentKinds = ContentKindsOf(node);
   for (pugi::xml_node bin : node.children("BinName")) {
-    entry.binNames.push_back({TextOf(bin), AttributeText(bin, "target"),
-                              AttributeText(bin, "platform")});
+    entry.binNames.push_back(
+        {TextOf(bin), AttributeText(bin, "target"), AttributeText(bin, "platform")});
   }
   entry.hostMode = ChildText(node, "HostMode");
   if (const pugi::xml_node members = node.child("Members")) {
-    for (pugi::xml_node member = members.child("Member"); member;
-         member = member.next_sibling()) {
+    for (pugi::xml_node member = members.child("Member"); member; member = member.next_sibling()) {
       if (member.type() == pugi::node_element) entry.members.push_back(TextOf(member));
     }
   }

@@ -52,21 +52,16 @@ constexpr ListViewColumn<CNiProduct> kColumns[] = {
 constexpr CListViewTable kTable(kColumns);
 
 // The controls that stay off while the libraries load.
-constexpr int kLoadLocked[] = {IDC_APPLY_SORT,      IDC_BACK,        IDCANCEL,
-                               IDC_IGNORE_ARTICLES, IDC_EXTEND_SEARCH, IDC_KONTAKT_LIBRARIES,
+constexpr int kLoadLocked[] = {IDC_APPLY_SORT,       IDC_BACK,          IDCANCEL,
+                               IDC_IGNORE_ARTICLES,  IDC_EXTEND_SEARCH, IDC_KONTAKT_LIBRARIES,
                                IDC_FORCE_ALL_TO_TOP, IDC_HIDE_ALL};
 
 constexpr Anchor kAnchors[] = {
-    GrowWidth(IDC_KONTAKT_EXPLANATION),
-    GrowBoth(IDC_KONTAKT_LIBRARIES),
-    FollowBottom(IDC_FORCE_TO_TOP),
-    FollowBottom(IDC_HIDE_LIBRARY),
-    FollowBottom(IDC_FORCE_ALL_TO_TOP),
-    FollowBottom(IDC_HIDE_ALL),
-    FollowBottom(IDC_IGNORE_ARTICLES),
-    FollowBottom(IDC_EXTEND_SEARCH),
-    FollowBottomRight(IDC_BACK),
-    FollowBottomRight(IDC_APPLY_SORT),
+    GrowWidth(IDC_KONTAKT_EXPLANATION), GrowBoth(IDC_KONTAKT_LIBRARIES),
+    FollowBottom(IDC_FORCE_TO_TOP),     FollowBottom(IDC_HIDE_LIBRARY),
+    FollowBottom(IDC_FORCE_ALL_TO_TOP), FollowBottom(IDC_HIDE_ALL),
+    FollowBottom(IDC_IGNORE_ARTICLES),  FollowBottom(IDC_EXTEND_SEARCH),
+    FollowBottomRight(IDC_BACK),        FollowBottomRight(IDC_APPLY_SORT),
     FollowBottomRight(IDCANCEL),
 };
 
@@ -104,14 +99,11 @@ void CKontaktOrganizerDlg::UpdateControls() {
 
 bool CKontaktOrganizerDlg::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, INT_PTR& result) {
   switch (message) {
-    case WM_KONTAKT_LOAD_START:
-      StartLoad();
-      break;
+    case WM_KONTAKT_LOAD_START: StartLoad(); break;
     case WM_KONTAKT_LOAD_COMPLETE:
       LoadEnded(static_cast<WorkerEnd>(wParam), static_cast<ErrorCode>(lParam));
       break;
-    default:
-      return CPage::OnMessage(message, wParam, lParam, result);
+    default: return CPage::OnMessage(message, wParam, lParam, result);
   }
   result = TRUE;
   return true;
@@ -125,10 +117,10 @@ void CKontaktOrganizerDlg::StartLoad() {
   UpdateControls();
   ListView_DeleteAllItems(Item(IDC_KONTAKT_LIBRARIES));
   startFailed_ = false;
-  const ErrorCode startError = worker_.Start(
-      Hwnd(), WM_KONTAKT_LOAD_COMPLETE, [this, extend](const CancelFlag& stop) -> ErrorCode {
-        return LoadLibrariesTab(library_, extend, &stop);
-      });
+  const ErrorCode startError = worker_.Start(Hwnd(), WM_KONTAKT_LOAD_COMPLETE,
+                                             [this, extend](const CancelFlag& stop) -> ErrorCode {
+                                               return LoadLibrariesTab(library_, extend, &stop);
+                                             });
   if (startError != err::Success) {
     // The end message that reports the failed start follows; the page stays locked.
     startFailed_ = true;
@@ -253,27 +245,16 @@ bool CKontaktOrganizerDlg::OnButton(int id) {
   if (loading_ && id != IDC_BACK && id != IDCANCEL) return true;
   switch (id) {
     case IDC_FORCE_TO_TOP:
-    case IDC_HIDE_LIBRARY:
-      RowChanged();
-      return true;
-    case IDC_FORCE_ALL_TO_TOP:
-      SetAll(true);
-      return true;
-    case IDC_HIDE_ALL:
-      SetAll(false);
-      return true;
+    case IDC_HIDE_LIBRARY: RowChanged(); return true;
+    case IDC_FORCE_ALL_TO_TOP: SetAll(true); return true;
+    case IDC_HIDE_ALL: SetAll(false); return true;
     case IDC_IGNORE_ARTICLES:
       lastSortColumn_ = -1;
       SortByColumn(0);
       return true;
-    case IDC_EXTEND_SEARCH:
-      StartLoad();
-      return true;
-    case IDC_APPLY_SORT:
-      ApplySort();
-      return true;
-    default:
-      return false;
+    case IDC_EXTEND_SEARCH: StartLoad(); return true;
+    case IDC_APPLY_SORT: ApplySort(); return true;
+    default: return false;
   }
 }
 

@@ -10,9 +10,9 @@ namespace tessaly {
 ErrorCode LoadLibrariesTab(CNiLibrary& library, bool extendedSearch, const CancelFlag* stop) {
   // A missing catalog or products key leaves fewer records; the result is the user values' read.
   (void)library.Reset();
-  (void)library.Scan(stop, extendedSearch ? producttype::AppPlugin | producttype::Content
-                                    : producttype::Content,
-               extendedSearch ? contentkind::All : contentkind::Kontakt);
+  (void)library.Scan(
+      stop, extendedSearch ? producttype::AppPlugin | producttype::Content : producttype::Content,
+      extendedSearch ? contentkind::All : contentkind::Kontakt);
   if (stop && *stop) return err::Success;
   library.RemoveWithoutFolders();
   uint32_t updated = 0;
@@ -46,8 +46,7 @@ CNiProduct* CLibrariesTab::SetSelected(bool forceToTop, bool hide) {
   return record;
 }
 
-CLibrariesTab::ApplyResult CLibrariesTab::Apply(const BackupContext& backup,
-                                                bool ignoreArticles) {
+CLibrariesTab::ApplyResult CLibrariesTab::Apply(const BackupContext& backup, bool ignoreArticles) {
   ApplyResult result;
   library_->Sort(0, ignoreArticles);
   NumberLibrariesTab(library_->records());
@@ -62,8 +61,8 @@ CLibrariesTab::ApplyResult CLibrariesTab::Apply(const BackupContext& backup,
   }
   if (!values.empty()) {
     result.backupError = SaveChangeBackup(
-        backup,
-        L"Libraries tab sorted: " + std::to_wstring(library_->Count()) + L" libraries", values);
+        backup, L"Libraries tab sorted: " + std::to_wstring(library_->Count()) + L" libraries",
+        values);
     if (result.backupError != err::Success) return result;
   }
   result.written = library_->SaveUserValues(result.errors);

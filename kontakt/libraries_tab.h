@@ -18,7 +18,8 @@ namespace tessaly {
 // `stop` (may be null) is polled during the scan; a stopped load returns 0 with what it found.
 // Result: the error of reading the per-user values (a scan error is not the load's: what it
 // found is still arranged).
-[[nodiscard]] ErrorCode LoadLibrariesTab(CNiLibrary& library, bool extendedSearch, const CancelFlag* stop);
+[[nodiscard]] ErrorCode LoadLibrariesTab(CNiLibrary& library, bool extendedSearch,
+                                         const CancelFlag* stop);
 
 // "Force to top.": place 0, or no place yet (numbered by the apply).
 void SetForcedToTop(CNiProduct& record, bool forced);

@@ -22,9 +22,9 @@ inline bool StopRequested(const CancelFlag& flag) {
 // value; a flag converts to it, so a call reads `cancel_` or `kNeverCancelled`, never a null.
 class CancelToken {
  public:
-  constexpr CancelToken() = default;  // never cancelled
+  constexpr CancelToken() = default;                               // never cancelled
   constexpr CancelToken(const CancelFlag& flag) : flag_(&flag) {}  // NOLINT: a flag is a token
-  CancelToken(std::nullptr_t) = delete;  // "no flag" is kNeverCancelled
+  CancelToken(std::nullptr_t) = delete;                            // "no flag" is kNeverCancelled
 
   bool Requested() const { return flag_ != nullptr && StopRequested(*flag_); }
   // The flag itself for the system's copy, which polls it while it copies; null for none.

@@ -118,7 +118,8 @@ struct CountWalk {
         const bool appended = path::Append(sub, entry.name, kTreePathCapacity);
         if (isLink) {
           // A folder link is not entered; the first one is noted for the caller.
-          if (appended && progress.firstFolderLink.empty()) progress.firstFolderLink = std::move(sub);
+          if (appended && progress.firstFolderLink.empty())
+            progress.firstFolderLink = std::move(sub);
         } else if (!appended) {
           ++progress.errors;
           break;
@@ -336,7 +337,7 @@ struct CopyWalk {
               listingFailed);
     if (targetFolder == TargetFolder::Temporary) {
       targetFolder = PlaceTemporaryFolder(filesTo, target, entries) ? TargetFolder::Made
-                                                                     : TargetFolder::Unknown;
+                                                                    : TargetFolder::Unknown;
     }
     if (cancelled) return;
 
@@ -719,11 +720,9 @@ ErrorCode CopyTree(FileSystem& fs, System& system, std::wstring_view source,
 ErrorCode DeleteTree(FileSystem& fs, const PatternSet& patterns, std::wstring_view folder,
                      CancelToken cancel, TreeProgressCallback callback,
                      TreeOperationProgress* progress, bool removeFolders) {
-  return DeleteTree(fs, patterns, folder,
-                    {.cancel = cancel,
-                     .onFile = callback,
-                     .progress = progress,
-                     .removeFolders = removeFolders});
+  return DeleteTree(
+      fs, patterns, folder,
+      {.cancel = cancel, .onFile = callback, .progress = progress, .removeFolders = removeFolders});
 }
 
 ErrorCode DeleteTree(FileSystem& fs, const PatternSet& patterns, std::wstring_view folder,

@@ -26,23 +26,23 @@ using PatternSet = std::set<std::wstring>;
 // Statistics of a tree operation. The caller owns it, resets it with ResetProgress before a run,
 // and may read it from its progress callback (which runs on the walking thread).
 struct TreeOperationProgress {
-  uint8_t callerFlag = 0;                 // the caller's own use
-  uint32_t copyCallbackReason = 0;        // last reason the system's file copy reported
-  uint32_t callerNumbers[3] = {};         // the caller's own use
-  uint64_t callerLargeNumbers[2] = {};    // the caller's own use
-  uint64_t fileBytesCopied = 0;           // bytes of the current file copied so far
-  uint64_t fileSize = 0;                  // total size of the current file
-  uint32_t callerValue = 0;               // the caller's own use
-  void* copyUserData = nullptr;           // the user value handed to the copy-progress routine
-  std::wstring currentFile;               // the file about to be processed (< 520 characters)
-  std::wstring currentFolder;             // the folder being walked (< 520 characters)
-  uint32_t errors = 0;                    // failures counted during the run
-  uint32_t filesDone = 0;                 // files copied or deleted successfully
-  uint32_t foldersVisited = 0;            // folders entered, the start folder included
-  uint32_t filesCounted = 0;              // files found by CountTree
-  uint64_t bytesCounted = 0;              // total size of the files found by CountTree
-  std::wstring firstFolderLink;           // the first folder link CountTree met (not entered)
-  uint32_t callerExtra[2] = {};           // the caller's own use
+  uint8_t callerFlag = 0;               // the caller's own use
+  uint32_t copyCallbackReason = 0;      // last reason the system's file copy reported
+  uint32_t callerNumbers[3] = {};       // the caller's own use
+  uint64_t callerLargeNumbers[2] = {};  // the caller's own use
+  uint64_t fileBytesCopied = 0;         // bytes of the current file copied so far
+  uint64_t fileSize = 0;                // total size of the current file
+  uint32_t callerValue = 0;             // the caller's own use
+  void* copyUserData = nullptr;         // the user value handed to the copy-progress routine
+  std::wstring currentFile;             // the file about to be processed (< 520 characters)
+  std::wstring currentFolder;           // the folder being walked (< 520 characters)
+  uint32_t errors = 0;                  // failures counted during the run
+  uint32_t filesDone = 0;               // files copied or deleted successfully
+  uint32_t foldersVisited = 0;          // folders entered, the start folder included
+  uint32_t filesCounted = 0;            // files found by CountTree
+  uint64_t bytesCounted = 0;            // total size of the files found by CountTree
+  std::wstring firstFolderLink;         // the first folder link CountTree met (not entered)
+  uint32_t callerExtra[2] = {};         // the caller's own use
 };
 
 // Called once per file on the walking thread, after currentFile is set and before the file is
@@ -100,8 +100,8 @@ bool IsSourceNewer(const FindData& source, const FindData& target);
 // `routine`, `userData` and `cancel` go to the system's copy.
 [[nodiscard]] ErrorCode CopyOneFile(FileSystem& fs, std::wstring_view source,
                                     std::wstring_view target, bool onlyIfNewer,
-                                    CopyProgressRoutine routine, void* userData,
-                                    CancelToken cancel, uint32_t copyFlags);
+                                    CopyProgressRoutine routine, void* userData, CancelToken cancel,
+                                    uint32_t copyFlags);
 
 // Zeroes every field and empties both paths.
 void ResetProgress(TreeOperationProgress& progress);

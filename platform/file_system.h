@@ -32,26 +32,29 @@ class FileSystem {
   // RemoveDirectoryW: an empty folder, or a directory link itself (never its target).
   [[nodiscard]] virtual ErrorCode RemoveFolder(std::wstring_view path) = 0;
   [[nodiscard]] virtual ErrorCode DeleteFile(std::wstring_view path) = 0;
-  [[nodiscard]] virtual ErrorCode MoveFile(std::wstring_view from, std::wstring_view to, uint32_t moveFlags) = 0;
+  [[nodiscard]] virtual ErrorCode MoveFile(std::wstring_view from, std::wstring_view to,
+                                           uint32_t moveFlags) = 0;
   // CopyFileExW: `routine` may be null; the copy polls `cancel` while it runs. A cancelled or
   // failed copy leaves no target.
   [[nodiscard]] virtual ErrorCode CopyFile(std::wstring_view from, std::wstring_view to,
-                             CopyProgressRoutine routine, void* userData, CancelToken cancel,
-                             uint32_t copyFlags) = 0;
+                                           CopyProgressRoutine routine, void* userData,
+                                           CancelToken cancel, uint32_t copyFlags) = 0;
   // A directory symbolic link at `link` to `target` (CreateSymbolicLinkW with flag 1).
-  [[nodiscard]] virtual ErrorCode CreateFolderLink(std::wstring_view link, std::wstring_view target) = 0;
+  [[nodiscard]] virtual ErrorCode CreateFolderLink(std::wstring_view link,
+                                                   std::wstring_view target) = 0;
 
   // GetDiskFreeSpaceExW on a root or folder.
   [[nodiscard]] virtual ErrorCode GetFreeSpace(std::wstring_view folder, uint64_t& freeToCaller,
-                                 uint64_t& totalBytes) = 0;
+                                               uint64_t& totalBytes) = 0;
   // GetDriveTypeW on a root such as "C:\".
   virtual uint32_t GetDriveType(std::wstring_view root) = 0;
 
   // Reads up to `maxBytes` from `offset` (fewer at the end of the file).
   [[nodiscard]] virtual ErrorCode ReadFile(std::wstring_view path, uint64_t offset, size_t maxBytes,
-                             std::vector<uint8_t>& out) = 0;
+                                           std::vector<uint8_t>& out) = 0;
   // Creates or replaces a file with `data` (fails with 5 on a read-only file).
-  [[nodiscard]] virtual ErrorCode WriteFile(std::wstring_view path, const uint8_t* data, size_t size) = 0;
+  [[nodiscard]] virtual ErrorCode WriteFile(std::wstring_view path, const uint8_t* data,
+                                            size_t size) = 0;
 
   // The path that `path` finally names, every folder link on the way followed and each name in
   // its on-disk case: "C:\Plugins\Real" for "c:\plugins\link" when link leads there; a

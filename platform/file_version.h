@@ -16,13 +16,14 @@ namespace tessaly {
 // first. The caller decides about WOW64 redirection. 0; 1812 when the file has none (also for a
 // file that is not a PE image); 574 when memory for it cannot be had (also when the file system
 // reports 8 or 14 while reading); the file system's error (2 missing file, 3 missing folder, ...).
-[[nodiscard]] ErrorCode ReadVersionResource(FileSystem& fs, std::wstring_view path, VersionResource& out);
+[[nodiscard]] ErrorCode ReadVersionResource(FileSystem& fs, std::wstring_view path,
+                                            VersionResource& out);
 
 // The text of the version value "FileVersion" of the file's first translation, read with WOW64
 // file-system redirection off so that a path into the system folder reaches the 64-bit file.
 // 21 for an empty path; the errors of ReadVersionResource; 1287 when the translation table is
 // missing or empty; 1813 when the string is missing.
-[[nodiscard]] ErrorCode GetFileVersionString(FileSystem& fs, System& system, const std::wstring& path,
-                               std::wstring& out);
+[[nodiscard]] ErrorCode GetFileVersionString(FileSystem& fs, System& system,
+                                             const std::wstring& path, std::wstring& out);
 
 }  // namespace tessaly

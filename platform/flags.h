@@ -16,7 +16,7 @@ concept FlagEnum = std::is_enum_v<E> && requires(E e) {
 };
 
 template <typename E>
-  requires std::is_enum_v<E>
+requires std::is_enum_v<E>
 class Flags {
  public:
   using Bits = std::underlying_type_t<E>;
@@ -50,11 +50,17 @@ class Flags {
 };
 
 template <FlagEnum E>
-constexpr Flags<E> operator|(E a, E b) { return Flags<E>(a) | b; }
+constexpr Flags<E> operator|(E a, E b) {
+  return Flags<E>(a) | b;
+}
 template <FlagEnum E>
-constexpr Flags<E> operator&(E a, E b) { return Flags<E>(a) & b; }
+constexpr Flags<E> operator&(E a, E b) {
+  return Flags<E>(a) & b;
+}
 template <FlagEnum E>
-constexpr Flags<E> operator~(E a) { return ~Flags<E>(a); }
+constexpr Flags<E> operator~(E a) {
+  return ~Flags<E>(a);
+}
 
 // How a test prints a set whose check failed: its bits as a number.
 template <typename E>

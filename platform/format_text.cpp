@@ -26,7 +26,8 @@ void AppendInteger(std::wstring& out, const Conversion& c, const Arg& arg) {
   if (arg.kind == ArgKind::Signed) {
     negative = arg.signedValue < 0;
     // Negating in unsigned arithmetic keeps the most negative value exact.
-    magnitude = negative ? 0 - static_cast<uint64_t>(arg.signedValue) : static_cast<uint64_t>(arg.signedValue);
+    magnitude = negative ? 0 - static_cast<uint64_t>(arg.signedValue)
+                         : static_cast<uint64_t>(arg.signedValue);
   }
 
   const unsigned base = (c.type == L'x' || c.type == L'X') ? 16 : 10;
@@ -39,10 +40,14 @@ void AppendInteger(std::wstring& out, const Conversion& c, const Arg& arg) {
   const size_t digits = c.hasPrecision && c.precision > n ? c.precision : n;
 
   std::wstring_view prefix;
-  if (negative) prefix = L"-";
-  else if (isSigned && c.plusSign) prefix = L"+";
-  else if (isSigned && c.spaceSign) prefix = L" ";
-  else if (c.alternate && base == 16 && magnitude != 0) prefix = c.type == L'X' ? L"0X" : L"0x";
+  if (negative)
+    prefix = L"-";
+  else if (isSigned && c.plusSign)
+    prefix = L"+";
+  else if (isSigned && c.spaceSign)
+    prefix = L" ";
+  else if (c.alternate && base == 16 && magnitude != 0)
+    prefix = c.type == L'X' ? L"0X" : L"0x";
 
   const size_t used = prefix.size() + digits;
   const bool zeroFill = c.zeroPad && !c.leftAlign && !c.hasPrecision;
@@ -77,7 +82,8 @@ std::wstring Format(const wchar_t* format, const Arg* args, size_t count) {
     const Arg* arg = known ? &args[next++] : nullptr;
     if (known && c.type == L's' && arg->kind == ArgKind::Text) {
       AppendText(out, c, *arg);
-    } else if (known && c.type != L's' && (arg->kind == ArgKind::Signed || arg->kind == ArgKind::Unsigned)) {
+    } else if (known && c.type != L's' &&
+               (arg->kind == ArgKind::Signed || arg->kind == ArgKind::Unsigned)) {
       AppendInteger(out, c, *arg);
     } else {
       out.append(p - 1, c.end);

@@ -12,14 +12,14 @@ namespace tessaly {
 
 namespace {
 
-constexpr size_t kLocationCapacity = 260;       // characters, terminator included
-constexpr size_t kRegistryPathBytes = 520;      // bytes of a folder value, terminator included
+constexpr size_t kLocationCapacity = 260;   // characters, terminator included
+constexpr size_t kRegistryPathBytes = 520;  // bytes of a folder value, terminator included
 
 constexpr const wchar_t* kCommonFilesVstFolders[] = {L"VST2", L"Steinberg\\VST2"};
 constexpr const wchar_t* kNiVst64Folder = ni::kVst64Folder;
 constexpr const wchar_t* kNiVst32Folder = ni::kVst32Folder;
-constexpr const wchar_t* kProgramFilesVstFolders[] = {
-    L"Vstplugins", kNiVst64Folder, kNiVst32Folder, L"Steinberg\\VstPlugins"};
+constexpr const wchar_t* kProgramFilesVstFolders[] = {L"Vstplugins", kNiVst64Folder, kNiVst32Folder,
+                                                      L"Steinberg\\VstPlugins"};
 
 // An environment value that fits the location buffer; an empty one counts as unset.
 ErrorCode ReadLocationVariable(System& system, const wchar_t* name, std::wstring& out) {
@@ -40,11 +40,11 @@ ErrorCode GetFolder(System& system, bool want64, const wchar_t* variable64,
       return e;
     }
     return system.GetSpecialFolder(csidlX86, out) == err::Success ? err::Success
-                                                                   : err::PathNotFound;
+                                                                  : err::PathNotFound;
   }
   if (want64) return err::InvalidParameter;
   return system.GetSpecialFolder(csidlNative, out) == err::Success ? err::Success
-                                                                    : err::PathNotFound;
+                                                                   : err::PathNotFound;
 }
 
 // A REG_SZ or REG_EXPAND_SZ value of at most `maxBytes` bytes, terminator included.
@@ -62,7 +62,8 @@ ErrorCode ReadLimitedString(RegistryKey& key, std::wstring_view name, size_t max
 ErrorCode ReadMachineString(Registry& registry, const wchar_t* keyPath, uint32_t viewFlag,
                             const wchar_t* name, std::wstring& out) {
   std::unique_ptr<RegistryKey> key;
-  if (ErrorCode e = registry.OpenKey(RegRoot::LocalMachine, keyPath, access::Read | viewFlag, key)) {
+  if (ErrorCode e =
+          registry.OpenKey(RegRoot::LocalMachine, keyPath, access::Read | viewFlag, key)) {
     return e;
   }
   return ReadLimitedString(*key, name, kRegistryPathBytes, out);
@@ -114,8 +115,9 @@ unsigned GetDefaultVstFolders(System& system, Registry& registry, FileSystem& fs
     }
   }
   std::wstring registryFolder;
-  if (ReadMachineString(registry, L"Software\\VST", want64 ? access::Wow64_64Key : access::Wow64_32Key,
-                        L"VSTPluginsPath", registryFolder) == err::Success) {
+  if (ReadMachineString(registry, L"Software\\VST",
+                        want64 ? access::Wow64_64Key : access::Wow64_32Key, L"VSTPluginsPath",
+                        registryFolder) == err::Success) {
     candidates.push_back(std::move(registryFolder));
   }
 

@@ -68,7 +68,8 @@ bool ReadIdEntries(const ResourceTree& tree, uint32_t offset, std::vector<Direct
   const size_t ids = Le16(header + 14);
   if (ids == 0) return true;
   const uint64_t first = uint64_t{offset} + kResourceDirectorySize;
-  const uint8_t* entries = tree.At(static_cast<uint32_t>(first), (named + ids) * kResourceEntrySize);
+  const uint8_t* entries =
+      tree.At(static_cast<uint32_t>(first), (named + ids) * kResourceEntrySize);
   if (!entries) return false;
   for (size_t i = named; i < named + ids; ++i) {
     const uint8_t* e = entries + i * kResourceEntrySize;
@@ -84,7 +85,8 @@ std::optional<uint32_t> FindSubdirectory(const ResourceTree& tree, uint32_t dir,
   std::vector<DirectoryEntry> entries;
   if (!ReadIdEntries(tree, dir, entries)) return std::nullopt;
   for (const DirectoryEntry& e : entries) {
-    if (e.id == id && (e.target & kEntryIsNameOrDirectory)) return e.target & ~kEntryIsNameOrDirectory;
+    if (e.id == id && (e.target & kEntryIsNameOrDirectory))
+      return e.target & ~kEntryIsNameOrDirectory;
   }
   return std::nullopt;
 }
@@ -195,15 +197,16 @@ ErrorCode ParsePeHeaders(ImageReader& reader, PeHeaders& out) {
         out.imageBase = layout->imageBaseSize == 8 ? Le64(opt + layout->imageBase)
                                                    : Le32(opt + layout->imageBase);
       }
-      if (has(layout->sectionAlignment, 4)) out.sectionAlignment = Le32(opt + layout->sectionAlignment);
+      if (has(layout->sectionAlignment, 4))
+        out.sectionAlignment = Le32(opt + layout->sectionAlignment);
       if (has(layout->fileAlignment, 4)) out.fileAlignment = Le32(opt + layout->fileAlignment);
       if (has(layout->sizeOfImage, 4)) out.sizeOfImage = Le32(opt + layout->sizeOfImage);
       if (has(layout->sizeOfHeaders, 4)) out.sizeOfHeaders = Le32(opt + layout->sizeOfHeaders);
       if (has(layout->subsystem, 2)) out.subsystem = Le16(opt + layout->subsystem);
       if (has(layout->numberOfRvaAndSizes, 4)) {
         const uint32_t declared = Le32(opt + layout->numberOfRvaAndSizes);
-        const size_t room = optionalSize > layout->directories
-                                ? (optionalSize - layout->directories) / 8 : 0;
+        const size_t room =
+            optionalSize > layout->directories ? (optionalSize - layout->directories) / 8 : 0;
         const size_t count = std::min<size_t>({declared, room, kMaxDirectories});
         for (size_t i = 0; i < count; ++i) {
           const uint8_t* d = opt + layout->directories + i * 8;
@@ -242,7 +245,7 @@ ErrorCode ParsePeHeaders(const uint8_t* data, size_t size, PeHeaders& out) {
 }
 
 ErrorCode FindResourceData(ImageReader& reader, const PeHeaders& headers, uint16_t type,
-                       uint16_t name, PeResourceData& out) {
+                           uint16_t name, PeResourceData& out) {
   out = PeResourceData{};
   const auto failed = [&reader](ErrorCode code) { return reader.error() ? reader.error() : code; };
 
@@ -264,7 +267,8 @@ ErrorCode FindResourceData(ImageReader& reader, const PeHeaders& headers, uint16
   std::vector<DirectoryEntry> entries;
   if (!ReadIdEntries(tree, *nameDir, entries)) return failed(err::ResourceLangNotFound);
   // Data entries only: a language entry that is itself a directory is malformed.
-  std::erase_if(entries, [](const DirectoryEntry& e) { return e.target & kEntryIsNameOrDirectory; });
+  std::erase_if(entries,
+                [](const DirectoryEntry& e) { return e.target & kEntryIsNameOrDirectory; });
   if (entries.empty()) return failed(err::ResourceLangNotFound);
   const DirectoryEntry* chosen = nullptr;
   for (uint16_t lang : {pe::kLanguageNeutral, pe::kLanguageEnglishUs}) {

@@ -31,8 +31,8 @@ constexpr uint16_t kMachineArm64 = 0xAA64;
 constexpr uint16_t kMagicPe32 = 0x010B;
 constexpr uint16_t kMagicPe32Plus = 0x020B;
 
-constexpr uint16_t kDosSignature = 0x5A4D;      // "MZ"
-constexpr uint32_t kNtSignature = 0x00004550;   // "PE\0\0"
+constexpr uint16_t kDosSignature = 0x5A4D;     // "MZ"
+constexpr uint32_t kNtSignature = 0x00004550;  // "PE\0\0"
 constexpr uint32_t kDosLfanewOffset = 0x3C;
 constexpr uint32_t kDosHeaderSize = 0x40;
 constexpr uint32_t kFileHeaderSize = 20;
@@ -169,8 +169,8 @@ struct PeResourceData {
 // 0; 1812 when the image has no resource directory (or it lies outside the file's sections);
 // 1813 no such type; 1814 no such name; 1815 no usable language entry (or its data lies outside
 // the file's sections); a read error of the reader.
-[[nodiscard]] ErrorCode FindResourceData(ImageReader& reader, const PeHeaders& headers, uint16_t type,
-                       uint16_t name, PeResourceData& out);
+[[nodiscard]] ErrorCode FindResourceData(ImageReader& reader, const PeHeaders& headers,
+                                         uint16_t type, uint16_t name, PeResourceData& out);
 
 // The bytes of the version resource (RT_VERSION, id 1), at most pe::kMaxVersionResourceSize of
 // them. 0; 1812 when there is none, including files that are not PE images; a read error.
@@ -179,6 +179,6 @@ struct PeResourceData {
 // and the version data. Errors of the file system (2 missing file, 3 missing folder, 32 ...)
 // are returned as they are.
 [[nodiscard]] ErrorCode ReadVersionResourceBytes(FileSystem& fs, std::wstring_view path,
-                                   std::vector<uint8_t>& out);
+                                                 std::vector<uint8_t>& out);
 
 }  // namespace tessaly

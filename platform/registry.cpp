@@ -63,7 +63,8 @@ ErrorCode ReadDword(RegistryKey& key, std::wstring_view name, uint32_t& out) {
   std::vector<uint8_t> data;
   if (ErrorCode e = key.QueryValue(name, &type, &data)) return e;
   if (type != regtype::Dword || data.size() != 4) return err::InvalidData;
-  out = uint32_t(data[0]) | uint32_t(data[1]) << 8 | uint32_t(data[2]) << 16 | uint32_t(data[3]) << 24;
+  out = uint32_t(data[0]) | uint32_t(data[1]) << 8 | uint32_t(data[2]) << 16 |
+        uint32_t(data[3]) << 24;
   return err::Success;
 }
 

@@ -13,14 +13,14 @@ namespace tessaly {
 
 // CSIDL values of the special folders the program asks for.
 namespace csidl {
-constexpr int Personal = 0x0005;            // Documents
+constexpr int Personal = 0x0005;  // Documents
 constexpr int AppData = 0x001a;
 constexpr int ProgramFiles = 0x0026;
 constexpr int ProgramFilesX86 = 0x002a;
 constexpr int ProgramFilesCommon = 0x002b;
 constexpr int ProgramFilesCommonX86 = 0x002c;
 constexpr int CommonDocuments = 0x002e;
-constexpr int LocalAppData = 0x001c;        // the user's local (not roaming) application data
+constexpr int LocalAppData = 0x001c;  // the user's local (not roaming) application data
 // Or'ed into a value: a folder that does not exist yet is created, with its parents
 // (CSIDL_FLAG_CREATE). Without it the system does not give a folder that does not exist.
 constexpr int FlagCreate = 0x8000;
@@ -46,7 +46,8 @@ class System {
   virtual bool Is64BitWindows() = 0;
   virtual bool IsVistaOrLater() = 0;
   // 203 when the variable is not set.
-  [[nodiscard]] virtual ErrorCode GetEnvironmentVariable(std::wstring_view name, std::wstring& out) = 0;
+  [[nodiscard]] virtual ErrorCode GetEnvironmentVariable(std::wstring_view name,
+                                                         std::wstring& out) = 0;
   // 3 when the system cannot give the folder: an unknown value, or a folder that does not exist
   // (or, with csidl::FlagCreate, cannot be created).
   [[nodiscard]] virtual ErrorCode GetSpecialFolder(int csidlValue, std::wstring& out) = 0;
@@ -67,7 +68,8 @@ class System {
   };
   // Takes the lock `name` for as long as `out` lives: 0, or 183 (with `out` empty) when another
   // holder, in this process or another, has it. A system that cannot tell answers 50.
-  [[nodiscard]] virtual ErrorCode AcquireNamedLock(std::wstring_view name, std::unique_ptr<NamedLock>& out) {
+  [[nodiscard]] virtual ErrorCode AcquireNamedLock(std::wstring_view name,
+                                                   std::unique_ptr<NamedLock>& out) {
     (void)name;
     out.reset();
     return err::NotSupported;

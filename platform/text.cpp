@@ -1,7 +1,6 @@
 // Case folding without regard to locale (A-Z only), and UTF-8 and UTF-16 conversion.
 #include "platform/text.h"
 
-
 namespace tessaly {
 
 int CompareNoCase(std::wstring_view a, std::wstring_view b) {
@@ -113,7 +112,10 @@ std::wstring FromUtf8(std::string_view text) {
         bool ok = true;
         for (size_t k = 1; k < len; ++k) {
           const uint8_t c = static_cast<uint8_t>(text[i + k]);
-          if ((c & 0xC0) != 0x80) { ok = false; break; }
+          if ((c & 0xC0) != 0x80) {
+            ok = false;
+            break;
+          }
           v = (v << 6) | (c & 0x3F);
         }
         static const uint32_t kMin[] = {0, 0, 0x80, 0x800, 0x10000};

@@ -25,7 +25,9 @@ bool EndsWithNoCase(std::wstring_view text, std::wstring_view suffix);
 bool LessNoCase(const std::wstring& a, const std::wstring& b);
 struct LessNoCaseFn {
   using is_transparent = void;
-  bool operator()(std::wstring_view a, std::wstring_view b) const { return CompareNoCase(a, b) < 0; }
+  bool operator()(std::wstring_view a, std::wstring_view b) const {
+    return CompareNoCase(a, b) < 0;
+  }
 };
 
 // UTF-16LE bytes <-> text. Registry REG_SZ data and file contents use these.
@@ -45,16 +47,16 @@ namespace format_text {
 
 // What one conversion of a format asks for, read from "%[flags][width][.precision][length]type".
 struct Conversion {
-  bool leftAlign = false;   // '-'
-  bool plusSign = false;    // '+'
-  bool spaceSign = false;   // ' '
-  bool alternate = false;   // '#': 0x before a hexadecimal value
-  bool zeroPad = false;     // '0'
+  bool leftAlign = false;  // '-'
+  bool plusSign = false;   // '+'
+  bool spaceSign = false;  // ' '
+  bool alternate = false;  // '#': 0x before a hexadecimal value
+  bool zeroPad = false;    // '0'
   size_t width = 0;
   bool hasPrecision = false;
   size_t precision = 0;
-  unsigned bits = 32;       // none or 'l': 32 bits as in Windows; "ll" or "I64": 64 bits
-  wchar_t type = 0;         // 's', 'd', 'i', 'u', 'x', 'X'; 0 when the conversion is not one of those
+  unsigned bits = 32;  // none or 'l': 32 bits as in Windows; "ll" or "I64": 64 bits
+  wchar_t type = 0;    // 's', 'd', 'i', 'u', 'x', 'X'; 0 when the conversion is not one of those
   const wchar_t* end = nullptr;  // just past the conversion
 };
 
@@ -62,12 +64,18 @@ struct Conversion {
 constexpr Conversion ReadConversion(const wchar_t* p) {
   Conversion c;
   for (;; ++p) {
-    if (*p == L'-') c.leftAlign = true;
-    else if (*p == L'+') c.plusSign = true;
-    else if (*p == L' ') c.spaceSign = true;
-    else if (*p == L'#') c.alternate = true;
-    else if (*p == L'0') c.zeroPad = true;
-    else break;
+    if (*p == L'-')
+      c.leftAlign = true;
+    else if (*p == L'+')
+      c.plusSign = true;
+    else if (*p == L' ')
+      c.spaceSign = true;
+    else if (*p == L'#')
+      c.alternate = true;
+    else if (*p == L'0')
+      c.zeroPad = true;
+    else
+      break;
   }
   for (; *p >= L'0' && *p <= L'9'; ++p) c.width = c.width * 10 + size_t(*p - L'0');
   if (*p == L'.') {
@@ -93,9 +101,7 @@ constexpr Conversion ReadConversion(const wchar_t* p) {
       c.type = *p;
       c.end = p + 1;
       break;
-    default:
-      c.end = *p ? p + 1 : p;
-      break;
+    default: c.end = *p ? p + 1 : p; break;
   }
   return c;
 }
@@ -121,7 +127,8 @@ constexpr ArgKind KindOf() {
 }
 
 template <class T>
-concept Formattable = KindOf<T>() != ArgKind::Unsupported;
+concept Formattable = KindOf<T>()
+!= ArgKind::Unsupported;
 
 struct ArgType {
   ArgKind kind;
@@ -160,7 +167,8 @@ constexpr void CheckFormat(const wchar_t* format, const ArgType* args, size_t co
     } else if (arg.kind != ArgKind::Signed && arg.kind != ArgKind::Unsigned) {
       IntegerConversionGivenNonInteger();
     } else if (c.type == L'd' || c.type == L'i') {
-      if (arg.kind == ArgKind::Signed ? arg.size > bytes : arg.size >= bytes) IntegerWiderThanConversion();
+      if (arg.kind == ArgKind::Signed ? arg.size > bytes : arg.size >= bytes)
+        IntegerWiderThanConversion();
     } else {
       if (arg.kind == ArgKind::Signed) UnsignedConversionGivenSignedInteger();
       if (arg.size > bytes) IntegerWiderThanConversion();
@@ -175,7 +183,8 @@ class Checked {
  public:
   template <size_t N>
   consteval Checked(const wchar_t (&text)[N]) : text_(text) {
-    const ArgType types[] = {{KindOf<Args>(), sizeof(std::decay_t<Args>)}..., {ArgKind::Unsupported, 0}};
+    const ArgType types[] = {{KindOf<Args>(), sizeof(std::decay_t<Args>)}...,
+                             {ArgKind::Unsupported, 0}};
     CheckFormat(text, types, sizeof...(Args));
   }
   const wchar_t* Text() const { return text_; }
@@ -226,8 +235,8 @@ std::wstring Format(const wchar_t* format, const Arg* args, size_t count);
 // compiling, and a conversion without a matching argument, an argument of another kind, an
 // integer too wide for its conversion or an argument too many does not compile.
 template <class... Args>
-  requires(format_text::Formattable<Args> && ...)
-std::wstring FormatText(format_text::Checked<std::type_identity_t<Args>...> format, const Args&... args) {
+requires(format_text::Formattable<Args>&&...) std::wstring
+    FormatText(format_text::Checked<std::type_identity_t<Args>...> format, const Args&... args) {
   const format_text::Arg list[] = {format_text::MakeArg(args)..., format_text::Arg{}};
   return format_text::Format(format.Text(), list, sizeof...(Args));
 }

@@ -137,10 +137,10 @@ ErrorCode VersionResource::QueryFixedInfo(FixedFileInfo& out) const {
   VersionValue value;
   if (const ErrorCode rc = QueryValue(L"\\", value)) return rc;
   if (value.size < FixedFileInfo::kSize) return err::UnidentifiedError;
-  uint32_t* fields[] = {&out.signature,        &out.strucVersion,     &out.fileVersionMS,
-                        &out.fileVersionLS,    &out.productVersionMS, &out.productVersionLS,
-                        &out.fileFlagsMask,    &out.fileFlags,        &out.fileOS,
-                        &out.fileType,         &out.fileSubtype,      &out.fileDateMS,
+  uint32_t* fields[] = {&out.signature,     &out.strucVersion,     &out.fileVersionMS,
+                        &out.fileVersionLS, &out.productVersionMS, &out.productVersionLS,
+                        &out.fileFlagsMask, &out.fileFlags,        &out.fileOS,
+                        &out.fileType,      &out.fileSubtype,      &out.fileDateMS,
                         &out.fileDateLS};
   for (size_t i = 0; i < std::size(fields); ++i) *fields[i] = Le32(value.data + 4 * i);
   return 0;

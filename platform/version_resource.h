@@ -75,7 +75,8 @@ class VersionResource {
   [[nodiscard]] ErrorCode QueryString(std::wstring_view subBlock, std::wstring& out) const;
   // The keys of the children of `subBlock`, in order ("\StringFileInfo" lists its tables,
   // "\StringFileInfo\040904b0" the names of its strings).
-  [[nodiscard]] ErrorCode ListChildren(std::wstring_view subBlock, std::vector<std::wstring>& keys) const;
+  [[nodiscard]] ErrorCode ListChildren(std::wstring_view subBlock,
+                                       std::vector<std::wstring>& keys) const;
 
   // "\StringFileInfo\llllcccc\name", with four lower-case hexadecimal digits each for the
   // language and the code page.

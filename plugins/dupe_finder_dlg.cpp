@@ -21,7 +21,8 @@ namespace {
 constexpr ToolTipText kTips[] = {
     {IDC_SHOW_DUPLICATES, L"Show or hide files with duplicates."},
     {IDC_SHOW_SINGLES, L"Show or hide unique (single-instance) files."},
-    {IDC_DUPLICATE_NAMES, L"List of detected files with duplicates. Select a file to see more info."},
+    {IDC_DUPLICATE_NAMES,
+     L"List of detected files with duplicates. Select a file to see more info."},
     {IDC_DUPLICATE_DELETE, L"Delete selected file."},
     {IDC_DUPLICATE_BROWSE, L"Browse to selected file in Windows Explorer."},
     {IDC_DUPLICATE_LAUNCH,
@@ -65,9 +66,8 @@ constexpr ListViewColumn<FileRow> kFileColumns[] = {
 };
 constexpr CListViewTable kFileTable(kFileColumns);
 constexpr ListViewColumn<FileRow> kComparedFileColumns[] = {
-    {L"Folder", 4, FolderCell},     {L"Date", 1, DateCell}, {L"Version", 1, VersionCell},
-    {L"Size", 1, SizeCell},         {L"Platform", 1, PlatformCell},
-    {L"Same as", 3, SameAsCell},
+    {L"Folder", 4, FolderCell}, {L"Date", 1, DateCell},         {L"Version", 1, VersionCell},
+    {L"Size", 1, SizeCell},     {L"Platform", 1, PlatformCell}, {L"Same as", 3, SameAsCell},
 };
 constexpr CListViewTable kComparedFileTable(kComparedFileColumns);
 
@@ -157,16 +157,16 @@ bool CDupeFinderDlg::OnInitPage() {
   HWND page = Hwnd();
   // A thread that cannot be started ends at once with Failed and its error, which SearchEnded
   // shows like any failed search.
-  (void)worker_.Start(page, WM_DUPE_SEARCH_COMPLETE,
-                [this, &context, page, folders = inputs_.folders.Entries(),
-                 platform = inputs_.platform,
-                 options = DupeSearchOptions{inputs_.modernFormats}](const CancelFlag& stop) -> ErrorCode {
-                  PageReports reports(page);
-                  const DupeSearchResult result =
-                      RunDupeSearch(context.files, context.system, folders, platform, expected_,
-                                    unexpected_, reports, stop, options);
-                  return result.completed ? err::Success : result.error;
-                });
+  (void)worker_.Start(
+      page, WM_DUPE_SEARCH_COMPLETE,
+      [this, &context, page, folders = inputs_.folders.Entries(), platform = inputs_.platform,
+       options = DupeSearchOptions{inputs_.modernFormats}](const CancelFlag& stop) -> ErrorCode {
+        PageReports reports(page);
+        const DupeSearchResult result =
+            RunDupeSearch(context.files, context.system, folders, platform, expected_, unexpected_,
+                          reports, stop, options);
+        return result.completed ? err::Success : result.error;
+      });
   return true;
 }
 
@@ -210,8 +210,7 @@ bool CDupeFinderDlg::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, INT_P
         if (!running_) FlushFileLine();
       }
       break;
-    default:
-      return CPage::OnMessage(message, wParam, lParam, result);
+    default: return CPage::OnMessage(message, wParam, lParam, result);
   }
   result = TRUE;
   return true;
@@ -323,7 +322,8 @@ void CDupeFinderDlg::DeleteSelected(Half& half) {
   std::vector<BundleMember> bundleFiles;
   if (file->IsBundle()) {
     const auto redirection = Context().system.DisableFileRedirection();
-    (void)ListBundle(Context().files, file->GetPath(), bundleFiles);  // the question counts what it saw
+    (void)ListBundle(Context().files, file->GetPath(),
+                     bundleFiles);  // the question counts what it saw
   }
   if (ShowMessage(Hwnd(), DeleteQuestion(*file, bundleFiles), MessageStyle::Question) == IDYES) {
     result = half.group->DeleteById(id);
@@ -370,8 +370,7 @@ bool CDupeFinderDlg::OnPageCommand(int id, int notifyCode, HWND control) {
         LaunchInPluginHost(Context(), inputs_.platform == 1, file->GetPath(), Hwnd());
       }
       return true;
-    default:
-      return false;
+    default: return false;
   }
 }
 

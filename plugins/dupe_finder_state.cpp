@@ -18,7 +18,8 @@ std::vector<const wchar_t*> NamesListLines(const CPluginMap& map, bool singles, 
   return lines;
 }
 
-DupeFinderControls DupeFinderControlState(bool searching, bool upperRowChosen, bool lowerRowChosen) {
+DupeFinderControls DupeFinderControlState(bool searching, bool upperRowChosen,
+                                          bool lowerRowChosen) {
   DupeFinderControls controls;
   controls.showCheckBoxes = !searching;
   controls.lists = !searching;

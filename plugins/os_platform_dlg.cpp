@@ -14,7 +14,8 @@ namespace tessaly {
 namespace {
 
 constexpr ToolTipText kTips[] = {
-    {IDC_PLUGIN_FOLDERS, L"List of folders to search for plugins. You can add and remove folders as needed"},
+    {IDC_PLUGIN_FOLDERS,
+     L"List of folders to search for plugins. You can add and remove folders as needed"},
     {IDC_ADD_FOLDER, L"Add a new plugin folder to the search list."},
     {IDC_REMOVE_FOLDER, L"Remove the selected folder from the search list."},
     {IDC_OPEN_FOLDER, L"Open the selected folder in Windows Explorer."},
@@ -107,7 +108,8 @@ void COsPlatformDlg::AddFolder() {
   }
   // A folder already listed is added again; reading the list box back drops the copy.
   if (const auto chosen = PickFolder(Hwnd(), initial, L"Add a VST plugin folder.")) {
-    SendMessageW(Item(IDC_PLUGIN_FOLDERS), LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(chosen->c_str()));
+    SendMessageW(Item(IDC_PLUGIN_FOLDERS), LB_ADDSTRING, 0,
+                 reinterpret_cast<LPARAM>(chosen->c_str()));
   }
 }
 
@@ -135,14 +137,9 @@ void COsPlatformDlg::OpenFolder() {
 bool COsPlatformDlg::OnButton(int id) {
   switch (id) {
     case IDC_PLATFORM_32:
-    case IDC_PLATFORM_64:
-      ShowPlatform(id == IDC_PLATFORM_32 ? 0 : 1);
-      return true;
-    case IDC_SEARCH_VST3_CLAP:
-      SetModernFormats(IsChecked(IDC_SEARCH_VST3_CLAP));
-      return true;
-    default:
-      return false;
+    case IDC_PLATFORM_64: ShowPlatform(id == IDC_PLATFORM_32 ? 0 : 1); return true;
+    case IDC_SEARCH_VST3_CLAP: SetModernFormats(IsChecked(IDC_SEARCH_VST3_CLAP)); return true;
+    default: return false;
   }
 }
 
@@ -151,17 +148,10 @@ bool COsPlatformDlg::OnPageCommand(int id, int notifyCode, HWND control) {
     case IDC_PLUGIN_FOLDERS:
       if (notifyCode == LBN_SELCHANGE || notifyCode == LBN_SELCANCEL) UpdateControls();
       return true;
-    case IDC_ADD_FOLDER:
-      AddFolder();
-      return true;
-    case IDC_REMOVE_FOLDER:
-      RemoveFolder();
-      return true;
-    case IDC_OPEN_FOLDER:
-      OpenFolder();
-      return true;
-    default:
-      return false;
+    case IDC_ADD_FOLDER: AddFolder(); return true;
+    case IDC_REMOVE_FOLDER: RemoveFolder(); return true;
+    case IDC_OPEN_FOLDER: OpenFolder(); return true;
+    default: return false;
   }
 }
 

@@ -218,11 +218,8 @@ ErrorCode CPluginFile::ReadMachineType(uint16_t& machine, std::vector<uint8_t>& 
     case pe::kMachineAmd64:
     case pe::kMachineArm64:
     case kMachineArm64Ec:
-    case kMachineArm64X:
-      machine = *found;
-      break;
-    default:
-      break;
+    case kMachineArm64X: machine = *found; break;
+    default: break;
   }
   return 0;
 }

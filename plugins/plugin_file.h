@@ -39,7 +39,8 @@ struct BundleMember {
 // The files of the bundle folder `bundle` with everything below it, walked without recursion and
 // without following folder links, in the order of their relative paths (compared without regard
 // to case). 0, or the error of listing a folder of the bundle (what was listed stays in `out`).
-[[nodiscard]] ErrorCode ListBundle(FileSystem& fs, const std::wstring& bundle, std::vector<BundleMember>& out);
+[[nodiscard]] ErrorCode ListBundle(FileSystem& fs, const std::wstring& bundle,
+                                   std::vector<BundleMember>& out);
 // The size of all members.
 uint64_t BundleSize(const std::vector<BundleMember>& members);
 
@@ -72,8 +73,9 @@ class CPluginFile {
   // tell): RecordMachine then records it for a binary with a readable image header. 87 (object
   // left reset) when the bundle path is empty or `bundleEntry` is null.
   [[nodiscard]] ErrorCode AssignBundle(std::wstring_view bundlePath, const FindData* bundleEntry,
-                         std::wstring_view binaryPath, const FindData* binaryEntry,
-                         uint16_t folderMachine = 0, std::vector<BundleMember> members = {});
+                                       std::wstring_view binaryPath, const FindData* binaryEntry,
+                                       uint16_t folderMachine = 0,
+                                       std::vector<BundleMember> members = {});
   // The bundle's files as last listed, and a new listing (after a delete that left some behind):
   // the size follows it.
   const std::vector<BundleMember>& BundleMembers() const { return bundleMembers_; }
@@ -92,7 +94,8 @@ class CPluginFile {
   // name; LoadVersionInfo's errors; 1813 no translation table or no such string; 1287 an empty
   // table; 234 when the length the value states exceeds 260. `length` is that stated length
   // (characters with the terminator), 0 on failure.
-  [[nodiscard]] ErrorCode QueryVersionString(std::wstring_view name, std::wstring& out, uint32_t& length);
+  [[nodiscard]] ErrorCode QueryVersionString(std::wstring_view name, std::wstring& out,
+                                             uint32_t& length);
   // The same text, empty on any failure.
   std::wstring GetVersionString(std::wstring_view name);
   // The file version of the fixed information (MS << 32 | LS); 0 on failure. LoadVersionInfo's

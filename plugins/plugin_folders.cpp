@@ -16,7 +16,9 @@ PluginFolderChoice LoadPluginFolderChoice(CProfileStore& settings, System& syste
   PluginFolderChoice choice;
   choice.is64BitWindows = system.Is64BitWindows();
   choice.platform =
-      choice.is64BitWindows && settings.GetProfileInt(kSettingsSection, kSelectedPlatform, 0) == 1 ? 1 : 0;
+      choice.is64BitWindows && settings.GetProfileInt(kSettingsSection, kSelectedPlatform, 0) == 1
+          ? 1
+          : 0;
   auto load = [&](CSafeStringList& list, const wchar_t* name, bool want64) {
     if (settings.ReadFolderList(name, list) == 0) {
       list.Clear();
@@ -96,7 +98,8 @@ void StorePluginFolderChoice(CProfileStore& settings, const PluginFolderChoice& 
 
 DupeSearchInputs LoadDupeSearchInputs(CProfileStore& settings) {
   DupeSearchInputs inputs;
-  inputs.platform = static_cast<int>(settings.GetProfileInt(kSettingsSection, kSelectedPlatform, 0));
+  inputs.platform =
+      static_cast<int>(settings.GetProfileInt(kSettingsSection, kSelectedPlatform, 0));
   inputs.modernFormats = settings.GetProfileInt(kSettingsSection, kSearchVst3Clap, 0) == 1;
   settings.ReadFolderList(inputs.platform != 0 ? kVstPaths64 : kVstPaths32, inputs.folders);
   return inputs;

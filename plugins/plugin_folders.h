@@ -20,7 +20,7 @@ inline constexpr const wchar_t* kSearchVst3Clap = L"SearchVst3Clap";
 // What the plugin folders page shows and what it decided.
 struct PluginFolderChoice {
   bool is64BitWindows = false;
-  int platform = 0;  // 0 = 32-bit plugin files, 1 = 64-bit
+  int platform = 0;            // 0 = 32-bit plugin files, 1 = 64-bit
   bool modernFormats = false;  // also VST3 and CLAP plugins
   CSafeStringList folders32;
   CSafeStringList folders64;  // used only on 64-bit Windows

@@ -100,9 +100,8 @@ void CPluginList::Sort(int column) {
       break;
     case kVersion:
       RecordVersions();
-      files_.sort([](const Member& a, const Member& b) {
-        return VersionOf(a.file) < VersionOf(b.file);
-      });
+      files_.sort(
+          [](const Member& a, const Member& b) { return VersionOf(a.file) < VersionOf(b.file); });
       break;
     case kSize:
       files_.sort(
@@ -117,8 +116,7 @@ void CPluginList::Sort(int column) {
         return a.file.RecordedMachine() < b.file.RecordedMachine();
       });
       break;
-    default:
-      break;
+    default: break;
   }
 }
 

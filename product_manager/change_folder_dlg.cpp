@@ -11,8 +11,7 @@ namespace tessaly {
 namespace {
 
 constexpr ToolTipText kTips[] = {
-    {IDC_FOLDER_LIST,
-     L"List of folders that this product and others like it are currently using."},
+    {IDC_FOLDER_LIST, L"List of folders that this product and others like it are currently using."},
     {IDC_USE_FOR_PRODUCT, L"Use selected folder for this product only."},
     {IDC_USE_FOR_ALL,
      L"Use selected folder for all products of the same type (for example, if you move all of "
@@ -122,7 +121,8 @@ void CChangeFolderDlg::SelectAnotherFolder() {
   // Added even when the list already has it; the page's list keeps it for later runs, also when
   // this one is cancelled.
   HWND list = Item(IDC_FOLDER_LIST);
-  const LRESULT row = SendMessageW(list, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(chosen->c_str()));
+  const LRESULT row =
+      SendMessageW(list, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(chosen->c_str()));
   if (row < 0) return;
   SendMessageW(list, LB_SETCURSEL, row, 0);
   if (folders_) folders_->push_back(*chosen);
@@ -187,26 +187,15 @@ bool CChangeFolderDlg::OnPageCommand(int id, int notifyCode, HWND control) {
 
 bool CChangeFolderDlg::OnButton(int id) {
   switch (id) {
-    case IDC_USE_FOR_PRODUCT:
-      UseForProduct();
-      return true;
-    case IDC_USE_FOR_ALL:
-      UseForAll();
-      return true;
-    case IDC_RELOCATE_PRODUCTS:
-      RelocateProducts();
-      return true;
-    case IDC_SELECT_ANOTHER_FOLDER:
-      SelectAnotherFolder();
-      return true;
-    case IDC_OPEN_SELECTED_FOLDER:
-      OpenSelectedFolder();
-      return true;
+    case IDC_USE_FOR_PRODUCT: UseForProduct(); return true;
+    case IDC_USE_FOR_ALL: UseForAll(); return true;
+    case IDC_RELOCATE_PRODUCTS: RelocateProducts(); return true;
+    case IDC_SELECT_ANOTHER_FOLDER: SelectAnotherFolder(); return true;
+    case IDC_OPEN_SELECTED_FOLDER: OpenSelectedFolder(); return true;
     case IDOK:
       // Enter while the default button "Use for %s only" is disabled: the page has no code 1.
       return true;
-    default:
-      return false;
+    default: return false;
   }
 }
 

@@ -34,16 +34,11 @@ std::wstring ProductTypeWord(ProductType type, WordCase wordCase) {
 
 std::wstring ValueKindWord(ValueKind kind) {
   switch (kind) {
-    case valuekind::ContentDir:
-      return L"content";
-    case valuekind::InstallDir:
-      return L"install";
-    case valuekind::InstallVstDir:
-      return L"32-bit VST plugin";
-    case valuekind::InstallVst64Dir:
-      return L"64-bit VST plugin";
-    default:
-      return {};
+    case valuekind::ContentDir: return L"content";
+    case valuekind::InstallDir: return L"install";
+    case valuekind::InstallVstDir: return L"32-bit VST plugin";
+    case valuekind::InstallVst64Dir: return L"64-bit VST plugin";
+    default: return {};
   }
 }
 
@@ -88,7 +83,8 @@ std::wstring ChooseFolderPrompt(std::wstring_view kindWord, std::wstring_view ke
 }
 
 std::wstring BrowseTitle(std::wstring_view kindWord, std::wstring_view keyName) {
-  return FormatText(L"Select a new %s folder for %s:", Owned(kindWord).c_str(), Owned(keyName).c_str());
+  return FormatText(L"Select a new %s folder for %s:", Owned(kindWord).c_str(),
+                    Owned(keyName).c_str());
 }
 
 std::wstring UseForAllQuestion(std::wstring_view kindWord, std::wstring_view typeWord,
@@ -153,10 +149,8 @@ FolderCheck CheckChosenFolder(FolderAction action, bool selected, std::wstring_v
 
 std::wstring FolderCheckMessage(FolderCheck check, std::wstring_view folder) {
   switch (check) {
-    case FolderCheck::Accepted:
-      return {};
-    case FolderCheck::NothingSelected:
-      return L"Please select a folder first.";
+    case FolderCheck::Accepted: return {};
+    case FolderCheck::NothingSelected: return L"Please select a folder first.";
     case FolderCheck::TooLong:
       return FormatText(
           L"The folder %s is too long: Windows folders must be shorter than 260 characters. "
@@ -181,8 +175,7 @@ NewParentCheck CheckNewParent(FileSystem& fs, std::wstring_view newParent) {
 
 std::wstring NewParentCheckMessage(NewParentCheck check, std::wstring_view newParent) {
   switch (check) {
-    case NewParentCheck::Accepted:
-      return {};
+    case NewParentCheck::Accepted: return {};
     case NewParentCheck::Empty:
       return L"Please select a new parent folder before attempting to continue.";
     case NewParentCheck::TooLong:

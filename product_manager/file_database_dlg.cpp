@@ -16,10 +16,8 @@ constexpr wchar_t kDatabaseFilter[] = L"XML Files (*.xml)\0*.xml\0All Files (*.*
 constexpr PageOptions kOptions{.systemMenu = true, .restorePosition = false, .savePosition = false};
 
 constexpr Anchor kAnchors[] = {
-    GrowWidth(IDC_FILE_DATABASE_PATH),
-    FollowRight(IDC_FILE_DATABASE_BROWSE),
-    FollowBottomRight(IDC_BACK),
-    FollowBottomRight(IDC_NEXT),
+    GrowWidth(IDC_FILE_DATABASE_PATH), FollowRight(IDC_FILE_DATABASE_BROWSE),
+    FollowBottomRight(IDC_BACK),       FollowBottomRight(IDC_NEXT),
     FollowBottomRight(IDCANCEL),
 };
 
@@ -34,8 +32,9 @@ ErrorCode CFileDatabaseDlg::CheckTypedPath() {
 }
 
 void CFileDatabaseDlg::Browse() {
-  if (const auto file = PickFileToOpen(Hwnd(), kDatabaseFilter, L"xml", L"Locate the file database.",
-                                       ItemText(IDC_FILE_DATABASE_PATH))) {
+  if (const auto file =
+          PickFileToOpen(Hwnd(), kDatabaseFilter, L"xml", L"Locate the file database.",
+                         ItemText(IDC_FILE_DATABASE_PATH))) {
     SetItemText(IDC_FILE_DATABASE_PATH, *file);
   }
 }

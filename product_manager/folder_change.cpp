@@ -20,8 +20,8 @@ struct PlannedWrite {
 };
 
 // The products in the library's order, and the relocations that cannot be made (`errors`).
-std::vector<PlannedWrite> Plan(CNiLibrary& library, CNiProduct& product,
-                               const FolderChange& change, uint32_t& errors) {
+std::vector<PlannedWrite> Plan(CNiLibrary& library, CNiProduct& product, const FolderChange& change,
+                               uint32_t& errors) {
   std::vector<PlannedWrite> plan;
   const ValueKind kind = change.kind;
   if (change.scope == FolderChangeScope::OneProduct) {
@@ -64,8 +64,7 @@ std::wstring DescribeFolderChange(const CNiProduct& product, const FolderChange&
       return L"Use for all " + type + L" products" +
              (change.onlyFrom.empty() ? L"" : L" in " + change.onlyFrom) + L": " + change.folder;
     case FolderChangeScope::Relocate:
-      return L"Relocate " + type + L" products from " + change.oldParent + L": " +
-             change.newParent;
+      return L"Relocate " + type + L" products from " + change.oldParent + L": " + change.newParent;
   }
   return {};
 }

@@ -21,11 +21,11 @@ enum class FolderChangeScope {
 
 struct FolderChange {
   FolderChangeScope scope = FolderChangeScope::OneProduct;
-  ValueKind kind{};               // the folder's value kind
-  std::wstring folder;            // the new folder (one product, all of a type)
-  std::wstring onlyFrom;          // all of a type: only the products whose folder is this one
-  std::wstring oldParent;         // relocation: from below this folder...
-  std::wstring newParent;         // ...to the same place below this one
+  ValueKind kind{};        // the folder's value kind
+  std::wstring folder;     // the new folder (one product, all of a type)
+  std::wstring onlyFrom;   // all of a type: only the products whose folder is this one
+  std::wstring oldParent;  // relocation: from below this folder...
+  std::wstring newParent;  // ...to the same place below this one
 };
 
 struct FolderChangeResult {

@@ -57,7 +57,7 @@ struct ProductDetails {
   struct FileRow {
     std::wstring path;
     bool missing = false;
-    bool launch = false;      // the file exists
+    bool launch = false;        // the file exists
     std::wstring versionLabel;  // "File version: %s" when it exists and has one
   };
   Folder install, vst32, vst64, content;

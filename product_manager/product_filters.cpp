@@ -19,8 +19,8 @@ ProductTypes ReadProductCheckboxes(CProfileStore& settings) {
 }
 
 PathBits ReadShowPathFlags(CProfileStore& settings) {
-  return NormalizeShowPathFlags(PathBits::FromBits(
-      settings.GetProfileInt(kSettingsSection, kShowPathFlags, PathBits(pathbits::Default).ToBits())));
+  return NormalizeShowPathFlags(PathBits::FromBits(settings.GetProfileInt(
+      kSettingsSection, kShowPathFlags, PathBits(pathbits::Default).ToBits())));
 }
 
 ProductManagerInputs LoadProductManagerInputs(CProfileStore& settings) {
@@ -33,7 +33,8 @@ ProductManagerInputs LoadProductManagerInputs(CProfileStore& settings) {
 }
 
 void StoreProductFilters(CProfileStore& settings, ProductTypes typeFilter, PathBits pathFilter) {
-  settings.WriteProfileInt(kSettingsSection, kProductCheckboxes, static_cast<int>(typeFilter.ToBits()));
+  settings.WriteProfileInt(kSettingsSection, kProductCheckboxes,
+                           static_cast<int>(typeFilter.ToBits()));
   settings.WriteProfileInt(kSettingsSection, kShowPathFlags, static_cast<int>(pathFilter.ToBits()));
 }
 

@@ -57,7 +57,8 @@ constexpr ToolTipText kTips[] = {
     {IDC_PM_SHOW_BROKEN, L"Show items with one or more invalid file or folder paths."},
     {IDC_PM_INSTALL_DIR,
      L"Folder where application is installed. Red text indicates the folder was not found."},
-    {IDC_PM_INSTALL_OPTIONS, L"Options for changing the install folder for this or other products."},
+    {IDC_PM_INSTALL_OPTIONS,
+     L"Options for changing the install folder for this or other products."},
     {IDC_PM_VST32_DIR,
      L"Folder where 32-bit plugins are installed. Red text indicates the folder was not found."},
     {IDC_PM_VST32_OPTIONS,
@@ -68,7 +69,8 @@ constexpr ToolTipText kTips[] = {
      L"Options for changing the 64-bit plugin folder for this or other products."},
     {IDC_PM_CONTENT_DIR,
      L"Folder where library content is installed. Red text indicates the folder was not found."},
-    {IDC_PM_CONTENT_OPTIONS, L"Options for changing the content folder for this or other products."},
+    {IDC_PM_CONTENT_OPTIONS,
+     L"Options for changing the content folder for this or other products."},
     {IDC_PM_CONTENT_VERSION, L"Version of product's library content."},
     {IDC_PM_PRODUCT_TYPE, L"Indicates the type of selected product."},
     {IDC_PM_LIBRARY_TYPE, L"Indicates what kind of content the product contains."},
@@ -101,8 +103,8 @@ constexpr FilterBox kFilterBoxes[] = {
 };
 
 // The colour edits, in the order of the page's CColorEdit members.
-constexpr int kColorEditIds[] = {IDC_PM_INSTALL_DIR,  IDC_PM_VST32_DIR,     IDC_PM_VST64_DIR,
-                                 IDC_PM_CONTENT_DIR,  IDC_PM_APP_PATH,      IDC_PM_PLUGIN32_PATH,
+constexpr int kColorEditIds[] = {IDC_PM_INSTALL_DIR,  IDC_PM_VST32_DIR, IDC_PM_VST64_DIR,
+                                 IDC_PM_CONTENT_DIR,  IDC_PM_APP_PATH,  IDC_PM_PLUGIN32_PATH,
                                  IDC_PM_PLUGIN64_PATH};
 
 // The four folder kinds: their value kind, edit and Options button.
@@ -218,13 +220,13 @@ bool CProductManagerDlg::OnInitPage() {
     return true;
   }());
   // A thread that cannot be started ends at once with Failed, and ScanEnded lists what there is.
-  (void)worker_.Start(page, WM_PRODUCT_SCAN_COMPLETE,
-                [this, page, path = inputs_.fileDatabasePath](
-                    const CancelFlag& stop) -> ErrorCode {
-                  ScanReports reports(page, library_);
-                  RunProductScan(library_, path, folders_, stop, reports);
-                  return err::Success;
-                });
+  (void)worker_.Start(
+      page, WM_PRODUCT_SCAN_COMPLETE,
+      [this, page, path = inputs_.fileDatabasePath](const CancelFlag& stop) -> ErrorCode {
+        ScanReports reports(page, library_);
+        RunProductScan(library_, path, folders_, stop, reports);
+        return err::Success;
+      });
   return true;
 }
 
@@ -237,20 +239,17 @@ void CProductManagerDlg::OnDestroyPage() {
 
 bool CProductManagerDlg::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, INT_PTR& result) {
   switch (message) {
-    case WM_PRODUCT_SCAN_COMPLETE:
-      ScanEnded(static_cast<WorkerEnd>(wParam));
-      break;
+    case WM_PRODUCT_SCAN_COMPLETE: ScanEnded(static_cast<WorkerEnd>(wParam)); break;
     case WM_PRODUCT_SCAN_STEP:
       ShowScanStep(static_cast<ProductScanStep>(wParam), static_cast<size_t>(lParam));
       break;
     case WM_PRODUCT_SCAN_PROGRESS:
       if (lParam != 0) {
-        SetItemText(IDC_PM_STATUS, FormatText(L"Scanning %s...",
-                                              reinterpret_cast<const wchar_t*>(lParam)));
+        SetItemText(IDC_PM_STATUS,
+                    FormatText(L"Scanning %s...", reinterpret_cast<const wchar_t*>(lParam)));
       }
       break;
-    default:
-      return CPage::OnMessage(message, wParam, lParam, result);
+    default: return CPage::OnMessage(message, wParam, lParam, result);
   }
   result = TRUE;
   return true;
@@ -268,8 +267,7 @@ void CProductManagerDlg::ShowScanStep(ProductScanStep step, size_t products) {
       SetItemText(IDC_PM_STATUS, FormatText(L"Completed scanning %lu product entries.",
                                             static_cast<uint32_t>(products)));
       break;
-    default:
-      break;
+    default: break;
   }
 }
 
@@ -308,9 +306,7 @@ bool CProductManagerDlg::OnButton(int id) {
     return true;
   }
   switch (id) {
-    case IDC_PM_APP_LAUNCH:
-      LaunchApplication();
-      return true;
+    case IDC_PM_APP_LAUNCH: LaunchApplication(); return true;
     case IDC_PM_PLUGIN32_LAUNCH:
     case IDC_PM_PLUGIN64_LAUNCH: {
       const bool is64 = id == IDC_PM_PLUGIN64_LAUNCH;
@@ -318,8 +314,7 @@ bool CProductManagerDlg::OnButton(int id) {
                          ItemText(is64 ? IDC_PM_PLUGIN64_PATH : IDC_PM_PLUGIN32_PATH), Hwnd());
       return true;
     }
-    default:
-      return false;
+    default: return false;
   }
 }
 
@@ -349,7 +344,8 @@ void CProductManagerDlg::ClearSelection() {
 
 void CProductManagerDlg::SelectionChanged() {
   if (scanning_) return;  // the placeholder line stands for no product
-  const int index = static_cast<int>(SendDlgItemMessageW(Hwnd(), IDC_PM_PRODUCTS, LB_GETCURSEL, 0, 0));
+  const int index =
+      static_cast<int>(SendDlgItemMessageW(Hwnd(), IDC_PM_PRODUCTS, LB_GETCURSEL, 0, 0));
   if (index != lastIndex_ && index != LB_ERR) {
     const std::wstring name = ListBoxText(Item(IDC_PM_PRODUCTS), index);
     selected_ = library_.FindByName(name);
@@ -391,7 +387,9 @@ void CProductManagerDlg::ShowDetails() {
   SetItemText(IDC_PM_PRODUCT_TYPE, details.productType);
   SetItemText(IDC_PM_LIBRARY_TYPE, details.libraryType);
   const std::pair<const ProductDetails::FileRow*, FileControls> rows[] = {
-      {&details.app, kAppRow}, {&details.plugin32, kPlugin32Row}, {&details.plugin64, kPlugin64Row}};
+      {&details.app, kAppRow},
+      {&details.plugin32, kPlugin32Row},
+      {&details.plugin64, kPlugin64Row}};
   for (const auto& [row, controls] : rows) {
     if (row->path.empty()) continue;
     SetItemText(controls.path, row->path);
@@ -439,7 +437,8 @@ void CProductManagerDlg::ChangeFolder(FolderSlot slot) {
                                               : FolderChangeScope::Relocate;
   change.folder = changeFolder_.ChosenFolder();
   // "Use for all" limited to the products in this product's current folder.
-  if (code == kUseForAllProducts && changeFolder_.Limit()) change.onlyFrom = selected_->GetValue(kind);
+  if (code == kUseForAllProducts && changeFolder_.Limit())
+    change.onlyFrom = selected_->GetValue(kind);
   change.oldParent = changeFolder_.OldParent();
   change.newParent = changeFolder_.NewParent();
 
@@ -453,10 +452,10 @@ void CProductManagerDlg::ChangeFolder(FolderSlot slot) {
       return;
     }
     if (result.error != err::Success) {
-      ShowMessage(Hwnd(),
-                  FormatText(L"Attempt to update %s failed with error %lu.", keyName.c_str(),
-                             result.error),
-                  MessageStyle::Error);
+      ShowMessage(
+          Hwnd(),
+          FormatText(L"Attempt to update %s failed with error %lu.", keyName.c_str(), result.error),
+          MessageStyle::Error);
       return;
     }
     selected_->RefreshFileVersions(Context().files, Context().system);

@@ -65,17 +65,12 @@ void CRelocateDlg::Relocate() {
 
 bool CRelocateDlg::OnButton(int id) {
   switch (id) {
-    case IDC_BROWSE_NEW_PARENT:
-      Browse();
-      return true;
-    case IDC_RELOCATE:
-      Relocate();
-      return true;
+    case IDC_BROWSE_NEW_PARENT: Browse(); return true;
+    case IDC_RELOCATE: Relocate(); return true;
     case IDOK:
       // Enter reaches the dialog as IDOK only when no button is the default: it ends nothing.
       return true;
-    default:
-      return false;
+    default: return false;
   }
 }
 

@@ -93,15 +93,16 @@ struct BackupName {
 ErrorCode ChangeBackupNames(FileSystem& fs, const std::wstring& folder,
                             std::vector<BackupName>& names) {
   names.clear();
-  const ErrorCode listed = fs.FindFiles(folder + L"\\Change-*.xml", [&names](const FindData& entry) {
-    if (entry.attributes & attr::Directory) return true;
-    if (const auto counter = CounterOf(entry.name)) {
-      names.push_back({entry.name, counter});
-    } else if (IsLocalTimeName(entry.name)) {
-      names.push_back({entry.name, std::nullopt});
-    }
-    return true;
-  });
+  const ErrorCode listed =
+      fs.FindFiles(folder + L"\\Change-*.xml", [&names](const FindData& entry) {
+        if (entry.attributes & attr::Directory) return true;
+        if (const auto counter = CounterOf(entry.name)) {
+          names.push_back({entry.name, counter});
+        } else if (IsLocalTimeName(entry.name)) {
+          names.push_back({entry.name, std::nullopt});
+        }
+        return true;
+      });
   if (listed != err::Success && listed != err::FileNotFound) return listed;
   std::sort(names.begin(), names.end(), [](const BackupName& a, const BackupName& b) {
     if (a.counter.has_value() != b.counter.has_value()) return !a.counter.has_value();
@@ -208,8 +209,8 @@ ErrorCode CaptureValue(Registry& registry, pugi::xml_node change, const std::str
   const ErrorCode queried = key->QueryValue(value.valueName, &type, &data);
   if (queried != err::Success && queried != err::FileNotFound) return queried;
 
-  pugi::xml_node element = SubkeyOf(ArchiveFor(change, value.hive, value.view32, time).child("Subkey"),
-                                    product);
+  pugi::xml_node element =
+      SubkeyOf(ArchiveFor(change, value.hive, value.view32, time).child("Subkey"), product);
   if (!element) return err::InternalError;
   for (pugi::xml_node saved = element.child("Value"); saved; saved = saved.next_sibling("Value"))
     if (EqualsNoCase(FromUtf8(saved.attribute("name").value()), value.valueName))
@@ -241,7 +242,9 @@ ErrorCode LoadDocument(FileSystem& fs, std::wstring_view path, pugi::xml_documen
   return err::Success;
 }
 
-bool IsYes(pugi::xml_attribute attribute) { return EqualsNoCase(FromUtf8(attribute.value()), L"yes"); }
+bool IsYes(pugi::xml_attribute attribute) {
+  return EqualsNoCase(FromUtf8(attribute.value()), L"yes");
+}
 
 // --- Reading a change backup --------------------------------------------------------------------
 
@@ -301,8 +304,8 @@ bool ParseValue(pugi::xml_node element, RegRoot hive, const std::wstring& keyTex
                 SavedValue& value, std::wstring& refused) {
   value.name = FromUtf8(element.attribute("name").value());
   if (!element.attribute("name") || !IsChangeableValue(hive, value.name)) {
-    refused = L"the value \"" + value.name + L"\" of " + keyText +
-              L", which Tessaly does not change";
+    refused =
+        L"the value \"" + value.name + L"\" of " + keyText + L", which Tessaly does not change";
     return false;
   }
   const std::wstring valueText = keyText + L"\\" + value.name;
@@ -445,14 +448,15 @@ RegistryValueData DwordValueData(uint32_t number) {
 
 bool IsChangeableValue(RegRoot hive, std::wstring_view name) {
   const auto matches = [name](const wchar_t* allowed) { return EqualsNoCase(name, allowed); };
-  if (hive == RegRoot::LocalMachine) return std::any_of(std::begin(kMachineValues), std::end(kMachineValues), matches);
-  if (hive == RegRoot::CurrentUser) return std::any_of(std::begin(kUserValues), std::end(kUserValues), matches);
+  if (hive == RegRoot::LocalMachine)
+    return std::any_of(std::begin(kMachineValues), std::end(kMachineValues), matches);
+  if (hive == RegRoot::CurrentUser)
+    return std::any_of(std::begin(kUserValues), std::end(kUserValues), matches);
   return false;
 }
 
 ErrorCode SaveChangeBackup(const BackupContext& context, std::wstring_view description,
-                           std::span<const ChangedValue> values,
-                           std::wstring* savedPath) noexcept {
+                           std::span<const ChangedValue> values, std::wstring* savedPath) noexcept {
   try {
     const LocalTime now = context.system.GetLocalTime();
     const FileTime utc = context.system.GetUtcTime();
@@ -464,7 +468,8 @@ ErrorCode SaveChangeBackup(const BackupContext& context, std::wstring_view descr
         !AddAsciiChild(change, "UtcTime", Base64Encode(LastWriteBytes(utc))))
       return err::InternalError;
     for (const ChangedValue& value : values)
-      if (const ErrorCode e = CaptureValue(context.registry, change, time, value); e != err::Success)
+      if (const ErrorCode e = CaptureValue(context.registry, change, time, value);
+          e != err::Success)
         return e;
 
     std::wstring folder;
@@ -505,7 +510,8 @@ ErrorCode SaveChangeBackup(const BackupContext& context, std::wstring_view descr
     try {
       if (ChangeBackupNames(context.fs, folder, names) == err::Success) {
         for (size_t i = 0; i + kKeptChangeBackups < names.size(); ++i)
-          if (!EqualsNoCase(names[i].name, name)) context.fs.DeleteFile(folder + L"\\" + names[i].name);
+          if (!EqualsNoCase(names[i].name, name))
+            context.fs.DeleteFile(folder + L"\\" + names[i].name);
       }
     } catch (...) {
     }
@@ -595,9 +601,8 @@ ErrorCode PreviewUndo(const BackupContext& context, std::wstring_view path, Undo
   }
 }
 
-ErrorCode UndoChangeBackup(const BackupContext& context, std::wstring_view path,
-                           UndoCounts& counts, std::wstring* refused,
-                           std::wstring* undoPath) noexcept {
+ErrorCode UndoChangeBackup(const BackupContext& context, std::wstring_view path, UndoCounts& counts,
+                           std::wstring* refused, std::wstring* undoPath) noexcept {
   counts = UndoCounts{};
   try {
     SavedChange change;
@@ -608,8 +613,8 @@ ErrorCode UndoChangeBackup(const BackupContext& context, std::wstring_view path,
     std::vector<ChangedValue> undone;
     for (const SavedKey& key : change.keys)
       for (const SavedValue& value : key.values)
-        undone.push_back({key.hive, key.view32, key.path, value.name, value.before,
-                          !value.before.has_value()});
+        undone.push_back(
+            {key.hive, key.view32, key.path, value.name, value.before, !value.before.has_value()});
     // A change whose keys were all gone when it was saved holds nothing, and puts back nothing.
     if (undone.empty()) return err::Success;
     if (const ErrorCode saved =
@@ -619,8 +624,8 @@ ErrorCode UndoChangeBackup(const BackupContext& context, std::wstring_view path,
 
     for (const SavedKey& key : change.keys) {
       std::unique_ptr<RegistryKey> opened;
-      const ErrorCode open =
-          context.registry.OpenKey(key.hive, key.path, access::Write | ViewFlag(key.view32), opened);
+      const ErrorCode open = context.registry.OpenKey(key.hive, key.path,
+                                                      access::Write | ViewFlag(key.view32), opened);
       const bool keyGone = open == err::FileNotFound || open == err::PathNotFound;
       for (const SavedValue& value : key.values) {
         ErrorCode result = open != err::Success ? open : opened ? err::Success : err::InternalError;
@@ -663,7 +668,8 @@ std::wstring UndoQuestion(const ChangeBackupEntry& backup, const UndoPreview& pr
   return text;
 }
 
-std::wstring UndoRefusedMessage(std::wstring_view path, ErrorCode error, std::wstring_view refused) {
+std::wstring UndoRefusedMessage(std::wstring_view path, ErrorCode error,
+                                std::wstring_view refused) {
   const std::wstring file(path);
   if (!refused.empty()) {
     return FormatText(L"The backup %s was not used, because it holds %s. A backup that Tessaly "

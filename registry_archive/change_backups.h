@@ -81,9 +81,10 @@ bool IsChangeableValue(RegRoot hive, std::wstring_view name);
 // IsChangeableValue refuses or a key that is not a product key; the registry's error when a key
 // or value cannot be read; the backup folder's error; 1359 when the file cannot be written. On any
 // error no file is left behind, and the caller must not make the change.
-[[nodiscard]] ErrorCode SaveChangeBackup(const BackupContext& context, std::wstring_view description,
-                           std::span<const ChangedValue> values,
-                           std::wstring* savedPath = nullptr) noexcept;
+[[nodiscard]] ErrorCode SaveChangeBackup(const BackupContext& context,
+                                         std::wstring_view description,
+                                         std::span<const ChangedValue> values,
+                                         std::wstring* savedPath = nullptr) noexcept;
 
 // What a page says when a change was not made because its backup could not be saved.
 std::wstring ChangeBackupFailedMessage(ErrorCode error);
@@ -91,15 +92,16 @@ std::wstring ChangeBackupFailedMessage(ErrorCode error);
 // A change backup as Preferences lists it.
 struct ChangeBackupEntry {
   std::wstring path;
-  std::wstring date;         // "date, time" in the user's formats, in the present local time
+  std::wstring date;  // "date, time" in the user's formats, in the present local time
   std::wstring description;
 };
 
 // The change backups of the backup folder, newest first; files that cannot be read or carry no
 // capture time are left out. 0 also when there are none; the backup folder's error, or the
 // error of listing it, otherwise (`folder` then names it when it is known).
-[[nodiscard]] ErrorCode ListChangeBackups(const BackupContext& context, std::vector<ChangeBackupEntry>& out,
-                            std::wstring* folder = nullptr) noexcept;
+[[nodiscard]] ErrorCode ListChangeBackups(const BackupContext& context,
+                                          std::vector<ChangeBackupEntry>& out,
+                                          std::wstring* folder = nullptr) noexcept;
 
 // What an undo would do, told before it is asked for.
 struct UndoPreview {
@@ -120,8 +122,8 @@ struct UndoCounts {
 
 // Reads the change backup at `path` and compares the registry with what the change wrote.
 // Errors as for UndoChangeBackup (before it writes anything).
-[[nodiscard]] ErrorCode PreviewUndo(const BackupContext& context, std::wstring_view path, UndoPreview& preview,
-                      std::wstring* refused = nullptr) noexcept;
+[[nodiscard]] ErrorCode PreviewUndo(const BackupContext& context, std::wstring_view path,
+                                    UndoPreview& preview, std::wstring* refused = nullptr) noexcept;
 
 // Puts back every value of the change backup at `path`, after saving the values it is about to
 // write as a change backup of its own ("Undo of: (description)"), so that the undo can be undone
@@ -133,8 +135,8 @@ struct UndoCounts {
 // backup cannot be saved. Otherwise 0, with the values that could not be put back counted in
 // `counts.failed`.
 [[nodiscard]] ErrorCode UndoChangeBackup(const BackupContext& context, std::wstring_view path,
-                           UndoCounts& counts, std::wstring* refused = nullptr,
-                           std::wstring* undoPath = nullptr) noexcept;
+                                         UndoCounts& counts, std::wstring* refused = nullptr,
+                                         std::wstring* undoPath = nullptr) noexcept;
 
 // The texts of the undo: its question (naming the settings it overwrites, or saying that an
 // older backup cannot tell), the refusal of a backup, and a backup folder that cannot be read.

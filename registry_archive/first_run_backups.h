@@ -31,8 +31,8 @@ struct BackupContext {
 // Captures SOFTWARE\Native Instruments of `hive` into (backup folder)\`name` and records the path
 // in the settings value `name`. The first failing step's error; the value is written only after
 // the file was saved.
-[[nodiscard]] ErrorCode MakeFirstRunBackup(const BackupContext& context, RegRoot hive, bool force32Bit,
-                             std::wstring_view name) noexcept;
+[[nodiscard]] ErrorCode MakeFirstRunBackup(const BackupContext& context, RegRoot hive,
+                                           bool force32Bit, std::wstring_view name) noexcept;
 
 // HKLM (default view), HKLM (32-bit view, only on 64-bit Windows) and HKCU, each whatever the
 // others' results.
@@ -40,7 +40,8 @@ void MakeFirstRunBackups(const BackupContext& context) noexcept;
 
 // Loads the archive whose path the settings value `name` holds and restores it: the error of
 // loading (87 when no path is recorded, 2 when the file is gone) or of restoring.
-[[nodiscard]] ErrorCode RestoreBackup(const BackupContext& context, std::wstring_view name) noexcept;
+[[nodiscard]] ErrorCode RestoreBackup(const BackupContext& context,
+                                      std::wstring_view name) noexcept;
 
 // Restores the archives MakeFirstRunBackups made, ignoring their results.
 void RestoreFirstRunBackups(const BackupContext& context) noexcept;

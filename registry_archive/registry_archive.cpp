@@ -34,12 +34,18 @@ constexpr std::array<HiveEntry, 10> kHives = {{
 
 // Indexed by type.
 constexpr std::array<const wchar_t*, 12> kTypeNames = {
-    L"REG_NONE",          L"REG_SZ",
-    L"REG_EXPAND_SZ",     L"REG_BINARY",
-    L"REG_DWORD",         L"REG_DWORD_BIG_ENDIAN",
-    L"REG_LINK",          L"REG_MULTI_SZ",
-    L"REG_RESOURCE_LIST", L"REG_FULL_RESOURCE_DESCRIPTOR",
-    L"REG_RESOURCE_REQUIREMENTS_LIST", L"REG_QWORD",
+    L"REG_NONE",
+    L"REG_SZ",
+    L"REG_EXPAND_SZ",
+    L"REG_BINARY",
+    L"REG_DWORD",
+    L"REG_DWORD_BIG_ENDIAN",
+    L"REG_LINK",
+    L"REG_MULTI_SZ",
+    L"REG_RESOURCE_LIST",
+    L"REG_FULL_RESOURCE_DESCRIPTOR",
+    L"REG_RESOURCE_REQUIREMENTS_LIST",
+    L"REG_QWORD",
 };
 
 using archive_xml::AddAsciiChild;
@@ -53,8 +59,8 @@ using archive_xml::BufferWriter;
 }  // namespace
 
 std::vector<uint8_t> ArchiveTimeBytes(const LocalTime& t) {
-  const uint16_t fields[8] = {t.year, t.month, t.dayOfWeek, t.day,
-                              t.hour, t.minute, t.second, t.milliseconds};
+  const uint16_t fields[8] = {t.year, t.month,  t.dayOfWeek, t.day,
+                              t.hour, t.minute, t.second,    t.milliseconds};
   std::vector<uint8_t> bytes;
   for (const uint16_t f : fields) {
     bytes.push_back(uint8_t(f));
@@ -104,8 +110,8 @@ uint32_t ValueTypeFromName(std::wstring_view name) {
 CRegistryArchive::CRegistryArchive(Registry& registry, FileSystem& fs, System& system)
     : registry_(registry), fs_(fs), system_(system) {}
 
-CRegistryArchive::CRegistryArchive(Registry& registry, FileSystem& fs, System& system,
-                                   RegRoot hive, bool force32Bit)
+CRegistryArchive::CRegistryArchive(Registry& registry, FileSystem& fs, System& system, RegRoot hive,
+                                   bool force32Bit)
     : registry_(registry),
       fs_(fs),
       system_(system),
@@ -255,8 +261,7 @@ void CRegistryArchive::RestoreKey(pugi::xml_node element, RegistryKey* parentKey
                                    : registry_.CreateKey(*hive_, name, L"", mask, key);
   if (made != err::Success || !key) return;
 
-  for (pugi::xml_node value = element.child("Value"); value;
-       value = value.next_sibling()) {
+  for (pugi::xml_node value = element.child("Value"); value; value = value.next_sibling()) {
     const pugi::xml_attribute valueName = value.attribute("name");
     const pugi::xml_attribute type = value.attribute("type");
     const pugi::xml_attribute size = value.attribute("size");
@@ -270,8 +275,7 @@ void CRegistryArchive::RestoreKey(pugi::xml_node element, RegistryKey* parentKey
                   data.data(), count);
   }
 
-  for (pugi::xml_node child = element.child("Subkey"); child;
-       child = child.next_sibling("Subkey"))
+  for (pugi::xml_node child = element.child("Subkey"); child; child = child.next_sibling("Subkey"))
     RestoreKey(child, key.get(), FromUtf8(child.attribute("name").value()));
 }
 

@@ -28,20 +28,13 @@ class PageDialogue : public FolderChoiceDialogue {
 };
 
 constexpr Anchor kAnchors[] = {
-    GrowWidth(IDC_RELOCATION_INTRO),
-    GrowWidth(IDC_ALREADY_MOVED),
-    GrowWidth(IDC_ORIGINAL_LABEL),
-    GrowWidth(IDC_ORIGINAL_LOCATION),
-    FollowRight(IDC_BROWSE_ORIGINAL),
-    GrowWidth(IDC_NEW_LABEL),
-    GrowWidth(IDC_NEW_LOCATION),
-    FollowRight(IDC_BROWSE_NEW_LOCATION),
-    GrowWidth(IDC_FULL_TARGET_PATH),
-    GrowWidth(IDC_DIFFERENT_NAME),
-    GrowWidth(IDC_COMPARE_CONTENTS),
-    FollowBottomRight(IDC_BACK),
-    FollowBottomRight(IDC_NEXT),
-    FollowBottomRight(IDCANCEL),
+    GrowWidth(IDC_RELOCATION_INTRO),  GrowWidth(IDC_ALREADY_MOVED),
+    GrowWidth(IDC_ORIGINAL_LABEL),    GrowWidth(IDC_ORIGINAL_LOCATION),
+    FollowRight(IDC_BROWSE_ORIGINAL), GrowWidth(IDC_NEW_LABEL),
+    GrowWidth(IDC_NEW_LOCATION),      FollowRight(IDC_BROWSE_NEW_LOCATION),
+    GrowWidth(IDC_FULL_TARGET_PATH),  GrowWidth(IDC_DIFFERENT_NAME),
+    GrowWidth(IDC_COMPARE_CONTENTS),  FollowBottomRight(IDC_BACK),
+    FollowBottomRight(IDC_NEXT),      FollowBottomRight(IDCANCEL),
 };
 
 }  // namespace
@@ -103,9 +96,7 @@ bool CChooseFolderDlg::OnPageCommand(int id, int notifyCode, HWND control) {
 bool CChooseFolderDlg::OnButton(int id) {
   switch (id) {
     case IDC_ALREADY_MOVED:
-    case IDC_DIFFERENT_NAME:
-      UpdateMode();
-      return true;
+    case IDC_DIFFERENT_NAME: UpdateMode(); return true;
     case IDC_BROWSE_ORIGINAL:
       Browse(IDC_ORIGINAL_LOCATION, L"Select the folder to relocate.");
       return true;
@@ -115,8 +106,7 @@ bool CChooseFolderDlg::OnButton(int id) {
     case IDC_RELOCATION_EXAMPLES:
       HandleSystemMenuCommand(Context().commands, syscmd::UserGuide, Hwnd());
       return true;
-    default:
-      return false;
+    default: return false;
   }
 }
 

@@ -59,7 +59,8 @@ class CopyListings {
   // The copy's entry at `relative`, or null when there is none (or its folder cannot be listed).
   const FindData* Find(const std::wstring& relative) {
     const size_t cut = relative.find_last_of(L'\\');
-    const std::wstring folder = cut == std::wstring::npos ? std::wstring() : relative.substr(0, cut);
+    const std::wstring folder =
+        cut == std::wstring::npos ? std::wstring() : relative.substr(0, cut);
     const std::wstring name = cut == std::wstring::npos ? relative : relative.substr(cut + 1);
     const size_t depth = static_cast<size_t>(std::count(folder.begin(), folder.end(), L'\\')) +
                          (folder.empty() ? 0 : 1);
@@ -172,62 +173,62 @@ CopyCheck CheckCopy(FileSystem& fs, std::wstring_view original, std::wstring_vie
     return false;
   };
   CopyListings copyEntries(fs, copyRoot);
-  const ErrorCode walked = WalkTree(fs, originalRoot, [&](const std::wstring& relative,
-                                                          const FindData& entry) {
-    if (options.cancel.Requested()) return fault(CopyFault::Cancelled, L"");
-    std::wstring at = copyRoot, from = originalRoot;
-    if (!path::Append(at, relative, kTreePathCapacity) ||
-        !path::Append(from, relative, kTreePathCapacity)) {
-      return fault(CopyFault::Unreadable, relative, err::InternalError);
-    }
-    const FindData* found = copyEntries.Find(relative);
-    if (!found) return fault(CopyFault::Missing, relative);
-    const FindData& there = *found;
+  const ErrorCode walked =
+      WalkTree(fs, originalRoot, [&](const std::wstring& relative, const FindData& entry) {
+        if (options.cancel.Requested()) return fault(CopyFault::Cancelled, L"");
+        std::wstring at = copyRoot, from = originalRoot;
+        if (!path::Append(at, relative, kTreePathCapacity) ||
+            !path::Append(from, relative, kTreePathCapacity)) {
+          return fault(CopyFault::Unreadable, relative, err::InternalError);
+        }
+        const FindData* found = copyEntries.Find(relative);
+        if (!found) return fault(CopyFault::Missing, relative);
+        const FindData& there = *found;
 
-    if (entry.IsDirectory() && entry.IsReparsePoint()) {
-      if (!there.IsDirectory() || !there.IsReparsePoint()) {
-        return fault(CopyFault::LinkDiffers, relative);
-      }
-      const auto expected = options.linkPlaces.find(relative);
-      const std::wstring place =
-          expected != options.linkPlaces.end() ? expected->second : FinalPlace(fs, from);
-      if (place.empty() || !EqualsNoCase(place, FinalPlace(fs, at))) {
-        return fault(CopyFault::LinkDiffers, relative);
-      }
-      return true;
-    }
-    if (entry.IsDirectory()) {
-      // The files must be in the copy itself, not behind a link that may lead anywhere.
-      if (!there.IsDirectory() || there.IsReparsePoint()) {
-        return fault(CopyFault::NotAFolder, relative);
-      }
-      return true;
-    }
+        if (entry.IsDirectory() && entry.IsReparsePoint()) {
+          if (!there.IsDirectory() || !there.IsReparsePoint()) {
+            return fault(CopyFault::LinkDiffers, relative);
+          }
+          const auto expected = options.linkPlaces.find(relative);
+          const std::wstring place =
+              expected != options.linkPlaces.end() ? expected->second : FinalPlace(fs, from);
+          if (place.empty() || !EqualsNoCase(place, FinalPlace(fs, at))) {
+            return fault(CopyFault::LinkDiffers, relative);
+          }
+          return true;
+        }
+        if (entry.IsDirectory()) {
+          // The files must be in the copy itself, not behind a link that may lead anywhere.
+          if (!there.IsDirectory() || there.IsReparsePoint()) {
+            return fault(CopyFault::NotAFolder, relative);
+          }
+          return true;
+        }
 
-    if (there.IsDirectory()) return fault(CopyFault::NotAFile, relative);
-    if (options.onFile) options.onFile(from);
-    ++check.filesChecked;
-    // An original written after its copy was made is not what the copy holds.
-    if (IsSourceNewer(entry, there)) return fault(CopyFault::ChangedSinceCopied, relative);
-    // A newer version that the copy kept in place of this one passes only when it is the same
-    // file; one that differs is listed, so that its original is never deleted unasked.
-    const bool keptNewer = IsSourceNewer(there, entry);
-    const auto listKept = [&] {
-      check.keptNewer.push_back({relative, entry.size, entry.lastWriteTime, there.size,
-                                 there.lastWriteTime});
-      return true;
-    };
-    if (there.size != entry.size) {
-      return keptNewer ? listKept() : fault(CopyFault::SizeDiffers, relative);
-    }
-    if (options.compareContents) {
-      ErrorCode e = err::Success;
-      const CopyFault f = CompareContents(fs, from, at, entry.size, options.cancel, e);
-      if (f == CopyFault::ContentDiffers && keptNewer) return listKept();
-      if (f != CopyFault::None) return fault(f, relative, e);
-    }
-    return true;
-  });
+        if (there.IsDirectory()) return fault(CopyFault::NotAFile, relative);
+        if (options.onFile) options.onFile(from);
+        ++check.filesChecked;
+        // An original written after its copy was made is not what the copy holds.
+        if (IsSourceNewer(entry, there)) return fault(CopyFault::ChangedSinceCopied, relative);
+        // A newer version that the copy kept in place of this one passes only when it is the same
+        // file; one that differs is listed, so that its original is never deleted unasked.
+        const bool keptNewer = IsSourceNewer(there, entry);
+        const auto listKept = [&] {
+          check.keptNewer.push_back(
+              {relative, entry.size, entry.lastWriteTime, there.size, there.lastWriteTime});
+          return true;
+        };
+        if (there.size != entry.size) {
+          return keptNewer ? listKept() : fault(CopyFault::SizeDiffers, relative);
+        }
+        if (options.compareContents) {
+          ErrorCode e = err::Success;
+          const CopyFault f = CompareContents(fs, from, at, entry.size, options.cancel, e);
+          if (f == CopyFault::ContentDiffers && keptNewer) return listKept();
+          if (f != CopyFault::None) return fault(f, relative, e);
+        }
+        return true;
+      });
   if (walked != err::Success && check.fault == CopyFault::None) {
     check.fault = CopyFault::Unreadable;
     check.error = walked;

@@ -21,19 +21,20 @@ namespace tessaly {
 // entered. `visit` returns false to stop. Result: 0, or the error of a folder that could not be
 // listed (the walk stops there) or 1359 for a path too long for a tree walk.
 using TreeVisitor = std::function<bool(const std::wstring& relative, const FindData& entry)>;
-[[nodiscard]] ErrorCode WalkTree(FileSystem& fs, std::wstring_view folder, const TreeVisitor& visit);
+[[nodiscard]] ErrorCode WalkTree(FileSystem& fs, std::wstring_view folder,
+                                 const TreeVisitor& visit);
 
 // What a copy check found first.
 enum class CopyFault {
   None,
-  Missing,         // nothing of that name in the copy
-  NotAFolder,      // a file, or a folder link, where the original has a folder
-  NotAFile,        // a folder where the original has a file
+  Missing,     // nothing of that name in the copy
+  NotAFolder,  // a file, or a folder link, where the original has a folder
+  NotAFile,    // a folder where the original has a file
   SizeDiffers,
   ContentDiffers,
   ChangedSinceCopied,  // the original was written more than 2 seconds after its copy
-  LinkDiffers,     // no folder link, or one that leads elsewhere, where the original has one
-  Unreadable,      // the original or the copy could not be listed or read (see `error`)
+  LinkDiffers,         // no folder link, or one that leads elsewhere, where the original has one
+  Unreadable,          // the original or the copy could not be listed or read (see `error`)
   Cancelled,
 };
 
@@ -49,7 +50,7 @@ struct KeptNewerFile {
 
 struct CopyCheck {
   CopyFault fault = CopyFault::None;
-  std::wstring item;        // the entry concerned, relative to the original folder
+  std::wstring item;  // the entry concerned, relative to the original folder
   ErrorCode error = err::Success;
   uint32_t filesChecked = 0;
   // Newer files kept in the copy that differ from their originals: the check passes with them,

@@ -127,8 +127,10 @@ bool CheckFolderChoice(FileSystem& fs, const FolderChoice& choice, FolderChoiceD
     return tell(refusal);
   }
   if (EqualsNoCase(source, full)) return tell(L"Source and target paths cannot be the same.");
-  if (path::IsWithin(source, full)) return tell(L"Source directory can't be inside target directory.");
-  if (path::IsWithin(full, source)) return tell(L"Target directory can't be inside source directory.");
+  if (path::IsWithin(source, full))
+    return tell(L"Source directory can't be inside target directory.");
+  if (path::IsWithin(full, source))
+    return tell(L"Target directory can't be inside source directory.");
   // The same tests on the folders the paths finally name: a link, "..", a short name or a
   // trailing dot can make two different texts one folder.
   if (const std::wstring refusal = SameFolderRefusal(fs, source, full); !refusal.empty()) {

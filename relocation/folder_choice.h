@@ -11,10 +11,10 @@ namespace tessaly {
 
 // The folders and options as the page shows them.
 struct FolderChoice {
-  std::wstring source;       // Original Location
-  std::wstring newLocation;  // New Location
-  bool linkOnly = false;     // "I have already moved the files"
-  bool differentName = false;  // "Use a different folder name."
+  std::wstring source;           // Original Location
+  std::wstring newLocation;      // New Location
+  bool linkOnly = false;         // "I have already moved the files"
+  bool differentName = false;    // "Use a different folder name."
   bool compareContents = false;  // "Compare file contents before removing the original"
 };
 

@@ -31,8 +31,8 @@ std::wstring CopyWords(const InterruptedRelocation& state) {
 RecoveryOutcome Done(FileSystem& fs, const std::wstring& journalPath, std::wstring message) {
   if (ErrorCode e = ClearRelocationJournal(fs, journalPath)) {
     return {false, message + FormatText(L" The record %s could not be removed (error %lu); "
-                                         L"delete it by hand.",
-                                         journalPath.c_str(), e)};
+                                        L"delete it by hand.",
+                                        journalPath.c_str(), e)};
   }
   return {true, std::move(message)};
 }
@@ -124,7 +124,8 @@ std::wstring PlacesOfRelocation(const InterruptedRelocation& state) {
                     state.copyExists ? L"" : notFound);
 }
 
-constexpr wchar_t kInterruptedLead[] = L"A relocation of your files did not end when Tessaly last ran.";
+constexpr wchar_t kInterruptedLead[] =
+    L"A relocation of your files did not end when Tessaly last ran.";
 constexpr wchar_t kDecideLaterWords[] =
     L"Nothing is changed, and Tessaly asks again when it next starts.";
 
@@ -180,7 +181,7 @@ std::wstring UnreadableJournalMessage(const std::wstring& journalPath, ErrorCode
 }
 
 std::wstring FinishRefusal(FileSystem& fs, const std::wstring& journalPath,
-                          const InterruptedRelocation& state) {
+                           const InterruptedRelocation& state) {
   const RelocationJournal& journal = state.journal;
   if (std::wstring refusal = JournalRefusal(fs, journalPath, journal); !refusal.empty()) {
     return refusal;
@@ -206,7 +207,7 @@ std::wstring FinishRefusal(FileSystem& fs, const std::wstring& journalPath,
 }
 
 std::wstring PutBackRefusal(FileSystem& fs, const std::wstring& journalPath,
-                           const InterruptedRelocation& state) {
+                            const InterruptedRelocation& state) {
   const RelocationJournal& journal = state.journal;
   if (std::wstring refusal = JournalRefusal(fs, journalPath, journal); !refusal.empty()) {
     return refusal;
@@ -332,7 +333,8 @@ RecoveryOutcome PutBackInterruptedRelocation(FileSystem& fs, const std::wstring&
     if (removed != err::Success || PathExists(fs, source)) {
       return Refused(FormatText(L"The link %s could not be removed (error %lu), so %s was not "
                                 L"renamed back. Nothing was changed: your files are in %s.%s",
-                                source.c_str(), removed != err::Success ? removed : err::AccessDenied,
+                                source.c_str(),
+                                removed != err::Success ? removed : err::AccessDenied,
                                 renamed.c_str(), renamed.c_str(), CopyWords(state).c_str()));
     }
   }
@@ -360,7 +362,8 @@ RecoveryOutcome PutBackInterruptedRelocation(FileSystem& fs, const std::wstring&
 std::wstring WhereTheFilesAre(const InterruptedRelocation& state) {
   const RelocationJournal& j = state.journal;
   std::wstring where;
-  if (state.renamedExists) where += FormatText(L" Your original files are in %s.", j.renamed.c_str());
+  if (state.renamedExists)
+    where += FormatText(L" Your original files are in %s.", j.renamed.c_str());
   if (state.original == OriginalPlace::Folder) {
     where += FormatText(L" A folder is at %s.", j.source.c_str());
   } else if (state.original == OriginalPlace::LinkToTarget) {
@@ -404,8 +407,8 @@ ChoiceQuestion StuckRelocationChoice(const InterruptedRelocation& state,
                                      const std::wstring& putBackRefusal) {
   ChoiceQuestion question;
   question.instruction = kStuckLead;
-  question.content = StuckReasons(state, finishRefusal, putBackRefusal) + L"\n\n" +
-                     RecordedIn(journalPath);
+  question.content =
+      StuckReasons(state, finishRefusal, putBackRefusal) + L"\n\n" + RecordedIn(journalPath);
   question.buttons = {
       {L"&Forget this relocation", kForgetWords, BoxButton::Yes},
       {L"&Decide later", kDecideLaterWords, BoxButton::No},

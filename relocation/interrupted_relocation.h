@@ -15,10 +15,10 @@ namespace tessaly {
 // What stands at the Original Location now.
 enum class OriginalPlace {
   Missing,
-  Folder,           // a real folder
-  LinkToTarget,     // a folder link leading to the Full Target Path
-  LinkElsewhere,    // a folder link leading anywhere else, or nowhere that can be found
-  Other,            // a file
+  Folder,         // a real folder
+  LinkToTarget,   // a folder link leading to the Full Target Path
+  LinkElsewhere,  // a folder link leading anywhere else, or nowhere that can be found
+  Other,          // a file
 };
 
 // Where things stand, read from the disk.
@@ -61,9 +61,9 @@ std::wstring JournalRefusal(FileSystem& fs, const std::wstring& journalPath,
 // Why finishing, or putting back, would be refused, read from where things stand before anything
 // is changed (the check of the copy aside); empty when it may be tried.
 std::wstring FinishRefusal(FileSystem& fs, const std::wstring& journalPath,
-                          const InterruptedRelocation& state);
-std::wstring PutBackRefusal(FileSystem& fs, const std::wstring& journalPath,
                            const InterruptedRelocation& state);
+std::wstring PutBackRefusal(FileSystem& fs, const std::wstring& journalPath,
+                            const InterruptedRelocation& state);
 
 // Where the original, the renamed folder and the copy are, in sentences.
 std::wstring WhereTheFilesAre(const InterruptedRelocation& state);

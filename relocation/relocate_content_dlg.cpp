@@ -94,13 +94,13 @@ void CRelocateContentDlg::StartWork() {
   // A thread that cannot be started ends at once with Failed and its error, which the end
   // message's handler writes into the log.
   (void)worker_.Start(page, WM_RELOCATE_DONE,
-                [this, page, request = request_](const CancelFlag& stop) -> ErrorCode {
-                  PageReports reports(page, report_);
-                  // The worker's stop flag stops the engine (and the system's copy) when the page
-                  // closes.
-                  RunRelocation(Context().files, Context().system, request, stop, reports);
-                  return err::Success;
-                });
+                      [this, page, request = request_](const CancelFlag& stop) -> ErrorCode {
+                        PageReports reports(page, report_);
+                        // The worker's stop flag stops the engine (and the system's copy) when the page
+                        // closes.
+                        RunRelocation(Context().files, Context().system, request, stop, reports);
+                        return err::Success;
+                      });
 }
 
 void CRelocateContentDlg::OnDestroyPage() {
@@ -134,8 +134,7 @@ bool CRelocateContentDlg::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, 
         finished_ = true;
       }
       break;
-    default:
-      return CPage::OnMessage(message, wParam, lParam, result);
+    default: return CPage::OnMessage(message, wParam, lParam, result);
   }
   result = TRUE;
   return true;
@@ -148,9 +147,7 @@ void CRelocateContentDlg::ClearFile() {
 
 void CRelocateContentDlg::Handle(RelocateUpdate kind, LPARAM flag) {
   switch (kind) {
-    case RelocateUpdate::LogLine:
-      AppendLine(report_.text);
-      break;
+    case RelocateUpdate::LogLine: AppendLine(report_.text); break;
     case RelocateUpdate::Finished:
       ClearFile();
       AppendLine(flag ? L"Operation completed successfully." : L"Operation completed with errors.");
@@ -181,8 +178,8 @@ void CRelocateContentDlg::Handle(RelocateUpdate kind, LPARAM flag) {
     }
     case RelocateUpdate::Failed:
       ClearFile();
-      AppendLine(FormatText(L"Copied %lu files with %lu errors.", report_.filesDone,
-                            report_.errors));
+      AppendLine(
+          FormatText(L"Copied %lu files with %lu errors.", report_.filesDone, report_.errors));
       ShowMessage(Hwnd(), report_.text, MessageStyle::Error);
       if (flag) ShowMessage(Hwnd(), kRecommendedSteps, MessageStyle::Information);
       break;
@@ -196,8 +193,7 @@ void CRelocateContentDlg::Handle(RelocateUpdate kind, LPARAM flag) {
 
 void CRelocateContentDlg::AppendLine(const std::wstring& line) {
   HWND log = Item(IDC_RELOCATION_LOG);
-  const LRESULT index =
-      SendMessageW(log, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(line.c_str()));
+  const LRESULT index = SendMessageW(log, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(line.c_str()));
   if (index >= 0) SendMessageW(log, LB_SETTOPINDEX, static_cast<WPARAM>(index), 0);
   AdjustLogWidth();
 }

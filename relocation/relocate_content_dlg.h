@@ -15,13 +15,13 @@ namespace tessaly {
 
 // What the worker reports with WM_RELOCATE_UPDATE (sent; wParam a kind).
 enum class RelocateUpdate : WPARAM {
-  LogLine = 1,      // lParam 0
-  Finished = 2,     // lParam 1 success, 0 errors
-  FileStarted = 3,  // lParam 0
-  PhaseStarted = 4, // lParam 0
-  CopyProgress = 5, // lParam 0
-  Failed = 6,       // lParam 1: also show the recommended steps
-  Ask = 7,          // lParam 0: ask the report's text (Yes/No, No the default); answer in the report
+  LogLine = 1,       // lParam 0
+  Finished = 2,      // lParam 1 success, 0 errors
+  FileStarted = 3,   // lParam 0
+  PhaseStarted = 4,  // lParam 0
+  CopyProgress = 5,  // lParam 0
+  Failed = 6,        // lParam 1: also show the recommended steps
+  Ask = 7,  // lParam 0: ask the report's text (Yes/No, No the default); answer in the report
 };
 
 class CRelocateContentDlg : public CPage {

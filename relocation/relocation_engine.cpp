@@ -25,9 +25,11 @@ std::wstring RandomRunName() {
   static std::atomic<uint64_t> counter{0};
   std::random_device device;
   uint64_t value = (uint64_t(device()) << 32) ^ device();
-  value ^= uint64_t(std::chrono::steady_clock::now().time_since_epoch().count()) * 0x9E3779B97F4A7C15ull;
+  value ^=
+      uint64_t(std::chrono::steady_clock::now().time_since_epoch().count()) * 0x9E3779B97F4A7C15ull;
   value ^= ++counter * 0xBF58476D1CE4E5B9ull;
-  return FormatText(L"%08lx%08lx", static_cast<uint32_t>(value >> 32), static_cast<uint32_t>(value));
+  return FormatText(L"%08lx%08lx", static_cast<uint32_t>(value >> 32),
+                    static_cast<uint32_t>(value));
 }
 
 // The run's progress record, which carries the observer that its callbacks report to.
@@ -46,8 +48,7 @@ uint32_t CopyRoutine(const CopyProgress& copy, void* userData) {
   progress.fileBytesCopied = copy.totalBytesTransferred;
   progress.copyCallbackReason = copy.callbackReason;
   progress.copyUserData = userData;
-  progress.state->CopyProgress(copy.totalBytesTransferred, copy.totalFileSize,
-                               copy.callbackReason);
+  progress.state->CopyProgress(copy.totalBytesTransferred, copy.totalFileSize, copy.callbackReason);
   return kProgressContinue;
 }
 
@@ -55,8 +56,13 @@ class Run {
  public:
   Run(FileSystem& fs, System& system, const RelocationRequest& request, CancelToken cancel,
       RelocationObserver& observer)
-      : fs_(fs), system_(system), cancel_(cancel), observer_(observer),
-        source_(request.source), target_(request.target), linkOnly_(request.linkOnly),
+      : fs_(fs),
+        system_(system),
+        cancel_(cancel),
+        observer_(observer),
+        source_(request.source),
+        target_(request.target),
+        linkOnly_(request.linkOnly),
         compareContents_(request.compareContents) {
     path::RemoveBackslash(source_);
   }
@@ -125,7 +131,7 @@ class Run {
   std::wstring runName_;        // random, this run's own: no file can have it already
   std::wstring temporaryName_;  // this run's name for a file being copied
   std::map<std::wstring, std::wstring, LessNoCaseFn> linkPlaces_;  // where the copy's links lead
-  std::unique_ptr<System::NamedLock> lock_;  // held while the run lasts
+  std::unique_ptr<System::NamedLock> lock_;                        // held while the run lasts
   FileSystem::ItemIdentity checkedIdentity_;  // the renamed folder as it was checked
   bool identityKnown_ = false;
   RelocationResult result_;
@@ -195,8 +201,9 @@ RelocationResult Run::CopyFiles() {
 
   std::wstring root = target_;
   if (!path::IsRoot(root) && !path::StripToRoot(root)) {
-    return Fail(FormatText(L"Unable to find root of %s. Please select a complete target folder path.",
-                           target_.c_str()));
+    return Fail(
+        FormatText(L"Unable to find root of %s. Please select a complete target folder path.",
+                   target_.c_str()));
   }
   // The free space of a share is asked of "\\server\share\": without its trailing backslash
   // the system refuses the name.
@@ -210,10 +217,10 @@ RelocationResult Run::CopyFiles() {
   observer_.LogLine(
       FormatText(L"Free space in %s: %s.", root.c_str(), FormatSize(freeBytes).c_str()));
   if (progress_.bytesCounted > freeBytes) {
-    return Fail(FormatText(L"ERROR: There isn't enough room on on %s to copy the files from %s. You "
-                           L"need at least %s free in order to proceed.",
-                           root.c_str(), source_.c_str(),
-                           FormatSize(progress_.bytesCounted).c_str()));
+    return Fail(
+        FormatText(L"ERROR: There isn't enough room on on %s to copy the files from %s. You "
+                   L"need at least %s free in order to proceed.",
+                   root.c_str(), source_.c_str(), FormatSize(progress_.bytesCounted).c_str()));
   }
 
   observer_.LogLine(FormatText(L"Copying files to %s...", target_.c_str()));
@@ -238,8 +245,8 @@ RelocationResult Run::CopyFiles() {
   if (copied != err::Success) {
     return Fail(FormatText(L"Error %lu attempting to copy files.", copied));
   }
-  observer_.LogLine(FormatText(L"Copied %lu files with %lu errors.", progress_.filesDone,
-                               progress_.errors));
+  observer_.LogLine(
+      FormatText(L"Copied %lu files with %lu errors.", progress_.filesDone, progress_.errors));
   // A copy with failed files is incomplete: the source must stay whole where it is.
   if (progress_.errors != 0) {
     return Fail(FormatText(L"%lu files could not be copied to %s, so nothing was moved: all your "
@@ -323,23 +330,24 @@ std::wstring Folded(std::wstring name) {
 }  // namespace
 
 std::wstring Run::SurveyRefusal() {
-  std::set<std::wstring> seen;                    // each relative path, folded
-  std::map<std::wstring, std::wstring> firstOf;   // folded path -> the name first met
+  std::set<std::wstring> seen;                   // each relative path, folded
+  std::map<std::wstring, std::wstring> firstOf;  // folded path -> the name first met
   std::vector<std::wstring> trailing, clashes, links;
-  const ErrorCode walked = WalkTree(fs_, source_, [&](const std::wstring& relative,
-                                                      const FindData& entry) {
-    const wchar_t last = entry.name.empty() ? L'\0' : entry.name.back();
-    if (last == L'.' || last == L' ') trailing.push_back(L"\"" + source_ + L"\\" + relative + L"\"");
-    const std::wstring folded = Folded(relative);
-    if (!seen.insert(folded).second) {
-      clashes.push_back(FormatText(L"\"%s\\%s\" and \"%s\"", source_.c_str(),
-                                   firstOf[folded].c_str(), entry.name.c_str()));
-    } else {
-      firstOf[folded] = relative;
-    }
-    if (entry.IsDirectory() && entry.IsReparsePoint()) links.push_back(relative);
-    return true;
-  });
+  const ErrorCode walked =
+      WalkTree(fs_, source_, [&](const std::wstring& relative, const FindData& entry) {
+        const wchar_t last = entry.name.empty() ? L'\0' : entry.name.back();
+        if (last == L'.' || last == L' ')
+          trailing.push_back(L"\"" + source_ + L"\\" + relative + L"\"");
+        const std::wstring folded = Folded(relative);
+        if (!seen.insert(folded).second) {
+          clashes.push_back(FormatText(L"\"%s\\%s\" and \"%s\"", source_.c_str(),
+                                       firstOf[folded].c_str(), entry.name.c_str()));
+        } else {
+          firstOf[folded] = relative;
+        }
+        if (entry.IsDirectory() && entry.IsReparsePoint()) links.push_back(relative);
+        return true;
+      });
   if (walked != err::Success) {
     return FormatText(L"Unable to read every folder of %s (error %lu), so nothing was moved.",
                       source_.c_str(), walked);
@@ -470,7 +478,8 @@ RelocationResult Run::RenameLinkAndDelete() {
     if (std::optional<RelocationResult> stop = CheckTheCopy(renamed)) return *stop;
   }
 
-  observer_.LogLine(L"Creating symbolic link so applications can find files at their new location...");
+  observer_.LogLine(
+      L"Creating symbolic link so applications can find files at their new location...");
   if (ErrorCode linked = MakeRelocationLink(fs_, source_, target_)) {
     const std::wstring message =
         FormatText(L"Error %lu creating a symbolic link to %s.", linked, target_.c_str());
@@ -495,9 +504,10 @@ RelocationResult Run::RenameLinkAndDelete() {
 
 std::optional<RelocationResult> Run::CheckTheCopy(const std::wstring& renamed) {
   observer_.PhaseStarted(L"Check files progress:", filesFound_);
-  observer_.LogLine(FormatText(L"Checking that every file and folder of %s is in %s (alternate data "
-                               L"streams are not copied)...",
-                               renamed.c_str(), target_.c_str()));
+  observer_.LogLine(
+      FormatText(L"Checking that every file and folder of %s is in %s (alternate data "
+                 L"streams are not copied)...",
+                 renamed.c_str(), target_.c_str()));
   CopyCheckOptions options;
   options.compareContents = compareContents_;
   options.linkPlaces = linkPlaces_;
@@ -540,8 +550,8 @@ std::optional<RelocationResult> Run::AskAboutKeptNewer(const std::wstring& renam
       L"newer versions stay in %s.",
       count, target_.c_str(), renamed.c_str(), renamed.c_str(), source_.c_str(), target_.c_str());
   if (observer_.ConfirmDeletingDifferingOriginals(question)) {
-    observer_.LogLine(FormatText(L"Deleting the originals of these %lu files too, as you chose.",
-                                 count));
+    observer_.LogLine(
+        FormatText(L"Deleting the originals of these %lu files too, as you chose.", count));
     return std::nullopt;
   }
   return PutSourceBack(renamed,
@@ -565,8 +575,8 @@ RelocationResult Run::PutSourceBack(const std::wstring& renamed, const std::wstr
     return Fail(opening +
                 FormatText(L" %s could not be renamed back to %s (error %lu): your files are in "
                            L"%s%s. Rename %s back to %s to use them where they were.",
-                           renamed.c_str(), source_.c_str(), e, renamed.c_str(),
-                           copyWords.c_str(), renamed.c_str(), source_.c_str()));
+                           renamed.c_str(), source_.c_str(), e, renamed.c_str(), copyWords.c_str(),
+                           renamed.c_str(), source_.c_str()));
   }
   result_.renamedFolder.clear();
   ClearJournal();

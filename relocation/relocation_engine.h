@@ -79,7 +79,8 @@ std::wstring RenameCandidate(FileSystem& fs, const std::wstring& source);
 
 // The directory symbolic link at `link` to `target`: 0, the system's error, or 4390 when the call
 // reported success but left no link there.
-[[nodiscard]] ErrorCode MakeRelocationLink(FileSystem& fs, const std::wstring& link, const std::wstring& target);
+[[nodiscard]] ErrorCode MakeRelocationLink(FileSystem& fs, const std::wstring& link,
+                                           const std::wstring& target);
 // Deletes the renamed original once its files are known to be in `target`; empty when it is
 // gone, otherwise the message of a deletion that failed or stopped early, naming the folder.
 // `checked` is the identity the folder had when it was checked against the copy: a folder that
@@ -92,7 +93,7 @@ std::wstring DeleteRenamedFolder(FileSystem& fs, const std::wstring& renamed,
 // The identity of the renamed folder before it is checked: 0 with `out` set; 50 where the file
 // system cannot tell (`out` then unused); 4390 when it is a link, not a folder of its own.
 [[nodiscard]] ErrorCode RenamedFolderIdentity(FileSystem& fs, const std::wstring& renamed,
-                                FileSystem::ItemIdentity& out);
+                                              FileSystem::ItemIdentity& out);
 // "The copy in (target) does not match (source): (what the check found)."
 std::wstring CopyMismatchText(const std::wstring& target, const std::wstring& source,
                               const CopyCheck& check);

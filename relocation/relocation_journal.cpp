@@ -142,7 +142,8 @@ ErrorCode WriteRelocationJournal(FileSystem& fs, const std::wstring& path,
   // Written whole under another name and on the disk before it takes the journal's name: a
   // power cut leaves the journal as it was, never empty or cut short.
   const std::wstring temporary = path + L".new";
-  ErrorCode e = fs.WriteFile(temporary, reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size());
+  ErrorCode e =
+      fs.WriteFile(temporary, reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size());
   if (e == err::Success) {
     e = fs.FlushFile(temporary);
     if (e == err::NotSupported) e = err::Success;
@@ -156,7 +157,8 @@ ErrorCode WriteRelocationJournal(FileSystem& fs, const std::wstring& path,
 
 ErrorCode ReadRelocationJournal(FileSystem& fs, const std::wstring& path, RelocationJournal& out) {
   std::vector<uint8_t> bytes;
-  if (const ErrorCode read = fs.ReadFile(path, 0, kMostJournalBytes + 1, bytes); read != err::Success) {
+  if (const ErrorCode read = fs.ReadFile(path, 0, kMostJournalBytes + 1, bytes);
+      read != err::Success) {
     return read;
   }
   if (bytes.size() > kMostJournalBytes) return err::InvalidData;

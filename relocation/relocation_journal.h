@@ -26,7 +26,8 @@ struct RelocationJournal {
 // system gives no local application data folder, else the error of creating the folder.
 [[nodiscard]] ErrorCode GetRelocationJournalPath(FileSystem& fs, System& system, std::wstring& out);
 // Where earlier versions kept the journal: (Tessaly Documents)\Relocation in progress.txt.
-[[nodiscard]] ErrorCode GetEarlierRelocationJournalPath(FileSystem& fs, System& system, std::wstring& out);
+[[nodiscard]] ErrorCode GetEarlierRelocationJournalPath(FileSystem& fs, System& system,
+                                                        std::wstring& out);
 // The journal left by a run that did not end, at the current place or the earlier one: 0 with
 // its path, 2 when there is none at either.
 [[nodiscard]] ErrorCode FindRelocationJournal(FileSystem& fs, System& system, std::wstring& out);
@@ -40,10 +41,11 @@ bool ParseRelocationJournal(std::wstring_view text, RelocationJournal& out);
 // Writes the journal as UTF-8 text to a temporary name beside it, flushes it to the disk and
 // renames it into place, so that a journal is either whole or absent, never empty.
 [[nodiscard]] ErrorCode WriteRelocationJournal(FileSystem& fs, const std::wstring& path,
-                                 const RelocationJournal& journal);
+                                               const RelocationJournal& journal);
 // 0 with the journal read; 2 (or 3) when there is none; 13 when the file is not a journal;
 // otherwise the error of reading it.
-[[nodiscard]] ErrorCode ReadRelocationJournal(FileSystem& fs, const std::wstring& path, RelocationJournal& out);
+[[nodiscard]] ErrorCode ReadRelocationJournal(FileSystem& fs, const std::wstring& path,
+                                              RelocationJournal& out);
 // Deletes the journal; a journal that is already gone counts as removed.
 [[nodiscard]] ErrorCode ClearRelocationJournal(FileSystem& fs, const std::wstring& path);
 

@@ -30,21 +30,22 @@ void CheckInterruptedRelocation(FileSystem& fs, System& system, RecoveryPrompts&
   if (!finishRefusal.empty() && !putBackRefusal.empty()) {
     const auto choice = static_cast<StuckChoice>(
         prompts.Choose(StuckRelocationChoice(state, journalPath, finishRefusal, putBackRefusal)));
-    if (choice != StuckChoice::Forget || !prompts.Confirm(ForgetRelocationQuestion(state, journalPath))) {
+    if (choice != StuckChoice::Forget ||
+        !prompts.Confirm(ForgetRelocationQuestion(state, journalPath))) {
       return;  // decide later: the journal stays for the next start
     }
     tell(ForgetInterruptedRelocation(fs, journalPath, state));
     return;
   }
-  switch (static_cast<RecoveryChoice>(prompts.Choose(InterruptedRelocationChoice(state, journalPath)))) {
+  switch (static_cast<RecoveryChoice>(
+      prompts.Choose(InterruptedRelocationChoice(state, journalPath)))) {
     case RecoveryChoice::Finish:
       tell(FinishInterruptedRelocation(fs, journalPath, journal));
       return;
     case RecoveryChoice::PutBack:
       tell(PutBackInterruptedRelocation(fs, journalPath, journal));
       return;
-    case RecoveryChoice::DecideLater:
-      return;  // the journal stays for the next start
+    case RecoveryChoice::DecideLater: return;  // the journal stays for the next start
   }
 }
 

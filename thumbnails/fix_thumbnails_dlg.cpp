@@ -34,10 +34,8 @@ constexpr int kPassLocked[] = {IDC_BACK, IDC_FIX_THUMBNAILS, IDCANCEL, IDC_THUMB
 constexpr PageOptions kOptions{.systemMenu = true, .restorePosition = true, .savePosition = false};
 
 constexpr Anchor kAnchors[] = {
-    GrowWidth(IDC_THUMBNAIL_STATUS),
-    GrowBoth(IDC_THUMBNAIL_LIST),
-    FollowBottomRight(IDC_BACK),
-    FollowBottomRight(IDC_FIX_THUMBNAILS),
+    GrowWidth(IDC_THUMBNAIL_STATUS), GrowBoth(IDC_THUMBNAIL_LIST),
+    FollowBottomRight(IDC_BACK),     FollowBottomRight(IDC_FIX_THUMBNAILS),
     FollowBottomRight(IDCANCEL),
 };
 
@@ -65,14 +63,9 @@ void CDialogFixThumbnails::UpdateControls() {
 
 bool CDialogFixThumbnails::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, INT_PTR& result) {
   switch (message) {
-    case WM_THUMBNAIL_PASS_START:
-      StartPass();
-      break;
-    case WM_THUMBNAIL_PASS_COMPLETE:
-      PassEnded(static_cast<WorkerEnd>(wParam));
-      break;
-    default:
-      return CPage::OnMessage(message, wParam, lParam, result);
+    case WM_THUMBNAIL_PASS_START: StartPass(); break;
+    case WM_THUMBNAIL_PASS_COMPLETE: PassEnded(static_cast<WorkerEnd>(wParam)); break;
+    default: return CPage::OnMessage(message, wParam, lParam, result);
   }
   result = TRUE;
   return true;
@@ -88,11 +81,11 @@ void CDialogFixThumbnails::StartPass() {
   startFailed_ = false;
   FileSystem& files = Context().files;
   System& system = Context().system;
-  const ErrorCode startError = worker_.Start(
-      Hwnd(), WM_THUMBNAIL_PASS_COMPLETE,
-      [this, &files, &system, mode](const CancelFlag& stop) -> ErrorCode {
-        return RunThumbnailPass(files, system, mode, items_, &stop);
-      });
+  const ErrorCode startError =
+      worker_.Start(Hwnd(), WM_THUMBNAIL_PASS_COMPLETE,
+                    [this, &files, &system, mode](const CancelFlag& stop) -> ErrorCode {
+                      return RunThumbnailPass(files, system, mode, items_, &stop);
+                    });
   if (startError != err::Success) {
     // The end message that reports the failed start follows; the page stays locked.
     startFailed_ = true;

@@ -111,8 +111,7 @@ ThumbnailStatus ArtworkStatus(FileSystem& fs, const std::wstring& target) {
 
 // One common files folder: its product folders in listing order.
 ErrorCode VisitCommonFiles(FileSystem& fs, System& system, ThumbnailPassMode mode,
-                           const wchar_t* variable, ThumbnailItems& items,
-                           const CancelFlag* stop) {
+                           const wchar_t* variable, ThumbnailItems& items, const CancelFlag* stop) {
   std::wstring common;
   if (ErrorCode e = system.GetEnvironmentVariable(variable, common)) return e;
   if (common.size() >= kTreePathCapacity) return err::MoreData;
@@ -147,8 +146,8 @@ ErrorCode VisitCommonFiles(FileSystem& fs, System& system, ThumbnailPassMode mod
       item.error = CopyArtwork(fs, system, item.sourceFolder, item.targetFolder);
     }
     // A failed copy is an error even where older artwork was already there.
-    item.status = item.error != err::Success ? ThumbnailStatus::Error
-                                             : ArtworkStatus(fs, item.targetFolder);
+    item.status =
+        item.error != err::Success ? ThumbnailStatus::Error : ArtworkStatus(fs, item.targetFolder);
     items.push_back(std::move(item));
   }
   return err::Success;
@@ -158,8 +157,8 @@ wchar_t ToLowerCase(wchar_t c) {
   if (c >= L'A' && c <= L'Z') return wchar_t(c + 0x20);
   if (c < 0xC0) return c;
   if (c <= 0xDE) return c == 0xD7 ? c : wchar_t(c + 0x20);  // not the multiplication sign
-  if (c == 0x130) return L'i';                                // I with dot above
-  if (c == 0x178) return 0xFF;                                // Y with diaeresis
+  if (c == 0x130) return L'i';                              // I with dot above
+  if (c == 0x178) return 0xFF;                              // Y with diaeresis
   // Latin Extended-A: capitals and small letters alternate, the capital first, but in runs
   // that start on an even code in some places and on an odd one in others.
   if ((c >= 0x100 && c <= 0x137) || (c >= 0x14A && c <= 0x177)) {
@@ -168,12 +167,12 @@ wchar_t ToLowerCase(wchar_t c) {
   if ((c >= 0x139 && c <= 0x148) || (c >= 0x179 && c <= 0x17E)) {
     return (c % 2 == 1) ? wchar_t(c + 1) : c;
   }
-  if (c == 0x386) return 0x3AC;                                   // Greek capitals with tonos
+  if (c == 0x386) return 0x3AC;  // Greek capitals with tonos
   if (c >= 0x388 && c <= 0x38A) return wchar_t(c + 0x25);
   if (c == 0x38C) return 0x3CC;
   if (c == 0x38E || c == 0x38F) return wchar_t(c + 0x3F);
   if (c >= 0x391 && c <= 0x3AB && c != 0x3A2) return wchar_t(c + 0x20);
-  if (c >= 0x400 && c <= 0x40F) return wchar_t(c + 0x50);         // Cyrillic
+  if (c >= 0x400 && c <= 0x40F) return wchar_t(c + 0x50);  // Cyrillic
   if (c >= 0x410 && c <= 0x42F) return wchar_t(c + 0x20);
   return c;
 }
@@ -195,9 +194,9 @@ ErrorCode RunThumbnailPass(FileSystem& fs, System& system, ThumbnailPassMode mod
   static constexpr const wchar_t* kFolders64[] = {L"CommonProgramFiles(x86)",
                                                   L"CommonProgramW6432"};
   static constexpr const wchar_t* kFolders32[] = {L"CommonProgramFiles"};
-  const std::span<const wchar_t* const> folders =
-      windows64 ? std::span<const wchar_t* const>(kFolders64)
-                : std::span<const wchar_t* const>(kFolders32);
+  const std::span<const wchar_t* const> folders = windows64
+                                                      ? std::span<const wchar_t* const>(kFolders64)
+                                                      : std::span<const wchar_t* const>(kFolders32);
   for (const wchar_t* variable : folders) {
     if (stop && StopRequested(*stop)) return err::Success;
     if (ErrorCode e = VisitCommonFiles(fs, system, mode, variable, items, stop)) return e;
@@ -209,13 +208,15 @@ void SortThumbnailItems(ThumbnailItems& items, int column, int lastColumn) {
   if (column == lastColumn) {
     std::reverse(items.begin(), items.end());
   } else if (column == 0) {
-    std::stable_sort(items.begin(), items.end(), [](const ThumbnailItem& a, const ThumbnailItem& b) {
-      return CompareNoCase(a.name, b.name) < 0;
-    });
+    std::stable_sort(items.begin(), items.end(),
+                     [](const ThumbnailItem& a, const ThumbnailItem& b) {
+                       return CompareNoCase(a.name, b.name) < 0;
+                     });
   } else if (column == 1) {
-    std::stable_sort(items.begin(), items.end(), [](const ThumbnailItem& a, const ThumbnailItem& b) {
-      return static_cast<int>(a.status) < static_cast<int>(b.status);
-    });
+    std::stable_sort(items.begin(), items.end(),
+                     [](const ThumbnailItem& a, const ThumbnailItem& b) {
+                       return static_cast<int>(a.status) < static_cast<int>(b.status);
+                     });
   }
 }
 

@@ -30,8 +30,8 @@ struct ThumbnailItem {
   std::wstring sourceFolder;  // (product folder)\PAResources\image\(name)
   std::wstring targetFolder;  // (public documents)\NI Resources\image\(lower-case name)
   ThumbnailStatus status = ThumbnailStatus::Unknown;
-  ErrorCode error = 0;        // with Error: the system's code of the failed copy, else 0
-  std::wstring lowerName;     // the name in lower case
+  ErrorCode error = 0;     // with Error: the system's code of the failed copy, else 0
+  std::wstring lowerName;  // the name in lower case
 };
 using ThumbnailItems = std::vector<ThumbnailItem>;
 
@@ -61,7 +61,7 @@ enum class ThumbnailPassMode {
 // `stop` is polled before each product folder (null for a pass nobody stops); a stopped pass
 // returns 0.
 [[nodiscard]] ErrorCode RunThumbnailPass(FileSystem& fs, System& system, ThumbnailPassMode mode,
-                           ThumbnailItems& items, const CancelFlag* stop = nullptr);
+                                         ThumbnailItems& items, const CancelFlag* stop = nullptr);
 
 // The name with its letters in lower case: A-Z and the Latin-1, Latin Extended-A, Greek and
 // Cyrillic capitals of the system's lower-case mapping.

@@ -21,8 +21,7 @@ constexpr ToolTipText kTips[] = {
 };
 
 // Description/pattern pairs for the open-file dialog, double-null-terminated.
-constexpr wchar_t kProgramFilter[] =
-    L"Program Files (*.exe)\0*.exe\0All Files (*.*)\0*.*\0";
+constexpr wchar_t kProgramFilter[] = L"Program Files (*.exe)\0*.exe\0All Files (*.*)\0*.*\0";
 
 }  // namespace
 
@@ -62,22 +61,18 @@ bool CPreferencesDlg::OnInitDialog() {
 }
 
 void CPreferencesDlg::BrowseForHost(int editId, bool is64Bit) {
-  if (const auto file = PickFileToOpen(Hwnd(), kProgramFilter, L"exe",
-                                       is64Bit ? L"Locate a 64-bit VST plugin host."
-                                               : L"Locate a 32-bit VST plugin host.",
-                                       ItemText(editId))) {
+  if (const auto file = PickFileToOpen(
+          Hwnd(), kProgramFilter, L"exe",
+          is64Bit ? L"Locate a 64-bit VST plugin host." : L"Locate a 32-bit VST plugin host.",
+          ItemText(editId))) {
     SetItemText(editId, *file);
   }
 }
 
 bool CPreferencesDlg::OnCommand(int id, int notifyCode, HWND control) {
   switch (id) {
-    case IDC_BROWSE_HOST32:
-      BrowseForHost(IDC_HOST32, false);
-      return true;
-    case IDC_BROWSE_HOST64:
-      BrowseForHost(IDC_HOST64, true);
-      return true;
+    case IDC_BROWSE_HOST32: BrowseForHost(IDC_HOST32, false); return true;
+    case IDC_BROWSE_HOST64: BrowseForHost(IDC_HOST64, true); return true;
     case IDC_RESTORE_ORIGINAL:
       if (restore_) restore_(Hwnd());
       return true;
@@ -89,8 +84,7 @@ bool CPreferencesDlg::OnCommand(int id, int notifyCode, HWND control) {
       host64_ = ItemText(IDC_HOST64);
       EndDialog(IDOK);
       return true;
-    default:
-      return false;
+    default: return false;
   }
 }
 

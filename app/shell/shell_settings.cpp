@@ -9,7 +9,8 @@ namespace tessaly {
 
 StartPageInputs LoadStartPage(CProfileStore& settings) {
   StartPageInputs inputs;
-  inputs.selection = static_cast<int>(settings.GetProfileInt(kSettingsSection, kWizardSelection, 0));
+  inputs.selection =
+      static_cast<int>(settings.GetProfileInt(kSettingsSection, kWizardSelection, 0));
   inputs.firstRun = settings.GetProfileInt(kSettingsSection, kFirstRun, kDefaultFirstRun) != 0;
   return inputs;
 }
@@ -33,7 +34,8 @@ PreferencesInputs LoadPreferences(CProfileStore& settings, Registry& registry, F
   return inputs;
 }
 
-void StorePreferences(CProfileStore& settings, const std::wstring& host32, const std::wstring& host64) {
+void StorePreferences(CProfileStore& settings, const std::wstring& host32,
+                      const std::wstring& host64) {
   settings.WriteProfileString(kSettingsSection, kVstHost32, host32);
   settings.WriteProfileString(kSettingsSection, kVstHost64, host64);
 }

@@ -31,6 +31,7 @@ struct PreferencesInputs {
 PreferencesInputs LoadPreferences(CProfileStore& settings, Registry& registry, FileSystem& files,
                                   System& system);
 // OK stores both hosts exactly as typed, empty ones too.
-void StorePreferences(CProfileStore& settings, const std::wstring& host32, const std::wstring& host64);
+void StorePreferences(CProfileStore& settings, const std::wstring& host32,
+                      const std::wstring& host64);
 
 }  // namespace tessaly

@@ -70,7 +70,8 @@ bool CStartDlg::CanGoNext() {
 bool CStartDlg::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, INT_PTR& result) {
   if (message == WM_FIRST_RUN_BACKUPS) {
     const PageContext& context = Context();
-    MakeFirstRunBackups(BackupContext{context.registry, context.files, context.system, context.settings});
+    MakeFirstRunBackups(
+        BackupContext{context.registry, context.files, context.system, context.settings});
     result = TRUE;
     return true;
   }

@@ -16,7 +16,10 @@ class CStartDlg : public CPage {
   explicit CStartDlg(const PageContext& context);
 
   // Set before the run: the wizard to check and whether to make the first-run backups.
-  void SetInputs(const StartPageInputs& inputs) { inputs_ = inputs; selection_ = inputs.selection; }
+  void SetInputs(const StartPageInputs& inputs) {
+    inputs_ = inputs;
+    selection_ = inputs.selection;
+  }
   // The zero-based position of the checked wizard (the wizard number) when the page closed; a
   // stored selection beyond the five wizards survives a visit in which nothing was clicked.
   int Selection() const { return selection_; }

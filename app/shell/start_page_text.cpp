@@ -63,8 +63,7 @@ std::wstring WizardDescription(int selection) {
            L"You can really use this in any situation where you need to move files or programs "
            L"from one place to another but you don't want to have to reinstall or reconfigure "
            L"applications afterward. It's not limited only to plugins and sample libraries."});
-    default:
-      return {};
+    default: return {};
   }
 }
 

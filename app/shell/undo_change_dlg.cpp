@@ -26,8 +26,7 @@ constexpr CListViewTable kTable(kColumns);
 
 }  // namespace
 
-CUndoChangeDlg::CUndoChangeDlg(const BackupContext& context,
-                               std::vector<ChangeBackupEntry> backups)
+CUndoChangeDlg::CUndoChangeDlg(const BackupContext& context, std::vector<ChangeBackupEntry> backups)
     : CDialog(IDD_UNDO_CHANGE), context_(context), backups_(std::move(backups)) {}
 
 bool CUndoChangeDlg::OnInitDialog() {
@@ -88,11 +87,11 @@ void CUndoChangeDlg::UndoSelected() {
                 MessageStyle::Error);
     return;
   }
-  ShowMessage(Hwnd(),
-              FormatText(L"Put back %lu settings. %lu settings could not be put back.",
-                         static_cast<uint32_t>(counts.restored),
-                         static_cast<uint32_t>(counts.failed)),
-              counts.failed == 0 ? MessageStyle::Information : MessageStyle::Warning);
+  ShowMessage(
+      Hwnd(),
+      FormatText(L"Put back %lu settings. %lu settings could not be put back.",
+                 static_cast<uint32_t>(counts.restored), static_cast<uint32_t>(counts.failed)),
+      counts.failed == 0 ? MessageStyle::Information : MessageStyle::Warning);
   EndDialog(IDOK);
 }
 

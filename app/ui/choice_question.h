@@ -14,8 +14,8 @@ namespace tessaly {
 enum class BoxButton : int { Cancel = 2, Yes = 6, No = 7 };
 
 struct ChoiceButton {
-  std::wstring text;    // what pressing it does, in a few words, with its access key ("&Finish ...")
-  std::wstring note;    // what then happens, in a sentence or two
+  std::wstring text;  // what pressing it does, in a few words, with its access key ("&Finish ...")
+  std::wstring note;  // what then happens, in a sentence or two
   BoxButton boxButton;  // the message-box button that stands for it where there is no task dialog
 };
 
@@ -25,7 +25,7 @@ struct ChoiceQuestion {
   std::vector<ChoiceButton> buttons;  // in the order shown
   size_t laterChoice = 0;  // the harmless answer: the default button, and what Esc and the close
                            // box choose
-  std::wstring boxText;               // the whole question as a message box asks it
+  std::wstring boxText;    // the whole question as a message box asks it
 };
 
 // The task dialog's id of the button `choice`: above the system's IDOK..IDCONTINUE, so that the

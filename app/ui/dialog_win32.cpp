@@ -30,10 +30,8 @@ bool IsRelayedMouseMessage(UINT message) {
     case WM_MBUTTONDOWN:
     case WM_MBUTTONUP:
     case WM_RBUTTONDOWN:
-    case WM_RBUTTONUP:
-      return true;
-    default:
-      return false;
+    case WM_RBUTTONUP: return true;
+    default: return false;
   }
 }
 
@@ -111,8 +109,7 @@ INT_PTR CALLBACK CDialog::DialogProc(HWND hwnd, UINT message, WPARAM wParam, LPA
 
 INT_PTR CDialog::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
   switch (message) {
-    case WM_INITDIALOG:
-      return OnInitDialog() ? TRUE : FALSE;
+    case WM_INITDIALOG: return OnInitDialog() ? TRUE : FALSE;
     case WM_COMMAND: {
       const int id = LOWORD(wParam);
       if (OnCommand(id, HIWORD(wParam), reinterpret_cast<HWND>(lParam))) return TRUE;
@@ -128,8 +125,7 @@ INT_PTR CDialog::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
       SetWindowLongPtrW(hwnd_, DWLP_MSGRESULT, result);
       return TRUE;
     }
-    case WM_SYSCOMMAND:
-      return OnSysCommand(static_cast<UINT>(wParam)) ? TRUE : FALSE;
+    case WM_SYSCOMMAND: return OnSysCommand(static_cast<UINT>(wParam)) ? TRUE : FALSE;
     case WM_CTLCOLOREDIT:
     case WM_CTLCOLORSTATIC:
       // The coloured path fields choose their own colours (read-only edits ask with
@@ -138,9 +134,7 @@ INT_PTR CDialog::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
         return reinterpret_cast<INT_PTR>(edit->OnCtlColor(reinterpret_cast<HDC>(wParam)));
       }
       break;
-    case WM_DESTROY:
-      OnDestroy();
-      return FALSE;
+    case WM_DESTROY: OnDestroy(); return FALSE;
     case WM_SIZE:
       if (OnSize()) return TRUE;
       break;
@@ -153,8 +147,7 @@ INT_PTR CDialog::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     case WM_DPICHANGED:
       if (OnDpiChanged(LOWORD(wParam), *reinterpret_cast<const RECT*>(lParam))) return TRUE;
       break;
-    default:
-      break;
+    default: break;
   }
   INT_PTR result = FALSE;
   return OnMessage(message, wParam, lParam, result) ? result : FALSE;
@@ -178,9 +171,7 @@ void CDialog::SetItemText(int id, std::wstring_view text) {
   SetDlgItemTextW(hwnd_, id, std::wstring(text).c_str());
 }
 
-bool CDialog::IsChecked(int id) const {
-  return IsDlgButtonChecked(hwnd_, id) == BST_CHECKED;
-}
+bool CDialog::IsChecked(int id) const { return IsDlgButtonChecked(hwnd_, id) == BST_CHECKED; }
 
 void CDialog::SetCheck(int id, bool checked) {
   CheckDlgButton(hwnd_, id, checked ? BST_CHECKED : BST_UNCHECKED);

@@ -31,7 +31,8 @@ std::wstring ListBoxText(HWND listBox, LRESULT row) {
   const LRESULT length = SendMessageW(listBox, LB_GETTEXTLEN, row, 0);
   if (length == LB_ERR) return {};
   std::wstring text(static_cast<size_t>(length) + 1, L'\0');
-  const LRESULT copied = SendMessageW(listBox, LB_GETTEXT, row, reinterpret_cast<LPARAM>(text.data()));
+  const LRESULT copied =
+      SendMessageW(listBox, LB_GETTEXT, row, reinterpret_cast<LPARAM>(text.data()));
   text.resize(copied == LB_ERR ? 0 : static_cast<size_t>(copied));
   return text;
 }

@@ -13,7 +13,7 @@ namespace tessaly {
 template <typename Row>
 struct ListViewColumn {
   const wchar_t* caption;
-  int widthShare;                      // the column's part of the client width, in shares
+  int widthShare;  // the column's part of the client width, in shares
   std::wstring (*cellText)(const Row&);
 };
 

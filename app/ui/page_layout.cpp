@@ -28,7 +28,8 @@ int ScaleForDpi(int value, int fromDpi, int toDpi) {
   if (fromDpi <= 0 || fromDpi == toDpi) return value;
   const int64_t product = int64_t{value} * toDpi;
   const int64_t half = fromDpi / 2;
-  return static_cast<int>(product >= 0 ? (product + half) / fromDpi : -((-product + half) / fromDpi));
+  return static_cast<int>(product >= 0 ? (product + half) / fromDpi
+                                       : -((-product + half) / fromDpi));
 }
 
 ScreenSize ScaleForDpi(ScreenSize size, int fromDpi, int toDpi) {

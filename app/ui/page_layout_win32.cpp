@@ -117,7 +117,8 @@ void CPageLayout::Capture(HWND page, std::span<const Anchor> anchors) {
   const DWORD style = static_cast<DWORD>(GetWindowLongPtrW(page, GWL_STYLE)) | WS_THICKFRAME;
   const DWORD exStyle = static_cast<DWORD>(GetWindowLongPtrW(page, GWL_EXSTYLE));
   SetWindowLongPtrW(page, GWL_STYLE, style);
-  static const auto adjustForDpi = User32Function<AdjustWindowRectExForDpiFn>("AdjustWindowRectExForDpi");
+  static const auto adjustForDpi =
+      User32Function<AdjustWindowRectExForDpiFn>("AdjustWindowRectExForDpi");
   RECT window{0, 0, baseClient_.cx, baseClient_.cy};
   if (!adjustForDpi || !adjustForDpi(&window, style, FALSE, exStyle, static_cast<UINT>(dpi_))) {
     AdjustWindowRectEx(&window, style, FALSE, exStyle);
@@ -150,7 +151,8 @@ void CPageLayout::Apply() {
     if (IsListView(item.control)) lists.emplace_back(item.control, ClientWidth(item.control));
     const UINT flags = SWP_NOZORDER | SWP_NOACTIVATE | SWP_NOCOPYBITS;
     if (batch) {
-      batch = DeferWindowPos(batch, item.control, nullptr, r.left, r.top, r.Width(), r.Height(), flags);
+      batch =
+          DeferWindowPos(batch, item.control, nullptr, r.left, r.top, r.Width(), r.Height(), flags);
     } else {
       SetWindowPos(item.control, nullptr, r.left, r.top, r.Width(), r.Height(), flags);
     }

@@ -30,7 +30,8 @@ constexpr MenuCommand kMenuCommands[] = {
 
 void OpenUserGuide() {
   std::wstring guide = ProgramFilePath();
-  if (guide.empty() || !path::RemoveFileSpec(guide) || !path::Append(guide, kUserGuideName, MAX_PATH)) {
+  if (guide.empty() || !path::RemoveFileSpec(guide) ||
+      !path::Append(guide, kUserGuideName, MAX_PATH)) {
     return;
   }
   OpenWithShell(nullptr, ShellTarget::File, guide);
@@ -80,23 +81,16 @@ bool AddSystemMenuCommands(HMENU systemMenu) {
 
 bool HandleSystemMenuCommand(PageCommands& commands, UINT command, HWND owner) {
   switch (command & 0xFFF0) {
-    case syscmd::About:
-      commands.RunAbout(owner);
-      return true;
-    case syscmd::UserGuide:
-      OpenUserGuide();
-      return true;
+    case syscmd::About: commands.RunAbout(owner); return true;
+    case syscmd::UserGuide: OpenUserGuide(); return true;
     case syscmd::CheckForUpdates:
       OpenWithShell(nullptr, ShellTarget::Address, kMakerDownloadsPage);
       return true;
     case syscmd::NewsAndInfo:
       OpenWithShell(nullptr, ShellTarget::Address, kMakerNewsPage);
       return true;
-    case syscmd::Preferences:
-      commands.RunPreferences(owner);
-      return true;
-    default:
-      return false;
+    case syscmd::Preferences: commands.RunPreferences(owner); return true;
+    default: return false;
   }
 }
 
@@ -108,8 +102,10 @@ bool PlaceWindow(HWND page, CProfileStore* profile, ScreenSize size) {
   if (size.cx <= 0 || size.cy <= 0) size = {window.Width(), window.Height()};
   ScreenPoint center = CenterOf(window);
   if (profile) {
-    const int storedX = static_cast<int>(profile->GetProfileInt(kSettingsSection, kCenterX, kDefaultCenter));
-    const int storedY = static_cast<int>(profile->GetProfileInt(kSettingsSection, kCenterY, kDefaultCenter));
+    const int storedX =
+        static_cast<int>(profile->GetProfileInt(kSettingsSection, kCenterX, kDefaultCenter));
+    const int storedY =
+        static_cast<int>(profile->GetProfileInt(kSettingsSection, kCenterY, kDefaultCenter));
     const int left = GetSystemMetrics(SM_XVIRTUALSCREEN);
     const int top = GetSystemMetrics(SM_YVIRTUALSCREEN);
     const ScreenRect screen{left, top, left + GetSystemMetrics(SM_CXVIRTUALSCREEN),
@@ -141,8 +137,10 @@ bool SaveWindowCenter(HWND page, CProfileStore& profile) {
   return true;
 }
 
-void LaunchInPluginHost(const PageContext& context, bool is64Bit, std::wstring_view file, HWND owner) {
-  const PluginHostLaunch plan = PlanPluginHostLaunch(context.settings, context.files, is64Bit, file);
+void LaunchInPluginHost(const PageContext& context, bool is64Bit, std::wstring_view file,
+                        HWND owner) {
+  const PluginHostLaunch plan =
+      PlanPluginHostLaunch(context.settings, context.files, is64Bit, file);
   if (plan.action == PluginHostLaunch::Action::Open) {
     // The failure names the plugin the user asked for, not the host.
     OpenWithShell(nullptr, ShellTarget::File, plan.host, plan.parameters, file);
@@ -233,10 +231,12 @@ void CPage::SavePageSize() {
   if (!layout_.UserSized() || IsIconic(Hwnd()) || IsZoomed(Hwnd())) return;
   RECT rect;
   if (!GetWindowRect(Hwnd(), &rect)) return;
-  const ScreenSize logical =
-      ScaleForDpi(ScreenSize{rect.right - rect.left, rect.bottom - rect.top}, layout_.Dpi(), kLogicalDpi);
-  context_.settings.WriteProfileInt(kSettingsSection, PageSizeName(kPageWidthPrefix, TemplateId()), logical.cx);
-  context_.settings.WriteProfileInt(kSettingsSection, PageSizeName(kPageHeightPrefix, TemplateId()), logical.cy);
+  const ScreenSize logical = ScaleForDpi(ScreenSize{rect.right - rect.left, rect.bottom - rect.top},
+                                         layout_.Dpi(), kLogicalDpi);
+  context_.settings.WriteProfileInt(kSettingsSection, PageSizeName(kPageWidthPrefix, TemplateId()),
+                                    logical.cx);
+  context_.settings.WriteProfileInt(kSettingsSection, PageSizeName(kPageHeightPrefix, TemplateId()),
+                                    logical.cy);
 }
 
 bool CPage::OnSize() {

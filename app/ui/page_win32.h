@@ -53,7 +53,8 @@ bool RestoreWindowCenter(HWND page, CProfileStore& profile);
 // Stores the centre of `page` in CenterX and CenterY; false without a window.
 bool SaveWindowCenter(HWND page, CProfileStore& profile);
 // Opens `file` in the plugin host of its platform, or offers Preferences when there is none.
-void LaunchInPluginHost(const PageContext& context, bool is64Bit, std::wstring_view file, HWND owner);
+void LaunchInPluginHost(const PageContext& context, bool is64Bit, std::wstring_view file,
+                        HWND owner);
 
 // The program icon (icon resource 128) in the system's big and small sizes, for the title bar of
 // a page or of a dialog opened from one.

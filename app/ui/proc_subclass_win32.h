@@ -31,7 +31,8 @@ class CProcSubclass {
     Window& window = windows_[hwnd];
     window.data = data;
     window.original = reinterpret_cast<WNDPROC>(GetWindowLongPtrW(hwnd, GWLP_WNDPROC));
-    const LONG_PTR previous = SetWindowLongPtrW(hwnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(proc_));
+    const LONG_PTR previous =
+        SetWindowLongPtrW(hwnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(proc_));
     if (!previous) {
       windows_.erase(hwnd);
       return false;

@@ -21,16 +21,16 @@ constexpr uint8_t SkinBlue(uint32_t c) { return uint8_t((c >> 16) & 0xFF); }
 // The colours the skin paints with. The defaults are the dark theme itself, so a theme file
 // that leaves a key out still yields readable pairs.
 struct SkinTheme {
-  uint32_t window = SkinRgb(32, 32, 32);            // dialog and static backgrounds
-  uint32_t text = SkinRgb(232, 232, 232);           // static text, check boxes, radio buttons
-  uint32_t disabledText = SkinRgb(150, 150, 150);   // disabled check boxes and radio buttons
-  uint32_t groupText = SkinRgb(140, 190, 255);      // group box captions
-  uint32_t editBackground = SkinRgb(48, 48, 52);    // enabled edit fields and combo faces
+  uint32_t window = SkinRgb(32, 32, 32);           // dialog and static backgrounds
+  uint32_t text = SkinRgb(232, 232, 232);          // static text, check boxes, radio buttons
+  uint32_t disabledText = SkinRgb(150, 150, 150);  // disabled check boxes and radio buttons
+  uint32_t groupText = SkinRgb(140, 190, 255);     // group box captions
+  uint32_t editBackground = SkinRgb(48, 48, 52);   // enabled edit fields and combo faces
   uint32_t editText = SkinRgb(245, 245, 245);
   uint32_t readOnlyBackground = SkinRgb(40, 40, 43);  // read-only and disabled edit fields
-  uint32_t listBackground = SkinRgb(24, 24, 26);    // list boxes, drop lists, list and tree views
+  uint32_t listBackground = SkinRgb(24, 24, 26);      // list boxes, drop lists, list and tree views
   uint32_t listText = SkinRgb(235, 235, 235);
-  uint32_t border = SkinRgb(90, 90, 96);            // scroll bar controls
+  uint32_t border = SkinRgb(90, 90, 96);  // scroll bar controls
 
   // A text colour and the background it is drawn on, with the contrast it must reach.
   struct Pair {

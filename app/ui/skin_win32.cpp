@@ -94,7 +94,8 @@ void AskForDarkTitleBar(HWND hwnd) {
   }();
   if (!setAttribute || (GetWindowLongW(hwnd, GWL_STYLE) & WS_CHILD)) return;
   const BOOL dark = TRUE;
-  if (FAILED(setAttribute(hwnd, 20, &dark, sizeof dark))) setAttribute(hwnd, 19, &dark, sizeof dark);
+  if (FAILED(setAttribute(hwnd, 20, &dark, sizeof dark)))
+    setAttribute(hwnd, 19, &dark, sizeof dark);
 }
 
 // Themed check boxes, radio buttons and group boxes (common controls 6 with visual styles)
@@ -150,9 +151,7 @@ void PaintGroupBox(HWND box, HDC dc) {
 LRESULT CALLBACK GroupBoxSubclassProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam,
                                       UINT_PTR id, DWORD_PTR) {
   switch (message) {
-    case WM_NCDESTROY:
-      RemoveWindowSubclass(hwnd, GroupBoxSubclassProc, id);
-      break;
+    case WM_NCDESTROY: RemoveWindowSubclass(hwnd, GroupBoxSubclassProc, id); break;
     case WM_PAINT:
       if (State().on) {
         PAINTSTRUCT paint;
@@ -175,8 +174,7 @@ LRESULT CALLBACK GroupBoxSubclassProc(HWND hwnd, UINT message, WPARAM wParam, LP
       InvalidateRect(hwnd, nullptr, TRUE);
       return result;
     }
-    default:
-      break;
+    default: break;
   }
   return DefSubclassProc(hwnd, message, wParam, lParam);
 }
@@ -199,8 +197,7 @@ BOOL CALLBACK FixChild(HWND child, LPARAM) {
         if ((style & BS_TYPEMASK) == BS_GROUPBOX)
           SetWindowSubclass(child, GroupBoxSubclassProc, kGroupBoxSubclassId, 0);
         break;
-      default:
-        break;
+      default: break;
     }
   } else if (ClassIs(child, WC_COMBOBOXW)) {
     if ((style & 3) == CBS_DROPDOWNLIST) SetWindowTheme(child, L"", L"");
@@ -234,14 +231,11 @@ HBRUSH ControlColors(UINT message, HDC dc, HWND control) {
   if (message != WM_CTLCOLORDLG && GetPropW(control, kSkinOwnColorsProp)) return nullptr;
   const bool enabled = IsWindowEnabled(control);
   switch (message) {
-    case WM_CTLCOLORDLG:
-      return Answer(dc, t.text, t.window, s.windowBrush);
+    case WM_CTLCOLORDLG: return Answer(dc, t.text, t.window, s.windowBrush);
     case WM_CTLCOLOREDIT:  // enabled edits, and the face of combo boxes
       return Answer(dc, t.editText, t.editBackground, s.editBrush);
-    case WM_CTLCOLORLISTBOX:
-      return Answer(dc, t.listText, t.listBackground, s.listBrush);
-    case WM_CTLCOLORSCROLLBAR:
-      return Answer(dc, t.text, t.border, s.borderBrush);
+    case WM_CTLCOLORLISTBOX: return Answer(dc, t.listText, t.listBackground, s.listBrush);
+    case WM_CTLCOLORSCROLLBAR: return Answer(dc, t.text, t.border, s.borderBrush);
     case WM_CTLCOLORBTN:
       // Push buttons draw their face and text in system colours whatever the answer; the
       // brush only fills the corners around a themed face, which stand on our background.
@@ -255,8 +249,7 @@ HBRUSH ControlColors(UINT message, HDC dc, HWND control) {
           (GetWindowLongW(control, GWL_STYLE) & BS_TYPEMASK) == BS_GROUPBOX)
         return Answer(dc, t.groupText, t.window, s.windowBrush);
       return Answer(dc, t.text, t.window, s.windowBrush);
-    default:
-      return nullptr;
+    default: return nullptr;
   }
 }
 
@@ -266,9 +259,7 @@ LRESULT CALLBACK SkinWindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM l
   if (!found) return DefWindowProcW(hwnd, message, wParam, lParam);
   const auto window = *found;
   switch (message) {
-    case WM_NCDESTROY:
-      s.skinned.Forget(hwnd);
-      break;
+    case WM_NCDESTROY: s.skinned.Forget(hwnd); break;
     case WM_INITDIALOG: {
       // The dialog procedure runs first, so children it creates or sets up are fixed too.
       const LRESULT result = CallWindowProcW(window.original, hwnd, message, wParam, lParam);
@@ -307,8 +298,7 @@ LRESULT CALLBACK SkinWindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM l
         return 0;
       }
       break;
-    default:
-      break;
+    default: break;
   }
   return CallWindowProcW(window.original, hwnd, message, wParam, lParam);
 }

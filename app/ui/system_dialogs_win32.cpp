@@ -96,18 +96,20 @@ bool HasTaskDialog() { return TaskDialogFunction() != nullptr; }
 
 size_t AskChoiceInMessageBox(HWND owner, const ChoiceQuestion& question) {
   bool cancel = false;
-  for (const ChoiceButton& button : question.buttons) cancel |= button.boxButton == BoxButton::Cancel;
+  for (const ChoiceButton& button : question.buttons)
+    cancel |= button.boxButton == BoxButton::Cancel;
   // The box shows Yes, No (and Cancel) in that order; the later choice's is the default.
   UINT defaultButton = MB_DEFBUTTON1;
   if (question.laterChoice < question.buttons.size()) {
     const BoxButton later = question.buttons[question.laterChoice].boxButton;
-    defaultButton = later == BoxButton::No ? MB_DEFBUTTON2
+    defaultButton = later == BoxButton::No       ? MB_DEFBUTTON2
                     : later == BoxButton::Cancel ? MB_DEFBUTTON3
                                                  : MB_DEFBUTTON1;
   }
   if (!owner) owner = GetActiveWindow();
-  const int answer = MessageBoxW(owner, question.boxText.c_str(), L"Tessaly",
-                                 (cancel ? MB_YESNOCANCEL : MB_YESNO) | MB_ICONEXCLAMATION | defaultButton);
+  const int answer =
+      MessageBoxW(owner, question.boxText.c_str(), L"Tessaly",
+                  (cancel ? MB_YESNOCANCEL : MB_YESNO) | MB_ICONEXCLAMATION | defaultButton);
   return ChoiceOfMessageBox(question, answer);
 }
 
@@ -121,13 +123,14 @@ size_t AskChoice(HWND owner, const ChoiceQuestion& question) {
   for (size_t i = 0; i < question.buttons.size(); ++i) {
     texts.push_back(question.buttons[i].text + L"\n" + question.buttons[i].note);
   }
-  for (size_t i = 0; i < texts.size(); ++i) buttons.push_back({ChoiceButtonId(i), texts[i].c_str()});
+  for (size_t i = 0; i < texts.size(); ++i)
+    buttons.push_back({ChoiceButtonId(i), texts[i].c_str()});
   TASKDIALOGCONFIG config{};
   config.cbSize = sizeof config;
   config.hwndParent = owner;
   config.hInstance = GetModuleHandleW(nullptr);
-  config.dwFlags = TDF_USE_COMMAND_LINKS | TDF_ALLOW_DIALOG_CANCELLATION |
-                   TDF_POSITION_RELATIVE_TO_WINDOW;
+  config.dwFlags =
+      TDF_USE_COMMAND_LINKS | TDF_ALLOW_DIALOG_CANCELLATION | TDF_POSITION_RELATIVE_TO_WINDOW;
   config.pszWindowTitle = L"Tessaly";
   config.pszMainIcon = TD_WARNING_ICON;
   config.pszMainInstruction = question.instruction.c_str();
@@ -159,8 +162,8 @@ std::wstring ShellOpenFailureMessage(ShellTarget kind, std::wstring_view name, I
 bool OpenWithShell(HWND owner, ShellTarget kind, const std::wstring& target,
                    const std::wstring& parameters, std::wstring_view shownName) {
   const INT_PTR result = reinterpret_cast<INT_PTR>(
-      ShellExecuteW(owner, L"open", target.c_str(), parameters.empty() ? nullptr : parameters.c_str(),
-                    nullptr, SW_SHOWNORMAL));
+      ShellExecuteW(owner, L"open", target.c_str(),
+                    parameters.empty() ? nullptr : parameters.c_str(), nullptr, SW_SHOWNORMAL));
   if (result > 32) return true;
   ShowMessage(owner, ShellOpenFailureMessage(kind, shownName.empty() ? target : shownName, result),
               MessageStyle::Error);

@@ -242,8 +242,8 @@ ErrorCode Win32FileSystem::MoveFile(std::wstring_view from, std::wstring_view to
 }
 
 ErrorCode Win32FileSystem::CopyFile(std::wstring_view from, std::wstring_view to,
-                                    CopyProgressRoutine routine, void* userData,
-                                    CancelToken cancel, uint32_t copyFlags) {
+                                    CopyProgressRoutine routine, void* userData, CancelToken cancel,
+                                    uint32_t copyFlags) {
   static_assert(sizeof(BOOL) == sizeof(CancelFlag), "the cancel flag is handed over as a BOOL");
   ProgressTrampoline trampoline{routine, userData};
   // CopyFileExW polls the flag as a BOOL (an int, as the flag is) and only reads it; its
@@ -293,7 +293,8 @@ ErrorCode Win32FileSystem::ReadFile(std::wstring_view path, uint64_t offset, siz
     size_t done = 0;
     while (done < maxBytes) {
       DWORD got = 0;
-      if (!::ReadFile(file.get(), out.data() + done, static_cast<DWORD>(maxBytes - done), &got, nullptr)) {
+      if (!::ReadFile(file.get(), out.data() + done, static_cast<DWORD>(maxBytes - done), &got,
+                      nullptr)) {
         const ErrorCode e = LastErrorOr();
         out.clear();
         return e;

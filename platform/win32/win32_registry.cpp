@@ -53,8 +53,7 @@ class Win32RegistryKey : public RegistryKey {
   ErrorCode EnumValue(uint32_t index, std::wstring& name, uint32_t* type,
                       std::vector<uint8_t>* data) override;
   ErrorCode QueryInfo(RegKeyInfo& info) override;
-  ErrorCode QueryValue(std::wstring_view name, uint32_t* type,
-                       std::vector<uint8_t>* data) override;
+  ErrorCode QueryValue(std::wstring_view name, uint32_t* type, std::vector<uint8_t>* data) override;
   ErrorCode SetValue(std::wstring_view name, uint32_t type, const uint8_t* data,
                      size_t size) override;
   ErrorCode DeleteValue(std::wstring_view name) override;
@@ -92,10 +91,9 @@ ErrorCode CreateKeyUnder(HKEY parent, std::wstring_view path, std::wstring_view 
   std::wstring classText(keyClass);
   HKEY opened = nullptr;
   DWORD disposition = 0;
-  const LONG e = RegCreateKeyExW(parent, std::wstring(path).c_str(), 0,
-                                 classText.empty() ? nullptr : classText.data(),
-                                 REG_OPTION_NON_VOLATILE, accessMask, nullptr, &opened,
-                                 &disposition);
+  const LONG e = RegCreateKeyExW(
+      parent, std::wstring(path).c_str(), 0, classText.empty() ? nullptr : classText.data(),
+      REG_OPTION_NON_VOLATILE, accessMask, nullptr, &opened, &disposition);
   if (e != ERROR_SUCCESS) return static_cast<ErrorCode>(e);
   if (created) *created = disposition == REG_CREATED_NEW_KEY;
   return Adopt(opened, out);
@@ -268,8 +266,8 @@ ErrorCode Win32RegistryKey::QueryValue(std::wstring_view name, uint32_t* type,
 ErrorCode Win32RegistryKey::SetValue(std::wstring_view name, uint32_t type, const uint8_t* data,
                                      size_t size) {
   if (size > MAXDWORD) return err::InvalidParameter;
-  return static_cast<ErrorCode>(RegSetValueExW(key, std::wstring(name).c_str(), 0, type, data,
-                                               static_cast<DWORD>(size)));
+  return static_cast<ErrorCode>(
+      RegSetValueExW(key, std::wstring(name).c_str(), 0, type, data, static_cast<DWORD>(size)));
 }
 
 ErrorCode Win32RegistryKey::DeleteValue(std::wstring_view name) {
@@ -283,9 +281,9 @@ ErrorCode Win32Registry::OpenKey(RegRoot root, std::wstring_view path, uint32_t 
   return OpenKeyUnder(RootKey(root), path, RootAccess(accessMask), out);
 }
 
-ErrorCode Win32Registry::CreateKey(RegRoot root, std::wstring_view path,
-                                   std::wstring_view keyClass, uint32_t accessMask,
-                                   std::unique_ptr<RegistryKey>& out, bool* created) {
+ErrorCode Win32Registry::CreateKey(RegRoot root, std::wstring_view path, std::wstring_view keyClass,
+                                   uint32_t accessMask, std::unique_ptr<RegistryKey>& out,
+                                   bool* created) {
   return CreateKeyUnder(RootKey(root), path, keyClass, RootAccess(accessMask), out, created);
 }
 

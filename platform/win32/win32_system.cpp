@@ -36,8 +36,8 @@ ErrorCode Win32System::GetEnvironmentVariable(std::wstring_view name, std::wstri
   for (;;) {
     // A set but empty variable also returns 0, with no error.
     SetLastError(ERROR_SUCCESS);
-    const DWORD n = GetEnvironmentVariableW(variable.c_str(), capacity ? buffer.data() : nullptr,
-                                            capacity);
+    const DWORD n =
+        GetEnvironmentVariableW(variable.c_str(), capacity ? buffer.data() : nullptr, capacity);
     if (n == 0) {
       const DWORD e = GetLastError();
       if (e != ERROR_SUCCESS) return static_cast<ErrorCode>(e);
@@ -89,8 +89,8 @@ std::wstring Win32System::FormatDate(FileTime utc) {
 }
 
 ErrorCode Win32System::FormatLocalDateTime(const LocalTime& time, std::wstring& out) {
-  SYSTEMTIME st = {time.year,   time.month,  time.dayOfWeek, time.day,
-                   time.hour,   time.minute, time.second,    time.milliseconds};
+  SYSTEMTIME st = {time.year, time.month,  time.dayOfWeek, time.day,
+                   time.hour, time.minute, time.second,    time.milliseconds};
   wchar_t date[128] = {};
   wchar_t clock[128] = {};
   if (!GetDateFormatW(LOCALE_USER_DEFAULT, DATE_SHORTDATE, &st, nullptr, date, 128))

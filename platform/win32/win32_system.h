@@ -10,7 +10,8 @@ class Win32System : public System {
  public:
   bool Is64BitWindows() override;
   bool IsVistaOrLater() override;
-  [[nodiscard]] ErrorCode GetEnvironmentVariable(std::wstring_view name, std::wstring& out) override;
+  [[nodiscard]] ErrorCode GetEnvironmentVariable(std::wstring_view name,
+                                                 std::wstring& out) override;
   [[nodiscard]] ErrorCode GetSpecialFolder(int csidlValue, std::wstring& out) override;
   LocalTime GetLocalTime() override;
   std::wstring FormatDate(FileTime utc) override;
@@ -18,7 +19,8 @@ class Win32System : public System {
   std::unique_ptr<RedirectionScope> DisableFileRedirection() override;
   // A named mutex in the global namespace (the local one where the global one is refused): the
   // lock is held while the name exists, that is while a holder keeps its handle.
-  [[nodiscard]] ErrorCode AcquireNamedLock(std::wstring_view name, std::unique_ptr<NamedLock>& out) override;
+  [[nodiscard]] ErrorCode AcquireNamedLock(std::wstring_view name,
+                                           std::unique_ptr<NamedLock>& out) override;
 
   // --- UTC clock
   FileTime GetUtcTime() override;

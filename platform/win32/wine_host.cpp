@@ -32,8 +32,8 @@ std::wstring Widen(const char* text) {
 
 std::string Narrow(std::wstring_view text) {
   const std::wstring copy(text);
-  const int length = WideCharToMultiByte(kHostCodePage, 0, copy.c_str(), -1, nullptr, 0, nullptr,
-                                         nullptr);
+  const int length =
+      WideCharToMultiByte(kHostCodePage, 0, copy.c_str(), -1, nullptr, 0, nullptr, nullptr);
   if (length <= 1) return {};
   std::string narrow(static_cast<size_t>(length), '\0');
   WideCharToMultiByte(kHostCodePage, 0, copy.c_str(), -1, narrow.data(), length, nullptr, nullptr);
@@ -168,15 +168,15 @@ ErrorCode RunHostScript(std::wstring_view script, const std::vector<std::wstring
   const std::wstring wrapper =
       L"PATH=/usr/bin:/bin; export PATH; s=$1; shift; (" + std::wstring(script) +
       L") </dev/null >/dev/null 2>&1; echo $? > \"$s.part\" && mv -f -- \"$s.part\" \"$s\"";
-  std::wstring commandLine = L"sh -c " + QuoteArgument(wrapper) + L" sh " +
-                             QuoteArgument(hostStatusFile);
+  std::wstring commandLine =
+      L"sh -c " + QuoteArgument(wrapper) + L" sh " + QuoteArgument(hostStatusFile);
   for (const std::wstring& argument : arguments) commandLine += L" " + QuoteArgument(argument);
 
   STARTUPINFOW startup = {};
   startup.cb = sizeof startup;
   PROCESS_INFORMATION process = {};
-  if (!CreateProcessW(shell.c_str(), commandLine.data(), nullptr, nullptr, FALSE,
-                      CREATE_NO_WINDOW, nullptr, nullptr, &startup, &process)) {
+  if (!CreateProcessW(shell.c_str(), commandLine.data(), nullptr, nullptr, FALSE, CREATE_NO_WINDOW,
+                      nullptr, nullptr, &startup, &process)) {
     const DWORD e = GetLastError();
     return e != ERROR_SUCCESS ? e : err::GenFailure;
   }
@@ -208,7 +208,8 @@ ErrorCode MakeHostFolderLink(std::wstring_view link, std::wstring_view target) {
   if (AttributesOf(linkPath) != INVALID_FILE_ATTRIBUTES) return err::AlreadyExists;
   const std::wstring parent = ParentOf(linkPath);
   const DWORD parentAttributes = parent.empty() ? INVALID_FILE_ATTRIBUTES : AttributesOf(parent);
-  if (parentAttributes == INVALID_FILE_ATTRIBUTES || !(parentAttributes & FILE_ATTRIBUTE_DIRECTORY)) {
+  if (parentAttributes == INVALID_FILE_ATTRIBUTES ||
+      !(parentAttributes & FILE_ATTRIBUTE_DIRECTORY)) {
     return err::PathNotFound;
   }
   // Wine lists no link whose target is missing, so no Windows program could see or remove it.
@@ -224,8 +225,7 @@ ErrorCode MakeHostFolderLink(std::wstring_view link, std::wstring_view target) {
   int status = -1;
   // -n: a name that became a link to a folder meanwhile is not entered, so the link is made at
   // `link` itself or not at all.
-  const ErrorCode ran =
-      RunHostScript(L"ln -s -n -- \"$1\" \"$2\"", {hostTarget, hostLink}, status);
+  const ErrorCode ran = RunHostScript(L"ln -s -n -- \"$1\" \"$2\"", {hostTarget, hostLink}, status);
   // What is on disk decides, whatever the command said.
   if (IsFolderLink(linkPath)) return err::Success;
   if (ran != err::Success) return ran;

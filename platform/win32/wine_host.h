@@ -34,8 +34,9 @@ std::wstring QuoteArgument(std::wstring_view argument);
 // detached, with no process handle to wait on or ask for an exit code, so the script's status
 // comes back through a file in the temporary folder that is written once the script has ended.
 // Result: 0, CreateProcessW's error, or 1460 (timeout) when no status came within `timeoutMs`.
-[[nodiscard]] ErrorCode RunHostScript(std::wstring_view script, const std::vector<std::wstring>& arguments,
-                        int& status, unsigned timeoutMs = 30000);
+[[nodiscard]] ErrorCode RunHostScript(std::wstring_view script,
+                                      const std::vector<std::wstring>& arguments, int& status,
+                                      unsigned timeoutMs = 30000);
 
 // A host symbolic link at `link` to the folder `target` (`ln -s`). The target must be an existing
 // folder: Wine shows no link whose target is missing (3 then). 183 when `link` exists, 3 when its

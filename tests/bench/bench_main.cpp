@@ -65,12 +65,12 @@ constexpr wchar_t kCompleted[] = L"Completed searching 1 folders.";
 
 // 32-bit and 64-bit fixtures, with and without version resources.
 constexpr const wchar_t* kFixtures[] = {
-    L"plugin_1_0_32.dll", L"plugin_2_5_32.dll",  L"plugin_10_1_32.dll",
+    L"plugin_1_0_32.dll",  L"plugin_2_5_32.dll", L"plugin_10_1_32.dll",
     L"no_resources32.dll", L"plugin_3_0_64.dll", L"no_resources64.dll",
 };
-constexpr const wchar_t* kBaseNames[] = {L"Synth", L"Delay", L"Reverb", L"Chorus", L"Comp",
-                                         L"Equalizer", L"Filter", L"Drums", L"Bass", L"Pad"};
-constexpr const wchar_t* kOtherFiles[] = {L"readme.txt", L"license.txt",  L"Manual.pdf",
+constexpr const wchar_t* kBaseNames[] = {L"Synth",     L"Delay",  L"Reverb", L"Chorus", L"Comp",
+                                         L"Equalizer", L"Filter", L"Drums",  L"Bass",   L"Pad"};
+constexpr const wchar_t* kOtherFiles[] = {L"readme.txt",  L"license.txt",   L"Manual.pdf",
                                           L"Factory.fxb", L"Preset 01.fxp", L"settings.ini",
                                           L"notes.rtf",   L"artwork.png"};
 
@@ -99,15 +99,16 @@ bool WriteSmallFile(const std::wstring& path, int seed) {
   std::string text = "Tessaly benchmark file " + std::to_string(seed) + "\r\n";
   text.resize(96, '.');
   DWORD written = 0;
-  const bool ok = ::WriteFile(file, text.data(), static_cast<DWORD>(text.size()), &written, nullptr) &&
-                  written == text.size();
+  const bool ok =
+      ::WriteFile(file, text.data(), static_cast<DWORD>(text.size()), &written, nullptr) &&
+      written == text.size();
   CloseHandle(file);
   return ok;
 }
 
 std::string ReadSmallFile(const std::wstring& path) {
-  HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                            0, nullptr);
+  HANDLE file =
+      CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
   if (file == INVALID_HANDLE_VALUE) return {};
   char buffer[256];
   DWORD got = 0;
@@ -144,8 +145,9 @@ bool HasDllExtension(const wchar_t* name, size_t length) {
 }
 
 void ReadHeader(const std::wstring& path) {
-  HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                            nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  HANDLE file = CreateFileW(path.c_str(), GENERIC_READ,
+                            FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                            OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (file == INVALID_HANDLE_VALUE) return;
   char buffer[1024];
   DWORD got = 0;
@@ -158,8 +160,9 @@ void ReadHeader(const std::wstring& path) {
 void ReadHeaderLikeEngine(const std::wstring& path) {
   void* redirection = nullptr;
   const BOOL disabled = Wow64DisableWow64FsRedirection(&redirection);
-  HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                            nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  HANDLE file = CreateFileW(path.c_str(), GENERIC_READ,
+                            FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                            OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (file != INVALID_HANDLE_VALUE) {
     LARGE_INTEGER size, position{};
     if (GetFileSizeEx(file, &size) && SetFilePointerEx(file, position, nullptr, FILE_BEGIN)) {
@@ -176,7 +179,8 @@ struct FloorOptions {
   bool readHeaders = true;  // open and read 1 KB of each DLL
   bool engineRead = false;  // ... the way the engine's backend does
   bool twoPasses = false;   // list "*.dll" for the files, then "*" for the subfolders
-  bool basicLargeFetch = true;  // FindFirstFileExW(FindExInfoBasic, LARGE_FETCH), else FindFirstFileW
+  bool basicLargeFetch =
+      true;  // FindFirstFileExW(FindExInfoBasic, LARGE_FETCH), else FindFirstFileW
 };
 
 void Read(const std::wstring& path, const FloorOptions& o) {
@@ -265,24 +269,28 @@ bool TreeComplete() {
   FloorOptions listOnly;
   listOnly.readHeaders = false;
   const WalkCount count = Floor(listOnly);
-  return count.files == kTreeFiles && count.dlls == kTreeDlls && count.folders == 1 + kGroups + kFolders;
+  return count.files == kTreeFiles && count.dlls == kTreeDlls &&
+         count.folders == 1 + kGroups + kFolders;
 }
 
 void EnsureTree(const std::wstring& fixtures) {
   if (TreeComplete()) {
-    Log("tree: reusing %s (%u files, %u DLLs, %d folders)\n", Narrow(kTreeRoot).c_str(),
-                kTreeFiles, kTreeDlls, kFolders);
+    Log("tree: reusing %s (%u files, %u DLLs, %d folders)\n", Narrow(kTreeRoot).c_str(), kTreeFiles,
+        kTreeDlls, kFolders);
     return;
   }
-  Log("tree: generating %s (%d folders; only on the first run) ...\n", Narrow(kTreeRoot).c_str(), kFolders);
+  Log("tree: generating %s (%d folders; only on the first run) ...\n", Narrow(kTreeRoot).c_str(),
+      kFolders);
   const auto started = Clock::now();
   DeleteFileW(kMarker);
-  if (const ErrorCode rc = e2e::DeleteTree(kTreeRoot)) Fail(Str("cannot delete the old tree, error %u", rc));
+  if (const ErrorCode rc = e2e::DeleteTree(kTreeRoot))
+    Fail(Str("cannot delete the old tree, error %u", rc));
   uint32_t dlls = 0, files = 0;
   for (int folder = 0; folder < kFolders; ++folder) {
     const std::wstring leaf = LeafFolder(folder);
     const int created = SHCreateDirectoryExW(nullptr, leaf.c_str(), nullptr);
-    if (created != ERROR_SUCCESS) Fail(Str("cannot create %s, error %d", Narrow(leaf).c_str(), created));
+    if (created != ERROR_SUCCESS)
+      Fail(Str("cannot create %s, error %d", Narrow(leaf).c_str(), created));
     const int dllCount = DllsIn(folder);
     for (int j = 0; j < dllCount; ++j) {
       const std::wstring source = fixtures + L"\\" + kFixtures[(folder + j) % std::size(kFixtures)];
@@ -301,7 +309,8 @@ void EnsureTree(const std::wstring& fixtures) {
       ++files;
     }
     if ((folder + 1) % 100 == 0) {
-      Log("tree: %d of %d folders made (%.0f s)\n", folder + 1, kFolders, Ms(Clock::now() - started) / 1000);
+      Log("tree: %d of %d folders made (%.0f s)\n", folder + 1, kFolders,
+          Ms(Clock::now() - started) / 1000);
     }
   }
   if (files != kTreeFiles || dlls != kTreeDlls) Fail("the tree layout does not add up");
@@ -314,7 +323,7 @@ void EnsureTree(const std::wstring& fixtures) {
   CloseHandle(marker);
   if (!TreeComplete()) Fail("the tree just generated does not list as expected");
   Log("tree: %u files, %u DLLs in %d folders, generated in %.1f s\n", files, dlls, kFolders,
-              Ms(Clock::now() - started) / 1000);
+      Ms(Clock::now() - started) / 1000);
 }
 
 // --- (a) the engine, with a breakdown ---------------------------------------------------------
@@ -386,7 +395,8 @@ class TimedSystem : public Win32System {
   // Times the revert as well.
   class TimedScope : public RedirectionScope {
    public:
-    TimedScope(std::unique_ptr<RedirectionScope> inner, Breakdown& b) : inner_(std::move(inner)), b_(b) {}
+    TimedScope(std::unique_ptr<RedirectionScope> inner, Breakdown& b)
+        : inner_(std::move(inner)), b_(b) {}
     ~TimedScope() override {
       const auto t0 = Clock::now();
       inner_.reset();
@@ -425,8 +435,7 @@ double EngineRun(FileSystem& fs, System& system, DupeSearchObserver& observer,
   CancelFlag stop{0};
   DupeSearchResult result;
   const double ms = TimeIt([&] {
-    result = RunDupeSearch(fs, system, {root}, 0, expected, unexpected, observer, stop,
-                           options);
+    result = RunDupeSearch(fs, system, {root}, 0, expected, unexpected, observer, stop, options);
   });
   const uint32_t found = MapFiles(expected) + MapFiles(unexpected);
   // Each copy of the tree sorts its copies of the 32-bit fixtures into the expected map.
@@ -436,7 +445,7 @@ double EngineRun(FileSystem& fs, System& system, DupeSearchObserver& observer,
   }
   if (!result.completed || found != dlls) {
     Fail(Str("the engine's search did not complete as expected (completed %d, error %u, %u files)",
-                    result.completed ? 1 : 0, result.error, found));
+             result.completed ? 1 : 0, result.error, found));
   }
   if (keep) *keep = std::move(expected);
   return ms;
@@ -465,7 +474,8 @@ class ReportWindowThread {
  public:
   explicit ReportWindowThread(bool visible) {
     thread_ = std::thread([this, visible] {
-      const DWORD style = visible ? WS_POPUP | WS_VISIBLE | SS_NOPREFIX | SS_PATHELLIPSIS : WS_POPUP;
+      const DWORD style =
+          visible ? WS_POPUP | WS_VISIBLE | SS_NOPREFIX | SS_PATHELLIPSIS : WS_POPUP;
       HWND w = CreateWindowExW(0, L"STATIC", L"", style, 20, 20, 900, 16, nullptr, nullptr,
                                GetModuleHandleW(nullptr), nullptr);
       window_.store(w);
@@ -532,8 +542,8 @@ std::optional<std::wstring> FirstNameLine(HWND page) {
   // Room for any line: the line may change between the two messages.
   std::wstring text(std::max<size_t>(length + 1, 2048), L'\0');
   DWORD_PTR copied = 0;
-  if (!SendMessageTimeoutW(list, LB_GETTEXT, 0, reinterpret_cast<LPARAM>(text.data()), SMTO_ABORTIFHUNG, 30000,
-                           &copied) ||
+  if (!SendMessageTimeoutW(list, LB_GETTEXT, 0, reinterpret_cast<LPARAM>(text.data()),
+                           SMTO_ABORTIFHUNG, 30000, &copied) ||
       copied == static_cast<DWORD_PTR>(LB_ERR)) {
     return std::nullopt;
   }
@@ -545,7 +555,8 @@ std::optional<std::wstring> FirstNameLine(HWND page) {
 // being filled (the names list no longer says "Searching..." and the page answers again); `exe` is
 // the program to run (empty: TESSALY_EXE).
 UiRun PageRun(const Poll& poll, std::wstring exe = {}, const wchar_t* root = kTreeRoot) {
-  if (const ErrorCode rc = e2e::DeleteProgramSettings()) Fail(Str("cannot reset the settings, error %u", rc));
+  if (const ErrorCode rc = e2e::DeleteProgramSettings())
+    Fail(Str("cannot reset the settings, error %u", rc));
   Win32Registry registry;
   CProfileStore profile(registry);
   if (!profile.WriteProfileInt(kSettingsSection, kFirstRun, 0) ||
@@ -556,15 +567,18 @@ UiRun PageRun(const Poll& poll, std::wstring exe = {}, const wchar_t* root = kTr
   if (exe.empty()) exe = e2e::ProgramPath();
   if (exe.empty()) Fail("TESSALY_EXE is not set (the path of Tessaly.exe)");
   e2e::ProgramRun run;
-  if (const ErrorCode rc = run.Start(exe)) Fail(Str("cannot start %s, error %u", Narrow(exe).c_str(), rc));
+  if (const ErrorCode rc = run.Start(exe))
+    Fail(Str("cannot start %s, error %u", Narrow(exe).c_str(), rc));
   const e2e::Milliseconds pageTimeout{30000};
   HWND start = e2e::FindPage(run, kStartTitle, pageTimeout);
   if (!start) Fail("the Start page did not appear");
-  if (!e2e::Click(start, IDC_WIZARD_DUPLICATES) || !e2e::Click(start, IDC_NEXT)) Fail("cannot leave the Start page");
+  if (!e2e::Click(start, IDC_WIZARD_DUPLICATES) || !e2e::Click(start, IDC_NEXT))
+    Fail("cannot leave the Start page");
   HWND folders = e2e::FindPage(run, kFoldersTitle, pageTimeout);
   if (!folders) Fail("the plugin folders page did not appear");
   // The Next button is enabled once the page has shown its folder.
-  if (!e2e::WaitUntil([&] { return e2e::IsEnabled(folders, IDC_NEXT); }, pageTimeout)) Fail("Next stays disabled");
+  if (!e2e::WaitUntil([&] { return e2e::IsEnabled(folders, IDC_NEXT); }, pageTimeout))
+    Fail("Next stays disabled");
 
   UiRun result;
   const auto t0 = Clock::now();
@@ -585,7 +599,8 @@ UiRun PageRun(const Poll& poll, std::wstring exe = {}, const wchar_t* root = kTr
       result.longestReadMs = std::max(result.longestReadMs, readMs);
       if (completed) break;
     }
-    if (Clock::now() > deadline) Fail("the search page did not report completion within 30 minutes");
+    if (Clock::now() > deadline)
+      Fail("the search page did not report completion within 30 minutes");
     if (!run.Running()) Fail("Tessaly.exe ended during the search");
     Sleep(poll.ms);
   }
@@ -646,13 +661,13 @@ double PeerRun() {
 void Row(const Measure& m, const Measure& floor) {
   const double median = m.Median();
   Log("%-44s %10.1f %10.1f %10.0f %10.0f %8.2fx %8.2fx\n", m.label.c_str(), median, m.Min(),
-              kTreeFiles / (median / 1000), kTreeDlls / (median / 1000), median / floor.Median(),
-              RoundRatio(m, floor));
+      kTreeFiles / (median / 1000), kTreeDlls / (median / 1000), median / floor.Median(),
+      RoundRatio(m, floor));
 }
 
 void Header() {
   Log("%-44s %10s %10s %10s %10s %9s %9s\n", "measure", "median ms", "min ms", "files/s", "DLLs/s",
-              "vs floor", "by round");
+      "vs floor", "by round");
 }
 
 // The headline table: the engine, the page, the floor, the peer and the plain program.
@@ -661,22 +676,26 @@ void PrintTable(const std::vector<Bench>& headline, const std::vector<UiRun>& ui
   const Measure& page = headline[1].measure;
   const Measure& floor = headline[2].measure;
   const double floorMedian = floor.Median();
-  Log("\nresults (tree %s: %u files, %u DLLs, %d folders; median and min of %d runs after 1 warm-up)\n",
-              Narrow(kTreeRoot).c_str(), kTreeFiles, kTreeDlls, kFolders, runs);
-  Log("(b) is timed from the click on Next to the page showing its filled lists: the status line's \"%s\"\n"
-      "read every %d ms without messages to the page (InternalGetWindowText), then its names list read\n"
+  Log("\nresults (tree %s: %u files, %u DLLs, %d folders; median and min of %d runs after 1 "
+      "warm-up)\n",
+      Narrow(kTreeRoot).c_str(), kTreeFiles, kTreeDlls, kFolders, runs);
+  Log("(b) is timed from the click on Next to the page showing its filled lists: the status line's "
+      "\"%s\"\n"
+      "read every %d ms without messages to the page (InternalGetWindowText), then its names list "
+      "read\n"
       "(LB_GETTEXT, answered once the page has filled its lists)\n",
       Narrow(kCompleted).c_str(), kPollMs);
-  Log("(\"vs floor\": median over (c)'s median; \"by round\": median of the ratios to (c) of the same round)\n");
+  Log("(\"vs floor\": median over (c)'s median; \"by round\": median of the ratios to (c) of the "
+      "same round)\n");
   Header();
   for (const Bench& b : headline) Row(b.measure, floor);
   const double ratioA = engine.Median() / floorMedian, ratioB = page.Median() / floorMedian;
   Log("(a)/(c) = %.2f (aim 1.30: %s)   (b)/(c) = %.2f (aim 2.00: %s)   from the medians\n", ratioA,
-              ratioA <= 1.3 ? "met" : "missed", ratioB, ratioB <= 2.0 ? "met" : "missed");
+      ratioA <= 1.3 ? "met" : "missed", ratioB, ratioB <= 2.0 ? "met" : "missed");
   Log("(a)/(c) = %.2f                    (b)/(c) = %.2f                    round by round\n",
-              RoundRatio(engine, floor), RoundRatio(page, floor));
+      RoundRatio(engine, floor), RoundRatio(page, floor));
   Log("(a)/(c) = %.2f                    (b)/(c) = %.2f                    from the minimums\n",
-              engine.Min() / floor.Min(), page.Min() / floor.Min());
+      engine.Min() / floor.Min(), page.Min() / floor.Min());
   SIZE_T peakWs = 0, peakPf = 0;
   std::vector<double> toPage;
   for (const UiRun& r : uiRuns) {
@@ -687,11 +706,12 @@ void PrintTable(const std::vector<Bench>& headline, const std::vector<UiRun>& ui
   if (peakWs == 0 && peakPf == 0) {
     Log("(b) peak memory: not available (GetProcessMemoryInfo gave nothing)\n");
   } else {
-    Log("(b) peak memory of Tessaly.exe (largest of the runs): working set %.1f MB, pagefile %.1f MB\n",
-                peakWs / 1048576.0, peakPf / 1048576.0);
+    Log("(b) peak memory of Tessaly.exe (largest of the runs): working set %.1f MB, pagefile %.1f "
+        "MB\n",
+        peakWs / 1048576.0, peakPf / 1048576.0);
   }
   Log("(b) of which from the click to the finder page being found: median %.1f ms\n",
-              Measure{"", toPage}.Median());
+      Measure{"", toPage}.Median());
   // The page's cost per file: its time to "Completed" beyond the engine alone of the same round,
   // beside the plain program's, (p) beyond (a), both over the engine's reports.
   const Measure& plain = headline[4].measure;
@@ -711,7 +731,8 @@ void PrintTable(const std::vector<Bench>& headline, const std::vector<UiRun>& ui
         compared.Median() / engine.Median(), RoundRatio(compared, engine));
   }
   const double pageCost = MedianOf(pagePerFile), plainCost = MedianOf(plainPerFile);
-  Log("per file reported, beyond (a) of the same round: the page (to \"Completed\") %.3f ms, the plain\n"
+  Log("per file reported, beyond (a) of the same round: the page (to \"Completed\") %.3f ms, the "
+      "plain\n"
       "program (p) %.3f ms: %.2fx (aim 1.50: %s)\n",
       pageCost, plainCost, pageCost / plainCost, pageCost <= 1.5 * plainCost ? "met" : "missed");
 }
@@ -742,7 +763,8 @@ constexpr int kListNames = 550;
 std::vector<std::wstring> ReportTexts() {
   std::vector<std::wstring> texts;
   for (int folder = 0; folder < kFolders; ++folder) {
-    for (int j = 0; j < DllsIn(folder); ++j) texts.push_back(LeafFolder(folder) + L"\\" + DllName(folder, j));
+    for (int j = 0; j < DllsIn(folder); ++j)
+      texts.push_back(LeafFolder(folder) + L"\\" + DllName(folder, j));
   }
   return texts;
 }
@@ -752,7 +774,8 @@ std::vector<std::wstring> ListNames() {
   for (int i = 0; i < kListNames; ++i) {
     // Scattered, so that the sorted list inserts all over rather than always at the end.
     const int key = (i * 397) % kListNames;
-    names.push_back(FormatText(L"%s %d%s", kBaseNames[key % 10], key, key % 3 ? L".dll" : L" x64.dll"));
+    names.push_back(
+        FormatText(L"%s %d%s", kBaseNames[key % 10], key, key % 3 ? L".dll" : L" x64.dll"));
   }
   return names;
 }
@@ -861,7 +884,8 @@ Section RunFactors(bool full, int messages, double workUs, int rounds, bool engi
   static Win32System system;
   std::vector<Bench> benches;
   if (engine) {
-    messages = static_cast<int>(kTreeDlls) + 3;  // a report per DLL, two status lines and the summary
+    messages =
+        static_cast<int>(kTreeDlls) + 3;  // a report per DLL, two status lines and the summary
     benches.push_back({{"(f0) the engine alone, reporting to nothing", {}}, [] {
                          NullObserver observer;
                          return EngineRun(fs, system, observer);
@@ -871,16 +895,17 @@ Section RunFactors(bool full, int messages, double workUs, int rounds, bool engi
     if (!full && !f.quick) continue;
     const ReceiverSetup setup = f.setup;
     if (engine) {
-      benches.push_back({{f.label, {}}, [setup, messages] {
-                           return TimeWithReceiver(setup, texts, [messages](HWND target) {
-                             ReceiverReports observer(target);
-                             const double ms = EngineRun(fs, system, observer);
-                             if (observer.reports != static_cast<uint32_t>(messages)) {
-                               Fail(Str("the engine sent %u reports, not %d", observer.reports, messages));
-                             }
-                             return ms;
-                           });
-                         }});
+      benches.push_back(
+          {{f.label, {}}, [setup, messages] {
+             return TimeWithReceiver(setup, texts, [messages](HWND target) {
+               ReceiverReports observer(target);
+               const double ms = EngineRun(fs, system, observer);
+               if (observer.reports != static_cast<uint32_t>(messages)) {
+                 Fail(Str("the engine sent %u reports, not %d", observer.reports, messages));
+               }
+               return ms;
+             });
+           }});
     } else {
       benches.push_back({{f.label, {}}, [setup, messages, workUs] {
                            return TimeSentMessages(setup, texts, messages, workUs);
@@ -890,9 +915,9 @@ Section RunFactors(bool full, int messages, double workUs, int rounds, bool engi
   Log("message costs: %d messages per run, SendMessageW to a receiver thread from %s;\n"
       "1 warm-up round, then %d rounds of every variant in turn:\n",
       messages,
-      engine ? "the engine searching the tree"
-             : workUs > 0 ? Str("the main thread, %.0f us of spinning before each", workUs).c_str()
-                          : "the main thread, back to back",
+      engine       ? "the engine searching the tree"
+      : workUs > 0 ? Str("the main thread, %.0f us of spinning before each", workUs).c_str()
+                   : "the main thread, back to back",
       rounds);
   RunRounds(benches, rounds);
   // Per message: each round's time less the sender's own work (the engine alone in that round, or
@@ -910,16 +935,20 @@ Section RunFactors(bool full, int messages, double workUs, int rounds, bool engi
   const double engineMs = engine ? benches[0].measure.Median() : 0;
   return [measures, messages, workUs, rounds, engine, engineMs] {
     Log("\nmessage costs (ms per sent message, %s; median and min of %d rounds after 1 warm-up;\n"
-        "%d messages a run; \"vs f1\": median over f1's median, \"by round\": median of the ratios to f1 of the same round)\n",
-        engine ? Str("sent by the engine over the tree, less the engine alone in the same round (median %.1f ms)",
-                     engineMs).c_str()
-               : workUs > 0 ? "the spins taken off" : "sent back to back",
+        "%d messages a run; \"vs f1\": median over f1's median, \"by round\": median of the ratios "
+        "to f1 of the same round)\n",
+        engine ? Str("sent by the engine over the tree, less the engine alone in the same round "
+                     "(median %.1f ms)",
+                     engineMs)
+                     .c_str()
+        : workUs > 0 ? "the spins taken off"
+                     : "sent back to back",
         rounds, messages);
     FactorHeader();
     const Measure& base = measures[0];
     for (const Measure& m : measures) {
-      Log("%-50s %12.3f %12.3f %8.2fx %8.2fx\n", m.label.c_str(), m.Median(), m.Min(), m.Median() / base.Median(),
-          RoundRatio(m, base));
+      Log("%-50s %12.3f %12.3f %8.2fx %8.2fx\n", m.label.c_str(), m.Median(), m.Min(),
+          m.Median() / base.Median(), RoundRatio(m, base));
     }
   };
 }
@@ -937,14 +966,16 @@ Section RunListFill(int rounds) {
                      [&names] { return TimeListBoxFill(false, true, names); }});
   benches.push_back({{"(l4) as l2, with the page's tool tips", {}},
                      [&names] { return TimeListBoxFill(true, true, names); }});
-  Log("list-box fill (a sorted list box in a skinned dialog shaped like the finder page, shown; timed until painted):\n");
+  Log("list-box fill (a sorted list box in a skinned dialog shaped like the finder page, shown; "
+      "timed until painted):\n");
   RunRounds(benches, rounds);
   std::vector<Measure> measures;
   for (const Bench& b : benches) measures.push_back(b.measure);
   return [measures, rounds] {
     Log("\nlist-box fill (median and min of %d rounds after 1 warm-up)\n", rounds);
     Log("%-46s %10s %10s\n", "measure", "median ms", "min ms");
-    for (const Measure& m : measures) Log("%-46s %10.1f %10.1f\n", m.label.c_str(), m.Median(), m.Min());
+    for (const Measure& m : measures)
+      Log("%-46s %10.1f %10.1f\n", m.label.c_str(), m.Median(), m.Min());
   };
 }
 
@@ -959,9 +990,10 @@ struct PageVariant {
 
 // The page runs of one program: the status line read quietly every 10 ms (as in the table), and
 // with `sentReads` also with WM_GETTEXT every 10 and every 50 ms, as the driver used to read it.
-void AddPageBenches(std::vector<Bench>& benches, std::vector<PageVariant>& variants, const std::string& tag,
-                    const std::wstring& exe, bool sentReads) {
-  std::vector<PageVariant> added = {{Poll{10, true}, "(b) page" + tag + ", status read quietly / 10 ms", nullptr}};
+void AddPageBenches(std::vector<Bench>& benches, std::vector<PageVariant>& variants,
+                    const std::string& tag, const std::wstring& exe, bool sentReads) {
+  std::vector<PageVariant> added = {
+      {Poll{10, true}, "(b) page" + tag + ", status read quietly / 10 ms", nullptr}};
   if (sentReads) {
     added.push_back({Poll{10, false}, "(b) page" + tag + ", WM_GETTEXT every 10 ms", nullptr});
     added.push_back({Poll{50, false}, "(b) page" + tag + ", WM_GETTEXT every 50 ms", nullptr});
@@ -969,14 +1001,15 @@ void AddPageBenches(std::vector<Bench>& benches, std::vector<PageVariant>& varia
   for (PageVariant v : added) {
     v.completed = std::make_shared<Measure>(Measure{v.label, {}});
     variants.push_back(v);
-    benches.push_back({{v.label, {}}, [v, exe] {
-                         const UiRun r = PageRun(v.poll, exe);
-                         Log("    %s: %.1f ms, \"Completed\" after %.1f ms; %d status reads, %.1f ms in all, the "
-                             "longest %.1f ms\n",
-                             v.label.c_str(), r.ms, r.msCompleted, r.reads, r.readMs, r.longestReadMs);
-                         v.completed->ms.push_back(r.msCompleted);
-                         return r.ms;
-                       }});
+    benches.push_back(
+        {{v.label, {}}, [v, exe] {
+           const UiRun r = PageRun(v.poll, exe);
+           Log("    %s: %.1f ms, \"Completed\" after %.1f ms; %d status reads, %.1f ms in all, the "
+               "longest %.1f ms\n",
+               v.label.c_str(), r.ms, r.msCompleted, r.reads, r.readMs, r.longestReadMs);
+           v.completed->ms.push_back(r.msCompleted);
+           return r.ms;
+         }});
   }
 }
 
@@ -998,7 +1031,8 @@ Section RunPagePolls(int rounds, bool sentReads) {
     at = end + 1;
   }
   for (size_t i = 0; i < programs.size(); ++i) {
-    const std::string tag = programs.size() == 1 ? "" : std::string(" ") + static_cast<char>('A' + i);
+    const std::string tag =
+        programs.size() == 1 ? "" : std::string(" ") + static_cast<char>('A' + i);
     AddPageBenches(benches, variants, tag, programs[i], sentReads);
     Log("page%s: %s\n", tag.c_str(), Narrow(programs[i]).c_str());
   }
@@ -1014,25 +1048,29 @@ Section RunPagePolls(int rounds, bool sentReads) {
     completed.push_back(std::move(m));
   }
   return [measures, completed, rounds] {
-    Log("\npage runs (median and min of %d rounds after 1 warm-up; ratios to the floor), to the lists filled:\n",
+    Log("\npage runs (median and min of %d rounds after 1 warm-up; ratios to the floor), to the "
+        "lists filled:\n",
         rounds);
     Header();
     const Measure& floor = measures[0];
     for (const Measure& m : measures) Row(m, floor);
     Log("the same runs, to \"Completed\" on the status line (the search alone):\n");
     for (const Measure& m : completed) Row(m, floor);
-    Log("per file beyond the floor of the same round (median over the rounds, over the %u DLLs reported);\n"
-        "the fill: from \"Completed\" to the lists filled:\n", kTreeDlls);
+    Log("per file beyond the floor of the same round (median over the rounds, over the %u DLLs "
+        "reported);\n"
+        "the fill: from \"Completed\" to the lists filled:\n",
+        kTreeDlls);
     for (size_t i = 0; i < completed.size(); ++i) {
       const Measure& full = measures[i + 1];
       std::vector<double> searchPerFile, allPerFile, fill;
-      for (size_t r = 0; r < full.ms.size() && r < floor.ms.size() && r < completed[i].ms.size(); ++r) {
+      for (size_t r = 0; r < full.ms.size() && r < floor.ms.size() && r < completed[i].ms.size();
+           ++r) {
         searchPerFile.push_back((completed[i].ms[r] - floor.ms[r]) / kTreeDlls);
         allPerFile.push_back((full.ms[r] - floor.ms[r]) / kTreeDlls);
         fill.push_back(full.ms[r] - completed[i].ms[r]);
       }
-      Log("%-44s search %.3f ms/file, with the fill %.3f ms/file; fill %.1f ms\n", full.label.c_str(),
-          MedianOf(searchPerFile), MedianOf(allPerFile), MedianOf(fill));
+      Log("%-44s search %.3f ms/file, with the fill %.3f ms/file; fill %.1f ms\n",
+          full.label.c_str(), MedianOf(searchPerFile), MedianOf(allPerFile), MedianOf(fill));
     }
   };
 }
@@ -1044,12 +1082,14 @@ Section RunPagePolls(int rounds, bool sentReads) {
 // times and C:\bench\scale sixteen times, each searched as one folder as the page searches it.
 constexpr wchar_t kScaleRoot[] = L"C:\\bench\\scale";
 constexpr wchar_t kScaleMarker[] = L"C:\\bench\\scale-complete.txt";
-constexpr char kScaleMarkerText[] = "tessaly bench scale v1: 16 copies of the tree, 320000 files, 80000 DLLs\n";
+constexpr char kScaleMarkerText[] =
+    "tessaly bench scale v1: 16 copies of the tree, 320000 files, 80000 DLLs\n";
 constexpr int kScaleParts = 16;
 constexpr int kScaleSizes[] = {1, 4, 16};
 
 std::wstring ScalePart(int part) {
-  return part < 4 ? FormatText(L"%s\\s4\\p%02d", kScaleRoot, part) : FormatText(L"%s\\p%02d", kScaleRoot, part);
+  return part < 4 ? FormatText(L"%s\\s4\\p%02d", kScaleRoot, part)
+                  : FormatText(L"%s\\p%02d", kScaleRoot, part);
 }
 
 // The folder that holds `size` copies: s4\p00, s4 or the scale root.
@@ -1077,20 +1117,23 @@ void EnsureScaleTree() {
       Narrow(kScaleRoot).c_str(), kScaleParts);
   const auto started = Clock::now();
   DeleteFileW(kScaleMarker);
-  if (const ErrorCode rc = e2e::DeleteTree(kScaleRoot)) Fail(Str("cannot delete the old scale tree, error %u", rc));
+  if (const ErrorCode rc = e2e::DeleteTree(kScaleRoot))
+    Fail(Str("cannot delete the old scale tree, error %u", rc));
   bool copied = false;
   for (int part = 0; part < kScaleParts; ++part) {
     for (int folder = 0; folder < kFolders; ++folder) {
       const std::wstring from = LeafFolder(folder);
       const std::wstring to = ScalePart(part) + from.substr(wcslen(kTreeRoot));
       const int created = SHCreateDirectoryExW(nullptr, to.c_str(), nullptr);
-      if (created != ERROR_SUCCESS) Fail(Str("cannot create %s, error %d", Narrow(to).c_str(), created));
+      if (created != ERROR_SUCCESS)
+        Fail(Str("cannot create %s, error %d", Narrow(to).c_str(), created));
       WIN32_FIND_DATAW data;
       HANDLE h = FindFirstFileW((from + L"\\*").c_str(), &data);
       if (h == INVALID_HANDLE_VALUE) Fail(Str("cannot list %s", Narrow(from).c_str()));
       do {
         if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) continue;
-        const std::wstring source = from + L"\\" + data.cFileName, target = to + L"\\" + data.cFileName;
+        const std::wstring source = from + L"\\" + data.cFileName,
+                           target = to + L"\\" + data.cFileName;
         if (CreateHardLinkW(target.c_str(), source.c_str(), nullptr)) continue;
         if (!CopyFileW(source.c_str(), target.c_str(), FALSE)) {
           Fail(Str("cannot link or copy %s, error %lu", Narrow(target).c_str(), GetLastError()));
@@ -1099,8 +1142,8 @@ void EnsureScaleTree() {
       } while (FindNextFileW(h, &data));
       FindClose(h);
     }
-    Log("scale: %d of %d copies made (%.0f s)%s\n", part + 1, kScaleParts, Ms(Clock::now() - started) / 1000,
-        copied ? " (copied: no hard links here)" : "");
+    Log("scale: %d of %d copies made (%.0f s)%s\n", part + 1, kScaleParts,
+        Ms(Clock::now() - started) / 1000, copied ? " (copied: no hard links here)" : "");
   }
   HANDLE marker = CreateFileW(kScaleMarker, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
   DWORD written = 0;
@@ -1132,21 +1175,25 @@ int RunScale(int rounds) {
     Size* at = &size;
     size.benches.push_back({{Str("(a) engine, %dx", size.times), {}}, [&fs, &system, folder, dlls] {
                               NullObserver observer;
-                              return EngineRun(fs, system, observer, nullptr, {}, folder.c_str(), dlls);
+                              return EngineRun(fs, system, observer, nullptr, {}, folder.c_str(),
+                                               dlls);
                             }});
     size.benches.push_back({{Str("(c) floor, %dx", size.times), {}}, [folder, dlls, files] {
                               WalkCount count;
-                              const double ms = TimeIt([&] { count = Floor(FloorOptions{}, folder.c_str()); });
-                              if (count.dlls != dlls || count.files != files) Fail("the floor walk did not see the whole tree");
+                              const double ms =
+                                  TimeIt([&] { count = Floor(FloorOptions{}, folder.c_str()); });
+                              if (count.dlls != dlls || count.files != files)
+                                Fail("the floor walk did not see the whole tree");
                               return ms;
                             }});
-    size.benches.push_back({{Str("(p) engine + SendMessageW, %dx", size.times), {}}, [&fs, &system, folder, dlls] {
-                              const std::vector<std::wstring> texts{L"warming up"};
-                              return TimeWithReceiver(ReceiverSetup{Host::HiddenWindow}, texts, [&](HWND target) {
-                                ReceiverReports observer(target);
-                                return EngineRun(fs, system, observer, nullptr, {}, folder.c_str(), dlls);
-                              });
-                            }});
+    size.benches.push_back(
+        {{Str("(p) engine + SendMessageW, %dx", size.times), {}}, [&fs, &system, folder, dlls] {
+           const std::vector<std::wstring> texts{L"warming up"};
+           return TimeWithReceiver(ReceiverSetup{Host::HiddenWindow}, texts, [&](HWND target) {
+             ReceiverReports observer(target);
+             return EngineRun(fs, system, observer, nullptr, {}, folder.c_str(), dlls);
+           });
+         }});
     Log("scale %dx (%s: %u files, %u DLLs): 1 warm-up round, then %d rounds:\n", size.times,
         Narrow(folder).c_str(), files, dlls, rounds);
     RunRounds(size.benches, rounds);
@@ -1154,11 +1201,14 @@ int RunScale(int rounds) {
     const UiRun page = PageRun(Poll{}, {}, folder.c_str());
     at->peakWorkingSet = page.peakWorkingSet;
     at->peakPagefile = page.peakPagefile;
-    size.benches.push_back({{Str("(b) finder page, %dx (one run)", size.times), {page.ms}}, nullptr});
+    size.benches.push_back(
+        {{Str("(b) finder page, %dx (one run)", size.times), {page.ms}}, nullptr});
     Log("  (b) the page at %dx: %.1f ms\n", size.times, page.ms);
   }
-  Log("\nresults (scale run: the tree 1, 4 and 16 times, %u files a time; median and min of %d rounds after 1\n"
-      "warm-up, each size in rounds of its own; us/file: the median over the files searched)\n", kTreeFiles, rounds);
+  Log("\nresults (scale run: the tree 1, 4 and 16 times, %u files a time; median and min of %d "
+      "rounds after 1\n"
+      "warm-up, each size in rounds of its own; us/file: the median over the files searched)\n",
+      kTreeFiles, rounds);
   Log("%-44s %10s %10s %10s %10s\n", "measure", "median ms", "min ms", "us/file", "vs 1x");
   const size_t measures = sizes[0].benches.size();
   for (size_t m = 0; m < measures; ++m) {
@@ -1166,8 +1216,8 @@ int RunScale(int rounds) {
     for (const Size& size : sizes) {
       const Measure& measure = size.benches[m].measure;
       const double perFile = measure.Median() / (kTreeFiles * size.times);
-      Log("%-44s %10.1f %10.1f %10.2f %9.2fx\n", measure.label.c_str(), measure.Median(), measure.Min(),
-          perFile * 1000, perFile / base);
+      Log("%-44s %10.1f %10.1f %10.2f %9.2fx\n", measure.label.c_str(), measure.Median(),
+          measure.Min(), perFile * 1000, perFile / base);
     }
   }
   Log("time per file at 16x over 1x (aim: at most 1.20 each):");
@@ -1179,10 +1229,12 @@ int RunScale(int rounds) {
   }
   Log("\n");
   for (const Size& size : sizes) {
-    Log("(b) at %dx, peak memory of Tessaly.exe: working set %.1f MB, private bytes (pagefile) %.1f MB%s\n",
+    Log("(b) at %dx, peak memory of Tessaly.exe: working set %.1f MB, private bytes (pagefile) "
+        "%.1f MB%s\n",
         size.times, size.peakWorkingSet / 1048576.0, size.peakPagefile / 1048576.0,
-        size.times == 16 ? (std::max(size.peakWorkingSet, size.peakPagefile) < 100u * 1048576 ? " (aim: under 100 MB: met)"
-                                                                                             : " (aim: under 100 MB: missed)")
+        size.times == 16 ? (std::max(size.peakWorkingSet, size.peakPagefile) < 100u * 1048576
+                                ? " (aim: under 100 MB: met)"
+                                : " (aim: under 100 MB: missed)")
                          : "");
   }
   return 0;
@@ -1219,7 +1271,9 @@ Options ParseOptions(int argc, wchar_t** argv) {
     } else if (a == L"--work-us" && hasValue) {
       o.workUs = _wtof(argv[++i]);
     } else {
-      Fail("usage: tessaly_bench.exe [--full] [--page | --factors | --lists | --catalog | --products | --relocate MEASURE] [--scale] [--rounds N] [--messages N] [--work-us N] [--engine]");
+      Fail("usage: tessaly_bench.exe [--full] [--page | --factors | --lists | --catalog | "
+           "--products | --relocate MEASURE] [--scale] [--rounds N] [--messages N] [--work-us N] "
+           "[--engine]");
     }
   }
   return o;
@@ -1228,10 +1282,13 @@ Options ParseOptions(int argc, wchar_t** argv) {
 int Main(const Options& options) {
   setvbuf(stdout, nullptr, _IONBF, 0);
   const bool full = options.full;
-  const int factorMessages = options.messages > 0 ? options.messages : full ? kFullFactorMessages : kQuickFactorMessages;
+  const int factorMessages = options.messages > 0 ? options.messages
+                             : full               ? kFullFactorMessages
+                                                  : kQuickFactorMessages;
   if (options.mode == Options::Mode::Factors) {
-    const Section table = RunFactors(true, factorMessages, options.workUs,
-                                     options.rounds > 0 ? options.rounds : kFullFactorRounds, options.engine);
+    const Section table =
+        RunFactors(true, factorMessages, options.workUs,
+                   options.rounds > 0 ? options.rounds : kFullFactorRounds, options.engine);
     Log("\nresults\n");
     table();
     return 0;
@@ -1243,8 +1300,8 @@ int Main(const Options& options) {
     return 0;
   }
   if (options.mode == Options::Mode::Relocate) return RunRelocateBench(options.relocateMeasure);
-  if (options.scale && options.mode != Options::Mode::Table && options.mode != Options::Mode::Catalog &&
-      options.mode != Options::Mode::Products) {
+  if (options.scale && options.mode != Options::Mode::Table &&
+      options.mode != Options::Mode::Catalog && options.mode != Options::Mode::Products) {
     Fail("--scale runs with the finder's table (no mode), --catalog or --products");
   }
   if (options.mode == Options::Mode::Catalog && options.scale) {
@@ -1289,24 +1346,26 @@ int Main(const Options& options) {
   std::vector<UiRun> uiRuns;
   std::vector<Bench> headline;
   headline.push_back({{"(a) engine: RunDupeSearch", {}}, [&] {
-                    NullObserver observer;
-                    return EngineRun(fs, system, observer);
-                  }});
+                        NullObserver observer;
+                        return EngineRun(fs, system, observer);
+                      }});
   headline.push_back({{"(b) finder page through the UI", {}}, [&] {
-                    const UiRun run = PageRun(Poll{});
-                    uiRuns.push_back(run);
-                    return run.ms;
-                  }});
-  headline.push_back({{"(c) floor: FindFirstFileExW + 1 KB reads", {}}, floorRun(FloorOptions{}, true)});
+                        const UiRun run = PageRun(Poll{});
+                        uiRuns.push_back(run);
+                        return run.ms;
+                      }});
+  headline.push_back(
+      {{"(c) floor: FindFirstFileExW + 1 KB reads", {}}, floorRun(FloorOptions{}, true)});
   headline.push_back({{"(d) peer: cmd /c dir /s /b *.dll", {}}, [] { return PeerRun(); }});
   // The plain program: the engine reporting each file with SendMessageW to a window of another
   // thread that runs a plain GetMessageW loop, as the page's worker reports to the page.
   headline.push_back({{"(p) engine + SendMessageW to a plain window", {}}, [&] {
                         const std::vector<std::wstring> texts{L"warming up"};
-                        return TimeWithReceiver(ReceiverSetup{Host::HiddenWindow}, texts, [&](HWND target) {
-                          ReceiverReports observer(target);
-                          return EngineRun(fs, system, observer);
-                        });
+                        return TimeWithReceiver(ReceiverSetup{Host::HiddenWindow}, texts,
+                                                [&](HWND target) {
+                                                  ReceiverReports observer(target);
+                                                  return EngineRun(fs, system, observer);
+                                                });
                       }});
   // After the five above, whose places the table's ratios name.
   headline.push_back({{"(v) engine, VST3 and CLAP on (+ comparison)", {}}, [&] {
@@ -1318,8 +1377,10 @@ int Main(const Options& options) {
 
   // Where the page's time per file goes: the cost of one sent message by what receives it.
   std::vector<Section> sections;
-  sections.push_back(RunFactors(full, factorMessages, options.workUs, full ? kFullFactorRounds : runs, options.engine));
-  if (full && !options.engine) sections.push_back(RunFactors(full, factorMessages, -1, kFullFactorRounds, true));
+  sections.push_back(RunFactors(full, factorMessages, options.workUs,
+                                full ? kFullFactorRounds : runs, options.engine));
+  if (full && !options.engine)
+    sections.push_back(RunFactors(full, factorMessages, -1, kFullFactorRounds, true));
   sections.push_back(RunListFill(full ? kFullFactorRounds : runs));
   if (!full) {
     PrintTable(headline, uiRuns, runs);
@@ -1362,11 +1423,14 @@ int Main(const Options& options) {
   diagnostics.push_back({{"(c) floor, again", {}}, floorRun(FloorOptions{}, true)});
   diagnostics.push_back({{"(c1) floor, listing only", {}}, floorRun(listOnly, false)});
   diagnostics.push_back({{"(c2) floor, plain FindFirstFileW", {}}, floorRun(plain, false)});
-  diagnostics.push_back({{"(c3) floor, reads as the engine's backend", {}}, floorRun(engineRead, false)});
+  diagnostics.push_back(
+      {{"(c3) floor, reads as the engine's backend", {}}, floorRun(engineRead, false)});
   diagnostics.push_back({{"(c4) floor, *.dll pass + * pass", {}}, floorRun(twoPasses, false)});
-  diagnostics.push_back({{"(c5) as c4, plain FindFirstFileW", {}}, floorRun(twoPassesPlain, false)});
+  diagnostics.push_back(
+      {{"(c5) as c4, plain FindFirstFileW", {}}, floorRun(twoPassesPlain, false)});
   diagnostics.push_back({{"(c6) as c5, listing only", {}}, floorRun(twoPassesPlainList, false)});
-  diagnostics.push_back({{"(c7) as c5, reads as the engine's backend", {}}, floorRun(engineShape, false)});
+  diagnostics.push_back(
+      {{"(c7) as c5, reads as the engine's backend", {}}, floorRun(engineShape, false)});
   double bestTimed = 0;
   diagnostics.push_back({{"(a1) engine with per-call timers", {}}, [&] {
                            Breakdown b;
@@ -1381,12 +1445,14 @@ int Main(const Options& options) {
                            }
                            return ms;
                          }});
-  diagnostics.push_back({{Str("(m) CPluginMap::Add of %u 32-bit files", static_cast<unsigned>(files.size())), {}}, [&] {
-                           CPluginMap map;
-                           return TimeIt([&] {
-                             for (const CPluginFile* file : files) map.Add(*file);
-                           });
-                         }});
+  diagnostics.push_back(
+      {{Str("(m) CPluginMap::Add of %u 32-bit files", static_cast<unsigned>(files.size())), {}},
+       [&] {
+         CPluginMap map;
+         return TimeIt([&] {
+           for (const CPluginFile* file : files) map.Add(*file);
+         });
+       }});
   diagnostics.push_back({{"(a2) engine, SendMessageW per report", {}}, [&] {
                            WindowReports observer(hiddenWindow.Window());
                            return EngineRun(fs, system, observer);
@@ -1401,32 +1467,37 @@ int Main(const Options& options) {
   PrintTable(headline, uiRuns, runs);
   for (const Section& section : sections) section();
   Log("\ndiagnostics (median and min of %d runs after 1 warm-up; ratios to \"(c) floor, again\")\n",
-              kDiagnosticRounds);
+      kDiagnosticRounds);
   Header();
   for (const Bench& b : diagnostics) Row(b.measure, diagnostics[0].measure);
-  const double accounted = last.dllListing + last.allListing + last.reading + last.finalPath + last.redirection;
+  const double accounted =
+      last.dllListing + last.allListing + last.reading + last.finalPath + last.redirection;
   const double total = bestTimed;
   Log("(a1) breakdown of its fastest run (%.1f ms):\n", total);
   Log("  \"*.dll\" listings (FindFirstFileW..FindClose, entries copied)  %8.1f ms %6u calls\n",
-              last.dllListing, last.dllListings);
+      last.dllListing, last.dllListings);
   Log("  \"*.*\" listings for the subfolders                              %8.1f ms %6u calls\n",
-              last.allListing, last.allListings);
+      last.allListing, last.allListings);
   Log("  header reads (CreateFileW, size, seek, ReadFile, CloseHandle)    %8.1f ms %6u calls\n",
-              last.reading, last.reads);
+      last.reading, last.reads);
   Log("  WOW64 redirection off and on again                               %8.1f ms %6u scopes\n",
-              last.redirection, last.redirections);
+      last.redirection, last.redirections);
   Log("  final paths                                                      %8.1f ms %6u calls\n",
-              last.finalPath, last.finalPaths);
-  Log("  the engine's own work (paths, CPluginFile, maps, timers)         %8.1f ms\n", total - accounted);
+      last.finalPath, last.finalPaths);
+  Log("  the engine's own work (paths, CPluginFile, maps, timers)         %8.1f ms\n",
+      total - accounted);
   // (a2) and (a3) over (a) by round, through the floor measured beside each.
   const Measure& engine = headline[0].measure;
   const Measure& floor = headline[2].measure;
   const Measure& again = diagnostics[0].measure;
   const double engineAgain = RoundRatio(engine, floor) * again.Median();
-  const double perHidden = (RoundRatio(diagnostics[10].measure, again) * again.Median() - engineAgain) / (kTreeDlls + 3);
-  const double perShown = (RoundRatio(diagnostics[11].measure, again) * again.Median() - engineAgain) / (kTreeDlls + 3);
+  const double perHidden =
+      (RoundRatio(diagnostics[10].measure, again) * again.Median() - engineAgain) / (kTreeDlls + 3);
+  const double perShown =
+      (RoundRatio(diagnostics[11].measure, again) * again.Median() - engineAgain) / (kTreeDlls + 3);
   Log("per report sent to another thread's window, over (a), scaled to the floor's median of the\n"
-              "diagnostics: hidden static (a2) %.3f ms, shown static (a3) %.3f ms\n", perHidden, perShown);
+      "diagnostics: hidden static (a2) %.3f ms, shown static (a3) %.3f ms\n",
+      perHidden, perShown);
   return 0;
 }
 
@@ -1441,8 +1512,9 @@ int Main(const Options& options) {
 int wmain(int argc, wchar_t** argv) {
   // The benchmark started again as an outside poller of a window (see ui_factors.cpp).
   if (argc == 4 && std::wstring(argv[1]) == L"--poll-window") {
-    return tessaly::bench::PollWindowMain(reinterpret_cast<HWND>(static_cast<uintptr_t>(wcstoull(argv[2], nullptr, 10))),
-                                          _wtoi(argv[3]));
+    return tessaly::bench::PollWindowMain(
+        reinterpret_cast<HWND>(static_cast<uintptr_t>(wcstoull(argv[2], nullptr, 10))),
+        _wtoi(argv[3]));
   }
   return tessaly::bench::Main(tessaly::bench::ParseOptions(argc, argv));
 }

@@ -16,8 +16,8 @@ HANDLE ProgressFile() {
     wchar_t path[1024];
     const DWORD n = GetEnvironmentVariableW(L"TESSALY_BENCH_PROGRESS", path, 1024);
     if (n == 0 || n >= 1024) return HANDLE(nullptr);
-    HANDLE h = CreateFileW(path, FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_ALWAYS,
-                           FILE_ATTRIBUTE_NORMAL, nullptr);
+    HANDLE h = CreateFileW(path, FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                           OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
     return h == INVALID_HANDLE_VALUE ? HANDLE(nullptr) : h;
   }();
   return file;
@@ -32,7 +32,8 @@ void Log(const char* format, ...) {
   const int n = std::vsnprintf(buffer, sizeof buffer, format, args);
   va_end(args);
   if (n <= 0) return;
-  const DWORD length = n < static_cast<int>(sizeof buffer) ? static_cast<DWORD>(n) : sizeof buffer - 1;
+  const DWORD length =
+      n < static_cast<int>(sizeof buffer) ? static_cast<DWORD>(n) : sizeof buffer - 1;
   std::fwrite(buffer, 1, length, stdout);
   if (HANDLE file = ProgressFile()) {
     DWORD written = 0;

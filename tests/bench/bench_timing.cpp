@@ -21,7 +21,8 @@ double MedianOf(std::vector<double> values) { return Measure{"", std::move(value
 
 double RoundRatio(const Measure& m, const Measure& base) {
   std::vector<double> ratios;
-  for (size_t i = 0; i < m.ms.size() && i < base.ms.size(); ++i) ratios.push_back(m.ms[i] / base.ms[i]);
+  for (size_t i = 0; i < m.ms.size() && i < base.ms.size(); ++i)
+    ratios.push_back(m.ms[i] / base.ms[i]);
   return MedianOf(std::move(ratios));
 }
 

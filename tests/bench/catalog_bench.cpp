@@ -45,9 +45,10 @@ constexpr int kLargestLayout = 16 * kProducts;
 // The marker of a layout of `products` keys (half in the 64-bit view only, a quarter in the
 // 32-bit view only, a quarter in both).
 std::wstring MarkerText(int products) {
-  return FormatText(L"catalog v1: %d product keys, %d in the 64-bit view only, %d in the 32-bit view only, "
-                    L"%d in both; the three content catalogs",
-                    products, products / 2, products / 4, products - products / 2 - products / 4);
+  return FormatText(
+      L"catalog v1: %d product keys, %d in the 64-bit view only, %d in the 32-bit view only, "
+      L"%d in both; the three content catalogs",
+      products, products / 2, products / 4, products - products / 2 - products / 4);
 }
 // Where the peer's output goes once, to check that it lists the keys the floor lists.
 constexpr wchar_t kBenchFolder[] = L"C:\\bench";
@@ -110,13 +111,14 @@ Shape ShapeOf(int i) {
 bool IsContent(Shape s) { return s == Shape::Library || s == Shape::LibraryHuJdx; }
 
 std::wstring ProductName(int i, Shape shape) {
-  static constexpr const wchar_t* kFirst[] = {
-      L"Analog",  L"Cinematic", L"Vintage", L"Modular", L"Session", L"Urban",   L"Ethereal", L"Studio",
-      L"Orchestral", L"Electric", L"Acoustic", L"Deep", L"Retro", L"Crystal", L"Dark", L"Golden"};
-  static constexpr const wchar_t* kPlugins[] = {L"Synth", L"Reverb", L"Delay", L"Compressor",
-                                                L"Filter", L"Piano", L"Organ", L"Drum Machine"};
-  static constexpr const wchar_t* kLibraries[] = {L"Strings", L"Brass",   L"Choir",    L"Percussion",
-                                                  L"Guitars", L"Keys", L"Textures", L"Expansion"};
+  static constexpr const wchar_t* kFirst[] = {L"Analog",     L"Cinematic", L"Vintage",  L"Modular",
+                                              L"Session",    L"Urban",     L"Ethereal", L"Studio",
+                                              L"Orchestral", L"Electric",  L"Acoustic", L"Deep",
+                                              L"Retro",      L"Crystal",   L"Dark",     L"Golden"};
+  static constexpr const wchar_t* kPlugins[] = {L"Synth",  L"Reverb", L"Delay", L"Compressor",
+                                                L"Filter", L"Piano",  L"Organ", L"Drum Machine"};
+  static constexpr const wchar_t* kLibraries[] = {L"Strings", L"Brass", L"Choir",    L"Percussion",
+                                                  L"Guitars", L"Keys",  L"Textures", L"Expansion"};
   static constexpr const wchar_t* kUtilities[] = {L"Tools", L"Manager", L"Updater", L"Helper"};
   const wchar_t* second = shape == Shape::Utility ? kUtilities[(i / 16) % 4]
                           : IsContent(shape)      ? kLibraries[(i / 16) % 8]
@@ -158,8 +160,10 @@ std::vector<Value> ValuesOf(int i, const std::wstring& name, Shape shape) {
   }
   if (plugin) {
     // Both plugin folders, the 64-bit one alone or the 32-bit one alone.
-    if (i % 3 != 1) text(ni::kInstallVstDir, L"C:\\Program Files (x86)\\Native Instruments\\VSTPlugins 32 bit");
-    if (i % 3 != 2) text(ni::kInstallVst64Dir, L"C:\\Program Files\\Native Instruments\\VSTPlugins 64 bit");
+    if (i % 3 != 1)
+      text(ni::kInstallVstDir, L"C:\\Program Files (x86)\\Native Instruments\\VSTPlugins 32 bit");
+    if (i % 3 != 2)
+      text(ni::kInstallVst64Dir, L"C:\\Program Files\\Native Instruments\\VSTPlugins 64 bit");
   }
   if (shape != Shape::Utility) {
     text(ni::kKey, Hex32(uint32_t(i)));
@@ -205,16 +209,20 @@ Layout MakeLayout(int products = kProducts) {
   return layout;
 }
 
-std::wstring ProductPath(const Product& p) { return std::wstring(ni::kProductsKey) + L"\\" + p.name; }
+std::wstring ProductPath(const Product& p) {
+  return std::wstring(ni::kProductsKey) + L"\\" + p.name;
+}
 
 // --- Making the keys ---------------------------------------------------------------------------
 
 std::wstring ReadMarker() {
   HKEY key = nullptr;
-  if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, kMarkerKey, 0, KEY_QUERY_VALUE | KEY_WOW64_64KEY, &key)) return {};
+  if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, kMarkerKey, 0, KEY_QUERY_VALUE | KEY_WOW64_64KEY, &key))
+    return {};
   wchar_t text[512] = {};
   DWORD size = sizeof text - sizeof(wchar_t), type = 0;
-  const LONG e = RegQueryValueExW(key, kMarkerValue, nullptr, &type, reinterpret_cast<BYTE*>(text), &size);
+  const LONG e =
+      RegQueryValueExW(key, kMarkerValue, nullptr, &type, reinterpret_cast<BYTE*>(text), &size);
   RegCloseKey(key);
   return e == ERROR_SUCCESS && type == REG_SZ ? std::wstring(text) : std::wstring();
 }
@@ -228,7 +236,8 @@ bool KeysComplete(const Layout& layout) {
     for (REGSAM view : kViews) {
       const bool wanted = view == KEY_WOW64_64KEY ? p.in64 : p.in32;
       HKEY key = nullptr;
-      const LONG e = RegOpenKeyExW(HKEY_LOCAL_MACHINE, path.c_str(), 0, KEY_QUERY_VALUE | view, &key);
+      const LONG e =
+          RegOpenKeyExW(HKEY_LOCAL_MACHINE, path.c_str(), 0, KEY_QUERY_VALUE | view, &key);
       if (e == ERROR_SUCCESS) {
         DWORD values = 0;
         const LONG q = RegQueryInfoKeyW(key, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,
@@ -242,15 +251,16 @@ bool KeysComplete(const Layout& layout) {
   }
   for (int c = 0; c < 3; ++c) {
     HKEY key = nullptr;
-    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, kCatalogKeys[c], 0, KEY_QUERY_VALUE | KEY_WOW64_64KEY, &key)) {
+    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, kCatalogKeys[c], 0, KEY_QUERY_VALUE | KEY_WOW64_64KEY,
+                      &key)) {
       return false;
     }
     bool complete = true;
     for (const CatalogEntry& entry : layout.catalogs[c]) {
       wchar_t data[256] = {};
       DWORD size = sizeof data - sizeof(wchar_t);
-      if (RegQueryValueExW(key, entry.valueName.c_str(), nullptr, nullptr, reinterpret_cast<BYTE*>(data),
-                           &size) != ERROR_SUCCESS ||
+      if (RegQueryValueExW(key, entry.valueName.c_str(), nullptr, nullptr,
+                           reinterpret_cast<BYTE*>(data), &size) != ERROR_SUCCESS ||
           entry.keyName != data) {
         complete = false;
         break;
@@ -264,8 +274,9 @@ bool KeysComplete(const Layout& layout) {
 
 HKEY CreateKey(const std::wstring& path, REGSAM view) {
   HKEY key = nullptr;
-  const LONG e = RegCreateKeyExW(HKEY_LOCAL_MACHINE, path.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE,
-                                 KEY_READ | KEY_WRITE | view, nullptr, &key, nullptr);
+  const LONG e =
+      RegCreateKeyExW(HKEY_LOCAL_MACHINE, path.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE,
+                      KEY_READ | KEY_WRITE | view, nullptr, &key, nullptr);
   if (e != ERROR_SUCCESS) Fail(Str("cannot create %s, error %ld", ToUtf8(path).c_str(), e));
   return key;
 }
@@ -279,7 +290,8 @@ void SetValue(HKEY key, const wchar_t* name, DWORD type, const std::vector<uint8
 void DeleteBeyond(const Layout& layout, int largest) {
   HKEY catalogs[3] = {};
   for (int c = 0; c < 3; ++c) {
-    RegOpenKeyExW(HKEY_LOCAL_MACHINE, kCatalogKeys[c], 0, KEY_SET_VALUE | KEY_WOW64_64KEY, &catalogs[c]);
+    RegOpenKeyExW(HKEY_LOCAL_MACHINE, kCatalogKeys[c], 0, KEY_SET_VALUE | KEY_WOW64_64KEY,
+                  &catalogs[c]);
   }
   for (int i = layout.count; i < largest; ++i) {
     const std::wstring path = std::wstring(ni::kProductsKey) + L"\\" + ProductName(i, ShapeOf(i));
@@ -306,15 +318,18 @@ int MarkedCount() {
 
 void EnsureKeys(const Layout& layout) {
   if (KeysComplete(layout)) {
-    Log("catalog keys: reusing the %d product keys (%u in the 64-bit view, %u in the 32-bit view)\n",
+    Log("catalog keys: reusing the %d product keys (%u in the 64-bit view, %u in the 32-bit "
+        "view)\n",
         layout.count, layout.keys64, layout.keys32);
     return;
   }
-  Log("catalog keys: making %d product keys in both views (missing or incomplete) ...\n", layout.count);
+  Log("catalog keys: making %d product keys in both views (missing or incomplete) ...\n",
+      layout.count);
   const auto started = Clock::now();
   // A larger layout's keys go (all that may be left when no marker says how many there were).
   const int marked = MarkedCount();
-  if (marked != layout.count) DeleteBeyond(layout, marked > layout.count ? marked : marked == 0 ? kLargestLayout : 0);
+  if (marked != layout.count)
+    DeleteBeyond(layout, marked > layout.count ? marked : marked == 0 ? kLargestLayout : 0);
   // The marker goes first, so that keys left half made are never taken as complete.
   RegDeleteKeyExW(HKEY_LOCAL_MACHINE, kMarkerKey, KEY_WOW64_64KEY, 0);
   uint32_t values = 0;
@@ -345,8 +360,9 @@ void EnsureKeys(const Layout& layout) {
   RegCloseKey(marker);
   if (!KeysComplete(layout)) Fail("the product keys just made do not read back as written");
   Log("catalog keys: %u keys with %u values and %u + %u + %u catalog entries made in %.1f s\n",
-      layout.keys64 + layout.keys32, values, unsigned(layout.catalogs[0].size()), unsigned(layout.catalogs[1].size()),
-      unsigned(layout.catalogs[2].size()), Ms(Clock::now() - started) / 1000);
+      layout.keys64 + layout.keys32, values, unsigned(layout.catalogs[0].size()),
+      unsigned(layout.catalogs[1].size()), unsigned(layout.catalogs[2].size()),
+      Ms(Clock::now() - started) / 1000);
 }
 
 // --- Counting the engine's registry calls --------------------------------------------------------
@@ -370,7 +386,8 @@ ErrorCode Timed(RegistryCalls& calls, uint32_t& counter, F&& f) {
 
 class CountingKey final : public RegistryKey {
  public:
-  CountingKey(std::unique_ptr<RegistryKey> inner, RegistryCalls& calls) : inner_(std::move(inner)), calls_(calls) {}
+  CountingKey(std::unique_ptr<RegistryKey> inner, RegistryCalls& calls)
+      : inner_(std::move(inner)), calls_(calls) {}
   ~CountingKey() override {
     Timed(calls_, calls_.closes, [&] {
       inner_.reset();
@@ -378,46 +395,60 @@ class CountingKey final : public RegistryKey {
     });
   }
 
-  ErrorCode OpenSubKey(std::wstring_view path, uint32_t accessMask, std::unique_ptr<RegistryKey>& out) override {
-    return Wrap(Timed(calls_, calls_.opens, [&] { return inner_->OpenSubKey(path, accessMask, out); }), out);
+  ErrorCode OpenSubKey(std::wstring_view path, uint32_t accessMask,
+                       std::unique_ptr<RegistryKey>& out) override {
+    return Wrap(
+        Timed(calls_, calls_.opens, [&] { return inner_->OpenSubKey(path, accessMask, out); }),
+        out);
   }
   ErrorCode CreateSubKey(std::wstring_view path, std::wstring_view keyClass, uint32_t accessMask,
                          std::unique_ptr<RegistryKey>& out, bool* created) override {
-    return Wrap(Timed(calls_, calls_.others,
-                      [&] { return inner_->CreateSubKey(path, keyClass, accessMask, out, created); }),
-                out);
+    return Wrap(
+        Timed(calls_, calls_.others,
+              [&] { return inner_->CreateSubKey(path, keyClass, accessMask, out, created); }),
+        out);
   }
   ErrorCode DeleteSubKey(std::wstring_view name, uint32_t accessMask) override {
     return Timed(calls_, calls_.others, [&] { return inner_->DeleteSubKey(name, accessMask); });
   }
-  ErrorCode EnumKey(uint32_t index, std::wstring& name, std::wstring* keyClass, FileTime* lastWrite) override {
-    return Timed(calls_, calls_.enumKeys, [&] { return inner_->EnumKey(index, name, keyClass, lastWrite); });
+  ErrorCode EnumKey(uint32_t index, std::wstring& name, std::wstring* keyClass,
+                    FileTime* lastWrite) override {
+    return Timed(calls_, calls_.enumKeys,
+                 [&] { return inner_->EnumKey(index, name, keyClass, lastWrite); });
   }
-  ErrorCode EnumValue(uint32_t index, std::wstring& name, uint32_t* type, std::vector<uint8_t>* data) override {
-    return Timed(calls_, calls_.enumValues, [&] { return inner_->EnumValue(index, name, type, data); });
+  ErrorCode EnumValue(uint32_t index, std::wstring& name, uint32_t* type,
+                      std::vector<uint8_t>* data) override {
+    return Timed(calls_, calls_.enumValues,
+                 [&] { return inner_->EnumValue(index, name, type, data); });
   }
   ErrorCode QueryInfo(RegKeyInfo& info) override {
     return Timed(calls_, calls_.others, [&] { return inner_->QueryInfo(info); });
   }
-  ErrorCode QueryValue(std::wstring_view name, uint32_t* type, std::vector<uint8_t>* data) override {
+  ErrorCode QueryValue(std::wstring_view name, uint32_t* type,
+                       std::vector<uint8_t>* data) override {
     return Timed(calls_, calls_.queries, [&] { return inner_->QueryValue(name, type, data); });
   }
-  ErrorCode SetValue(std::wstring_view name, uint32_t type, const uint8_t* data, size_t size) override {
+  ErrorCode SetValue(std::wstring_view name, uint32_t type, const uint8_t* data,
+                     size_t size) override {
     return Timed(calls_, calls_.others, [&] { return inner_->SetValue(name, type, data, size); });
   }
   ErrorCode DeleteValue(std::wstring_view name) override {
     return Timed(calls_, calls_.others, [&] { return inner_->DeleteValue(name); });
   }
   ErrorCode EnumKeyInto(uint32_t index, wchar_t* name, uint32_t& nameLength) override {
-    return Timed(calls_, calls_.enumKeys, [&] { return inner_->EnumKeyInto(index, name, nameLength); });
+    return Timed(calls_, calls_.enumKeys,
+                 [&] { return inner_->EnumKeyInto(index, name, nameLength); });
   }
-  ErrorCode EnumValueInto(uint32_t index, wchar_t* name, uint32_t& nameLength, uint32_t* type, uint8_t* data,
-                          uint32_t* dataSize) override {
-    return Timed(calls_, calls_.enumValues,
-                 [&] { return inner_->EnumValueInto(index, name, nameLength, type, data, dataSize); });
+  ErrorCode EnumValueInto(uint32_t index, wchar_t* name, uint32_t& nameLength, uint32_t* type,
+                          uint8_t* data, uint32_t* dataSize) override {
+    return Timed(calls_, calls_.enumValues, [&] {
+      return inner_->EnumValueInto(index, name, nameLength, type, data, dataSize);
+    });
   }
-  ErrorCode QueryValueInto(const wchar_t* name, uint32_t* type, uint8_t* data, uint32_t* dataSize) override {
-    return Timed(calls_, calls_.queries, [&] { return inner_->QueryValueInto(name, type, data, dataSize); });
+  ErrorCode QueryValueInto(const wchar_t* name, uint32_t* type, uint8_t* data,
+                           uint32_t* dataSize) override {
+    return Timed(calls_, calls_.queries,
+                 [&] { return inner_->QueryValueInto(name, type, data, dataSize); });
   }
 
  private:
@@ -434,14 +465,17 @@ class CountingRegistry final : public Registry {
  public:
   ErrorCode OpenKey(RegRoot root, std::wstring_view path, uint32_t accessMask,
                     std::unique_ptr<RegistryKey>& out) override {
-    const ErrorCode e = Timed(calls, calls.opens, [&] { return inner_.OpenKey(root, path, accessMask, out); });
+    const ErrorCode e =
+        Timed(calls, calls.opens, [&] { return inner_.OpenKey(root, path, accessMask, out); });
     if (e == err::Success) out = std::make_unique<CountingKey>(std::move(out), calls);
     return e;
   }
-  ErrorCode CreateKey(RegRoot root, std::wstring_view path, std::wstring_view keyClass, uint32_t accessMask,
-                      std::unique_ptr<RegistryKey>& out, bool* created) override {
-    const ErrorCode e =
-        Timed(calls, calls.others, [&] { return inner_.CreateKey(root, path, keyClass, accessMask, out, created); });
+  ErrorCode CreateKey(RegRoot root, std::wstring_view path, std::wstring_view keyClass,
+                      uint32_t accessMask, std::unique_ptr<RegistryKey>& out,
+                      bool* created) override {
+    const ErrorCode e = Timed(calls, calls.others, [&] {
+      return inner_.CreateKey(root, path, keyClass, accessMask, out, created);
+    });
     if (e == err::Success) out = std::make_unique<CountingKey>(std::move(out), calls);
     return e;
   }
@@ -474,13 +508,10 @@ EngineTimes EngineRun(CNiLibrary& library) {
 ProductType ExpectedType(Shape s) {
   switch (s) {
     case Shape::Plugin:
-    case Shape::PluginWithContent:
-      return producttype::AppPlugin;
+    case Shape::PluginWithContent: return producttype::AppPlugin;
     case Shape::Library:
-    case Shape::LibraryHuJdx:
-      return producttype::Content;
-    case Shape::Utility:
-      return producttype::Utility;
+    case Shape::LibraryHuJdx: return producttype::Content;
+    case Shape::Utility: return producttype::Utility;
   }
   return producttype::None;
 }
@@ -521,9 +552,10 @@ void CheckEngine(const CNiLibrary& library, const Layout& layout) {
 
 HANDLE InheritableOutput(const wchar_t* path, DWORD disposition) {
   SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
-  HANDLE h = CreateFileW(path, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, &inherit, disposition,
-                         FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (h == INVALID_HANDLE_VALUE) Fail(Str("cannot open %s, error %lu", ToUtf8(path).c_str(), GetLastError()));
+  HANDLE h = CreateFileW(path, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, &inherit,
+                         disposition, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (h == INVALID_HANDLE_VALUE)
+    Fail(Str("cannot open %s, error %lu", ToUtf8(path).c_str(), GetLastError()));
   return h;
 }
 
@@ -560,13 +592,16 @@ uint32_t PeerKeys(const wchar_t* view) {
   RunRegQuery(view, file);
   CloseHandle(file);
   // Wine's console host of the child may still hold the handle it inherited for a moment.
-  file = CreateFileW(kPeerCheckFile, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                     OPEN_EXISTING, 0, nullptr);
-  if (file == INVALID_HANDLE_VALUE) Fail(Str("cannot read back reg query's output, error %lu", GetLastError()));
+  file = CreateFileW(kPeerCheckFile, GENERIC_READ,
+                     FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                     0, nullptr);
+  if (file == INVALID_HANDLE_VALUE)
+    Fail(Str("cannot read back reg query's output, error %lu", GetLastError()));
   std::string text;
   char buffer[65536];
   DWORD got = 0;
-  while (::ReadFile(file, buffer, sizeof buffer, &got, nullptr) && got > 0) text.append(buffer, got);
+  while (::ReadFile(file, buffer, sizeof buffer, &got, nullptr) && got > 0)
+    text.append(buffer, got);
   CloseHandle(file);
   DeleteFileW(kPeerCheckFile);
   const std::string prefix = "HKEY_LOCAL_MACHINE\\" + ToUtf8(ni::kProductsKey) + "\\";
@@ -575,7 +610,9 @@ uint32_t PeerKeys(const wchar_t* view) {
   while (line < text.size()) {
     size_t end = text.find('\n', line);
     if (end == std::string::npos) end = text.size();
-    if (end - line > prefix.size() && _strnicmp(text.c_str() + line, prefix.c_str(), prefix.size()) == 0) ++keys;
+    if (end - line > prefix.size() &&
+        _strnicmp(text.c_str() + line, prefix.c_str(), prefix.size()) == 0)
+      ++keys;
     line = end + 1;
   }
   return keys;
@@ -614,7 +651,8 @@ uint32_t EnumerateValues(HKEY key, FloorCount& count) {
 
 using NameSet = std::set<std::wstring, LessNoCaseFn>;
 
-void FloorView(REGSAM view, const FloorOptions& o, NameSet& seen, uint32_t& keys, FloorCount& count) {
+void FloorView(REGSAM view, const FloorOptions& o, NameSet& seen, uint32_t& keys,
+               FloorCount& count) {
   HKEY products = nullptr;
   ++count.opens;
   if (LONG e = RegOpenKeyExW(HKEY_LOCAL_MACHINE, ni::kProductsKey, 0, KEY_READ | view, &products)) {
@@ -625,7 +663,8 @@ void FloorView(REGSAM view, const FloorOptions& o, NameSet& seen, uint32_t& keys
   for (DWORD index = 0;; ++index) {
     DWORD nameLength = kRegistryNameChars;
     ++count.enumKeys;
-    const LONG e = RegEnumKeyExW(products, index, name, &nameLength, nullptr, nullptr, nullptr, nullptr);
+    const LONG e =
+        RegEnumKeyExW(products, index, name, &nameLength, nullptr, nullptr, nullptr, nullptr);
     if (e == ERROR_NO_MORE_ITEMS) break;
     if (e != ERROR_SUCCESS) Fail(Str("RegEnumKeyExW failed, error %ld", e));
     if (o.skipSeen) {
@@ -665,7 +704,9 @@ FloorCount Floor(const FloorOptions& o = {}) {
   for (const wchar_t* path : kCatalogKeys) {
     HKEY key = nullptr;
     ++count.opens;
-    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, path, 0, KEY_READ | KEY_WOW64_64KEY, &key) != ERROR_SUCCESS) continue;
+    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, path, 0, KEY_READ | KEY_WOW64_64KEY, &key) !=
+        ERROR_SUCCESS)
+      continue;
     count.catalogValues += EnumerateValues(key, count);
     ++count.closes;
     RegCloseKey(key);
@@ -693,15 +734,15 @@ double PeerRun(HANDLE nul) {
 
 void Row(const Measure& m, const Measure& floor, uint32_t keys) {
   const double median = m.Median();
-  Log("%-52s %10.1f %10.1f %10.0f %8.2fx %8.2fx\n", m.label.c_str(), median, m.Min(), keys / (median / 1000),
-      median / floor.Median(), RoundRatio(m, floor));
+  Log("%-52s %10.1f %10.1f %10.0f %8.2fx %8.2fx\n", m.label.c_str(), median, m.Min(),
+      keys / (median / 1000), median / floor.Median(), RoundRatio(m, floor));
 }
 
-void PrintCalls(const char* label, uint32_t opens, uint32_t enumKeys, uint32_t enumValues, uint32_t queries,
-                uint32_t closes, uint32_t others, uint32_t keys) {
+void PrintCalls(const char* label, uint32_t opens, uint32_t enumKeys, uint32_t enumValues,
+                uint32_t queries, uint32_t closes, uint32_t others, uint32_t keys) {
   const uint32_t total = opens + enumKeys + enumValues + queries + closes + others;
-  Log("  %-12s %7u %9u %11u %7u %7u %6u %7u %9.2f\n", label, opens, enumKeys, enumValues, queries, closes, others,
-      total, keys ? double(total) / keys : 0.0);
+  Log("  %-12s %7u %9u %11u %7u %7u %6u %7u %9.2f\n", label, opens, enumKeys, enumValues, queries,
+      closes, others, total, keys ? double(total) / keys : 0.0);
 }
 
 }  // namespace
@@ -715,7 +756,8 @@ void CheckCatalogProducts(const CNiLibrary& library, int times) {
 int RunCatalogBench(int rounds) {
   CreateDirectoryW(kBenchFolder, nullptr);
   Win32System system;
-  if (!system.Is64BitWindows()) Fail("the catalog benchmark needs 64-bit Windows (a 64-bit Wine prefix): two registry views");
+  if (!system.Is64BitWindows())
+    Fail("the catalog benchmark needs 64-bit Windows (a 64-bit Wine prefix): two registry views");
   const Layout layout = MakeLayout();
   EnsureKeys(layout);
 
@@ -735,8 +777,8 @@ int RunCatalogBench(int rounds) {
   const size_t records = library.Count();
   const FloorCount floorCount = Floor();
   if (floorCount.keys64 < layout.keys64 + 3 || floorCount.keys32 < layout.keys32) {
-    Fail(Str("the floor saw %u + %u keys, fewer than the %u + %u made", floorCount.keys64, floorCount.keys32,
-             layout.keys64 + 3, layout.keys32));
+    Fail(Str("the floor saw %u + %u keys, fewer than the %u + %u made", floorCount.keys64,
+             floorCount.keys32, layout.keys64 + 3, layout.keys32));
   }
   const uint32_t peer64 = PeerKeys(L"/reg:64"), peer32 = PeerKeys(L"/reg:32");
   if (peer64 != floorCount.keys64 || peer32 != floorCount.keys32) {
@@ -744,9 +786,11 @@ int RunCatalogBench(int rounds) {
              floorCount.keys32));
   }
   const uint32_t keys = floorCount.keys64 + floorCount.keys32;
-  Log("catalog: the engine lists %u products; the floor and reg query read %u keys in the 64-bit view and %u in "
+  Log("catalog: the engine lists %u products; the floor and reg query read %u keys in the 64-bit "
+      "view and %u in "
       "the 32-bit view (%u values) and %u catalog values\n",
-      unsigned(records), floorCount.keys64, floorCount.keys32, floorCount.values, floorCount.catalogValues);
+      unsigned(records), floorCount.keys64, floorCount.keys32, floorCount.values,
+      floorCount.catalogValues);
 
   HANDLE nul = InheritableOutput(L"NUL", OPEN_EXISTING);
   // In each round the engine, the floor and its variants, then the peer (see PeerRun).
@@ -776,7 +820,8 @@ int RunCatalogBench(int rounds) {
       const double ms = TimeIt([&] { count = Floor(o); });
       if (count.keys64 != floorCount.keys64 || count.keys32 + count.skipped != floorCount.keys32 ||
           count.skipped < static_cast<uint32_t>(kProducts - k64Only - k32Only)) {
-        Fail(Str("a variant of the floor read %u + %u keys and skipped %u", count.keys64, count.keys32, count.skipped));
+        Fail(Str("a variant of the floor read %u + %u keys and skipped %u", count.keys64,
+                 count.keys32, count.skipped));
       }
       skippingCount = count;
       return ms;
@@ -803,45 +848,57 @@ int RunCatalogBench(int rounds) {
   const Measure& peer = benches[kPeer].measure;
   const Measure& floor = benches[kFloor].measure;
   const Measure& skipping = benches[kSkipping].measure;
-  Log("\nresults (HKLM\\%s: %d product keys made, %u in the 64-bit view and %u in the 32-bit view, %u of them in "
-      "both, beside the prefix's own; %u keys read in all; median and min of %d runs after 1 warm-up)\n",
+  Log("\nresults (HKLM\\%s: %d product keys made, %u in the 64-bit view and %u in the 32-bit view, "
+      "%u of them in "
+      "both, beside the prefix's own; %u keys read in all; median and min of %d runs after 1 "
+      "warm-up)\n",
       ToUtf8(ni::kProductsKey).c_str(), kProducts, layout.keys64, layout.keys32,
       static_cast<uint32_t>(kProducts - k64Only - k32Only), keys, rounds);
-  Log("(a) lists %u products; (c) reads every key of both views, also the %u names the 64-bit view has too, "
+  Log("(a) lists %u products; (c) reads every key of both views, also the %u names the 64-bit view "
+      "has too, "
       "which (a) skips in its 32-bit pass, and the 3 catalogs\n",
       unsigned(records), static_cast<uint32_t>(kProducts - k64Only - k32Only));
-  Log("(\"vs floor\": median over (c)'s median; \"by round\": median of the ratios to (c) of the same round)\n");
-  Log("%-52s %10s %10s %10s %9s %9s\n", "measure", "median ms", "min ms", "keys/s", "vs floor", "by round");
+  Log("(\"vs floor\": median over (c)'s median; \"by round\": median of the ratios to (c) of the "
+      "same round)\n");
+  Log("%-52s %10s %10s %10s %9s %9s\n", "measure", "median ms", "min ms", "keys/s", "vs floor",
+      "by round");
   for (const Bench& b : benches) Row(b.measure, floor, keys);
-  const double ratioFloor = engine.Median() / floor.Median(), ratioPeer = engine.Median() / peer.Median();
-  Log("(a)/(c) = %.2f (aim 1.20: %s)   (a)/(b) = %.2f (aim below 1.00: %s)   from the medians; by round %.2f and "
+  const double ratioFloor = engine.Median() / floor.Median(),
+               ratioPeer = engine.Median() / peer.Median();
+  Log("(a)/(c) = %.2f (aim 1.20: %s)   (a)/(b) = %.2f (aim below 1.00: %s)   from the medians; by "
+      "round %.2f and "
       "%.2f\n",
       ratioFloor, ratioFloor <= 1.2 ? "met" : "missed", ratioPeer, ratioPeer < 1 ? "met" : "missed",
       RoundRatio(engine, floor), RoundRatio(engine, peer));
-  Log("(a)/(c1) = %.2f: the engine over the floor that reads the keys the engine reads; by round %.2f\n",
+  Log("(a)/(c1) = %.2f: the engine over the floor that reads the keys the engine reads; by round "
+      "%.2f\n",
       engine.Median() / skipping.Median(), RoundRatio(engine, skipping));
-  Log("(a) of which Reset() (catalogs, hints file) median %.1f ms, Scan() median %.1f ms\n", MedianOf(resets),
-      MedianOf(scans));
-  Log("registry calls of one run (the engine's through the registry interface, counted in one more run):\n");
-  Log("  %-12s %7s %9s %11s %7s %7s %6s %7s %9s\n", "", "opens", "enum keys", "enum values", "queries", "closes",
-      "other", "total", "per key");
-  PrintCalls("(a) engine", calls.opens, calls.enumKeys, calls.enumValues, calls.queries, calls.closes, calls.others,
-             keys);
-  PrintCalls("(c) floor", floorCount.opens, floorCount.enumKeys, floorCount.enumValues, 0, floorCount.closes, 0,
-             keys);
+  Log("(a) of which Reset() (catalogs, hints file) median %.1f ms, Scan() median %.1f ms\n",
+      MedianOf(resets), MedianOf(scans));
+  Log("registry calls of one run (the engine's through the registry interface, counted in one more "
+      "run):\n");
+  Log("  %-12s %7s %9s %11s %7s %7s %6s %7s %9s\n", "", "opens", "enum keys", "enum values",
+      "queries", "closes", "other", "total", "per key");
+  PrintCalls("(a) engine", calls.opens, calls.enumKeys, calls.enumValues, calls.queries,
+             calls.closes, calls.others, keys);
+  PrintCalls("(c) floor", floorCount.opens, floorCount.enumKeys, floorCount.enumValues, 0,
+             floorCount.closes, 0, keys);
   PrintCalls("(c1), (c2)", skippingCount.opens, skippingCount.enumKeys, skippingCount.enumValues, 0,
              skippingCount.closes, 0, keys);
   const double countedMs = countedTimes.reset + countedTimes.scan;
-  Log("(a) counted run: %.1f ms, of which %.1f ms inside the registry calls (%.1f us a call) and %.1f ms the "
+  Log("(a) counted run: %.1f ms, of which %.1f ms inside the registry calls (%.1f us a call) and "
+      "%.1f ms the "
       "engine's own work (hints file read and parsed, records, sorting; timers included)\n",
-      countedMs, calls.ms, calls.Total() ? 1000 * calls.ms / calls.Total() : 0.0, countedMs - calls.ms);
+      countedMs, calls.ms, calls.Total() ? 1000 * calls.ms / calls.Total() : 0.0,
+      countedMs - calls.ms);
   return 0;
 }
 
 int RunCatalogScale(int rounds) {
   CreateDirectoryW(kBenchFolder, nullptr);
   Win32System system;
-  if (!system.Is64BitWindows()) Fail("the catalog benchmark needs 64-bit Windows (a 64-bit Wine prefix): two registry views");
+  if (!system.Is64BitWindows())
+    Fail("the catalog benchmark needs 64-bit Windows (a 64-bit Wine prefix): two registry views");
   Win32Registry registry;
   Win32FileSystem fs;
   struct Size {
@@ -879,15 +936,17 @@ int RunCatalogScale(int rounds) {
       }
       return ms;
     });
-    Log("scale %dx (%d product keys, %u keys read by the floor): 1 warm-up round, then %d rounds:\n", times,
-        layout.count, size.keys, rounds);
+    Log("scale %dx (%d product keys, %u keys read by the floor): 1 warm-up round, then %d "
+        "rounds:\n",
+        times, layout.count, size.keys, rounds);
     RunRounds(size.benches, rounds);
     CheckEngine(library, layout);
     sizes.push_back(std::move(size));
   }
   // The benchmark's own layout again, for the other modes.
   EnsureKeys(MakeLayout());
-  Log("\nresults (scale run of the catalog: %d, %d and %d product keys; median and min of %d rounds after 1 warm-up,\n"
+  Log("\nresults (scale run of the catalog: %d, %d and %d product keys; median and min of %d "
+      "rounds after 1 warm-up,\n"
       "each size in rounds of its own; us/key: over the keys the floor reads in both views)\n",
       kProducts, 4 * kProducts, 16 * kProducts, rounds);
   Log("%-52s %10s %10s %10s %10s\n", "measure", "median ms", "min ms", "us/key", "vs 1x");
@@ -896,16 +955,18 @@ int RunCatalogScale(int rounds) {
     for (const Size& size : sizes) {
       const Measure& measure = size.benches[m].measure;
       const double perKey = measure.Median() / size.keys;
-      Log("%-52s %10.1f %10.1f %10.2f %9.2fx\n", measure.label.c_str(), measure.Median(), measure.Min(),
-          perKey * 1000, perKey / base);
+      Log("%-52s %10.1f %10.1f %10.2f %9.2fx\n", measure.label.c_str(), measure.Median(),
+          measure.Min(), perKey * 1000, perKey / base);
     }
   }
   for (const Size& size : sizes) {
-    Log("(a)/(c1) at %dx = %.2f by round\n", size.times, RoundRatio(size.benches[0].measure, size.benches[2].measure));
+    Log("(a)/(c1) at %dx = %.2f by round\n", size.times,
+        RoundRatio(size.benches[0].measure, size.benches[2].measure));
   }
   const double growth = (sizes.back().benches[0].measure.Median() / sizes.back().keys) /
                         (sizes.front().benches[0].measure.Median() / sizes.front().keys);
-  Log("(a) time per key at 16x over 1x: %.2f (aim: at most 1.20: %s)\n", growth, growth <= 1.2 ? "met" : "missed");
+  Log("(a) time per key at 16x over 1x: %.2f (aim: at most 1.20: %s)\n", growth,
+      growth <= 1.2 ? "met" : "missed");
   return 0;
 }
 

@@ -119,7 +119,8 @@ class RememberingFileSystem : public Win32FileSystem {
 class AttributesFileSystem : public Win32FileSystem {
  public:
   ErrorCode FindFiles(std::wstring_view pattern, const Visitor& visit) override {
-    if (pattern.find_first_of(L"*?") != std::wstring_view::npos) return Win32FileSystem::FindFiles(pattern, visit);
+    if (pattern.find_first_of(L"*?") != std::wstring_view::npos)
+      return Win32FileSystem::FindFiles(pattern, visit);
     const std::wstring path(pattern);
     const DWORD attributes = GetFileAttributesW(path.c_str());
     if (attributes == INVALID_FILE_ATTRIBUTES) return err::FileNotFound;
@@ -182,7 +183,8 @@ WorkerTimes WorkerRun(CNiLibrary& library, FileSystem& fs, const std::wstring& d
   const CancelFlag stop{0};
   StepTimes steps(std::move(progress));
   const auto t0 = Clock::now();
-  if (!RunProductScan(library, database, out.folders, stop, steps)) Fail("the product scan did not complete");
+  if (!RunProductScan(library, database, out.folders, stop, steps))
+    Fail("the product scan did not complete");
   const auto t1 = Clock::now();
   t.sequence = Ms(t1 - t0);
   t.reset = steps.Between(Step::Initializing, Step::LoadingFileDatabase);
@@ -212,7 +214,8 @@ struct Expected {
 Expected ExpectedPage(const CNiLibrary& library, FileSystem& fs, const WorkerResult& result) {
   Expected e;
   e.records = library.Count();
-  e.status = FormatText(L"Completed scanning %lu product entries.", static_cast<unsigned long>(e.records));
+  e.status =
+      FormatText(L"Completed scanning %lu product entries.", static_cast<unsigned long>(e.records));
   CProductList list;
   list.Refill(library, fs, kDefaultProductCheckboxes, pathbits::Default);
   for (const wchar_t* name : list.Names()) e.lines.emplace_back(name);
@@ -225,14 +228,14 @@ Expected ExpectedPage(const CNiLibrary& library, FileSystem& fs, const WorkerRes
 // --- (p) the page through the UI ------------------------------------------------------------------
 
 struct PageTimes {
-  double start = 0;        // Tessaly.exe started to its Start page found: before the timing
-  double ms = 0;           // the click on Next to the filled list
-  double toStartGone = -1; // ... to the Start page hidden or destroyed
-  double toPage = 0;       // ... to the page found
-  double toScanning = -1;  // ... to "Scanning <key>..." first read on the status line
-  double toGathering = -1; // ... to "Gathering install locations..." first read
-  double toCompleted = 0;  // ... to "Completed scanning ..." read
-  int reads = 0;           // status reads
+  double start = 0;         // Tessaly.exe started to its Start page found: before the timing
+  double ms = 0;            // the click on Next to the filled list
+  double toStartGone = -1;  // ... to the Start page hidden or destroyed
+  double toPage = 0;        // ... to the page found
+  double toScanning = -1;   // ... to "Scanning <key>..." first read on the status line
+  double toGathering = -1;  // ... to "Gathering install locations..." first read
+  double toCompleted = 0;   // ... to "Completed scanning ..." read
+  int reads = 0;            // status reads
 };
 
 // The text the window manager keeps for `control`: reading it sends the page nothing.
@@ -260,8 +263,8 @@ std::optional<std::wstring> Line(HWND list, size_t row) {
   }
   std::wstring text(length + 1, L'\0');
   DWORD_PTR copied = 0;
-  if (!SendMessageTimeoutW(list, LB_GETTEXT, row, reinterpret_cast<LPARAM>(text.data()), SMTO_ABORTIFHUNG, 30000,
-                           &copied) ||
+  if (!SendMessageTimeoutW(list, LB_GETTEXT, row, reinterpret_cast<LPARAM>(text.data()),
+                           SMTO_ABORTIFHUNG, 30000, &copied) ||
       copied == static_cast<DWORD_PTR>(LB_ERR)) {
     return std::nullopt;
   }
@@ -271,7 +274,8 @@ std::optional<std::wstring> Line(HWND list, size_t row) {
 
 // No stored settings but these: not the first run, and the file database where the program is.
 void PrepareSettings(const std::wstring& database) {
-  if (const ErrorCode rc = e2e::DeleteProgramSettings()) Fail(Str("cannot reset the settings, error %u", rc));
+  if (const ErrorCode rc = e2e::DeleteProgramSettings())
+    Fail(Str("cannot reset the settings, error %u", rc));
   Win32Registry registry;
   CProfileStore profile(registry);
   if (!profile.WriteProfileInt(kSettingsSection, kFirstRun, 0) ||
@@ -286,13 +290,15 @@ PageTimes PageRun(const std::wstring& exe, const std::wstring& database, const E
   e2e::ProgramRun run;
   const e2e::Milliseconds timeout{30000};
   const auto started = Clock::now();
-  if (const ErrorCode rc = run.Start(exe)) Fail(Str("cannot start %s, error %u", Narrow(exe).c_str(), rc));
+  if (const ErrorCode rc = run.Start(exe))
+    Fail(Str("cannot start %s, error %u", Narrow(exe).c_str(), rc));
   HWND start = e2e::FindPage(run, kStartTitle, timeout);
   if (!start) Fail("the Start page did not appear");
   r.start = Ms(Clock::now() - started);
   // The wizard is chosen before the timing begins: only the click on Next starts it.
   if (!e2e::Click(start, IDC_WIZARD_PRODUCTS) ||
-      !e2e::WaitUntil([&] { return e2e::CheckState(start, IDC_WIZARD_PRODUCTS) == BST_CHECKED; }, timeout)) {
+      !e2e::WaitUntil([&] { return e2e::CheckState(start, IDC_WIZARD_PRODUCTS) == BST_CHECKED; },
+                      timeout)) {
     Fail("cannot choose the product manager's wizard on the Start page");
   }
 
@@ -307,7 +313,8 @@ PageTimes PageRun(const std::wstring& exe, const std::wstring& database, const E
   HWND status = nullptr;
   std::wstring text;
   for (;;) {
-    if (r.toStartGone < 0 && (!IsWindow(start) || !IsWindowVisible(start))) r.toStartGone = Ms(Clock::now() - t0);
+    if (r.toStartGone < 0 && (!IsWindow(start) || !IsWindowVisible(start)))
+      r.toStartGone = Ms(Clock::now() - t0);
     if (!page) {
       page = e2e::FindPage(run, kPageTitle, e2e::Milliseconds(0));
       if (page) {
@@ -331,7 +338,8 @@ PageTimes PageRun(const std::wstring& exe, const std::wstring& database, const E
     Sleep(kPollMs);
   }
   if (text != expected.status) {
-    Fail("the product manager says \"" + Narrow(text) + "\", not \"" + Narrow(expected.status) + "\"");
+    Fail("the product manager says \"" + Narrow(text) + "\", not \"" + Narrow(expected.status) +
+         "\"");
   }
   // Until the page has handled the worker's end message the list holds its placeholder line and
   // the check boxes are disabled; the count is answered once the page's thread is free again.
@@ -369,8 +377,8 @@ void AddBench(std::vector<Bench>& benches, std::string label, std::function<doub
 }
 
 void Row(const Measure& m, const Measure& engine) {
-  Log("%-58s %10.1f %10.1f %8.2fx %8.2fx\n", m.label.c_str(), m.Median(), m.Min(), m.Median() / engine.Median(),
-      RoundRatio(m, engine));
+  Log("%-58s %10.1f %10.1f %8.2fx %8.2fx\n", m.label.c_str(), m.Median(), m.Min(),
+      m.Median() / engine.Median(), RoundRatio(m, engine));
 }
 
 // The median over the rounds of a part of a run.
@@ -391,9 +399,11 @@ struct Program {
 
 // The file database the build puts beside the program, found through FileDatabasePath.
 std::wstring DatabaseBeside(const std::wstring& exe) {
-  const std::wstring database = exe.substr(0, exe.find_last_of(L'\\') + 1) + kDefaultFileDatabasePath;
+  const std::wstring database =
+      exe.substr(0, exe.find_last_of(L'\\') + 1) + kDefaultFileDatabasePath;
   if (GetFileAttributesW(database.c_str()) == INVALID_FILE_ATTRIBUTES) {
-    Fail("the file database " + Narrow(database) + " is missing: configure the windows preset again");
+    Fail("the file database " + Narrow(database) +
+         " is missing: configure the windows preset again");
   }
   return database;
 }
@@ -404,10 +414,12 @@ void PrintPageSteps(const std::string& label, const std::vector<PageTimes>& page
   auto step = [&pageRuns](double PageTimes::*field) {
     return MedianPart(pageRuns, [field](const PageTimes& t) { return t.*field; });
   };
-  Log("%s by step, medians from the click on Next (status read every %d ms, so each within ~%d ms):\n",
+  Log("%s by step, medians from the click on Next (status read every %d ms, so each within ~%d "
+      "ms):\n",
       label.c_str(), kPollMs, kPollMs);
   Log("  Start page gone %.1f ms; page found %.1f ms; \"Scanning\" first read %.1f ms;\n"
-      "  \"Gathering install locations\" read %.1f ms; \"Completed\" read %.1f ms; list filled %.1f ms\n",
+      "  \"Gathering install locations\" read %.1f ms; \"Completed\" read %.1f ms; list filled "
+      "%.1f ms\n",
       step(&PageTimes::toStartGone), step(&PageTimes::toPage), step(&PageTimes::toScanning),
       step(&PageTimes::toGathering), step(&PageTimes::toCompleted), step(&PageTimes::ms));
   std::vector<double> toGathering, gatheringToCompleted, fill, beyond;
@@ -423,14 +435,17 @@ void PrintPageSteps(const std::string& label, const std::vector<PageTimes>& page
   }
   Log("%s beyond the worker's work of the same round (medians):\n", label.c_str());
   if (toGathering.empty()) {
-    Log("  (\"Gathering install locations\" was never read: that step took less than a status read's interval)\n");
+    Log("  (\"Gathering install locations\" was never read: that step took less than a status "
+        "read's interval)\n");
   } else {
-    Log("  to \"Gathering\" beyond (a)'s steps before it (page made, progress, cross-thread status texts): %.1f ms\n",
+    Log("  to \"Gathering\" beyond (a)'s steps before it (page made, progress, cross-thread status "
+        "texts): %.1f ms\n",
         MedianOf(toGathering));
-    Log("  \"Gathering\" to \"Completed\" beyond GatherValues + masks: %.1f ms\n", MedianOf(gatheringToCompleted));
+    Log("  \"Gathering\" to \"Completed\" beyond GatherValues + masks: %.1f ms\n",
+        MedianOf(gatheringToCompleted));
   }
-  Log("  \"Completed\" to the list filled (end message, list of %u lines, check boxes): %.1f ms\n", unsigned(lines),
-      MedianOf(fill));
+  Log("  \"Completed\" to the list filled (end message, list of %u lines, check boxes): %.1f ms\n",
+      unsigned(lines), MedianOf(fill));
   Log("  all of the page beyond (a'): %.1f ms\n", MedianOf(beyond));
 }
 
@@ -438,13 +453,15 @@ void PrintPageSteps(const std::string& label, const std::vector<PageTimes>& page
 
 int RunProductsBench(int rounds) {
   Win32System system;
-  if (!system.Is64BitWindows()) Fail("the products benchmark needs 64-bit Windows (a 64-bit Wine prefix): two registry views");
+  if (!system.Is64BitWindows())
+    Fail("the products benchmark needs 64-bit Windows (a 64-bit Wine prefix): two registry views");
   // The program under test, and those TESSALY_EXE_B names (Windows paths separated by ';'), whose
   // pages run in the same rounds.
   std::vector<Program> programs;
   auto addProgram = [&programs](const std::wstring& exe) {
     Program program{exe, DatabaseBeside(exe), {}, {}};
-    program.tag = programs.empty() ? "" : std::string(" ") + static_cast<char>('A' + programs.size());
+    program.tag =
+        programs.empty() ? "" : std::string(" ") + static_cast<char>('A' + programs.size());
     programs.push_back(std::move(program));
   };
   if (e2e::ProgramPath().empty()) Fail("TESSALY_EXE is not set (the path of Tessaly.exe)");
@@ -466,13 +483,15 @@ int RunProductsBench(int rounds) {
   WorkerResult result;
   WorkerRun(library, fs, database, true, result);
   CheckCatalogProducts(library);
-  if (!library.fileDatabase.HasEntries()) Fail("the file database " + Narrow(database) + " gave no entries");
+  if (!library.fileDatabase.HasEntries())
+    Fail("the file database " + Narrow(database) + " gave no entries");
   const Expected expected = ExpectedPage(library, fs, result);
   if (expected.lines.size() < static_cast<size_t>(kCatalogProductKeys)) {
-    Fail(Str("the page would list %u products, fewer than the %d keys made", unsigned(expected.lines.size()),
-             kCatalogProductKeys));
+    Fail(Str("the page would list %u products, fewer than the %d keys made",
+             unsigned(expected.lines.size()), kCatalogProductKeys));
   }
-  Log("products: %u records (%u with a broken path), %u listed with the page's default filters; %u bundles; "
+  Log("products: %u records (%u with a broken path), %u listed with the page's default filters; %u "
+      "bundles; "
       "folder lists of %u, %u, %u and %u; file database %s\n",
       unsigned(expected.records), expected.brokenRecords, unsigned(expected.lines.size()),
       unsigned(expected.bundles), unsigned(expected.folders[0]), unsigned(expected.folders[1]),
@@ -480,7 +499,8 @@ int RunProductsBench(int rounds) {
 
   auto checked = [&expected, &fs](const CNiLibrary& l, const WorkerResult* r) {
     if (l.Count() != expected.records) Fail("the engine's count changed between runs");
-    if (r && ExpectedPage(l, fs, *r).lines != expected.lines) Fail("the worker's list changed between runs");
+    if (r && ExpectedPage(l, fs, *r).lines != expected.lines)
+      Fail("the worker's list changed between runs");
   };
   std::vector<WorkerTimes> engineRuns, workerRuns;
   std::vector<uint32_t> progressReports;
@@ -526,9 +546,11 @@ int RunProductsBench(int rounds) {
   auto pageBench = [&expected](Program& program) {
     return [&expected, &program] {
       const PageTimes t = PageRun(program.exe, program.database, expected);
-      Log("    page%s: Start page gone %.1f ms, page found %.1f, \"Scanning\" %.1f, \"Gathering\" %.1f, "
+      Log("    page%s: Start page gone %.1f ms, page found %.1f, \"Scanning\" %.1f, \"Gathering\" "
+          "%.1f, "
           "\"Completed\" %.1f, list filled %.1f ms after Next (program start %.1f ms before)\n",
-          program.tag.c_str(), t.toStartGone, t.toPage, t.toScanning, t.toGathering, t.toCompleted, t.ms, t.start);
+          program.tag.c_str(), t.toStartGone, t.toPage, t.toScanning, t.toGathering, t.toCompleted,
+          t.ms, t.start);
       program.runs.push_back(t);
       return t.ms;
     };
@@ -537,7 +559,8 @@ int RunProductsBench(int rounds) {
   // The masks alone, on the records of the check run.
   RecordingFileSystem recording;
   if (Masks(library, recording) != result.masks) Fail("the masks changed between runs");
-  const std::set<std::wstring, LessNoCaseFn> distinct(recording.paths.begin(), recording.paths.end());
+  const std::set<std::wstring, LessNoCaseFn> distinct(recording.paths.begin(),
+                                                      recording.paths.end());
   AddBench(benches, "(m) masks: GetBrokenPaths of every record", [&] {
     std::vector<BrokenPaths> masks;
     const double ms = TimeIt([&] { masks = Masks(library, fs); });
@@ -572,15 +595,18 @@ int RunProductsBench(int rounds) {
     if (masks != result.masks) Fail("the masks from the paths' attributes differ");
     return ms;
   });
-  Log("masks: %u records look at %u paths (%u distinct, %u existing): %u listings (FindFirstFileW), %u attribute "
+  Log("masks: %u records look at %u paths (%u distinct, %u existing): %u listings "
+      "(FindFirstFileW), %u attribute "
       "reads\n",
-      unsigned(library.Count()), unsigned(recording.paths.size()), unsigned(distinct.size()), existingPaths,
-      recording.findFiles, recording.getAttributes);
+      unsigned(library.Count()), unsigned(recording.paths.size()), unsigned(distinct.size()),
+      existingPaths, recording.findFiles, recording.getAttributes);
   const size_t firstOther = benches.size();
   for (size_t i = 1; i < programs.size(); ++i) {
-    AddBench(benches, "(p" + programs[i].tag + ") the page of program" + programs[i].tag, pageBench(programs[i]));
+    AddBench(benches, "(p" + programs[i].tag + ") the page of program" + programs[i].tag,
+             pageBench(programs[i]));
   }
-  for (const Program& program : programs) Log("page%s: %s\n", program.tag.c_str(), Narrow(program.exe).c_str());
+  for (const Program& program : programs)
+    Log("page%s: %s\n", program.tag.c_str(), Narrow(program.exe).c_str());
   Log("measuring (1 warm-up round, then %d rounds of every measure in turn):\n", rounds);
   RunRounds(benches, rounds);
   // The warm-up's.
@@ -593,56 +619,72 @@ int RunProductsBench(int rounds) {
   const Measure& engine = benches[kEngine].measure;
   const Measure& worker = benches[kWorker].measure;
   const Measure& page = benches[kPage].measure;
-  Log("\nresults (HKLM\\%s: the catalog benchmark's %d product keys in both views beside the prefix's own; "
+  Log("\nresults (HKLM\\%s: the catalog benchmark's %d product keys in both views beside the "
+      "prefix's own; "
       "%u records, %u listed; median and min of %d runs after 1 warm-up)\n",
       Narrow(ni::kProductsKey).c_str(), kCatalogProductKeys, unsigned(expected.records),
       unsigned(expected.lines.size()), rounds);
-  Log("(p) is timed from the click on Next on the Start page (the product manager's wizard chosen, the file\n"
-      "database found, so no locate page) to the page having filled its list: the status line's \"Completed\n"
-      "scanning\" read every %d ms without messages to the page (InternalGetWindowText), then the list's count\n"
-      "(LB_GETCOUNT, answered once the page has handled the worker's end) the expected one, the check boxes enabled.\n"
-      "Tessaly.exe is started and its Start page found before the timing: median %.1f ms, min %.1f ms, not in (p).\n",
+  Log("(p) is timed from the click on Next on the Start page (the product manager's wizard chosen, "
+      "the file\n"
+      "database found, so no locate page) to the page having filled its list: the status line's "
+      "\"Completed\n"
+      "scanning\" read every %d ms without messages to the page (InternalGetWindowText), then the "
+      "list's count\n"
+      "(LB_GETCOUNT, answered once the page has handled the worker's end) the expected one, the "
+      "check boxes enabled.\n"
+      "Tessaly.exe is started and its Start page found before the timing: median %.1f ms, min %.1f "
+      "ms, not in (p).\n",
       kPollMs, MedianPart(pageRuns, [](const PageTimes& t) { return t.start; }),
       std::min_element(pageRuns.begin(), pageRuns.end(),
                        [](const PageTimes& x, const PageTimes& y) { return x.start < y.start; })
           ->start);
-  Log("(\"vs (a)\": median over (a)'s median; \"by round\": median of the ratios to (a) of the same round)\n");
+  Log("(\"vs (a)\": median over (a)'s median; \"by round\": median of the ratios to (a) of the "
+      "same round)\n");
   Log("%-58s %10s %10s %9s %9s\n", "measure", "median ms", "min ms", "vs (a)", "by round");
   for (size_t i = 0; i <= kPage; ++i) Row(benches[i].measure, engine);
   const double ratio = page.Median() / engine.Median(), ratioMin = page.Min() / engine.Min();
-  Log("(p)/(a)  = %.2f from the medians, %.2f from the minimums, %.2f by round (aim 1.30: %s)\n", ratio, ratioMin,
-      RoundRatio(page, engine), ratio <= 1.3 ? "met" : "missed");
+  Log("(p)/(a)  = %.2f from the medians, %.2f from the minimums, %.2f by round (aim 1.30: %s)\n",
+      ratio, ratioMin, RoundRatio(page, engine), ratio <= 1.3 ? "met" : "missed");
   // The sequence's Reset + LoadFileDatabase + Scan alone, which this benchmark once called (a).
-  const double scanPart = MedianPart(engineRuns, [](const WorkerTimes& t) { return t.reset + t.database + t.scan; });
-  Log("(p) over (a)'s Reset + LoadFileDatabase + Scan alone (median %.1f ms): %.2f from the medians\n", scanPart,
-      page.Median() / scanPart);
-  Log("(p)/(a') = %.2f from the medians, %.2f from the minimums, %.2f by round\n", page.Median() / worker.Median(),
-      page.Min() / worker.Min(), RoundRatio(page, worker));
+  const double scanPart =
+      MedianPart(engineRuns, [](const WorkerTimes& t) { return t.reset + t.database + t.scan; });
+  Log("(p) over (a)'s Reset + LoadFileDatabase + Scan alone (median %.1f ms): %.2f from the "
+      "medians\n",
+      scanPart, page.Median() / scanPart);
+  Log("(p)/(a') = %.2f from the medians, %.2f from the minimums, %.2f by round\n",
+      page.Median() / worker.Median(), page.Min() / worker.Min(), RoundRatio(page, worker));
   Log("(a')/(a) = %.2f from the medians\n", worker.Median() / engine.Median());
 
   // Where the time goes: the parts of (a'), and the page's steps as its status line showed them.
   auto part = [&workerRuns](double WorkerTimes::*field) {
     return MedianPart(workerRuns, [field](const WorkerTimes& t) { return t.*field; });
   };
-  Log("(a') by step, medians: sequence %.1f ms: Reset %.1f ms, LoadFileDatabase %.1f ms, Scan %.1f ms, LoadBundles %.1f ms, "
+  Log("(a') by step, medians: sequence %.1f ms: Reset %.1f ms, LoadFileDatabase %.1f ms, Scan %.1f "
+      "ms, LoadBundles %.1f ms, "
       "GatherValues x4 %.1f ms, broken-path masks %.1f ms\n",
-      part(&WorkerTimes::sequence), part(&WorkerTimes::reset), part(&WorkerTimes::database), part(&WorkerTimes::scan),
-      part(&WorkerTimes::bundles), part(&WorkerTimes::gather), part(&WorkerTimes::masks));
+      part(&WorkerTimes::sequence), part(&WorkerTimes::reset), part(&WorkerTimes::database),
+      part(&WorkerTimes::scan), part(&WorkerTimes::bundles), part(&WorkerTimes::gather),
+      part(&WorkerTimes::masks));
   Log("(a'') progress messages sent per run: median %.0f\n",
       MedianOf(std::vector<double>(progressReports.begin(), progressReports.end())));
   PrintPageSteps("(p)", pageRuns, workerRuns, expected.lines.size());
-  Log("\nthe broken-path masks alone (%u records, %u paths looked at, %u distinct; ratios to (m1), the floor):\n",
+  Log("\nthe broken-path masks alone (%u records, %u paths looked at, %u distinct; ratios to (m1), "
+      "the floor):\n",
       unsigned(library.Count()), unsigned(recording.paths.size()), unsigned(distinct.size()));
   Log("%-58s %10s %10s %9s %9s\n", "measure", "median ms", "min ms", "vs (m1)", "by round");
-  for (size_t i = kPage + 1; i < firstOther; ++i) Row(benches[i].measure, benches[kMasksFloor].measure);
+  for (size_t i = kPage + 1; i < firstOther; ++i)
+    Row(benches[i].measure, benches[kMasksFloor].measure);
   if (programs.size() > 1) {
-    Log("\nthe pages of other programs (TESSALY_EXE_B), in the same rounds; \"by round\": to (a), then to (p):\n");
-    Log("%-58s %10s %10s %9s %9s %9s\n", "measure", "median ms", "min ms", "vs (a)", "by round", "vs (p)");
+    Log("\nthe pages of other programs (TESSALY_EXE_B), in the same rounds; \"by round\": to (a), "
+        "then to (p):\n");
+    Log("%-58s %10s %10s %9s %9s %9s\n", "measure", "median ms", "min ms", "vs (a)", "by round",
+        "vs (p)");
     for (size_t i = 1; i < programs.size(); ++i) {
       const Measure& m = benches[firstOther + i - 1].measure;
       Log("%-58s %10.1f %10.1f %8.2fx %8.2fx %8.2fx\n", m.label.c_str(), m.Median(), m.Min(),
           m.Median() / engine.Median(), RoundRatio(m, engine), RoundRatio(m, page));
-      PrintPageSteps("(p" + programs[i].tag + ")", programs[i].runs, workerRuns, expected.lines.size());
+      PrintPageSteps("(p" + programs[i].tag + ")", programs[i].runs, workerRuns,
+                     expected.lines.size());
     }
   }
   return 0;
@@ -650,7 +692,8 @@ int RunProductsBench(int rounds) {
 
 int RunProductsScale(int rounds) {
   Win32System system;
-  if (!system.Is64BitWindows()) Fail("the products benchmark needs 64-bit Windows (a 64-bit Wine prefix): two registry views");
+  if (!system.Is64BitWindows())
+    Fail("the products benchmark needs 64-bit Windows (a 64-bit Wine prefix): two registry views");
   if (e2e::ProgramPath().empty()) Fail("TESSALY_EXE is not set (the path of Tessaly.exe)");
   Program program{e2e::ProgramPath(), DatabaseBeside(e2e::ProgramPath()), {}, {}};
   Win32Registry registry;
@@ -669,23 +712,26 @@ int RunProductsScale(int rounds) {
     CheckCatalogProducts(*library, times);
     const auto expected = std::make_shared<Expected>(ExpectedPage(*library, fs, result));
     Size size{times, expected->records, {}};
-    AddBench(size.benches, Str("(a) engine: RunProductScan, %dx", times), [library, &fs, &program, expected] {
-      WorkerResult r;
-      const WorkerTimes t = WorkerRun(*library, fs, program.database, false, r);
-      if (library->Count() != expected->records) Fail("the engine's count changed between runs");
-      return t.Engine();
-    });
-    AddBench(size.benches, Str("(p) the page: Next to the filled list, %dx", times), [&program, expected] {
-      return PageRun(program.exe, program.database, *expected).ms;
-    });
-    Log("scale %dx (%d product keys, %u records, %u listed): 1 warm-up round, then %d rounds:\n", times,
-        kCatalogProductKeys * times, unsigned(expected->records), unsigned(expected->lines.size()), rounds);
+    AddBench(size.benches, Str("(a) engine: RunProductScan, %dx", times),
+             [library, &fs, &program, expected] {
+               WorkerResult r;
+               const WorkerTimes t = WorkerRun(*library, fs, program.database, false, r);
+               if (library->Count() != expected->records)
+                 Fail("the engine's count changed between runs");
+               return t.Engine();
+             });
+    AddBench(size.benches, Str("(p) the page: Next to the filled list, %dx", times),
+             [&program, expected] { return PageRun(program.exe, program.database, *expected).ms; });
+    Log("scale %dx (%d product keys, %u records, %u listed): 1 warm-up round, then %d rounds:\n",
+        times, kCatalogProductKeys * times, unsigned(expected->records),
+        unsigned(expected->lines.size()), rounds);
     RunRounds(size.benches, rounds);
     sizes.push_back(std::move(size));
   }
   // The benchmark's own keys again, for the other modes.
   EnsureCatalogKeys();
-  Log("\nresults (scale run of the product manager: %d, %d and %d product keys; median and min of %d rounds after\n"
+  Log("\nresults (scale run of the product manager: %d, %d and %d product keys; median and min of "
+      "%d rounds after\n"
       "1 warm-up, each size in rounds of its own; us/record: over the records the engine lists)\n",
       kCatalogProductKeys, 4 * kCatalogProductKeys, 16 * kCatalogProductKeys, rounds);
   Log("%-58s %10s %10s %10s %10s\n", "measure", "median ms", "min ms", "us/record", "vs 1x");
@@ -694,12 +740,13 @@ int RunProductsScale(int rounds) {
     for (const Size& size : sizes) {
       const Measure& measure = size.benches[m].measure;
       const double perRecord = measure.Median() / size.records;
-      Log("%-58s %10.1f %10.1f %10.2f %9.2fx\n", measure.label.c_str(), measure.Median(), measure.Min(),
-          perRecord * 1000, perRecord / base);
+      Log("%-58s %10.1f %10.1f %10.2f %9.2fx\n", measure.label.c_str(), measure.Median(),
+          measure.Min(), perRecord * 1000, perRecord / base);
     }
   }
   for (const Size& size : sizes) {
-    Log("(p)/(a) at %dx = %.2f by round\n", size.times, RoundRatio(size.benches[1].measure, size.benches[0].measure));
+    Log("(p)/(a) at %dx = %.2f by round\n", size.times,
+        RoundRatio(size.benches[1].measure, size.benches[0].measure));
   }
   return 0;
 }

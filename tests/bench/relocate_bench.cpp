@@ -97,7 +97,8 @@ std::string ScaleMarkerText() {
 }
 
 std::string ReadMarker(const wchar_t* marker = kMarker) {
-  HANDLE file = CreateFileW(marker, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+  HANDLE file =
+      CreateFileW(marker, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
   if (file == INVALID_HANDLE_VALUE) return {};
   char buffer[256];
   DWORD got = 0;
@@ -136,7 +137,8 @@ TreeOperationProgress Count(const std::wstring& folder) {
 bool LibraryComplete() {
   if (ReadMarker() != MarkerText()) return false;
   const TreeOperationProgress counted = Count(kLibrary);
-  return counted.errors == 0 && counted.filesCounted == kFiles && counted.bytesCounted == TotalBytes();
+  return counted.errors == 0 && counted.filesCounted == kFiles &&
+         counted.bytesCounted == TotalBytes();
 }
 
 void WriteMarker(const wchar_t* marker, const std::string& text) {
@@ -162,7 +164,8 @@ void WriteFiles(const std::wstring& root, int files) {
     if (i % kFilesPerFolder == 0) {
       const std::wstring folder = path.substr(0, path.find_last_of(L'\\'));
       const int made = SHCreateDirectoryExW(nullptr, folder.c_str(), nullptr);
-      if (made != ERROR_SUCCESS && made != ERROR_ALREADY_EXISTS) Fail(Str("cannot make %s", ToUtf8(folder).c_str()));
+      if (made != ERROR_SUCCESS && made != ERROR_ALREADY_EXISTS)
+        Fail(Str("cannot make %s", ToUtf8(folder).c_str()));
     }
     if (!WriteAll(path, noise, FileSize(i), i)) Fail(Str("cannot write %s", ToUtf8(path).c_str()));
     if ((i + 1) % 2000 == 0) Log("  %d files\n", i + 1);
@@ -205,10 +208,11 @@ void MakeScale() {
         kSetFiles, setMb, ToUtf8(kScale).c_str());
     return;
   }
-  Log("making the scale library: %d sets of %d files, %.1f MB each, in %s\n", kScaleSets,
-      kSetFiles, setMb, ToUtf8(kScale).c_str());
+  Log("making the scale library: %d sets of %d files, %.1f MB each, in %s\n", kScaleSets, kSetFiles,
+      setMb, ToUtf8(kScale).c_str());
   DeleteFileW(kScaleMarker);
-  if (ErrorCode e = e2e::DeleteTree(kScale)) Fail(Str("cannot remove the old scale library (%u)", e));
+  if (ErrorCode e = e2e::DeleteTree(kScale))
+    Fail(Str("cannot remove the old scale library (%u)", e));
   for (int set = 0; set < kScaleSets; ++set) {
     // FilePath puts the first 1,000 files in "Set 00"; each set is that folder under its own name.
     const std::wstring quarter = FormatText(L"%s\\Q%d", kScale, set / 4);
@@ -541,13 +545,16 @@ int RunRelocateBench(const std::wstring& measure) {
   }
   for (const int sets : {1, 4, 16}) {
     if (measure != FormatText(L"scale-%d", sets)) continue;
-    if (!ScaleComplete()) Fail("the scale library is missing or incomplete: run \"make-scale\" first");
-    if (GetFileAttributesW(kScaleTarget) != INVALID_FILE_ATTRIBUTES) Fail("the target exists already");
+    if (!ScaleComplete())
+      Fail("the scale library is missing or incomplete: run \"make-scale\" first");
+    if (GetFileAttributesW(kScaleTarget) != INVALID_FILE_ATTRIBUTES)
+      Fail("the target exists already");
     const Relocated part{ScaleSource(sets), kScaleTarget, static_cast<uint32_t>(sets * kSetFiles),
                          sets * TotalBytes(kSetFiles)};
     return RunEngine(false, false, true, false, part);
   }
-  if (!LibraryComplete()) Fail("the library is missing or incomplete: run the measure \"make\" first");
+  if (!LibraryComplete())
+    Fail("the library is missing or incomplete: run the measure \"make\" first");
   if (GetFileAttributesW(kTarget) != INVALID_FILE_ATTRIBUTES) Fail("the target exists already");
   if (measure == L"engine") return RunEngine(false, false);
   if (measure == L"engine-sent") return RunEngine(true, false);

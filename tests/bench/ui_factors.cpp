@@ -54,8 +54,10 @@ constexpr ToolTipText kTips[] = {
     {kDuplicateNamesId, L"List of detected files with duplicates. Select a file to see more info."},
     {kDuplicateDeleteId, L"Delete selected file."},
     {kDuplicateBrowseId, L"Browse to selected file in Windows Explorer."},
-    {kDuplicateLaunchId, L"Opens selected file in an external plugin host (configured in Preferences)."},
-    {kUnexpectedNamesId, L"List of discovered files for different OS platforms. Select a file to see more info."},
+    {kDuplicateLaunchId,
+     L"Opens selected file in an external plugin host (configured in Preferences)."},
+    {kUnexpectedNamesId,
+     L"List of discovered files for different OS platforms. Select a file to see more info."},
     {kUnexpectedDeleteId, L"Delete selected file."},
     {kUnexpectedBrowseId, L"Browse to selected file in Windows Explorer."},
 };
@@ -71,7 +73,7 @@ class DialogTemplate {
  public:
   DialogTemplate(DWORD style, short cx, short cy, const wchar_t* caption) {
     Dword(style | DS_SETFONT);
-    Dword(0);      // extended style
+    Dword(0);             // extended style
     words_.push_back(0);  // item count, set by AddItem
     Short(0), Short(0), Short(cx), Short(cy);
     words_.push_back(0);  // no menu
@@ -119,29 +121,41 @@ const DialogTemplate& PageTemplate() {
     constexpr WORD kButton = 0x80, kStatic = 0x82, kListBox = 0x83;
     constexpr DWORD kPageStyle = DS_FIXEDSYS | DS_MODALFRAME | DS_CENTER | WS_POPUP | WS_CAPTION |
                                  WS_SYSMENU | WS_MINIMIZEBOX;
-    constexpr DWORD kNamesStyle = LBS_SORT | LBS_NOTIFY | LBS_NOINTEGRALHEIGHT | WS_VSCROLL | WS_BORDER | WS_TABSTOP;
-    constexpr DWORD kFilesStyle = LVS_REPORT | LVS_SINGLESEL | LVS_SHOWSELALWAYS | WS_BORDER | WS_TABSTOP;
+    constexpr DWORD kNamesStyle =
+        LBS_SORT | LBS_NOTIFY | LBS_NOINTEGRALHEIGHT | WS_VSCROLL | WS_BORDER | WS_TABSTOP;
+    constexpr DWORD kFilesStyle =
+        LVS_REPORT | LVS_SINGLESEL | LVS_SHOWSELALWAYS | WS_BORDER | WS_TABSTOP;
     constexpr DWORD kLineStyle = SS_LEFT | SS_NOPREFIX | SS_PATHELLIPSIS;
     DialogTemplate d(kPageStyle, 600, 400, L"Tessaly bench - receiver");
     d.AddItem(BS_GROUPBOX, 7, 7, 586, 46, 0xFFFF, kButton, nullptr, L"Search status:");
     d.AddItem(kLineStyle, 17, 20, 566, 9, kStatusId, kStatic, nullptr, L"");
     d.AddItem(kLineStyle, 17, 35, 566, 9, kFileId, kStatic, nullptr, L"");
-    d.AddItem(BS_AUTOCHECKBOX | WS_TABSTOP | WS_GROUP, 9, 59, 100, 10, kShowDuplicatesId, kButton, nullptr,
-              L"Show duplicates.");
-    d.AddItem(BS_AUTOCHECKBOX | WS_TABSTOP, 115, 59, 100, 10, kShowSinglesId, kButton, nullptr, L"Show singles.");
-    d.AddItem(BS_GROUPBOX | WS_GROUP, 7, 74, 586, 150, 0xFFFF, kButton, nullptr, L"Duplicate files:");
+    d.AddItem(BS_AUTOCHECKBOX | WS_TABSTOP | WS_GROUP, 9, 59, 100, 10, kShowDuplicatesId, kButton,
+              nullptr, L"Show duplicates.");
+    d.AddItem(BS_AUTOCHECKBOX | WS_TABSTOP, 115, 59, 100, 10, kShowSinglesId, kButton, nullptr,
+              L"Show singles.");
+    d.AddItem(BS_GROUPBOX | WS_GROUP, 7, 74, 586, 150, 0xFFFF, kButton, nullptr,
+              L"Duplicate files:");
     d.AddItem(kNamesStyle, 15, 87, 150, 130, kDuplicateNamesId, kListBox, nullptr, L"");
     d.AddItem(kFilesStyle, 172, 87, 348, 130, kDuplicateFilesId, 0, WC_LISTVIEWW, L"");
-    d.AddItem(BS_PUSHBUTTON | WS_TABSTOP, 528, 87, 58, 16, kDuplicateDeleteId, kButton, nullptr, L"Delete...");
-    d.AddItem(BS_PUSHBUTTON | WS_TABSTOP, 528, 108, 58, 16, kDuplicateBrowseId, kButton, nullptr, L"Browse To");
-    d.AddItem(BS_PUSHBUTTON | WS_TABSTOP, 528, 129, 58, 16, kDuplicateLaunchId, kButton, nullptr, L"Launch...");
-    d.AddItem(BS_GROUPBOX | WS_GROUP, 7, 230, 586, 140, 0xFFFF, kButton, nullptr, L"Unexpected files:");
+    d.AddItem(BS_PUSHBUTTON | WS_TABSTOP, 528, 87, 58, 16, kDuplicateDeleteId, kButton, nullptr,
+              L"Delete...");
+    d.AddItem(BS_PUSHBUTTON | WS_TABSTOP, 528, 108, 58, 16, kDuplicateBrowseId, kButton, nullptr,
+              L"Browse To");
+    d.AddItem(BS_PUSHBUTTON | WS_TABSTOP, 528, 129, 58, 16, kDuplicateLaunchId, kButton, nullptr,
+              L"Launch...");
+    d.AddItem(BS_GROUPBOX | WS_GROUP, 7, 230, 586, 140, 0xFFFF, kButton, nullptr,
+              L"Unexpected files:");
     d.AddItem(kNamesStyle, 15, 243, 150, 120, kUnexpectedNamesId, kListBox, nullptr, L"");
     d.AddItem(kFilesStyle, 172, 243, 348, 120, kUnexpectedFilesId, 0, WC_LISTVIEWW, L"");
-    d.AddItem(BS_PUSHBUTTON | WS_TABSTOP, 528, 243, 58, 16, kUnexpectedDeleteId, kButton, nullptr, L"Delete...");
-    d.AddItem(BS_PUSHBUTTON | WS_TABSTOP, 528, 264, 58, 16, kUnexpectedBrowseId, kButton, nullptr, L"Browse To");
-    d.AddItem(BS_PUSHBUTTON | WS_TABSTOP | WS_GROUP, 486, 377, 52, 16, kBackId, kButton, nullptr, L"Back");
-    d.AddItem(BS_DEFPUSHBUTTON | WS_TABSTOP, 541, 377, 52, 16, IDCANCEL, kButton, nullptr, L"&Quit");
+    d.AddItem(BS_PUSHBUTTON | WS_TABSTOP, 528, 243, 58, 16, kUnexpectedDeleteId, kButton, nullptr,
+              L"Delete...");
+    d.AddItem(BS_PUSHBUTTON | WS_TABSTOP, 528, 264, 58, 16, kUnexpectedBrowseId, kButton, nullptr,
+              L"Browse To");
+    d.AddItem(BS_PUSHBUTTON | WS_TABSTOP | WS_GROUP, 486, 377, 52, 16, kBackId, kButton, nullptr,
+              L"Back");
+    d.AddItem(BS_DEFPUSHBUTTON | WS_TABSTOP, 541, 377, 52, 16, IDCANCEL, kButton, nullptr,
+              L"&Quit");
     return d;
   }();
   return t;
@@ -176,12 +190,8 @@ struct Receiver {
 
   void OnFile(const wchar_t* text) {
     switch (setup.status) {
-      case StatusLine::Kept:
-        pending = text;
-        break;
-      case StatusLine::PerMessage:
-        SetWindowTextW(status.load(), text);
-        break;
+      case StatusLine::Kept: pending = text; break;
+      case StatusLine::PerMessage: SetWindowTextW(status.load(), text); break;
       case StatusLine::Throttled: {
         pending = text;
         const DWORD now = GetTickCount();
@@ -209,18 +219,14 @@ LRESULT CALLBACK WindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lPara
     case kReadyMessage:
       if (r) r->ready = true;
       return 0;
-    case kEndMessage:
-      DestroyWindow(hwnd);
-      return 0;
-    case WM_DESTROY:
-      PostQuitMessage(0);
-      return 0;
-    default:
-      return DefWindowProcW(hwnd, message, wParam, lParam);
+    case kEndMessage: DestroyWindow(hwnd); return 0;
+    case WM_DESTROY: PostQuitMessage(0); return 0;
+    default: return DefWindowProcW(hwnd, message, wParam, lParam);
   }
 }
 
-LRESULT CALLBACK NoOpSubclassProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR id, DWORD_PTR) {
+LRESULT CALLBACK NoOpSubclassProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam,
+                                  UINT_PTR id, DWORD_PTR) {
   if (message == WM_NCDESTROY) RemoveWindowSubclass(hwnd, NoOpSubclassProc, id);
   return DefSubclassProc(hwnd, message, wParam, lParam);
 }
@@ -234,11 +240,8 @@ LRESULT CALLBACK NoOpWindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM l
 
 void SubclassDialog(HWND hwnd, ReceiverSetup::Subclass subclass) {
   switch (subclass) {
-    case ReceiverSetup::Subclass::None:
-      break;
-    case ReceiverSetup::Subclass::Comctl32:
-      SetWindowSubclass(hwnd, NoOpSubclassProc, 1, 0);
-      break;
+    case ReceiverSetup::Subclass::None: break;
+    case ReceiverSetup::Subclass::Comctl32: SetWindowSubclass(hwnd, NoOpSubclassProc, 1, 0); break;
     case ReceiverSetup::Subclass::WindowProc:
       dialogClassProc = reinterpret_cast<WNDPROC>(
           SetWindowLongPtrW(hwnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(NoOpWindowProc)));
@@ -260,12 +263,8 @@ INT_PTR CALLBACK DialogProc(HWND hwnd, UINT message, WPARAM, LPARAM lParam) {
   auto* r = reinterpret_cast<Receiver*>(GetWindowLongPtrW(hwnd, DWLP_USER));
   if (!r) return FALSE;
   switch (message) {
-    case kFileMessage:
-      r->OnFile(reinterpret_cast<const wchar_t*>(lParam));
-      return TRUE;
-    case kReadyMessage:
-      r->ready = true;
-      return TRUE;
+    case kFileMessage: r->OnFile(reinterpret_cast<const wchar_t*>(lParam)); return TRUE;
+    case kReadyMessage: r->ready = true; return TRUE;
     case kEndMessage:
       if (r->setup.host == Host::ModalDialog) {
         EndDialog(hwnd, IDOK);
@@ -275,13 +274,9 @@ INT_PTR CALLBACK DialogProc(HWND hwnd, UINT message, WPARAM, LPARAM lParam) {
         PostQuitMessage(0);
       }
       return TRUE;
-    case WM_COMMAND:
-      return TRUE;  // nobody clicks; Esc or Enter must not end a measured dialog
-    case WM_DESTROY:
-      r->tips.Destroy();
-      return FALSE;
-    default:
-      return FALSE;
+    case WM_COMMAND: return TRUE;  // nobody clicks; Esc or Enter must not end a measured dialog
+    case WM_DESTROY: r->tips.Destroy(); return FALSE;
+    default: return FALSE;
   }
 }
 
@@ -313,12 +308,13 @@ void RunReceiver(Receiver& r) {
       RegisterWindowClass();
       const bool shown = r.setup.host == Host::ShownWindow;
       HWND w = CreateWindowExW(0, kWindowClass, L"Tessaly bench - receiver",
-                               shown ? WS_OVERLAPPEDWINDOW | WS_VISIBLE : WS_OVERLAPPEDWINDOW, 40, 40,
-                               900, 120, nullptr, nullptr, module, &r);
+                               shown ? WS_OVERLAPPEDWINDOW | WS_VISIBLE : WS_OVERLAPPEDWINDOW, 40,
+                               40, 900, 120, nullptr, nullptr, module, &r);
       if (!w) break;
       if (shown) {
-        r.status = CreateWindowExW(0, L"STATIC", L"", WS_CHILD | WS_VISIBLE | SS_NOPREFIX | SS_PATHELLIPSIS,
-                                   10, 10, 860, 16, w, nullptr, module, nullptr);
+        r.status = CreateWindowExW(0, L"STATIC", L"",
+                                   WS_CHILD | WS_VISIBLE | SS_NOPREFIX | SS_PATHELLIPSIS, 10, 10,
+                                   860, 16, w, nullptr, module, nullptr);
       }
       r.target = w;
       PostMessageW(w, kReadyMessage, 0, 0);
@@ -336,7 +332,8 @@ void RunReceiver(Receiver& r) {
           return DialogProc(hwnd, message, wParam, lParam);
         }
       };
-      DialogBoxIndirectParamW(module, PageTemplate().Get(), nullptr, Start::Proc, reinterpret_cast<LPARAM>(&r));
+      DialogBoxIndirectParamW(module, PageTemplate().Get(), nullptr, Start::Proc,
+                              reinterpret_cast<LPARAM>(&r));
       break;
     }
     case Host::ModelessOwnLoop:
@@ -387,8 +384,8 @@ void PollWindow(HWND control, int pollMs, const std::atomic<bool>* stop) {
   while (IsWindow(control) && !(stop && stop->load())) {
     DWORD_PTR length = 0;
     SendMessageTimeoutW(control, WM_GETTEXTLENGTH, 0, 0, SMTO_ABORTIFHUNG, 5000, &length);
-    SendMessageTimeoutW(control, WM_GETTEXT, 1024, reinterpret_cast<LPARAM>(text), SMTO_ABORTIFHUNG, 5000,
-                        &length);
+    SendMessageTimeoutW(control, WM_GETTEXT, 1024, reinterpret_cast<LPARAM>(text), SMTO_ABORTIFHUNG,
+                        5000, &length);
     Sleep(static_cast<DWORD>(pollMs));
   }
 }
@@ -404,14 +401,16 @@ class Poller {
       return;
     }
     wchar_t exe[MAX_PATH];
-    if (!GetModuleFileNameW(nullptr, exe, MAX_PATH)) FailWithError("cannot find the benchmark's own path");
+    if (!GetModuleFileNameW(nullptr, exe, MAX_PATH))
+      FailWithError("cannot find the benchmark's own path");
     std::wstring command = L"\"" + std::wstring(exe) + L"\" --poll-window " +
-                           std::to_wstring(reinterpret_cast<uintptr_t>(control)) + L" " + std::to_wstring(pollMs);
+                           std::to_wstring(reinterpret_cast<uintptr_t>(control)) + L" " +
+                           std::to_wstring(pollMs);
     STARTUPINFOW startup{};
     startup.cb = sizeof startup;
     PROCESS_INFORMATION info{};
-    if (!CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, CREATE_NO_WINDOW, nullptr, nullptr,
-                        &startup, &info)) {
+    if (!CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, CREATE_NO_WINDOW, nullptr,
+                        nullptr, &startup, &info)) {
       FailWithError("cannot start the polling process");
     }
     CloseHandle(info.hThread);
@@ -449,7 +448,8 @@ double DriveReceiver(Receiver& r, const std::vector<std::wstring>& texts,
   if (r.failed.load()) return -1;
   HWND target = r.target.load();
   for (int i = 0; i < 20; ++i) {
-    SendMessageW(target, kFileMessage, 0, reinterpret_cast<LPARAM>(texts[i % texts.size()].c_str()));
+    SendMessageW(target, kFileMessage, 0,
+                 reinterpret_cast<LPARAM>(texts[i % texts.size()].c_str()));
   }
   Sleep(100);
   HWND polled = r.status.load() ? r.status.load() : target;
@@ -484,13 +484,14 @@ void Report(HWND target, const wchar_t* text) {
   SendMessageW(target, kFileMessage, 0, reinterpret_cast<LPARAM>(text));
 }
 
-double TimeSentMessages(const ReceiverSetup& setup, const std::vector<std::wstring>& texts, int count,
-                        double workUs) {
+double TimeSentMessages(const ReceiverSetup& setup, const std::vector<std::wstring>& texts,
+                        int count, double workUs) {
   return TimeWithReceiver(setup, texts, [&](HWND target) {
     const auto t0 = Clock::now();
     for (int i = 0; i < count; ++i) {
       Spin(workUs);
-      SendMessageW(target, kFileMessage, 0, reinterpret_cast<LPARAM>(texts[i % texts.size()].c_str()));
+      SendMessageW(target, kFileMessage, 0,
+                   reinterpret_cast<LPARAM>(texts[i % texts.size()].c_str()));
     }
     return Ms(Clock::now() - t0);
   });
@@ -509,8 +510,8 @@ double TimeListBoxFill(bool setLines, bool tips, const std::vector<std::wstring>
     Receiver r;  // only for the dialog procedure's bookkeeping
     r.setup.host = Host::ModelessOwnLoop;
     r.setup.tips = tips;
-    HWND dialog = CreateDialogIndirectParamW(GetModuleHandleW(nullptr), PageTemplate().Get(), nullptr,
-                                             DialogProc, reinterpret_cast<LPARAM>(&r));
+    HWND dialog = CreateDialogIndirectParamW(GetModuleHandleW(nullptr), PageTemplate().Get(),
+                                             nullptr, DialogProc, reinterpret_cast<LPARAM>(&r));
     if (dialog) {
       ShowWindow(dialog, SW_SHOW);
       auto pump = [dialog] {
@@ -535,7 +536,8 @@ double TimeListBoxFill(bool setLines, bool tips, const std::vector<std::wstring>
         SetListBoxLines(list, lines);
       } else {
         SendMessageW(list, LB_RESETCONTENT, 0, 0);
-        for (const wchar_t* line : lines) SendMessageW(list, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(line));
+        for (const wchar_t* line : lines)
+          SendMessageW(list, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(line));
       }
       // Until the filled list has painted.
       UpdateWindow(list);

@@ -61,8 +61,8 @@ void Report(HWND target, const wchar_t* text);
 // Makes the receiver, sends it one message per text of `texts` (in turn) `count` times from the
 // calling thread with SendMessageW, then ends it; returns the milliseconds the sends took. Between
 // two messages the caller spins for `workUs` microseconds, standing in for the worker's I/O.
-double TimeSentMessages(const ReceiverSetup& setup, const std::vector<std::wstring>& texts, int count,
-                        double workUs);
+double TimeSentMessages(const ReceiverSetup& setup, const std::vector<std::wstring>& texts,
+                        int count, double workUs);
 
 // The body of `tessaly_bench.exe --poll-window <hwnd> <ms>`: polls the window from this process
 // until it is gone.

@@ -16,8 +16,8 @@ std::wstring Snippet() {
   const uint32_t code = 5;
   const uint64_t big = 1;
 #if defined(FORMAT_CASE_accepted)
-  return FormatText(L"%s %s %s %d %lu %u %04x %02d %llu %I64u %lld %% %-8s", text, view, L"lit", count,
-                    code, code, code, count, big, big, int64_t{-1}, text.c_str());
+  return FormatText(L"%s %s %s %d %lu %u %04x %02d %llu %I64u %lld %% %-8s", text, view, L"lit",
+                    count, code, code, code, count, big, big, int64_t{-1}, text.c_str());
 #elif defined(FORMAT_CASE_int_for_text)
   return FormatText(L"%s", count);
 #elif defined(FORMAT_CASE_text_for_int)

@@ -19,7 +19,7 @@ constexpr FileTime kSecond = kFileTimeTicksPerSecond;
 
 // What the progress callbacks saw; callbacks are plain functions, so this is file-wide.
 struct CallbackLog {
-  std::vector<std::wstring> files;       // currentFile at each call ("<null>" without a record)
+  std::vector<std::wstring> files;        // currentFile at each call ("<null>" without a record)
   std::vector<uint32_t> filesDoneBefore;  // filesDone at each call
   CancelFlag* cancelOnCall = nullptr;     // set to 1 at the first call
 };
@@ -307,19 +307,23 @@ TEST_P(FileOpsContractTest, CopyOneFileOverwritesAnOlderReadOnlyTarget) {
   Write(L"src.wav", "new", kBaseTime + 60 * kSecond);
   Write(L"dst.wav", "old", kBaseTime);
   ASSERT_EQ(fs().SetAttributes(At(L"dst.wav"), attr::ReadOnly), 0u);
-  EXPECT_EQ(CopyOneFile(fs(), At(L"src.wav"), At(L"dst.wav"), true, nullptr, nullptr, kNeverCancelled, 0),
-            0u);
+  EXPECT_EQ(
+      CopyOneFile(fs(), At(L"src.wav"), At(L"dst.wav"), true, nullptr, nullptr, kNeverCancelled, 0),
+      0u);
   EXPECT_EQ(Read(L"dst.wav"), "new");
 }
 
 TEST_P(FileOpsContractTest, CopyOneFileCreatesAMissingTargetAndReportsAMissingSource) {
   Write(L"src.wav", "new");
-  EXPECT_EQ(CopyOneFile(fs(), At(L"src.wav"), At(L"dst.wav"), true, nullptr, nullptr, kNeverCancelled, 0),
-            0u);
+  EXPECT_EQ(
+      CopyOneFile(fs(), At(L"src.wav"), At(L"dst.wav"), true, nullptr, nullptr, kNeverCancelled, 0),
+      0u);
   EXPECT_EQ(Read(L"dst.wav"), "new");
-  EXPECT_EQ(CopyOneFile(fs(), At(L"none.wav"), At(L"dst.wav"), true, nullptr, nullptr, kNeverCancelled, 0),
+  EXPECT_EQ(CopyOneFile(fs(), At(L"none.wav"), At(L"dst.wav"), true, nullptr, nullptr,
+                        kNeverCancelled, 0),
             err::FileNotFound);
-  EXPECT_EQ(CopyOneFile(fs(), At(L"none.wav"), At(L"dst.wav"), false, nullptr, nullptr, kNeverCancelled, 0),
+  EXPECT_EQ(CopyOneFile(fs(), At(L"none.wav"), At(L"dst.wav"), false, nullptr, nullptr,
+                        kNeverCancelled, 0),
             err::FileNotFound);
   EXPECT_EQ(Read(L"dst.wav"), "new");
   EXPECT_EQ(CopyOneFile(fs(), L"", At(L"dst.wav"), false, nullptr, nullptr, kNeverCancelled, 0),
@@ -351,11 +355,8 @@ TEST_P(FileOpsContractTest, CountTreeCountsMatchingFilesInEveryFolder) {
     uint32_t files;
     uint64_t bytes;
   } cases[] = {
-      {{L"*.wav"}, 3, 3 + 7 + 11},
-      {{L"*.txt"}, 2, 5 + 13},
-      {{L"*.*"}, 5, 39},
-      {{L"*.txt", L"*.wav"}, 5, 39},
-      {{L"*.mid"}, 0, 0},
+      {{L"*.wav"}, 3, 3 + 7 + 11},   {{L"*.txt"}, 2, 5 + 13}, {{L"*.*"}, 5, 39},
+      {{L"*.txt", L"*.wav"}, 5, 39}, {{L"*.mid"}, 0, 0},
   };
   for (const auto& c : cases) {
     TreeOperationProgress progress;
@@ -405,8 +406,8 @@ TEST_P(FileOpsContractTest, CopyTreeCopiesMatchingFilesAndOnlyTheFoldersThatGetO
   EXPECT_EQ(progress.errors, 0u);
   EXPECT_EQ(progress.foldersVisited, 5u);
   // One call per file, with the source path, before the file is copied.
-  EXPECT_EQ(gLog.files, (Paths{At(L"src\\a.wav"), At(L"src\\sub\\c.wav"),
-                               At(L"src\\sub\\deeper\\d.WAV")}));
+  EXPECT_EQ(gLog.files,
+            (Paths{At(L"src\\a.wav"), At(L"src\\sub\\c.wav"), At(L"src\\sub\\deeper\\d.WAV")}));
   EXPECT_EQ(gLog.filesDoneBefore, (std::vector<uint32_t>{0, 1, 2}));
 }
 
@@ -426,8 +427,8 @@ TEST_P(FileOpsContractTest, CopyTreeOnlyIfNewerKeepsANewerTarget) {
   Write(L"dst\\a.wav", "target", kBaseTime + 60 * kSecond);
   Write(L"dst\\b.wav", "target", kBaseTime);
   TreeOperationProgress progress;
-  EXPECT_EQ(CopyTree(fs(), sys(), At(L"src"), all, At(L"dst"), true, kNeverCancelled, nullptr, &progress,
-                     nullptr, nullptr),
+  EXPECT_EQ(CopyTree(fs(), sys(), At(L"src"), all, At(L"dst"), true, kNeverCancelled, nullptr,
+                     &progress, nullptr, nullptr),
             0u);
   EXPECT_EQ(Read(L"dst\\a.wav"), "target");
   EXPECT_EQ(Read(L"dst\\b.wav"), "source");
@@ -466,8 +467,8 @@ TEST_P(FileOpsContractTest, CopyTreeReportsTheSystemCopyProgress) {
   if (!harness->noCopyProgress.empty()) GTEST_SKIP() << harness->noCopyProgress;
   Write(L"src\\big.bin", std::string(300000, 'b'));
   CopyRoutineLog log;
-  EXPECT_EQ(CopyTree(fs(), sys(), At(L"src"), all, At(L"dst"), false, kNeverCancelled, nullptr, nullptr,
-                     &RecordCopyProgress, &log),
+  EXPECT_EQ(CopyTree(fs(), sys(), At(L"src"), all, At(L"dst"), false, kNeverCancelled, nullptr,
+                     nullptr, &RecordCopyProgress, &log),
             0u);
   EXPECT_GT(log.calls, 0);
   EXPECT_EQ(log.lastTotal, 300000u);
@@ -480,8 +481,7 @@ TEST_P(FileOpsContractTest, CopyTreeOfTheWholeTreeMakesEveryFolder) {
   MakeSourceTree();
   MakeFolders(L"src\\outer\\inner empty");
   TreeOperationProgress progress;
-  EXPECT_EQ(CopyTree(fs(), sys(), At(L"src"), all, At(L"dst"), With(whole, &progress)),
-            0u);
+  EXPECT_EQ(CopyTree(fs(), sys(), At(L"src"), all, At(L"dst"), With(whole, &progress)), 0u);
   EXPECT_EQ(Tree(L"dst"), Tree(L"src"));
   EXPECT_EQ(progress.filesDone, 5u);
   EXPECT_EQ(progress.errors, 0u);
@@ -495,8 +495,7 @@ TEST_P(FileOpsContractTest, CopyTreeOfTheWholeTreeMakesEveryFolder) {
   // A file where a folder is wanted: that folder's part of the copy is an error.
   Write(L"dst3\\sub", "a file");
   TreeOperationProgress clash;
-  EXPECT_NE(CopyTree(fs(), sys(), At(L"src"), all, At(L"dst3"), With(whole, &clash)),
-            0u);
+  EXPECT_NE(CopyTree(fs(), sys(), At(L"src"), all, At(L"dst3"), With(whole, &clash)), 0u);
   EXPECT_GE(clash.errors, 1u);
   EXPECT_EQ(Read(L"dst3\\sub"), "a file");
 }
@@ -549,8 +548,7 @@ TEST_P(FileOpsContractTest, CopyTreeMakesFolderLinksAgainWhereAsked) {
   const CopyTreeOptions withLinks{
       .onlyIfNewer = true, .wholeTree = true, .throughTemporaryName = true, .recreateLinks = true};
   TreeOperationProgress progress;
-  EXPECT_EQ(CopyTree(fs(), sys(), At(L"src"), all, At(L"dst"), With(withLinks, &progress)),
-            0u);
+  EXPECT_EQ(CopyTree(fs(), sys(), At(L"src"), all, At(L"dst"), With(withLinks, &progress)), 0u);
   EXPECT_EQ(progress.errors, 0u);
   EXPECT_EQ(Tree(L"dst"), Tree(L"src"));
   std::wstring place, expected;
@@ -559,8 +557,7 @@ TEST_P(FileOpsContractTest, CopyTreeMakesFolderLinksAgainWhereAsked) {
   EXPECT_EQ(place, expected);
   EXPECT_EQ(Read(L"dst\\link\\x.wav"), "xx");
   // Again: the link made before is the right one; a real folder of its name is not.
-  EXPECT_EQ(CopyTree(fs(), sys(), At(L"src"), all, At(L"dst"), With(withLinks, nullptr)),
-            0u);
+  EXPECT_EQ(CopyTree(fs(), sys(), At(L"src"), all, At(L"dst"), With(withLinks, nullptr)), 0u);
   MakeFolders(L"dst2\\link");
   TreeOperationProgress clash;
   // The result is the last file's; the link that could not be made shows in the errors.
@@ -576,8 +573,8 @@ TEST_P(FileOpsContractTest, TreeWalksDoNotFollowFolderLinks) {
   EXPECT_EQ(counted.filesCounted, 5u) << "x.wav behind the link is not counted";
 
   TreeOperationProgress copied;
-  EXPECT_EQ(CopyTree(fs(), sys(), At(L"src"), all, At(L"dst"), false, kNeverCancelled, nullptr, &copied,
-                     nullptr, nullptr),
+  EXPECT_EQ(CopyTree(fs(), sys(), At(L"src"), all, At(L"dst"), false, kNeverCancelled, nullptr,
+                     &copied, nullptr, nullptr),
             0u);
   EXPECT_EQ(copied.filesDone, 5u);
   EXPECT_FALSE(Exists(L"dst\\link"));
@@ -588,7 +585,8 @@ TEST_P(FileOpsContractTest, TreeWalksDoNotFollowFolderLinks) {
 TEST_P(FileOpsContractTest, DeleteTreeDeletesOnlyMatchingFiles) {
   MakeSourceTree();
   TreeOperationProgress progress;
-  EXPECT_EQ(DeleteTree(fs(), {L"*.txt"}, At(L"src"), kNeverCancelled, &RecordCall, &progress, false), 0u);
+  EXPECT_EQ(
+      DeleteTree(fs(), {L"*.txt"}, At(L"src"), kNeverCancelled, &RecordCall, &progress, false), 0u);
   EXPECT_EQ(Tree(L"src"), (Paths{L"a.wav", L"empty\\", L"notes\\", L"sub\\", L"sub\\c.wav",
                                  L"sub\\deeper\\", L"sub\\deeper\\d.WAV"}));
   EXPECT_EQ(progress.filesDone, 2u);
@@ -606,7 +604,8 @@ TEST_P(FileOpsContractTest, DeleteTreeRemovesEverythingIncludingReadOnlyFiles) {
   EXPECT_EQ(progress.errors, 0u);
   EXPECT_EQ(DeleteTree(fs(), all, At(L"src"), kNeverCancelled, nullptr, nullptr, true), 0u)
       << "a folder that is gone is deleted";
-  EXPECT_EQ(DeleteTree(fs(), all, L"", kNeverCancelled, nullptr, nullptr, true), err::InvalidParameter);
+  EXPECT_EQ(DeleteTree(fs(), all, L"", kNeverCancelled, nullptr, nullptr, true),
+            err::InvalidParameter);
 }
 
 TEST_P(FileOpsContractTest, DeleteTreeReportsAHeldFileAndDeletesTheRest) {
@@ -616,8 +615,7 @@ TEST_P(FileOpsContractTest, DeleteTreeReportsAHeldFileAndDeletesTheRest) {
   // Without a record the result is all that tells the caller about the file left behind.
   EXPECT_EQ(DeleteTree(fs(), all, At(L"src"), kNeverCancelled, nullptr, nullptr, false),
             err::SharingViolation);
-  EXPECT_EQ(Tree(L"src"),
-            (Paths{L"a.wav", L"empty\\", L"notes\\", L"sub\\", L"sub\\deeper\\"}));
+  EXPECT_EQ(Tree(L"src"), (Paths{L"a.wav", L"empty\\", L"notes\\", L"sub\\", L"sub\\deeper\\"}));
 
   TreeOperationProgress progress;
   EXPECT_NE(DeleteTree(fs(), all, At(L"src"), kNeverCancelled, nullptr, &progress, true), 0u);

@@ -30,7 +30,9 @@ class FileSystemContractTest : public ::testing::TestWithParam<testing::FileSyst
   }
 
   void Write(std::wstring_view relative, std::string_view text) {
-    ASSERT_EQ(fs().WriteFile(At(relative), reinterpret_cast<const uint8_t*>(text.data()), text.size()), 0u)
+    ASSERT_EQ(
+        fs().WriteFile(At(relative), reinterpret_cast<const uint8_t*>(text.data()), text.size()),
+        0u)
         << ToUtf8(relative);
   }
   void Folder(std::wstring_view relative) { ASSERT_EQ(fs().CreateFolder(At(relative)), 0u); }
@@ -90,7 +92,8 @@ TEST_P(FileSystemContractTest, ListsWithWindowsWildcardsWithoutRegardToCase) {
 
   // Windows also matches 8.3 names, so "*.dll" may list e.dllx (as E~1.DLL): not checked.
   const auto dlls = Names(L"*.DLL");
-  for (const wchar_t* name : {L"a.dll", L"B.DLL", L"c.Dll"}) EXPECT_TRUE(Contains(dlls, name)) << ToUtf8(name);
+  for (const wchar_t* name : {L"a.dll", L"B.DLL", L"c.Dll"})
+    EXPECT_TRUE(Contains(dlls, name)) << ToUtf8(name);
   EXPECT_FALSE(Contains(dlls, L"d.txt"));
   EXPECT_EQ(Names(L"?.TXT"), std::vector<std::wstring>{L"d.txt"});
   EXPECT_EQ(Names(L"n*t"), std::vector<std::wstring>{L"noext"});
@@ -207,7 +210,8 @@ TEST_P(FileSystemContractTest, MovesAndRenamesFilesAndFolders) {
 TEST_P(FileSystemContractTest, CopiesContentAndLastWriteTime) {
   Write(L"src.bin", "content");
   ASSERT_EQ(fs().SetLastWriteTime(At(L"src.bin"), kSomeTime), 0u);
-  ASSERT_EQ(fs().CopyFile(At(L"src.bin"), At(L"dst.bin"), nullptr, nullptr, kNeverCancelled, 0), 0u);
+  ASSERT_EQ(fs().CopyFile(At(L"src.bin"), At(L"dst.bin"), nullptr, nullptr, kNeverCancelled, 0),
+            0u);
   EXPECT_EQ(Read(L"dst.bin"), "content");
   EXPECT_EQ(Entry(L"dst.bin").lastWriteTime, kSomeTime);
 
@@ -216,13 +220,15 @@ TEST_P(FileSystemContractTest, CopiesContentAndLastWriteTime) {
                           copyflags::FailIfExists),
             err::FileExists);
   EXPECT_EQ(Read(L"dst.bin"), "content");
-  EXPECT_EQ(fs().CopyFile(At(L"other.bin"), At(L"dst.bin"), nullptr, nullptr, kNeverCancelled, 0), 0u);
+  EXPECT_EQ(fs().CopyFile(At(L"other.bin"), At(L"dst.bin"), nullptr, nullptr, kNeverCancelled, 0),
+            0u);
   EXPECT_EQ(Read(L"dst.bin"), "other");
 
   EXPECT_EQ(fs().CopyFile(At(L"missing.bin"), At(L"x.bin"), nullptr, nullptr, kNeverCancelled, 0),
             err::FileNotFound);
-  EXPECT_EQ(fs().CopyFile(At(L"src.bin"), At(L"missing\\x.bin"), nullptr, nullptr, kNeverCancelled, 0),
-            err::PathNotFound);
+  EXPECT_EQ(
+      fs().CopyFile(At(L"src.bin"), At(L"missing\\x.bin"), nullptr, nullptr, kNeverCancelled, 0),
+      err::PathNotFound);
 }
 
 struct ProgressLog {
@@ -247,7 +253,8 @@ TEST_P(FileSystemContractTest, CopyReportsProgressAndCanBeCancelled) {
   Write(L"big.bin", content);
 
   ProgressLog log;
-  ASSERT_EQ(fs().CopyFile(At(L"big.bin"), At(L"copy.bin"), &LogProgress, &log, kNeverCancelled, 0), 0u);
+  ASSERT_EQ(fs().CopyFile(At(L"big.bin"), At(L"copy.bin"), &LogProgress, &log, kNeverCancelled, 0),
+            0u);
   ASSERT_GE(log.calls.size(), 2u);
   EXPECT_EQ(log.calls.front().callbackReason, kCallbackStreamSwitch);
   EXPECT_EQ(log.calls.front().totalBytesTransferred, 0u);
@@ -271,9 +278,9 @@ TEST_P(FileSystemContractTest, CopyReportsProgressAndCanBeCancelled) {
     CancelFlag cancel{0};
     cancelLog.answerAtChunk = c.answer;
     if (c.setFlag) cancelLog.cancelAtSwitch = &cancel;
-    EXPECT_EQ(fs().CopyFile(At(L"big.bin"), At(L"cancelled.bin"), &LogProgress, &cancelLog,
-                            cancel, 0),
-              err::RequestAborted)
+    EXPECT_EQ(
+        fs().CopyFile(At(L"big.bin"), At(L"cancelled.bin"), &LogProgress, &cancelLog, cancel, 0),
+        err::RequestAborted)
         << c.what;
     if (c.answer == kProgressCancel || c.setFlag) {
       EXPECT_FALSE(Exists(L"cancelled.bin")) << c.what << ": a cancelled copy leaves no target";
@@ -380,9 +387,15 @@ TEST_P(FileSystemContractTest, ReadsRangesOfAFile) {
     size_t max;
     std::string expected;
   } cases[] = {
-      {0, 4, "0123"}, {8, 10, "89"}, {0, 100, "0123456789"}, {10, 5, ""}, {20, 5, ""}, {3, 0, ""},
+      {0, 4, "0123"},
+      {8, 10, "89"},
+      {0, 100, "0123456789"},
+      {10, 5, ""},
+      {20, 5, ""},
+      {3, 0, ""},
       // From the start with nothing asked, and more than a header's worth asked.
-      {0, 0, ""}, {0, 1 << 20, "0123456789"},
+      {0, 0, ""},
+      {0, 1 << 20, "0123456789"},
   };
   for (const auto& c : cases) {
     Bytes out{'?'};

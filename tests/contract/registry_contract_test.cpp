@@ -72,9 +72,11 @@ class RegistryContractTest : public ::testing::TestWithParam<testing::RegistryBa
 TEST_P(RegistryContractTest, CreatesOpensAndEnumeratesKeysInWindowsOrder) {
   bool created = false;
   std::unique_ptr<RegistryKey> key;
-  ASSERT_EQ(scratch->CreateSubKey(L"Parent\\Child", L"FirstClass", access::AllAccess, key, &created), 0u);
+  ASSERT_EQ(
+      scratch->CreateSubKey(L"Parent\\Child", L"FirstClass", access::AllAccess, key, &created), 0u);
   EXPECT_TRUE(created) << "intermediate keys are created too";
-  ASSERT_EQ(scratch->CreateSubKey(L"Parent\\Child", L"FirstClass", access::AllAccess, key, &created), 0u);
+  ASSERT_EQ(
+      scratch->CreateSubKey(L"Parent\\Child", L"FirstClass", access::AllAccess, key, &created), 0u);
   EXPECT_FALSE(created);
 
   std::unique_ptr<RegistryKey> parent;
@@ -272,9 +274,13 @@ TEST_P(RegistryContractTest, AHandleOpenedForReadingCannotWrite) {
 TEST_P(RegistryContractTest, MachineSoftwareHasTwoViewsOnA64BitMachine) {
   const std::wstring path = harness->machineScratchPath;
   std::unique_ptr<RegistryKey> key32, key64, key;
-  ASSERT_EQ(reg().CreateKey(RegRoot::LocalMachine, path, L"", access::AllAccess | access::Wow64_32Key, key32), 0u);
+  ASSERT_EQ(reg().CreateKey(RegRoot::LocalMachine, path, L"",
+                            access::AllAccess | access::Wow64_32Key, key32),
+            0u);
   ASSERT_EQ(WriteString(*key32, L"Side", L"32"), 0u);
-  ASSERT_EQ(reg().CreateKey(RegRoot::LocalMachine, path, L"", access::AllAccess | access::Wow64_64Key, key64), 0u);
+  ASSERT_EQ(reg().CreateKey(RegRoot::LocalMachine, path, L"",
+                            access::AllAccess | access::Wow64_64Key, key64),
+            0u);
   std::wstring side;
   const ErrorCode seen = ReadString(*key64, L"Side", side);
 
@@ -284,8 +290,12 @@ TEST_P(RegistryContractTest, MachineSoftwareHasTwoViewsOnA64BitMachine) {
   EXPECT_EQ(side, L"32");
 
   std::unique_ptr<RegistryKey> software64, software32;
-  ASSERT_EQ(reg().OpenKey(RegRoot::LocalMachine, L"SOFTWARE", access::Read | access::Wow64_64Key, software64), 0u);
-  ASSERT_EQ(reg().OpenKey(RegRoot::LocalMachine, L"SOFTWARE", access::Read | access::Wow64_32Key, software32), 0u);
+  ASSERT_EQ(reg().OpenKey(RegRoot::LocalMachine, L"SOFTWARE", access::Read | access::Wow64_64Key,
+                          software64),
+            0u);
+  ASSERT_EQ(reg().OpenKey(RegRoot::LocalMachine, L"SOFTWARE", access::Read | access::Wow64_32Key,
+                          software32),
+            0u);
   std::unique_ptr<RegistryKey> node;
   const ErrorCode wowIn64 = software64->OpenSubKey(L"Wow6432Node", access::Read, node);
   const auto names64 = SubKeys(*software64);
@@ -308,7 +318,8 @@ TEST_P(RegistryContractTest, MachineSoftwareHasTwoViewsOnA64BitMachine) {
     std::unique_ptr<RegistryKey> physical;
     ASSERT_EQ(reg().OpenKey(RegRoot::LocalMachine,
                             L"SOFTWARE\\Wow6432Node" + path.substr(path.find(L'\\')),
-                            access::Read | access::Wow64_64Key, physical), 0u);
+                            access::Read | access::Wow64_64Key, physical),
+              0u);
     EXPECT_EQ(ReadString(*physical, L"Side", side), 0u);
     EXPECT_EQ(side, L"32");
   } else {
@@ -322,9 +333,12 @@ TEST_P(RegistryContractTest, MachineSoftwareHasTwoViewsOnA64BitMachine) {
 TEST_P(RegistryContractTest, CurrentUserIsSharedByBothViews) {
   const std::wstring path = harness->scratchPath + L"\\Shared";
   std::unique_ptr<RegistryKey> key64, key32;
-  ASSERT_EQ(reg().CreateKey(RegRoot::CurrentUser, path, L"", access::AllAccess | access::Wow64_64Key, key64), 0u);
+  ASSERT_EQ(reg().CreateKey(RegRoot::CurrentUser, path, L"",
+                            access::AllAccess | access::Wow64_64Key, key64),
+            0u);
   ASSERT_EQ(WriteDword(*key64, L"v", 64), 0u);
-  ASSERT_EQ(reg().OpenKey(RegRoot::CurrentUser, path, access::Read | access::Wow64_32Key, key32), 0u);
+  ASSERT_EQ(reg().OpenKey(RegRoot::CurrentUser, path, access::Read | access::Wow64_32Key, key32),
+            0u);
   uint32_t v = 0;
   EXPECT_EQ(ReadDword(*key32, L"v", v), 0u);
   EXPECT_EQ(v, 64u);

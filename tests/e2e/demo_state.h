@@ -10,7 +10,7 @@ namespace tessaly::e2e {
 // Kontakt's per-user values (UserListIndex, UserRemoved) under HKCU\SOFTWARE\Native Instruments.
 class SavedLibrariesTab {
  public:
-  SavedLibrariesTab();  // reads them
+  SavedLibrariesTab();   // reads them
   ~SavedLibrariesTab();  // writes them back and removes the values that were not there
   SavedLibrariesTab(const SavedLibrariesTab&) = delete;
   SavedLibrariesTab& operator=(const SavedLibrariesTab&) = delete;

@@ -122,7 +122,8 @@ ErrorCode WriteWholeFile(const std::wstring& path, const std::vector<uint8_t>& b
                             FILE_ATTRIBUTE_NORMAL, nullptr);
   if (file == INVALID_HANDLE_VALUE) return GetLastError();
   DWORD written = 0;
-  const BOOL ok = WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
+  const BOOL ok =
+      WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
   const ErrorCode error = ok && written == bytes.size() ? 0 : GetLastError();
   CloseHandle(file);
   return error;
@@ -168,7 +169,8 @@ std::wstring ProgramPath() { return PathFromEnvironment(L"TESSALY_EXE"); }
 ProgramRun::~ProgramRun() { Kill(); }
 
 ProgramRun::ProgramRun(ProgramRun&& other) noexcept
-    : process_(std::exchange(other.process_, nullptr)), processId_(std::exchange(other.processId_, 0)) {}
+    : process_(std::exchange(other.process_, nullptr)),
+      processId_(std::exchange(other.processId_, 0)) {}
 
 ProgramRun& ProgramRun::operator=(ProgramRun&& other) noexcept {
   if (this != &other) {
@@ -309,7 +311,8 @@ bool MessageBoxInfo::Has(int button) const {
   return std::find(buttons.begin(), buttons.end(), button) != buttons.end();
 }
 
-std::optional<MessageBoxInfo> FindMessageBox(const ProgramRun& run, HWND owner, Milliseconds timeout) {
+std::optional<MessageBoxInfo> FindMessageBox(const ProgramRun& run, HWND owner,
+                                             Milliseconds timeout) {
   std::optional<MessageBoxInfo> found;
   WaitUntil(
       [&] {
@@ -347,7 +350,8 @@ bool DialogControl::IsPushOrCheck() const {
 
 std::vector<DialogControl> DialogControls(HWND dialog) {
   std::vector<DialogControl> controls;
-  for (HWND child = GetWindow(dialog, GW_CHILD); child != nullptr; child = GetWindow(child, GW_HWNDNEXT)) {
+  for (HWND child = GetWindow(dialog, GW_CHILD); child != nullptr;
+       child = GetWindow(child, GW_HWNDNEXT)) {
     DialogControl c;
     c.window = child;
     c.id = GetDlgCtrlID(child);
@@ -372,7 +376,8 @@ std::vector<DialogControl> DialogControls(HWND dialog) {
   return controls;
 }
 
-HWND FindDialog(const ProgramRun& run, HWND owner, std::wstring_view caption, Milliseconds timeout) {
+HWND FindDialog(const ProgramRun& run, HWND owner, std::wstring_view caption,
+                Milliseconds timeout) {
   HWND found = nullptr;
   WaitUntil(
       [&] {
@@ -429,7 +434,8 @@ std::optional<std::wstring> Text(HWND page, int id) {
   }
   std::wstring text(length + 1, L'\0');
   DWORD_PTR copied = 0;
-  if (!SendWithTimeout(control, WM_GETTEXT, text.size(), reinterpret_cast<LPARAM>(text.data()), copied)) {
+  if (!SendWithTimeout(control, WM_GETTEXT, text.size(), reinterpret_cast<LPARAM>(text.data()),
+                       copied)) {
     return std::nullopt;
   }
   text.resize(std::min<size_t>(copied, length));
@@ -452,12 +458,15 @@ namespace {
 std::vector<std::wstring> ControlLines(HWND control, UINT getCount, UINT getLength, UINT getText) {
   std::vector<std::wstring> items;
   DWORD_PTR count = 0;
-  if (!control || !SendWithTimeout(control, getCount, 0, 0, count) || count == static_cast<DWORD_PTR>(LB_ERR)) {
+  if (!control || !SendWithTimeout(control, getCount, 0, 0, count) ||
+      count == static_cast<DWORD_PTR>(LB_ERR)) {
     return items;
   }
   for (DWORD_PTR i = 0; i < count; ++i) {
     DWORD_PTR length = 0;
-    if (!SendWithTimeout(control, getLength, i, 0, length) || length == static_cast<DWORD_PTR>(LB_ERR)) break;
+    if (!SendWithTimeout(control, getLength, i, 0, length) ||
+        length == static_cast<DWORD_PTR>(LB_ERR))
+      break;
     // The line may change between the two messages while the page refills the list, and the
     // system copies the whole new line back: room for any path, whatever the length said.
     std::wstring text(std::max<size_t>(length + 1, 2048), L'\0');
@@ -493,8 +502,9 @@ bool SelectListBoxItem(HWND page, int id, std::wstring_view text) {
   HWND list = Control(page, id);
   const std::wstring wanted(text);
   DWORD_PTR row = 0;
-  if (!list || !SendWithTimeout(list, LB_FINDSTRINGEXACT, static_cast<WPARAM>(-1),
-                                reinterpret_cast<LPARAM>(wanted.c_str()), row) ||
+  if (!list ||
+      !SendWithTimeout(list, LB_FINDSTRINGEXACT, static_cast<WPARAM>(-1),
+                       reinterpret_cast<LPARAM>(wanted.c_str()), row) ||
       row == static_cast<DWORD_PTR>(LB_ERR)) {
     return false;
   }
@@ -515,8 +525,10 @@ class RemoteBuffer {
   RemoteBuffer(HWND window, size_t size) : size_(size) {
     DWORD processId = 0;
     GetWindowThreadProcessId(window, &processId);
-    process_ = OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_READ | PROCESS_VM_WRITE, FALSE, processId);
-    if (process_) address_ = VirtualAllocEx(process_, nullptr, size, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE);
+    process_ =
+        OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_READ | PROCESS_VM_WRITE, FALSE, processId);
+    if (process_)
+      address_ = VirtualAllocEx(process_, nullptr, size, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE);
   }
   ~RemoteBuffer() {
     if (address_) VirtualFreeEx(process_, address_, 0, MEM_RELEASE);
@@ -552,7 +564,8 @@ std::vector<std::vector<std::wstring>> ListViewRows(HWND page, int id, int colum
   constexpr int kChars = 520;
   RemoteBuffer buffer(list, sizeof(LVITEMW) + kChars * sizeof(wchar_t));
   if (!buffer.Ok()) return rows;
-  wchar_t* remoteText = reinterpret_cast<wchar_t*>(static_cast<char*>(buffer.Address()) + sizeof(LVITEMW));
+  wchar_t* remoteText =
+      reinterpret_cast<wchar_t*>(static_cast<char*>(buffer.Address()) + sizeof(LVITEMW));
   for (DWORD_PTR row = 0; row < count; ++row) {
     std::vector<std::wstring> cells;
     for (int column = 0; column < columns; ++column) {
@@ -563,7 +576,8 @@ std::vector<std::vector<std::wstring>> ListViewRows(HWND page, int id, int colum
       DWORD_PTR copied = 0;
       wchar_t text[kChars] = {};
       if (!buffer.Write(&item, sizeof item) ||
-          !SendWithTimeout(list, LVM_GETITEMTEXTW, row, reinterpret_cast<LPARAM>(buffer.Address()), copied) ||
+          !SendWithTimeout(list, LVM_GETITEMTEXTW, row, reinterpret_cast<LPARAM>(buffer.Address()),
+                           copied) ||
           !buffer.Read(text, sizeof text, sizeof(LVITEMW))) {
         return {};
       }
@@ -583,7 +597,8 @@ bool SelectListViewRow(HWND page, int id, int row) {
   item.state = LVIS_SELECTED | LVIS_FOCUSED;
   DWORD_PTR result = 0;
   return buffer.Ok() && buffer.Write(&item, sizeof item) &&
-         SendWithTimeout(list, LVM_SETITEMSTATE, row, reinterpret_cast<LPARAM>(buffer.Address()), result) &&
+         SendWithTimeout(list, LVM_SETITEMSTATE, row, reinterpret_cast<LPARAM>(buffer.Address()),
+                         result) &&
          result != FALSE;
 }
 
@@ -598,7 +613,8 @@ bool ClickColumn(HWND page, int id, int column) {
   DWORD_PTR ok = 0;
   RECT rect{};
   if (!buffer.Ok() ||
-      !SendWithTimeout(headerWindow, HDM_GETITEMRECT, column, reinterpret_cast<LPARAM>(buffer.Address()), ok) ||
+      !SendWithTimeout(headerWindow, HDM_GETITEMRECT, column,
+                       reinterpret_cast<LPARAM>(buffer.Address()), ok) ||
       !ok || !buffer.Read(&rect, sizeof rect)) {
     return false;
   }
@@ -612,7 +628,8 @@ bool ClickColumn(HWND page, int id, int column) {
 std::optional<int> CheckState(HWND page, int id) {
   HWND control = Control(page, id);
   DWORD_PTR state = 0;
-  if (control == nullptr || !SendWithTimeout(control, BM_GETCHECK, 0, 0, state)) return std::nullopt;
+  if (control == nullptr || !SendWithTimeout(control, BM_GETCHECK, 0, 0, state))
+    return std::nullopt;
   return static_cast<int>(state);
 }
 
@@ -647,8 +664,9 @@ bool ChooseWizard(HWND start, int wizardId) {
 }
 
 HWND EnterWizard(const ProgramRun& run, int wizardId) {
-  const auto choice = std::find_if(std::begin(kWizards), std::end(kWizards),
-                                   [&](const WizardChoice& wizard) { return wizard.id == wizardId; });
+  const auto choice =
+      std::find_if(std::begin(kWizards), std::end(kWizards),
+                   [&](const WizardChoice& wizard) { return wizard.id == wizardId; });
   if (choice == std::end(kWizards)) return nullptr;
   HWND start = FindPage(run, kStartTitle);
   if (!start || !ChooseWizard(start, wizardId)) return nullptr;
@@ -709,7 +727,8 @@ Image CaptureScreen() {
 
 std::vector<uint8_t> EncodePng(const Image& image) {
   const size_t rowBytes = static_cast<size_t>(image.width) * 3;
-  if (image.width <= 0 || image.height <= 0 || image.rgb.size() != rowBytes * image.height) return {};
+  if (image.width <= 0 || image.height <= 0 || image.rgb.size() != rowBytes * image.height)
+    return {};
 
   // Each row goes with the filter (None, Sub, Up, Paeth) that leaves the smallest sum of
   // absolute differences, the usual heuristic; flat pages then compress to a few bytes a row.
@@ -728,7 +747,10 @@ std::vector<uint8_t> EncodePng(const Image& image) {
       uint64_t cost = 0;
       for (size_t i = 0; i < rowBytes; ++i) {
         const int a = i >= 3 ? row[i - 3] : 0, b = above[i], c = i >= 3 ? above[i - 3] : 0;
-        const int predictor = types[f] == 0 ? 0 : types[f] == 1 ? a : types[f] == 2 ? b : Paeth(a, b, c);
+        const int predictor = types[f] == 0   ? 0
+                              : types[f] == 1 ? a
+                              : types[f] == 2 ? b
+                                              : Paeth(a, b, c);
         const uint8_t value = static_cast<uint8_t>(row[i] - predictor);
         candidate[f][i] = value;
         cost += value < 128 ? value : 256 - value;
@@ -754,7 +776,8 @@ std::vector<uint8_t> EncodePng(const Image& image) {
   std::vector<uint8_t> header;
   AppendBigEndian(header, static_cast<uint32_t>(image.width));
   AppendBigEndian(header, static_cast<uint32_t>(image.height));
-  header.insert(header.end(), {8, 2, 0, 0, 0});  // 8 bits, truecolour, deflate, adaptive, no interlace
+  header.insert(header.end(),
+                {8, 2, 0, 0, 0});  // 8 bits, truecolour, deflate, adaptive, no interlace
   AppendChunk(png, "IHDR", header);
   AppendChunk(png, "IDAT", compressed);
   AppendChunk(png, "IEND", {});
@@ -794,7 +817,8 @@ std::wstring SaveScreenshot(std::wstring_view name) {
   }
   wchar_t number[8];
   swprintf(number, 8, L"%02d", ++count);
-  const std::wstring path = folder + L"\\" + number + L"-" + SafeFileName(std::wstring(name)) + L".png";
+  const std::wstring path =
+      folder + L"\\" + number + L"-" + SafeFileName(std::wstring(name)) + L".png";
   if (const ErrorCode error = WriteWholeFile(path, png)) {
     ADD_FAILURE() << "screenshot: cannot write the file, error " << error;
     return std::wstring();

@@ -72,7 +72,8 @@ bool WaitUntil(const std::function<bool()>& condition, Milliseconds timeout = kD
 
 // --- Windows ------------------------------------------------------------------------------
 // The visible top-level window of the run whose title is exactly `title`; nullptr at timeout.
-HWND FindPage(const ProgramRun& run, std::wstring_view title, Milliseconds timeout = kDefaultTimeout);
+HWND FindPage(const ProgramRun& run, std::wstring_view title,
+              Milliseconds timeout = kDefaultTimeout);
 // True once `window` is destroyed or hidden, false at timeout.
 bool WaitForClose(HWND window, Milliseconds timeout = kDefaultTimeout);
 // A window's title (the system's copy; never blocks on a hung program).
@@ -106,10 +107,10 @@ struct DialogControl {
   int id = 0;
   std::wstring className;  // "Button", "Static", "Edit", ...
   DWORD style = 0;
-  std::wstring caption;    // its text as the control holds it, access-key marks included
-  std::wstring shown;      // its first line as shown: "&&" as "&", a lone "&" gone
-  wchar_t accessKey = 0;   // the letter after a lone "&", upper case; 0 when none
-  RECT rect{};             // in screen coordinates
+  std::wstring caption;        // its text as the control holds it, access-key marks included
+  std::wstring shown;          // its first line as shown: "&&" as "&", a lone "&" gone
+  wchar_t accessKey = 0;       // the letter after a lone "&", upper case; 0 when none
+  RECT rect{};                 // in screen coordinates
   bool IsPushOrCheck() const;  // a push button, check box or radio button (not a group box)
 };
 // The direct children of `dialog` in z-order (the order Tab walks), hidden ones included.

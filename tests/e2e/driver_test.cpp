@@ -48,7 +48,8 @@ std::optional<uint32_t> ReadProbeDword(const wchar_t* name) {
 
 std::vector<uint8_t> ReadFileBytes(const std::wstring& path) {
   std::vector<uint8_t> bytes;
-  HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+  HANDLE file =
+      CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
   if (file == INVALID_HANDLE_VALUE) return bytes;
   bytes.resize(GetFileSize(file, nullptr));
   DWORD read = 0;
@@ -102,7 +103,8 @@ Image DecodePng(const std::vector<uint8_t>& png, std::string& error) {
       return {};
     }
     if (type == "IHDR") {
-      if (length != 13 || data[8] != 8 || data[9] != 2 || data[10] != 0 || data[11] != 0 || data[12] != 0) {
+      if (length != 13 || data[8] != 8 || data[9] != 2 || data[10] != 0 || data[11] != 0 ||
+          data[12] != 0) {
         error = "header";
         return {};
       }
@@ -122,7 +124,8 @@ Image DecodePng(const std::vector<uint8_t>& png, std::string& error) {
   const size_t rowBytes = static_cast<size_t>(image.width) * 3;
   std::vector<uint8_t> raw((rowBytes + 1) * image.height);
   uLongf rawSize = static_cast<uLongf>(raw.size());
-  if (uncompress(raw.data(), &rawSize, compressed.data(), static_cast<uLong>(compressed.size())) != Z_OK ||
+  if (uncompress(raw.data(), &rawSize, compressed.data(), static_cast<uLong>(compressed.size())) !=
+          Z_OK ||
       rawSize != raw.size()) {
     error = "image data";
     return {};
@@ -161,7 +164,8 @@ int CountBackground(const Image& image, RECT rect) {
   for (int y = std::max<int>(rect.top, 0); y < std::min<int>(rect.bottom, image.height); ++y) {
     for (int x = std::max<int>(rect.left, 0); x < std::min<int>(rect.right, image.width); ++x) {
       const uint8_t* p = &image.rgb[(static_cast<size_t>(y) * image.width + x) * 3];
-      count += p[0] == probe::kBackground[0] && p[1] == probe::kBackground[1] && p[2] == probe::kBackground[2];
+      count += p[0] == probe::kBackground[0] && p[1] == probe::kBackground[1] &&
+               p[2] == probe::kBackground[2];
     }
   }
   return count;
@@ -177,7 +181,8 @@ class ProbeTest : public ::testing::Test {
     DeleteProbeKey();
     ASSERT_EQ(run.Start(ProbePath()), 0u);
     page = FindPage(run, probe::kPageTitle);
-    ASSERT_NE(page, nullptr) << "no page titled " << "Probe - Page";
+    ASSERT_NE(page, nullptr) << "no page titled "
+                             << "Probe - Page";
   }
   void TearDown() override { DeleteProbeKey(); }
 
@@ -222,7 +227,8 @@ TEST_F(ProbeTest, ReadsAndSetsControlsAndTheProgramActsOnThem) {
 
   ASSERT_TRUE(Click(page, IDC_PROBE_NEXT));
   EXPECT_EQ(run.WaitForExit(), std::optional<uint32_t>(IDC_PROBE_NEXT));
-  EXPECT_EQ(ReadString(RegRoot::CurrentUser, probe::kKey, L"Name"), std::optional<std::wstring>(name));
+  EXPECT_EQ(ReadString(RegRoot::CurrentUser, probe::kKey, L"Name"),
+            std::optional<std::wstring>(name));
   EXPECT_EQ(ReadProbeDword(L"Option"), std::optional<uint32_t>(1));
 }
 
@@ -253,9 +259,8 @@ TEST_P(MessageBoxTest, IsFoundReadAndAnswered) {
 
   EXPECT_FALSE(Answer(*box, IDOK, kShortTimeout)) << "the box has no OK button";
   ASSERT_TRUE(Answer(*box, GetParam().button));
-  EXPECT_TRUE(WaitUntil([] {
-    return ReadString(RegRoot::CurrentUser, probe::kKey, L"Answer").has_value();
-  }));
+  EXPECT_TRUE(WaitUntil(
+      [] { return ReadString(RegRoot::CurrentUser, probe::kKey, L"Answer").has_value(); }));
   EXPECT_EQ(ReadString(RegRoot::CurrentUser, probe::kKey, L"Answer"),
             std::optional<std::wstring>(GetParam().stored));
   SaveScreenshot(L"answered");
@@ -266,7 +271,9 @@ TEST_P(MessageBoxTest, IsFoundReadAndAnswered) {
 
 INSTANTIATE_TEST_SUITE_P(Answers, MessageBoxTest,
                          ::testing::Values(AnswerCase{IDYES, L"Yes"}, AnswerCase{IDNO, L"No"}),
-                         [](const auto& info) { return info.param.button == IDYES ? "Yes" : "No"; });
+                         [](const auto& info) {
+                           return info.param.button == IDYES ? "Yes" : "No";
+                         });
 
 struct EndCase {
   const char* name;
@@ -286,15 +293,17 @@ TEST_P(ExitCodeTest, IsThePageEndCode) {
 
 INSTANTIATE_TEST_SUITE_P(
     Ends, ExitCodeTest,
-    ::testing::Values(EndCase{"Next", [](HWND p) { return Click(p, IDC_PROBE_NEXT); }, IDC_PROBE_NEXT},
-                      EndCase{"Cancel", [](HWND p) { return Click(p, IDCANCEL); }, IDCANCEL},
-                      EndCase{"SystemMenuClose", [](HWND p) { return SysCommand(p, SC_CLOSE); }, IDCANCEL}),
+    ::testing::Values(
+        EndCase{"Next", [](HWND p) { return Click(p, IDC_PROBE_NEXT); }, IDC_PROBE_NEXT},
+        EndCase{"Cancel", [](HWND p) { return Click(p, IDCANCEL); }, IDCANCEL},
+        EndCase{"SystemMenuClose", [](HWND p) { return SysCommand(p, SC_CLOSE); }, IDCANCEL}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(ProbeTest, ScreenshotIsAValidPngThatShowsThePage) {
   const std::wstring first = SaveScreenshot(L"page");
   ASSERT_FALSE(first.empty()) << "TESSALY_ARTIFACTS missing or not writable";
-  EXPECT_NE(first.find(L"\\ProbeTest.ScreenshotIsAValidPngThatShowsThePage\\01-page.png"), std::wstring::npos)
+  EXPECT_NE(first.find(L"\\ProbeTest.ScreenshotIsAValidPngThatShowsThePage\\01-page.png"),
+            std::wstring::npos)
       << std::string(first.begin(), first.end());
   const std::wstring second = SaveScreenshot(L"again");
   EXPECT_NE(second.find(L"\\02-again.png"), std::wstring::npos);
@@ -342,7 +351,8 @@ TEST_F(ProbeTest, TheFitCheckFindsAClippedLabelAControlOutsideAndAWindowOffTheWo
                            SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE));
   EXPECT_TRUE(faultsMention("static text clipped"));
   ASSERT_TRUE(SetWindowPos(label, nullptr, 0, 0, labelRect.right - labelRect.left,
-                           labelRect.bottom - labelRect.top, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE));
+                           labelRect.bottom - labelRect.top,
+                           SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE));
   ASSERT_TRUE(SetWindowPos(name, nullptr, nameRect.left + 400, nameRect.top, 0, 0,
                            SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE));
   EXPECT_TRUE(faultsMention("outside the client area"));
@@ -350,7 +360,8 @@ TEST_F(ProbeTest, TheFitCheckFindsAClippedLabelAControlOutsideAndAWindowOffTheWo
                            SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE));
   EXPECT_TRUE(FitFaults(page).empty());
   const RECT window = WindowRect(page);
-  ASSERT_TRUE(SetWindowPos(page, nullptr, -40, window.top, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE));
+  ASSERT_TRUE(SetWindowPos(page, nullptr, -40, window.top, 0, 0,
+                           SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE));
   EXPECT_TRUE(faultsMention("outside the work area"));
 }
 
@@ -363,8 +374,12 @@ TEST(Png, EncodesEveryPixelExactly) {
   for (int y = 0; y < image.height; ++y) {
     for (int x = 0; x < image.width; ++x) {
       const uint8_t noise = static_cast<uint8_t>(random());
-      const uint8_t pixel[3] = {static_cast<uint8_t>(y < 20 ? 200 : y < 40 ? x * 2 : noise),
-                                static_cast<uint8_t>(y < 20 ? 30 : y < 40 ? y * 3 : noise ^ 0x5A),
+      const uint8_t pixel[3] = {static_cast<uint8_t>(y < 20   ? 200
+                                                     : y < 40 ? x * 2
+                                                              : noise),
+                                static_cast<uint8_t>(y < 20   ? 30
+                                                     : y < 40 ? y * 3
+                                                              : noise ^ 0x5A),
                                 static_cast<uint8_t>(y < 20 ? 90 : x + y)};
       image.rgb.insert(image.rgb.end(), pixel, pixel + 3);
     }
@@ -409,33 +424,39 @@ TEST(ProgramRunTest, PassesArgumentsExactlyAndReportsStartFailures) {
   {
     ScopedEnvironment recording(probe::kRecordVariable, record);
     ProgramRun run;
-    ASSERT_EQ(run.Start(ProbePath(), {L"C:\\Program Files\\Plug In\\a \"b\".dll", L"", L"C:\\with space\\",
-                                      L"plain", L"\u00E9t\u00E9"}),
+    ASSERT_EQ(run.Start(ProbePath(), {L"C:\\Program Files\\Plug In\\a \"b\".dll", L"",
+                                      L"C:\\with space\\", L"plain", L"\u00E9t\u00E9"}),
               0u);
     EXPECT_EQ(run.WaitForExit(), std::optional<uint32_t>(0));
   }
   const std::vector<uint8_t> bytes = ReadFileBytes(record);
-  EXPECT_EQ(std::string(bytes.begin(), bytes.end()),
-            "C:\\Program Files\\Plug In\\a \"b\".dll\n\nC:\\with space\\\nplain\n\xC3\xA9t\xC3\xA9\n");
+  EXPECT_EQ(
+      std::string(bytes.begin(), bytes.end()),
+      "C:\\Program Files\\Plug In\\a \"b\".dll\n\nC:\\with space\\\nplain\n\xC3\xA9t\xC3\xA9\n");
   DeleteFileW(record.c_str());
 
   ProgramRun missing;
-  EXPECT_EQ(missing.Start(L"C:\\windows\\no-such-program.exe"), static_cast<ErrorCode>(ERROR_FILE_NOT_FOUND));
+  EXPECT_EQ(missing.Start(L"C:\\windows\\no-such-program.exe"),
+            static_cast<ErrorCode>(ERROR_FILE_NOT_FOUND));
   EXPECT_FALSE(missing.Running());
   EXPECT_EQ(missing.WaitForExit(kShortTimeout), std::nullopt);
 }
 
 TEST(ProgramState, SettingsAndDocumentsAreDeletedAndNothingBeside) {
   HKEY key = nullptr;
-  ASSERT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, L"Software\\Quillmoor\\Tessaly\\Settings\\Deep", 0, nullptr, 0,
-                            KEY_WRITE, nullptr, &key, nullptr), ERROR_SUCCESS);
+  ASSERT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, L"Software\\Quillmoor\\Tessaly\\Settings\\Deep", 0,
+                            nullptr, 0, KEY_WRITE, nullptr, &key, nullptr),
+            ERROR_SUCCESS);
   RegCloseKey(key);
-  ASSERT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, L"Software\\Quillmoor\\Other", 0, nullptr, 0, KEY_WRITE, nullptr,
-                            &key, nullptr), ERROR_SUCCESS);
+  ASSERT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, L"Software\\Quillmoor\\Other", 0, nullptr, 0,
+                            KEY_WRITE, nullptr, &key, nullptr),
+            ERROR_SUCCESS);
   RegCloseKey(key);
   EXPECT_EQ(DeleteProgramSettings(), 0u);
-  EXPECT_NE(RegOpenKeyExW(HKEY_CURRENT_USER, L"Software\\Quillmoor\\Tessaly", 0, KEY_READ, &key), ERROR_SUCCESS);
-  ASSERT_EQ(RegOpenKeyExW(HKEY_CURRENT_USER, L"Software\\Quillmoor\\Other", 0, KEY_READ, &key), ERROR_SUCCESS);
+  EXPECT_NE(RegOpenKeyExW(HKEY_CURRENT_USER, L"Software\\Quillmoor\\Tessaly", 0, KEY_READ, &key),
+            ERROR_SUCCESS);
+  ASSERT_EQ(RegOpenKeyExW(HKEY_CURRENT_USER, L"Software\\Quillmoor\\Other", 0, KEY_READ, &key),
+            ERROR_SUCCESS);
   RegCloseKey(key);
   EXPECT_EQ(DeleteProgramSettings(), 0u) << "nothing to delete is no failure";
   RegDeleteKeyW(HKEY_CURRENT_USER, L"Software\\Quillmoor\\Other");
@@ -466,14 +487,18 @@ TEST(ProgramState, RegFilesAreImportedIntoTheChosenView) {
   };
   deleteBoth();
   const std::wstring file = TempPath(L"tessaly-e2e.reg");
-  for (const auto& [view, value] : {std::pair{RegView::Key64, L"64"}, std::pair{RegView::Key32, L"32"}}) {
+  for (const auto& [view, value] :
+       {std::pair{RegView::Key64, L"64"}, std::pair{RegView::Key32, L"32"}}) {
     const std::wstring text = std::wstring(L"\uFEFFWindows Registry Editor Version 5.00\r\n\r\n") +
-                              L"[HKEY_LOCAL_MACHINE\\" + key + L"]\r\n\"View\"=\"" + value + L"\"\r\n";
+                              L"[HKEY_LOCAL_MACHINE\\" + key + L"]\r\n\"View\"=\"" + value +
+                              L"\"\r\n";
     WriteFileBytes(file, text.data(), text.size() * sizeof(wchar_t));
     EXPECT_EQ(ImportRegFile(file, view), 0u);
   }
-  EXPECT_EQ(ReadString(RegRoot::LocalMachine, key, L"View", access::Wow64_64Key), std::optional<std::wstring>(L"64"));
-  EXPECT_EQ(ReadString(RegRoot::LocalMachine, key, L"View", access::Wow64_32Key), std::optional<std::wstring>(L"32"));
+  EXPECT_EQ(ReadString(RegRoot::LocalMachine, key, L"View", access::Wow64_64Key),
+            std::optional<std::wstring>(L"64"));
+  EXPECT_EQ(ReadString(RegRoot::LocalMachine, key, L"View", access::Wow64_32Key),
+            std::optional<std::wstring>(L"32"));
 
   const char broken[] = "not a registry file\r\n";
   WriteFileBytes(file, broken, sizeof broken - 1);

@@ -28,8 +28,9 @@ bool WriteBytes(const std::wstring& path, const std::string& bytes) {
   HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
   if (file == INVALID_HANDLE_VALUE) return false;
   DWORD written = 0;
-  const bool ok = WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) &&
-                  written == bytes.size();
+  const bool ok =
+      WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) &&
+      written == bytes.size();
   CloseHandle(file);
   return ok;
 }
@@ -97,9 +98,7 @@ class DupeFinderTest : public ::testing::Test {
   void TearDown() override { DeleteTree(L"C:\\TessalyE2E"); }
 
   // Start page -> plugin folders page.
-  HWND OpenFolders() {
-    return OpenWizard(run, IDC_WIZARD_DUPLICATES);
-  }
+  HWND OpenFolders() { return OpenWizard(run, IDC_WIZARD_DUPLICATES); }
 
   // ... -> the duplicate finder, once its search has completed.
   HWND OpenFinder() {
@@ -107,8 +106,10 @@ class DupeFinderTest : public ::testing::Test {
     if (!folders || !Click(folders, IDC_NEXT)) return nullptr;
     HWND finder = FindPage(run, kDupeFinderTitle);
     if (finder && !WaitUntil([&] {
-          return Text(finder, IDC_SEARCH_STATUS).value_or(L"").rfind(L"Completed searching", 0) == 0 &&
-                 ListBoxItems(finder, IDC_DUPLICATE_NAMES) != std::vector<std::wstring>{L"Searching..."};
+          return Text(finder, IDC_SEARCH_STATUS).value_or(L"").rfind(L"Completed searching", 0) ==
+                     0 &&
+                 ListBoxItems(finder, IDC_DUPLICATE_NAMES) !=
+                     std::vector<std::wstring>{L"Searching..."};
         })) {
       ADD_FAILURE() << "the search did not complete";
     }
@@ -121,8 +122,10 @@ class DupeFinderTest : public ::testing::Test {
     Rows rows;
     EXPECT_TRUE(WaitUntil([&] {
       rows = ListViewRows(finder, filesId, 5);
-      return rows.size() == expectedRows && (rows.empty() || EqualsNoCase(rows[0][0].substr(0, kRoot.size()), kRoot));
-    })) << ToUtf8(name) << ": " << rows.size() << " rows";
+      return rows.size() == expectedRows &&
+             (rows.empty() || EqualsNoCase(rows[0][0].substr(0, kRoot.size()), kRoot));
+    })) << ToUtf8(name)
+        << ": " << rows.size() << " rows";
     return rows;
   }
 
@@ -146,9 +149,11 @@ TEST_F(DupeFinderTest, FindsDuplicatesAndUnexpectedFiles) {
   EXPECT_EQ(Text(finder, IDC_SEARCH_STATUS), L"Completed searching 2 folders.");
   EXPECT_EQ(Text(finder, IDC_SEARCH_FILE),
             L"Found 1 single files, 2 files with duplicates, and 5 files total.");
-  EXPECT_EQ(ListBoxItems(finder, IDC_DUPLICATE_NAMES), (std::vector<std::wstring>{L"delay.dll", L"synth.dll"}));
+  EXPECT_EQ(ListBoxItems(finder, IDC_DUPLICATE_NAMES),
+            (std::vector<std::wstring>{L"delay.dll", L"synth.dll"}));
   EXPECT_EQ(ListBoxItems(finder, IDC_UNEXPECTED_NAMES),
-            (std::vector<std::wstring>{L"arm.dll", L"empty.dll", L"itanium.dll", L"reverb.dll", L"x.dll"}));
+            (std::vector<std::wstring>{L"arm.dll", L"empty.dll", L"itanium.dll", L"reverb.dll",
+                                       L"x.dll"}));
   for (int id : {IDC_DUPLICATE_DELETE, IDC_DUPLICATE_BROWSE, IDC_DUPLICATE_LAUNCH,
                  IDC_UNEXPECTED_DELETE, IDC_UNEXPECTED_BROWSE}) {
     EXPECT_FALSE(IsEnabled(finder, id)) << id;
@@ -168,8 +173,11 @@ TEST_F(DupeFinderTest, FindsDuplicatesAndUnexpectedFiles) {
   const struct {
     const wchar_t* name;
     const wchar_t* platform;
-  } unexpected[] = {{L"arm.dll", L"ARM"}, {L"itanium.dll", L"Itanium"}, {L"reverb.dll", L"64-bit"},
-                    {L"x.dll", L"?"}, {L"empty.dll", L"?"}};
+  } unexpected[] = {{L"arm.dll", L"ARM"},
+                    {L"itanium.dll", L"Itanium"},
+                    {L"reverb.dll", L"64-bit"},
+                    {L"x.dll", L"?"},
+                    {L"empty.dll", L"?"}};
   for (const auto& file : unexpected) {
     const Rows rows = ShowName(finder, IDC_UNEXPECTED_NAMES, IDC_UNEXPECTED_FILES, file.name, 1);
     ASSERT_EQ(rows.size(), 1u) << ToUtf8(file.name);
@@ -189,7 +197,8 @@ TEST_F(DupeFinderTest, FindsDuplicatesAndUnexpectedFiles) {
   }));
   ASSERT_TRUE(ClickAndWait(finder, IDC_SHOW_SINGLES));
   EXPECT_TRUE(WaitUntil([&] {
-    return ListBoxItems(finder, IDC_DUPLICATE_NAMES) == std::vector<std::wstring>{L"(no files found)"};
+    return ListBoxItems(finder, IDC_DUPLICATE_NAMES) ==
+           std::vector<std::wstring>{L"(no files found)"};
   }));
   // The lower list is not refilled by them.
   EXPECT_EQ(ListBoxItems(finder, IDC_UNEXPECTED_NAMES).size(), 5u);
@@ -219,7 +228,8 @@ TEST_F(DupeFinderTest, ColumnsSortAndASecondClickReverses) {
   // Size, date and platform each sort ascending on the first click; equal keys keep their order.
   for (int column : {3, 1, 4}) {
     ASSERT_TRUE(ClickColumn(finder, IDC_DUPLICATE_FILES, column));
-    const Rows first = WaitForRows(finder, IDC_DUPLICATE_FILES, [](const Rows& r) { return r.size() == 2; });
+    const Rows first =
+        WaitForRows(finder, IDC_DUPLICATE_FILES, [](const Rows& r) { return r.size() == 2; });
     ASSERT_TRUE(ClickColumn(finder, IDC_DUPLICATE_FILES, column));
     WaitForRows(finder, IDC_DUPLICATE_FILES, [&](const Rows& r) {
       return r.size() == 2 && r[0] == first[1] && r[1] == first[0];
@@ -269,12 +279,15 @@ TEST_F(DupeFinderTest, DeleteAsksAndRefreshesTheFileList) {
   box = FindMessageBox(run, finder);
   ASSERT_TRUE(box.has_value());
   ASSERT_TRUE(Answer(*box, IDYES));
-  const Rows left = WaitForRows(finder, IDC_DUPLICATE_FILES, [](const Rows& r) { return r.size() == 1; });
+  const Rows left =
+      WaitForRows(finder, IDC_DUPLICATE_FILES, [](const Rows& r) { return r.size() == 1; });
   ASSERT_EQ(left.size(), 1u);
   EXPECT_EQ(left[0][0], kB);
   EXPECT_EQ(GetFileAttributesW((kA + L"\\Synth.dll").c_str()), INVALID_FILE_ATTRIBUTES);
-  EXPECT_EQ(ListBoxItems(finder, IDC_DUPLICATE_NAMES), (std::vector<std::wstring>{L"delay.dll", L"synth.dll"}));
-  EXPECT_EQ(Text(finder, IDC_SEARCH_FILE), L"Found 1 single files, 2 files with duplicates, and 5 files total.");
+  EXPECT_EQ(ListBoxItems(finder, IDC_DUPLICATE_NAMES),
+            (std::vector<std::wstring>{L"delay.dll", L"synth.dll"}));
+  EXPECT_EQ(Text(finder, IDC_SEARCH_FILE),
+            L"Found 1 single files, 2 files with duplicates, and 5 files total.");
   EXPECT_FALSE(IsEnabled(finder, IDC_DUPLICATE_DELETE));
   SaveScreenshot(L"deleted");
   ASSERT_TRUE(Click(finder, IDCANCEL));
@@ -323,7 +336,8 @@ TEST_F(DupeFinderTest, LaunchOffersPreferencesOrOpensTheHost) {
   ASSERT_TRUE(Click(finder, IDC_DUPLICATE_LAUNCH));
   auto box = FindMessageBox(run, finder);
   ASSERT_TRUE(box.has_value());
-  EXPECT_EQ(box->text, L"No plugin host path configured. Would you like to set one up in Preferences?");
+  EXPECT_EQ(box->text,
+            L"No plugin host path configured. Would you like to set one up in Preferences?");
   EXPECT_EQ(box->buttons, (std::vector<int>{IDYES, IDNO}));
   ASSERT_TRUE(Answer(*box, IDYES));
   HWND preferences = FindPage(run, kPreferencesTitle);
@@ -337,10 +351,12 @@ TEST_F(DupeFinderTest, LaunchOffersPreferencesOrOpensTheHost) {
 
   // With the host: it starts with the quoted path as its one argument.
   ASSERT_TRUE(Click(finder, IDC_DUPLICATE_LAUNCH));
-  ASSERT_TRUE(WaitUntil([&] { return GetFileAttributesW(record.c_str()) != INVALID_FILE_ATTRIBUTES; }));
+  ASSERT_TRUE(
+      WaitUntil([&] { return GetFileAttributesW(record.c_str()) != INVALID_FILE_ATTRIBUTES; }));
   std::wstring recorded;
   ASSERT_TRUE(WaitUntil([&] {
-    HANDLE file = CreateFileW(record.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    HANDLE file = CreateFileW(record.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                              0, nullptr);
     if (file == INVALID_HANDLE_VALUE) return false;
     std::string bytes(4096, '\0');
     DWORD read = 0;
@@ -365,7 +381,7 @@ TEST_F(DupeFinderTest, BrowseToShowsTheFileInExplorer) {
   // Explorer opens a window on the file's folder, in a process of its own.
   HWND explorer = nullptr;
   ASSERT_TRUE(WaitUntil([&] {
-    explorer = FindWindowW(L"ExplorerWClass", L"A");  // Wine's
+    explorer = FindWindowW(L"ExplorerWClass", L"A");                // Wine's
     if (!explorer) explorer = FindWindowW(L"CabinetWClass", L"A");  // Windows'
 
     return explorer != nullptr && IsWindowVisible(explorer);
@@ -395,7 +411,8 @@ TEST_F(DupeFinderTest, BackAndQuitWhileTheSearchRuns) {
   ASSERT_TRUE(Click(folders, IDC_NEXT));
   finder = FindPage(run, kDupeFinderTitle);
   ASSERT_NE(finder, nullptr);
-  EXPECT_EQ(Text(finder, IDC_SEARCH_STATUS).value_or(L"").rfind(L"Completed", 0), std::wstring::npos);
+  EXPECT_EQ(Text(finder, IDC_SEARCH_STATUS).value_or(L"").rfind(L"Completed", 0),
+            std::wstring::npos);
   ASSERT_TRUE(Click(finder, IDCANCEL));
   EXPECT_EQ(run.WaitForExit(), 0u);
 }
@@ -421,11 +438,15 @@ TEST_F(DupeFinderTest, ClicksDuringTheSearchChangeNothingItFinds) {
   };
   auto outcome = [&](HWND finder) {
     SearchOutcome result;
-    EXPECT_TRUE(WaitUntil([&] {
-      result = {Text(finder, IDC_SEARCH_STATUS), Text(finder, IDC_SEARCH_FILE),
-                ListBoxItems(finder, IDC_DUPLICATE_NAMES), ListBoxItems(finder, IDC_UNEXPECTED_NAMES)};
-      return completed(finder) && result.duplicates != searching && result.unexpected != searching;
-    }, Milliseconds(120000)));
+    EXPECT_TRUE(WaitUntil(
+        [&] {
+          result = {Text(finder, IDC_SEARCH_STATUS), Text(finder, IDC_SEARCH_FILE),
+                    ListBoxItems(finder, IDC_DUPLICATE_NAMES),
+                    ListBoxItems(finder, IDC_UNEXPECTED_NAMES)};
+          return completed(finder) && result.duplicates != searching &&
+                 result.unexpected != searching;
+        },
+        Milliseconds(120000)));
     return result;
   };
 
@@ -452,8 +473,9 @@ TEST_F(DupeFinderTest, ClicksDuringTheSearchChangeNothingItFinds) {
   bool enabledWhileSearching = false;
   while (true) {
     // Enabled first, status second: the page enables the boxes only after the completion line.
-    const bool enabled = IsEnabled(finder, IDC_SHOW_DUPLICATES) || IsEnabled(finder, IDC_SHOW_SINGLES) ||
-                         IsEnabled(finder, IDC_DUPLICATE_NAMES) || IsEnabled(finder, IDC_UNEXPECTED_NAMES);
+    const bool enabled =
+        IsEnabled(finder, IDC_SHOW_DUPLICATES) || IsEnabled(finder, IDC_SHOW_SINGLES) ||
+        IsEnabled(finder, IDC_DUPLICATE_NAMES) || IsEnabled(finder, IDC_UNEXPECTED_NAMES);
     if (completed(finder)) break;
     if (enabled) enabledWhileSearching = true;
     for (int id : {IDC_SHOW_SINGLES, IDC_SHOW_DUPLICATES}) {
@@ -467,7 +489,8 @@ TEST_F(DupeFinderTest, ClicksDuringTheSearchChangeNothingItFinds) {
     if (clicksWhileSearching == 3) SaveScreenshot(L"clicked-while-searching");
     Sleep(15);
   }
-  EXPECT_FALSE(enabledWhileSearching) << "check boxes or names lists were enabled during the search";
+  EXPECT_FALSE(enabledWhileSearching)
+      << "check boxes or names lists were enabled during the search";
   EXPECT_GE(clicksWhileSearching, 3) << "the search ended before the clicks could test it";
   EXPECT_EQ(CheckState(finder, IDC_SHOW_DUPLICATES), BST_CHECKED);
   EXPECT_EQ(CheckState(finder, IDC_SHOW_SINGLES), BST_UNCHECKED);
@@ -476,7 +499,8 @@ TEST_F(DupeFinderTest, ClicksDuringTheSearchChangeNothingItFinds) {
   EXPECT_EQ(disturbed.summary, undisturbed.summary);
   EXPECT_EQ(disturbed.duplicates, undisturbed.duplicates);
   EXPECT_EQ(disturbed.unexpected, undisturbed.unexpected);
-  for (int id : {IDC_SHOW_DUPLICATES, IDC_SHOW_SINGLES, IDC_DUPLICATE_NAMES, IDC_UNEXPECTED_NAMES}) {
+  for (int id :
+       {IDC_SHOW_DUPLICATES, IDC_SHOW_SINGLES, IDC_DUPLICATE_NAMES, IDC_UNEXPECTED_NAMES}) {
     EXPECT_TRUE(WaitUntil([&] { return IsEnabled(finder, id); })) << id;
   }
   SaveScreenshot(L"after-the-clicks");
@@ -513,21 +537,26 @@ TEST_F(DupeFinderTest, FoldersPageKeepsAListPerPlatformAndStoresItOnClose) {
   ASSERT_TRUE(SelectListBoxItem(folders, IDC_PLUGIN_FOLDERS, defaults64[0]));
   ASSERT_TRUE(WaitUntil([&] { return IsEnabled(folders, IDC_REMOVE_FOLDER); }));
   ASSERT_TRUE(ClickAndWait(folders, IDC_REMOVE_FOLDER));
-  ASSERT_TRUE(WaitUntil([&] { return ListBoxItems(folders, IDC_PLUGIN_FOLDERS).size() == defaults64.size() - 1; }));
+  ASSERT_TRUE(WaitUntil(
+      [&] { return ListBoxItems(folders, IDC_PLUGIN_FOLDERS).size() == defaults64.size() - 1; }));
   EXPECT_FALSE(IsEnabled(folders, IDC_REMOVE_FOLDER));
   ASSERT_TRUE(ClickAndWait(folders, IDC_PLATFORM_32));
-  ASSERT_TRUE(WaitUntil([&] { return ListBoxItems(folders, IDC_PLUGIN_FOLDERS) == std::vector<std::wstring>{kA, kB}; }));
+  ASSERT_TRUE(WaitUntil([&] {
+    return ListBoxItems(folders, IDC_PLUGIN_FOLDERS) == std::vector<std::wstring>{kA, kB};
+  }));
   ASSERT_TRUE(SelectListBoxItem(folders, IDC_PLUGIN_FOLDERS, kB));
   ASSERT_TRUE(WaitUntil([&] { return IsEnabled(folders, IDC_REMOVE_FOLDER); }));
   ASSERT_TRUE(ClickAndWait(folders, IDC_REMOVE_FOLDER));
-  ASSERT_TRUE(WaitUntil([&] { return ListBoxItems(folders, IDC_PLUGIN_FOLDERS) == std::vector<std::wstring>{kA}; }));
+  ASSERT_TRUE(WaitUntil(
+      [&] { return ListBoxItems(folders, IDC_PLUGIN_FOLDERS) == std::vector<std::wstring>{kA}; }));
 
   // Cancel still stores both lists and the platform.
   ASSERT_TRUE(Click(folders, IDCANCEL));
   EXPECT_EQ(run.WaitForExit(), 0u);
   EXPECT_EQ(profile.GetProfileString(kSettingsSection, kVstPaths32, nullptr), kA);
   std::wstring expected64;
-  for (size_t i = 1; i < defaults64.size(); ++i) expected64 += (expected64.empty() ? L"" : L"|") + defaults64[i];
+  for (size_t i = 1; i < defaults64.size(); ++i)
+    expected64 += (expected64.empty() ? L"" : L"|") + defaults64[i];
   EXPECT_EQ(profile.GetProfileString(kSettingsSection, kVstPaths64, nullptr), expected64);
   EXPECT_EQ(profile.GetProfileInt(kSettingsSection, kSelectedPlatform, 9), 0u);
 }

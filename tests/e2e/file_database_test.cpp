@@ -104,10 +104,8 @@ TEST_F(FileDatabaseTest, TheLocatePageRefusesMissingPathsAndStoresAnExistingOne)
     int id;
     const wchar_t* text;
   } controls[] = {
-      {IDC_FILE_DATABASE_PATH, L""},
-      {IDC_FILE_DATABASE_BROWSE, L"&Browse"},
-      {IDC_BACK, L"B&ack"},
-      {IDC_NEXT, L"&Next"},
+      {IDC_FILE_DATABASE_PATH, L""}, {IDC_FILE_DATABASE_BROWSE, L"&Browse"},
+      {IDC_BACK, L"B&ack"},          {IDC_NEXT, L"&Next"},
       {IDCANCEL, L"&Cancel"},
   };
   for (const auto& control : controls) {

@@ -34,8 +34,8 @@ std::wstring ClassOf(HWND window) {
 }
 
 int DpiOf(HWND window) {
-  static const auto getDpi = reinterpret_cast<GetDpiForWindowFn>(
-      reinterpret_cast<void*>(User32("GetDpiForWindow")));
+  static const auto getDpi =
+      reinterpret_cast<GetDpiForWindowFn>(reinterpret_cast<void*>(User32("GetDpiForWindow")));
   if (getDpi) {
     if (const UINT dpi = getDpi(window)) return static_cast<int>(dpi);
   }
@@ -63,13 +63,15 @@ HFONT MakeTemplateFont(int dpi) {
 std::string ClippedStatic(HWND control, int dpi) {
   const LONG style = GetWindowLongW(control, GWL_STYLE);
   const LONG kind = style & SS_TYPEMASK;
-  if (kind != SS_LEFT && kind != SS_RIGHT && kind != SS_CENTER && kind != SS_LEFTNOWORDWRAP) return {};
+  if (kind != SS_LEFT && kind != SS_RIGHT && kind != SS_CENTER && kind != SS_LEFTNOWORDWRAP)
+    return {};
   // Paths shortened with an ellipsis are made to fit by the control itself.
   if (style & (SS_ENDELLIPSIS | SS_PATHELLIPSIS | SS_WORDELLIPSIS)) return {};
   wchar_t buffer[2048] = {};
   DWORD_PTR copied = 0;
   if (!SendMessageTimeoutW(control, WM_GETTEXT, 2048, reinterpret_cast<LPARAM>(buffer),
-                           SMTO_ABORTIFHUNG, 2000, &copied) || copied == 0) {
+                           SMTO_ABORTIFHUNG, 2000, &copied) ||
+      copied == 0) {
     return {};
   }
   RECT client{};
@@ -115,7 +117,8 @@ std::vector<std::string> FitFaults(HWND page) {
     return {"no monitor for the page"};
   }
   if (!Inside(window, monitor.rcWork)) {
-    faults.push_back("window " + Describe(window) + " outside the work area " + Describe(monitor.rcWork));
+    faults.push_back("window " + Describe(window) + " outside the work area " +
+                     Describe(monitor.rcWork));
   }
   RECT client{};
   GetClientRect(page, &client);
@@ -123,12 +126,12 @@ std::vector<std::string> FitFaults(HWND page) {
   const int dpi = DpiOf(page);
   for (HWND child = GetWindow(page, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
     if (!IsWindowVisible(child)) continue;
-    const std::string name =
-        ToUtf8(ClassOf(child)) + " " + std::to_string(GetDlgCtrlID(child));
+    const std::string name = ToUtf8(ClassOf(child)) + " " + std::to_string(GetDlgCtrlID(child));
     RECT rect{};
     GetWindowRect(child, &rect);
     if (!Inside(rect, client)) {
-      faults.push_back(name + " " + Describe(rect) + " outside the client area " + Describe(client));
+      faults.push_back(name + " " + Describe(rect) + " outside the client area " +
+                       Describe(client));
     }
     if (lstrcmpiW(ClassOf(child).c_str(), L"Static") == 0) {
       const std::string clipped = ClippedStatic(child, dpi);

@@ -106,9 +106,11 @@ void ExpectUniqueAccessKeys(const std::vector<DialogControl>& controls) {
     if (!IsWindowVisible(c.window)) continue;
     // Keys come from buttons (group boxes included) and from labels that show prefixes; the text
     // of an edit or a list, or of a label with SS_NOPREFIX, is only text.
-    const bool button = CompareStringOrdinal(c.className.c_str(), -1, L"Button", -1, TRUE) == CSTR_EQUAL;
-    const bool label = CompareStringOrdinal(c.className.c_str(), -1, L"Static", -1, TRUE) == CSTR_EQUAL &&
-                       !(c.style & SS_NOPREFIX);
+    const bool button =
+        CompareStringOrdinal(c.className.c_str(), -1, L"Button", -1, TRUE) == CSTR_EQUAL;
+    const bool label =
+        CompareStringOrdinal(c.className.c_str(), -1, L"Static", -1, TRUE) == CSTR_EQUAL &&
+        !(c.style & SS_NOPREFIX);
     if (!button && !label) continue;
     if (c.IsPushOrCheck()) {
       EXPECT_NE(c.accessKey, 0) << Describe(c) << " has no access key";
@@ -135,10 +137,12 @@ void ExpectTabInReadingOrder(HWND page) {
     HWND before = PageChildOf(page, FocusedControl(page));
     ASSERT_TRUE(PressKey(page, VK_TAB));
     HWND now = before;
-    WaitUntil([&] {
-      now = PageChildOf(page, FocusedControl(page));
-      return now != before;
-    }, Milliseconds(1500));
+    WaitUntil(
+        [&] {
+          now = PageChildOf(page, FocusedControl(page));
+          return now != before;
+        },
+        Milliseconds(1500));
     if (!byWindow.count(now)) {
       ADD_FAILURE() << "Tab left the page's controls";
       break;
@@ -151,7 +155,8 @@ void ExpectTabInReadingOrder(HWND page) {
   // Which controls Tab must reach: a radio group counts once, by whichever button holds the stop.
   std::vector<HWND> expected;
   for (const DialogControl& c : controls) {
-    if (!(c.style & WS_TABSTOP) || !IsWindowVisible(c.window) || !IsWindowEnabled(c.window)) continue;
+    if (!(c.style & WS_TABSTOP) || !IsWindowVisible(c.window) || !IsWindowEnabled(c.window))
+      continue;
     expected.push_back(c.window);
   }
   const auto groupOf = [&](HWND control) {
@@ -197,10 +202,14 @@ using Cleanup = std::vector<std::function<void()>>;
 HWND FinderAfterSearch(const ProgramRun& run, HWND folders) {
   if (!Click(folders, IDC_NEXT)) return nullptr;
   HWND finder = FindPage(run, kDupeFinderTitle);
-  if (finder && !WaitUntil([&] {
-        return Text(finder, IDC_SEARCH_STATUS).value_or(L"").rfind(L"Completed searching", 0) == 0 &&
-               IsEnabled(finder, IDC_DUPLICATE_NAMES);
-      }, Milliseconds(60000))) {
+  if (finder &&
+      !WaitUntil(
+          [&] {
+            return Text(finder, IDC_SEARCH_STATUS).value_or(L"").rfind(L"Completed searching", 0) ==
+                       0 &&
+                   IsEnabled(finder, IDC_DUPLICATE_NAMES);
+          },
+          Milliseconds(60000))) {
     return nullptr;
   }
   return finder;
@@ -218,7 +227,8 @@ HWND FromStartMenu(ProgramRun& run, WPARAM command, const wchar_t* title) {
 
 // The product manager once its scan has ended, with Battery 4 selected so that its buttons are on.
 HWND ProductManager(ProgramRun& run) {
-  RegDeleteKeyValueW(HKEY_CURRENT_USER, L"Software\\Quillmoor\\Tessaly\\Settings", kFileDatabasePath);
+  RegDeleteKeyValueW(HKEY_CURRENT_USER, L"Software\\Quillmoor\\Tessaly\\Settings",
+                     kFileDatabasePath);
   HWND page = OpenWizard(run, IDC_WIZARD_PRODUCTS);
   if (!page || !WaitUntil([&] { return IsEnabled(page, IDC_PM_SHOW_APPS); }, Milliseconds(60000)) ||
       !SelectListBoxItem(page, IDC_PM_PRODUCTS, L"Battery 4") ||
@@ -235,7 +245,8 @@ HWND ChangeFolder(ProgramRun& run) {
   HWND change = FindPage(run, kChangeFolderTitle);
   if (!change) return nullptr;
   const std::vector<std::wstring> folders = ListBoxItems(change, IDC_FOLDER_LIST);
-  if (!folders.empty() && !SelectListBoxItem(change, IDC_FOLDER_LIST, folders.front())) return nullptr;
+  if (!folders.empty() && !SelectListBoxItem(change, IDC_FOLDER_LIST, folders.front()))
+    return nullptr;
   return change;
 }
 
@@ -257,7 +268,8 @@ HWND RelocationProgress(ProgramRun& run, Cleanup& cleanup) {
   HWND folders = OpenWizard(run, IDC_WIZARD_RELOCATE);
   if (!folders) return nullptr;
   for (const int option : {IDC_ALREADY_MOVED, IDC_DIFFERENT_NAME}) {
-    if (CheckState(folders, option) == BST_CHECKED && !ClickAndWait(folders, option)) return nullptr;
+    if (CheckState(folders, option) == BST_CHECKED && !ClickAndWait(folders, option))
+      return nullptr;
   }
   if (!SetText(folders, IDC_ORIGINAL_LOCATION, L"C:\\Keys Samples\\Strings") ||
       !SetText(folders, IDC_NEW_LOCATION, L"C:\\Keys Relocated") || !Click(folders, IDC_NEXT)) {
@@ -268,10 +280,13 @@ HWND RelocationProgress(ProgramRun& run, Cleanup& cleanup) {
     if (!box || !Answer(*box, IDYES)) return nullptr;
   }
   HWND progress = FindPage(run, kRelocateContentTitle);
-  if (!progress || !WaitUntil([&] {
-        const std::vector<std::wstring> log = ListBoxItems(progress, IDC_RELOCATION_LOG);
-        return !log.empty() && log.back().rfind(L"Operation completed", 0) == 0;
-      }, Milliseconds(60000))) {
+  if (!progress || !WaitUntil(
+                       [&] {
+                         const std::vector<std::wstring> log =
+                             ListBoxItems(progress, IDC_RELOCATION_LOG);
+                         return !log.empty() && log.back().rfind(L"Operation completed", 0) == 0;
+                       },
+                       Milliseconds(60000))) {
     return nullptr;
   }
   return progress;
@@ -303,7 +318,8 @@ std::function<HWND(ProgramRun&, Cleanup&)> Plain(std::function<HWND(ProgramRun&)
 
 const PageCase kPages[] = {
     {"Start", Plain(StartPage)},
-    {"Preferences", Plain([](ProgramRun& run) { return FromStartMenu(run, 0x100, kPreferencesTitle); })},
+    {"Preferences",
+     Plain([](ProgramRun& run) { return FromStartMenu(run, 0x100, kPreferencesTitle); })},
     {"UndoAChange",
      [](ProgramRun& run, Cleanup& cleanup) -> HWND {
        if (!SaveOneChange(cleanup)) return nullptr;
@@ -315,8 +331,8 @@ const PageCase kPages[] = {
     {"PluginFolders", Plain([](ProgramRun& run) -> HWND {
        HWND folders = OpenWizard(run, IDC_WIZARD_DUPLICATES);
        // A folder selected, so that Remove and Open are on.
-       const std::vector<std::wstring> listed = folders ? ListBoxItems(folders, IDC_PLUGIN_FOLDERS)
-                                                        : std::vector<std::wstring>{};
+       const std::vector<std::wstring> listed =
+           folders ? ListBoxItems(folders, IDC_PLUGIN_FOLDERS) : std::vector<std::wstring>{};
        if (!listed.empty()) SelectListBoxItem(folders, IDC_PLUGIN_FOLDERS, listed.front());
        return folders;
      })},
@@ -352,7 +368,8 @@ const PageCase kPages[] = {
      })},
     {"KontaktLibraries", Plain([](ProgramRun& run) -> HWND {
        HWND page = OpenWizard(run, IDC_WIZARD_LIBRARIES);
-       if (!page || !WaitUntil([&] { return IsEnabled(page, IDC_APPLY_SORT); }, Milliseconds(60000)) ||
+       if (!page ||
+           !WaitUntil([&] { return IsEnabled(page, IDC_APPLY_SORT); }, Milliseconds(60000)) ||
            !SelectListViewRow(page, IDC_KONTAKT_LIBRARIES, 0) ||
            !WaitUntil([&] { return IsEnabled(page, IDC_FORCE_TO_TOP); })) {
          return nullptr;
@@ -361,12 +378,14 @@ const PageCase kPages[] = {
      })},
     {"FixThumbnails", Plain([](ProgramRun& run) -> HWND {
        HWND page = OpenWizard(run, IDC_WIZARD_THUMBNAILS);
-       if (!page || !WaitUntil([&] { return IsEnabled(page, IDC_FIX_THUMBNAILS); }, Milliseconds(60000))) {
+       if (!page ||
+           !WaitUntil([&] { return IsEnabled(page, IDC_FIX_THUMBNAILS); }, Milliseconds(60000))) {
          return nullptr;
        }
        return page;
      })},
-    {"FolderLocations", Plain([](ProgramRun& run) { return OpenWizard(run, IDC_WIZARD_RELOCATE); })},
+    {"FolderLocations",
+     Plain([](ProgramRun& run) { return OpenWizard(run, IDC_WIZARD_RELOCATE); })},
     {"RelocationProgress", RelocationProgress},
 };
 

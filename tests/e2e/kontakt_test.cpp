@@ -116,15 +116,17 @@ TEST_F(KontaktTest, ArrangesAndAppliesTheLibrariesTab) {
 
   // Sorts: articles ignored; by "Top of List" (the list index), and the same header reverses.
   ASSERT_TRUE(Click(page, IDC_IGNORE_ARTICLES));
-  Rows rows = WaitForRows(page, [](const Rows& r) { return !r.empty() && r[2][0] == L"The Gentleman"; });
+  Rows rows =
+      WaitForRows(page, [](const Rows& r) { return !r.empty() && r[2][0] == L"The Gentleman"; });
   EXPECT_EQ(Names(rows)[3], L"The Grandeur");
   EXPECT_EQ(Names(rows)[4], L"Kontakt Factory Library 2");
   ASSERT_TRUE(ClickColumn(page, IDC_KONTAKT_LIBRARIES, 1));
   rows = WaitForRows(page, [](const Rows& r) { return !r.empty() && r[0][1] == L"Yes"; });
   EXPECT_EQ(Names(rows)[0], L"Kontakt Factory Library 2");  // index 0, in name order
-  EXPECT_EQ(Names(rows).back(), L"Elektrik Piano");          // index 8
+  EXPECT_EQ(Names(rows).back(), L"Elektrik Piano");         // index 8
   ASSERT_TRUE(ClickColumn(page, IDC_KONTAKT_LIBRARIES, 1));
-  rows = WaitForRows(page, [](const Rows& r) { return !r.empty() && r[0][0] == L"Elektrik Piano"; });
+  rows =
+      WaitForRows(page, [](const Rows& r) { return !r.empty() && r[0][0] == L"Elektrik Piano"; });
   EXPECT_EQ(Names(rows).back(), L"Kontakt Factory Library 2");
 
   // Force one to the top, hide another.
@@ -199,21 +201,28 @@ TEST_F(KontaktTest, ExtendedSearchListsWhatTheTabKnowsAndHideAllToggles) {
                          }) != r.end();
   });
   ASSERT_TRUE(WaitUntil([&] { return IsEnabled(page, IDC_APPLY_SORT); }));
-  const std::vector<std::wstring> expected = {
-      L"Alicia's Keys",         L"Elektrik Piano", L"Kontakt 7",
-      L"Kontakt Factory Library 2", L"Scarbee Mark I", L"Session Strings Pro 2",
-      L"Symphony Series Brass Ensemble", L"The Gentleman", L"\u00C9b\u00E8ne Grand"};
+  const std::vector<std::wstring> expected = {L"Alicia's Keys",
+                                              L"Elektrik Piano",
+                                              L"Kontakt 7",
+                                              L"Kontakt Factory Library 2",
+                                              L"Scarbee Mark I",
+                                              L"Session Strings Pro 2",
+                                              L"Symphony Series Brass Ensemble",
+                                              L"The Gentleman",
+                                              L"\u00C9b\u00E8ne Grand"};
   EXPECT_EQ(Names(ListViewRows(page, IDC_KONTAKT_LIBRARIES, 3)), expected);
   SaveScreenshot(L"extended");
 
   ASSERT_TRUE(Click(page, IDC_HIDE_ALL));
   Rows hidden = WaitForRows(page, [](const Rows& r) {
-    return !r.empty() && std::all_of(r.begin(), r.end(), [](const auto& row) { return row[2] == L"Yes"; });
+    return !r.empty() &&
+           std::all_of(r.begin(), r.end(), [](const auto& row) { return row[2] == L"Yes"; });
   });
   EXPECT_EQ(hidden.size(), expected.size());
   ASSERT_TRUE(Click(page, IDC_HIDE_ALL));
   hidden = WaitForRows(page, [](const Rows& r) {
-    return !r.empty() && std::all_of(r.begin(), r.end(), [](const auto& row) { return row[2].empty(); });
+    return !r.empty() &&
+           std::all_of(r.begin(), r.end(), [](const auto& row) { return row[2].empty(); });
   });
   EXPECT_TRUE(!hidden.empty() && hidden[0][2].empty());
   ASSERT_TRUE(Click(page, IDCANCEL));

@@ -28,10 +28,8 @@ struct WizardChoice {
   const wchar_t* firstPage;
 };
 inline constexpr WizardChoice kWizards[] = {
-    {IDC_WIZARD_DUPLICATES, 0, kPluginFoldersTitle},
-    {IDC_WIZARD_PRODUCTS, 1, kProductManagerTitle},
-    {IDC_WIZARD_LIBRARIES, 2, kKontaktTitle},
-    {IDC_WIZARD_THUMBNAILS, 3, kThumbnailsTitle},
+    {IDC_WIZARD_DUPLICATES, 0, kPluginFoldersTitle}, {IDC_WIZARD_PRODUCTS, 1, kProductManagerTitle},
+    {IDC_WIZARD_LIBRARIES, 2, kKontaktTitle},        {IDC_WIZARD_THUMBNAILS, 3, kThumbnailsTitle},
     {IDC_WIZARD_RELOCATE, 4, kFolderLocationsTitle},
 };
 

@@ -40,16 +40,18 @@ std::wstring ProductKey(const std::wstring& name) { return std::wstring(kProduct
 
 std::optional<std::wstring> ReadText(REGSAM view, const std::wstring& key, const wchar_t* name) {
   HKEY handle = nullptr;
-  if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, key.c_str(), 0, KEY_QUERY_VALUE | view, &handle) != ERROR_SUCCESS) {
+  if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, key.c_str(), 0, KEY_QUERY_VALUE | view, &handle) !=
+      ERROR_SUCCESS) {
     return std::nullopt;
   }
   std::optional<std::wstring> text;
   DWORD type = 0;
   DWORD size = 0;
-  if (RegQueryValueExW(handle, name, nullptr, &type, nullptr, &size) == ERROR_SUCCESS && type == REG_SZ) {
+  if (RegQueryValueExW(handle, name, nullptr, &type, nullptr, &size) == ERROR_SUCCESS &&
+      type == REG_SZ) {
     std::wstring buffer(size / sizeof(wchar_t) + 1, L'\0');
-    if (RegQueryValueExW(handle, name, nullptr, nullptr, reinterpret_cast<BYTE*>(buffer.data()), &size) ==
-        ERROR_SUCCESS) {
+    if (RegQueryValueExW(handle, name, nullptr, nullptr, reinterpret_cast<BYTE*>(buffer.data()),
+                         &size) == ERROR_SUCCESS) {
       buffer.resize(size / sizeof(wchar_t));
       while (!buffer.empty() && buffer.back() == L'\0') buffer.pop_back();
       text = std::move(buffer);
@@ -61,7 +63,8 @@ std::optional<std::wstring> ReadText(REGSAM view, const std::wstring& key, const
 
 bool KeyExists(REGSAM view, const std::wstring& key) {
   HKEY handle = nullptr;
-  if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, key.c_str(), 0, KEY_QUERY_VALUE | view, &handle) != ERROR_SUCCESS) {
+  if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, key.c_str(), 0, KEY_QUERY_VALUE | view, &handle) !=
+      ERROR_SUCCESS) {
     return false;
   }
   RegCloseKey(handle);
@@ -69,14 +72,16 @@ bool KeyExists(REGSAM view, const std::wstring& key) {
 }
 
 // Writes a REG_SZ value, creating the key when it is missing.
-bool WriteText(REGSAM view, const std::wstring& key, const wchar_t* name, const std::wstring& value) {
+bool WriteText(REGSAM view, const std::wstring& key, const wchar_t* name,
+               const std::wstring& value) {
   HKEY handle = nullptr;
-  if (RegCreateKeyExW(HKEY_LOCAL_MACHINE, key.c_str(), 0, nullptr, 0, KEY_SET_VALUE | view, nullptr, &handle,
-                      nullptr) != ERROR_SUCCESS) {
+  if (RegCreateKeyExW(HKEY_LOCAL_MACHINE, key.c_str(), 0, nullptr, 0, KEY_SET_VALUE | view, nullptr,
+                      &handle, nullptr) != ERROR_SUCCESS) {
     return false;
   }
-  const bool ok = RegSetValueExW(handle, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
-                                 static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t))) == ERROR_SUCCESS;
+  const bool ok =
+      RegSetValueExW(handle, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
+                     static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t))) == ERROR_SUCCESS;
   RegCloseKey(handle);
   return ok;
 }
@@ -101,14 +106,17 @@ using RegistryTree = std::vector<RegistryKeyState>;
 
 void ReadTree(REGSAM view, const std::wstring& path, RegistryTree& tree) {
   HKEY key = nullptr;
-  if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, path.c_str(), 0, KEY_READ | view, &key) != ERROR_SUCCESS) return;
+  if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, path.c_str(), 0, KEY_READ | view, &key) != ERROR_SUCCESS)
+    return;
   RegistryKeyState state{path, {}};
   std::vector<wchar_t> name(16384);
   for (DWORD i = 0;; ++i) {
     DWORD nameLength = static_cast<DWORD>(name.size());
     DWORD type = 0;
     DWORD size = 0;
-    if (RegEnumValueW(key, i, name.data(), &nameLength, nullptr, &type, nullptr, &size) != ERROR_SUCCESS) break;
+    if (RegEnumValueW(key, i, name.data(), &nameLength, nullptr, &type, nullptr, &size) !=
+        ERROR_SUCCESS)
+      break;
     RegistryValue value{std::wstring(name.data(), nameLength), type, std::vector<BYTE>(size)};
     nameLength = static_cast<DWORD>(name.size());
     if (RegEnumValueW(key, i, name.data(), &nameLength, nullptr, &type, value.data.data(), &size) !=
@@ -121,7 +129,8 @@ void ReadTree(REGSAM view, const std::wstring& path, RegistryTree& tree) {
   std::vector<std::wstring> subkeys;
   for (DWORD i = 0;; ++i) {
     DWORD nameLength = static_cast<DWORD>(name.size());
-    if (RegEnumKeyExW(key, i, name.data(), &nameLength, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS) {
+    if (RegEnumKeyExW(key, i, name.data(), &nameLength, nullptr, nullptr, nullptr, nullptr) !=
+        ERROR_SUCCESS) {
       break;
     }
     subkeys.emplace_back(name.data(), nameLength);
@@ -167,17 +176,19 @@ void RestoreTree(REGSAM view, const std::wstring& root, const RegistryTree& save
   }
   for (const RegistryKeyState& key : saved) {
     HKEY handle = nullptr;
-    if (RegCreateKeyExW(HKEY_LOCAL_MACHINE, key.path.c_str(), 0, nullptr, 0, KEY_READ | KEY_WRITE | view,
-                        nullptr, &handle, nullptr) != ERROR_SUCCESS) {
+    if (RegCreateKeyExW(HKEY_LOCAL_MACHINE, key.path.c_str(), 0, nullptr, 0,
+                        KEY_READ | KEY_WRITE | view, nullptr, &handle, nullptr) != ERROR_SUCCESS) {
       ADD_FAILURE() << "restore: cannot create " << ToUtf8(key.path);
       continue;
     }
     const auto current = currentKeys.find(key.path);
     const std::vector<RegistryValue> empty;
-    const std::vector<RegistryValue>& values = current == currentKeys.end() ? empty : current->second->values;
+    const std::vector<RegistryValue>& values =
+        current == currentKeys.end() ? empty : current->second->values;
     for (const RegistryValue& value : values) {
-      const bool kept = std::any_of(key.values.begin(), key.values.end(),
-                                    [&](const RegistryValue& v) { return EqualsNoCase(v.name, value.name); });
+      const bool kept =
+          std::any_of(key.values.begin(), key.values.end(),
+                      [&](const RegistryValue& v) { return EqualsNoCase(v.name, value.name); });
       if (!kept) RegDeleteValueW(handle, value.name.c_str());
     }
     for (const RegistryValue& value : key.values) {
@@ -313,7 +324,9 @@ std::wstring FileText(const std::wstring& path) {
   return FromUtf8(bytes);
 }
 
-bool FileExists(const std::wstring& path) { return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
+bool FileExists(const std::wstring& path) {
+  return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
 
 bool MakeFolder(const std::wstring& folder) {
   const int result = SHCreateDirectoryExW(nullptr, folder.c_str(), nullptr);
@@ -323,7 +336,8 @@ bool MakeFolder(const std::wstring& folder) {
 std::optional<int> SelectedIndex(HWND dialog, int id) {
   DWORD_PTR index = 0;
   HWND list = Control(dialog, id);
-  if (!list || !SendMessageTimeoutW(list, LB_GETCURSEL, 0, 0, SMTO_ABORTIFHUNG, 5000, &index)) return std::nullopt;
+  if (!list || !SendMessageTimeoutW(list, LB_GETCURSEL, 0, 0, SMTO_ABORTIFHUNG, 5000, &index))
+    return std::nullopt;
   return static_cast<int>(static_cast<LRESULT>(index));
 }
 
@@ -331,7 +345,8 @@ std::optional<int> SelectedIndex(HWND dialog, int id) {
 std::wstring SelectedLine(HWND dialog, int id) {
   const std::optional<int> index = SelectedIndex(dialog, id);
   const std::vector<std::wstring> lines = ListBoxItems(dialog, id);
-  return index && *index >= 0 && *index < static_cast<int>(lines.size()) ? lines[*index] : std::wstring();
+  return index && *index >= 0 && *index < static_cast<int>(lines.size()) ? lines[*index]
+                                                                         : std::wstring();
 }
 
 // Takes the selection away from a list box and tells its dialog, as LBN_SELCHANGE would.
@@ -339,9 +354,10 @@ bool ClearListSelection(HWND dialog, int id) {
   HWND list = Control(dialog, id);
   DWORD_PTR ignored = 0;
   return list != nullptr &&
-         SendMessageTimeoutW(list, LB_SETCURSEL, static_cast<WPARAM>(-1), 0, SMTO_ABORTIFHUNG, 5000, &ignored) &&
-         SendMessageTimeoutW(dialog, WM_COMMAND, MAKEWPARAM(id, LBN_SELCHANGE), reinterpret_cast<LPARAM>(list),
-                             SMTO_ABORTIFHUNG, 5000, &ignored) &&
+         SendMessageTimeoutW(list, LB_SETCURSEL, static_cast<WPARAM>(-1), 0, SMTO_ABORTIFHUNG, 5000,
+                             &ignored) &&
+         SendMessageTimeoutW(dialog, WM_COMMAND, MAKEWPARAM(id, LBN_SELCHANGE),
+                             reinterpret_cast<LPARAM>(list), SMTO_ABORTIFHUNG, 5000, &ignored) &&
          SelectedIndex(dialog, id) == LB_ERR;
 }
 
@@ -361,8 +377,10 @@ class ProductManagerTest : public ::testing::Test {
     run.Kill();
     RestoreTree(kView64, kProducts, saved64);
     RestoreTree(kView32, kProducts, saved32);
-    EXPECT_EQ(TreeDifference(ReadTree(kView64, kProducts), saved64), "") << "the 64-bit view was not restored";
-    EXPECT_EQ(TreeDifference(ReadTree(kView32, kProducts), saved32), "") << "the 32-bit view was not restored";
+    EXPECT_EQ(TreeDifference(ReadTree(kView64, kProducts), saved64), "")
+        << "the 64-bit view was not restored";
+    EXPECT_EQ(TreeDifference(ReadTree(kView32, kProducts), saved32), "")
+        << "the 32-bit view was not restored";
     DeleteTree(kScratch);
   }
 
@@ -375,13 +393,15 @@ class ProductManagerTest : public ::testing::Test {
 
   // The page once its scan has completed and its list is filled.
   HWND Scanned(HWND page) {
-    if (page && !WaitUntil(
-                    [&] {
-                      return IsEnabled(page, IDC_PM_SHOW_APPS) &&
-                             Text(page, IDC_PM_STATUS).value_or(L"").rfind(L"Completed scanning ", 0) == 0;
-                    },
-                    Milliseconds(60000))) {
-      ADD_FAILURE() << "the scan did not complete: " << ToUtf8(Text(page, IDC_PM_STATUS).value_or(L""));
+    if (page &&
+        !WaitUntil(
+            [&] {
+              return IsEnabled(page, IDC_PM_SHOW_APPS) &&
+                     Text(page, IDC_PM_STATUS).value_or(L"").rfind(L"Completed scanning ", 0) == 0;
+            },
+            Milliseconds(60000))) {
+      ADD_FAILURE() << "the scan did not complete: "
+                    << ToUtf8(Text(page, IDC_PM_STATUS).value_or(L""));
     }
     return page;
   }
@@ -394,7 +414,8 @@ class ProductManagerTest : public ::testing::Test {
     HWND start = FindPage(run, kStartTitle);
     if (!start) return nullptr;
     // Stored when the page closed.
-    typeStored = ProductTypes::FromBits(profile.GetProfileInt(kSettingsSection, kProductCheckboxes, -1));
+    typeStored =
+        ProductTypes::FromBits(profile.GetProfileInt(kSettingsSection, kProductCheckboxes, -1));
     pathStored = PathBits::FromBits(profile.GetProfileInt(kSettingsSection, kShowPathFlags, -1));
     if (!ChooseWizard(start, IDC_WIZARD_PRODUCTS)) return nullptr;
     return Scanned(FindPage(run, kProductManagerTitle));
@@ -422,21 +443,24 @@ class ProductManagerTest : public ::testing::Test {
   void UseForAllVst32WithoutLimit(HWND change, const std::wstring& folder) {
     ASSERT_TRUE(SelectListBoxItem(change, IDC_FOLDER_LIST, folder));
     ASSERT_TRUE(Click(change, IDC_USE_FOR_ALL));
+    ASSERT_NO_FATAL_FAILURE(ExpectMessage(change,
+                                          L"This will change the 32-bit VST plugin folder property "
+                                          L"of App/Plugin products matching criteria you "
+                                          L"specify in the next step to: " +
+                                              folder + L". Proceed to the next step?",
+                                          IDYES));
     ASSERT_NO_FATAL_FAILURE(ExpectMessage(
         change,
-        L"This will change the 32-bit VST plugin folder property of App/Plugin products matching criteria you "
-        L"specify in the next step to: " + folder + L". Proceed to the next step?",
-        IDYES));
-    ASSERT_NO_FATAL_FAILURE(ExpectMessage(
-        change,
-        L"Would you like to limit this operation only to App/Plugin products that are also in " + kNiVst32 +
-            L"? (If you click Yes, App/Plugin products NOT currently in " + kNiVst32 + L" will not be affected.)",
+        L"Would you like to limit this operation only to App/Plugin products that are also in " +
+            kNiVst32 + L"? (If you click Yes, App/Plugin products NOT currently in " + kNiVst32 +
+            L" will not be affected.)",
         IDNO));
     ASSERT_TRUE(WaitForClose(change));
   }
 
   // The message box that `owner` shows next: its text, then the answer.
-  void ExpectMessage(HWND owner, const std::wstring& text, int answer, const wchar_t* screenshot = nullptr) {
+  void ExpectMessage(HWND owner, const std::wstring& text, int answer,
+                     const wchar_t* screenshot = nullptr) {
     const auto box = FindMessageBox(run, owner);
     ASSERT_TRUE(box.has_value()) << "no message box; expected: " << ToUtf8(text);
     EXPECT_EQ(box->text, text);
@@ -476,7 +500,8 @@ TEST_F(ProductManagerTest, ListsBothViewsAndRepairsAProductOfThe32BitViewThere) 
   EXPECT_EQ(Text(page, IDC_PM_STATUS), L"Completed scanning 36 product entries.");
   // Defaults: apps, content, bundles and utilities, valid and broken; unrecognized items hidden.
   ExpectFilters(page, kDefaultProductCheckboxes, pathbits::Default);
-  EXPECT_EQ(ListBoxItems(page, IDC_PM_PRODUCTS), ExpectedList(kDefaultProductCheckboxes, pathbits::Default));
+  EXPECT_EQ(ListBoxItems(page, IDC_PM_PRODUCTS),
+            ExpectedList(kDefaultProductCheckboxes, pathbits::Default));
   SaveScreenshot(L"list");
 
   // Absynth 5 is registered only in the 32-bit view.
@@ -485,11 +510,13 @@ TEST_F(ProductManagerTest, ListsBothViewsAndRepairsAProductOfThe32BitViewThere) 
   ASSERT_FALSE(KeyExists(kView64, absynth32));
   ASSERT_NO_FATAL_FAILURE(Select(page, L"Absynth 5"));
   EXPECT_EQ(Text(page, IDC_PM_PRODUCT_TYPE), L"App/plugin");
-  EXPECT_EQ(Text(page, IDC_PM_INSTALL_DIR), L"C:\\Program Files (x86)\\Native Instruments\\Absynth 5\\");
+  EXPECT_EQ(Text(page, IDC_PM_INSTALL_DIR),
+            L"C:\\Program Files (x86)\\Native Instruments\\Absynth 5\\");
   HWND change = Options(page, IDC_PM_INSTALL_OPTIONS);
   ASSERT_NE(change, nullptr);
   // The product's folder is selected; its own button waits for another one.
-  EXPECT_EQ(SelectedLine(change, IDC_FOLDER_LIST), L"C:\\Program Files (x86)\\Native Instruments\\Absynth 5\\");
+  EXPECT_EQ(SelectedLine(change, IDC_FOLDER_LIST),
+            L"C:\\Program Files (x86)\\Native Instruments\\Absynth 5\\");
   EXPECT_EQ(Text(change, IDC_USE_FOR_PRODUCT), L"&Use for Absynth 5 only");
   EXPECT_EQ(Text(change, IDC_FOLDER_PROMPT), L"Choose install folder for Absynth 5:");
   EXPECT_FALSE(IsEnabled(change, IDC_USE_FOR_PRODUCT));
@@ -517,11 +544,12 @@ TEST_F(ProductManagerTest, ListsBothViewsAndRepairsAProductOfThe32BitViewThere) 
   ASSERT_TRUE(DeleteKey(kView32, absynth32));
   change = Options(page, IDC_PM_INSTALL_OPTIONS);
   ASSERT_NE(change, nullptr);
-  ASSERT_TRUE(SelectListBoxItem(change, IDC_FOLDER_LIST, L"C:\\Program Files\\Native Instruments\\Massive\\"));
+  ASSERT_TRUE(SelectListBoxItem(change, IDC_FOLDER_LIST,
+                                L"C:\\Program Files\\Native Instruments\\Massive\\"));
   ASSERT_TRUE(Click(change, IDC_USE_FOR_PRODUCT));
   ASSERT_TRUE(WaitForClose(change));
-  ASSERT_NO_FATAL_FAILURE(
-      ExpectMessage(page, L"Attempt to update Absynth 5 failed with error 2.", IDOK, L"update-failed"));
+  ASSERT_NO_FATAL_FAILURE(ExpectMessage(page, L"Attempt to update Absynth 5 failed with error 2.",
+                                        IDOK, L"update-failed"));
   EXPECT_FALSE(KeyExists(kView32, absynth32));
   EXPECT_FALSE(KeyExists(kView64, absynth32));
   EXPECT_EQ(Text(page, IDC_PM_INSTALL_DIR), chosen);
@@ -547,8 +575,8 @@ TEST_F(ProductManagerTest, FilterBoxesChooseTheListAndComeBackOnTheNextVisit) {
       {producttype::AppPlugin | producttype::Content | producttype::Unknown, pathbits::Broken},
   };
   for (const auto& step : steps) {
-    SCOPED_TRACE(testing::Message() << "types " << step.types.ToBits() << ", paths "
-                                    << step.paths.ToBits());
+    SCOPED_TRACE(testing::Message()
+                 << "types " << step.types.ToBits() << ", paths " << step.paths.ToBits());
     ASSERT_NO_FATAL_FAILURE(SetFilters(page, step.types, step.paths));
     const std::vector<std::wstring> expected = ExpectedList(step.types, step.paths);
     EXPECT_EQ(ListBoxItems(page, IDC_PM_PRODUCTS), expected);
@@ -564,9 +592,11 @@ TEST_F(ProductManagerTest, FilterBoxesChooseTheListAndComeBackOnTheNextVisit) {
   ASSERT_NE(page, nullptr);
   EXPECT_EQ(typeStored, producttype::AppPlugin | producttype::Content | producttype::Unknown);
   EXPECT_EQ(pathStored, pathbits::Broken);
-  ExpectFilters(page, producttype::AppPlugin | producttype::Content | producttype::Unknown, pathbits::Broken);
+  ExpectFilters(page, producttype::AppPlugin | producttype::Content | producttype::Unknown,
+                pathbits::Broken);
   EXPECT_EQ(ListBoxItems(page, IDC_PM_PRODUCTS),
-            ExpectedList(producttype::AppPlugin | producttype::Content | producttype::Unknown, pathbits::Broken));
+            ExpectedList(producttype::AppPlugin | producttype::Content | producttype::Unknown,
+                         pathbits::Broken));
   SaveScreenshot(L"filters-restored");
 
   // Only unrecognized items and no path box are stored as they are, but read back as the defaults.
@@ -576,7 +606,8 @@ TEST_F(ProductManagerTest, FilterBoxesChooseTheListAndComeBackOnTheNextVisit) {
   EXPECT_EQ(typeStored, producttype::Unknown);
   EXPECT_TRUE(pathStored.Empty());
   ExpectFilters(page, kDefaultProductCheckboxes, pathbits::Default);
-  EXPECT_EQ(ListBoxItems(page, IDC_PM_PRODUCTS), ExpectedList(kDefaultProductCheckboxes, pathbits::Default));
+  EXPECT_EQ(ListBoxItems(page, IDC_PM_PRODUCTS),
+            ExpectedList(kDefaultProductCheckboxes, pathbits::Default));
 
   ASSERT_TRUE(Click(page, IDCANCEL));
   EXPECT_EQ(run.WaitForExit(), 0u);
@@ -615,11 +646,13 @@ TEST_F(ProductManagerTest, MissingPathsAreRedAndMissingFilesCannotBeLaunched) {
        {{IDC_PM_APP_LAUNCH, IDC_PM_APP_VERSION, false, L""},
         {IDC_PM_PLUGIN64_LAUNCH, IDC_PM_PLUGIN64_VERSION, true, version}}},
       {L"The Gentleman",
-       {{IDC_PM_CONTENT_DIR, L"C:\\Users\\Public\\Documents\\Old Libraries\\The Gentleman\\", true}},
+       {{IDC_PM_CONTENT_DIR, L"C:\\Users\\Public\\Documents\\Old Libraries\\The Gentleman\\",
+         true}},
        {}},
       {L"Kore Player",
        {{IDC_PM_INSTALL_DIR, L"C:\\Program Files (x86)\\Native Instruments\\Kore Player", false},
-        {IDC_PM_APP_PATH, L"C:\\Program Files (x86)\\Native Instruments\\Kore Player\\Kore Player.exe", true},
+        {IDC_PM_APP_PATH,
+         L"C:\\Program Files (x86)\\Native Instruments\\Kore Player\\Kore Player.exe", true},
         {IDC_PM_PLUGIN32_PATH, kNiVst32 + L"\\Kore Player.dll", false}},
        {{IDC_PM_APP_LAUNCH, IDC_PM_APP_VERSION, false, L""},
         {IDC_PM_PLUGIN32_LAUNCH, IDC_PM_PLUGIN32_VERSION, true, version},
@@ -632,7 +665,8 @@ TEST_F(ProductManagerTest, MissingPathsAreRedAndMissingFilesCannotBeLaunched) {
         {IDC_PM_PLUGIN32_LAUNCH, IDC_PM_PLUGIN32_VERSION, true, version}}},
       {L"Kontakt 7",
        {{IDC_PM_INSTALL_DIR, L"C:\\Program Files\\Native Instruments\\Kontakt 7\\", false},
-        {IDC_PM_APP_PATH, L"C:\\Program Files\\Native Instruments\\Kontakt 7\\Kontakt 7.exe", false}},
+        {IDC_PM_APP_PATH, L"C:\\Program Files\\Native Instruments\\Kontakt 7\\Kontakt 7.exe",
+         false}},
        {{IDC_PM_APP_LAUNCH, IDC_PM_APP_VERSION, true, version}}},
   };
   for (const auto& product : products) {
@@ -686,8 +720,8 @@ TEST_F(ProductManagerTest, UseForAllAndRelocateWriteTheRegistryAndCountFailures)
   const struct {
     const wchar_t* product;
     REGSAM view;
-  } withVst32[] = {{L"Kontakt 7", kView64}, {L"Massive", kView64},     {L"Reaktor 6", kView64},
-                   {L"Maschine 2", kView64}, {L"FM8", kView64},        {L"Absynth 5", kView32},
+  } withVst32[] = {{L"Kontakt 7", kView64},   {L"Massive", kView64},     {L"Reaktor 6", kView64},
+                   {L"Maschine 2", kView64},  {L"FM8", kView64},         {L"Absynth 5", kView32},
                    {L"Kore Player", kView32}, {L"Guitar Rig 5", kView32}};
   auto vst32Of = [](const wchar_t* product, REGSAM view) {
     return ReadText(view, ProductKey(product), L"InstallVSTDir").value_or(L"<none>");
@@ -700,28 +734,32 @@ TEST_F(ProductManagerTest, UseForAllAndRelocateWriteTheRegistryAndCountFailures)
   ASSERT_NO_FATAL_FAILURE(Select(page, L"Absynth 5"));
   HWND change = Options(page, IDC_PM_VST32_OPTIONS);
   ASSERT_NE(change, nullptr);
-  EXPECT_EQ(ListBoxItems(change, IDC_FOLDER_LIST), (std::vector<std::wstring>{kNiVst32, newVst32, oldVst32}));
+  EXPECT_EQ(ListBoxItems(change, IDC_FOLDER_LIST),
+            (std::vector<std::wstring>{kNiVst32, newVst32, oldVst32}));
   EXPECT_EQ(SelectedLine(change, IDC_FOLDER_LIST), oldVst32);
   EXPECT_EQ(Text(change, IDC_USE_FOR_ALL), L"Use for &all App/Plugin products...");
   ASSERT_TRUE(SelectListBoxItem(change, IDC_FOLDER_LIST, newVst32));
   ASSERT_TRUE(Click(change, IDC_USE_FOR_ALL));
+  ASSERT_NO_FATAL_FAILURE(ExpectMessage(change,
+                                        L"This will change the 32-bit VST plugin folder property "
+                                        L"of App/Plugin products matching criteria you "
+                                        L"specify in the next step to: " +
+                                            newVst32 + L". Proceed to the next step?",
+                                        IDYES, L"use-for-all-question"));
   ASSERT_NO_FATAL_FAILURE(ExpectMessage(
       change,
-      L"This will change the 32-bit VST plugin folder property of App/Plugin products matching criteria you "
-      L"specify in the next step to: " + newVst32 + L". Proceed to the next step?",
-      IDYES, L"use-for-all-question"));
-  ASSERT_NO_FATAL_FAILURE(ExpectMessage(
-      change,
-      L"Would you like to limit this operation only to App/Plugin products that are also in " + oldVst32 +
-          L"? (If you click Yes, App/Plugin products NOT currently in " + oldVst32 + L" will not be affected.)",
+      L"Would you like to limit this operation only to App/Plugin products that are also in " +
+          oldVst32 + L"? (If you click Yes, App/Plugin products NOT currently in " + oldVst32 +
+          L" will not be affected.)",
       IDYES, L"limit-question"));
   ASSERT_TRUE(WaitForClose(change));
-  ASSERT_NO_FATAL_FAILURE(
-      ExpectMessage(page, L"Successfully processed 2 products. Encountered 0 errors.", IDOK, L"limited-result"));
+  ASSERT_NO_FATAL_FAILURE(ExpectMessage(
+      page, L"Successfully processed 2 products. Encountered 0 errors.", IDOK, L"limited-result"));
   for (const auto& product : withVst32) {
     // The 32-bit view's three are in New now: Absynth 5 and Kore Player moved, Guitar Rig 5 was there.
     const bool inNew = product.view == kView32;
-    EXPECT_EQ(vst32Of(product.product, product.view), inNew ? newVst32 : kNiVst32) << ToUtf8(product.product);
+    EXPECT_EQ(vst32Of(product.product, product.view), inNew ? newVst32 : kNiVst32)
+        << ToUtf8(product.product);
   }
   // The page shows the product again with its new folder.
   EXPECT_EQ(SelectedLine(page, IDC_PM_PRODUCTS), L"Absynth 5");
@@ -737,7 +775,8 @@ TEST_F(ProductManagerTest, UseForAllAndRelocateWriteTheRegistryAndCountFailures)
   EXPECT_EQ(SelectedLine(change, IDC_FOLDER_LIST), kNiVst32);
   ASSERT_NO_FATAL_FAILURE(UseForAllVst32WithoutLimit(change, oldVst32));
   ASSERT_NO_FATAL_FAILURE(
-      ExpectMessage(page, L"Successfully processed 14 products. Encountered 1 errors.", IDOK, L"unlimited-result"));
+      ExpectMessage(page, L"Successfully processed 14 products. Encountered 1 errors.", IDOK,
+                    L"unlimited-result"));
   for (const auto& product : withVst32) {
     if (std::wstring_view(product.product) == L"Reaktor 6") continue;
     EXPECT_EQ(vst32Of(product.product, product.view), oldVst32) << ToUtf8(product.product);
@@ -745,8 +784,10 @@ TEST_F(ProductManagerTest, UseForAllAndRelocateWriteTheRegistryAndCountFailures)
   EXPECT_FALSE(KeyExists(kView64, ProductKey(L"Reaktor 6")));
   EXPECT_FALSE(KeyExists(kView32, ProductKey(L"Reaktor 6")));
   for (const wchar_t* without : {L"Raum", L"Guitar Rig 6", L"Traktor Pro 3"}) {
-    EXPECT_TRUE(ReadText(kView64, ProductKey(without), L"InstallDir").has_value()) << ToUtf8(without);
-    EXPECT_EQ(ReadText(kView64, ProductKey(without), L"InstallVSTDir"), std::nullopt) << ToUtf8(without);
+    EXPECT_TRUE(ReadText(kView64, ProductKey(without), L"InstallDir").has_value())
+        << ToUtf8(without);
+    EXPECT_EQ(ReadText(kView64, ProductKey(without), L"InstallVSTDir"), std::nullopt)
+        << ToUtf8(without);
   }
   // Untouched: the 32-bit view's older copy of Kontakt 7 (the 64-bit record is the product) and
   // Kore 2, which is not an App/plugin product.
@@ -761,7 +802,8 @@ TEST_F(ProductManagerTest, UseForAllAndRelocateWriteTheRegistryAndCountFailures)
   change = Options(page, IDC_PM_CONTENT_OPTIONS);
   ASSERT_NE(change, nullptr);
   EXPECT_EQ(SelectedLine(change, IDC_FOLDER_LIST), kPublicNi + L"\\Alicia's Keys");
-  EXPECT_EQ(Text(change, IDC_RELOCATE_PRODUCTS), L"&Relocate Content Library products from " + kPublicNi + L"...");
+  EXPECT_EQ(Text(change, IDC_RELOCATE_PRODUCTS),
+            L"&Relocate Content Library products from " + kPublicNi + L"...");
   ASSERT_TRUE(Click(change, IDC_RELOCATE_PRODUCTS));
   HWND relocate = FindPage(run, kRelocateTitle);
   ASSERT_NE(relocate, nullptr);
@@ -770,26 +812,30 @@ TEST_F(ProductManagerTest, UseForAllAndRelocateWriteTheRegistryAndCountFailures)
   EXPECT_EQ(Text(relocate, IDC_NEW_PARENT), L"");
   // The new parent must be given and must exist; No to the last question keeps the dialog open.
   ASSERT_TRUE(Click(relocate, IDC_RELOCATE));
-  ASSERT_NO_FATAL_FAILURE(
-      ExpectMessage(relocate, L"Please select a new parent folder before attempting to continue.", IDOK));
+  ASSERT_NO_FATAL_FAILURE(ExpectMessage(
+      relocate, L"Please select a new parent folder before attempting to continue.", IDOK));
   const std::wstring nowhere = kScratch + L"\\Nowhere";
   ASSERT_TRUE(SetText(relocate, IDC_NEW_PARENT, nowhere));
   ASSERT_TRUE(Click(relocate, IDC_RELOCATE));
   ASSERT_NO_FATAL_FAILURE(ExpectMessage(
-      relocate, L"The folder " + nowhere + L" doesn't appear to exist. Please select a valid parent folder.", IDOK));
+      relocate,
+      L"The folder " + nowhere + L" doesn't appear to exist. Please select a valid parent folder.",
+      IDOK));
   ASSERT_TRUE(SetText(relocate, IDC_NEW_PARENT, moved));
   SaveScreenshot(L"relocate");
-  const std::wstring ready = L"Ready to register content folders to " + moved + L". Do you wish to proceed?";
+  const std::wstring ready =
+      L"Ready to register content folders to " + moved + L". Do you wish to proceed?";
   ASSERT_TRUE(Click(relocate, IDC_RELOCATE));
   ASSERT_NO_FATAL_FAILURE(ExpectMessage(relocate, ready, IDNO));
   EXPECT_TRUE(IsWindowVisible(relocate));
-  EXPECT_EQ(ReadText(kView64, ProductKey(L"Alicia's Keys"), L"ContentDir"), kPublicNi + L"\\Alicia's Keys");
+  EXPECT_EQ(ReadText(kView64, ProductKey(L"Alicia's Keys"), L"ContentDir"),
+            kPublicNi + L"\\Alicia's Keys");
   ASSERT_TRUE(Click(relocate, IDC_RELOCATE));
   ASSERT_NO_FATAL_FAILURE(ExpectMessage(relocate, ready, IDYES));
   ASSERT_TRUE(WaitForClose(relocate));
   ASSERT_TRUE(WaitForClose(change));
-  ASSERT_NO_FATAL_FAILURE(
-      ExpectMessage(page, L"Successfully processed 8 products. Encountered 1 errors.", IDOK, L"relocated"));
+  ASSERT_NO_FATAL_FAILURE(ExpectMessage(
+      page, L"Successfully processed 8 products. Encountered 1 errors.", IDOK, L"relocated"));
   const struct {
     const wchar_t* product;
     REGSAM view;
@@ -810,8 +856,9 @@ TEST_F(ProductManagerTest, UseForAllAndRelocateWriteTheRegistryAndCountFailures)
       {L"Komplete 14 Standard", kView64, kPublicNi + L"\\Komplete 14 Standard\\"},
   };
   for (const auto& content : contents) {
-    EXPECT_EQ(ReadText(content.view, ProductKey(content.product), L"ContentDir").value_or(L"<none>"),
-              content.contentDir)
+    EXPECT_EQ(
+        ReadText(content.view, ProductKey(content.product), L"ContentDir").value_or(L"<none>"),
+        content.contentDir)
         << ToUtf8(content.product);
   }
   EXPECT_FALSE(KeyExists(kView64, ProductKey(L"Kore Vintage Sounds")));
@@ -854,11 +901,12 @@ TEST_F(ProductManagerTest, NoSelectionOrNoParentIsRefusedAndWritesNothing) {
   ASSERT_TRUE(SelectListBoxItem(change, IDC_FOLDER_LIST, L"Kontakt"));
   EXPECT_EQ(Text(change, IDC_RELOCATE_PRODUCTS), L"&Relocate App/Plugin products from ...");
   ASSERT_TRUE(Click(change, IDC_RELOCATE_PRODUCTS));
-  ASSERT_NO_FATAL_FAILURE(ExpectMessage(change,
-                                        L"The folder Kontakt is not a full folder path, so it has no parent folder "
-                                        L"to relocate products from. Please choose a folder such as "
-                                        L"D:\\Libraries\\Komplete.",
-                                        IDOK, L"no-parent"));
+  ASSERT_NO_FATAL_FAILURE(
+      ExpectMessage(change,
+                    L"The folder Kontakt is not a full folder path, so it has no parent folder "
+                    L"to relocate products from. Please choose a folder such as "
+                    L"D:\\Libraries\\Komplete.",
+                    IDOK, L"no-parent"));
   EXPECT_EQ(FindPage(run, kRelocateTitle, Milliseconds(0)), nullptr);
 
   // Nothing selected: each way to use a folder asks for one first.
@@ -867,8 +915,9 @@ TEST_F(ProductManagerTest, NoSelectionOrNoParentIsRefusedAndWritesNothing) {
   for (int button : {IDC_USE_FOR_ALL, IDC_RELOCATE_PRODUCTS}) {
     SCOPED_TRACE(button);
     ASSERT_TRUE(Click(change, button));
-    ASSERT_NO_FATAL_FAILURE(ExpectMessage(change, L"Please select a folder first.", IDOK,
-                                          button == IDC_USE_FOR_ALL ? L"nothing-selected" : nullptr));
+    ASSERT_NO_FATAL_FAILURE(
+        ExpectMessage(change, L"Please select a folder first.", IDOK,
+                      button == IDC_USE_FOR_ALL ? L"nothing-selected" : nullptr));
     EXPECT_EQ(FindPage(run, kRelocateTitle, Milliseconds(0)), nullptr);
     EXPECT_TRUE(IsWindowVisible(change));
   }
@@ -928,8 +977,8 @@ TEST_F(ProductManagerTest, OpeningAMissingFolderReportsTheShellsError) {
               text.compare(text.size() - suffix.size(), suffix.size(), suffix) == 0)
       << ToUtf8(text);
   const std::wstring code = text.substr(prefix.size(), text.size() - prefix.size() - suffix.size());
-  ASSERT_TRUE(code.size() <= 2 &&
-              std::all_of(code.begin(), code.end(), [](wchar_t c) { return c >= L'0' && c <= L'9'; }))
+  ASSERT_TRUE(code.size() <= 2 && std::all_of(code.begin(), code.end(),
+                                              [](wchar_t c) { return c >= L'0' && c <= L'9'; }))
       << ToUtf8(text);
   EXPECT_LE(std::stoul(code), 32u) << ToUtf8(text);
   ASSERT_TRUE(Answer(*box, IDOK));
@@ -947,7 +996,8 @@ TEST_F(ProductManagerTest, LaunchOpensTheApplicationAndThePluginHosts) {
   const std::wstring record = kScratch + L"\\launched.txt";
   const std::wstring traktor = kScratch + L"\\Traktor\\";
   ASSERT_TRUE(MakeFolder(traktor));
-  ASSERT_TRUE(CopyFileW(PathFromEnvironment(L"TESSALY_PROBE").c_str(), (traktor + L"Traktor.exe").c_str(), FALSE));
+  ASSERT_TRUE(CopyFileW(PathFromEnvironment(L"TESSALY_PROBE").c_str(),
+                        (traktor + L"Traktor.exe").c_str(), FALSE));
   ASSERT_TRUE(WriteText(kView64, ProductKey(L"Traktor Pro 3"), L"InstallDir", traktor));
   ScopedEnvironment recording(L"TESSALY_PROBE_RECORD", record);
   HWND page = OpenPage();
@@ -968,7 +1018,8 @@ TEST_F(ProductManagerTest, LaunchOpensTheApplicationAndThePluginHosts) {
   EXPECT_EQ(Text(page, IDC_PM_PLUGIN32_PATH), plugin32);
   ASSERT_TRUE(Click(page, IDC_PM_PLUGIN32_LAUNCH));
   ASSERT_NO_FATAL_FAILURE(ExpectMessage(
-      page, L"No plugin host path configured. Would you like to set one up in Preferences?", IDYES, L"no-host"));
+      page, L"No plugin host path configured. Would you like to set one up in Preferences?", IDYES,
+      L"no-host"));
   HWND preferences = FindPage(run, kPreferencesTitle);
   ASSERT_NE(preferences, nullptr);
   ASSERT_TRUE(SetText(preferences, IDC_HOST32, PathFromEnvironment(L"TESSALY_PROBE")));
@@ -976,14 +1027,16 @@ TEST_F(ProductManagerTest, LaunchOpensTheApplicationAndThePluginHosts) {
   ASSERT_TRUE(WaitForClose(preferences));
   EXPECT_EQ(FileText(record), L"");  // Preferences alone start nothing
   ASSERT_TRUE(Click(page, IDC_PM_PLUGIN32_LAUNCH));
-  EXPECT_TRUE(WaitUntil([&] { return FileText(record) == plugin32 + L"\n"; })) << ToUtf8(FileText(record));
+  EXPECT_TRUE(WaitUntil([&] { return FileText(record) == plugin32 + L"\n"; }))
+      << ToUtf8(FileText(record));
 
   // The 64-bit row asks for its own host: No leaves it; once one is stored, it starts.
   ASSERT_TRUE(Click(page, IDC_PM_PLUGIN64_LAUNCH));
   ASSERT_NO_FATAL_FAILURE(ExpectMessage(
       page, L"No plugin host path configured. Would you like to set one up in Preferences?", IDNO));
   EXPECT_EQ(FindPage(run, kPreferencesTitle, Milliseconds(500)), nullptr);
-  ASSERT_TRUE(profile.WriteProfileString(kSettingsSection, kVstHost64, PathFromEnvironment(L"TESSALY_PROBE")));
+  ASSERT_TRUE(profile.WriteProfileString(kSettingsSection, kVstHost64,
+                                         PathFromEnvironment(L"TESSALY_PROBE")));
   ASSERT_TRUE(Click(page, IDC_PM_PLUGIN64_LAUNCH));
   EXPECT_TRUE(WaitUntil([&] { return FileText(record) == plugin32 + L"\n" + plugin64 + L"\n"; }))
       << ToUtf8(FileText(record));
@@ -1012,7 +1065,8 @@ TEST_F(ProductManagerTest, BackAndQuitWhileALargeRegistryIsScanned) {
   };
   HWND page = StartPage();
   ASSERT_NE(page, nullptr);
-  ASSERT_TRUE(scanning(page)) << "the scan ended before Back: " << ToUtf8(Text(page, IDC_PM_STATUS).value_or(L""));
+  ASSERT_TRUE(scanning(page)) << "the scan ended before Back: "
+                              << ToUtf8(Text(page, IDC_PM_STATUS).value_or(L""));
   ASSERT_TRUE(Click(page, IDC_BACK));
   ASSERT_TRUE(WaitForClose(page));
   HWND start = FindPage(run, kStartTitle);
@@ -1030,7 +1084,8 @@ TEST_F(ProductManagerTest, BackAndQuitWhileALargeRegistryIsScanned) {
   ASSERT_TRUE(scanning(page));
   EXPECT_FALSE(IsEnabled(page, IDC_PM_SHOW_APPS));
   SaveScreenshot(L"scanning");
-  ASSERT_TRUE(scanning(page)) << "the scan ended before Quit: " << ToUtf8(Text(page, IDC_PM_STATUS).value_or(L""));
+  ASSERT_TRUE(scanning(page)) << "the scan ended before Quit: "
+                              << ToUtf8(Text(page, IDC_PM_STATUS).value_or(L""));
   ASSERT_TRUE(Click(page, IDCANCEL));
   EXPECT_EQ(run.WaitForExit(), 0u);
 }
@@ -1041,7 +1096,8 @@ size_t ValuesHolding(const RegistryTree& tree, const wchar_t* name, const std::w
   for (const RegistryKeyState& key : tree) {
     for (const RegistryValue& value : key.values) {
       if (!EqualsNoCase(value.name, name) || value.type != REG_SZ) continue;
-      const std::wstring data(reinterpret_cast<const wchar_t*>(value.data.data()), value.data.size() / 2);
+      const std::wstring data(reinterpret_cast<const wchar_t*>(value.data.data()),
+                              value.data.size() / 2);
       if (data.c_str() == text) ++count;
     }
   }
@@ -1079,7 +1135,8 @@ TEST_F(ProductManagerTest, UseForAllIsUndoneFromPreferences) {
   ASSERT_NO_FATAL_FAILURE(UseForAllVst32WithoutLimit(change, newVst32));
   ASSERT_NO_FATAL_FAILURE(
       ExpectMessage(page, L"Successfully processed 15 products. Encountered 0 errors.", IDOK));
-  for (const auto& [product, view] : {std::pair{L"Massive", kView64}, {L"FM8", kView64}, {L"Absynth 5", kView32}}) {
+  for (const auto& [product, view] :
+       {std::pair{L"Massive", kView64}, {L"FM8", kView64}, {L"Absynth 5", kView32}}) {
     EXPECT_EQ(ReadText(view, ProductKey(product), L"InstallVSTDir"), newVst32) << ToUtf8(product);
   }
   // Every product the change wrote now holds the new folder, Guitar Rig 5 (already there) too;
@@ -1103,18 +1160,18 @@ TEST_F(ProductManagerTest, UseForAllIsUndoneFromPreferences) {
   ASSERT_TRUE(WaitUntil([&] { return IsEnabled(undo, IDC_UNDO_SELECTED); }));
   SaveScreenshot(L"undo-a-change");
   ASSERT_TRUE(Click(undo, IDC_UNDO_SELECTED));
-  const std::wstring undoable =
-      L" replaced.\n\nThe undo is saved as a change of its own, so that it can be undone. It will not delete or "
-      L"restore any files. Do you wish to proceed?";
+  const std::wstring undoable = L" replaced.\n\nThe undo is saved as a change of its own, so that "
+                                L"it can be undone. It will not delete or "
+                                L"restore any files. Do you wish to proceed?";
   ASSERT_NO_FATAL_FAILURE(ExpectMessage(
       undo,
-      L"This will put back the settings that the change \"Use for all App/plugin products: " + newVst32 +
-          L"\" of " + rows[0][0] + undoable,
+      L"This will put back the settings that the change \"Use for all App/plugin products: " +
+          newVst32 + L"\" of " + rows[0][0] + undoable,
       IDYES, L"undo-a-change-question"));
   ASSERT_NO_FATAL_FAILURE(ExpectMessage(
       undo,
-      L"Put back " + std::to_wstring(written) + L" settings. 0 settings could not be put back.", IDOK,
-      L"undo-a-change-result"));
+      L"Put back " + std::to_wstring(written) + L" settings. 0 settings could not be put back.",
+      IDOK, L"undo-a-change-result"));
   ASSERT_TRUE(WaitForClose(undo));
   EXPECT_EQ(TreeDifference(ReadTree(kView64, kProducts), before64), "") << "64-bit view";
   EXPECT_EQ(TreeDifference(ReadTree(kView32, kProducts), before32), "") << "32-bit view";
@@ -1131,14 +1188,15 @@ TEST_F(ProductManagerTest, UseForAllIsUndoneFromPreferences) {
   ASSERT_TRUE(WaitUntil([&] { return IsEnabled(undo, IDC_UNDO_SELECTED); }));
   SaveScreenshot(L"undo-an-undo");
   ASSERT_TRUE(Click(undo, IDC_UNDO_SELECTED));
+  ASSERT_NO_FATAL_FAILURE(ExpectMessage(undo,
+                                        L"This will put back the settings that the change \"Undo "
+                                        L"of: Use for all App/plugin products: " +
+                                            newVst32 + L"\" of " + again[0][0] + undoable,
+                                        IDYES, L"undo-an-undo-question"));
   ASSERT_NO_FATAL_FAILURE(ExpectMessage(
       undo,
-      L"This will put back the settings that the change \"Undo of: Use for all App/plugin products: " +
-          newVst32 + L"\" of " + again[0][0] + undoable,
-      IDYES, L"undo-an-undo-question"));
-  ASSERT_NO_FATAL_FAILURE(ExpectMessage(
-      undo,
-      L"Put back " + std::to_wstring(written) + L" settings. 0 settings could not be put back.", IDOK));
+      L"Put back " + std::to_wstring(written) + L" settings. 0 settings could not be put back.",
+      IDOK));
   ASSERT_TRUE(WaitForClose(undo));
   EXPECT_EQ(ValuesHolding(ReadTree(kView64, kProducts), L"InstallVSTDir", newVst32) +
                 ValuesHolding(ReadTree(kView32, kProducts), L"InstallVSTDir", newVst32),

@@ -22,8 +22,8 @@ namespace {
 constexpr wchar_t kProbeKey[] = L"SOFTWARE\\Native Instruments\\Tessaly E2E Probe";
 
 std::wstring FileText(const std::wstring& path) {
-  HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                            0, nullptr);
+  HANDLE file =
+      CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
   if (file == INVALID_HANDLE_VALUE) return {};
   std::string bytes(GetFileSize(file, nullptr), '\0');
   DWORD read = 0;
@@ -116,14 +116,18 @@ TEST_F(ProgramTest, FirstRunArchivesTheProductKeysAndCancelStoresTheSelection) {
     EXPECT_TRUE(FileExists(path)) << name;
   }
   // The archives hold what the demo machine installed, each from its own hive and view.
-  EXPECT_NE(FileText(folder + L"\\BackupHklmDefault.xml").find(L"HKEY_LOCAL_MACHINE"), std::wstring::npos);
-  EXPECT_NE(FileText(folder + L"\\BackupHklm32Bit.xml").find(L"<Force32>Yes</Force32>"), std::wstring::npos);
-  EXPECT_NE(FileText(folder + L"\\BackupHkcuDefault.xml").find(L"HKEY_CURRENT_USER"), std::wstring::npos);
+  EXPECT_NE(FileText(folder + L"\\BackupHklmDefault.xml").find(L"HKEY_LOCAL_MACHINE"),
+            std::wstring::npos);
+  EXPECT_NE(FileText(folder + L"\\BackupHklm32Bit.xml").find(L"<Force32>Yes</Force32>"),
+            std::wstring::npos);
+  EXPECT_NE(FileText(folder + L"\\BackupHkcuDefault.xml").find(L"HKEY_CURRENT_USER"),
+            std::wstring::npos);
 
   // Choose another wizard, then Cancel: the program ends, and remembers both.
   ASSERT_TRUE(Click(page, IDC_WIZARD_LIBRARIES));
   ASSERT_TRUE(WaitUntil([&] {
-    return Text(page, IDC_START_DESCRIPTION).value_or(L"").rfind(L"Organizes the Libraries", 0) == 0;
+    return Text(page, IDC_START_DESCRIPTION).value_or(L"").rfind(L"Organizes the Libraries", 0) ==
+           0;
   }));
   SaveScreenshot(L"libraries-chosen");
   EXPECT_EQ(CancelStart(page), 0u);
@@ -150,9 +154,12 @@ TEST_F(ProgramTest, EveryWizardIsDescribedAndTheDarkThemeIsOn) {
     const wchar_t* description;
   } wizards[] = {
       {IDC_WIZARD_DUPLICATES, L"&Find duplicate VST plugins.", L"Recursively searches"},
-      {IDC_WIZARD_PRODUCTS, L"&Manage installed Native Instruments products.", L"Displays installation"},
-      {IDC_WIZARD_LIBRARIES, L"&Arrange the Libraries tab in Native Instruments Kontakt.", L"Organizes the"},
-      {IDC_WIZARD_THUMBNAILS, L"Fix Native Instruments &thumbnails in Maschine and Komplete Kontrol.",
+      {IDC_WIZARD_PRODUCTS, L"&Manage installed Native Instruments products.",
+       L"Displays installation"},
+      {IDC_WIZARD_LIBRARIES, L"&Arrange the Libraries tab in Native Instruments Kontakt.",
+       L"Organizes the"},
+      {IDC_WIZARD_THUMBNAILS,
+       L"Fix Native Instruments &thumbnails in Maschine and Komplete Kontrol.",
        L"Restores the appropriate"},
       {IDC_WIZARD_RELOCATE, L"&Relocate plugin content.", L"Moves plugin content"},
   };
@@ -214,7 +221,8 @@ TEST_F(ProgramTest, RelocationNeedsVistaOrLater) {
   const wchar_t kAppDefaults[] = L"Software\\Wine\\AppDefaults\\Tessaly.exe";
   {
     std::unique_ptr<RegistryKey> key;
-    ASSERT_EQ(registry.CreateKey(RegRoot::CurrentUser, kAppDefaults, L"", access::AllAccess, key), 0u);
+    ASSERT_EQ(registry.CreateKey(RegRoot::CurrentUser, kAppDefaults, L"", access::AllAccess, key),
+              0u);
     ASSERT_EQ(WriteString(*key, L"Version", L"winxp64"), 0u);
   }
   struct Cleanup {
@@ -273,8 +281,10 @@ TEST_F(ProgramTest, TheWindowPositionCarriesFromPageToPage) {
   page = Start();
   ASSERT_NE(page, nullptr);
   center = CenterOf(WindowRect(page));
-  EXPECT_NEAR(center.x, GetSystemMetrics(SM_XVIRTUALSCREEN) + GetSystemMetrics(SM_CXVIRTUALSCREEN) / 2, 1);
-  EXPECT_NEAR(center.y, GetSystemMetrics(SM_YVIRTUALSCREEN) + GetSystemMetrics(SM_CYVIRTUALSCREEN) / 2, 1);
+  EXPECT_NEAR(center.x,
+              GetSystemMetrics(SM_XVIRTUALSCREEN) + GetSystemMetrics(SM_CXVIRTUALSCREEN) / 2, 1);
+  EXPECT_NEAR(center.y,
+              GetSystemMetrics(SM_YVIRTUALSCREEN) + GetSystemMetrics(SM_CYVIRTUALSCREEN) / 2, 1);
   const RECT middle = WindowRect(page);
   EXPECT_EQ(CancelStart(page), 0u);
 
@@ -341,7 +351,8 @@ TEST_F(ProgramTest, TheUserGuideCommandReportsAMissingGuide) {
   const auto box = FindMessageBox(run);
   ASSERT_TRUE(box.has_value());
   const std::wstring program = ProgramPath();
-  const std::wstring guide = program.substr(0, program.find_last_of(L'\\') + 1) + L"TessalyUserGuide.pdf";
+  const std::wstring guide =
+      program.substr(0, program.find_last_of(L'\\') + 1) + L"TessalyUserGuide.pdf";
   EXPECT_EQ(box->text, L"Attempt to open file " + guide + L" failed with error 2.");
   EXPECT_EQ(box->buttons, std::vector<int>{IDOK});
   SaveScreenshot(L"user-guide-missing");
@@ -356,7 +367,8 @@ TEST_F(ProgramTest, AboutBoxShowsTheVersionAndNotice) {
   ASSERT_NE(about, nullptr);
   EXPECT_EQ(Text(about, IDC_ABOUT_VERSION),
             L"Tessaly version " + FromUtf8(TESSALY_VERSION_TEXT) + L" Free");
-  EXPECT_EQ(Text(about, IDC_ABOUT_COPYRIGHT).value_or(L"").find(L"Quillmoor") != std::wstring::npos, true);
+  EXPECT_EQ(Text(about, IDC_ABOUT_COPYRIGHT).value_or(L"").find(L"Quillmoor") != std::wstring::npos,
+            true);
   EXPECT_TRUE(IsVisible(about, IDC_ABOUT_LINK));
   // This test program is built for the same architecture as the program it drives.
   EXPECT_EQ(Text(about, IDC_ABOUT_EDITION),
@@ -384,13 +396,15 @@ class RestoreTest : public ProgramTest {
   void SetProbePath(const wchar_t* value) {
     std::unique_ptr<RegistryKey> key;
     ASSERT_EQ(registry.CreateKey(RegRoot::LocalMachine, kProbeKey, L"",
-                                 access::AllAccess | access::Wow64_64Key, key), 0u);
+                                 access::AllAccess | access::Wow64_64Key, key),
+              0u);
     ASSERT_EQ(WriteString(*key, L"ContentDir", value), 0u);
   }
   std::wstring ProbePath() {
     std::unique_ptr<RegistryKey> key;
     std::wstring value;
-    if (registry.OpenKey(RegRoot::LocalMachine, kProbeKey, access::Read | access::Wow64_64Key, key) != 0 ||
+    if (registry.OpenKey(RegRoot::LocalMachine, kProbeKey, access::Read | access::Wow64_64Key,
+                         key) != 0 ||
         ReadString(*key, L"ContentDir", value) != 0) {
       return L"<missing>";
     }

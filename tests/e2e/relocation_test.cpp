@@ -54,16 +54,16 @@ bool WriteBytes(const std::wstring& path, const std::string& bytes) {
   HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
   if (file == INVALID_HANDLE_VALUE) return false;
   DWORD written = 0;
-  const bool ok = WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written,
-                            nullptr) &&
-                  written == bytes.size();
+  const bool ok =
+      WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) &&
+      written == bytes.size();
   CloseHandle(file);
   return ok;
 }
 
 std::optional<std::string> ReadBytes(const std::wstring& path) {
-  HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                            0, nullptr);
+  HANDLE file =
+      CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
   if (file == INVALID_HANDLE_VALUE) return std::nullopt;
   std::string bytes;
   char buffer[65536];
@@ -90,7 +90,8 @@ Content MakeContent(int small, int largeMegabytes) {
   Content files;
   unsigned seed = 1;
   for (int i = 0; i < small; ++i) {
-    files[FormatText(L"\\Samples %02d\\Sample %04d.ncw", i / 100, i)] = Bytes(4096 + 61 * (i % 50), seed++);
+    files[FormatText(L"\\Samples %02d\\Sample %04d.ncw", i / 100, i)] =
+        Bytes(4096 + 61 * (i % 50), seed++);
   }
   files[L"\\Strings.nki"] = Bytes(2048, seed++);
   files[L"\\Strings.nkc"] = "";
@@ -105,7 +106,8 @@ Content MakeContent(int small, int largeMegabytes) {
 std::optional<LRESULT> Send(HWND page, int id, UINT message, WPARAM wParam = 0, LPARAM lParam = 0) {
   HWND control = Control(page, id);
   DWORD_PTR result = 0;
-  if (!control || !SendMessageTimeoutW(control, message, wParam, lParam, SMTO_ABORTIFHUNG, 5000, &result)) {
+  if (!control ||
+      !SendMessageTimeoutW(control, message, wParam, lParam, SMTO_ABORTIFHUNG, 5000, &result)) {
     return std::nullopt;
   }
   return static_cast<LRESULT>(result);
@@ -135,9 +137,7 @@ class RelocationTest : public ::testing::Test {
   }
 
   // Starts the program and goes to the folder page.
-  HWND OpenFolderPage() {
-    return OpenWizard(run, IDC_WIZARD_RELOCATE);
-  }
+  HWND OpenFolderPage() { return OpenWizard(run, IDC_WIZARD_RELOCATE); }
 
   // Sets a check box to `checked` by clicking it, as the user would.
   static bool SetCheck(HWND page, int id, bool checked) {
@@ -207,10 +207,12 @@ class RelocationTest : public ::testing::Test {
   // The log of the progress page, once it has ended.
   std::vector<std::wstring> FinishedLog(HWND progress) {
     std::vector<std::wstring> log;
-    EXPECT_TRUE(WaitUntil([&] {
-      log = ListBoxItems(progress, IDC_RELOCATION_LOG);
-      return !log.empty() && log.back().rfind(L"Operation completed", 0) == 0;
-    }, Milliseconds(60000)))
+    EXPECT_TRUE(WaitUntil(
+        [&] {
+          log = ListBoxItems(progress, IDC_RELOCATION_LOG);
+          return !log.empty() && log.back().rfind(L"Operation completed", 0) == 0;
+        },
+        Milliseconds(60000)))
         << "the operation did not end";
     return log;
   }
@@ -248,13 +250,15 @@ TEST_F(RelocationTest, TheFolderPageRefusesWhatCannotBeRelocated) {
       {"a drive root as the source", L"C:\\", newLocation, false, false,
        L"C:\\ is the root of a drive and cannot be relocated. Please select a folder inside it."},
       {"link only with an existing source", strings, newLocation, true, false,
-       L"Source folder " + strings + L" already exists. The \"I have already moved the files\" "
-       L"option requires that Original Location not point to an existing item so that Tessaly "
-       L"can create a link there."},
+       L"Source folder " + strings +
+           L" already exists. The \"I have already moved the files\" "
+           L"option requires that Original Location not point to an existing item so that Tessaly "
+           L"can create a link there."},
       {"link only with an existing empty source", newLocation, library, true, true,
-       L"Source folder " + newLocation + L" already exists. The \"I have already moved the "
-       L"files\" option requires that Original Location not point to an existing item so that "
-       L"Tessaly can create a link there."},
+       L"Source folder " + newLocation +
+           L" already exists. The \"I have already moved the "
+           L"files\" option requires that Original Location not point to an existing item so that "
+           L"Tessaly can create a link there."},
       {"New Location a file", strings, file, false, false,
        L"Target path " + file + L" is not a directory."},
       {"target inside source", library, strings, false, false,
@@ -267,9 +271,11 @@ TEST_F(RelocationTest, TheFolderPageRefusesWhatCannotBeRelocated) {
        L"Target directory can't be inside source directory."},
       {"link only without a folder at the Full Target Path", root + L"\\Moved\\Strings",
        newLocation, true, false,
-       L"The directory " + newLocation + L"\\Strings doesn't exist. Since you have chosen the "
-       L"\"I have already moved the files\" option, please select a valid directory for Original "
-       L"Location to link to."},
+       L"The directory " + newLocation +
+           L"\\Strings doesn't exist. Since you have chosen the "
+           L"\"I have already moved the files\" option, please select a valid directory for "
+           L"Original "
+           L"Location to link to."},
   };
   bool shot = false;
   for (const auto& c : cases) {
@@ -303,12 +309,14 @@ TEST_F(RelocationTest, TheFolderPageAsksBeforeCreatingAndMerging) {
                               L" doesn't appear to exist. Would you like to create it?";
   const std::wstring confirm = L"Ready to relocate contents of \"" + source + L"\" to \"" + full +
                                L"\". Do you wish to proceed?";
-  const std::wstring merge = L"The directory " + full + L" already exists, and might contain "
-                             L"files. If you proceed, any files from " + source +
+  const std::wstring merge = L"The directory " + full +
+                             L" already exists, and might contain "
+                             L"files. If you proceed, any files from " +
+                             source +
                              L" will be merged into the new location. Do you want to proceed?";
 
-  NextThrough(page, {{create, IDNO},
-                     {L"Please select a valid New Location before trying again.", IDOK}},
+  NextThrough(page,
+              {{create, IDNO}, {L"Please select a valid New Location before trying again.", IDOK}},
               L"create-question");
   EXPECT_FALSE(Exists(newLocation)) << "created although the answer was No";
 
@@ -317,11 +325,11 @@ TEST_F(RelocationTest, TheFolderPageAsksBeforeCreatingAndMerging) {
   EXPECT_FALSE(Exists(full));
 
   ASSERT_TRUE(CreateDirectoryW(full.c_str(), nullptr));
-  NextThrough(page, {{merge, IDNO},
-                     {L"Please select another target location or make sure " + full +
-                          L" is safe to use.",
-                      IDOK}},
-              L"merge-question");
+  NextThrough(
+      page,
+      {{merge, IDNO},
+       {L"Please select another target location or make sure " + full + L" is safe to use.", IDOK}},
+      L"merge-question");
   NextThrough(page, {{merge, IDYES}, {confirm, IDNO}, {L"Aborting operation.", IDOK}});
   ASSERT_TRUE(IsWindowVisible(page));
   EXPECT_EQ(Setting(kRelocateFinal), kMissing) << "stored although never confirmed";
@@ -602,9 +610,9 @@ TEST_F(RelocationRunTest, LinkOnlyMakesOnlyTheLink) {
   ASSERT_NE(page, nullptr);
   ASSERT_TRUE(Fill(page, source, newLocation, true, false));
   ASSERT_TRUE(WaitUntil([&] { return Text(page, IDC_FULL_TARGET_PATH) == full; }));
-  NextThrough(page, {{L"Ready to link \"" + source + L"\" to \"" + full +
-                          L"\". Do you wish to proceed?",
-                      IDYES}});
+  NextThrough(page,
+              {{L"Ready to link \"" + source + L"\" to \"" + full + L"\". Do you wish to proceed?",
+                IDYES}});
   ASSERT_TRUE(WaitForClose(page));
   HWND progress = FindPage(run, kRelocateContentTitle);
   ASSERT_NE(progress, nullptr);
@@ -635,7 +643,8 @@ TEST_F(RelocationRunTest, BackAndQuitStopTheCopy) {
     ASSERT_TRUE(WaitForCopy(progress)) << "the copy did not start";
     if (button == IDC_BACK) SaveScreenshot(L"copy-in-progress");
     // Right before the click, the copy is still going.
-    ASSERT_EQ(ListBoxItems(progress, IDC_RELOCATION_LOG).back(), L"Copying files to " + full + L"...");
+    ASSERT_EQ(ListBoxItems(progress, IDC_RELOCATION_LOG).back(),
+              L"Copying files to " + full + L"...");
     ASSERT_TRUE(Click(progress, button));
     ASSERT_TRUE(WaitForClose(progress)) << "the page did not close";
     if (button == IDC_BACK) {
@@ -681,27 +690,29 @@ bool SystemHasTaskDialog() {
 std::optional<RelocationQuestion> FindRelocationQuestion(const ProgramRun& run, HWND start,
                                                          Milliseconds timeout) {
   std::optional<RelocationQuestion> found;
-  WaitUntil([&] {
-    if (HWND dialog = FindDialog(run, start, L"Tessaly", Milliseconds(0))) {
-      RelocationQuestion q{dialog, true, {}, {}};
-      for (const DialogControl& c : DialogControls(dialog)) {
-        if (c.IsPushOrCheck()) {
-          q.buttons.push_back(c.shown);
-        } else if (!c.caption.empty() && c.className == L"Static") {
-          q.text += (q.text.empty() ? L"" : L"\n\n") + c.caption;
+  WaitUntil(
+      [&] {
+        if (HWND dialog = FindDialog(run, start, L"Tessaly", Milliseconds(0))) {
+          RelocationQuestion q{dialog, true, {}, {}};
+          for (const DialogControl& c : DialogControls(dialog)) {
+            if (c.IsPushOrCheck()) {
+              q.buttons.push_back(c.shown);
+            } else if (!c.caption.empty() && c.className == L"Static") {
+              q.text += (q.text.empty() ? L"" : L"\n\n") + c.caption;
+            }
+          }
+          // A dialog found while it is being made has no buttons yet.
+          if (q.buttons.empty()) return false;
+          found = std::move(q);
+          return true;
         }
-      }
-      // A dialog found while it is being made has no buttons yet.
-      if (q.buttons.empty()) return false;
-      found = std::move(q);
-      return true;
-    }
-    if (auto box = FindMessageBox(run, start, Milliseconds(0)); box && !box->text.empty()) {
-      found = RelocationQuestion{box->window, false, box->text, {}};
-      return true;
-    }
-    return false;
-  }, timeout);
+        if (auto box = FindMessageBox(run, start, Milliseconds(0)); box && !box->text.empty()) {
+          found = RelocationQuestion{box->window, false, box->text, {}};
+          return true;
+        }
+        return false;
+      },
+      timeout);
   if (found) {
     const char* ran = found->taskDialog ? "a task dialog" : "a message box (no task dialog here)";
     ::testing::Test::RecordProperty("relocation_question", ran);
@@ -734,16 +745,23 @@ class InterruptedRelocationTest : public RelocationTest {
     wchar_t documents[MAX_PATH] = {};
     ASSERT_EQ(SHGetFolderPathW(nullptr, CSIDL_PERSONAL | CSIDL_FLAG_CREATE, nullptr, 0, documents),
               S_OK);
-    journal = std::wstring(documents) + L"\\Quillmoor\\Tessaly Documents\\Relocation in progress.txt";
+    journal =
+        std::wstring(documents) + L"\\Quillmoor\\Tessaly Documents\\Relocation in progress.txt";
     source = root + L"\\Samples\\Strings";
     renamed = source + L".orig0";
     target = root + L"\\Relocated\\Strings";
     Write(renamed, files);
     Write(target, files);
     ASSERT_TRUE(WriteBytes(journal, ToUtf8(L"Tessaly relocation in progress\r\n"
-                                           L"Original Location=" + source + L"\r\n"
-                                           L"Renamed folder=" + renamed + L"\r\n"
-                                           L"Full Target Path=" + target + L"\r\n"
+                                           L"Original Location=" +
+                                           source +
+                                           L"\r\n"
+                                           L"Renamed folder=" +
+                                           renamed +
+                                           L"\r\n"
+                                           L"Full Target Path=" +
+                                           target +
+                                           L"\r\n"
                                            L"Mode=move\r\nCompare contents=no\r\n")));
   }
   void TearDown() override {
@@ -757,7 +775,8 @@ class InterruptedRelocationTest : public RelocationTest {
     if (run.Start(ProgramPath()) != 0) return nullptr;
     HWND start = FindPage(run, kStartTitle);
     if (!start) return nullptr;
-    const std::optional<RelocationQuestion> question = FindRelocationQuestion(run, start, kDefaultTimeout);
+    const std::optional<RelocationQuestion> question =
+        FindRelocationQuestion(run, start, kDefaultTimeout);
     EXPECT_TRUE(question.has_value()) << "no question";
     if (!question) return nullptr;
     SaveScreenshot(L"interrupted-relocation");
@@ -767,7 +786,9 @@ class InterruptedRelocationTest : public RelocationTest {
     } else {
       EXPECT_EQ(FindMessageBox(run, start)->buttons, (std::vector<int>{IDCANCEL, IDYES, IDNO}));
     }
-    EXPECT_EQ(question->text.rfind(L"A relocation of your files did not end when Tessaly last ran.", 0), 0u)
+    EXPECT_EQ(
+        question->text.rfind(L"A relocation of your files did not end when Tessaly last ran.", 0),
+        0u)
         << ToUtf8(question->text);
     for (const std::wstring& place : {source, renamed, target}) {
       EXPECT_NE(question->text.find(place), std::wstring::npos) << ToUtf8(place);
@@ -849,9 +870,9 @@ class RelocationCrashTest : public RelocationRunTest {
     // The program keeps the record of a running move in its own folder of the local application
     // data, which no relocation may move.
     wchar_t localData[MAX_PATH] = {};
-    ASSERT_EQ(SHGetFolderPathW(nullptr, CSIDL_LOCAL_APPDATA | CSIDL_FLAG_CREATE, nullptr, 0,
-                               localData),
-              S_OK);
+    ASSERT_EQ(
+        SHGetFolderPathW(nullptr, CSIDL_LOCAL_APPDATA | CSIDL_FLAG_CREATE, nullptr, 0, localData),
+        S_OK);
     journal = std::wstring(localData) + L"\\Quillmoor\\Tessaly\\Relocation in progress.txt";
     DeleteFileW(journal.c_str());
     renamed = source + L".orig0";
@@ -898,15 +919,19 @@ class RelocationCrashTest : public RelocationRunTest {
       EXPECT_FALSE(question.has_value()) << "a question although nothing was renamed: "
                                          << (question ? ToUtf8(question->text) : "");
     } else if (question) {
-      EXPECT_EQ(question->text.rfind(L"A relocation of your files did not end when Tessaly last ran.", 0), 0u)
+      EXPECT_EQ(
+          question->text.rfind(L"A relocation of your files did not end when Tessaly last ran.", 0),
+          0u)
           << ToUtf8(question->text);
       EXPECT_TRUE(AnswerRelocationQuestion(*question, action));
       // A box is read once its text is there: one found while it is being made has none yet.
       std::optional<MessageBoxInfo> result;
-      WaitUntil([&] {
-        result = FindMessageBox(run, start, Milliseconds(100));
-        return result && !result->text.empty();
-      }, Milliseconds(60000));
+      WaitUntil(
+          [&] {
+            result = FindMessageBox(run, start, Milliseconds(100));
+            return result && !result->text.empty();
+          },
+          Milliseconds(60000));
       EXPECT_TRUE(result.has_value()) << "no outcome";
       if (result) {
         outcome = result->text;
@@ -930,7 +955,8 @@ class RelocationCrashTest : public RelocationRunTest {
         << (moved ? "no link at the Original Location" : "a link at the Original Location");
     if (moved) {
       ExpectWhole(full, files);
-      EXPECT_EQ(CountWhole(source, files), files.size()) << "not every file is found through the link";
+      EXPECT_EQ(CountWhole(source, files), files.size())
+          << "not every file is found through the link";
     } else {
       ExpectWhole(source, files);
     }
@@ -1019,7 +1045,8 @@ TEST_F(RelocationCrashTest, DuringTheDeleteFinishEndsTheMove) {
 TEST_F(RelocationCrashTest, DuringTheDeletePutBackKeepsTheCopy) {
   ASSERT_TRUE(CrashDuringTheDelete());
   const std::wstring outcome = RestartAndAnswer(kPutBack);
-  EXPECT_EQ(outcome.rfind(L"Your files are back in " + source + L". Some of them may have been "
+  EXPECT_EQ(outcome.rfind(L"Your files are back in " + source +
+                              L". Some of them may have been "
                               L"deleted",
                           0),
             0u)

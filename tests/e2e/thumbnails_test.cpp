@@ -92,19 +92,21 @@ bool WriteOldFile(const std::wstring& path, const std::string& text) {
   SYSTEMTIME old{2001, 1, 1, 1, 12, 0, 0, 0};
   FILETIME time;
   DWORD written = 0;
-  const bool ok = WriteFile(file, text.data(), static_cast<DWORD>(text.size()), &written, nullptr) &&
-                  SystemTimeToFileTime(&old, &time) && SetFileTime(file, nullptr, nullptr, &time);
+  const bool ok =
+      WriteFile(file, text.data(), static_cast<DWORD>(text.size()), &written, nullptr) &&
+      SystemTimeToFileTime(&old, &time) && SetFileTime(file, nullptr, nullptr, &time);
   CloseHandle(file);
   return ok;
 }
 
 std::string Contents(const std::wstring& path) {
-  HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                            0, nullptr);
+  HANDLE file =
+      CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
   if (file == INVALID_HANDLE_VALUE) return "<unreadable>";
   std::string bytes(GetFileSize(file, nullptr), '\0');
   DWORD read = 0;
-  if (!bytes.empty()) ReadFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &read, nullptr);
+  if (!bytes.empty())
+    ReadFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &read, nullptr);
   CloseHandle(file);
   return bytes;
 }

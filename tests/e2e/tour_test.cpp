@@ -65,7 +65,8 @@ HWND FinderAfterSearch(const ProgramRun& run, HWND folders) {
   }
   HWND finder = FindPage(run, kDupeFinderTitle);
   if (finder && !WaitUntil([&] {
-        return Text(finder, IDC_SEARCH_STATUS).value_or(L"").rfind(L"Completed searching", 0) == 0 &&
+        return Text(finder, IDC_SEARCH_STATUS).value_or(L"").rfind(L"Completed searching", 0) ==
+                   0 &&
                IsEnabled(finder, IDC_DUPLICATE_NAMES);
       })) {
     ADD_FAILURE() << "the search did not complete";
@@ -131,10 +132,10 @@ TEST(Tour, FindDuplicatePlugins) {
   CProfileStore profile(registry);
   ASSERT_TRUE(profile.WriteProfileInt(kSettingsSection, kSelectedPlatform, 0));
   ASSERT_TRUE(profile.WriteProfileInt(kSettingsSection, kSearchVst3Clap, 0));
-  ASSERT_TRUE(profile.WriteProfileString(
-      kSettingsSection, kVstPaths32,
-      L"C:\\Program Files (x86)\\Native Instruments\\VSTPlugins 32 bit|"
-      L"C:\\Program Files (x86)\\Vstplugins|C:\\Audio\\VST32"));
+  ASSERT_TRUE(
+      profile.WriteProfileString(kSettingsSection, kVstPaths32,
+                                 L"C:\\Program Files (x86)\\Native Instruments\\VSTPlugins 32 bit|"
+                                 L"C:\\Program Files (x86)\\Vstplugins|C:\\Audio\\VST32"));
 
   ProgramRun run;
   HWND folders = OpenWizard(run, IDC_WIZARD_DUPLICATES);
@@ -195,7 +196,8 @@ TEST(Tour, LocateFileDatabase) {
   // manager's wizard first asks where the file database is.
   Win32Registry registry;
   CProfileStore profile(registry);
-  RegDeleteKeyValueW(HKEY_CURRENT_USER, L"Software\\Quillmoor\\Tessaly\\Settings", kFileDatabasePath);
+  RegDeleteKeyValueW(HKEY_CURRENT_USER, L"Software\\Quillmoor\\Tessaly\\Settings",
+                     kFileDatabasePath);
   ASSERT_EQ(profile.GetProfileString(kSettingsSection, kFileDatabasePath, L"<none>"), L"<none>");
   wchar_t temp[MAX_PATH] = {};
   ASSERT_GT(GetTempPathW(MAX_PATH, temp), 0u);
@@ -222,7 +224,8 @@ TEST(Tour, LocateFileDatabase) {
 // the two dialogs of a folder repair (cancelled, so the demo machine stays as it is).
 TEST(Tour, ManageProducts) {
   // The delivered file database beside the program, whatever an earlier run stored.
-  RegDeleteKeyValueW(HKEY_CURRENT_USER, L"Software\\Quillmoor\\Tessaly\\Settings", kFileDatabasePath);
+  RegDeleteKeyValueW(HKEY_CURRENT_USER, L"Software\\Quillmoor\\Tessaly\\Settings",
+                     kFileDatabasePath);
   ProgramRun run;
   HWND page = OpenWizard(run, IDC_WIZARD_PRODUCTS);
   ASSERT_NE(page, nullptr);
@@ -298,7 +301,8 @@ TEST(Tour, RelocateContent) {
   // The link in the samples folder goes before the folder it leads to.
   TourFolder target(L"C:\\Tour Relocated");
   TourFolder source(L"C:\\Tour Samples");
-  ASSERT_EQ(SHCreateDirectoryExW(nullptr, L"C:\\Tour Samples\\Strings\\Legato", nullptr), ERROR_SUCCESS);
+  ASSERT_EQ(SHCreateDirectoryExW(nullptr, L"C:\\Tour Samples\\Strings\\Legato", nullptr),
+            ERROR_SUCCESS);
   for (const wchar_t* file : {L"C:\\Tour Samples\\Strings\\Strings.nki",
                               L"C:\\Tour Samples\\Strings\\Legato\\Violins.ncw"}) {
     HANDLE h = CreateFileW(file, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
@@ -320,9 +324,8 @@ TEST(Tour, RelocateContent) {
   }
   ASSERT_TRUE(SetText(folders, IDC_ORIGINAL_LOCATION, L"C:\\Tour Samples\\Strings"));
   ASSERT_TRUE(SetText(folders, IDC_NEW_LOCATION, L"C:\\Tour Relocated"));
-  ASSERT_TRUE(WaitUntil([&] {
-    return Text(folders, IDC_FULL_TARGET_PATH) == L"C:\\Tour Relocated\\Strings";
-  }));
+  ASSERT_TRUE(WaitUntil(
+      [&] { return Text(folders, IDC_FULL_TARGET_PATH) == L"C:\\Tour Relocated\\Strings"; }));
   Shot(folders, L"relocate-folders");
   // The same folders when the files were already moved by hand: only the link would be made.
   ASSERT_TRUE(ClickAndWait(folders, IDC_ALREADY_MOVED));
@@ -330,9 +333,8 @@ TEST(Tour, RelocateContent) {
   Shot(folders, L"relocate-folders-link-only");
   ASSERT_TRUE(ClickAndWait(folders, IDC_ALREADY_MOVED));
   ASSERT_EQ(CheckState(folders, IDC_ALREADY_MOVED), BST_UNCHECKED);
-  ASSERT_TRUE(WaitUntil([&] {
-    return Text(folders, IDC_FULL_TARGET_PATH) == L"C:\\Tour Relocated\\Strings";
-  }));
+  ASSERT_TRUE(WaitUntil(
+      [&] { return Text(folders, IDC_FULL_TARGET_PATH) == L"C:\\Tour Relocated\\Strings"; }));
   ASSERT_TRUE(Click(folders, IDC_NEXT));
   for (int question = 0; question < 2; ++question) {  // create the New Location; proceed
     std::optional<MessageBoxInfo> box = FindMessageBox(run, folders);
@@ -345,7 +347,8 @@ TEST(Tour, RelocateContent) {
     const std::vector<std::wstring> log = ListBoxItems(progress, IDC_RELOCATION_LOG);
     return !log.empty() && log.back().rfind(L"Operation completed", 0) == 0;
   }));
-  EXPECT_EQ(ListBoxItems(progress, IDC_RELOCATION_LOG).back(), L"Operation completed successfully.");
+  EXPECT_EQ(ListBoxItems(progress, IDC_RELOCATION_LOG).back(),
+            L"Operation completed successfully.");
   EXPECT_FALSE(FindMessageBox(run, progress, Milliseconds(500)).has_value());
   Shot(progress, L"relocate-progress");
   // The files are at the new place, and found through the link at the original one.

@@ -42,15 +42,14 @@ class Vst3ClapTest : public ::testing::Test {
   }
   void TearDown() override { DeleteTree(L"C:\\TessalyE2E"); }
 
-  HWND OpenFolders() {
-    return OpenWizard(run, IDC_WIZARD_DUPLICATES);
-  }
+  HWND OpenFolders() { return OpenWizard(run, IDC_WIZARD_DUPLICATES); }
   // Next on the folders page, then the finder once its search has completed, singles shown.
   HWND SearchFrom(HWND folders) {
     if (!folders || !Click(folders, IDC_NEXT)) return nullptr;
     HWND finder = FindPage(run, kDupeFinderTitle);
     if (!finder || !WaitUntil([&] {
-          return Text(finder, IDC_SEARCH_STATUS).value_or(L"").rfind(L"Completed searching", 0) == 0 &&
+          return Text(finder, IDC_SEARCH_STATUS).value_or(L"").rfind(L"Completed searching", 0) ==
+                     0 &&
                  ListBoxItems(finder, IDC_DUPLICATE_NAMES) != Names{L"Searching..."};
         })) {
       ADD_FAILURE() << "the search did not complete";
@@ -66,7 +65,8 @@ class Vst3ClapTest : public ::testing::Test {
     EXPECT_TRUE(WaitUntil([&] {
       shown = ListViewRows(finder, filesId, columns);
       return shown.size() == rows;
-    })) << ToUtf8(name) << ": " << shown.size() << " rows";
+    })) << ToUtf8(name)
+        << ": " << shown.size() << " rows";
     return shown;
   }
   static bool Contains(const Names& names, const wchar_t* name) {
@@ -88,7 +88,8 @@ TEST_F(Vst3ClapTest, OffTheSearchIsAsBeforeOnItFindsBundlesAndMarksIdenticalCopi
   EXPECT_EQ(ListBoxItems(folders, IDC_PLUGIN_FOLDERS), Names{kVst64});
   HWND finder = SearchFrom(folders);
   ASSERT_NE(finder, nullptr);
-  ASSERT_TRUE(WaitUntil([&] { return Contains(ListBoxItems(finder, IDC_DUPLICATE_NAMES), L"raum.dll"); }));
+  ASSERT_TRUE(
+      WaitUntil([&] { return Contains(ListBoxItems(finder, IDC_DUPLICATE_NAMES), L"raum.dll"); }));
   for (const wchar_t* name : {L"raum.vst3", L"raum.clap", L"kontakt 7.vst3"}) {
     EXPECT_FALSE(Contains(ListBoxItems(finder, IDC_DUPLICATE_NAMES), name)) << ToUtf8(name);
   }
@@ -114,7 +115,8 @@ TEST_F(Vst3ClapTest, OffTheSearchIsAsBeforeOnItFindsBundlesAndMarksIdenticalCopi
   EXPECT_TRUE(Contains(lower, L"old synth.vst3")) << "only a 32-bit binary";
   EXPECT_TRUE(Contains(lower, L"broken bundle.vst3")) << "no binary";
   // A bundle with only an ARM64 binary is an other-platform plugin with its platform named.
-  Rows arm = ShowName(finder, IDC_UNEXPECTED_NAMES, IDC_UNEXPECTED_FILES, L"tablet reverb.vst3", 1, 6);
+  Rows arm =
+      ShowName(finder, IDC_UNEXPECTED_NAMES, IDC_UNEXPECTED_FILES, L"tablet reverb.vst3", 1, 6);
   ASSERT_EQ(arm.size(), 1u);
   EXPECT_EQ(arm[0][0], kCommonVst3);
   EXPECT_EQ(arm[0][4], L"ARM64");
@@ -146,12 +148,13 @@ TEST_F(Vst3ClapTest, DeleteOfABundleAsksAndRemovesTheWholeBundle) {
             ERROR_SUCCESS);
   ASSERT_EQ(SHCreateDirectoryExW(nullptr, (bundle + L"\\Contents\\Resources").c_str(), nullptr),
             ERROR_SUCCESS);
-  ASSERT_EQ(SHCreateDirectoryExW(nullptr, (kScratch + L"\\B\\Pad.vst3\\Contents\\x86_64-win").c_str(),
-                                nullptr),
+  ASSERT_EQ(SHCreateDirectoryExW(
+                nullptr, (kScratch + L"\\B\\Pad.vst3\\Contents\\x86_64-win").c_str(), nullptr),
             ERROR_SUCCESS);
   ASSERT_TRUE(CopyFileW(fixture.c_str(), binary.c_str(), FALSE));
   // The same bundle in B; a file of the binary's bytes in C is no copy of a bundle.
-  ASSERT_TRUE(CopyFileW(fixture.c_str(), (kScratch + L"\\B\\Pad.vst3\\Contents\\x86_64-win\\Pad.vst3").c_str(),
+  ASSERT_TRUE(CopyFileW(fixture.c_str(),
+                        (kScratch + L"\\B\\Pad.vst3\\Contents\\x86_64-win\\Pad.vst3").c_str(),
                         FALSE));
   ASSERT_EQ(SHCreateDirectoryExW(nullptr, (kScratch + L"\\C").c_str(), nullptr), ERROR_SUCCESS);
   ASSERT_TRUE(CopyFileW(fixture.c_str(), (kScratch + L"\\C\\Pad.vst3").c_str(), FALSE));
@@ -182,7 +185,8 @@ TEST_F(Vst3ClapTest, DeleteOfABundleAsksAndRemovesTheWholeBundle) {
                            L" with everything in it: 1 file, " + FormatSize(size) +
                            L". Are you sure you wish to continue?");
   ASSERT_TRUE(Answer(*box, IDYES));
-  const bool twoLeft = WaitUntil([&] { return ListViewRows(finder, IDC_DUPLICATE_FILES, 6).size() == 2; });
+  const bool twoLeft =
+      WaitUntil([&] { return ListViewRows(finder, IDC_DUPLICATE_FILES, 6).size() == 2; });
   EXPECT_TRUE(twoLeft);
   EXPECT_FALSE(Exists(bundle));
   EXPECT_TRUE(Exists(kScratch + L"\\A")) << "only the bundle goes";

@@ -69,7 +69,9 @@ std::vector<std::pair<std::string, Bytes>> HintsSeeds() {
           "<BinName target=\"vst\" platform=\"pc\">Delta VST</BinName>"
           "<BinName target=\"VST\" platform=\"Mac\">Delta Mac</BinName>"
           "<BinName platform=\"PC\">Delta</BinName><BinName></BinName>"
-          "<BinName>" + longName + "</BinName><BinName>" + longName.substr(1) + "</BinName>"
+          "<BinName>" +
+          longName + "</BinName><BinName>" + longName.substr(1) +
+          "</BinName>"
           "</Product><Product><RegKey>Epsilon</RegKey><Type>plugin</Type>"
           "<HostMode>none</HostMode><BinName>Eps</BinName><BinName target=\"VST\">Eps VST"
           "</BinName></Product></ProductHints>")},
@@ -170,31 +172,29 @@ std::vector<std::pair<std::string, Bytes>> RegistrySeeds() {
   constexpr uint8_t kSz = 1, kBinary = 3, kDword = 4, kMultiSz = 7;
   const Bytes wide = {'A', 0};
   return {
-      {"content_product",
-       R(0).Known(R::Key64, 0, kSz, Sz("C:\\Content\\Alpha"))
-           .Known(R::Key64, 2, kSz, Sz("1.0.0"))
-           .Known(R::Key64, 6, kBinary, {1, 2, 3}, 3)
-           .Known(R::Key64, 7, kBinary, {4}, 1)
-           .Known(R::Key64, 11, kDword, {1, 0, 0, 0}, 4)
-           .Known(R::User, 12, kDword, {3, 0, 0, 0}, 4)
-           .Known(R::User, 13, kDword, {1, 0, 0, 0}, 4)
-           .bytes()},
-      {"program_both_views",
-       R(0).Known(R::Key64, 3, kSz, Sz("C:\\Program Files\\Alpha"))
-           .Known(R::Key64, 4, kSz, Sz("C:\\VST32"))
-           .Known(R::Key64, 5, 0x42, Sz("C:\\VST64"))
-           .Known(R::Key32, 3, kSz, Sz("C:\\Program Files (x86)\\Alpha"))
-           .Known(R::Key32, 9, kSz, Sz("123-456"))
-           .Known(R::Key32, 8 | 0x40, kBinary, {9, 9}, 2)
-           .Known(R::Key32, 10, kBinary, {7}, 1)
-           .bytes()},
+      {"content_product", R(0).Known(R::Key64, 0, kSz, Sz("C:\\Content\\Alpha"))
+                              .Known(R::Key64, 2, kSz, Sz("1.0.0"))
+                              .Known(R::Key64, 6, kBinary, {1, 2, 3}, 3)
+                              .Known(R::Key64, 7, kBinary, {4}, 1)
+                              .Known(R::Key64, 11, kDword, {1, 0, 0, 0}, 4)
+                              .Known(R::User, 12, kDword, {3, 0, 0, 0}, 4)
+                              .Known(R::User, 13, kDword, {1, 0, 0, 0}, 4)
+                              .bytes()},
+      {"program_both_views", R(0).Known(R::Key64, 3, kSz, Sz("C:\\Program Files\\Alpha"))
+                                 .Known(R::Key64, 4, kSz, Sz("C:\\VST32"))
+                                 .Known(R::Key64, 5, 0x42, Sz("C:\\VST64"))
+                                 .Known(R::Key32, 3, kSz, Sz("C:\\Program Files (x86)\\Alpha"))
+                                 .Known(R::Key32, 9, kSz, Sz("123-456"))
+                                 .Known(R::Key32, 8 | 0x40, kBinary, {9, 9}, 2)
+                                 .Known(R::Key32, 10, kBinary, {7}, 1)
+                                 .bytes()},
       {"texts_at_the_buffer",
-       R(0).Known(R::Key64, 9, kSz, wide, 2048)             // fills the buffer, no terminator
-           .Known(R::Key64, 2, kSz, wide, 2050)             // one unit past it
-           .Known(R::Key64, 3, kSz, Sz("D:\\", false))   // no terminator
+       R(0).Known(R::Key64, 9, kSz, wide, 2048)                // fills the buffer, no terminator
+           .Known(R::Key64, 2, kSz, wide, 2050)                // one unit past it
+           .Known(R::Key64, 3, kSz, Sz("D:\\", false))         // no terminator
            .Known(R::Key64, 4, kSz, {'E', 0, ':', 0, 'x'}, 5)  // an odd byte count
            .Known(R::Key64, 0, kMultiSz, Sz(std::string("A\0B", 3)), 10)
-           .Known(R::Key64, 6, kBinary, {0}, 2100)          // presence that does not fit
+           .Known(R::Key64, 6, kBinary, {0}, 2100)  // presence that does not fit
            .bytes()},
       {"dwords_of_other_sizes",
        R(0).Known(R::Key64, 11, kDword, {0xFF, 0xFE}, 2)
@@ -203,30 +203,26 @@ std::vector<std::pair<std::string, Bytes>> RegistrySeeds() {
            .Known(R::User, 13, kDword, {1}, 5)
            .Known(R::Key64, 12, kDword, {1, 0, 0, 0}, 4)  // a user value in the machine key
            .bytes()},
-      {"system_content",
-       R(0).Known(R::Key64, 1, kSz, Sz("C:\\System Content"))
-           .Known(R::Key64, 0, kSz, Sz("C:\\User Content"))
-           .Known(R::Key32, 1, kSz, wide, 2100)
-           .Known(R::Key32, 0, kSz, Sz("C:\\Only Content"))
-           .bytes()},
-      {"names_at_the_buffer",
-       R(0).Named(R::Key64, "N", 1023, kSz, Sz("fits"))
-           .Named(R::Key64, "N", 1024, kSz, Sz("one past"))
-           .Named(R::Key64, "N", 1025, kSz, Sz("two past"))
-           .Known(R::Key64, 9, kSz, Sz("after the long names"))
-           .Named(R::Key64, "sno", 3, kDword, {1, 0, 0, 0}, 4)
-           .bytes()},
-      {"catalog",
-       R(0x00).Named(R::Catalog, "Lib A", 5, kSz, Sz("Alpha Library"))
-           .Named(R::Catalog, "Lib B", 5, kSz, Sz("ALPHA LIBRARY"))
-           .Named(R::Catalog, "Lib C", 5, kSz, wide, 2049)
-           .Named(R::Catalog, "L", 1024, kSz, Sz("Long Name"))
-           .Named(R::Catalog, "", 0, kBinary, {}, 0)
-           .bytes()},
-      {"maschine_catalog",
-       R(0x20).Named(R::Catalog, "1", 1, kSz, Sz("Beta Kit", false)).bytes()},
-      {"reaktor_catalog",
-       R(0x40).Named(R::Catalog, "1", 1, kSz, Sz("Gamma Ensemble")).bytes()},
+      {"system_content", R(0).Known(R::Key64, 1, kSz, Sz("C:\\System Content"))
+                             .Known(R::Key64, 0, kSz, Sz("C:\\User Content"))
+                             .Known(R::Key32, 1, kSz, wide, 2100)
+                             .Known(R::Key32, 0, kSz, Sz("C:\\Only Content"))
+                             .bytes()},
+      {"names_at_the_buffer", R(0).Named(R::Key64, "N", 1023, kSz, Sz("fits"))
+                                  .Named(R::Key64, "N", 1024, kSz, Sz("one past"))
+                                  .Named(R::Key64, "N", 1025, kSz, Sz("two past"))
+                                  .Known(R::Key64, 9, kSz, Sz("after the long names"))
+                                  .Named(R::Key64, "sno", 3, kDword, {1, 0, 0, 0}, 4)
+                                  .bytes()},
+      {"catalog", R(0x00)
+                      .Named(R::Catalog, "Lib A", 5, kSz, Sz("Alpha Library"))
+                      .Named(R::Catalog, "Lib B", 5, kSz, Sz("ALPHA LIBRARY"))
+                      .Named(R::Catalog, "Lib C", 5, kSz, wide, 2049)
+                      .Named(R::Catalog, "L", 1024, kSz, Sz("Long Name"))
+                      .Named(R::Catalog, "", 0, kBinary, {}, 0)
+                      .bytes()},
+      {"maschine_catalog", R(0x20).Named(R::Catalog, "1", 1, kSz, Sz("Beta Kit", false)).bytes()},
+      {"reaktor_catalog", R(0x40).Named(R::Catalog, "1", 1, kSz, Sz("Gamma Ensemble")).bytes()},
       {"machine32", R(0x01).Known(R::Key32, 3, kSz, Sz("C:\\Alpha")).bytes()},
       {"missing_keys", R(0x1E).Known(R::Key32, 9, kSz, Sz("only here")).bytes()},
   };

@@ -15,13 +15,13 @@
 #include "platform/registry.h"
 #include "platform/text.h"
 
-#define FUZZ_CHECK(condition, message)                                                         \
-  do {                                                                                         \
-    if (!(condition)) {                                                                        \
-      std::fprintf(stderr, "%s:%d: check failed: %s (%s)\n", __FILE__, __LINE__, #condition,   \
-                   message);                                                                   \
-      std::abort();                                                                            \
-    }                                                                                          \
+#define FUZZ_CHECK(condition, message)                                                       \
+  do {                                                                                       \
+    if (!(condition)) {                                                                      \
+      std::fprintf(stderr, "%s:%d: check failed: %s (%s)\n", __FILE__, __LINE__, #condition, \
+                   message);                                                                 \
+      std::abort();                                                                          \
+    }                                                                                        \
   } while (false)
 
 namespace tessaly::fuzz {
@@ -45,10 +45,16 @@ class CountingRegistry : public Registry {
 // counted.
 class CountingFileSystem : public FileSystem {
  public:
-  ErrorCode FindFiles(std::wstring_view, const Visitor&) override { return Count(err::FileNotFound); }
-  ErrorCode GetAttributes(std::wstring_view, uint32_t&) override { return Count(err::FileNotFound); }
+  ErrorCode FindFiles(std::wstring_view, const Visitor&) override {
+    return Count(err::FileNotFound);
+  }
+  ErrorCode GetAttributes(std::wstring_view, uint32_t&) override {
+    return Count(err::FileNotFound);
+  }
   ErrorCode SetAttributes(std::wstring_view, uint32_t) override { return Count(err::FileNotFound); }
-  ErrorCode SetLastWriteTime(std::wstring_view, FileTime) override { return Count(err::FileNotFound); }
+  ErrorCode SetLastWriteTime(std::wstring_view, FileTime) override {
+    return Count(err::FileNotFound);
+  }
   ErrorCode CreateFolder(std::wstring_view) override { return Count(err::PathNotFound); }
   ErrorCode RemoveFolder(std::wstring_view) override { return Count(err::FileNotFound); }
   ErrorCode DeleteFile(std::wstring_view) override { return Count(err::FileNotFound); }

@@ -26,7 +26,7 @@ constexpr const wchar_t* kFixedKey = L"Fuzz Fixed Product";
 constexpr ProductType kTypeSentinel = static_cast<ProductType>(0x40000);
 constexpr ContentKinds kKindsSentinel = ContentKinds::FromBits(0x40000);
 constexpr ContentKinds kEveryEngine = ContentKinds::FromBits(0xFF);  // the engines a hint can name
-constexpr size_t kMaxFileName = 259;     // a file name with its extension in a path buffer
+constexpr size_t kMaxFileName = 259;  // a file name with its extension in a path buffer
 
 bool IsWord(const std::optional<std::wstring>& text, std::wstring_view word) {
   return text && EqualsNoCase(*text, word);
@@ -37,8 +37,7 @@ bool IsBundle(const HintEntry& entry) {
 }
 
 // The indexes point at the first entry of each text, and every text is indexed.
-void CheckIndex(const HintsDocument& doc,
-                const std::map<std::wstring, size_t, LessNoCaseFn>& index,
+void CheckIndex(const HintsDocument& doc, const std::map<std::wstring, size_t, LessNoCaseFn>& index,
                 std::optional<std::wstring> HintEntry::*field) {
   for (const auto& [text, at] : index) {
     FUZZ_CHECK(at < doc.entries.size(), "an index points past the entries");
@@ -50,7 +49,8 @@ void CheckIndex(const HintsDocument& doc,
     }
   }
   for (const HintEntry& entry : doc.entries) {
-    if (entry.*field) FUZZ_CHECK(index.count(*(entry.*field)) == 1, "an entry's text is not indexed");
+    if (entry.*field)
+      FUZZ_CHECK(index.count(*(entry.*field)) == 1, "an entry's text is not indexed");
   }
 }
 
@@ -63,8 +63,10 @@ void CheckDocument(const HintsDocument& doc) {
          {&entry.regKey, &entry.name, &entry.type, &entry.hostMode}) {
       if (*text) FUZZ_CHECK(!HasNul(**text), "a text with a NUL");
     }
-    for (const std::wstring& member : entry.members) FUZZ_CHECK(!HasNul(member), "a member with a NUL");
-    for (const HintEntry::BinName& bin : entry.binNames) FUZZ_CHECK(!HasNul(bin.text), "a BinName with a NUL");
+    for (const std::wstring& member : entry.members)
+      FUZZ_CHECK(!HasNul(member), "a member with a NUL");
+    for (const HintEntry::BinName& bin : entry.binNames)
+      FUZZ_CHECK(!HasNul(bin.text), "a BinName with a NUL");
   }
 }
 
@@ -113,9 +115,8 @@ void CheckApplyAll(const CNiProductHints& hints) {
 }
 
 bool IsFileName(const std::wstring& name, std::wstring_view extension) {
-  return name.empty() ||
-         (name.size() <= kMaxFileName && name.size() > extension.size() &&
-          EndsWithNoCase(name, extension) && !HasNul(name));
+  return name.empty() || (name.size() <= kMaxFileName && name.size() > extension.size() &&
+                          EndsWithNoCase(name, extension) && !HasNul(name));
 }
 
 void CheckMerge(CNiProductHints& hints, FileSystem& fs) {

@@ -38,15 +38,25 @@ constexpr uint8_t NoCatalogKey = 0x10;
 }  // namespace flag
 
 constexpr size_t kMaxValues = 16;
-constexpr size_t kMaxNameChars = 1100;   // past the 1024 characters of the name buffer
-constexpr size_t kMaxDataBytes = 2112;   // past the 2048 bytes of the data buffer
+constexpr size_t kMaxNameChars = 1100;  // past the 1024 characters of the name buffer
+constexpr size_t kMaxDataBytes = 2112;  // past the 2048 bytes of the data buffer
 constexpr const wchar_t* kProductKey = L"SOFTWARE\\Native Instruments\\X";
 
 // The value names the product record knows, as its registry key spells them.
-constexpr const wchar_t* kKnownNames[] = {
-    L"ContentDir", L"SystemContentDir", L"ContentVersion", L"InstallDir", L"InstallVSTDir",
-    L"InstallVST64Dir", L"HU", L"JDX", L"KEY", L"SNO", L"SYSTEMID", L"Visibility",
-    L"UserListIndex", L"UserRemoved"};
+constexpr const wchar_t* kKnownNames[] = {L"ContentDir",
+                                          L"SystemContentDir",
+                                          L"ContentVersion",
+                                          L"InstallDir",
+                                          L"InstallVSTDir",
+                                          L"InstallVST64Dir",
+                                          L"HU",
+                                          L"JDX",
+                                          L"KEY",
+                                          L"SNO",
+                                          L"SYSTEMID",
+                                          L"Visibility",
+                                          L"UserListIndex",
+                                          L"UserRemoved"};
 
 enum class Form { Text, Dword, Presence };
 struct MachineKind {
@@ -69,12 +79,11 @@ constexpr MachineKind kMachineKinds[] = {
     {L"KEY", valuekind::Key, Form::Presence, nullptr},
     {L"SYSTEMID", valuekind::SystemId, Form::Presence, nullptr},
 };
-constexpr ValueKinds kMachineBits = valuekind::ContentDir | valuekind::ContentVersion |
-                                  valuekind::Hu | valuekind::InstallDir |
-                                  valuekind::InstallVstDir | valuekind::InstallVst64Dir |
-                                  valuekind::Jdx | valuekind::Key | valuekind::Sno |
-                                  valuekind::SystemId | valuekind::Visibility |
-                                  valuekind::HasPluginFolder | valuekind::SystemContentDir;
+constexpr ValueKinds kMachineBits =
+    valuekind::ContentDir | valuekind::ContentVersion | valuekind::Hu | valuekind::InstallDir |
+    valuekind::InstallVstDir | valuekind::InstallVst64Dir | valuekind::Jdx | valuekind::Key |
+    valuekind::Sno | valuekind::SystemId | valuekind::Visibility | valuekind::HasPluginFolder |
+    valuekind::SystemContentDir;
 constexpr ValueKinds kUserBits = valuekind::UserListIndex | valuekind::UserRemoved;
 
 class Input {
@@ -126,7 +135,8 @@ bool ReadValue(Input& in, Value& value) {
       units.push_back(wchar_t(unit));
     }
     if (units.empty()) units.push_back(L'n');
-    for (size_t i = 0; i < length % kMaxNameChars; ++i) value.name.push_back(units[i % units.size()]);
+    for (size_t i = 0; i < length % kMaxNameChars; ++i)
+      value.name.push_back(units[i % units.size()]);
   }
   if (!in.Take(type)) return false;
   value.type = type >= 0xF0 ? 0xFFFFFF00u | type : type;
@@ -138,7 +148,8 @@ bool ReadValue(Input& in, Value& value) {
     pattern.push_back(byte);
   }
   if (pattern.empty()) pattern.push_back(count);
-  for (size_t i = 0; i < length % kMaxDataBytes; ++i) value.data.push_back(pattern[i % pattern.size()]);
+  for (size_t i = 0; i < length % kMaxDataBytes; ++i)
+    value.data.push_back(pattern[i % pattern.size()]);
   return true;
 }
 
@@ -183,9 +194,7 @@ MachineExpectation ExpectMachine(const std::vector<StoredValue>& values) {
     for (const MachineKind& kind : kMachineKinds) {
       if (!EqualsNoCase(value.name, kind.name)) continue;
       switch (kind.form) {
-        case Form::Presence:
-          out.present |= kind.kind;
-          break;
+        case Form::Presence: out.present |= kind.kind; break;
         case Form::Dword:
           if (value.data.size() > 4) break;
           out.visibility = Dword(value.data);
@@ -248,8 +257,8 @@ bool IsUntouched(const CNiProduct& record) {
 void CheckRecord(FakeRegistry& registry, bool view32) {
   const RegView view = view32 ? RegView::Key32 : RegView::Key64;
   CNiProduct record = Untouched();
-  ErrorCode e = registry.Exists(RegRoot::LocalMachine, kProductKey, view) ? err::Success
-                                                                           : err::FileNotFound;
+  ErrorCode e =
+      registry.Exists(RegRoot::LocalMachine, kProductKey, view) ? err::Success : err::FileNotFound;
   FUZZ_CHECK(record.LoadFromRegistry(registry, RegRoot::LocalMachine, L"X", view32) == e,
              "the machine key's answer is not its opening's");
   if (e != err::Success) {
@@ -316,17 +325,15 @@ void CheckRecord(FakeRegistry& registry, bool view32) {
     }
   }
   FUZZ_CHECK(record.userValues == wantBits, "user values differ from the key's");
-  FUZZ_CHECK((record.userValues & ~kUntouchedBits & ~kUserBits).Empty(), "a user bit of no user value");
+  FUZZ_CHECK((record.userValues & ~kUntouchedBits & ~kUserBits).Empty(),
+             "a user bit of no user value");
 }
 
 const wchar_t* CatalogPath(uint32_t type) {
   switch (type) {
-    case CNiCatalog::kMaschine:
-      return L"SOFTWARE\\Native Instruments\\Maschine Content";
-    case CNiCatalog::kReaktor:
-      return L"SOFTWARE\\Native Instruments\\Reaktor Content";
-    default:
-      return L"SOFTWARE\\Native Instruments\\Content";
+    case CNiCatalog::kMaschine: return L"SOFTWARE\\Native Instruments\\Maschine Content";
+    case CNiCatalog::kReaktor: return L"SOFTWARE\\Native Instruments\\Reaktor Content";
+    default: return L"SOFTWARE\\Native Instruments\\Content";
   }
 }
 
@@ -339,7 +346,8 @@ void CheckCatalog(FakeRegistry& registry, uint32_t type) {
     return;
   }
   FUZZ_CHECK(e == err::Success && catalog.Type() == type, "a catalog key did not load");
-  const auto values = StoredValues(registry, RegRoot::LocalMachine, CatalogPath(type), RegView::Key64);
+  const auto values =
+      StoredValues(registry, RegRoot::LocalMachine, CatalogPath(type), RegView::Key64);
   std::set<std::wstring, LessNoCaseFn> names, unfit;
   for (const StoredValue& value : values) {
     if (NameFits(value.name) && DataFits(value.data)) {
@@ -373,8 +381,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
                                : ((flags >> 5) & 3) == 2 ? CNiCatalog::kReaktor
                                                          : CNiCatalog::kContent;
   const std::wstring catalogPath = CatalogPath(catalogType);
-  if (!(flags & flag::NoKey64)) registry.CreateKeyAt(RegRoot::LocalMachine, kProductKey, RegView::Key64);
-  if (!(flags & flag::NoKey32)) registry.CreateKeyAt(RegRoot::LocalMachine, kProductKey, RegView::Key32);
+  if (!(flags & flag::NoKey64))
+    registry.CreateKeyAt(RegRoot::LocalMachine, kProductKey, RegView::Key64);
+  if (!(flags & flag::NoKey32))
+    registry.CreateKeyAt(RegRoot::LocalMachine, kProductKey, RegView::Key32);
   if (!(flags & flag::NoUserKey)) registry.CreateKeyAt(RegRoot::CurrentUser, kProductKey);
   if (!(flags & flag::NoCatalogKey)) {
     registry.CreateKeyAt(RegRoot::LocalMachine, catalogPath, RegView::Key64);

@@ -24,7 +24,8 @@ constexpr Milliseconds kEmulatedStep{120000};
 
 // The PE header's machine field: the program under test must be the 32-bit one.
 WORD MachineOf(const std::wstring& exe) {
-  HANDLE file = CreateFileW(exe.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+  HANDLE file =
+      CreateFileW(exe.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
   if (file == INVALID_HANDLE_VALUE) return 0;
   IMAGE_DOS_HEADER dos{};
   IMAGE_FILE_HEADER header{};
@@ -33,8 +34,9 @@ WORD MachineOf(const std::wstring& exe) {
   WORD machine = 0;
   if (ReadFile(file, &dos, sizeof dos, &read, nullptr) && read == sizeof dos &&
       SetFilePointer(file, dos.e_lfanew, nullptr, FILE_BEGIN) != INVALID_SET_FILE_POINTER &&
-      ReadFile(file, &signature, sizeof signature, &read, nullptr) && signature == IMAGE_NT_SIGNATURE &&
-      ReadFile(file, &header, sizeof header, &read, nullptr) && read == sizeof header) {
+      ReadFile(file, &signature, sizeof signature, &read, nullptr) &&
+      signature == IMAGE_NT_SIGNATURE && ReadFile(file, &header, sizeof header, &read, nullptr) &&
+      read == sizeof header) {
     machine = header.Machine;
   }
   CloseHandle(file);
@@ -43,7 +45,8 @@ WORD MachineOf(const std::wstring& exe) {
 
 TEST(EmulatedStartTest, The32BitProgramReachesItsStartPageShowsItsVersionAndEndsWithZero) {
   const std::wstring program = PathFromEnvironment(L"TESSALY_PROGRAM32");
-  ASSERT_EQ(MachineOf(program), IMAGE_FILE_MACHINE_I386) << "not a 32-bit program: " << ToUtf8(program);
+  ASSERT_EQ(MachineOf(program), IMAGE_FILE_MACHINE_I386)
+      << "not a 32-bit program: " << ToUtf8(program);
   const std::wstring folder = program.substr(0, program.find_last_of(L'\\'));
 
   ProgramRun run;
@@ -55,7 +58,8 @@ TEST(EmulatedStartTest, The32BitProgramReachesItsStartPageShowsItsVersionAndEnds
   ASSERT_TRUE(SysCommand(start, 0x10));
   HWND about = FindPage(run, kAboutTitle, kEmulatedStep);
   ASSERT_NE(about, nullptr) << "no About box";
-  EXPECT_EQ(Text(about, IDC_ABOUT_VERSION), L"Tessaly version " + FromUtf8(TESSALY_VERSION_TEXT) + L" Free");
+  EXPECT_EQ(Text(about, IDC_ABOUT_VERSION),
+            L"Tessaly version " + FromUtf8(TESSALY_VERSION_TEXT) + L" Free");
   EXPECT_EQ(Text(about, IDC_ABOUT_EDITION), std::optional<std::wstring>(L"32-bit edition (x86)"));
   SaveScreenshot(L"emulated-32-bit-about");
   ASSERT_TRUE(Click(about, IDOK));

@@ -49,7 +49,8 @@ constexpr REGSAM kOtherView = kX64 ? KEY_WOW64_32KEY : KEY_WOW64_64KEY;
 
 std::wstring ShellFolder(int csidl) {
   wchar_t path[MAX_PATH] = {};
-  return SUCCEEDED(SHGetFolderPathW(nullptr, csidl, nullptr, SHGFP_TYPE_CURRENT, path)) ? path : L"";
+  return SUCCEEDED(SHGetFolderPathW(nullptr, csidl, nullptr, SHGFP_TYPE_CURRENT, path)) ? path
+                                                                                        : L"";
 }
 
 // The edition's program files folder: C:\Program Files for the x64 setup, C:\Program Files (x86)
@@ -62,7 +63,9 @@ std::wstring GuideShortcutPath() {
   return ShellFolder(CSIDL_COMMON_PROGRAMS) + L"\\Tessaly User Guide.lnk";
 }
 
-bool Exists(const std::wstring& path) { return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
+bool Exists(const std::wstring& path) {
+  return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
 
 std::optional<std::string> ReadBytes(const std::wstring& path) {
   std::ifstream file(path.c_str(), std::ios::binary);
@@ -84,7 +87,8 @@ bool SameText(const std::wstring& a, const std::wstring& b) {
 template <typename T>
 std::optional<T> UninstallValue(const wchar_t* name, DWORD type) {
   HKEY key = nullptr;
-  if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, kUninstallKey, 0, KEY_READ | kSetupView, &key) != ERROR_SUCCESS)
+  if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, kUninstallKey, 0, KEY_READ | kSetupView, &key) !=
+      ERROR_SUCCESS)
     return std::nullopt;
   T data{};
   DWORD size = sizeof data;
@@ -109,7 +113,8 @@ std::optional<DWORD> UninstallNumber(const wchar_t* name) {
 
 bool Registered() {
   HKEY key = nullptr;
-  if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, kUninstallKey, 0, KEY_READ | kSetupView, &key) != ERROR_SUCCESS)
+  if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, kUninstallKey, 0, KEY_READ | kSetupView, &key) !=
+      ERROR_SUCCESS)
     return false;
   RegCloseKey(key);
   return true;
@@ -117,7 +122,8 @@ bool Registered() {
 
 bool SettingsKeyExists() {
   HKEY key = nullptr;
-  if (RegOpenKeyExW(HKEY_CURRENT_USER, kSettingsKey, 0, KEY_READ, &key) != ERROR_SUCCESS) return false;
+  if (RegOpenKeyExW(HKEY_CURRENT_USER, kSettingsKey, 0, KEY_READ, &key) != ERROR_SUCCESS)
+    return false;
   RegCloseKey(key);
   return true;
 }
@@ -169,7 +175,8 @@ void EndUninstallers() {
   if (snapshot == INVALID_HANDLE_VALUE) return;
   PROCESSENTRY32W entry{};
   entry.dwSize = sizeof entry;
-  for (BOOL more = Process32FirstW(snapshot, &entry); more; more = Process32NextW(snapshot, &entry)) {
+  for (BOOL more = Process32FirstW(snapshot, &entry); more;
+       more = Process32NextW(snapshot, &entry)) {
     if (SameText(entry.szExeFile, L"Un.exe") || SameText(entry.szExeFile, L"Au_.exe")) {
       if (HANDLE process = OpenProcess(PROCESS_TERMINATE, FALSE, entry.th32ProcessID)) {
         TerminateProcess(process, 1);
@@ -213,11 +220,12 @@ std::optional<Shortcut> ReadShortcut(const std::wstring& path) {
 // product keys to back up, as on a musician's machine.
 void AddProductKey(HKEY hive, REGSAM view) {
   HKEY key = nullptr;
-  ASSERT_EQ(RegCreateKeyExW(hive, L"SOFTWARE\\Native Instruments\\Install Test Product", 0, nullptr, 0,
-                            KEY_WRITE | view, nullptr, &key, nullptr),
+  ASSERT_EQ(RegCreateKeyExW(hive, L"SOFTWARE\\Native Instruments\\Install Test Product", 0, nullptr,
+                            0, KEY_WRITE | view, nullptr, &key, nullptr),
             ERROR_SUCCESS);
   const wchar_t folder[] = L"C:\\Program Files\\Native Instruments\\Install Test Product\\";
-  RegSetValueExW(key, L"InstallDir", 0, REG_SZ, reinterpret_cast<const BYTE*>(folder), sizeof folder);
+  RegSetValueExW(key, L"InstallDir", 0, REG_SZ, reinterpret_cast<const BYTE*>(folder),
+                 sizeof folder);
   RegCloseKey(key);
 }
 
@@ -231,8 +239,8 @@ void RegisterPdfReader(const std::wstring& probe) {
          {std::pair{L"Software\\Classes\\.pdf", type},
           std::pair{L"Software\\Classes\\TessalyTest.Pdf\\shell\\open\\command", command}}) {
       HKEY key = nullptr;
-      ASSERT_EQ(RegCreateKeyExW(HKEY_LOCAL_MACHINE, subkey, 0, nullptr, 0, KEY_WRITE | view, nullptr,
-                                &key, nullptr),
+      ASSERT_EQ(RegCreateKeyExW(HKEY_LOCAL_MACHINE, subkey, 0, nullptr, 0, KEY_WRITE | view,
+                                nullptr, &key, nullptr),
                 ERROR_SUCCESS);
       RegSetValueExW(key, nullptr, 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
                      static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t)));
@@ -300,8 +308,10 @@ TEST_F(InstallTest, SilentSetupInstallsTheProgramThatOpensItsGuideAndUninstallKe
 
   // The registration that Windows lists under installed programs.
   EXPECT_EQ(UninstallString(L"DisplayName"), std::optional<std::wstring>(L"Tessaly"));
-  EXPECT_EQ(UninstallString(L"DisplayVersion"), std::optional<std::wstring>(FromUtf8(TESSALY_VERSION_TEXT)));
-  EXPECT_EQ(UninstallString(L"Publisher"), std::optional<std::wstring>(FromUtf8(TESSALY_PUBLISHER)));
+  EXPECT_EQ(UninstallString(L"DisplayVersion"),
+            std::optional<std::wstring>(FromUtf8(TESSALY_VERSION_TEXT)));
+  EXPECT_EQ(UninstallString(L"Publisher"),
+            std::optional<std::wstring>(FromUtf8(TESSALY_PUBLISHER)));
   EXPECT_TRUE(SameText(UninstallString(L"DisplayIcon").value_or(L""), folder + L"\\Tessaly.exe,0"));
   EXPECT_TRUE(SameText(UninstallString(L"InstallLocation").value_or(L""), folder));
   EXPECT_TRUE(SameText(UninstallString(L"UninstallString").value_or(L""),
@@ -334,11 +344,15 @@ TEST_F(InstallTest, SilentSetupInstallsTheProgramThatOpensItsGuideAndUninstallKe
         if (!Exists(documents + L"\\" + backup)) return false;
       }
       return true;
-    })) << "the first run made no backups in " << ToUtf8(documents);
+    })) << "the first run made no backups in "
+        << ToUtf8(documents);
     ASSERT_TRUE(SysCommand(start, 0x20));
-    EXPECT_TRUE(WaitUntil([&] { return ReadBytes(record).value_or("") == ToUtf8(folder) + "\\TessalyUserGuide.pdf\n"; }))
-        << "the reader was given: " << ReadBytes(record).value_or("<nothing>");
-    EXPECT_FALSE(FindMessageBox(run, nullptr, Milliseconds(1000))) << "the program reported an error";
+    EXPECT_TRUE(WaitUntil([&] {
+      return ReadBytes(record).value_or("") == ToUtf8(folder) + "\\TessalyUserGuide.pdf\n";
+    })) << "the reader was given: "
+        << ReadBytes(record).value_or("<nothing>");
+    EXPECT_FALSE(FindMessageBox(run, nullptr, Milliseconds(1000)))
+        << "the program reported an error";
     SaveScreenshot(L"installed-start-page");
     ASSERT_TRUE(Click(start, IDCANCEL));
     EXPECT_EQ(run.WaitForExit(), std::optional<uint32_t>(0));
@@ -349,7 +363,8 @@ TEST_F(InstallTest, SilentSetupInstallsTheProgramThatOpensItsGuideAndUninstallKe
   ASSERT_NO_FATAL_FAILURE(Uninstall());
   EXPECT_FALSE(Registered());
   EXPECT_FALSE(Exists(folder)) << ToUtf8(folder) << " stays";
-  for (const wchar_t* name : kInstalledFiles) EXPECT_FALSE(Exists(folder + L"\\" + name)) << ToUtf8(name);
+  for (const wchar_t* name : kInstalledFiles)
+    EXPECT_FALSE(Exists(folder + L"\\" + name)) << ToUtf8(name);
   EXPECT_FALSE(Exists(ShortcutPath()));
   EXPECT_FALSE(Exists(GuideShortcutPath()));
   EXPECT_TRUE(SettingsKeyExists());
@@ -363,28 +378,34 @@ TEST_F(InstallTest, UninstallLeavesTheUsersOwnFilesAndRemovesUserDataOnlyWhenAsk
   const std::wstring folder = InstallFolder();
   const std::wstring documents = ProgramDocumentsFolder();
   ASSERT_EQ(SHCreateDirectoryExW(nullptr, documents.c_str(), nullptr) == ERROR_SUCCESS ||
-                Exists(documents), true);
+                Exists(documents),
+            true);
   // The user's own files beside ours, and the program's settings and backups.
   ASSERT_TRUE(WriteBytes(folder + L"\\My plugin notes.txt", "notes"));
   ASSERT_TRUE(WriteBytes(documents + L"\\My export.xml", "<mine/>"));
-  for (const wchar_t* backup : kBackups) ASSERT_TRUE(WriteBytes(documents + L"\\" + backup, "<backup/>"));
-  for (const wchar_t* backup : kChangeBackups) ASSERT_TRUE(WriteBytes(documents + L"\\" + backup, "<change/>"));
+  for (const wchar_t* backup : kBackups)
+    ASSERT_TRUE(WriteBytes(documents + L"\\" + backup, "<backup/>"));
+  for (const wchar_t* backup : kChangeBackups)
+    ASSERT_TRUE(WriteBytes(documents + L"\\" + backup, "<change/>"));
   // Names that only look alike are the user's.
   ASSERT_TRUE(WriteBytes(documents + L"\\Change notes.txt", "mine"));
-  ASSERT_EQ(RegSetKeyValueW(HKEY_CURRENT_USER, L"Software\\Quillmoor\\Tessaly\\Settings", L"FirstRun",
-                            REG_DWORD, "\0\0\0\0", 4),
+  ASSERT_EQ(RegSetKeyValueW(HKEY_CURRENT_USER, L"Software\\Quillmoor\\Tessaly\\Settings",
+                            L"FirstRun", REG_DWORD, "\0\0\0\0", 4),
             ERROR_SUCCESS);
 
   ASSERT_NO_FATAL_FAILURE(Uninstall(L" /REMOVEUSERDATA"));
   // The folder stays for the user's file; everything setup put there is gone.
   EXPECT_FALSE(Registered());
-  for (const wchar_t* name : kInstalledFiles) EXPECT_FALSE(Exists(folder + L"\\" + name)) << ToUtf8(name);
+  for (const wchar_t* name : kInstalledFiles)
+    EXPECT_FALSE(Exists(folder + L"\\" + name)) << ToUtf8(name);
   EXPECT_EQ(ReadBytes(folder + L"\\My plugin notes.txt"), std::optional<std::string>("notes"));
   // Asked to, it removed the settings, the three first-run backups and the change backups, and
   // only those.
   EXPECT_FALSE(SettingsKeyExists());
-  for (const wchar_t* backup : kBackups) EXPECT_FALSE(Exists(documents + L"\\" + backup)) << ToUtf8(backup);
-  for (const wchar_t* backup : kChangeBackups) EXPECT_FALSE(Exists(documents + L"\\" + backup)) << ToUtf8(backup);
+  for (const wchar_t* backup : kBackups)
+    EXPECT_FALSE(Exists(documents + L"\\" + backup)) << ToUtf8(backup);
+  for (const wchar_t* backup : kChangeBackups)
+    EXPECT_FALSE(Exists(documents + L"\\" + backup)) << ToUtf8(backup);
   EXPECT_EQ(ReadBytes(documents + L"\\My export.xml"), std::optional<std::string>("<mine/>"));
   EXPECT_EQ(ReadBytes(documents + L"\\Change notes.txt"), std::optional<std::string>("mine"));
 
@@ -397,14 +418,15 @@ TEST_F(InstallTest, UninstallLeavesTheUsersOwnFilesAndRemovesUserDataOnlyWhenAsk
 TEST_F(InstallTest, SetupRefusesToInstallOverTheOtherEdition) {
   // The other edition's registration, as its setup writes it in its own view.
   HKEY key = nullptr;
-  ASSERT_EQ(RegCreateKeyExW(HKEY_LOCAL_MACHINE, kUninstallKey, 0, nullptr, 0, KEY_WRITE | kOtherView,
-                            nullptr, &key, nullptr),
+  ASSERT_EQ(RegCreateKeyExW(HKEY_LOCAL_MACHINE, kUninstallKey, 0, nullptr, 0,
+                            KEY_WRITE | kOtherView, nullptr, &key, nullptr),
             ERROR_SUCCESS);
   const wchar_t name[] = L"Tessaly";
   RegSetValueExW(key, L"DisplayName", 0, REG_SZ, reinterpret_cast<const BYTE*>(name), sizeof name);
   RegCloseKey(key);
 
-  EXPECT_EQ(RunAndWait(Quoted(setup_) + L" /S"), std::optional<DWORD>(1638));  // ERROR_PRODUCT_VERSION
+  EXPECT_EQ(RunAndWait(Quoted(setup_) + L" /S"),
+            std::optional<DWORD>(1638));  // ERROR_PRODUCT_VERSION
   EXPECT_FALSE(Registered());
   EXPECT_FALSE(Exists(InstallFolder() + L"\\Tessaly.exe"));
   EXPECT_FALSE(Exists(ShortcutPath()));
@@ -423,7 +445,8 @@ BOOL CALLBACK MatchTop(HWND window, LPARAM data) {
   auto* search = reinterpret_cast<TopSearch*>(data);
   wchar_t title[256] = {};
   GetWindowTextW(window, title, 256);
-  if (IsWindowVisible(window) && std::wstring_view(title).substr(0, search->prefix.size()) == search->prefix) {
+  if (IsWindowVisible(window) &&
+      std::wstring_view(title).substr(0, search->prefix.size()) == search->prefix) {
     search->found = window;
     return FALSE;
   }
@@ -478,16 +501,19 @@ TEST_F(InstallTest, TheUninstallersOptionToRemoveUserDataStartsUnticked) {
       tree = FindVisibleChild(window, WC_TREEVIEWW);
       if (!tree) {
         ASSERT_TRUE(PostMessageW(window, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0));
-        WaitUntil([&] { return FindVisibleChild(window, WC_TREEVIEWW) != nullptr; }, Milliseconds(3000));
+        WaitUntil([&] { return FindVisibleChild(window, WC_TREEVIEWW) != nullptr; },
+                  Milliseconds(3000));
       }
     }
     ASSERT_NE(tree, nullptr) << "no page with the option";
     const auto item = reinterpret_cast<LPARAM>(
         reinterpret_cast<HTREEITEM>(SendMessageW(tree, TVM_GETNEXTITEM, TVGN_ROOT, 0)));
     ASSERT_NE(item, 0);
-    EXPECT_EQ(SendMessageW(tree, TVM_GETCOUNT, 0, 0), 1) << "one option, the uninstall itself hidden";
+    EXPECT_EQ(SendMessageW(tree, TVM_GETCOUNT, 0, 0), 1)
+        << "one option, the uninstall itself hidden";
     // State image 1 is the empty box, 2 the ticked one.
-    const auto state = SendMessageW(tree, TVM_GETITEMSTATE, static_cast<WPARAM>(item), TVIS_STATEIMAGEMASK);
+    const auto state =
+        SendMessageW(tree, TVM_GETITEMSTATE, static_cast<WPARAM>(item), TVIS_STATEIMAGEMASK);
     EXPECT_EQ(state >> 12, 1) << "the option to remove the user's data is ticked";
     SaveScreenshot(L"uninstall-options");
     // Cancel leaves everything installed.
@@ -495,7 +521,8 @@ TEST_F(InstallTest, TheUninstallersOptionToRemoveUserDataStartsUnticked) {
     ASSERT_TRUE(WaitUntil([] { return !UninstallerRuns(); }, kUninstallTimeout));
   }
   EXPECT_TRUE(Registered());
-  for (const wchar_t* name : kInstalledFiles) EXPECT_TRUE(Exists(folder + L"\\" + name)) << ToUtf8(name);
+  for (const wchar_t* name : kInstalledFiles)
+    EXPECT_TRUE(Exists(folder + L"\\" + name)) << ToUtf8(name);
   ASSERT_NO_FATAL_FAILURE(Uninstall());
 }
 
@@ -510,14 +537,17 @@ TEST_F(InstallTest, UninstallWhileTheProgramRunsRemovesNothing) {
     // Can the running program file be deleted here at all? Windows refuses to mark it for
     // deletion; where the mark is taken, it is taken back at once and the file stays.
     const std::wstring program = folder + L"\\Tessaly.exe";
-    HANDLE handle = CreateFileW(program.c_str(), DELETE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                nullptr, OPEN_EXISTING, 0, nullptr);
+    HANDLE handle =
+        CreateFileW(program.c_str(), DELETE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                    nullptr, OPEN_EXISTING, 0, nullptr);
     bool deletable = false;
     if (handle != INVALID_HANDLE_VALUE) {
       FILE_DISPOSITION_INFO disposition{TRUE};
-      deletable = SetFileInformationByHandle(handle, FileDispositionInfo, &disposition, sizeof disposition);
+      deletable =
+          SetFileInformationByHandle(handle, FileDispositionInfo, &disposition, sizeof disposition);
       disposition = FILE_DISPOSITION_INFO{FALSE};  // (its member name is a macro of windows.h)
-      if (deletable) SetFileInformationByHandle(handle, FileDispositionInfo, &disposition, sizeof disposition);
+      if (deletable)
+        SetFileInformationByHandle(handle, FileDispositionInfo, &disposition, sizeof disposition);
       CloseHandle(handle);
     }
     ASSERT_TRUE(Exists(program));
@@ -531,7 +561,8 @@ TEST_F(InstallTest, UninstallWhileTheProgramRunsRemovesNothing) {
     ASSERT_NO_FATAL_FAILURE(Uninstall());
     // It stopped before removing anything: the program, its files and the registration stay.
     EXPECT_TRUE(Registered());
-    for (const wchar_t* name : kInstalledFiles) EXPECT_TRUE(Exists(folder + L"\\" + name)) << ToUtf8(name);
+    for (const wchar_t* name : kInstalledFiles)
+      EXPECT_TRUE(Exists(folder + L"\\" + name)) << ToUtf8(name);
     EXPECT_TRUE(Exists(ShortcutPath()));
     EXPECT_TRUE(run.Running());
     ASSERT_TRUE(Click(start, IDCANCEL));
@@ -554,14 +585,16 @@ TEST_F(InstallTest, SetupPagesProposeTheEditionsFolderAndCancelInstallsNothing) 
   SaveScreenshot(L"setup-welcome");
   ASSERT_TRUE(PostMessageW(window, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0));
   HWND folderEdit = nullptr;
-  ASSERT_TRUE(WaitUntil([&] { return (folderEdit = FindVisibleChild(window, WC_EDITW)) != nullptr; }))
-      << "no folder page";
+  ASSERT_TRUE(WaitUntil([&] {
+    return (folderEdit = FindVisibleChild(window, WC_EDITW)) != nullptr;
+  })) << "no folder page";
   // The edit belongs to the setup process: its text comes by message, not GetWindowText.
   wchar_t folder[MAX_PATH] = {};
   WaitUntil([&] {
     DWORD_PTR length = 0;
     return SendMessageTimeoutW(folderEdit, WM_GETTEXT, MAX_PATH, reinterpret_cast<LPARAM>(folder),
-                               SMTO_ABORTIFHUNG, 5000, &length) && length > 0;
+                               SMTO_ABORTIFHUNG, 5000, &length) &&
+           length > 0;
   });
   EXPECT_TRUE(SameText(folder, InstallFolder())) << ToUtf8(folder);
   SaveScreenshot(L"setup-folder");

@@ -46,9 +46,9 @@ class FileSystemHarness {
 
   // What the platform can do. An empty text means "can"; otherwise it is the reason it cannot,
   // which the test hands to GTEST_SKIP.
-  std::string noFolderLinks;      // CreateFolderLink makes a real directory link
-  std::string noCopyProgress;     // CopyFile calls the progress routine and honours cancel
-  std::string noReadOnlyWrites;   // writing over a read-only file fails with 5
+  std::string noFolderLinks;     // CreateFolderLink makes a real directory link
+  std::string noCopyProgress;    // CopyFile calls the progress routine and honours cancel
+  std::string noReadOnlyWrites;  // writing over a read-only file fails with 5
 };
 
 struct RegistryBackend {
@@ -62,7 +62,7 @@ struct FileSystemBackend {
 };
 
 // The fakes (tests/support/), in both builds.
-std::vector<RegistryBackend> FakeRegistryBackends();      // a 64-bit and a 32-bit machine
+std::vector<RegistryBackend> FakeRegistryBackends();  // a 64-bit and a 32-bit machine
 std::vector<FileSystemBackend> FakeFileSystemBackends();
 
 // The real Win32 backend (tests/windows/win32_backends.cpp), in the Windows build only.
@@ -92,7 +92,9 @@ inline std::string BackendName(const RegistryBackend& b) { return b.name; }
 inline std::string BackendName(const FileSystemBackend& b) { return b.name; }
 struct BackendNamePrinter {
   template <class Info>
-  std::string operator()(const Info& info) const { return BackendName(info.param); }
+  std::string operator()(const Info& info) const {
+    return BackendName(info.param);
+  }
 };
 
 }  // namespace tessaly::testing

@@ -38,8 +38,8 @@ struct FakeFileSystem::Node {
   Node* parent = nullptr;
   fakefs::Volume* volume = nullptr;
   int openCount = 0;
-  uint64_t fileIndex = 0;   // unique on the fake, kept through renames
-  std::wstring shortName;   // an 8.3 name, or empty
+  uint64_t fileIndex = 0;  // unique on the fake, kept through renames
+  std::wstring shortName;  // an 8.3 name, or empty
 
   uint64_t Size() const { return generated ? generatedSize : bytes.size(); }
   bool ReadOnly() const { return (attributes & attr::ReadOnly) != 0; }
@@ -101,23 +101,18 @@ bool MatchTranslated(std::wstring_view pat, std::wstring_view name) {
       r = end;
     } else {
       switch (pat[p]) {
-        case L'*':
-          r = self(self, p + 1, n) || (!end && self(self, p, n + 1));
-          break;
+        case L'*': r = self(self, p + 1, n) || (!end && self(self, p, n + 1)); break;
         case kDosStar:
           r = self(self, p + 1, n) || (!end && n != lastDot && self(self, p, n + 1));
           break;
-        case L'?':
-          r = !end && self(self, p + 1, n + 1);
-          break;
+        case L'?': r = !end && self(self, p + 1, n + 1); break;
         case kDosQm:
           r = (end || name[n] == L'.') ? self(self, p + 1, n) : self(self, p + 1, n + 1);
           break;
         case kDosDot:
           r = end ? self(self, p + 1, n) : (name[n] == L'.' && self(self, p + 1, n + 1));
           break;
-        default:
-          r = !end && UpcaseChar(pat[p]) == UpcaseChar(name[n]) && self(self, p + 1, n + 1);
+        default: r = !end && UpcaseChar(pat[p]) == UpcaseChar(name[n]) && self(self, p + 1, n + 1);
       }
     }
     m = r ? 1 : 0;
@@ -386,7 +381,8 @@ struct FakeFileSystem::State {
     NodePtr current = volume->rootNode;
     for (const std::wstring& part : parsed.parts) {
       auto it = current->children.find(part);
-      NodePtr next = it == current->children.end() ? NewNode(current.get(), part, true) : it->second;
+      NodePtr next =
+          it == current->children.end() ? NewNode(current.get(), part, true) : it->second;
       if (next->link) next = FollowLink(*next, 0);
       if (!next || !next->folder) {
         ADD_FAILURE() << "cannot make folder " << ToUtf8(path) << ": " << ToUtf8(part)
@@ -462,8 +458,7 @@ ErrorCode FakeFileSystem::FindFiles(std::wstring_view pattern, const Visitor& vi
     const std::wstring translated = TranslatePattern(namePattern);
     if (listed->parent) {  // not a root: "." and ".." come first
       if (MatchTranslated(translated, L".")) found.push_back(DataOf(*listed, L"."));
-      if (MatchTranslated(translated, L".."))
-        found.push_back(DataOf(*listed->parent, L".."));
+      if (MatchTranslated(translated, L"..")) found.push_back(DataOf(*listed->parent, L".."));
     }
     for (const auto& [key, child] : listed->children) {
       if (MatchTranslated(translated, child->name) ||
@@ -655,8 +650,7 @@ ErrorCode FakeFileSystem::MoveFile(std::wstring_view from, std::wstring_view to,
   const bool sameVolume = dst.parent->volume == node->volume;
   if (!sameVolume) {
     if (node->folder || !(moveFlags & moveflags::CopyAllowed)) return kNotSameDevice;
-    const uint64_t available =
-        dst.parent->volume->freeBytes + (dst.node ? dst.node->Size() : 0);
+    const uint64_t available = dst.parent->volume->freeBytes + (dst.node ? dst.node->Size() : 0);
     if (node->Size() > available) return err::DiskFull;
   }
   if (dst.node) state_->RemoveFile(*dst.node);
@@ -1116,7 +1110,7 @@ ErrorCode FakeFileSystem::GetItemIdentity(std::wstring_view path, ItemIdentity& 
   for (wchar_t c : node.volume->root) serial = (serial ^ uint32_t(UpcaseChar(c))) * 16777619u;
   out.volumeSerial = serial;
   out.fileIndex = node.fileIndex;
-  out.attributes = !loc.parent ? kRootAttributes
+  out.attributes = !loc.parent                              ? kRootAttributes
                    : (!node.folder && node.attributes == 0) ? attr::Normal
                                                             : node.attributes;
   return err::Success;

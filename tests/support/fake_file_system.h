@@ -39,9 +39,22 @@ class FakeFileSystem : public FileSystem {
   static constexpr uint64_t kCopyChunk = 64 * 1024;
 
   enum class Operation {
-    FindFiles, GetAttributes, SetAttributes, SetLastWriteTime, CreateFolder, RemoveFolder,
-    DeleteFile, MoveFile, CopyFile, CreateFolderLink, GetFreeSpace, ReadFile, WriteFile,
-    GetFinalPath, GetItemIdentity, FlushFile
+    FindFiles,
+    GetAttributes,
+    SetAttributes,
+    SetLastWriteTime,
+    CreateFolder,
+    RemoveFolder,
+    DeleteFile,
+    MoveFile,
+    CopyFile,
+    CreateFolderLink,
+    GetFreeSpace,
+    ReadFile,
+    WriteFile,
+    GetFinalPath,
+    GetItemIdentity,
+    FlushFile
   };
 
   FakeFileSystem();
@@ -144,18 +157,18 @@ class FakeFileSystem : public FileSystem {
   // listings give its long name.
   void SetShortName(std::wstring_view path, std::wstring_view shortName);
 
-  bool Exists(std::wstring_view path) const;       // file, folder or link (not followed)
-  bool IsFolder(std::wstring_view path) const;     // a folder, or a link to an existing folder
+  bool Exists(std::wstring_view path) const;    // file, folder or link (not followed)
+  bool IsFolder(std::wstring_view path) const;  // a folder, or a link to an existing folder
   bool IsFile(std::wstring_view path) const;
   bool IsLink(std::wstring_view path) const;
   std::wstring LinkTarget(std::wstring_view path) const;  // empty if not a link
   // The whole content of a file (fails the current test and returns nothing if there is none).
   std::vector<uint8_t> Contents(std::wstring_view path) const;
   std::string ContentsText(std::wstring_view path) const;
-  uint64_t FileSize(std::wstring_view path) const;         // 0 if missing
-  uint32_t Attributes(std::wstring_view path) const;       // attr::Invalid if missing
-  FileTime LastWriteTime(std::wstring_view path) const;    // 0 if missing
-  FileTime CreationTime(std::wstring_view path) const;     // 0 if missing
+  uint64_t FileSize(std::wstring_view path) const;       // 0 if missing
+  uint32_t Attributes(std::wstring_view path) const;     // attr::Invalid if missing
+  FileTime LastWriteTime(std::wstring_view path) const;  // 0 if missing
+  FileTime CreationTime(std::wstring_view path) const;   // 0 if missing
   // The names in a folder in listing order, without "." and "..". Empty if missing.
   std::vector<std::wstring> List(std::wstring_view folder) const;
 

@@ -17,7 +17,8 @@ constexpr wchar_t UpcaseChar(wchar_t c) {
   if (u == 0xFF) return wchar_t(0x178);
   if (u >= 0x100 && u <= 0x17F) {
     // Pairs: upper at even codes up to U+0137 and from U+014A, at odd codes in between.
-    if ((u >= 0x139 && u <= 0x148) || (u >= 0x179 && u <= 0x17E)) return (u % 2 == 0) ? wchar_t(u - 1) : c;
+    if ((u >= 0x139 && u <= 0x148) || (u >= 0x179 && u <= 0x17E))
+      return (u % 2 == 0) ? wchar_t(u - 1) : c;
     if (u == 0x138 || u == 0x149 || u == 0x17F) return c;
     return (u % 2 == 1) ? wchar_t(u - 1) : c;
   }
@@ -44,7 +45,9 @@ inline bool EqualsUpcase(std::wstring_view a, std::wstring_view b) {
 
 struct LessUpcaseFn {
   using is_transparent = void;
-  bool operator()(std::wstring_view a, std::wstring_view b) const { return CompareUpcase(a, b) < 0; }
+  bool operator()(std::wstring_view a, std::wstring_view b) const {
+    return CompareUpcase(a, b) < 0;
+  }
 };
 
 // 2024-03-05 12:00:00 UTC, the fakes' starting clock.

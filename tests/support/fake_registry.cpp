@@ -174,8 +174,12 @@ class FakeKey : public RegistryKey {
  public:
   FakeKey(std::shared_ptr<FakeRegistry::State> state, std::shared_ptr<FakeRegistry::Node> node,
           RegRoot root, Path logical, Path physical, RegView view, uint32_t accessMask)
-      : state_(std::move(state)), node_(std::move(node)), root_(root),
-        logical_(std::move(logical)), physical_(std::move(physical)), view_(view),
+      : state_(std::move(state)),
+        node_(std::move(node)),
+        root_(root),
+        logical_(std::move(logical)),
+        physical_(std::move(physical)),
+        view_(view),
         access_(accessMask) {}
 
   ErrorCode OpenSubKey(std::wstring_view path, uint32_t accessMask,
@@ -205,7 +209,8 @@ class FakeKey : public RegistryKey {
     const Path physical = state_->Physical(root_, Concat(physical_, sub), view);
     // As in Windows, the handle a key is created under needs no particular access right: the
     // key's security decides, and the fake grants everything.
-    if (!state_->Walk(root_, physical, nullptr, nullptr)) state_->Record(L"CreateKey", root_, physical);
+    if (!state_->Walk(root_, physical, nullptr, nullptr))
+      state_->Record(L"CreateKey", root_, physical);
     const std::wstring cls(keyClass);
     bool made = false;
     auto node = state_->Walk(root_, physical, &cls, &made);
@@ -350,12 +355,13 @@ FakeRegistry::FakeRegistry(bool is64BitMachine)
     : is64Bit_(is64BitMachine), state_(std::make_shared<State>()) {
   state_->is64Bit = is64BitMachine;
   const std::wstring none;
-  for (RegRoot root : {RegRoot::ClassesRoot, RegRoot::CurrentUser, RegRoot::LocalMachine,
-                       RegRoot::Users})
+  for (RegRoot root :
+       {RegRoot::ClassesRoot, RegRoot::CurrentUser, RegRoot::LocalMachine, RegRoot::Users})
     state_->Root(root);
   state_->Walk(RegRoot::LocalMachine, {L"SOFTWARE"}, &none, nullptr);
   state_->Walk(RegRoot::CurrentUser, {L"Software"}, &none, nullptr);
-  if (is64BitMachine) state_->Walk(RegRoot::LocalMachine, {L"SOFTWARE", L"Wow6432Node"}, &none, nullptr);
+  if (is64BitMachine)
+    state_->Walk(RegRoot::LocalMachine, {L"SOFTWARE", L"Wow6432Node"}, &none, nullptr);
 }
 
 FakeRegistry::~FakeRegistry() = default;
@@ -373,9 +379,9 @@ ErrorCode FakeRegistry::OpenKey(RegRoot root, std::wstring_view path, uint32_t a
   return err::Success;
 }
 
-ErrorCode FakeRegistry::CreateKey(RegRoot root, std::wstring_view path,
-                                  std::wstring_view keyClass, uint32_t accessMask,
-                                  std::unique_ptr<RegistryKey>& out, bool* created) {
+ErrorCode FakeRegistry::CreateKey(RegRoot root, std::wstring_view path, std::wstring_view keyClass,
+                                  uint32_t accessMask, std::unique_ptr<RegistryKey>& out,
+                                  bool* created) {
   std::lock_guard lock(state_->mutex);
   if (created) *created = false;
   const Path logical = Split(path);
@@ -401,8 +407,8 @@ FileTime FakeRegistry::Clock() const {
   return state_->clock;
 }
 
-void FakeRegistry::InjectFailure(RegRoot root, std::wstring_view path, Operation op,
-                                 ErrorCode code, uint32_t count, RegView view) {
+void FakeRegistry::InjectFailure(RegRoot root, std::wstring_view path, Operation op, ErrorCode code,
+                                 uint32_t count, RegView view) {
   std::lock_guard lock(state_->mutex);
   if (count == 0) return;
   state_->rules.push_back({root, std::wstring(path), op, code, count, view});
@@ -460,8 +466,7 @@ void FakeRegistry::SetExpandString(RegRoot root, std::wstring_view path, std::ws
 void FakeRegistry::SetDword(RegRoot root, std::wstring_view path, std::wstring_view name,
                             uint32_t value, RegView view) {
   SetBytes(root, path, name, regtype::Dword,
-           {uint8_t(value), uint8_t(value >> 8), uint8_t(value >> 16), uint8_t(value >> 24)},
-           view);
+           {uint8_t(value), uint8_t(value >> 8), uint8_t(value >> 16), uint8_t(value >> 24)}, view);
 }
 
 void FakeRegistry::DeleteTree(RegRoot root, std::wstring_view path, RegView view) {
@@ -493,8 +498,8 @@ bool FakeRegistry::Exists(RegRoot root, std::wstring_view path, RegView view) co
 }
 
 std::optional<std::vector<uint8_t>> FakeRegistry::ReadBytes(RegRoot root, std::wstring_view path,
-                                                            std::wstring_view name,
-                                                            uint32_t* type, RegView view) const {
+                                                            std::wstring_view name, uint32_t* type,
+                                                            RegView view) const {
   std::lock_guard lock(state_->mutex);
   auto node = state_->Walk(root, state_->Physical(root, Split(path), view), nullptr, nullptr);
   if (!node) return std::nullopt;

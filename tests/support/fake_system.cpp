@@ -15,7 +15,8 @@ namespace {
 
 class FakeRedirectionScope : public RedirectionScope {
  public:
-  explicit FakeRedirectionScope(std::shared_ptr<std::atomic<int>> active) : active_(std::move(active)) {
+  explicit FakeRedirectionScope(std::shared_ptr<std::atomic<int>> active)
+      : active_(std::move(active)) {
     ++*active_;
   }
   ~FakeRedirectionScope() override { --*active_; }

@@ -58,10 +58,10 @@ class FakeSystem : public System {
   bool is64Bit = true;
   bool vistaOrLater = true;
   std::map<std::wstring, std::wstring, LessNoCaseFn> environment;  // names without regard to case
-  std::map<int, std::wstring> specialFolders;                        // by CSIDL value
-  LocalTime localTime{2024, 3, 2, 5, 14, 30, 0, 0};                  // Tuesday 2024-03-05 14:30
-  int utcOffsetMinutes = 0;                                          // local time minus UTC
-  ErrorCode formatError = 0;                                         // FormatLocalDateTime fails
+  std::map<int, std::wstring> specialFolders;                      // by CSIDL value
+  LocalTime localTime{2024, 3, 2, 5, 14, 30, 0, 0};                // Tuesday 2024-03-05 14:30
+  int utcOffsetMinutes = 0;                                        // local time minus UTC
+  ErrorCode formatError = 0;                                       // FormatLocalDateTime fails
   FakeFileSystem* disk = nullptr;  // where special folders must exist; null: not checked
 
   // --- UTC clock: `localTime` less `utcOffsetMinutes`, and back with the offset of now (the

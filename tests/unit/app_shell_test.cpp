@@ -25,14 +25,14 @@ TEST(WindowCenterTest, StoredCentreIsUsedWhenItLiesOnAMonitor) {
     ScreenRect screen;
     ScreenPoint expected;
   } cases[] = {
-      {-1, -1, primary, {200, 150}},               // nothing stored: stays where it opened
+      {-1, -1, primary, {200, 150}},  // nothing stored: stays where it opened
       {640, 400, primary, {640, 400}},
-      {-1, 500, primary, {960, 540}},              // only (-1, -1) means none; -1 is off screen
-      {-1, 500, leftAndPrimary, {-1, 500}},        // ... but on a left monitor it is a place
+      {-1, 500, primary, {960, 540}},        // only (-1, -1) means none; -1 is off screen
+      {-1, 500, leftAndPrimary, {-1, 500}},  // ... but on a left monitor it is a place
       {-600, 300, leftAndPrimary, {-600, 300}},
-      {1920, 300, primary, {960, 540}},            // right and bottom edges lie outside
+      {1920, 300, primary, {960, 540}},  // right and bottom edges lie outside
       {300, 1080, primary, {960, 540}},
-      {0, 0, primary, {0, 0}},                     // left and top edges inside
+      {0, 0, primary, {0, 0}},                       // left and top edges inside
       {-32000, -32000, leftAndPrimary, {320, 540}},  // a page closed while minimised
   };
   for (const Case& c : cases) {
@@ -110,7 +110,9 @@ TEST(FileDatabaseCheckTest, StoresAPathThatExists) {
   FakeFileSystem fs;
   CProfileStore profile{registry};
   fs.AddFile(L"C:\\Tessaly\\FileDatabase.xml", "<FileDatabase/>");
-  auto stored = [&] { return profile.GetProfileString(kSettingsSection, kFileDatabasePath, nullptr); };
+  auto stored = [&] {
+    return profile.GetProfileString(kSettingsSection, kFileDatabasePath, nullptr);
+  };
 
   EXPECT_EQ(CheckFileDatabase(profile, fs, nullptr), err::FileNotFound);  // default, not here
   EXPECT_EQ(stored(), L"");

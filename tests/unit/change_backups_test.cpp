@@ -70,9 +70,9 @@ class ChangeBackupsTest : public ::testing::Test {
 
 TEST_F(ChangeBackupsTest, UndoPutsBackEveryValueAndDeletesThoseThatDidNotExist) {
   std::wstring path;
-  ASSERT_EQ(SaveChangeBackup(context, L"Use for all Content library products: E:\\New", Values(),
-                             &path),
-            0u);
+  ASSERT_EQ(
+      SaveChangeBackup(context, L"Use for all Content library products: E:\\New", Values(), &path),
+      0u);
   EXPECT_EQ(path, kFolder + L"\\Change-0000000001-20240305T143000000Z.xml");
   const std::string saved = fs.ContentsText(path);
   EXPECT_EQ(saved.find("Untouched"), std::string::npos) << "only the values named are saved";
@@ -106,14 +106,16 @@ TEST_F(ChangeBackupsTest, ValuesThatCannotBePutBackAreCounted) {
   ASSERT_EQ(SaveChangeBackup(context, L"d", Values(), &path), 0u);
   MakeTheChange();
   reg.InjectFailure(kHklm, ProductKey(L"Strings"), FakeRegistry::Operation::Set, err::AccessDenied);
-  reg.InjectFailure(kHkcu, ProductKey(L"Piano"), FakeRegistry::Operation::Delete, err::AccessDenied);
+  reg.InjectFailure(kHkcu, ProductKey(L"Piano"), FakeRegistry::Operation::Delete,
+                    err::AccessDenied);
   reg.DeleteTree(kHklm, ProductKey(L"Piano"), k32);  // a product removed since the change
   UndoCounts counts;
   ASSERT_EQ(UndoChangeBackup(context, path, counts), 0u);
   EXPECT_EQ(counts.restored, 1u);
   EXPECT_EQ(counts.failed, 3u);
   EXPECT_EQ(reg.ReadDword(kHkcu, ProductKey(L"Strings"), L"UserListIndex"), 4u);
-  EXPECT_FALSE(reg.Exists(kHklm, ProductKey(L"Piano"), k32)) << "a removed product is not recreated";
+  EXPECT_FALSE(reg.Exists(kHklm, ProductKey(L"Piano"), k32))
+      << "a removed product is not recreated";
 }
 
 TEST_F(ChangeBackupsTest, AFailedSaveLeavesNoFile) {
@@ -123,19 +125,30 @@ TEST_F(ChangeBackupsTest, AFailedSaveLeavesNoFile) {
     ErrorCode expected;
     void (*prepare)(FakeRegistry&, FakeFileSystem&);
   } cases[] = {
-      {"a key outside the Native Instruments keys", {{kHklm, false, L"SOFTWARE\\Other", L"X"}},
-       err::InvalidParameter, nullptr},
-      {"the products key itself", {{kHklm, false, L"SOFTWARE\\Native Instruments", L"X"}},
-       err::InvalidParameter, nullptr},
-      {"another hive", {{RegRoot::ClassesRoot, false, ProductKey(L"Strings"), L"ContentDir"}},
-       err::InvalidParameter, nullptr},
-      {"a key below a product key",
-       {{kHklm, false, ProductKey(L"Strings") + L"\\Sub", L"ContentDir"}}, err::InvalidParameter,
+      {"a key outside the Native Instruments keys",
+       {{kHklm, false, L"SOFTWARE\\Other", L"X"}},
+       err::InvalidParameter,
        nullptr},
-      {"a value the program does not change", {{kHklm, false, ProductKey(L"Strings"), L"Untouched"}},
-       err::InvalidParameter, nullptr},
-      {"a user value in the machine hive", {{kHklm, false, ProductKey(L"Strings"), L"UserRemoved"}},
-       err::InvalidParameter, nullptr},
+      {"the products key itself",
+       {{kHklm, false, L"SOFTWARE\\Native Instruments", L"X"}},
+       err::InvalidParameter,
+       nullptr},
+      {"another hive",
+       {{RegRoot::ClassesRoot, false, ProductKey(L"Strings"), L"ContentDir"}},
+       err::InvalidParameter,
+       nullptr},
+      {"a key below a product key",
+       {{kHklm, false, ProductKey(L"Strings") + L"\\Sub", L"ContentDir"}},
+       err::InvalidParameter,
+       nullptr},
+      {"a value the program does not change",
+       {{kHklm, false, ProductKey(L"Strings"), L"Untouched"}},
+       err::InvalidParameter,
+       nullptr},
+      {"a user value in the machine hive",
+       {{kHklm, false, ProductKey(L"Strings"), L"UserRemoved"}},
+       err::InvalidParameter,
+       nullptr},
       {"a value that cannot be read", Values(), err::AccessDenied,
        [](FakeRegistry& reg, FakeFileSystem&) {
          reg.InjectFailure(kHkcu, ProductKey(L"Strings"), FakeRegistry::Operation::Query,
@@ -188,20 +201,28 @@ TEST_F(ChangeBackupsTest, UndoRefusesFilesItDidNotMakeBeforeWritingAnything) {
       {"not XML", "<RegistryChange><Description>", L"not XML"},
       {"a first-run archive", "<RegistryArchive>" + archive + "</RegistryArchive>",
        L"no change of Tessaly"},
-      {"another hive", change("<Hive>HKEY_CLASSES_ROOT</Hive><RootSubkey>SOFTWARE\\Native "
-                              "Instruments</RootSubkey><Force32>No</Force32>", good),
+      {"another hive",
+       change("<Hive>HKEY_CLASSES_ROOT</Hive><RootSubkey>SOFTWARE\\Native "
+              "Instruments</RootSubkey><Force32>No</Force32>",
+              good),
        L"the hive \"HKEY_CLASSES_ROOT\""},
-      {"another key", change("<Hive>HKEY_CURRENT_USER</Hive><RootSubkey>SOFTWARE\\Microsoft"
-                             "</RootSubkey><Force32>No</Force32>", good),
+      {"another key",
+       change("<Hive>HKEY_CURRENT_USER</Hive><RootSubkey>SOFTWARE\\Microsoft"
+              "</RootSubkey><Force32>No</Force32>",
+              good),
        L"the key \"SOFTWARE\\Microsoft\""},
-      {"no view", change("<Hive>HKEY_CURRENT_USER</Hive><RootSubkey>SOFTWARE\\Native "
-                         "Instruments</RootSubkey>", good),
+      {"no view",
+       change("<Hive>HKEY_CURRENT_USER</Hive><RootSubkey>SOFTWARE\\Native "
+              "Instruments</RootSubkey>",
+              good),
        L"without its view"},
-      {"a key name that climbs", change(archive, "<Subkey name=\"..\\..\\Microsoft\"><Value "
-                                                 "name=\"ContentDir\" absent=\"Yes\"/></Subkey>"),
+      {"a key name that climbs",
+       change(archive, "<Subkey name=\"..\\..\\Microsoft\"><Value "
+                       "name=\"ContentDir\" absent=\"Yes\"/></Subkey>"),
        L"which is not a product key"},
-      {"a key without a name", change(archive, "<Subkey><Value name=\"ContentDir\" absent=\"Yes\"/>"
-                                               "</Subkey>"),
+      {"a key without a name",
+       change(archive, "<Subkey><Value name=\"ContentDir\" absent=\"Yes\"/>"
+                       "</Subkey>"),
        L"which is not a product key"},
       {"a key below a product key",
        change(archive, "<Subkey name=\"S\"><Subkey name=\"Deeper\"><Value name=\"ContentDir\" "
@@ -210,11 +231,13 @@ TEST_F(ChangeBackupsTest, UndoRefusesFilesItDidNotMakeBeforeWritingAnything) {
       {"a value of the vendor's key itself",
        change(archive, "<Value name=\"ContentDir\" absent=\"Yes\"/>"), L"itself"},
       {"a value the program never writes",
-       change(archive, "<Subkey name=\"S\"><Value name=\"Run\" type=\"1\" size=\"4\">QQBCAA==</Value>"
-                       "</Subkey>"),
+       change(archive,
+              "<Subkey name=\"S\"><Value name=\"Run\" type=\"1\" size=\"4\">QQBCAA==</Value>"
+              "</Subkey>"),
        L"the value \"Run\" of HKEY_LOCAL_MACHINE\\SOFTWARE\\Native Instruments\\S"},
       {"a user value in the machine hive",
-       change(archive, "<Subkey name=\"S\"><Value name=\"UserListIndex\" absent=\"Yes\"/></Subkey>"),
+       change(archive,
+              "<Subkey name=\"S\"><Value name=\"UserListIndex\" absent=\"Yes\"/></Subkey>"),
        L"which Tessaly does not change"},
       {"an unknown type name", value("type=\"REG_SOMETHING\" size=\"4\""),
        L"the value type \"REG_SOMETHING\""},
@@ -258,10 +281,11 @@ TEST_F(ChangeBackupsTest, UndoRefusesFilesItDidNotMakeBeforeWritingAnything) {
 
   // A change whose keys were all gone holds no archive: there is nothing to put back.
   std::wstring empty;
-  ASSERT_EQ(SaveChangeBackup(context, L"d",
-                             std::vector<ChangedValue>{{kHklm, false, ProductKey(L"Gone"), L"ContentDir"}},
-                             &empty),
-            0u);
+  ASSERT_EQ(
+      SaveChangeBackup(
+          context, L"d",
+          std::vector<ChangedValue>{{kHklm, false, ProductKey(L"Gone"), L"ContentDir"}}, &empty),
+      0u);
   reg.ClearChanges();
   EXPECT_EQ(UndoChangeBackup(context, empty, counts), 0u);
   EXPECT_EQ(counts.restored + counts.failed, 0u);
@@ -341,8 +365,10 @@ TEST_F(ChangeBackupsTest, AnExceptionEitherFailsTheSaveWithoutAFileOrLeavesAComp
 // A change backup of earlier versions: named by local time, types by name, no written values.
 std::string OldBackup(const std::string& description, const std::string& localTime) {
   return "<RegistryChange><Description>" + description + "</Description><LocalLoadTime>" +
-         localTime + "</LocalLoadTime><RegistryArchive><Hive>HKEY_LOCAL_MACHINE</Hive>"
-         "<RootSubkey>SOFTWARE\\Native Instruments</RootSubkey><LocalLoadTime>" + localTime +
+         localTime +
+         "</LocalLoadTime><RegistryArchive><Hive>HKEY_LOCAL_MACHINE</Hive>"
+         "<RootSubkey>SOFTWARE\\Native Instruments</RootSubkey><LocalLoadTime>" +
+         localTime +
          "</LocalLoadTime><Force32>No</Force32><Subkey name=\"SOFTWARE\\Native Instruments\">"
          "<LastWrite>AAAAAAAAAAA=</LastWrite><Subkey name=\"Strings\"><LastWrite>AAAAAAAAAAA="
          "</LastWrite><Value name=\"ContentDir\" type=\"REG_EXPAND_SZ\" size=\"6\">QQBCAAAA</Value>"
@@ -364,14 +390,34 @@ TEST_F(ChangeBackupsTest, TheNewBackupIsTheNewestWhateverTheClockDid) {
     const wchar_t* shown;
     bool oldNames;  // the 50 are backups of an earlier version named by their local time
   } cases[] = {
-      {"the clock was ahead, then corrected", {2030, 1, 2, 1, 12, 0, 0, 0}, 0,
-       {2024, 3, 2, 5, 14, 30, 0, 0}, 0, L"3/5/2024, 2:30:00 PM", false},
-      {"a move west", {2024, 3, 2, 5, 14, 30, 0, 0}, 60, {2024, 3, 2, 5, 8, 31, 0, 0}, -300,
-       L"3/5/2024, 8:31:00 AM", false},
-      {"the end of summer time", {2024, 10, 0, 27, 2, 50, 0, 0}, 120,
-       {2024, 10, 0, 27, 2, 5, 0, 0}, 60, L"10/27/2024, 2:05:00 AM", false},
-      {"backups of an earlier version made while the clock was ahead", {}, 0,
-       {2024, 3, 2, 5, 14, 30, 0, 0}, 0, L"3/5/2024, 2:30:00 PM", true},
+      {"the clock was ahead, then corrected",
+       {2030, 1, 2, 1, 12, 0, 0, 0},
+       0,
+       {2024, 3, 2, 5, 14, 30, 0, 0},
+       0,
+       L"3/5/2024, 2:30:00 PM",
+       false},
+      {"a move west",
+       {2024, 3, 2, 5, 14, 30, 0, 0},
+       60,
+       {2024, 3, 2, 5, 8, 31, 0, 0},
+       -300,
+       L"3/5/2024, 8:31:00 AM",
+       false},
+      {"the end of summer time",
+       {2024, 10, 0, 27, 2, 50, 0, 0},
+       120,
+       {2024, 10, 0, 27, 2, 5, 0, 0},
+       60,
+       L"10/27/2024, 2:05:00 AM",
+       false},
+      {"backups of an earlier version made while the clock was ahead",
+       {},
+       0,
+       {2024, 3, 2, 5, 14, 30, 0, 0},
+       0,
+       L"3/5/2024, 2:30:00 PM",
+       true},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
@@ -423,8 +469,8 @@ TEST_F(ChangeBackupsTest, ABackupOfAnEarlierVersionIsUndoneAndSaysItCannotCompar
   ASSERT_EQ(PreviewUndo(context, path, preview), 0u);
   EXPECT_EQ(preview.notRecorded, 1u);
   EXPECT_TRUE(preview.changedSince.empty());
-  const std::wstring question = UndoQuestion({path, L"1/1/2030, 12:00:00 PM", preview.description},
-                                             preview);
+  const std::wstring question =
+      UndoQuestion({path, L"1/1/2030, 12:00:00 PM", preview.description}, preview);
   EXPECT_NE(question.find(L"does not record what the change wrote"), std::wstring::npos);
 
   UndoCounts counts;
@@ -438,9 +484,10 @@ TEST_F(ChangeBackupsTest, ABackupOfAnEarlierVersionIsUndoneAndSaysItCannotCompar
 
 // Types are kept by their number: a type the archive table does not name comes back as itself.
 TEST_F(ChangeBackupsTest, EveryTypeComesBackAsItWas) {
-  const uint32_t types[] = {regtype::None, regtype::ExpandSz, regtype::Binary, regtype::MultiSz,
-                            regtype::Qword, regtype::DwordBigEndian, regtype::Link, 0x20,
-                            0xFFFFFFFFu};
+  const uint32_t types[] = {
+      regtype::None,  regtype::ExpandSz,       regtype::Binary, regtype::MultiSz,
+      regtype::Qword, regtype::DwordBigEndian, regtype::Link,   0x20,
+      0xFFFFFFFFu};
   for (const uint32_t type : types) {
     SCOPED_TRACE(type);
     const std::vector<uint8_t> bytes = {1, 2, 3, 4};
@@ -464,9 +511,9 @@ TEST_F(ChangeBackupsTest, EveryTypeComesBackAsItWas) {
 // undo is itself a change in the list that puts the later values back when undone.
 TEST_F(ChangeBackupsTest, AValueChangedSinceIsNamedAndTheUndoCanBeUndone) {
   std::wstring path;
-  ASSERT_EQ(SaveChangeBackup(context, L"Use for all Content library products: E:\\New", Values(),
-                             &path),
-            0u);
+  ASSERT_EQ(
+      SaveChangeBackup(context, L"Use for all Content library products: E:\\New", Values(), &path),
+      0u);
   MakeTheChange();
   const struct {
     const char* name;
@@ -533,7 +580,8 @@ TEST_F(ChangeBackupsTest, AValueChangedSinceIsNamedAndTheUndoCanBeUndone) {
   EXPECT_FALSE(reg.ValueExists(kHkcu, ProductKey(L"Strings"), L"UserListIndex"));
   EXPECT_EQ(reg.ReadDword(kHkcu, ProductKey(L"Piano"), L"UserRemoved"), 1u);
   ASSERT_EQ(ListChangeBackups(context, list), 0u);
-  EXPECT_EQ(list[0].description, L"Undo of: Undo of: Use for all Content library products: E:\\New");
+  EXPECT_EQ(list[0].description,
+            L"Undo of: Undo of: Use for all Content library products: E:\\New");
 }
 
 // An undo whose own backup cannot be saved changes nothing.
@@ -558,11 +606,12 @@ TEST_F(ChangeBackupsTest, DeepNestingIsRefusedWithoutRecursion) {
     keys += "<Value name=\"ContentDir\" absent=\"Yes\"/>";
     for (int i = 0; i < depth; ++i) keys += "</Subkey>";
     const std::wstring path = kFolder + L"\\Change-0000000001-20240305T143000000Z.xml";
-    fs.AddFile(path, std::string_view(
-                         "<RegistryChange><Description>d</Description><RegistryArchive><Hive>"
-                         "HKEY_LOCAL_MACHINE</Hive><RootSubkey>SOFTWARE\\Native Instruments"
-                         "</RootSubkey><Force32>No</Force32><Subkey name=\"SOFTWARE\\Native "
-                         "Instruments\">" + keys + "</Subkey></RegistryArchive></RegistryChange>"));
+    fs.AddFile(
+        path, std::string_view("<RegistryChange><Description>d</Description><RegistryArchive><Hive>"
+                               "HKEY_LOCAL_MACHINE</Hive><RootSubkey>SOFTWARE\\Native Instruments"
+                               "</RootSubkey><Force32>No</Force32><Subkey name=\"SOFTWARE\\Native "
+                               "Instruments\">" +
+                               keys + "</Subkey></RegistryArchive></RegistryChange>"));
     UndoCounts counts;
     std::wstring refused;
     EXPECT_EQ(UndoChangeBackup(context, path, counts, &refused), err::InternalError);

@@ -25,14 +25,10 @@ TEST(ChangeFolderWordsTest, TypesAndKindsHaveTheirWords) {
     const wchar_t* word;
     const wchar_t* sentence;  // as the product manager's type line writes it
   } types[] = {
-      {1, L"App/Plugin", L"App/plugin"},
-      {2, L"Content Library", L"Content library"},
-      {4, L"Bundle", L"Bundle"},
-      {8, L"Driver/Utility", L"Driver/utility"},
-      {16, L"Unrecognized", L""},
-      {0, L"Unrecognized", L""},
-      {3, L"Unrecognized", L""},
-      {0xFFFF, L"Unrecognized", L""},
+      {1, L"App/Plugin", L"App/plugin"}, {2, L"Content Library", L"Content library"},
+      {4, L"Bundle", L"Bundle"},         {8, L"Driver/Utility", L"Driver/utility"},
+      {16, L"Unrecognized", L""},        {0, L"Unrecognized", L""},
+      {3, L"Unrecognized", L""},         {0xFFFF, L"Unrecognized", L""},
   };
   for (const auto& c : types) {
     const ProductType type = static_cast<ProductType>(c.type);
@@ -44,10 +40,17 @@ TEST(ChangeFolderWordsTest, TypesAndKindsHaveTheirWords) {
     uint32_t kind;
     const wchar_t* word;
   } kinds[] = {
-      {1, L"content"}, {8, L"install"}, {16, L"32-bit VST plugin"}, {32, L"64-bit VST plugin"},
-      {2, L""},        {0, L""},        {24, L""},                  {0x1000, L""},
+      {1, L"content"},
+      {8, L"install"},
+      {16, L"32-bit VST plugin"},
+      {32, L"64-bit VST plugin"},
+      {2, L""},
+      {0, L""},
+      {24, L""},
+      {0x1000, L""},
   };
-  for (const auto& c : kinds) EXPECT_EQ(ValueKindWord(static_cast<ValueKind>(c.kind)), c.word) << c.kind;
+  for (const auto& c : kinds)
+    EXPECT_EQ(ValueKindWord(static_cast<ValueKind>(c.kind)), c.word) << c.kind;
 }
 
 TEST(ChangeFolderParentTest, OldParentIsTheFolderWithoutItsLastComponent) {
@@ -58,12 +61,12 @@ TEST(ChangeFolderParentTest, OldParentIsTheFolderWithoutItsLastComponent) {
       {L"D:\\Libraries\\Komplete\\", L"D:\\Libraries"},
       {L"D:\\Libraries\\Komplete", L"D:\\Libraries"},
       {L"d:\\libraries\\KOMPLETE", L"d:\\libraries"},  // letter case as given
-      {L"D:\\Libraries", L"D:\\"},                     // a parent that is a root keeps its backslash
+      {L"D:\\Libraries", L"D:\\"},  // a parent that is a root keeps its backslash
       {L"D:\\Libraries\\", L"D:\\"},
-      {L"D:\\", L"D:\\"},                              // a root is its own parent
+      {L"D:\\", L"D:\\"},  // a root is its own parent
       {L"\\\\nas\\music\\Komplete", L"\\\\nas\\music"},
       {L"\\\\nas\\music\\Komplete\\", L"\\\\nas\\music"},
-      {L"\\\\nas\\music", L"\\\\nas\\music"},          // a share is a root
+      {L"\\\\nas\\music", L"\\\\nas\\music"},  // a share is a root
       // Values with no parent give none: relative, drive-relative, root-relative and empty.
       {L"Kontakt", L""},
       {L"Kontakt\\Library", L""},
@@ -194,7 +197,8 @@ TEST(ChangeFolderCheckTest, ChosenFolderIsRefusedWhenMissingTooLongOrWithoutPare
 
 TEST(ChangeFolderCheckTest, RefusalsSayWhatIsWrongWithTheFolder) {
   EXPECT_EQ(FolderCheckMessage(FolderCheck::Accepted, L"D:\\x"), L"");
-  EXPECT_EQ(FolderCheckMessage(FolderCheck::NothingSelected, L""), L"Please select a folder first.");
+  EXPECT_EQ(FolderCheckMessage(FolderCheck::NothingSelected, L""),
+            L"Please select a folder first.");
   const std::wstring tooLong = FolderOfLength(260);
   EXPECT_EQ(FolderCheckMessage(FolderCheck::TooLong, tooLong),
             L"The folder " + tooLong +
@@ -241,8 +245,9 @@ TEST(ChangeFolderCheckTest, NewParentMustBeAnExistingFullFolderThatFits) {
   EXPECT_EQ(NewParentCheckMessage(N::Accepted, L"E:\\x"), L"");
   EXPECT_EQ(NewParentCheckMessage(N::Empty, L""),
             L"Please select a new parent folder before attempting to continue.");
-  EXPECT_EQ(NewParentCheckMessage(N::NotAFolder, L"E:\\Missing"),
-            L"The folder E:\\Missing doesn't appear to exist. Please select a valid parent folder.");
+  EXPECT_EQ(
+      NewParentCheckMessage(N::NotAFolder, L"E:\\Missing"),
+      L"The folder E:\\Missing doesn't appear to exist. Please select a valid parent folder.");
   EXPECT_EQ(NewParentCheckMessage(N::NotFullPath, L"Libraries"),
             L"The folder Libraries is not a full folder path. Please select a full parent folder, "
             L"such as E:\\Libraries.");

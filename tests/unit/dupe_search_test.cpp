@@ -137,8 +137,9 @@ TEST_F(DupeSearchTest, OneRedirectionScopeServesEveryHeaderOfTheSearch) {
   ASSERT_TRUE(Run({L"C:\\VST"}).completed);
   EXPECT_EQ(system.RedirectionScopesMade(), 1);
   EXPECT_EQ(system.ActiveRedirectionScopes(), 0);
-  EXPECT_EQ(Groups(expected), (std::map<std::wstring, Reports>{{L"a.dll", {L"C:\\VST\\a.dll"}},
-                                                               {L"c.dll", {L"C:\\VST\\Sub\\c.dll"}}}));
+  EXPECT_EQ(Groups(expected),
+            (std::map<std::wstring, Reports>{{L"a.dll", {L"C:\\VST\\a.dll"}},
+                                             {L"c.dll", {L"C:\\VST\\Sub\\c.dll"}}}));
   EXPECT_EQ(Groups(unexpected), (std::map<std::wstring, Reports>{{L"b.dll", {L"C:\\VST\\b.dll"}}}));
 }
 
@@ -329,7 +330,6 @@ TEST_F(DupeSearchTest, AFailureInsideEndsTheSearchState) {
   EXPECT_EQ(system.ActiveRedirectionScopes(), 0);
 }
 
-
 // --- VST3 and CLAP plugins, and copies compared by content --------------------------------------
 
 namespace {
@@ -364,7 +364,8 @@ Rows RowsOf(const CPluginMap& map, std::wstring_view key) {
   Rows rows;
   if (const CPluginList* list = map.Find(key)) {
     for (const auto& m : list->Members())
-      rows.push_back({m.file.GetPath(), MachineTypeLabel(m.file.RecordedMachine()), m.file.IsBundle()});
+      rows.push_back(
+          {m.file.GetPath(), MachineTypeLabel(m.file.RecordedMachine()), m.file.IsBundle()});
   }
   return rows;
 }
@@ -404,11 +405,11 @@ TEST_F(DupeSearchTest, ModernFormatsFindVst3FilesBundlesAndClapFilesUnderTheirOw
 
   EXPECT_EQ(RowsOf(expected, L"serum.dll"), (Rows{{L"C:\\VST\\Serum.dll", L"64-bit", false}}));
   EXPECT_EQ(RowsOf(expected, L"serum.clap"), (Rows{{L"C:\\VST\\Serum.clap", L"64-bit", false}}));
-  EXPECT_EQ(RowsOf(expected, L"serum.vst3"),
-            (Rows{{L"C:\\VST\\Old\\Serum.vst3", L"64-bit", false},
-                  {L"C:\\VST3\\Serum.vst3", L"64-bit", true}}));
+  EXPECT_EQ(RowsOf(expected, L"serum.vst3"), (Rows{{L"C:\\VST\\Old\\Serum.vst3", L"64-bit", false},
+                                                   {L"C:\\VST3\\Serum.vst3", L"64-bit", true}}));
   EXPECT_EQ(RowsOf(expected, L"both.vst3"), (Rows{{L"C:\\VST3\\Both.vst3", L"64-bit", true}}));
-  EXPECT_EQ(RowsOf(expected, L"renamed.vst3"), (Rows{{L"C:\\VST3\\Renamed.vst3", L"64-bit", true}}));
+  EXPECT_EQ(RowsOf(expected, L"renamed.vst3"),
+            (Rows{{L"C:\\VST3\\Renamed.vst3", L"64-bit", true}}));
   EXPECT_EQ(RowsOf(unexpected, L"old32.vst3"), (Rows{{L"C:\\VST3\\Old32.vst3", L"32-bit", true}}));
   EXPECT_EQ(RowsOf(unexpected, L"empty.vst3"), (Rows{{L"C:\\VST3\\Empty.vst3", L"?", true}}));
   EXPECT_EQ(RowsOf(unexpected, L"arm.vst3"), (Rows{{L"C:\\VST3\\Arm.vst3", L"ARM", true}}));
@@ -420,7 +421,8 @@ TEST_F(DupeSearchTest, ModernFormatsFindVst3FilesBundlesAndClapFilesUnderTheirOw
   EXPECT_EQ(bundle.GetSize(), kDll64.size());
   EXPECT_EQ(bundle.GetFolder(), L"C:\\VST3");
   // Nothing inside a bundle is reported as a file of its own.
-  for (const std::wstring& file : Files()) EXPECT_EQ(file.find(L"\\Contents\\"), std::wstring::npos) << ToUtf8(file);
+  for (const std::wstring& file : Files())
+    EXPECT_EQ(file.find(L"\\Contents\\"), std::wstring::npos) << ToUtf8(file);
 
   // The 32-bit search takes the 32-bit binary of a bundle that has both.
   expected.Clear();
@@ -441,7 +443,7 @@ TEST_F(DupeSearchTest, CopiesOfEqualSizeAreComparedByContent) {
   AddBundle(fs, L"C:\\B", L"Synth.vst3", kBundleBinaryFolder64, kDll64);
   fs.AddFile(L"C:\\C\\Synth.vst3", other);
   fs.AddFile(L"C:\\D\\Synth.vst3", longer);
-  fs.AddFile(L"C:\\E\\Synth.vst3", other);  // same as C
+  fs.AddFile(L"C:\\E\\Synth.vst3", other);    // same as C
   fs.AddFile(L"C:\\A\\Lonely.clap", kDll64);  // a single is never compared
   fs.AddFile(L"C:\\A\\Empty.clap", std::vector<uint8_t>{});
   fs.AddFile(L"C:\\B\\Empty.clap", std::vector<uint8_t>{});  // empty files say nothing
@@ -507,7 +509,8 @@ TEST_F(DupeSearchTest, StopEndsTheComparisonWithoutEndReports) {
   EXPECT_FALSE(MarkIdenticalCopies(fs, expected, stopNow).has_value());
   stopNow = 0;
   EXPECT_EQ(MarkIdenticalCopies(fs, expected, stopNow, 7), std::optional<uint32_t>(8u));
-  for (const auto& m : expected.Find(L"synth.clap")->Members()) EXPECT_EQ(m.file.ContentClass(), 7u);
+  for (const auto& m : expected.Find(L"synth.clap")->Members())
+    EXPECT_EQ(m.file.ContentClass(), 7u);
 
   expected.Clear();
   observer.reports.clear();
@@ -531,8 +534,8 @@ TEST_F(DupeSearchTest, Arm64BundlesAndFilesAreListedWithTheirPlatform) {
   } cases[] = {
       {"an ARM64 bundle", L"A64.vst3", kBundleBinaryFolderArm64, Dll(pe::kMachineArm64), false,
        L"ARM64"},
-      {"an ARM64EC bundle, whose header says AMD64", L"Ec.vst3", kBundleBinaryFolderArm64Ec,
-       kDll64, false, L"ARM64EC"},
+      {"an ARM64EC bundle, whose header says AMD64", L"Ec.vst3", kBundleBinaryFolderArm64Ec, kDll64,
+       false, L"ARM64EC"},
       {"an ARM64X bundle", L"X.vst3", kBundleBinaryFolderArm64X, Dll(pe::kMachineArm64), false,
        L"ARM64X"},
       {"an ARM64 folder holding no image stays broken", L"Broken.vst3", kBundleBinaryFolderArm64,
@@ -653,11 +656,9 @@ TEST_F(DupeSearchTest, EachRowOfASetNamesTheSameFirstRow) {
   fs.AddFile(L"C:\\D\\Synth.clap", other);
   ASSERT_TRUE(Run({L"C:\\A", L"C:\\B", L"C:\\C", L"C:\\D"}, 1, {true}).completed);
   CPluginList& list = *expected.Find(L"synth.clap");
-  EXPECT_EQ(SameAsCells(list),
-            (std::vector<std::wstring>{L"C:\\A", L"C:\\A", L"C:\\A", L""}));
+  EXPECT_EQ(SameAsCells(list), (std::vector<std::wstring>{L"C:\\A", L"C:\\A", L"C:\\A", L""}));
   list.Reverse();
-  EXPECT_EQ(SameAsCells(list),
-            (std::vector<std::wstring>{L"", L"C:\\C", L"C:\\C", L"C:\\C"}));
+  EXPECT_EQ(SameAsCells(list), (std::vector<std::wstring>{L"", L"C:\\C", L"C:\\C", L"C:\\C"}));
   // With its copies deleted, a file names nothing.
   ASSERT_EQ(list.DeleteById(std::next(list.Members().begin())->id), 0u);
   ASSERT_EQ(list.DeleteById(std::next(list.Members().begin())->id), 0u);

@@ -31,7 +31,8 @@ TEST(FakeRegistryTest, InjectedFailuresHitTheNamedKeyOperationAndViewForTheirCou
 
   std::unique_ptr<RegistryKey> key;
   EXPECT_EQ(reg.OpenKey(HKLM, L"SOFTWARE\\NI\\Kontakt", access::Read, key), 0u) << "32-bit view";
-  EXPECT_EQ(reg.OpenKey(HKLM, L"SOFTWARE\\NI\\Kontakt", access::Read | access::Wow64_64Key, key), 5u);
+  EXPECT_EQ(reg.OpenKey(HKLM, L"SOFTWARE\\NI\\Kontakt", access::Read | access::Wow64_64Key, key),
+            5u);
   std::unique_ptr<RegistryKey> ni;
   ASSERT_EQ(reg.OpenKey(HKLM, L"SOFTWARE\\NI", access::Read | access::Wow64_64Key, ni), 0u);
   EXPECT_EQ(ni->OpenSubKey(L"Kontakt", access::Read | access::Wow64_64Key, key), 5u)
@@ -174,7 +175,7 @@ TEST_F(FakeFileSystemTest, MatchesNamesWithTheDosWildcardRules) {
       {L"*.", {L"a", L"ab", L"noext"}},    // names without a dot only
       {L"a?", {L"a", L"ab"}},              // '?' at the end also matches nothing
       {L"?.txt", {L"a.txt"}},
-      {L"??.txt", {L"a.txt"}},             // and before a dot
+      {L"??.txt", {L"a.txt"}},  // and before a dot
       {L"*.*", {L"a", L"a.txt", L"ab", L"e.dllx", L"noext", L"v.1.dll", L"x.dll"}},
       {L"*x*", {L"a.txt", L"e.dllx", L"noext", L"x.dll"}},
       {L"A.TXT", {L"a.txt"}},
@@ -304,8 +305,7 @@ TEST_F(FakeFileSystemTest, KeepsWindowsRulesThatWineBreaks) {
   EXPECT_EQ(fs.Attributes(L"C:\\attr.txt"), attr::ReadOnly | attr::Hidden) << "Archive cleared";
   EXPECT_EQ(fs.SetAttributes(L"C:\\attr.txt", attr::Normal), 0u);
   EXPECT_EQ(fs.Attributes(L"C:\\attr.txt"), attr::Normal);
-  EXPECT_EQ(fs.FindFiles(L"C:\\attr.txt\\*", [](const FindData&) { return true; }),
-            err::Directory);
+  EXPECT_EQ(fs.FindFiles(L"C:\\attr.txt\\*", [](const FindData&) { return true; }), err::Directory);
 
   fs.AddFolder(L"C:\\ro", attr::ReadOnly);
   EXPECT_EQ(fs.RemoveFolder(L"C:\\ro"), err::AccessDenied);

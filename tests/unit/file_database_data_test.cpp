@@ -45,10 +45,9 @@ std::vector<Entry> DeliveredEntries(std::string& failure) {
   }
   std::vector<Entry> entries;
   for (pugi::xml_node product = root.child("Product"); product; product = product.next_sibling()) {
-    entries.push_back({Wide(product.attribute("RegKey").value()),
-                       Wide(product.child("AppFile").text().get()),
-                       Wide(product.child("PluginFile").text().get()),
-                       Wide(product.child("Type").text().get())});
+    entries.push_back(
+        {Wide(product.attribute("RegKey").value()), Wide(product.child("AppFile").text().get()),
+         Wide(product.child("PluginFile").text().get()), Wide(product.child("Type").text().get())});
   }
   return entries;
 }
@@ -58,14 +57,15 @@ std::set<std::wstring, LessNoCaseFn> DemoProductKeys(const char* regFile) {
   static const std::string prefix = "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Native Instruments\\";
   // The content catalogs list products; they are none themselves.
   static const std::set<std::wstring, LessNoCaseFn> catalogs = {L"Content", L"Maschine Content",
-                                                              L"Reaktor Content"};
+                                                                L"Reaktor Content"};
   std::set<std::wstring, LessNoCaseFn> keys;
   std::istringstream lines(SourceFile(regFile));
   for (std::string line; std::getline(lines, line);) {
     if (!line.empty() && line.back() == '\r') line.pop_back();
     if (line.rfind(prefix, 0) != 0 || line.back() != ']') continue;
     const std::string name = line.substr(prefix.size(), line.size() - prefix.size() - 1);
-    if (name.find('\\') == std::string::npos && !catalogs.count(Wide(name))) keys.insert(Wide(name));
+    if (name.find('\\') == std::string::npos && !catalogs.count(Wide(name)))
+      keys.insert(Wide(name));
   }
   return keys;
 }
@@ -75,7 +75,8 @@ std::set<std::wstring, LessNoCaseFn> DemoFileNames() {
   std::set<std::wstring, LessNoCaseFn> names;
   std::istringstream lines(SourceFile("scripts/demo/files.txt"));
   for (std::string line; std::getline(lines, line);) {
-    if (line.empty() || line[0] == '#' || line.rfind("reset", 0) == 0 || line.rfind("dir", 0) == 0) {
+    if (line.empty() || line[0] == '#' || line.rfind("reset", 0) == 0 ||
+        line.rfind("dir", 0) == 0) {
       continue;
     }
     const size_t slash = line.find_last_of('\\');
@@ -96,7 +97,8 @@ TEST(FileDatabaseDataTest, EntriesAreWellFormedAndUnique) {
     EXPECT_TRUE(seen.insert(entry.key).second) << "a second entry for a key is never read";
     EXPECT_TRUE(typeWords.count(entry.type)) << ToUtf8(entry.type);
     EXPECT_TRUE(entry.appFile.empty() || EqualsNoCase(path::Extension(entry.appFile), L".exe"));
-    EXPECT_TRUE(entry.pluginFile.empty() || EqualsNoCase(path::Extension(entry.pluginFile), L".dll"));
+    EXPECT_TRUE(entry.pluginFile.empty() ||
+                EqualsNoCase(path::Extension(entry.pluginFile), L".dll"));
   }
   // The program's reader takes every entry, with the same file names.
   FakeFileSystem fs;
@@ -122,11 +124,13 @@ TEST(FileDatabaseDataTest, CoversTheDemoMachine) {
   for (const char* regFile : {"scripts/demo/hklm64.reg", "scripts/demo/hklm32.reg"}) {
     const auto keys = DemoProductKeys(regFile);
     EXPECT_FALSE(keys.empty()) << regFile;
-    for (const std::wstring& key : keys) EXPECT_TRUE(listed.count(key)) << ToUtf8(key) << " of " << regFile;
+    for (const std::wstring& key : keys)
+      EXPECT_TRUE(listed.count(key)) << ToUtf8(key) << " of " << regFile;
   }
 
   // Files the demo leaves out on purpose, so that the product manager shows them missing.
-  const std::set<std::wstring, LessNoCaseFn> missingOnPurpose = {L"Kore Player.exe", L"Battery 4.exe"};
+  const std::set<std::wstring, LessNoCaseFn> missingOnPurpose = {L"Kore Player.exe",
+                                                                 L"Battery 4.exe"};
   const auto files = DemoFileNames();
   for (const Entry& entry : entries) {
     for (const std::wstring& file : {entry.appFile, entry.pluginFile}) {

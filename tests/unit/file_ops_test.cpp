@@ -41,7 +41,8 @@ TEST(RebasePathTest, MovesThePathFromOneRootToAnother) {
   };
   for (const auto& c : cases) {
     std::wstring out = L"unchanged";
-    EXPECT_EQ(RebasePath(c.path, c.oldRoot, c.newRoot, out), c.result) << c.path << " " << c.oldRoot;
+    EXPECT_EQ(RebasePath(c.path, c.oldRoot, c.newRoot, out), c.result)
+        << c.path << " " << c.oldRoot;
     EXPECT_EQ(out, c.out.empty() ? L"unchanged" : c.out);
   }
 }
@@ -53,12 +54,9 @@ TEST(IsSourceNewerTest, NeedsMoreThanTwoSeconds) {
     FileTime source, target;
     bool newer;
   } cases[] = {
-      {t + 2 * second, t, false},
-      {t + 2 * second + 1, t, true},
-      {t + 60 * second, t, true},
-      {t, t, false},
-      {t - 1, t, false},
-      {0, t, false},  // far older: no wrap-around
+      {t + 2 * second, t, false}, {t + 2 * second + 1, t, true},
+      {t + 60 * second, t, true}, {t, t, false},
+      {t - 1, t, false},          {0, t, false},  // far older: no wrap-around
       {t, t - 3 * second, true},
   };
   for (const auto& c : cases) {
@@ -190,11 +188,16 @@ TEST_F(FakeFileOpsTest, ANewFolderIsFilledUnderTheTemporaryNameAndRenamedIntoPla
     std::vector<std::wstring> moves;
   } cases[] = {
       {"renamed whole", L"C:\\d1", {}, 0, {L"MoveFile C:\\d1\\~run.partial -> C:\\d1\\sub"}},
-      {"the folder's rename refused", L"C:\\d2", {{L"C:\\d2\\sub", 5}}, 0,
+      {"the folder's rename refused",
+       L"C:\\d2",
+       {{L"C:\\d2\\sub", 5}},
+       0,
        {L"MoveFile C:\\d2\\~run.partial -> C:\\d2\\sub",
         L"MoveFile C:\\d2\\~run.partial\\a.wav -> C:\\d2\\sub\\a.wav",
         L"MoveFile C:\\d2\\~run.partial\\b.wav -> C:\\d2\\sub\\b.wav"}},
-      {"a file that cannot move either", L"C:\\d3", {{L"C:\\d3\\sub", 5}, {L"C:\\d3\\sub\\b.wav", 32}},
+      {"a file that cannot move either",
+       L"C:\\d3",
+       {{L"C:\\d3\\sub", 5}, {L"C:\\d3\\sub\\b.wav", 32}},
        32,
        {L"MoveFile C:\\d3\\~run.partial -> C:\\d3\\sub",
         L"MoveFile C:\\d3\\~run.partial\\a.wav -> C:\\d3\\sub\\a.wav",
@@ -237,8 +240,8 @@ TEST(FakeCopyTreeTest, ReturnsTheLastFileOperationAndCountsEveryFailure) {
     }
     fs.FailCopyAfter(std::wstring(L"C:\\src\\") + c.failing, 70000, err::DiskFull);
     TreeOperationProgress progress;
-    EXPECT_EQ(CopyTree(fs, system, L"C:\\src", {L"*.*"}, L"C:\\dst", false, kNeverCancelled, nullptr,
-                       &progress, nullptr, nullptr),
+    EXPECT_EQ(CopyTree(fs, system, L"C:\\src", {L"*.*"}, L"C:\\dst", false, kNeverCancelled,
+                       nullptr, &progress, nullptr, nullptr),
               c.result);
     EXPECT_EQ(progress.filesDone, 2u);
     EXPECT_EQ(progress.errors, 1u);
@@ -264,7 +267,8 @@ TEST_F(FakeFileOpsTest, TreeWalksCountAFolderThatCannotBeListed) {
   EXPECT_EQ(copied.errors, 1u);
 
   TreeOperationProgress deleted;
-  EXPECT_EQ(DeleteTree(fs, all, L"C:\\src", {.progress = &deleted, .removeFolders = false}), err::AccessDenied);
+  EXPECT_EQ(DeleteTree(fs, all, L"C:\\src", {.progress = &deleted, .removeFolders = false}),
+            err::AccessDenied);
   EXPECT_EQ(deleted.errors, 1u);
   EXPECT_TRUE(fs.IsFile(L"C:\\src\\sub\\b.wav"));
   EXPECT_FALSE(fs.Exists(L"C:\\src\\a.wav"));
@@ -275,8 +279,8 @@ TEST_F(FakeFileOpsTest, CopyTreeCountsATargetFolderThatCannotBeMade) {
   fs.AddFile(L"C:\\src\\b.wav", "b");
   fs.InjectFailure(Op::CreateFolder, L"C:\\dst", err::AccessDenied);
   TreeOperationProgress progress;
-  EXPECT_EQ(CopyTree(fs, system, L"C:\\src", all, L"C:\\dst", false, kNeverCancelled, nullptr, &progress,
-                     nullptr, nullptr),
+  EXPECT_EQ(CopyTree(fs, system, L"C:\\src", all, L"C:\\dst", false, kNeverCancelled, nullptr,
+                     &progress, nullptr, nullptr),
             err::AccessDenied);
   EXPECT_EQ(progress.errors, 2u);
   EXPECT_EQ(progress.filesDone, 0u);
@@ -300,7 +304,8 @@ TEST_F(FakeFileOpsTest, DeleteTreeReportsAFolderThatCannotBeRemoved) {
   fs.AddFile(L"C:\\old\\sub\\a.wav", "x");
   fs.InjectFailure(Op::RemoveFolder, L"C:\\old\\sub", err::SharingViolation);
   TreeOperationProgress progress;
-  EXPECT_EQ(DeleteTree(fs, all, L"C:\\old", {.progress = &progress, .removeFolders = true}), err::DirNotEmpty);
+  EXPECT_EQ(DeleteTree(fs, all, L"C:\\old", {.progress = &progress, .removeFolders = true}),
+            err::DirNotEmpty);
   EXPECT_EQ(progress.filesDone, 1u);
   EXPECT_EQ(progress.errors, 2u);  // the held subfolder, then its parent
   EXPECT_TRUE(fs.IsFolder(L"C:\\old\\sub"));
@@ -325,8 +330,8 @@ TEST(FakeCopyTreeTest, RefusesATargetInsideTheSource) {
     fs.AddFile(L"C:\\a\\b\\f.wav", "f");
     fs.AddFile(L"C:\\a\\g.wav", "g");
     fs.ClearOperations();
-    EXPECT_EQ(CopyTree(fs, system, c.source, {L"*.*"}, c.target, false, kNeverCancelled, nullptr, nullptr,
-                       nullptr, nullptr),
+    EXPECT_EQ(CopyTree(fs, system, c.source, {L"*.*"}, c.target, false, kNeverCancelled, nullptr,
+                       nullptr, nullptr, nullptr),
               c.result)
         << c.source << " -> " << c.target;
     EXPECT_EQ(fs.Operations().empty(), c.result != 0);
@@ -351,8 +356,8 @@ TEST(FakeCopyTreeTest, CopiesUnbufferedFromVistaOn) {
     system.vistaOrLater = vista;
     fs.AddFile(L"C:\\src\\a.wav", "a");
     fs.AddFile(L"C:\\dst\\a.wav", "old");  // overwritten: no fail-if-exists either
-    EXPECT_EQ(CopyTree(fs, system, L"C:\\src", {L"*.*"}, L"C:\\dst", false, kNeverCancelled, nullptr,
-                       nullptr, nullptr, nullptr),
+    EXPECT_EQ(CopyTree(fs, system, L"C:\\src", {L"*.*"}, L"C:\\dst", false, kNeverCancelled,
+                       nullptr, nullptr, nullptr, nullptr),
               0u);
     EXPECT_EQ(fs.flags, std::vector<uint32_t>{vista ? copyflags::NoBuffering : 0u});
     EXPECT_EQ(fs.ContentsText(L"C:\\dst\\a.wav"), "a");

@@ -43,32 +43,32 @@ class ReadRecordingFileSystem : public testing::ForwardingFileSystem {
 class FileVersionTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    fs.AddFile(L"C:\\VST\\Two.dll", VersionedDll(StandardVersionInfo({{0x0407, 1252},
-                                                                       {0x0409, 1200}})).bytes);
-    fs.AddFile(L"C:\\VST\\Synth64.dll",
-               VersionedDll(StandardVersionInfo({{0x0409, 1200}}, L"7.1"), pe::kMachineAmd64, true)
-                   .bytes);
-    fs.AddFile(L"C:\\VST\\NoTranslation.dll",
-               VersionedDll(Encode(Root({Block(L"StringFileInfo",
-                                               {Block(L"040904b0",
-                                                      {Text(L"FileVersion", L"1.0")})})})))
-                   .bytes);
-    fs.AddFile(L"C:\\VST\\EmptyTranslation.dll",
-               VersionedDll(Encode(Root({Block(L"VarFileInfo", {TranslationValue({})}, 0)})))
-                   .bytes);
-    fs.AddFile(L"C:\\VST\\NoFileVersion.dll",
-               VersionedDll(Encode(Root(
-                                {Block(L"StringFileInfo",
-                                       {Block(L"040904b0", {Text(L"ProductName", L"Synth")})}),
-                                 Block(L"VarFileInfo", {TranslationValue({{0x0409, 1200}})})})))
-                   .bytes);
+    fs.AddFile(L"C:\\VST\\Two.dll",
+               VersionedDll(StandardVersionInfo({{0x0407, 1252}, {0x0409, 1200}})).bytes);
+    fs.AddFile(
+        L"C:\\VST\\Synth64.dll",
+        VersionedDll(StandardVersionInfo({{0x0409, 1200}}, L"7.1"), pe::kMachineAmd64, true).bytes);
+    fs.AddFile(
+        L"C:\\VST\\NoTranslation.dll",
+        VersionedDll(Encode(Root({Block(L"StringFileInfo",
+                                        {Block(L"040904b0", {Text(L"FileVersion", L"1.0")})})})))
+            .bytes);
+    fs.AddFile(
+        L"C:\\VST\\EmptyTranslation.dll",
+        VersionedDll(Encode(Root({Block(L"VarFileInfo", {TranslationValue({})}, 0)}))).bytes);
+    fs.AddFile(
+        L"C:\\VST\\NoFileVersion.dll",
+        VersionedDll(Encode(Root({Block(L"StringFileInfo",
+                                        {Block(L"040904b0", {Text(L"ProductName", L"Synth")})}),
+                                  Block(L"VarFileInfo", {TranslationValue({{0x0409, 1200}})})})))
+            .bytes);
     // The table the translation names is missing; another one is there.
-    fs.AddFile(L"C:\\VST\\OtherTable.dll",
-               VersionedDll(Encode(Root(
-                                {Block(L"StringFileInfo",
-                                       {Block(L"040904e4", {Text(L"FileVersion", L"1.0")})}),
-                                 Block(L"VarFileInfo", {TranslationValue({{0x0409, 1200}})})})))
-                   .bytes);
+    fs.AddFile(
+        L"C:\\VST\\OtherTable.dll",
+        VersionedDll(Encode(Root({Block(L"StringFileInfo",
+                                        {Block(L"040904e4", {Text(L"FileVersion", L"1.0")})}),
+                                  Block(L"VarFileInfo", {TranslationValue({{0x0409, 1200}})})})))
+            .bytes);
     fs.AddFile(L"C:\\VST\\NoResources.dll", testing::BuildPe({}).bytes);
     fs.AddFile(L"C:\\VST\\Readme.dll", std::string_view("This is a text file.\r\n"));
     fs.AddFile(L"C:\\VST\\Empty.dll", std::vector<uint8_t>{});

@@ -71,9 +71,9 @@ TEST_F(FirstRunBackupsTest, AMissingDocumentsFolderIsCreatedFirst) {
 
   MakeFirstRunBackups(context);
   EXPECT_TRUE(fs.IsFolder(documents));
-  EXPECT_EQ(fs.List(folder), (std::vector<std::wstring>{
-                                 L"BackupHkcuDefault.xml", L"BackupHklm32Bit.xml",
-                                 L"BackupHklmDefault.xml"}));
+  EXPECT_EQ(fs.List(folder),
+            (std::vector<std::wstring>{L"BackupHkcuDefault.xml", L"BackupHklm32Bit.xml",
+                                       L"BackupHklmDefault.xml"}));
   for (const wchar_t* name : {kBackupHklmDefault, kBackupHklm32Bit, kBackupHkcuDefault})
     EXPECT_EQ(Setting(name), folder + L"\\" + name);
 }
@@ -84,9 +84,9 @@ TEST_F(FirstRunBackupsTest, On64BitWindowsThreeArchivesAreMadeAndRecorded) {
   registry.SetString(kHkcu, kNi + L"\\Massive", L"User", L"yes");
   MakeFirstRunBackups(context);
 
-  EXPECT_EQ(fs.List(kFolder), (std::vector<std::wstring>{
-                                  L"BackupHkcuDefault.xml", L"BackupHklm32Bit.xml",
-                                  L"BackupHklmDefault.xml"}));
+  EXPECT_EQ(fs.List(kFolder),
+            (std::vector<std::wstring>{L"BackupHkcuDefault.xml", L"BackupHklm32Bit.xml",
+                                       L"BackupHklmDefault.xml"}));
   for (const wchar_t* name : {kBackupHklmDefault, kBackupHklm32Bit, kBackupHkcuDefault})
     EXPECT_EQ(Setting(name), kFolder + L"\\" + name);
 
@@ -104,8 +104,8 @@ TEST_F(FirstRunBackupsTest, On64BitWindowsThreeArchivesAreMadeAndRecorded) {
 TEST_F(FirstRunBackups32Test, On32BitWindowsTwoArchivesAreMadeAndRestored) {
   registry.SetString(kHklm, kNi + L"\\Massive", L"InstallDir", L"C:\\Old\\");
   MakeFirstRunBackups(context);
-  EXPECT_EQ(fs.List(kFolder), (std::vector<std::wstring>{L"BackupHkcuDefault.xml",
-                                                         L"BackupHklmDefault.xml"}));
+  EXPECT_EQ(fs.List(kFolder),
+            (std::vector<std::wstring>{L"BackupHkcuDefault.xml", L"BackupHklmDefault.xml"}));
   EXPECT_EQ(Setting(kBackupHklm32Bit), L"");
 
   // Even a recorded 32-bit archive is not restored on 32-bit Windows.
@@ -242,8 +242,7 @@ TEST(FirstRunBackupsFailureTest, AnExceptionFailsOnlyItsOwnRestore) {
   const auto changedSinceBackup = [&] {
     machine.emplace(countdown);
     MakeFirstRunBackups(machine->plain);
-    machine->registry.SetString(kHklm, kNi + L"\\Massive", L"InstallDir", L"D:\\",
-                                RegView::Key64);
+    machine->registry.SetString(kHklm, kNi + L"\\Massive", L"InstallDir", L"D:\\", RegView::Key64);
     machine->registry.SetString(kHkcu, kNi + L"\\Massive", L"User", L"later");
   };
   const int calls = testing::ThrowAtEachCall(
@@ -253,8 +252,7 @@ TEST(FirstRunBackupsFailureTest, AnExceptionFailsOnlyItsOwnRestore) {
         return RestoreBackup(machine->context, kBackupHklmDefault);
       },
       [](int) {});
-  EXPECT_EQ(machine->registry.ReadString(kHklm, kNi + L"\\Massive", L"InstallDir",
-                                         RegView::Key64),
+  EXPECT_EQ(machine->registry.ReadString(kHklm, kNi + L"\\Massive", L"InstallDir", RegView::Key64),
             L"C:\\64\\");
 
   for (int call = 1; call <= calls; ++call) {

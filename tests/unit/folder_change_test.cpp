@@ -41,8 +41,8 @@ class FolderChangeTest : public ::testing::Test {
     ASSERT_NE(library.FindByName(L"A"), nullptr);
   }
   void App(const wchar_t* name, const wchar_t* folder, RegView view) {
-    for (const auto& [value, text] : {std::pair{L"InstallDir", folder}, {L"KEY", L"k"},
-                                      {L"SNO", L"s"}, {L"SYSTEMID", L"i"}})
+    for (const auto& [value, text] :
+         {std::pair{L"InstallDir", folder}, {L"KEY", L"k"}, {L"SNO", L"s"}, {L"SYSTEMID", L"i"}})
       reg.SetString(kHklm, ProductKey(name), value, text, view);
   }
   std::vector<std::optional<std::wstring>> InstallDirs() const {
@@ -85,14 +85,26 @@ TEST_F(FolderChangeTest, EachRepairReachesItsProductsThroughTheirOwnView) {
     Dirs dirs;
     std::vector<std::wstring> heard;
   } cases[] = {
-      {"one product", FolderChangeScope::OneProduct, L"", Dirs{L"E:\\New", L"C:\\Apps\\B",
-       L"D:\\Other\\C", std::nullopt}, {L"A=0"}},
-      {"all of the type", FolderChangeScope::AllOfType, L"",
-       Dirs{L"E:\\New", L"E:\\New", L"E:\\New", std::nullopt}, {L"A=0", L"B=0", L"C=0"}},
-      {"all in the product's folder", FolderChangeScope::AllOfType, L"c:\\apps\\a",
-       Dirs{L"E:\\New", L"C:\\Apps\\B", L"D:\\Other\\C", std::nullopt}, {L"A=0"}},
-      {"relocation", FolderChangeScope::Relocate, L"",
-       Dirs{L"F:\\Moved\\A", L"F:\\Moved\\B", L"D:\\Other\\C", std::nullopt}, {L"A=0", L"B=0"}},
+      {"one product",
+       FolderChangeScope::OneProduct,
+       L"",
+       Dirs{L"E:\\New", L"C:\\Apps\\B", L"D:\\Other\\C", std::nullopt},
+       {L"A=0"}},
+      {"all of the type",
+       FolderChangeScope::AllOfType,
+       L"",
+       Dirs{L"E:\\New", L"E:\\New", L"E:\\New", std::nullopt},
+       {L"A=0", L"B=0", L"C=0"}},
+      {"all in the product's folder",
+       FolderChangeScope::AllOfType,
+       L"c:\\apps\\a",
+       Dirs{L"E:\\New", L"C:\\Apps\\B", L"D:\\Other\\C", std::nullopt},
+       {L"A=0"}},
+      {"relocation",
+       FolderChangeScope::Relocate,
+       L"",
+       Dirs{L"F:\\Moved\\A", L"F:\\Moved\\B", L"D:\\Other\\C", std::nullopt},
+       {L"A=0", L"B=0"}},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -100,8 +112,8 @@ TEST_F(FolderChangeTest, EachRepairReachesItsProductsThroughTheirOwnView) {
     FolderChange change = Change(c.scope);
     change.onlyFrom = c.onlyFrom;
     Recorder recorder;
-    const FolderChangeResult result =
-        ChangeProductFolder(library, context, *library.FindByName(L"A"), change, &recorder, nullptr);
+    const FolderChangeResult result = ChangeProductFolder(
+        library, context, *library.FindByName(L"A"), change, &recorder, nullptr);
     EXPECT_EQ(result.error, 0u);
     EXPECT_EQ(result.errors, 0u);
     EXPECT_EQ(result.done, c.heard.size());
@@ -115,9 +127,9 @@ TEST_F(FolderChangeTest, EachRepairReachesItsProductsThroughTheirOwnView) {
 TEST_F(FolderChangeTest, FailuresAreCountedAndTheOthersStillWritten) {
   reg.InjectFailure(kHklm, ProductKey(L"B"), FakeRegistry::Operation::Set, err::AccessDenied);
   Recorder recorder;
-  FolderChangeResult result = ChangeProductFolder(
-      library, context, *library.FindByName(L"A"), Change(FolderChangeScope::AllOfType), &recorder,
-      nullptr);
+  FolderChangeResult result =
+      ChangeProductFolder(library, context, *library.FindByName(L"A"),
+                          Change(FolderChangeScope::AllOfType), &recorder, nullptr);
   EXPECT_EQ(result.done, 2u);
   EXPECT_EQ(result.errors, 1u);
   EXPECT_EQ(recorder.heard, (std::vector<std::wstring>{L"A=0", L"B=5", L"C=0"}));
@@ -140,8 +152,9 @@ TEST_F(FolderChangeTest, FailuresAreCountedAndTheOthersStillWritten) {
 
 TEST_F(FolderChangeTest, AStoppedChangeWritesNoFurther) {
   CancelFlag stop{1};
-  const FolderChangeResult result = ChangeProductFolder(
-      library, context, *library.FindByName(L"A"), Change(FolderChangeScope::AllOfType), nullptr, &stop);
+  const FolderChangeResult result =
+      ChangeProductFolder(library, context, *library.FindByName(L"A"),
+                          Change(FolderChangeScope::AllOfType), nullptr, &stop);
   EXPECT_EQ(result.done, 0u);
   EXPECT_EQ(InstallDirs()[0], L"C:\\Apps\\A");
   EXPECT_EQ(InstallDirs()[2], L"D:\\Other\\C");
@@ -188,8 +201,8 @@ TEST_F(FolderChangeTest, EachRepairIsSavedFirstAndUndone) {
 
 TEST_F(FolderChangeTest, AChangeWhoseBackupFailsWritesNothing) {
   fs.InjectFailure(FakeFileSystem::Operation::WriteFile, L"*", err::DiskFull);
-  for (const FolderChangeScope scope : {FolderChangeScope::OneProduct,
-                                        FolderChangeScope::AllOfType, FolderChangeScope::Relocate}) {
+  for (const FolderChangeScope scope :
+       {FolderChangeScope::OneProduct, FolderChangeScope::AllOfType, FolderChangeScope::Relocate}) {
     reg.ClearChanges();
     Recorder recorder;
     const FolderChangeResult result = ChangeProductFolder(

@@ -78,48 +78,126 @@ TEST(FolderChoiceTest, ChecksOfNextInOrder) {
     std::vector<std::wstring> said;  // the last thing said is the outcome
     bool confirmed;
   } cases[] = {
-      {"move", L"D:\\Samples\\Strings\\", L"E:\\Content", false, false, {true},
+      {"move",
+       L"D:\\Samples\\Strings\\",
+       L"E:\\Content",
+       false,
+       false,
+       {true},
        {L"? Ready to relocate contents of \"D:\\Samples\\Strings\" to \"E:\\Content\\Strings\". Do "
         L"you wish to proceed?"},
        true},
-      {"declined", L"D:\\Samples\\Strings", L"E:\\Content", false, false, {false},
+      {"declined",
+       L"D:\\Samples\\Strings",
+       L"E:\\Content",
+       false,
+       false,
+       {false},
        {L"? Ready to relocate contents of \"D:\\Samples\\Strings\" to \"E:\\Content\\Strings\". Do "
         L"you wish to proceed?",
         L"! Aborting operation."},
        false},
-      {"missing source", L"D:\\Nothing", L"E:\\Content", false, false, {},
-       {L"! Source directory D:\\Nothing doesn't appear to exist."}, false},
-      {"source a file", L"D:\\Samples\\notes.txt", L"E:\\Content", false, false, {},
-       {L"! Source path D:\\Samples\\notes.txt is not a directory."}, false},
-      {"source a link", L"D:\\Linked", L"E:\\Content", false, false, {},
-       {L"! Source path D:\\Linked is a symbolic link! Please select a real source folder."}, false},
-      {"source a root", L"D:\\", L"E:\\Content", false, false, {},
-       {L"! D:\\ is the root of a drive and cannot be relocated. Please select a folder inside it."},
+      {"missing source",
+       L"D:\\Nothing",
+       L"E:\\Content",
+       false,
+       false,
+       {},
+       {L"! Source directory D:\\Nothing doesn't appear to exist."},
        false},
-      {"link only, source exists", L"D:\\Empty", L"E:\\Content", true, false, {},
+      {"source a file",
+       L"D:\\Samples\\notes.txt",
+       L"E:\\Content",
+       false,
+       false,
+       {},
+       {L"! Source path D:\\Samples\\notes.txt is not a directory."},
+       false},
+      {"source a link",
+       L"D:\\Linked",
+       L"E:\\Content",
+       false,
+       false,
+       {},
+       {L"! Source path D:\\Linked is a symbolic link! Please select a real source folder."},
+       false},
+      {"source a root",
+       L"D:\\",
+       L"E:\\Content",
+       false,
+       false,
+       {},
+       {L"! D:\\ is the root of a drive and cannot be relocated. Please select a folder inside "
+        L"it."},
+       false},
+      {"link only, source exists",
+       L"D:\\Empty",
+       L"E:\\Content",
+       true,
+       false,
+       {},
        {L"! Source folder D:\\Empty already exists. The \"I have already moved the files\" option "
         L"requires that Original Location not point to an existing item so that Tessaly can "
         L"create a link there."},
        false},
-      {"new missing, created", L"D:\\Samples\\Strings", L"E:\\New\\Deep", false, false, {true, true},
+      {"new missing, created",
+       L"D:\\Samples\\Strings",
+       L"E:\\New\\Deep",
+       false,
+       false,
+       {true, true},
        {L"? Target directory E:\\New\\Deep doesn't appear to exist. Would you like to create it?",
         L"? Ready to relocate contents of \"D:\\Samples\\Strings\" to \"E:\\New\\Deep\\Strings\". "
         L"Do you wish to proceed?"},
        true},
-      {"new missing, not created", L"D:\\Samples\\Strings", L"E:\\New", false, false, {false},
+      {"new missing, not created",
+       L"D:\\Samples\\Strings",
+       L"E:\\New",
+       false,
+       false,
+       {false},
        {L"? Target directory E:\\New doesn't appear to exist. Would you like to create it?",
         L"! Please select a valid New Location before trying again."},
        false},
-      {"new a file", L"D:\\Samples\\Strings", L"E:\\file.bin", false, false, {},
-       {L"! Target path E:\\file.bin is not a directory."}, false},
-      {"same", L"D:\\Samples\\Strings", L"D:\\Samples\\Strings", false, true, {},
-       {L"! Source and target paths cannot be the same."}, false},
-      {"target inside source", L"D:\\Samples", L"D:\\Samples\\Strings", false, false, {},
-       {L"! Target directory can't be inside source directory."}, false},
-      {"source inside target", L"D:\\Samples\\Strings", L"D:\\Samples", false, true, {},
-       {L"! Source directory can't be inside target directory."}, false},
+      {"new a file",
+       L"D:\\Samples\\Strings",
+       L"E:\\file.bin",
+       false,
+       false,
+       {},
+       {L"! Target path E:\\file.bin is not a directory."},
+       false},
+      {"same",
+       L"D:\\Samples\\Strings",
+       L"D:\\Samples\\Strings",
+       false,
+       true,
+       {},
+       {L"! Source and target paths cannot be the same."},
+       false},
+      {"target inside source",
+       L"D:\\Samples",
+       L"D:\\Samples\\Strings",
+       false,
+       false,
+       {},
+       {L"! Target directory can't be inside source directory."},
+       false},
+      {"source inside target",
+       L"D:\\Samples\\Strings",
+       L"D:\\Samples",
+       false,
+       true,
+       {},
+       {L"! Source directory can't be inside target directory."},
+       false},
       // Only whole folder names make a folder lie inside another.
-      {"name prefix is not inside", L"D:\\Samples\\Strings", L"D:\\Samples\\Str", false, true, {true},
+      {"name prefix is not inside",
+       L"D:\\Samples\\Strings",
+       L"D:\\Samples\\Str",
+       false,
+       true,
+       {true},
        {L"? The directory D:\\Samples\\Str already exists, and might contain files. If you "
         L"proceed, any files from D:\\Samples\\Strings will be merged into the new location. Do "
         L"you want to proceed?",
@@ -127,28 +205,53 @@ TEST(FolderChoiceTest, ChecksOfNextInOrder) {
         L"wish to proceed?",
         L"! Aborting operation."},
        false},
-      {"merge declined", L"D:\\Samples\\Strings", L"E:\\Existing", false, false, {false},
+      {"merge declined",
+       L"D:\\Samples\\Strings",
+       L"E:\\Existing",
+       false,
+       false,
+       {false},
        {L"? The directory E:\\Existing\\Strings already exists, and might contain files. If you "
         L"proceed, any files from D:\\Samples\\Strings will be merged into the new location. Do "
         L"you want to proceed?",
         L"! Please select another target location or make sure E:\\Existing\\Strings is safe to "
         L"use."},
        false},
-      {"link only", L"D:\\Moved Away", L"E:\\Existing", true, false, {true},
+      {"link only",
+       L"D:\\Moved Away",
+       L"E:\\Existing",
+       true,
+       false,
+       {true},
        {L"? Ready to link \"D:\\Moved Away\" to \"E:\\Existing\\Moved Away\". Do you wish to "
         L"proceed?"},
        true},
       // Without an Original Location there is no place for the link, though the New Location
       // alone would pass every later check, with or without a different name.
-      {"link only, no original location", L"", L"E:\\Existing\\Strings", true, true, {},
+      {"link only, no original location",
+       L"",
+       L"E:\\Existing\\Strings",
+       true,
+       true,
+       {},
        {L"! Please enter the Original Location before trying again. The link to your files is "
         L"created there."},
        false},
-      {"link only, no original location, same name", L"", L"E:\\Existing", true, false, {},
+      {"link only, no original location, same name",
+       L"",
+       L"E:\\Existing",
+       true,
+       false,
+       {},
        {L"! Please enter the Original Location before trying again. The link to your files is "
         L"created there."},
        false},
-      {"link only, nothing there", L"D:\\Gone", L"E:\\Content", true, false, {},
+      {"link only, nothing there",
+       L"D:\\Gone",
+       L"E:\\Content",
+       true,
+       false,
+       {},
        {L"! The directory E:\\Content\\Gone doesn't exist. Since you have chosen the \"I have "
         L"already moved the files\" option, please select a valid directory for Original "
         L"Location to link to."},
@@ -170,9 +273,9 @@ TEST(FolderChoiceTest, ChecksOfNextInOrder) {
     fs.AddFile(L"E:\\file.bin", std::string_view("f"));
     Script script(c.answers);
     std::wstring full = L"unchanged";
-    EXPECT_EQ(CheckFolderChoice(fs, {c.source, c.newLocation, c.linkOnly, c.differentName}, script,
-                                full),
-              c.confirmed);
+    EXPECT_EQ(
+        CheckFolderChoice(fs, {c.source, c.newLocation, c.linkOnly, c.differentName}, script, full),
+        c.confirmed);
     EXPECT_EQ(script.said, c.said);
     if (c.confirmed) {
       EXPECT_EQ(full, FullTargetPath({c.source, c.newLocation, c.linkOnly, c.differentName}));
@@ -192,13 +295,15 @@ TEST(FolderChoiceTest, AFullTargetPathTooLongToUseIsRefused) {
   fs.AddFile(L"C:\\Samples\\Strings\\a.wav", std::string_view("a"));
   Script script({});
   std::wstring full = L"unchanged";
-  EXPECT_FALSE(CheckFolderChoice(fs, {L"C:\\Samples\\Strings", newLocation, false, false}, script,
-                                 full));
+  EXPECT_FALSE(
+      CheckFolderChoice(fs, {L"C:\\Samples\\Strings", newLocation, false, false}, script, full));
   ASSERT_EQ(script.said.size(), 1u);
-  EXPECT_EQ(script.said[0], L"! The Full Target Path " + newLocation + L"\\Strings has 260 "
-                            L"characters; Windows programs can use paths of at most 259. Nothing "
-                            L"was moved: your files are still in C:\\Samples\\Strings. Please "
-                            L"choose a shorter New Location or folder name.");
+  EXPECT_EQ(script.said[0],
+            L"! The Full Target Path " + newLocation +
+                L"\\Strings has 260 "
+                L"characters; Windows programs can use paths of at most 259. Nothing "
+                L"was moved: your files are still in C:\\Samples\\Strings. Please "
+                L"choose a shorter New Location or folder name.");
   EXPECT_EQ(full, L"unchanged");
 }
 

@@ -47,7 +47,8 @@ class CuttingFileSystem : public testing::ForwardingFileSystem {
 struct Disk {
   Disk() {
     fs.AddVolume(L"D:\\", 1'000'000, 2'000'000);
-    for (const auto& [relative, bytes] : kFiles) fs.AddFile(kSource + relative, std::string_view(bytes));
+    for (const auto& [relative, bytes] : kFiles)
+      fs.AddFile(kSource + relative, std::string_view(bytes));
     fs.AddFolder(L"D:\\Content");
   }
 
@@ -122,14 +123,20 @@ TEST(InterruptedRelocationTest, FinishAndPutBackFromEveryPointOfACutOffRun) {
        [](Disk& d) { d.cutting.cutAtDeleteOf = std::wstring(kRenamed) + L"\\sub\\deep\\c.nki"; },
        OriginalPlace::LinkToTarget, true, finished, back},
       {"after the deletion, before the journal went",
-       [](Disk& d) { d.cutting.cutAtDeleteOf = kJournal; }, OriginalPlace::LinkToTarget, false,
-       finished, {false, OriginalPlace::LinkToTarget, false}},
+       [](Disk& d) { d.cutting.cutAtDeleteOf = kJournal; },
+       OriginalPlace::LinkToTarget,
+       false,
+       finished,
+       {false, OriginalPlace::LinkToTarget, false}},
       {"after the rename back, before the journal went",
        [](Disk& d) {
          d.fs.InjectFailure(Op::CreateFolderLink, kSource, 1314);
          d.cutting.cutAtDeleteOf = kJournal;
        },
-       OriginalPlace::Folder, false, {true, OriginalPlace::Folder, false}, back},
+       OriginalPlace::Folder,
+       false,
+       {true, OriginalPlace::Folder, false},
+       back},
       // Finish refuses what a run would refuse, and the journal stays.
       {"a copy cut short since",
        [](Disk& d) {
@@ -137,21 +144,30 @@ TEST(InterruptedRelocationTest, FinishAndPutBackFromEveryPointOfACutOffRun) {
          d.RunUntilCutOff();
          d.fs.AddFile(std::wstring(kTarget) + L"\\sub\\b.wav", std::string_view("vio"));
        },
-       OriginalPlace::Missing, true, {false, OriginalPlace::Missing, true}, back, true},
+       OriginalPlace::Missing,
+       true,
+       {false, OriginalPlace::Missing, true},
+       back,
+       true},
       {"a link that cannot be made",
        [](Disk& d) {
          d.CutAtLog(L"Checking ");
          d.RunUntilCutOff();
          d.fs.InjectFailure(Op::CreateFolderLink, kSource, 1314);
        },
-       OriginalPlace::Missing, true, {false, OriginalPlace::Missing, true}, back},
+       OriginalPlace::Missing,
+       true,
+       {false, OriginalPlace::Missing, true},
+       back},
       {"a folder made again at the Original Location",
        [](Disk& d) {
          d.CutAtLog(L"Checking ");
          d.RunUntilCutOff();
          d.fs.AddFolder(kSource);
        },
-       OriginalPlace::Folder, true, {false, OriginalPlace::Folder, true},
+       OriginalPlace::Folder,
+       true,
+       {false, OriginalPlace::Folder, true},
        {false, OriginalPlace::Folder, true}},
   };
   for (const auto& c : cases) {
@@ -171,8 +187,9 @@ TEST(InterruptedRelocationTest, FinishAndPutBackFromEveryPointOfACutOffRun) {
         EXPECT_NE(question.find(place), std::wstring::npos) << ToUtf8(place);
       }
 
-      const RecoveryOutcome outcome = finish ? FinishInterruptedRelocation(d.fs, kJournal, journal)
-                                             : PutBackInterruptedRelocation(d.fs, kJournal, journal);
+      const RecoveryOutcome outcome = finish
+                                          ? FinishInterruptedRelocation(d.fs, kJournal, journal)
+                                          : PutBackInterruptedRelocation(d.fs, kJournal, journal);
       const After& expected = finish ? c.finish : c.putBack;
       EXPECT_EQ(outcome.done, expected.done) << ToUtf8(outcome.message);
       EXPECT_FALSE(outcome.message.empty());
@@ -214,7 +231,8 @@ TEST(InterruptedRelocationTest, APutBackAfterTheDeletionBeganSaysWhereEveryFileI
   for (const auto& [relative, bytes] : kFiles) back += d.fs.IsFile(kSource + relative) ? 1 : 0;
   EXPECT_LT(back, kFiles.size()) << "the deletion had begun";
   d.ExpectNothingLost(outcome.message);
-  EXPECT_NE(outcome.message.find(L"all of them are in D:\\Content\\Strings, which was left"), std::wstring::npos)
+  EXPECT_NE(outcome.message.find(L"all of them are in D:\\Content\\Strings, which was left"),
+            std::wstring::npos)
       << ToUtf8(outcome.message);
 }
 
@@ -227,7 +245,8 @@ TEST(InterruptedRelocationTest, AJournalWhoseCopyIsTheOriginalUnderAnotherSpelli
     std::function<void(Disk&)> prepare;
     RelocationJournal journal;
   } cases[] = {
-      {"the renamed folder through \"..\"", [](Disk&) {},
+      {"the renamed folder through \"..\"",
+       [](Disk&) {},
        {kSource, kRenamed, L"C:\\Samples\\Other\\..\\Strings.orig0", false}},
       {"the renamed folder by its short name",
        [](Disk& d) { d.fs.SetShortName(kRenamed, L"STRING~1.ORI"); },
@@ -236,10 +255,11 @@ TEST(InterruptedRelocationTest, AJournalWhoseCopyIsTheOriginalUnderAnotherSpelli
        [](Disk& d) { d.fs.AddFolderLink(L"D:\\Content\\Alias", kRenamed); },
        {kSource, kRenamed, L"D:\\Content\\Alias", false}},
       {"a folder inside the renamed folder",
-       [](Disk&) {}, {kSource, kRenamed, L"C:\\Samples\\Strings.orig0\\sub", false}},
-      {"the Original Location's parent",
-       [](Disk&) {}, {kSource, kRenamed, L"C:\\Samples", false}},
-      {"relative paths", [](Disk& d) { d.fs.SetCurrentFolder(L"C:\\"); },
+       [](Disk&) {},
+       {kSource, kRenamed, L"C:\\Samples\\Strings.orig0\\sub", false}},
+      {"the Original Location's parent", [](Disk&) {}, {kSource, kRenamed, L"C:\\Samples", false}},
+      {"relative paths",
+       [](Disk& d) { d.fs.SetCurrentFolder(L"C:\\"); },
        {L"Samples\\Strings", L"Samples\\Strings.orig0", kTarget, false}},
   };
   for (const auto& c : cases) {
@@ -250,17 +270,15 @@ TEST(InterruptedRelocationTest, AJournalWhoseCopyIsTheOriginalUnderAnotherSpelli
       d.RunUntilCutOff();
       c.prepare(d);
       ASSERT_EQ(WriteRelocationJournal(d.fs, kJournal, c.journal), err::Success);
-      const RecoveryOutcome outcome =
-          finish ? FinishInterruptedRelocation(d.fs, kJournal, c.journal)
-                 : PutBackInterruptedRelocation(d.fs, kJournal, c.journal);
+      const RecoveryOutcome outcome = finish
+                                          ? FinishInterruptedRelocation(d.fs, kJournal, c.journal)
+                                          : PutBackInterruptedRelocation(d.fs, kJournal, c.journal);
       EXPECT_FALSE(outcome.done);
-      EXPECT_EQ(outcome.message.rfind(L"The record " + std::wstring(kJournal) +
-                                          L" cannot be acted on:",
-                                      0),
+      EXPECT_EQ(outcome.message.rfind(
+                    L"The record " + std::wstring(kJournal) + L" cannot be acted on:", 0),
                 0u)
           << ToUtf8(outcome.message);
-      EXPECT_NE(outcome.message.find(L"as the copy " + c.journal.target + L"."),
-                std::wstring::npos)
+      EXPECT_NE(outcome.message.find(L"as the copy " + c.journal.target + L"."), std::wstring::npos)
           << ToUtf8(outcome.message);
       EXPECT_TRUE(d.fs.Exists(kJournal));
       EXPECT_FALSE(d.fs.Exists(kSource));
@@ -398,16 +416,16 @@ TEST(InterruptedRelocationTest, TheJournalIsWrittenWholeOrNotAtAll) {
   const RelocationJournal journal{kSource, kRenamed, kTarget, false};
   ASSERT_EQ(WriteRelocationJournal(fs, kJournal, journal), err::Success);
   const std::wstring temporary = std::wstring(kJournal) + L".new";
-  EXPECT_EQ(fs.Operations(), (std::vector<std::wstring>{L"WriteFile " + temporary,
-                                                        L"FlushFile " + temporary,
-                                                        L"MoveFile " + temporary + L" -> " + kJournal}));
+  EXPECT_EQ(fs.Operations(),
+            (std::vector<std::wstring>{L"WriteFile " + temporary, L"FlushFile " + temporary,
+                                       L"MoveFile " + temporary + L" -> " + kJournal}));
   RelocationJournal read;
   EXPECT_EQ(ReadRelocationJournal(fs, kJournal, read), err::Success);
   EXPECT_FALSE(fs.Exists(temporary));
   // A flush that fails leaves the journal as it was and nothing beside it.
   fs.InjectFailure(Op::FlushFile, temporary, 5);
-  EXPECT_EQ(WriteRelocationJournal(fs, kJournal, {kSource, L"C:\\Samples\\Strings.orig7", kTarget,
-                                                  false}),
+  EXPECT_EQ(WriteRelocationJournal(fs, kJournal,
+                                   {kSource, L"C:\\Samples\\Strings.orig7", kTarget, false}),
             5u);
   EXPECT_EQ(ReadRelocationJournal(fs, kJournal, read), err::Success);
   EXPECT_EQ(read.renamed, kRenamed);
@@ -441,8 +459,7 @@ TEST(InterruptedRelocationTest, TheJournalReadsBackAndAnythingElseIsRefused) {
       {"a line without a value", good + L"Original Location\r\n"},
       {"another mode", replaced(L"Mode=move", L"Mode=link")},
       {"an empty Original Location", replaced(L"=C:\\Samples\\Strings\r\n", L"=\r\n")},
-      {"a renamed folder not named after the source",
-       replaced(L"Strings.orig0", L"Violins.orig0")},
+      {"a renamed folder not named after the source", replaced(L"Strings.orig0", L"Violins.orig0")},
       {"a renamed folder without its number", replaced(L"Strings.orig0", L"Strings.orig")},
       {"an empty target", replaced(L"=D:\\Content\\Strings", L"=")},
       {"a comparison neither yes nor no", replaced(L"Compare contents=yes", L"Compare contents=1")},
@@ -458,7 +475,8 @@ TEST(InterruptedRelocationTest, TheJournalReadsBackAndAnythingElseIsRefused) {
   fs.AddFile(kJournal, std::string_view("Original Location=C:\\Samples\\Strings\r\n"));
   EXPECT_EQ(ReadRelocationJournal(fs, kJournal, read), err::InvalidData);
   EXPECT_EQ(fs.ContentsText(kJournal), "Original Location=C:\\Samples\\Strings\r\n");
-  EXPECT_NE(UnreadableJournalMessage(kJournal, err::InvalidData).find(kJournal), std::wstring::npos);
+  EXPECT_NE(UnreadableJournalMessage(kJournal, err::InvalidData).find(kJournal),
+            std::wstring::npos);
   EXPECT_EQ(ReadRelocationJournal(fs, L"C:\\None.txt", read), err::FileNotFound);
 }
 

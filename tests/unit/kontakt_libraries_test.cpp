@@ -34,15 +34,16 @@ class KontaktLibrariesTest : public ::testing::Test {
     reg.CreateKeyAt(kHklm, ni::kProductsKey, RegView::Key32);
     // The hints make a Kontakt library of a key that has no folder at all.
     reg.SetString(kHklm, ProductKey(L"ServiceCenter"), L"InstallDir", L"C:\\SC", RegView::Key64);
-    fs.AddFile(L"C:\\SC\\conf\\ProductHints.xml", std::string_view(
-        "<ProductHints><P><RegKey>Folderless</RegKey><Type>Content</Type>"
-        "<PoweredBy>Kontakt</PoweredBy></P></ProductHints>"));
+    fs.AddFile(L"C:\\SC\\conf\\ProductHints.xml",
+               std::string_view("<ProductHints><P><RegKey>Folderless</RegKey><Type>Content</Type>"
+                                "<PoweredBy>Kontakt</PoweredBy></P></ProductHints>"));
   }
   void Machine(const std::wstring& name,
                std::initializer_list<std::pair<const wchar_t*, const wchar_t*>> values,
                RegView view = RegView::Key64) {
     reg.CreateKeyAt(kHklm, ProductKey(name), view);
-    for (const auto& [value, text] : values) reg.SetString(kHklm, ProductKey(name), value, text, view);
+    for (const auto& [value, text] : values)
+      reg.SetString(kHklm, ProductKey(name), value, text, view);
   }
   void Library(const std::wstring& name, RegView view = RegView::Key64) {
     Machine(name, {{L"ContentDir", L"C:\\Libs"}, {L"ContentVersion", L"1"}}, view);
@@ -73,10 +74,10 @@ TEST_F(KontaktLibrariesTest, NormalAndExtendedSearch) {
   Library(L"Strings");
   Library(L"Old Piano", RegView::Key32);
   Machine(L"Folderless", {{L"ContentVersion", L"1"}, {L"Visibility", L"1"}});  // content, no folder
-  Machine(L"Synth", {{L"InstallDir", L"C:\\Synth"}, {L"KEY", L"k"}, {L"SNO", L"s"},
-                     {L"SYSTEMID", L"i"}});
-  Machine(L"Tool", {{L"InstallDir", L"C:\\Synth"}, {L"KEY", L"k"}, {L"SNO", L"s"},
-                    {L"SYSTEMID", L"i"}});
+  Machine(L"Synth",
+          {{L"InstallDir", L"C:\\Synth"}, {L"KEY", L"k"}, {L"SNO", L"s"}, {L"SYSTEMID", L"i"}});
+  Machine(L"Tool",
+          {{L"InstallDir", L"C:\\Synth"}, {L"KEY", L"k"}, {L"SNO", L"s"}, {L"SYSTEMID", L"i"}});
   User(L"Strings", 2, 0);
   User(L"old piano", 1, 1);  // matched without regard to case
   User(L"Synth", 5, 0);
@@ -106,7 +107,8 @@ TEST_F(KontaktLibrariesTest, NormalAndExtendedSearch) {
 }
 
 TEST_F(KontaktLibrariesTest, SortsAreStableAndArticlesOptional) {
-  for (const wchar_t* name : {L"the Piano", L"An Organ", L"Bass", L"Theory", L"A Cello", L"Andes"}) {
+  for (const wchar_t* name :
+       {L"the Piano", L"An Organ", L"Bass", L"Theory", L"A Cello", L"Andes"}) {
     Library(name);
   }
   Load(false);
@@ -162,7 +164,8 @@ TEST_F(KontaktLibrariesTest, NumberingAndSavingIntoExistingUserKeys) {
   EXPECT_EQ(reg.ReadDword(kHkcu, ProductKey(L"C Lib"), L"UserRemoved"), 1u);
 
   // A failed write of one value counts the record once; the others are still written.
-  reg.InjectFailure(kHkcu, ProductKey(L"A Lib"), FakeRegistry::Operation::Set, err::AccessDenied, 1);
+  reg.InjectFailure(kHkcu, ProductKey(L"A Lib"), FakeRegistry::Operation::Set, err::AccessDenied,
+                    1);
   library.FindByName(L"C Lib")->userRemoved = 0;
   EXPECT_EQ(library.SaveUserValues(errors), 2u);
   EXPECT_EQ(errors, 2u);
@@ -252,11 +255,13 @@ TEST_F(KontaktLibrariesTest, ApplySortIsUndone) {
   const struct {
     const wchar_t* name;
     std::optional<uint32_t> index, removed;
-  } expected[] = {{L"A Lib", 7, 1}, {L"B Lib", 0, std::nullopt}, {L"C Lib", std::nullopt, 0},
-                  {L"D Lib", 9, 0}};
+  } expected[] = {
+      {L"A Lib", 7, 1}, {L"B Lib", 0, std::nullopt}, {L"C Lib", std::nullopt, 0}, {L"D Lib", 9, 0}};
   for (const auto& e : expected) {
-    EXPECT_EQ(reg.ReadDword(kHkcu, ProductKey(e.name), L"UserListIndex"), e.index) << ToUtf8(e.name);
-    EXPECT_EQ(reg.ReadDword(kHkcu, ProductKey(e.name), L"UserRemoved"), e.removed) << ToUtf8(e.name);
+    EXPECT_EQ(reg.ReadDword(kHkcu, ProductKey(e.name), L"UserListIndex"), e.index)
+        << ToUtf8(e.name);
+    EXPECT_EQ(reg.ReadDword(kHkcu, ProductKey(e.name), L"UserRemoved"), e.removed)
+        << ToUtf8(e.name);
   }
 }
 

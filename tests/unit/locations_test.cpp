@@ -96,19 +96,18 @@ class DefaultVstFoldersTest : public ::testing::Test {
  protected:
   // Every folder the defaults can name, and a VSTPluginsPath in each view.
   void CreateAll() {
-    for (const wchar_t* f : {L"C:\\Program Files\\Common Files\\VST2",
-                             L"C:\\Program Files\\Common Files\\Steinberg\\VST2",
-                             L"C:\\Program Files\\Vstplugins",
-                             L"C:\\Program Files\\Native Instruments\\VSTPlugins 64 bit",
-                             L"C:\\Program Files\\Native Instruments\\VSTPlugins 32 bit",
-                             L"C:\\Program Files\\Steinberg\\VstPlugins",
-                             L"C:\\Program Files (x86)\\Common Files\\VST2",
-                             L"C:\\Program Files (x86)\\Common Files\\Steinberg\\VST2",
-                             L"C:\\Program Files (x86)\\Vstplugins",
-                             L"C:\\Program Files (x86)\\Native Instruments\\VSTPlugins 64 bit",
-                             L"C:\\Program Files (x86)\\Native Instruments\\VSTPlugins 32 bit",
-                             L"C:\\Program Files (x86)\\Steinberg\\VstPlugins", L"D:\\VST64",
-                             L"D:\\VST32"}) {
+    for (const wchar_t* f :
+         {L"C:\\Program Files\\Common Files\\VST2",
+          L"C:\\Program Files\\Common Files\\Steinberg\\VST2", L"C:\\Program Files\\Vstplugins",
+          L"C:\\Program Files\\Native Instruments\\VSTPlugins 64 bit",
+          L"C:\\Program Files\\Native Instruments\\VSTPlugins 32 bit",
+          L"C:\\Program Files\\Steinberg\\VstPlugins",
+          L"C:\\Program Files (x86)\\Common Files\\VST2",
+          L"C:\\Program Files (x86)\\Common Files\\Steinberg\\VST2",
+          L"C:\\Program Files (x86)\\Vstplugins",
+          L"C:\\Program Files (x86)\\Native Instruments\\VSTPlugins 64 bit",
+          L"C:\\Program Files (x86)\\Native Instruments\\VSTPlugins 32 bit",
+          L"C:\\Program Files (x86)\\Steinberg\\VstPlugins", L"D:\\VST64", L"D:\\VST32"}) {
       fs.AddFolder(f);
     }
     registry.SetString(kHklm, L"Software\\VST", L"VSTPluginsPath", L"D:\\VST64\\", RegView::Key64);
@@ -166,7 +165,8 @@ TEST_F(DefaultVstFoldersTest, MissingFoldersAreLeftOut) {
 
 TEST_F(DefaultVstFoldersTest, ARegistryFolderAlreadyFoundAddsNothing) {
   fs.AddFolder(L"C:\\Program Files\\Vstplugins");
-  for (const wchar_t* value : {L"c:\\program files\\VSTPLUGINS\\", L"C:\\Program Files\\Vstplugins\\\\"}) {
+  for (const wchar_t* value :
+       {L"c:\\program files\\VSTPLUGINS\\", L"C:\\Program Files\\Vstplugins\\\\"}) {
     registry.SetString(kHklm, L"Software\\VST", L"VSTPluginsPath", value, RegView::Key64);
     unsigned added = 0;
     EXPECT_EQ(Defaults(true, &added), Texts{L"C:\\Program Files\\Vstplugins"}) << value;
@@ -182,9 +182,10 @@ TEST_F(DefaultVstFoldersTest, ARootFolderKeepsItsBackslash) {
 TEST_F(DefaultVstFoldersTest, On32BitWindows) {
   system.UseWindows32Bit();
   FakeRegistry registry32(false);
-  for (const wchar_t* f : {L"C:\\Program Files\\Common Files\\VST2", L"C:\\Program Files\\Vstplugins",
-                           L"C:\\Program Files\\Native Instruments\\VSTPlugins 32 bit",
-                           L"C:\\Program Files\\Native Instruments\\VSTPlugins 64 bit"}) {
+  for (const wchar_t* f :
+       {L"C:\\Program Files\\Common Files\\VST2", L"C:\\Program Files\\Vstplugins",
+        L"C:\\Program Files\\Native Instruments\\VSTPlugins 32 bit",
+        L"C:\\Program Files\\Native Instruments\\VSTPlugins 64 bit"}) {
     fs.AddFolder(f);
   }
   registry32.SetString(kHklm, L"Software\\VST", L"VSTPluginsPath", L"D:\\VST32");
@@ -192,10 +193,9 @@ TEST_F(DefaultVstFoldersTest, On32BitWindows) {
 
   CSafeStringList list;
   EXPECT_EQ(GetDefaultVstFolders(system, registry32, fs, false, list), 4u);
-  EXPECT_EQ(list.Entries(), (Texts{L"C:\\Program Files\\Common Files\\VST2",
-                                   L"C:\\Program Files\\Vstplugins",
-                                   L"C:\\Program Files\\Native Instruments\\VSTPlugins 32 bit",
-                                   L"D:\\VST32"}));
+  EXPECT_EQ(list.Entries(),
+            (Texts{L"C:\\Program Files\\Common Files\\VST2", L"C:\\Program Files\\Vstplugins",
+                   L"C:\\Program Files\\Native Instruments\\VSTPlugins 32 bit", L"D:\\VST32"}));
 
   list.Add(L"stale entry", false);
   EXPECT_EQ(GetDefaultVstFolders(system, registry32, fs, true, list), 0u);

@@ -41,7 +41,8 @@ class NiLibraryTest : public ::testing::Test {
                std::initializer_list<std::pair<const wchar_t*, const wchar_t*>> values,
                RegView view = k64) {
     reg.CreateKeyAt(kHklm, ProductKey(name), view);
-    for (const auto& [value, text] : values) reg.SetString(kHklm, ProductKey(name), value, text, view);
+    for (const auto& [value, text] : values)
+      reg.SetString(kHklm, ProductKey(name), value, text, view);
   }
   void Content(const std::wstring& name, RegView view = k64) {
     Product(name, {{L"ContentDir", L"C:\\Content"}, {L"ContentVersion", L"1.0"}}, view);
@@ -51,7 +52,8 @@ class NiLibraryTest : public ::testing::Test {
             view);
   }
 
-  Names Scan(ProductTypes typeMask = producttype::All, ContentKinds contentMask = contentkind::All) {
+  Names Scan(ProductTypes typeMask = producttype::All,
+             ContentKinds contentMask = contentkind::All) {
     (void)library.Reset();
     EXPECT_EQ(library.Scan(nullptr, typeMask, contentMask), 0u);
     return KeyNames();
@@ -98,12 +100,13 @@ TEST_F(NiLibraryTest, BothViewsOn64BitWindowsAndOneOn32Bit) {
 }
 
 TEST_F(NiLibraryTest, ClassificationByHintsCatalogsAndSignature) {
-  Content(L"Hinted Lib");        // the hints know it with no engine: kinds stay 0
+  Content(L"Hinted Lib");  // the hints know it with no engine: kinds stay 0
   Content(L"Hinted Kontakt");
   Content(L"In Maschine");
   Content(L"In Two");
   Content(L"Nowhere");
-  Product(L"Nks", {{L"ContentDir", L"C:\\N"}, {L"ContentVersion", L"1"}, {L"InstallVST64Dir", L"C:\\V"}});
+  Product(L"Nks",
+          {{L"ContentDir", L"C:\\N"}, {L"ContentVersion", L"1"}, {L"InstallVST64Dir", L"C:\\V"}});
   Product(L"Driver", {{L"InstallDir", L"C:\\Drv"}});
   Product(L"Activation", {{L"KEY", L"k"}, {L"SNO", L"s"}, {L"SYSTEMID", L"i"}});
   reg.CreateKeyAt(kHklm, ProductKey(L"Empty"), k64);
@@ -196,8 +199,9 @@ TEST_F(NiLibraryTest, CancellingKeepsWhatWasFoundSorted) {
 }
 
 TEST_F(NiLibraryTest, FileDatabaseGivesFilesAndVersions) {
-  fs.AddFile(L"C:\\T\\FileDatabase.xml", std::string_view(
-      R"(<FileDatabase><Product RegKey="Synth"><AppFile>Own.exe</AppFile></Product>
+  fs.AddFile(L"C:\\T\\FileDatabase.xml",
+             std::string_view(
+                 R"(<FileDatabase><Product RegKey="Synth"><AppFile>Own.exe</AppFile></Product>
          <Product RegKey="Drums"><AppFile>Drums.exe</AppFile><PluginFile>Drums.dll</PluginFile>
          </Product></FileDatabase>)"));
   fs.AddFolder(L"C:\\Drums");
@@ -233,8 +237,8 @@ TEST_F(NiLibraryTest, GatherValuesAndBulkRepairs) {
   Scan();
   std::vector<std::wstring> folders;
   EXPECT_EQ(library.GatherValues(valuekind::InstallDir, folders), 5u);
-  EXPECT_EQ(folders, (Names{L"C:\\Apps\\A", L"C:\\Apps\\Sub\\C", L"C:\\Appsx\\D", L"C:\\SC",
-                            L"C:\\Élan"}));
+  EXPECT_EQ(folders,
+            (Names{L"C:\\Apps\\A", L"C:\\Apps\\Sub\\C", L"C:\\Appsx\\D", L"C:\\SC", L"C:\\Élan"}));
 
   // Set for all with an old value: A-Z fold, É does not.
   uint32_t errors = 7;
@@ -250,8 +254,8 @@ TEST_F(NiLibraryTest, GatherValuesAndBulkRepairs) {
   // Without an old value every record of the type counts, a record lacking the kind too, and a
   // failed write is counted while the others are still written.
   reg.InjectFailure(kHklm, ProductKey(L"C"), FakeRegistry::Operation::Set, err::AccessDenied);
-  EXPECT_EQ(library.SetForAll(producttype::AppPlugin | producttype::Content,
-                              valuekind::InstallDir, true, errors, nullptr, L"E:\\All"),
+  EXPECT_EQ(library.SetForAll(producttype::AppPlugin | producttype::Content, valuekind::InstallDir,
+                              true, errors, nullptr, L"E:\\All"),
             5u);
   EXPECT_EQ(errors, 1u);
   EXPECT_EQ(reg.ReadString(kHklm, ProductKey(L"E"), L"InstallDir", k64), L"E:\\All");
@@ -278,7 +282,7 @@ TEST_F(NiLibraryTest, GatherValuesAndBulkRepairs) {
 TEST(NiCatalogTest, ValuesThatDoNotFitAreSkippedAndTheRestRead) {
   FakeRegistry reg;
   const std::wstring key = ProductKey(L"Maschine Content");
-  const std::wstring fits(1023, L'F');     // 2048 bytes with its terminator
+  const std::wstring fits(1023, L'F');      // 2048 bytes with its terminator
   const std::wstring tooLarge(1024, L'T');  // 2050 bytes
   const std::wstring longestName(1023, L'n');
   const std::vector<uint8_t> multi = ToUtf16Bytes(std::wstring_view(L"First\0Second\0", 13), true);
@@ -299,8 +303,8 @@ TEST(NiCatalogTest, ValuesThatDoNotFitAreSkippedAndTheRestRead) {
     std::wstring product;
     bool contained;
   } cases[] = {
-      {L"small", true},      {fits, true},      {L"Name Fits", true}, {L"First", true},
-      {L"After", true},      {tooLarge, false}, {L"Long Name", false}, {L"Second", false},
+      {L"small", true}, {fits, true},      {L"Name Fits", true},  {L"First", true},
+      {L"After", true}, {tooLarge, false}, {L"Long Name", false}, {L"Second", false},
   };
   for (const auto& c : cases) {
     CNiProduct record;

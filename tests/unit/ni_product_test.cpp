@@ -30,7 +30,8 @@ void SetProduct(FakeRegistry& reg, const std::wstring& name,
                 std::initializer_list<std::pair<const wchar_t*, const wchar_t*>> values,
                 RegView view = k64) {
   reg.CreateKeyAt(kHklm, ProductKey(name), view);
-  for (const auto& [value, text] : values) reg.SetString(kHklm, ProductKey(name), value, text, view);
+  for (const auto& [value, text] : values)
+    reg.SetString(kHklm, ProductKey(name), value, text, view);
 }
 
 CNiProduct Load(FakeRegistry& reg, const std::wstring& name, bool view32 = false) {
@@ -47,17 +48,21 @@ TEST(NiProductTest, SignaturesGiveTheProductType) {
     ProductType type;
   } cases[] = {
       {{L"ContentDir"}, 0x0001, producttype::Content},
-      {{L"ContentDir", L"ContentVersion", L"KEY", L"SNO", L"SYSTEMID", L"Visibility"}, 0x0783,
+      {{L"ContentDir", L"ContentVersion", L"KEY", L"SNO", L"SYSTEMID", L"Visibility"},
+       0x0783,
        producttype::Content},
       {{L"ContentDir", L"ContentVersion", L"InstallVSTDir"}, 0x0813, producttype::Content},
       {{L"ContentDir", L"ContentVersion", L"InstallVST64Dir"}, 0x0823, producttype::Content},
       {{L"InstallDir"}, 0x0008, producttype::Utility},
       {{L"InstallDir", L"KEY", L"SNO", L"SYSTEMID", L"InstallVSTDir", L"InstallVST64Dir"},
-       0x0BB8, producttype::AppPlugin},
+       0x0BB8,
+       producttype::AppPlugin},
       {{L"ContentDir", L"SystemContentDir", L"ContentVersion", L"InstallDir", L"KEY", L"SNO",
         L"SYSTEMID", L"InstallVST64Dir"},
-       0x1BAB, producttype::AppPlugin},
-      {{L"ContentDir", L"InstallDir", L"KEY", L"SNO", L"SYSTEMID", L"InstallVSTDir"}, 0x0B99,
+       0x1BAB,
+       producttype::AppPlugin},
+      {{L"ContentDir", L"InstallDir", L"KEY", L"SNO", L"SYSTEMID", L"InstallVSTDir"},
+       0x0B99,
        producttype::Bundle},
       {{L"KEY", L"SNO", L"SYSTEMID"}, 0x0380, producttype::Unknown},
       {{L"Other", L"Values"}, 0x0000, producttype::Unknown},
@@ -98,7 +103,8 @@ TEST(NiProductTest, LoadFillsTheFieldsAndSystemContentDirWins) {
   EXPECT_EQ(record.GetValue(valuekind::Sno), L"3318-0042");
   EXPECT_EQ(record.GetValue(valuekind::Hu), L"");
   EXPECT_EQ(record.visibility, 3u);
-  EXPECT_EQ(record.presentValues.ToBits(), 0x1000u | 0x800 | 0x400 | 0x100 | 0x20 | 0x10 | 0x8 | 0x2 | 0x1);
+  EXPECT_EQ(record.presentValues.ToBits(),
+            0x1000u | 0x800 | 0x400 | 0x100 | 0x20 | 0x10 | 0x8 | 0x2 | 0x1);
   EXPECT_EQ(std::wstring(record.DescribeValue(valuekind::ContentDir).name), L"SystemContentDir");
   EXPECT_EQ(std::wstring(record.DescribeValue(valuekind::HasPluginFolder).name), L"");
   EXPECT_EQ(record.DescribeValue(valuekind::Hu).form, CNiProduct::ValueForm::Presence);
@@ -113,13 +119,14 @@ TEST(NiProductTest, ValuesOfAnyTypeAndSizeAreReadWithinTheBuffer) {
   auto utf16 = [](const std::wstring& text) { return ToUtf16Bytes(text, false); };
   const std::wstring full(1024, L'a');  // exactly 2048 bytes, no terminator
   reg.SetBytes(kHklm, ProductKey(L"P"), L"InstallDir", regtype::Binary, utf16(full), k64);
-  reg.SetBytes(kHklm, ProductKey(L"P"), L"ContentDir", regtype::Sz,
-               utf16(std::wstring(1025, L'b')), k64);  // 2050 bytes: does not fit
+  reg.SetBytes(kHklm, ProductKey(L"P"), L"ContentDir", regtype::Sz, utf16(std::wstring(1025, L'b')),
+               k64);  // 2050 bytes: does not fit
   reg.SetBytes(kHklm, ProductKey(L"P"), L"ContentVersion", regtype::ExpandSz,
                {'1', 0, '.', 0, '2', 0, 0, 0, 'x', 0}, k64);  // stops at the first zero
   reg.SetBytes(kHklm, ProductKey(L"P"), L"SNO", regtype::Dword, {'4', 0, '2'}, k64);  // odd count
   reg.SetBytes(kHklm, ProductKey(L"P"), L"Visibility", regtype::Binary, {1, 2, 3, 4, 5}, k64);
-  reg.SetBytes(kHklm, ProductKey(L"P"), L"KEY", regtype::Binary, std::vector<uint8_t>(3000, 7), k64);
+  reg.SetBytes(kHklm, ProductKey(L"P"), L"KEY", regtype::Binary, std::vector<uint8_t>(3000, 7),
+               k64);
   reg.SetBytes(kHklm, ProductKey(L"P"), std::wstring(1100, L'n'), regtype::Sz, utf16(L"long name"),
                k64);
   const CNiProduct record = Load(reg, L"P");
@@ -233,8 +240,10 @@ TEST(NiProductTest, WritesGoThroughTheRecordsViewIntoExistingKeysOnly) {
   ASSERT_TRUE(record.view32);
   reg.ClearChanges();
   EXPECT_EQ(record.WriteValue(reg, valuekind::ContentDir, true, kHklm, L"D:\\New"), 0u);
-  EXPECT_EQ(reg.Changes(), std::vector<std::wstring>{
-      L"SetValue HKLM\\SOFTWARE\\Wow6432Node\\Native Instruments\\Old [SystemContentDir]"});
+  EXPECT_EQ(
+      reg.Changes(),
+      std::vector<std::wstring>{
+          L"SetValue HKLM\\SOFTWARE\\Wow6432Node\\Native Instruments\\Old [SystemContentDir]"});
   EXPECT_EQ(reg.ReadString(kHklm, ProductKey(L"Old"), L"SystemContentDir", k32), L"D:\\New");
   EXPECT_EQ(record.contentDir, L"D:\\New");
 
@@ -243,8 +252,7 @@ TEST(NiProductTest, WritesGoThroughTheRecordsViewIntoExistingKeysOnly) {
   EXPECT_EQ(record.WriteValue(reg, valuekind::InstallDir, true, kHklm, L"X"), 0u);
   EXPECT_TRUE(reg.Changes().empty());
   EXPECT_EQ(record.WriteValue(reg, valuekind::Hu, false, kHklm, L"X"), err::InvalidParameter);
-  EXPECT_EQ(CNiProduct().WriteValue(reg, valuekind::InstallDir, false, kHklm, L"X"),
-            err::NotReady);
+  EXPECT_EQ(CNiProduct().WriteValue(reg, valuekind::InstallDir, false, kHklm, L"X"), err::NotReady);
 
   // A failed write changes neither the registry nor the field.
   reg.InjectFailure(kHklm, ProductKey(L"Old"), FakeRegistry::Operation::Set, err::AccessDenied);
@@ -279,15 +287,17 @@ TEST(NiProductTest, BrokenPathsAndFileVersions) {
   using testing::StandardVersionInfo;
   using testing::VersionedDll;
   fs.AddFolder(L"C:\\PF\\Synth");
-  fs.AddFile(L"C:\\PF\\Synth\\Synth.exe", VersionedDll(StandardVersionInfo({{0x0409, 1200}},
-                                                                            L"2.0")).bytes);
+  fs.AddFile(L"C:\\PF\\Synth\\Synth.exe",
+             VersionedDll(StandardVersionInfo({{0x0409, 1200}}, L"2.0")).bytes);
   fs.AddFolder(L"C:\\VST64");
-  fs.AddFile(L"C:\\VST64\\Synth.dll", VersionedDll(StandardVersionInfo({{0x0409, 1200}}, L"3.1"),
-                                                   pe::kMachineAmd64, true).bytes);
-  SetProduct(reg, L"Synth", {{L"InstallDir", L"C:\\PF\\Synth"},
-                             {L"InstallVSTDir", L"C:\\VST32"},
-                             {L"InstallVST64Dir", L"C:\\VST64\\"},
-                             {L"ContentDir", L"C:\\Gone"}});
+  fs.AddFile(
+      L"C:\\VST64\\Synth.dll",
+      VersionedDll(StandardVersionInfo({{0x0409, 1200}}, L"3.1"), pe::kMachineAmd64, true).bytes);
+  SetProduct(reg, L"Synth",
+             {{L"InstallDir", L"C:\\PF\\Synth"},
+              {L"InstallVSTDir", L"C:\\VST32"},
+              {L"InstallVST64Dir", L"C:\\VST64\\"},
+              {L"ContentDir", L"C:\\Gone"}});
   CNiProduct record = Load(reg, L"Synth");
   // Without file names only the folders count.
   EXPECT_EQ(record.GetBrokenPaths(fs).folders, valuekind::ContentDir | valuekind::InstallVstDir);

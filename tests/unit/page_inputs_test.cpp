@@ -133,7 +133,8 @@ TEST_F(PageInputsTest, StoringFolderListsKeepsAStoredListThatANewOneCannotReplac
   EXPECT_EQ(registry.ReadString(kHkcu, kKey, kVstPaths32), L"C:\\A|D:\\B");
   EXPECT_EQ(registry.ReadString(kHkcu, kKey, kVstPaths64), L"") << "an empty list is stored empty";
 
-  for (int i = 0; i < 30; ++i) choice.folders32.Add(L"C:\\" + std::wstring(80, L'a' + (i % 26)) + std::to_wstring(i), false);
+  for (int i = 0; i < 30; ++i)
+    choice.folders32.Add(L"C:\\" + std::wstring(80, L'a' + (i % 26)) + std::to_wstring(i), false);
   StorePluginFolderChoice(settings, choice);
   EXPECT_EQ(registry.ReadString(kHkcu, kKey, kVstPaths32), L"C:\\A|D:\\B") << "too long to store";
 }
@@ -152,7 +153,8 @@ TEST_F(PageInputsTest, TheFinderSearchesTheStoredFoldersOfTheStoredPlatformWitho
 }
 
 TEST_F(PageInputsTest, TheVst3AndClapChoiceIsStoredAndReadByBothPages) {
-  EXPECT_FALSE(LoadPluginFolderChoice(settings, system, registry, fs).modernFormats) << "off at first";
+  EXPECT_FALSE(LoadPluginFolderChoice(settings, system, registry, fs).modernFormats)
+      << "off at first";
   EXPECT_FALSE(LoadDupeSearchInputs(settings).modernFormats);
   PluginFolderChoice choice = LoadPluginFolderChoice(settings, system, registry, fs);
   choice.modernFormats = true;
@@ -175,8 +177,8 @@ TEST_F(PageInputsTest, TurningVst3AndClapOnAddsTheirCommonFilesFoldersThatExist)
   EXPECT_EQ(AddModernFormatFolders(system, fs, choice), 2u);
   EXPECT_EQ(choice.folders32.Entries(),
             (Texts{L"D:\\VST", L"C:\\Program Files (x86)\\Common Files\\VST3"}));
-  EXPECT_EQ(choice.folders64.Entries(),
-            (Texts{L"c:\\program files\\common files\\vst3", L"C:\\Program Files\\Common Files\\CLAP"}));
+  EXPECT_EQ(choice.folders64.Entries(), (Texts{L"c:\\program files\\common files\\vst3",
+                                               L"C:\\Program Files\\Common Files\\CLAP"}));
   EXPECT_EQ(AddModernFormatFolders(system, fs, choice), 0u) << "nothing twice";
 
   // On 32-bit Windows only the 32-bit list gains folders.

@@ -72,20 +72,20 @@ TEST(PlacementTest, WorkAreasAwayFromTheOrigin) {
 
 TEST(PlacementTest, TheMonitorHoldingTheCentreOrTheNearestOne) {
   const MonitorArea monitors[] = {
-      {{0, 0, 1920, 1080}, {0, 0, 1920, 1040}},       // primary
-      {{-1280, 56, 0, 1080}, {-1280, 56, 0, 1080}},   // left, its top lower
+      {{0, 0, 1920, 1080}, {0, 0, 1920, 1040}},        // primary
+      {{-1280, 56, 0, 1080}, {-1280, 56, 0, 1080}},    // left, its top lower
       {{1920, 0, 4480, 1440}, {1920, 0, 4480, 1400}},  // right, taller
   };
   struct Case {
     ScreenPoint point;
     int expected;
   } cases[] = {
-      {{960, 540}, 0},     {{-1, 500}, 1},      {{-1280, 56}, 1},  // edges: left and top inside
-      {{1920, 0}, 2},      {{1919, 1079}, 0},                      // right and bottom outside
-      {{-640, 10}, 1},     // above the left monitor: nearer to it than to the primary
-      {{-10, 10}, 0},      // just left of the primary's top, where the left one has no pixels
-      {{3000, 1400}, 2},   // below the primary's bottom, inside the taller right monitor
-      {{200, 2000}, 0},    // below the primary, nearer to it than to the right one
+      {{960, 540}, 0},       {{-1, 500}, 1},    {{-1280, 56}, 1},  // edges: left and top inside
+      {{1920, 0}, 2},        {{1919, 1079}, 0},                    // right and bottom outside
+      {{-640, 10}, 1},        // above the left monitor: nearer to it than to the primary
+      {{-10, 10}, 0},         // just left of the primary's top, where the left one has no pixels
+      {{3000, 1400}, 2},      // below the primary's bottom, inside the taller right monitor
+      {{200, 2000}, 0},       // below the primary, nearer to it than to the right one
       {{-32000, -32000}, 1},  // a page closed while minimised
   };
   for (const Case& c : cases) {
@@ -101,14 +101,14 @@ TEST(AnchorTest, ControlsFollowOrGrowByTheirShareOfTheChange) {
     ScreenSize delta;
     ScreenRect expected;
   } cases[] = {
-      {{.id = 1}, {300, 200}, base},                                   // stays at the top left
+      {{.id = 1}, {300, 200}, base},  // stays at the top left
       {FollowBottomRight(1), {300, 200}, {310, 220, 410, 270}},
       {FollowBottomRight(1), {-30, -20}, {-20, 0, 80, 50}},
       {FollowRight(1), {40, 40}, {50, 20, 150, 70}},
       {FollowBottom(1), {40, 40}, {10, 60, 110, 110}},
       {GrowWidth(1), {40, 40}, {10, 20, 150, 70}},
       {GrowBoth(1), {40, 40}, {10, 20, 150, 110}},
-      {GrowBoth(1), {-150, -80}, {10, 20, 10, 20}},                    // never below nothing
+      {GrowBoth(1), {-150, -80}, {10, 20, 10, 20}},  // never below nothing
       // Two lists side by side: the left grows by half, the right moves and grows by half.
       {{.id = 1, .growX = 50}, {101, 0}, {10, 20, 160, 70}},
       {{.id = 1, .moveX = 50, .growX = 50}, {101, 0}, {60, 20, 210, 70}},
@@ -167,10 +167,10 @@ TEST(DpiScaleTest, RoundsToTheNearestPixelBothWays) {
   struct Case {
     int value, from, to, expected;
   } cases[] = {
-      {100, 96, 144, 150}, {101, 96, 144, 152},  // 151.5 rounds up
-      {-101, 96, 144, -152}, {7, 96, 120, 9},     // 8.75
+      {100, 96, 144, 150},   {101, 96, 144, 152},  // 151.5 rounds up
+      {-101, 96, 144, -152}, {7, 96, 120, 9},      // 8.75
       {1280, 96, 192, 2560}, {2560, 192, 96, 1280}, {3, 144, 96, 2},
-      {55, 96, 96, 55}, {55, 0, 96, 55},           // no scale known: unchanged
+      {55, 96, 96, 55},      {55, 0, 96, 55},  // no scale known: unchanged
   };
   for (const Case& c : cases) {
     EXPECT_EQ(ScaleForDpi(c.value, c.from, c.to), c.expected)

@@ -79,14 +79,11 @@ TEST(PeImageTest, ReadMachineLooksOnlyAtTheBytesGiven) {
   };
   // The signature and the Machine field after it must lie within the prefix.
   const Case cases[] = {
-      {0x80, 1024, true},
-      {0x3FA, 1024, true},   // Machine in the last two bytes
+      {0x80, 1024, true},   {0x3FA, 1024, true},  // Machine in the last two bytes
       {0x3FC, 1024, false},  // signature in the last four bytes, Machine past them
-      {0x3FC, 4096, true},
-      {0x400, 1024, false},
-      {0x80, 0x80 + 5, false},
-      {0x40, 0x46, true},    // headers right after the DOS header, cut after Machine
-      {0x80, 0x3F, false},   // not even the whole DOS header
+      {0x3FC, 4096, true},  {0x400, 1024, false}, {0x80, 0x80 + 5, false},
+      {0x40, 0x46, true},   // headers right after the DOS header, cut after Machine
+      {0x80, 0x3F, false},  // not even the whole DOS header
   };
   for (const Case& c : cases) {
     PeLayout layout;
@@ -125,24 +122,22 @@ struct LanguageCase {
 
 TEST(PeImageTest, ChoosesNeutralThenUsEnglishThenTheFirstLanguage) {
   const LanguageCase cases[] = {
-      {{0x0407, 0x0409}, 0x0409},
-      {{0x0000, 0x0409}, 0x0000},
-      {{0x0407, 0x040C}, 0x0407},
-      {{0x0C0A}, 0x0C0A},
-      {{0x0407, 0x0809}, 0x0407},  // English, but not US English
+      {{0x0407, 0x0409}, 0x0409}, {{0x0000, 0x0409}, 0x0000}, {{0x0407, 0x040C}, 0x0407},
+      {{0x0C0A}, 0x0C0A},         {{0x0407, 0x0809}, 0x0407},  // English, but not US English
   };
   for (const LanguageCase& c : cases) {
     PeLayout layout;
     for (uint16_t language : c.languages) {
       layout.resources.push_back({pe::kResourceTypeVersion, pe::kVersionResourceId, language,
-                                StandardVersionInfo({{language, 1200}})});
+                                  StandardVersionInfo({{language, 1200}})});
     }
     const PeImage image = BuildPe(layout);
     MemoryImageReader reader(image.bytes.data(), image.bytes.size());
     PeHeaders h;
     ASSERT_EQ(ParsePeHeaders(reader, h), 0u);
     PeResourceData found;
-    ASSERT_EQ(FindResourceData(reader, h, pe::kResourceTypeVersion, pe::kVersionResourceId, found), 0u);
+    ASSERT_EQ(FindResourceData(reader, h, pe::kResourceTypeVersion, pe::kVersionResourceId, found),
+              0u);
     EXPECT_EQ(found.language, c.chosen) << "first language " << c.languages[0];
     std::vector<uint8_t> bytes;
     ASSERT_EQ(ReadVersionResourceBytes(reader, bytes), 0u);
@@ -209,21 +204,20 @@ const BrokenCase kBrokenCases[] = {
      err::ResourceDataNotFound},
     {"cut inside the optional header", [](PeImage& i) { i.bytes.resize(i.optionalHeader + 50); },
      err::BadFormat, err::ResourceDataNotFound},
-    {"optional header past the end",
-     [](PeImage& i) { Put16(i.bytes, i.fileHeader + 16, 0xFFFF); }, err::BadFormat,
-     err::ResourceDataNotFound},
+    {"optional header past the end", [](PeImage& i) { Put16(i.bytes, i.fileHeader + 16, 0xFFFF); },
+     err::BadFormat, err::ResourceDataNotFound},
     {"section table past the end", [](PeImage& i) { Put16(i.bytes, i.fileHeader + 2, 0xFFFF); },
      err::BadFormat, err::ResourceDataNotFound},
     {"cut inside the section table", [](PeImage& i) { i.bytes.resize(i.sectionTable + 60); },
      err::BadFormat, err::ResourceDataNotFound},
     {"unknown optional header magic", [](PeImage& i) { Put16(i.bytes, i.optionalHeader, 0x107); },
      0, err::ResourceDataNotFound},
-    {"two data directories",
-     [](PeImage& i) { Put32(i.bytes, i.directories - 4, 2); }, 0, err::ResourceDataNotFound},
+    {"two data directories", [](PeImage& i) { Put32(i.bytes, i.directories - 4, 2); }, 0,
+     err::ResourceDataNotFound},
     {"huge directory count is capped",
      [](PeImage& i) { Put32(i.bytes, i.directories - 4, 0xFFFFFFFF); }, 0, 0},
-    {"resource directory of size 0",
-     [](PeImage& i) { Put32(i.bytes, i.directories + 20, 0); }, 0, err::ResourceDataNotFound},
+    {"resource directory of size 0", [](PeImage& i) { Put32(i.bytes, i.directories + 20, 0); }, 0,
+     err::ResourceDataNotFound},
     {"resource directory outside every section",
      [](PeImage& i) { Put32(i.bytes, i.directories + 16, 0x00900000); }, 0,
      err::ResourceDataNotFound},
@@ -257,8 +251,8 @@ const BrokenCase kBrokenCases[] = {
      [](PeImage& i) { Put32(i.bytes, i.resourceFileOffset + i.dataEntries[0] + 4, 0); }, 0,
      err::ResourceDataNotFound},
     {"data size of 4 GB is capped",
-     [](PeImage& i) { Put32(i.bytes, i.resourceFileOffset + i.dataEntries[0] + 4, 0xFFFFFFFF); },
-     0, 0},
+     [](PeImage& i) { Put32(i.bytes, i.resourceFileOffset + i.dataEntries[0] + 4, 0xFFFFFFFF); }, 0,
+     0},
 };
 
 class BrokenImageTest : public ::testing::TestWithParam<BrokenCase> {};

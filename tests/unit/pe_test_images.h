@@ -118,8 +118,8 @@ inline std::vector<uint8_t> StandardVersionInfo(const std::vector<VersionTransla
   std::vector<VersionNode> tables;
   for (const auto& t : translations) {
     const std::wstring name = VersionResource::StringPath(t, L"").substr(16, 8);
-    tables.push_back(Block(name, {Text(L"CompanyName", L"Quillmoor"),
-                                  Text(L"FileVersion", version + L" " + name)}));
+    tables.push_back(Block(
+        name, {Text(L"CompanyName", L"Quillmoor"), Text(L"FileVersion", version + L" " + name)}));
   }
   return Encode(Root({Block(L"StringFileInfo", std::move(tables)),
                       Block(L"VarFileInfo", {TranslationValue(translations)})}));
@@ -152,7 +152,7 @@ struct PeImage {
   size_t resourceFileOffset = 0;  // the resource section's raw data (0 when none)
   uint32_t resourceRva = 0;
   // Offsets within the resource section.
-  size_t typeDirectory = 0;                 // the root: one entry per type
+  size_t typeDirectory = 0;                  // the root: one entry per type
   std::map<uint16_t, size_t> nameDirectory;  // per type
   std::vector<size_t> languageDirectories;   // in resource order (one per type and name)
   std::vector<size_t> dataEntries;           // in resource order
@@ -296,7 +296,8 @@ inline PeImage BuildPe(const PeLayout& layout) {
           uint32_t(sections.back().data.size()));
   }
   b.resize(fileOffset, 0);
-  for (const Section& s : sections) std::copy(s.data.begin(), s.data.end(), b.begin() + s.fileOffset);
+  for (const Section& s : sections)
+    std::copy(s.data.begin(), s.data.end(), b.begin() + s.fileOffset);
   if (image.resourceRva) image.resourceFileOffset = sections.back().fileOffset;
   return image;
 }
@@ -307,8 +308,8 @@ inline PeImage VersionedDll(const std::vector<uint8_t>& versionInfo,
   PeLayout layout;
   layout.machine = machine;
   layout.pe32Plus = pe32Plus;
-  layout.resources.push_back({pe::kResourceTypeVersion, pe::kVersionResourceId,
-                            pe::kLanguageEnglishUs, versionInfo});
+  layout.resources.push_back(
+      {pe::kResourceTypeVersion, pe::kVersionResourceId, pe::kLanguageEnglishUs, versionInfo});
   return BuildPe(layout);
 }
 

@@ -74,22 +74,24 @@ TEST_F(PluginFileTest, MachineTypeComesFromTheHeaderWithinTheFirst1024Bytes) {
       {"arm64x as an object names it", dll(kMachineArm64X, true), 0, kMachineArm64X, L"ARM64X"},
       {"plain arm is not one of the four", dll(pe::kMachineArm, false), 0, 0, L"?"},
       {"text file", std::vector<uint8_t>(2000, 'a'), err::BadFormat, 0, L"?"},
-      {"MZ without PE signature", [] {
+      {"MZ without PE signature",
+       [] {
          auto b = HeaderAt(600, 0x80, pe::kMachineI386);
          Put32(b, 0x80, 0x00004E45);  // "NE"
          return b;
-       }(), err::BadFormat, 0, L"?"},
+       }(),
+       err::BadFormat, 0, L"?"},
       {"empty file", {}, 1006, 0, L"?"},
       {"500 bytes, read whole", HeaderAt(500, 494, pe::kMachineI386), 0, pe::kMachineI386,
        L"32-bit"},
       {"exactly 1024 bytes, machine in the last two", HeaderAt(1024, 1018, pe::kMachineAmd64), 0,
        pe::kMachineAmd64, L"64-bit"},
-      {"1025 bytes, machine field at 1024", HeaderAt(1025, 1020, pe::kMachineAmd64),
-       err::BadFormat, 0, L"?"},
-      {"header starting beyond 1024 bytes", HeaderAt(4096, 2048, pe::kMachineI386),
-       err::BadFormat, 0, L"?"},
-      {"e_lfanew far out of the file", HeaderAt(700, 0xFFFFFFF0u, pe::kMachineI386),
-       err::BadFormat, 0, L"?"},
+      {"1025 bytes, machine field at 1024", HeaderAt(1025, 1020, pe::kMachineAmd64), err::BadFormat,
+       0, L"?"},
+      {"header starting beyond 1024 bytes", HeaderAt(4096, 2048, pe::kMachineI386), err::BadFormat,
+       0, L"?"},
+      {"e_lfanew far out of the file", HeaderAt(700, 0xFFFFFFF0u, pe::kMachineI386), err::BadFormat,
+       0, L"?"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
@@ -153,7 +155,10 @@ TEST_F(PluginFileTest, FileOperationsFailWithoutACapturedEntryAndAfterTheFileVan
 TEST_F(PluginFileTest, LookupCapturesTheEntryOrLeavesTheObjectAsItWas) {
   fs.AddFile(L"C:\\VST\\Synth.dll", std::vector<uint8_t>(3000, 1), attr::Archive, kLateEvening);
   CPluginFile file(fs, system);
-  struct Case { const wchar_t* path; ErrorCode rc; };
+  struct Case {
+    const wchar_t* path;
+    ErrorCode rc;
+  };
   for (const Case& c : {Case{L"", err::InvalidParameter}, Case{L"C:\\VST\\*.dll", err::InvalidName},
                         Case{L"C:\\VST\\Missing.dll", err::FileNotFound},
                         Case{L"C:\\Nowhere\\Synth.dll", err::PathNotFound}}) {
@@ -286,8 +291,8 @@ TEST_F(PluginFileTest, VersionValuesComeFromTheFirstTranslationAndTheFixedBlock)
 
 TEST_F(PluginFileTest, VersionErrorsOfEachWayAResourceCanFallShort) {
   auto withChildren = [](std::vector<testing::VersionNode> children,
-                         std::vector<uint8_t> fixed = testing::FixedInfoBytes(0xFFFF0000, 0x0001FFFF,
-                                                                               0, 0)) {
+                         std::vector<uint8_t> fixed =
+                             testing::FixedInfoBytes(0xFFFF0000, 0x0001FFFF, 0, 0)) {
     return VersionedDll(Encode(Root(std::move(children), std::move(fixed)))).bytes;
   };
   const auto strings = Block(L"StringFileInfo", {Block(L"040904b0", {Text(L"FileVersion", L"9")})});
@@ -354,8 +359,7 @@ TEST_F(PluginFileTest, FileAccessRunsWithRedirectionOff) {
 // What the search and the page record is what the lists show afterwards: a file replaced on disk
 // since does not change it, and a copy carries it.
 TEST_F(PluginFileTest, RecordedMachineAndVersionStayWhatWasReadOnce) {
-  fs.AddFile(L"C:\\VST\\Multi.dll",
-             VersionedDll(StandardVersionInfo({{0x0407, 0x04E4}})).bytes);
+  fs.AddFile(L"C:\\VST\\Multi.dll", VersionedDll(StandardVersionInfo({{0x0407, 0x04E4}})).bytes);
   CPluginFile file = Found(L"C:\\VST\\Multi.dll");
   EXPECT_FALSE(file.IsMachineRecorded());
   EXPECT_FALSE(file.IsVersionRecorded());

@@ -26,19 +26,30 @@ TEST(PluginFoldersTest, PerUserFoldersAreAddedToEachListWhenTheyExist) {
     const char* what;
     bool windows64;
     std::vector<std::wstring> existing;
-    const wchar_t* clapPath;  // null: not set
+    const wchar_t* clapPath;          // null: not set
     std::vector<std::wstring> added;  // to each list, after the common-files folders
   } cases[] = {
       {"none exists", true, {}, nullptr, {}},
-      {"the per-user VST3 and CLAP folders", true, {kLocal + L"\\VST3", kLocal + L"\\CLAP"},
-       nullptr, {kLocal + L"\\VST3", kLocal + L"\\CLAP"}},
+      {"the per-user VST3 and CLAP folders",
+       true,
+       {kLocal + L"\\VST3", kLocal + L"\\CLAP"},
+       nullptr,
+       {kLocal + L"\\VST3", kLocal + L"\\CLAP"}},
       {"only the per-user CLAP folder", true, {kLocal + L"\\CLAP"}, nullptr, {kLocal + L"\\CLAP"}},
-      {"CLAP_PATH with a missing folder, an empty part, spaces and a trailing backslash", true,
-       {L"D:\\Clap", L"E:\\More Clap"}, L"D:\\Clap\\; ;F:\\Missing;;  E:\\More Clap ",
+      {"CLAP_PATH with a missing folder, an empty part, spaces and a trailing backslash",
+       true,
+       {L"D:\\Clap", L"E:\\More Clap"},
+       L"D:\\Clap\\; ;F:\\Missing;;  E:\\More Clap ",
        {L"D:\\Clap", L"E:\\More Clap"}},
-      {"a folder both per-user and in CLAP_PATH is added once", true, {kLocal + L"\\CLAP"},
-       L"C:\\USERS\\Musician\\AppData\\Local\\Programs\\Common\\CLAP", {kLocal + L"\\CLAP"}},
-      {"32-bit Windows has only the one list", false, {kLocal + L"\\VST3"}, nullptr,
+      {"a folder both per-user and in CLAP_PATH is added once",
+       true,
+       {kLocal + L"\\CLAP"},
+       L"C:\\USERS\\Musician\\AppData\\Local\\Programs\\Common\\CLAP",
+       {kLocal + L"\\CLAP"}},
+      {"32-bit Windows has only the one list",
+       false,
+       {kLocal + L"\\VST3"},
+       nullptr,
        {kLocal + L"\\VST3"}},
   };
   for (const auto& c : cases) {

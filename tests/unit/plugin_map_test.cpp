@@ -358,7 +358,8 @@ TEST_F(PluginMapTest, DeleteByIdErrorsKeepTheMember) {
   // file is gone the member goes too, and the delete counts as done.
   fs.AddFile(L"C:\\VST\\Delay.dll", Dll(pe::kMachineI386));
   ASSERT_TRUE(list.Add(Found(L"C:\\VST\\Delay.dll")));  // id 2
-  fs.InjectFailure(FakeFileSystem::Operation::GetAttributes, L"C:\\VST\\Delay.dll", err::AccessDenied);
+  fs.InjectFailure(FakeFileSystem::Operation::GetAttributes, L"C:\\VST\\Delay.dll",
+                   err::AccessDenied);
   EXPECT_EQ(list.DeleteById(2), 0u);
   EXPECT_FALSE(fs.Exists(L"C:\\VST\\Delay.dll"));
   EXPECT_EQ(list.FindById(2), nullptr);

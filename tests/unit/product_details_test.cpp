@@ -64,7 +64,11 @@ TEST(ProductDetailsTest, FiltersByTypeAndPathState) {
       {kApp, {}, producttype::Content | producttype::Bundle, pathbits::Default, false},
       {0x0402, {}, kDefaultProductCheckboxes, pathbits::Default, false},  // unrecognized
       {0x0402, {}, producttype::Unknown, pathbits::Default, true},
-      {0x0001, {valuekind::ContentDir, {}}, producttype::Content, {}, false},  // both path boxes cleared
+      {0x0001,
+       {valuekind::ContentDir, {}},
+       producttype::Content,
+       {},
+       false},  // both path boxes cleared
   };
   for (size_t i = 0; i < std::size(cases); ++i) {
     const auto& c = cases[i];
@@ -115,8 +119,7 @@ TEST(ProductDetailsTest, TheListAnswersWhatTheDetailsShowAfterTheDiskChanged) {
     std::function<void(FakeFileSystem&)> before, change;
     bool brokenAfter;
   } cases[] = {
-      {"folder made",
-       [](FakeFileSystem&) {},
+      {"folder made", [](FakeFileSystem&) {},
        [](FakeFileSystem& fs) {
          fs.AddFolder(L"C:\\PF\\Synth");
          fs.AddFile(L"C:\\PF\\Synth\\Synth.exe", std::string_view("x"));
@@ -129,8 +132,7 @@ TEST(ProductDetailsTest, TheListAnswersWhatTheDetailsShowAfterTheDiskChanged) {
          fs.RemoveFolder(L"C:\\PF\\Synth");
        },
        true},
-      {"file made",
-       [](FakeFileSystem& fs) { fs.AddFolder(L"C:\\PF\\Synth"); },
+      {"file made", [](FakeFileSystem& fs) { fs.AddFolder(L"C:\\PF\\Synth"); },
        [](FakeFileSystem& fs) { fs.AddFile(L"C:\\PF\\Synth\\Synth.exe", std::string_view("x")); },
        false},
   };
@@ -230,8 +232,7 @@ TEST(ProductDetailsTest, BundlesOfAScannedProductComeFromTheHintsSorted) {
     const CNiProduct* record = library.FindByName(c.name);
     ASSERT_NE(record, nullptr);
     const ProductDetails details = DescribeProduct(*record, fs, library.Bundles());
-    EXPECT_EQ(std::vector<std::wstring>(details.bundles.begin(), details.bundles.end()),
-              c.bundles);
+    EXPECT_EQ(std::vector<std::wstring>(details.bundles.begin(), details.bundles.end()), c.bundles);
   }
 }
 
@@ -243,8 +244,9 @@ class ProductDetailsFilesTest : public ::testing::Test {
     fs.AddFile(L"C:\\PF\\Synth\\Synth.exe",
                testing::VersionedDll(testing::StandardVersionInfo({{0x0409, 1200}}, L"4.1")).bytes);
     fs.AddFile(L"C:\\VST32\\Synth.dll", std::string_view("no version resource"));
-    synth = Record(ValueKinds::FromBits(kApp) | valuekind::InstallVstDir | valuekind::InstallVst64Dir,
-                   L"Synth");
+    synth =
+        Record(ValueKinds::FromBits(kApp) | valuekind::InstallVstDir | valuekind::InstallVst64Dir,
+               L"Synth");
     synth.installDir = L"C:\\PF\\Synth";
     synth.vstDir = L"C:\\VST32";
     synth.vst64Dir = L"C:\\Gone64";
@@ -306,7 +308,8 @@ TEST_F(ProductDetailsFilesTest, OtherTypesAndEmptyFoldersShowNoFileRows) {
 
   // An app whose plugin folder is empty has no plugin row, and without InstallDir its missing
   // application file is not a broken path.
-  CNiProduct noInstall = Record(ValueKinds::FromBits(0x0B80) | valuekind::InstallVstDir, L"NoInstall");
+  CNiProduct noInstall =
+      Record(ValueKinds::FromBits(0x0B80) | valuekind::InstallVstDir, L"NoInstall");
   noInstall.productType = producttype::AppPlugin;
   noInstall.SetFiles(L"X.exe", L"X.dll");
   EXPECT_EQ(noInstall.GetBrokenPaths(fs),

@@ -112,8 +112,7 @@ TEST(ProductHintsTest, LoadFailuresAndBadFiles) {
     CNiProduct record = Named(L"Strings");
     EXPECT_EQ(hints.Apply(&record), err::InternalError);  // nothing was ever read
   }
-  for (const char* bad : {"not xml at all", "<Other><Product/></Other>", "<ProductHints>",
-                          ""}) {
+  for (const char* bad : {"not xml at all", "<Other><Product/></Other>", "<ProductHints>", ""}) {
     HintsMachine machine(bad);
     EXPECT_EQ(machine.hints.Load(), err::InternalError) << bad;
     EXPECT_FALSE(machine.hints.IsLoaded());
@@ -129,7 +128,9 @@ TEST(ProductHintsTest, LoadFailuresAndBadFiles) {
   // A UTF-16 file with its byte-order mark reads the same.
   std::vector<uint8_t> utf16 = {0xFF, 0xFE};
   for (uint8_t b : ToUtf16Bytes(FromUtf8(R"(<ProductHints><P><RegKey>É</RegKey>
-      <Type>App</Type></P></ProductHints>)"), false)) utf16.push_back(b);
+      <Type>App</Type></P></ProductHints>)"),
+                                false))
+    utf16.push_back(b);
   machine.fs.AddFile(kHintsPath, utf16);
   ASSERT_EQ(machine.hints.Load(), 0u);
   CNiProduct accented = Named(L"É");
@@ -200,10 +201,8 @@ TEST(ProductHintsTest, MergeAddsTheFilesOfAppsAndPluginsTheDatabaseLacks) {
     const wchar_t* app;
     const wchar_t* plugin;
   } cases[] = {
-      {L"Synth", L"Synth.exe", L"Synth.dll"},
-      {L"Deck", L"Deck.exe", L""},
-      {L"Rig", L"Rig Two.exe", L"Rig FX.dll"},
-      {L"Verb", L"", L"Verb FX.dll"},
+      {L"Synth", L"Synth.exe", L"Synth.dll"},  {L"Deck", L"Deck.exe", L""},
+      {L"Rig", L"Rig Two.exe", L"Rig FX.dll"}, {L"Verb", L"", L"Verb FX.dll"},
       {L"Listed", L"Listed.exe", L""},  // the database's own entry is kept
   };
   for (const auto& c : cases) {

@@ -59,19 +59,26 @@ class ProductScanTest : public ::testing::Test {
     fs.AddFile(L"C:\\SC\\conf\\ProductHints.xml", std::string_view(R"(<ProductHints>
       <P><RegKey>Studio Suite</RegKey><Type>Bundle</Type><Members><Member>S-1</Member></Members></P>
     </ProductHints>)"));
-    fs.AddFile(L"C:\\T\\FileDatabase.xml", std::string_view(
-        R"(<FileDatabase><Product RegKey="Synth"><AppFile>Synth.exe</AppFile></Product>
+    fs.AddFile(L"C:\\T\\FileDatabase.xml",
+               std::string_view(
+                   R"(<FileDatabase><Product RegKey="Synth"><AppFile>Synth.exe</AppFile></Product>
            </FileDatabase>)"));
     Key(L"Synth", RegView::Key64,
-        {{L"InstallDir", L"C:\\Apps\\Synth"}, {L"InstallVSTDir", L"C:\\VST"},
-         {L"InstallVST64Dir", L"C:\\VST64"}, {L"KEY", L"k"}, {L"SNO", L"S-1"},
+        {{L"InstallDir", L"C:\\Apps\\Synth"},
+         {L"InstallVSTDir", L"C:\\VST"},
+         {L"InstallVST64Dir", L"C:\\VST64"},
+         {L"KEY", L"k"},
+         {L"SNO", L"S-1"},
          {L"SYSTEMID", L"i"}});
     Key(L"Lib", RegView::Key64, {{L"ContentDir", L"D:\\Lib"}, {L"ContentVersion", L"1.0"}});
     // The 64-bit view's product wins over its 32-bit twin.
     Key(L"Synth", RegView::Key32, {{L"InstallDir", L"C:\\Old"}, {L"KEY", L"k"}});
     Key(L"Drums", RegView::Key32,
-        {{L"InstallDir", L"c:\\apps\\synth"}, {L"InstallVSTDir", L"C:\\Other VST"}, {L"KEY", L"k"},
-         {L"SNO", L"D-2"}, {L"SYSTEMID", L"i"}});
+        {{L"InstallDir", L"c:\\apps\\synth"},
+         {L"InstallVSTDir", L"C:\\Other VST"},
+         {L"KEY", L"k"},
+         {L"SNO", L"D-2"},
+         {L"SYSTEMID", L"i"}});
   }
 
   void Key(const std::wstring& name, RegView view,
@@ -113,11 +120,11 @@ TEST_F(ProductScanTest, RunsEveryStepInOrderAndLeavesWhatThePageShows) {
   ASSERT_TRUE(run.completed);
   // Keys in the fake's enumeration order (upper-case names, like Windows), the 64-bit view first;
   // the 32-bit pass reports its twin of Synth too before it skips it.
-  EXPECT_EQ(run.observer.events,
-            (Events{L"initializing", L"file database", L"scanning", L"key Lib",
-                    L"key ServiceCenter", L"key Synth", L"key Drums", L"key Synth", L"bundles",
-                    L"gathering", L"completed"}));
-  EXPECT_EQ(run.KeyNames(), (std::vector<std::wstring>{L"Drums", L"Lib", L"ServiceCenter", L"Synth"}));
+  EXPECT_EQ(run.observer.events, (Events{L"initializing", L"file database", L"scanning", L"key Lib",
+                                         L"key ServiceCenter", L"key Synth", L"key Drums",
+                                         L"key Synth", L"bundles", L"gathering", L"completed"}));
+  EXPECT_EQ(run.KeyNames(),
+            (std::vector<std::wstring>{L"Drums", L"Lib", L"ServiceCenter", L"Synth"}));
   const CNiProduct* synth = run.library.FindByName(L"Synth");
   ASSERT_NE(synth, nullptr);
   EXPECT_EQ(synth->GetValue(valuekind::InstallDir), L"C:\\Apps\\Synth");
@@ -147,13 +154,34 @@ TEST_F(ProductScanTest, AStopEndsTheScanAtItsNextPollKeepingWhatItRead) {
       // Before the file database: nothing read but the catalogs and the hints.
       {L"initializing", false, L"initializing", {}, false, 0, false},
       // The scan polls after each key: the key in hand is still taken.
-      {L"key ServiceCenter", false, L"key ServiceCenter", {L"Lib", L"ServiceCenter"}, true, 0, false},
-      {L"key Drums", false, L"key Drums", {L"Drums", L"Lib", L"ServiceCenter", L"Synth"}, true, 0,
+      {L"key ServiceCenter",
+       false,
+       L"key ServiceCenter",
+       {L"Lib", L"ServiceCenter"},
+       true,
+       0,
        false},
-      {L"bundles", false, L"bundles", {L"Drums", L"Lib", L"ServiceCenter", L"Synth"}, true, 1,
+      {L"key Drums",
+       false,
+       L"key Drums",
+       {L"Drums", L"Lib", L"ServiceCenter", L"Synth"},
+       true,
+       0,
+       false},
+      {L"bundles",
+       false,
+       L"bundles",
+       {L"Drums", L"Lib", L"ServiceCenter", L"Synth"},
+       true,
+       1,
        false},
       // The folder lists are not polled: a stop there still completes them.
-      {L"gathering", true, L"completed", {L"Drums", L"Lib", L"ServiceCenter", L"Synth"}, true, 1,
+      {L"gathering",
+       true,
+       L"completed",
+       {L"Drums", L"Lib", L"ServiceCenter", L"Synth"},
+       true,
+       1,
        true},
   };
   for (const auto& c : cases) {

@@ -146,7 +146,7 @@ TEST_F(ProfileStoreTest, FilterBitsNeverHideEveryProduct) {
   const struct {
     uint32_t stored, productCheckboxes, showPathFlags;
   } cases[] = {
-      {0, 15, 3}, {16, 15, 3}, {17, 17, 17}, {1, 1, 1}, {2, 2, 2},
+      {0, 15, 3}, {16, 15, 3}, {17, 17, 17}, {1, 1, 1},   {2, 2, 2},
       {8, 8, 3},  {4, 4, 3},   {5, 5, 5},    {32, 15, 3}, {0xFFFFFFFF, 0xFFFFFFFF, 0xFFFFFFFF},
   };
   for (const auto& c : cases) {

@@ -16,8 +16,10 @@ TEST(ProgressThrottleTest, LetsTheFirstReportAndThenOnePerIntervalThrough) {
     std::vector<bool> due;
   } cases[] = {
       {"the first passes even at tick 0", 30, {0, 1, 29, 30}, {true, false, false, true}},
-      {"measured from the last shown, not the last asked", 50,
-       {1000, 1040, 1049, 1050, 1099, 1100}, {true, false, false, true, false, true}},
+      {"measured from the last shown, not the last asked",
+       50,
+       {1000, 1040, 1049, 1050, 1099, 1100},
+       {true, false, false, true, false, true}},
       {"a long pause lets the next one through", 30, {5, 500, 501}, {true, true, false}},
       {"no interval lets every report through", 0, {7, 7, 8}, {true, true, true}},
   };

@@ -57,9 +57,15 @@ TEST(Base64Test, EncodesWithPaddingAndDecodesBack) {
   const struct {
     std::string plain, encoded;
   } cases[] = {
-      {"", ""},           {"f", "Zg=="},          {"fo", "Zm8="},
-      {"foo", "Zm9v"},    {"foob", "Zm9vYg=="},   {"fooba", "Zm9vYmE="},
-      {"foobar", "Zm9vYmFy"}, {"\xFB\xFF", "+/8="}, {std::string("\0\0\0", 3), "AAAA"},
+      {"", ""},
+      {"f", "Zg=="},
+      {"fo", "Zm8="},
+      {"foo", "Zm9v"},
+      {"foob", "Zm9vYg=="},
+      {"fooba", "Zm9vYmE="},
+      {"foobar", "Zm9vYmFy"},
+      {"\xFB\xFF", "+/8="},
+      {std::string("\0\0\0", 3), "AAAA"},
   };
   for (const auto& c : cases) {
     EXPECT_EQ(Base64Encode(Bytes(c.plain)), c.encoded) << c.plain;
@@ -71,13 +77,13 @@ TEST(Base64Test, DecodingStopsAtPaddingOrAForeignCharacter) {
   const struct {
     std::string encoded, plain;
   } cases[] = {
-      {"Zm8", "fo"},               // a final group of three characters: two bytes
-      {"Zg", "f"},                 // two characters: one byte
-      {"Zm9vY", "foo"},            // a lone final character gives nothing
-      {"Zm9v=Zm9v", "foo"},        // "=" ends the data even mid-text
-      {"Zm9v Zm9v", "foo"},        // so does a space
-      {"Zm9v\nZm9v", "foo"},       // or a line break
-      {"Zm-9v", "f"},              // or a character of another alphabet
+      {"Zm8", "fo"},          // a final group of three characters: two bytes
+      {"Zg", "f"},            // two characters: one byte
+      {"Zm9vY", "foo"},       // a lone final character gives nothing
+      {"Zm9v=Zm9v", "foo"},   // "=" ends the data even mid-text
+      {"Zm9v Zm9v", "foo"},   // so does a space
+      {"Zm9v\nZm9v", "foo"},  // or a line break
+      {"Zm-9v", "f"},         // or a character of another alphabet
       {"=Zm9v", ""},
   };
   for (const auto& c : cases) EXPECT_EQ(Base64Decode(c.encoded), Bytes(c.plain)) << c.encoded;
@@ -91,8 +97,7 @@ TEST(RegistryArchiveNamesTest, HivesAndTypesByNameWithoutRegardToCase) {
   EXPECT_EQ(HiveName(static_cast<RegRoot>(0x80000060u)), L"HKEY_PERFORMANCE_NLSTEXT");
   EXPECT_EQ(HiveName(static_cast<RegRoot>(0x80000008u)), L"");
   EXPECT_EQ(HiveFromName(L"hkey_current_user"), kHkcu);
-  EXPECT_EQ(HiveFromName(L"HKEY_CURRENT_USER_LOCAL_SETTINGS"),
-            static_cast<RegRoot>(0x80000007u));
+  EXPECT_EQ(HiveFromName(L"HKEY_CURRENT_USER_LOCAL_SETTINGS"), static_cast<RegRoot>(0x80000007u));
   EXPECT_EQ(HiveFromName(L"HKLM"), std::nullopt);
   EXPECT_EQ(HiveFromName(L""), std::nullopt);
 
@@ -129,7 +134,8 @@ class RegistryArchiveTest : public ::testing::Test {
     fs.AddFile(kFile, "<?xml version=\"1.0\"?>\n<RegistryArchive><Hive>" + hive +
                           "</Hive><RootSubkey>" + root +
                           "</RootSubkey><LocalLoadTime>6AcDAAIABQAOAB4AAAAAAA==</LocalLoadTime>"
-                          "<Force32>" + force32 + "</Force32>" + body + "</RegistryArchive>");
+                          "<Force32>" +
+                          force32 + "</Force32>" + body + "</RegistryArchive>");
   }
 
   FakeRegistry registry;
@@ -156,23 +162,27 @@ TEST_F(RegistryArchiveTest, WritesTheDocumentInItsExactForm) {
             "\t<LocalLoadTime>6AcDAAIABQAOAB4AAAAAAA==</LocalLoadTime>\n"
             "\t<Force32>No</Force32>\n"
             "\t<Subkey name=\"SOFTWARE\\Native Instruments\">\n"
-            "\t\t<LastWrite>" + niTime + "</LastWrite>\n"
-            "\t\t<Value name=\"\" type=\"REG_SZ\" size=\"4\">QQAAAA==</Value>\n"
-            "\t\t<Subkey name=\"Kontakt\">\n"
-            "\t\t\t<Class>KC</Class>\n"
-            "\t\t\t<LastWrite>" + kontaktTime + "</LastWrite>\n"
-            "\t\t\t<Value name=\"Version\" type=\"REG_DWORD\" size=\"4\">BwAAAA==</Value>\n"
-            "\t\t\t<Value name=\"Huge\" type=\"\" size=\"0\"></Value>\n"
-            "\t\t</Subkey>\n"
-            "\t</Subkey>\n"
-            "</RegistryArchive>\n");
+            "\t\t<LastWrite>" +
+                niTime +
+                "</LastWrite>\n"
+                "\t\t<Value name=\"\" type=\"REG_SZ\" size=\"4\">QQAAAA==</Value>\n"
+                "\t\t<Subkey name=\"Kontakt\">\n"
+                "\t\t\t<Class>KC</Class>\n"
+                "\t\t\t<LastWrite>" +
+                kontaktTime +
+                "</LastWrite>\n"
+                "\t\t\t<Value name=\"Version\" type=\"REG_DWORD\" size=\"4\">BwAAAA==</Value>\n"
+                "\t\t\t<Value name=\"Huge\" type=\"\" size=\"0\"></Value>\n"
+                "\t\t</Subkey>\n"
+                "\t</Subkey>\n"
+                "</RegistryArchive>\n");
 }
 
 TEST_F(RegistryArchiveTest, AMissingRootKeyGivesAnArchiveWithoutKeysThatRestoresNothing) {
   ASSERT_EQ(CaptureAndSave(kHklm, false), 0u);
   const std::string text = fs.ContentsText(kFile);
-  for (const char* element : {"<Hive>HKEY_LOCAL_MACHINE</Hive>", "<RootSubkey>",
-                              "<LocalLoadTime>", "<Force32>No</Force32>"})
+  for (const char* element : {"<Hive>HKEY_LOCAL_MACHINE</Hive>", "<RootSubkey>", "<LocalLoadTime>",
+                              "<Force32>No</Force32>"})
     EXPECT_NE(text.find(element), std::string::npos) << element;
   EXPECT_EQ(text.find("Subkey "), std::string::npos);
 
@@ -272,28 +282,33 @@ TEST_F(RegistryArchiveTest, RefusesArchivesItDoesNotMakeAndWritesNothing) {
     std::string xml;
   } cases[] = {
       {"another hive", "<RegistryArchive><Hive>HKEY_USERS</Hive><RootSubkey>SOFTWARE\\Native "
-                       "Instruments</RootSubkey><Force32>No</Force32>" + body + "</RegistryArchive>"},
+                       "Instruments</RootSubkey><Force32>No</Force32>" +
+                           body + "</RegistryArchive>"},
       {"classes root", "<RegistryArchive><Hive>HKEY_CLASSES_ROOT</Hive><RootSubkey>SOFTWARE\\"
-                       "Native Instruments</RootSubkey><Force32>No</Force32>" + body +
-                       "</RegistryArchive>"},
+                       "Native Instruments</RootSubkey><Force32>No</Force32>" +
+                           body + "</RegistryArchive>"},
       {"unknown hive", "<RegistryArchive><Hive>HKLM</Hive><RootSubkey>SOFTWARE\\Native "
-                       "Instruments</RootSubkey><Force32>No</Force32>" + body + "</RegistryArchive>"},
+                       "Instruments</RootSubkey><Force32>No</Force32>" +
+                           body + "</RegistryArchive>"},
       {"another key", "<RegistryArchive><Hive>HKEY_LOCAL_MACHINE</Hive><RootSubkey>SOFTWARE\\"
-                      "Microsoft\\Windows</RootSubkey><Force32>No</Force32>" + body +
-                      "</RegistryArchive>"},
+                      "Microsoft\\Windows</RootSubkey><Force32>No</Force32>" +
+                          body + "</RegistryArchive>"},
       {"a key below", "<RegistryArchive><Hive>HKEY_CURRENT_USER</Hive><RootSubkey>SOFTWARE\\"
-                      "Native Instruments\\X</RootSubkey><Force32>No</Force32>" + body +
-                      "</RegistryArchive>"},
+                      "Native Instruments\\X</RootSubkey><Force32>No</Force32>" +
+                          body + "</RegistryArchive>"},
       {"no hive", "<RegistryArchive><RootSubkey>SOFTWARE\\Native Instruments</RootSubkey>"
-                  "<Force32>No</Force32>" + body + "</RegistryArchive>"},
+                  "<Force32>No</Force32>" +
+                      body + "</RegistryArchive>"},
       {"no root subkey", "<RegistryArchive><Hive>HKEY_CURRENT_USER</Hive><Force32>No</Force32>" +
                              body + "</RegistryArchive>"},
       {"no Force32", "<RegistryArchive><Hive>HKEY_CURRENT_USER</Hive><RootSubkey>SOFTWARE\\"
-                     "Native Instruments</RootSubkey>" + time + body + "</RegistryArchive>"},
+                     "Native Instruments</RootSubkey>" +
+                         time + body + "</RegistryArchive>"},
       {"no Subkey", "<RegistryArchive><Hive>HKEY_CURRENT_USER</Hive><RootSubkey>SOFTWARE\\"
                     "Native Instruments</RootSubkey><Force32>No</Force32></RegistryArchive>"},
       {"another root", "<Archive><Hive>HKEY_CURRENT_USER</Hive><RootSubkey>SOFTWARE\\Native "
-                       "Instruments</RootSubkey><Force32>No</Force32>" + body + "</Archive>"},
+                       "Instruments</RootSubkey><Force32>No</Force32>" +
+                           body + "</Archive>"},
   };
   for (const auto& c : cases) {
     fs.AddFile(kFile, c.xml);
@@ -383,21 +398,24 @@ TEST_F(RegistryArchiveTest, AnExceptionInAnyCallBecomes1359) {
   CRegistryArchive archive(throwingRegistry, throwingFs, system, kHkcu, false);
   const auto noDocument = [&](int) { EXPECT_FALSE(archive.Document().first_child()); };
 
-  const int captureCalls =
-      ThrowAtEachCall(countdown, [&] { return archive.Capture(); }, noDocument);
+  const int captureCalls = ThrowAtEachCall(
+      countdown, [&] { return archive.Capture(); }, noDocument);
   EXPECT_GT(captureCalls, 9);  // three keys, each opened, queried and enumerated
-  ThrowAtEachCall(countdown, [&] { return archive.Save(kFile); },
-                  [&](int) { EXPECT_FALSE(fs.Exists(kFile)); });
+  ThrowAtEachCall(
+      countdown, [&] { return archive.Save(kFile); }, [&](int) { EXPECT_FALSE(fs.Exists(kFile)); });
   ASSERT_NE(fs.ContentsText(kFile).find("<Subkey name=\"Presets\">"), std::string::npos);
 
-  ThrowAtEachCall(countdown, [&] { return archive.Load(kFile); }, noDocument);
+  ThrowAtEachCall(
+      countdown, [&] { return archive.Load(kFile); }, noDocument);
   registry.DeleteTree(kHkcu, kNi);
-  ThrowAtEachCall(countdown, [&] { return archive.Restore(); }, [](int) {});
+  ThrowAtEachCall(
+      countdown, [&] { return archive.Restore(); }, [](int) {});
   EXPECT_EQ(Dump(registry, kHkcu, kNi), original);
 
   std::wstring date;
-  ThrowAtEachCall(countdown, [&] { return archive.ReadArchiveDate(kFile, date); },
-                  [&](int) { EXPECT_EQ(date, L""); });
+  ThrowAtEachCall(
+      countdown, [&] { return archive.ReadArchiveDate(kFile, date); },
+      [&](int) { EXPECT_EQ(date, L""); });
   EXPECT_EQ(date, L"3/5/2024, 2:30:00 PM");
 }
 

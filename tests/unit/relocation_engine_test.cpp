@@ -47,9 +47,8 @@ class BentFileSystem : public testing::ForwardingFileSystem {
   }
   ErrorCode FindFiles(std::wstring_view pattern, const Visitor& visit) override {
     bool more = true;
-    ErrorCode e = ForwardingFileSystem::FindFiles(pattern, [&](const FindData& entry) {
-      return more = visit(entry);
-    });
+    ErrorCode e = ForwardingFileSystem::FindFiles(
+        pattern, [&](const FindData& entry) { return more = visit(entry); });
     // A case-sensitive folder lists a second name that differs only in case.
     if (e == err::Success && more && !twinIn.empty() && EqualsNoCase(pattern, twinIn)) {
       visit(twin);
@@ -72,7 +71,8 @@ constexpr const wchar_t* kPreciousFile = L"C:\\Precious\\keep.wav";
 struct Machine {
   Machine() {
     fs.AddVolume(L"D:\\", 1'000'000, 2'000'000);
-    for (const auto& [relative, bytes] : kFiles) fs.AddFile(kSource + relative, std::string_view(bytes));
+    for (const auto& [relative, bytes] : kFiles)
+      fs.AddFile(kSource + relative, std::string_view(bytes));
     fs.AddFolder(L"D:\\Content");
     fs.AddFile(kPreciousFile, std::string_view("not the run's to delete"));
   }
@@ -117,8 +117,8 @@ struct Machine {
     EXPECT_EQ(fs.ContentsText(kPreciousFile), "not the run's to delete");
     for (const auto& [relative, bytes] : files) {
       std::vector<std::wstring> places;
-      for (const std::wstring& root : {std::wstring(kSource), std::wstring(kTarget),
-                                       result.renamedFolder}) {
+      for (const std::wstring& root :
+           {std::wstring(kSource), std::wstring(kTarget), result.renamedFolder}) {
         if (root.empty() || !fs.IsFile(root + relative)) continue;
         if (spoilt.count(root + relative) != 0) continue;
         EXPECT_EQ(fs.ContentsText(root + relative), bytes) << ToUtf8(root + relative);
@@ -135,21 +135,23 @@ struct Machine {
   bool SourceUnchanged() const {
     if (fs.IsLink(kSource)) return false;
     for (const auto& [relative, bytes] : files) {
-      if (!fs.IsFile(kSource + relative) || fs.ContentsText(kSource + relative) != bytes) return false;
+      if (!fs.IsFile(kSource + relative) || fs.ContentsText(kSource + relative) != bytes)
+        return false;
     }
     return true;
   }
   bool TargetComplete() const {
     for (const auto& [relative, bytes] : kFiles) {
-      if (!fs.IsFile(kTarget + relative) || fs.ContentsText(kTarget + relative) != bytes) return false;
+      if (!fs.IsFile(kTarget + relative) || fs.ContentsText(kTarget + relative) != bytes)
+        return false;
     }
     return true;
   }
 
   std::map<std::wstring, std::string> files = kFiles;  // what the source holds
-  std::set<std::wstring> spoilt;                        // copies the test changed on purpose
+  std::set<std::wstring> spoilt;                       // copies the test changed on purpose
   bool compareContents = false;
-  std::wstring requestTarget = kTarget;  // the target as the request spells it
+  std::wstring requestTarget = kTarget;          // the target as the request spells it
   std::unique_ptr<System::NamedLock> otherCopy;  // the lock of another running copy
   FakeFileSystem fs;
   BentFileSystem bent{fs};
@@ -196,7 +198,8 @@ TEST_F(RelocationEngineTest, AMoveLeavesALinkAndRemovesTheRenamedFolder) {
       L"Copied 3 files with 0 errors.",
       L"Renaming C:\\Samples\\Strings to C:\\Samples\\Strings.orig0 (only temporary; files will be "
       L"deleted after operation is successful...)",
-      L"Checking that every file and folder of C:\\Samples\\Strings.orig0 is in D:\\Content\\Strings "
+      L"Checking that every file and folder of C:\\Samples\\Strings.orig0 is in "
+      L"D:\\Content\\Strings "
       L"(alternate data streams are not copied)...",
       L"Creating symbolic link so applications can find files at their new location...",
       L"Deleting contents of C:\\Samples\\Strings.orig0...",
@@ -215,13 +218,21 @@ TEST_F(RelocationEngineTest, AFailureAtEveryStepLosesNothing) {
     const wchar_t* message;  // the start of the failure message, or null for none
     bool steps;
   } cases[] = {
-      {"counting", [](auto& t) { t.fs.InjectFailure(Op::FindFiles, L"C:\\Samples\\Strings\\*", 5); },
-       Source::Unchanged, false, L"Unable to read every folder of C:\\Samples\\Strings (1 errors)", false},
+      {"counting",
+       [](auto& t) { t.fs.InjectFailure(Op::FindFiles, L"C:\\Samples\\Strings\\*", 5); },
+       Source::Unchanged, false, L"Unable to read every folder of C:\\Samples\\Strings (1 errors)",
+       false},
       {"space", [](auto& t) { t.fs.SetFreeSpace(L"D:\\", 29); }, Source::Unchanged, false,
        L"ERROR: There isn't enough room on on D:\\", false},
-      {"copy error", [](auto& t) { t.fs.InjectFailure(Op::CopyFile, L"C:\\Samples\\Strings\\sub\\b.wav", 5); },
+      {"copy error",
+       [](auto& t) { t.fs.InjectFailure(Op::CopyFile, L"C:\\Samples\\Strings\\sub\\b.wav", 5); },
        Source::Unchanged, false, L"1 files could not be copied to D:\\Content\\Strings", false},
-      {"copy cancelled", [](auto& t) { t.recorder.onFile = [&t](size_t n) { if (n == 2) t.cancel = 1; }; },
+      {"copy cancelled",
+       [](auto& t) {
+         t.recorder.onFile = [&t](size_t n) {
+           if (n == 2) t.cancel = 1;
+         };
+       },
        Source::Unchanged, false, nullptr, false},
       {"no rename candidate",
        [](auto& t) {
@@ -235,33 +246,44 @@ TEST_F(RelocationEngineTest, AFailureAtEveryStepLosesNothing) {
        L"Unable to write C:\\Users\\Musician\\AppData\\Local\\Quillmoor\\Tessaly\\"
        L"Relocation in progress.txt (error 5), the record that lets Tessaly finish or undo this "
        L"relocation if it is cut off. Nothing was moved: your files are still in "
-       L"C:\\Samples\\Strings, and a copy of them is in D:\\Content\\Strings.", false},
+       L"C:\\Samples\\Strings, and a copy of them is in D:\\Content\\Strings.",
+       false},
       // Written whole or not at all: a journal that cannot be put in place is not left behind.
       {"the journal cannot be renamed into place",
        [](auto& t) { t.fs.InjectFailure(Op::MoveFile, std::wstring(kJournal) + L".new", 5); },
-       Source::Unchanged, true, L"Unable to write C:\\Users\\Musician\\AppData\\Local\\Quillmoor\\"
-       L"Tessaly\\Relocation in progress.txt (error 5)", false},
+       Source::Unchanged, true,
+       L"Unable to write C:\\Users\\Musician\\AppData\\Local\\Quillmoor\\"
+       L"Tessaly\\Relocation in progress.txt (error 5)",
+       false},
       {"no folder of Tessaly's own",
-       [](auto& t) { t.fs.InjectFailure(Op::CreateFolder, L"C:\\Users\\Musician\\AppData\\Local\\Quillmoor", 5); },
-       Source::Unchanged, false, L"Unable to find or create Tessaly's folder in your local "
+       [](auto& t) {
+         t.fs.InjectFailure(Op::CreateFolder, L"C:\\Users\\Musician\\AppData\\Local\\Quillmoor", 5);
+       },
+       Source::Unchanged, false,
+       L"Unable to find or create Tessaly's folder in your local "
        L"application data (error 5), where the record of this relocation is kept while it runs. "
-       L"Nothing was moved: your files are still in C:\\Samples\\Strings.", false},
+       L"Nothing was moved: your files are still in C:\\Samples\\Strings.",
+       false},
       // Another copy of the program is relocating: this one does not start.
       {"another copy of Tessaly is relocating",
        [](auto& t) { ASSERT_EQ(t.system.AcquireNamedLock(kRelocationLockName, t.otherCopy), 0u); },
-       Source::Unchanged, false, L"Another copy of Tessaly is relocating files now. Nothing was "
-       L"moved: your files are still in C:\\Samples\\Strings.", false},
+       Source::Unchanged, false,
+       L"Another copy of Tessaly is relocating files now. Nothing was "
+       L"moved: your files are still in C:\\Samples\\Strings.",
+       false},
       {"rename refused", [](auto& t) { t.fs.InjectFailure(Op::MoveFile, kSource, 32); },
        Source::Unchanged, true,
        L"Failed to rename C:\\Samples\\Strings to C:\\Samples\\Strings.orig0 in order to create "
        L"symbolic link (error code 32).",
        true},
       {"link refused", [](auto& t) { t.fs.InjectFailure(Op::CreateFolderLink, kSource, 1314); },
-       Source::BackInPlace, true, L"Error 1314 creating a symbolic link to D:\\Content\\Strings. "
+       Source::BackInPlace, true,
+       L"Error 1314 creating a symbolic link to D:\\Content\\Strings. "
        L"Nothing was moved: your files are still in C:\\Samples\\Strings, and a copy of them is in "
-       L"D:\\Content\\Strings.", false},
-      {"link silently missing", [](auto& t) { t.bent.silentLink = true; }, Source::BackInPlace, true,
-       L"Error 4390 creating a symbolic link", false},
+       L"D:\\Content\\Strings.",
+       false},
+      {"link silently missing", [](auto& t) { t.bent.silentLink = true; }, Source::BackInPlace,
+       true, L"Error 4390 creating a symbolic link", false},
       {"link refused, no way back",
        [](auto& t) {
          t.fs.InjectFailure(Op::CreateFolderLink, kSource, 1314);
@@ -269,10 +291,14 @@ TEST_F(RelocationEngineTest, AFailureAtEveryStepLosesNothing) {
        },
        Source::Renamed, true,
        L"Error 1314 creating a symbolic link to D:\\Content\\Strings. C:\\Samples\\Strings.orig0 "
-       L"could not be renamed back", false},
-      {"delete refused", [](auto& t) { t.fs.InjectFailure(Op::DeleteFile, L"C:\\Samples\\Strings.orig0\\a.wav", 5); },
-       Source::Link, true, L"Error 145 attempting to delete files from renamed folder "
-       L"C:\\Samples\\Strings.orig0", false},
+       L"could not be renamed back",
+       false},
+      {"delete refused",
+       [](auto& t) { t.fs.InjectFailure(Op::DeleteFile, L"C:\\Samples\\Strings.orig0\\a.wav", 5); },
+       Source::Link, true,
+       L"Error 145 attempting to delete files from renamed folder "
+       L"C:\\Samples\\Strings.orig0",
+       false},
       // Quit while the page shows the copy's last line: the source is not renamed.
       {"cancelled after the copy",
        [](auto& t) {
@@ -288,8 +314,10 @@ TEST_F(RelocationEngineTest, AFailureAtEveryStepLosesNothing) {
            if (line.rfind(L"Deleting ", 0) == 0) t.cancel = 1;
          };
        },
-       Source::Link, true, L"Deleting files from renamed folder C:\\Samples\\Strings.orig0 was "
-       L"canceled before it was done. Your files are in D:\\Content\\Strings;", false},
+       Source::Link, true,
+       L"Deleting files from renamed folder C:\\Samples\\Strings.orig0 was "
+       L"canceled before it was done. Your files are in D:\\Content\\Strings;",
+       false},
       // The check before the deletion: whatever the copy lacks puts the source back.
       {"a file written into the source after its folder was copied",
        [](auto& t) {
@@ -298,9 +326,11 @@ TEST_F(RelocationEngineTest, AFailureAtEveryStepLosesNothing) {
          };
        },
        Source::BackInPlace, true,
-       L"The copy in D:\\Content\\Strings does not match C:\\Samples\\Strings: late.wav is missing. "
+       L"The copy in D:\\Content\\Strings does not match C:\\Samples\\Strings: late.wav is "
+       L"missing. "
        L"Nothing was moved: your files are still in C:\\Samples\\Strings, and what was copied is "
-       L"in D:\\Content\\Strings.", false},
+       L"in D:\\Content\\Strings.",
+       false},
       {"a folder of the copy gone before the check",
        [](auto& t) {
          t.recorder.onLog = [&t](const std::wstring& line) {
@@ -311,8 +341,10 @@ TEST_F(RelocationEngineTest, AFailureAtEveryStepLosesNothing) {
            }
          };
        },
-       Source::BackInPlace, false, L"The copy in D:\\Content\\Strings does not match "
-       L"C:\\Samples\\Strings: sub\\deep is missing.", false},
+       Source::BackInPlace, false,
+       L"The copy in D:\\Content\\Strings does not match "
+       L"C:\\Samples\\Strings: sub\\deep is missing.",
+       false},
       // The check lists each folder of the copy once: one it comes back to after a subfolder
       // is the same folder, and what it lacks is found there too.
       {"a file of the copy gone from a folder the check comes back to",
@@ -324,16 +356,20 @@ TEST_F(RelocationEngineTest, AFailureAtEveryStepLosesNothing) {
            }
          };
        },
-       Source::BackInPlace, true, L"The copy in D:\\Content\\Strings does not match "
-       L"C:\\Samples\\Strings: zz.wav is missing.", false},
+       Source::BackInPlace, true,
+       L"The copy in D:\\Content\\Strings does not match "
+       L"C:\\Samples\\Strings: zz.wav is missing.",
+       false},
       {"a copied file cut short before the check",
        [](auto& t) {
          t.recorder.onLog = [&t](const std::wstring& line) {
            if (line.rfind(L"Renaming ", 0) == 0) t.Spoil(L"\\sub\\b.wav", "vio");
          };
        },
-       Source::BackInPlace, false, L"The copy in D:\\Content\\Strings does not match "
-       L"C:\\Samples\\Strings: sub\\b.wav has another size there.", false},
+       Source::BackInPlace, false,
+       L"The copy in D:\\Content\\Strings does not match "
+       L"C:\\Samples\\Strings: sub\\b.wav has another size there.",
+       false},
       {"a copied file changed, contents compared",
        [](auto& t) {
          t.compareContents = true;
@@ -341,59 +377,75 @@ TEST_F(RelocationEngineTest, AFailureAtEveryStepLosesNothing) {
            if (line.rfind(L"Renaming ", 0) == 0) t.Spoil(L"\\sub\\b.wav", "violaz");
          };
        },
-       Source::BackInPlace, false, L"The copy in D:\\Content\\Strings does not match "
-       L"C:\\Samples\\Strings: sub\\b.wav has other contents there.", false},
+       Source::BackInPlace, false,
+       L"The copy in D:\\Content\\Strings does not match "
+       L"C:\\Samples\\Strings: sub\\b.wav has other contents there.",
+       false},
       {"a copy that cannot be read, contents compared",
        [](auto& t) {
          t.compareContents = true;
          t.fs.InjectFailure(Op::ReadFile, L"D:\\Content\\Strings\\a.wav", 5);
        },
-       Source::BackInPlace, true, L"The copy in D:\\Content\\Strings does not match "
-       L"C:\\Samples\\Strings: a.wav could not be read (error 5).", false},
+       Source::BackInPlace, true,
+       L"The copy in D:\\Content\\Strings does not match "
+       L"C:\\Samples\\Strings: a.wav could not be read (error 5).",
+       false},
       // The whole tree: what cannot reach the target whole stops the run before the rename.
       {"a source file whose name is a newer folder at the target",
        [](auto& t) {
          t.fs.AddFolder(std::wstring(kTarget) + L"\\sub\\b.wav", 0,
                         t.fs.Clock() + 3600 * kFileTimeTicksPerSecond);
        },
-       Source::Unchanged, false, L"1 files could not be copied to D:\\Content\\Strings, so nothing "
-       L"was moved: all your files are still in C:\\Samples\\Strings.", false},
+       Source::Unchanged, false,
+       L"1 files could not be copied to D:\\Content\\Strings, so nothing "
+       L"was moved: all your files are still in C:\\Samples\\Strings.",
+       false},
       {"a folder link that leads nowhere",
        [](auto& t) { t.fs.AddFolderLink(std::wstring(kSource) + L"\\sub\\gone", L"E:\\Nowhere"); },
-       Source::Unchanged, false, L"The folder link C:\\Samples\\Strings\\sub\\gone leads to "
+       Source::Unchanged, false,
+       L"The folder link C:\\Samples\\Strings\\sub\\gone leads to "
        L"nothing that can be found (error 2), so it cannot be made again in D:\\Content\\Strings. "
-       L"Nothing was moved", false},
+       L"Nothing was moved",
+       false},
       {"a folder link where links cannot be made",
        [](auto& t) {
          t.fs.AddFolder(L"C:\\Elsewhere");
          t.fs.AddFolderLink(std::wstring(kSource) + L"\\linked", L"C:\\Elsewhere");
          t.fs.InjectFailure(Op::CreateFolderLink, L"D:\\*", 1314);
        },
-       Source::Unchanged, false, L"C:\\Samples\\Strings\\linked is a folder link, and links cannot "
+       Source::Unchanged, false,
+       L"C:\\Samples\\Strings\\linked is a folder link, and links cannot "
        L"be made in D:\\Content (error 1314), so it could not be made again there. Nothing was "
-       L"moved.", false},
+       L"moved.",
+       false},
       // One folder under two names: refused before anything happens, or caught after the rename.
       {"the target is the source, spelt otherwise",
-       [](auto& t) { t.requestTarget = L"c:/samples/other/../Strings. "; },
-       Source::Unchanged, false, L"Source and target paths cannot be the same: "
+       [](auto& t) { t.requestTarget = L"c:/samples/other/../Strings. "; }, Source::Unchanged,
+       false,
+       L"Source and target paths cannot be the same: "
        L"\"C:\\Samples\\Strings\" and \"c:/samples/other/../Strings. \" are both the folder "
-       L"C:\\Samples\\Strings.", false},
+       L"C:\\Samples\\Strings.",
+       false},
       {"the target lies in the source through a link",
        [](auto& t) {
          t.fs.AddFolderLink(L"D:\\Linked", kSource);
          t.requestTarget = L"D:\\Linked\\sub\\Strings";
        },
-       Source::Unchanged, false, L"Target directory can't be inside source directory: "
+       Source::Unchanged, false,
+       L"Target directory can't be inside source directory: "
        L"\"D:\\Linked\\sub\\Strings\" is C:\\Samples\\Strings\\sub\\Strings, which lies inside "
-       L"C:\\Samples\\Strings.", false},
+       L"C:\\Samples\\Strings.",
+       false},
       {"the target is the source through a link the file system cannot resolve",
        [](auto& t) {
          t.fs.InjectFailure(Op::GetFinalPath, L"*", err::NotSupported);
          t.fs.AddFolderLink(kTarget, kSource);
        },
-       Source::Unchanged, true, L"D:\\Content\\Strings is a folder link, so files copied to "
+       Source::Unchanged, true,
+       L"D:\\Content\\Strings is a folder link, so files copied to "
        L"D:\\Content\\Strings would be written wherever it leads. Nothing was moved: your files "
-       L"are still in C:\\Samples\\Strings.", false},
+       L"are still in C:\\Samples\\Strings.",
+       false},
       // The copy never writes through a link on the way to the target.
       {"the target passes through a folder link",
        [](auto& t) {
@@ -401,10 +453,12 @@ TEST_F(RelocationEngineTest, AFailureAtEveryStepLosesNothing) {
          t.fs.AddFolderLink(L"D:\\Content\\Via", L"C:\\Elsewhere");
          t.requestTarget = L"D:\\Content\\Via\\Strings";
        },
-       Source::Unchanged, false, L"D:\\Content\\Via is a folder link, so files copied to "
+       Source::Unchanged, false,
+       L"D:\\Content\\Via is a folder link, so files copied to "
        L"D:\\Content\\Via\\Strings would be written wherever it leads. Nothing was moved: your "
        L"files are still in C:\\Samples\\Strings. Please choose a Full Target Path that passes "
-       L"through no folder link.", false},
+       L"through no folder link.",
+       false},
       // Every folder link is looked at, not only the first one met.
       {"a second folder link that leads nowhere",
        [](auto& t) {
@@ -412,14 +466,18 @@ TEST_F(RelocationEngineTest, AFailureAtEveryStepLosesNothing) {
          t.fs.AddFolderLink(std::wstring(kSource) + L"\\a-fine-link", L"C:\\Elsewhere");
          t.fs.AddFolderLink(std::wstring(kSource) + L"\\sub\\gone", L"E:\\Nowhere");
        },
-       Source::Unchanged, false, L"The folder link C:\\Samples\\Strings\\sub\\gone leads to "
-       L"nothing that can be found (error 2), so it cannot be made again", false},
+       Source::Unchanged, false,
+       L"The folder link C:\\Samples\\Strings\\sub\\gone leads to "
+       L"nothing that can be found (error 2), so it cannot be made again",
+       false},
       // Names that Windows cannot hold side by side, or at all: refused before anything is copied.
       {"a name ending with a dot",
        [](auto& t) { t.fs.AddFile(std::wstring(kSource) + L"\\sub\\odd.", std::string_view("x")); },
-       Source::Unchanged, false, L"Windows cannot copy or delete a file or folder whose name ends "
+       Source::Unchanged, false,
+       L"Windows cannot copy or delete a file or folder whose name ends "
        L"with a dot or a space: \"C:\\Samples\\Strings\\sub\\odd.\". Nothing was moved: your "
-       L"files are still in C:\\Samples\\Strings.", false},
+       L"files are still in C:\\Samples\\Strings.",
+       false},
       {"two names that differ only in case",
        [](auto& t) {
          t.bent.twinIn = std::wstring(kSource) + L"\\*.*";
@@ -427,7 +485,8 @@ TEST_F(RelocationEngineTest, AFailureAtEveryStepLosesNothing) {
          t.bent.twin.size = 7;
          t.bent.twin.attributes = attr::Archive;
        },
-       Source::Unchanged, false, L"These names differ only in case, and Windows keeps only one of "
+       Source::Unchanged, false,
+       L"These names differ only in case, and Windows keeps only one of "
        L"each at the target: \"C:\\Samples\\Strings\\a.wav\" and \"A.WAV\". Nothing was moved",
        false},
       {"a Full Target Path of 260 characters",
@@ -436,16 +495,19 @@ TEST_F(RelocationEngineTest, AFailureAtEveryStepLosesNothing) {
       // A newer file kept at the target that differs from its original: No (the default)
       // keeps both versions.
       {"a newer file of another size kept at the target",
-       [](auto& t) { t.KeepNewerAtTarget(L"\\a.wav", "last year's violins"); },
-       Source::BackInPlace, false, L"1 files in D:\\Content\\Strings differ from your originals "
+       [](auto& t) { t.KeepNewerAtTarget(L"\\a.wav", "last year's violins"); }, Source::BackInPlace,
+       false,
+       L"1 files in D:\\Content\\Strings differ from your originals "
        L"and are newer, and you chose to keep both versions. Nothing was moved: your files are "
-       L"still in C:\\Samples\\Strings, and a copy of them is in D:\\Content\\Strings.", false},
+       L"still in C:\\Samples\\Strings, and a copy of them is in D:\\Content\\Strings.",
+       false},
       {"a newer file of the same size and other contents kept, contents compared",
        [](auto& t) {
          t.compareContents = true;
          t.KeepNewerAtTarget(L"\\sub\\b.wav", "violaz");
        },
-       Source::BackInPlace, false, L"1 files in D:\\Content\\Strings differ from your originals", false},
+       Source::BackInPlace, false, L"1 files in D:\\Content\\Strings differ from your originals",
+       false},
       // An original changed after its copy was made, its size unchanged.
       {"a source file changed after it was copied",
        [](auto& t) {
@@ -456,8 +518,10 @@ TEST_F(RelocationEngineTest, AFailureAtEveryStepLosesNothing) {
            t.spoilt.insert(std::wstring(kTarget) + L"\\sub\\b.wav");  // the copy of before
          };
        },
-       Source::BackInPlace, true, L"The copy in D:\\Content\\Strings does not match "
-       L"C:\\Samples\\Strings: sub\\b.wav was changed after it was copied. Nothing was moved", false},
+       Source::BackInPlace, true,
+       L"The copy in D:\\Content\\Strings does not match "
+       L"C:\\Samples\\Strings: sub\\b.wav was changed after it was copied. Nothing was moved",
+       false},
       // The renamed folder made a link between the check and the deletion: nothing is deleted,
       // and what the link leads to stays.
       {"the renamed folder swapped for a link after the check",
@@ -466,9 +530,11 @@ TEST_F(RelocationEngineTest, AFailureAtEveryStepLosesNothing) {
            if (line.rfind(L"Deleting ", 0) == 0) t.SwapForLink(kRenamed, L"C:\\Samples\\Moved");
          };
        },
-       Source::Link, true, L"C:\\Samples\\Strings.orig0 is no longer the folder that was checked "
+       Source::Link, true,
+       L"C:\\Samples\\Strings.orig0 is no longer the folder that was checked "
        L"against the copy (it was replaced or became a link), so nothing was deleted from it. Your "
-       L"files are in D:\\Content\\Strings;", false},
+       L"files are in D:\\Content\\Strings;",
+       false},
       // Quit while checking: the folder is put back, and that is said, not only logged.
       {"cancelled while checking",
        [](auto& t) {
@@ -476,9 +542,11 @@ TEST_F(RelocationEngineTest, AFailureAtEveryStepLosesNothing) {
            if (line.rfind(L"Checking ", 0) == 0) t.cancel = 1;
          };
        },
-       Source::BackInPlace, true, L"Operation canceled. C:\\Samples\\Strings has its own name "
+       Source::BackInPlace, true,
+       L"Operation canceled. C:\\Samples\\Strings has its own name "
        L"back: nothing was moved, your files are still in C:\\Samples\\Strings, and what was "
-       L"copied is in D:\\Content\\Strings.", false},
+       L"copied is in D:\\Content\\Strings.",
+       false},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
@@ -536,7 +604,8 @@ TEST_F(RelocationEngineTest, TheWholeTreeArrivesWithEmptyFoldersAndLinks) {
   const std::wstring link = std::wstring(kTarget) + L"\\sub\\Impulses";
   EXPECT_TRUE(fs.IsLink(link));
   EXPECT_EQ(fs.LinkTarget(link), L"C:\\Shared\\Impulses");
-  EXPECT_EQ(fs.ContentsText(L"C:\\Shared\\Impulses\\hall.wav"), "reverb") << "the link's target stays";
+  EXPECT_EQ(fs.ContentsText(L"C:\\Shared\\Impulses\\hall.wav"), "reverb")
+      << "the link's target stays";
   EXPECT_FALSE(fs.Exists(kRenamed));
   EXPECT_EQ(fs.LinkTarget(kSource), kTarget);
 
@@ -642,7 +711,8 @@ TEST_F(RelocationEngineTest, AShortNameIsReadAsTheFoldersOwnName) {
 TEST_F(RelocationEngineTest, LinksWithinTheSourceLeadWithinTheCopy) {
   fs.AddFolder(L"C:\\Elsewhere");
   fs.AddFolderLink(std::wstring(kSource) + L"\\a-outside", L"C:\\Elsewhere");
-  fs.AddFolderLink(std::wstring(kSource) + L"\\sub\\within", std::wstring(kSource) + L"\\sub\\deep");
+  fs.AddFolderLink(std::wstring(kSource) + L"\\sub\\within",
+                   std::wstring(kSource) + L"\\sub\\deep");
   const RelocationResult result = Relocate();
   ASSERT_TRUE(result.success) << (recorder.failures.empty() ? "" : ToUtf8(recorder.failures[0]));
   EXPECT_EQ(fs.LinkTarget(std::wstring(kTarget) + L"\\a-outside"), L"C:\\Elsewhere");
@@ -667,8 +737,9 @@ TEST_F(RelocationEngineTest, DifferingNewerFilesAtTheTargetAreListedAndAskedAbou
             std::wstring::npos);
   EXPECT_TRUE(recorder.Logged(L"a.wav: original 7 bytes, changed 3/5/2024 12:00:00 UTC; kept in "
                               L"D:\\Content\\Strings: 19 bytes, changed 3/5/2024 13:00:00 UTC."));
-  EXPECT_FALSE(recorder.Logged(L"sub\\b.wav: original 6 bytes, changed 3/5/2024 12:00:00 UTC; kept "
-                               L"in D:\\Content\\Strings: 6 bytes, changed 3/5/2024 13:00:00 UTC."));
+  EXPECT_FALSE(
+      recorder.Logged(L"sub\\b.wav: original 6 bytes, changed 3/5/2024 12:00:00 UTC; kept "
+                      L"in D:\\Content\\Strings: 6 bytes, changed 3/5/2024 13:00:00 UTC."));
   EXPECT_EQ(fs.ContentsText(std::wstring(kTarget) + L"\\a.wav"), "last year's violins");
   EXPECT_FALSE(fs.Exists(kRenamed));
   EXPECT_EQ(fs.LinkTarget(kSource), kTarget);
@@ -688,8 +759,8 @@ TEST_F(RelocationEngineTest, TheJournalsPlacesAreNeverMoved) {
       << ToUtf8(recorder.failures[0]);
   fs.DeleteFile(testing::kEarlierJournal);
 
-  for (const wchar_t* holder : {L"C:\\Users\\Musician\\Documents",
-                                L"C:\\Users\\Musician\\AppData"}) {
+  for (const wchar_t* holder :
+       {L"C:\\Users\\Musician\\Documents", L"C:\\Users\\Musician\\AppData"}) {
     SCOPED_TRACE(ToUtf8(holder));
     fs.AddFile(std::wstring(holder) + L"\\song.wav", std::string_view("a song"));
     recorder = Recorder();
@@ -697,7 +768,8 @@ TEST_F(RelocationEngineTest, TheJournalsPlacesAreNeverMoved) {
     ASSERT_EQ(recorder.failures.size(), 1u);
     EXPECT_EQ(recorder.failures[0].rfind(std::wstring(holder) + L" holds ", 0), 0u)
         << ToUtf8(recorder.failures[0]);
-    EXPECT_NE(recorder.failures[0].find(L"where Tessaly keeps its own records"), std::wstring::npos);
+    EXPECT_NE(recorder.failures[0].find(L"where Tessaly keeps its own records"),
+              std::wstring::npos);
     EXPECT_TRUE(fs.IsFile(std::wstring(holder) + L"\\song.wav"));
     EXPECT_FALSE(fs.Exists(L"D:\\Content\\Moved"));
     EXPECT_FALSE(fs.Exists(std::wstring(holder) + L".orig0"));
@@ -716,7 +788,8 @@ TEST_F(RelocationEngineTest, AShareAsTargetIsAskedForItsSpaceWithItsTrailingBack
 
 TEST_F(RelocationEngineTest, LinkOnlyMode) {
   // The files were moved by hand: the source is gone, the target holds them.
-  for (const auto& [relative, bytes] : kFiles) fs.AddFile(kTarget + relative, std::string_view(bytes));
+  for (const auto& [relative, bytes] : kFiles)
+    fs.AddFile(kTarget + relative, std::string_view(bytes));
   ASSERT_EQ(DeleteTree(fs, {L"*.*"}, kSource, {.removeFolders = true}), 0u);
   EXPECT_TRUE(Relocate(true).success);
   EXPECT_EQ(fs.LinkTarget(kSource), kTarget);
@@ -733,8 +806,9 @@ TEST_F(RelocationEngineTest, LinkOnlyMode) {
   EXPECT_FALSE(Relocate(true).success);
   EXPECT_FALSE(fs.Exists(kSource));
   EXPECT_TRUE(TargetComplete());
-  EXPECT_EQ(recorder.failures,
-            std::vector<std::wstring>{L"Error 1314 creating a symbolic link to D:\\Content\\Strings."});
+  EXPECT_EQ(
+      recorder.failures,
+      std::vector<std::wstring>{L"Error 1314 creating a symbolic link to D:\\Content\\Strings."});
 }
 
 TEST_F(RelocationEngineTest, RootsCandidatesAndMerges) {
@@ -749,8 +823,9 @@ TEST_F(RelocationEngineTest, RootsCandidatesAndMerges) {
   // A target without a root.
   recorder = Recorder();
   EXPECT_FALSE(Relocate(false, kSource, L"Content\\Strings").success);
-  EXPECT_EQ(recorder.failures, std::vector<std::wstring>{
-      L"Unable to find root of Content\\Strings. Please select a complete target folder path."});
+  EXPECT_EQ(recorder.failures,
+            std::vector<std::wstring>{L"Unable to find root of Content\\Strings. Please select a "
+                                      L"complete target folder path."});
 
   // Exactly enough room passes; taken candidates are skipped, a file among them too.
   fs.AddFolder(L"C:\\Samples\\Strings.orig0");

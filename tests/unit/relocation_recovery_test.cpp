@@ -63,7 +63,8 @@ class ScriptedUser : public RecoveryPrompts {
 struct CutOffMove {
   CutOffMove() {
     fs.AddVolume(L"D:\\", 1'000'000, 2'000'000);
-    for (const auto& [relative, bytes] : kFiles) fs.AddFile(kSource + relative, std::string_view(bytes));
+    for (const auto& [relative, bytes] : kFiles)
+      fs.AddFile(kSource + relative, std::string_view(bytes));
     fs.AddFolder(L"D:\\Content");
     struct Stop {};
     recorder.onLog = [](const std::wstring& line) {
@@ -83,7 +84,8 @@ struct CutOffMove {
 
 std::vector<std::wstring> ShownTexts(const ChoiceQuestion& question) {
   std::vector<std::wstring> texts;
-  for (const ChoiceButton& button : question.buttons) texts.push_back(WithoutAccessKeys(button.text));
+  for (const ChoiceButton& button : question.buttons)
+    texts.push_back(WithoutAccessKeys(button.text));
   return texts;
 }
 
@@ -110,8 +112,8 @@ TEST(RelocationRecoveryTest, EachNamedButtonDoesWhatItSays) {
 
     ASSERT_EQ(user.questions.size(), 1u);
     const ChoiceQuestion& asked = user.questions[0];
-    EXPECT_EQ(ShownTexts(asked), (std::vector<std::wstring>{L"Finish the move", L"Put my files back",
-                                                              L"Decide later"}));
+    EXPECT_EQ(ShownTexts(asked), (std::vector<std::wstring>{
+                                     L"Finish the move", L"Put my files back", L"Decide later"}));
     EXPECT_EQ(asked.instruction, L"A relocation of your files did not end when Tessaly last ran.");
     for (const wchar_t* place : {kSource, kRenamed, kTarget, kJournal}) {
       EXPECT_NE(asked.content.find(place), std::wstring::npos) << ToUtf8(place);
@@ -129,7 +131,7 @@ TEST(RelocationRecoveryTest, EachNamedButtonDoesWhatItSays) {
     // the renamed folder.
     for (const auto& [relative, bytes] : kFiles) {
       EXPECT_EQ(move.fs.ContentsText(kTarget + relative), bytes) << ToUtf8(relative);
-      const std::wstring kept = c.renamedStays ? kRenamed + relative
+      const std::wstring kept = c.renamedStays   ? kRenamed + relative
                                 : c.sourceIsLink ? kTarget + relative
                                                  : kSource + relative;
       EXPECT_EQ(move.fs.ContentsText(kept), bytes) << ToUtf8(relative);
@@ -237,7 +239,8 @@ TEST(RelocationRecoveryTest, TaskDialogAndMessageBoxAnswersMapToTheSameChoices) 
       EXPECT_NE(question->boxText.find(button.note), std::wstring::npos) << ToUtf8(button.note);
       const wchar_t key = AccessKeyOf(button.text);
       EXPECT_NE(key, 0) << ToUtf8(button.text);
-      EXPECT_EQ(keys.find(key), std::wstring::npos) << "access key used twice: " << ToUtf8(button.text);
+      EXPECT_EQ(keys.find(key), std::wstring::npos)
+          << "access key used twice: " << ToUtf8(button.text);
       keys += key;
     }
   }

@@ -41,7 +41,9 @@ TEST(SafeStringListTest, ToTextJoinsWithBarsWithin2048Characters) {
       {{std::wstring(2047, L'a')}, 0, 2048, std::wstring(2047, L'a')},
       {{std::wstring(2048, L'a')}, 234, 2049, L"unchanged"},
       // 1001 + 1046 + 1 separator = 2048 fits; one more character does not.
-      {{std::wstring(1000, L'a'), std::wstring(1045, L'b')}, 0, 2048,
+      {{std::wstring(1000, L'a'), std::wstring(1045, L'b')},
+       0,
+       2048,
        std::wstring(1000, L'a') + L"|" + std::wstring(1045, L'b')},
       {{std::wstring(1000, L'a'), std::wstring(1046, L'b')}, 234, 2049, L"unchanged"},
   };

@@ -65,21 +65,21 @@ TEST(SkinThemeTest, ParsesColoursInBothNotationsAndKeepsDefaultsForMissingKeys) 
 
 TEST(SkinThemeTest, MalformedTextGivesInvalidDataAndLeavesTheThemeAlone) {
   const char* cases[] = {
-      "[Colors]\nWindow=256,0,0\n",      // channel out of range
-      "[Colors]\nWindow=1,2\n",          // too few channels
-      "[Colors]\nWindow=1,2,3,4\n",      // too many
-      "[Colors]\nWindow=1,,3\n",         // empty channel
-      "[Colors]\nWindow=-1,2,3\n",       // sign
-      "[Colors]\nWindow=0x10,2,3\n",     // not decimal
-      "[Colors]\nWindow=#12345\n",       // short hex
-      "[Colors]\nWindow=#1234567\n",     // long hex
-      "[Colors]\nWindow=#12345g\n",      // not hex
-      "[Colors]\nWindow=\n",             // empty value
-      "[Colors]\nWindow=red\n",          // name
-      "[Colors\nWindow=1,2,3\n",         // unclosed section
-      "[Colors]\nWindow 1,2,3\n",        // no '='
-      "[Colors]\n=1,2,3\n",              // no key
-      "[Skin]\njust words\n",            // malformed even outside [Colors]
+      "[Colors]\nWindow=256,0,0\n",   // channel out of range
+      "[Colors]\nWindow=1,2\n",       // too few channels
+      "[Colors]\nWindow=1,2,3,4\n",   // too many
+      "[Colors]\nWindow=1,,3\n",      // empty channel
+      "[Colors]\nWindow=-1,2,3\n",    // sign
+      "[Colors]\nWindow=0x10,2,3\n",  // not decimal
+      "[Colors]\nWindow=#12345\n",    // short hex
+      "[Colors]\nWindow=#1234567\n",  // long hex
+      "[Colors]\nWindow=#12345g\n",   // not hex
+      "[Colors]\nWindow=\n",          // empty value
+      "[Colors]\nWindow=red\n",       // name
+      "[Colors\nWindow=1,2,3\n",      // unclosed section
+      "[Colors]\nWindow 1,2,3\n",     // no '='
+      "[Colors]\n=1,2,3\n",           // no key
+      "[Skin]\njust words\n",         // malformed even outside [Colors]
   };
   for (const char* ini : cases) {
     SkinTheme theme;
@@ -107,8 +107,8 @@ TEST(SkinThemeTest, NormalBlackAndDefaultsKeepEveryTextReadable) {
   ASSERT_EQ(ParseSkinTheme(bytes.str(), normalBlack), 0u);
   EXPECT_LT(RelativeLuminance(normalBlack.window), 0.05) << "NormalBlack is a dark theme";
 
-  for (const auto& [label, theme] : {std::pair{"NormalBlack", normalBlack},
-                                     std::pair{"defaults", SkinTheme{}}}) {
+  for (const auto& [label, theme] :
+       {std::pair{"NormalBlack", normalBlack}, std::pair{"defaults", SkinTheme{}}}) {
     for (const SkinTheme::Pair& pair : theme.TextPairs())
       EXPECT_GE(ContrastRatio(pair.foreground, pair.background), pair.minimumContrast)
           << label << ": " << pair.name;

@@ -39,17 +39,20 @@ TEST(TextTest, Utf8RoundTripIncludingSurrogatePairs) {
   const std::string utf8 = ToUtf8(text);
   EXPECT_EQ(utf8, "Caf\xC3\xA9 \xE6\x97\xA5 \xF0\x9F\x8E\xB9");
   EXPECT_EQ(FromUtf8(utf8), text);
-  EXPECT_EQ(FromUtf8("a\xFF" "b"), L"a\uFFFDb");
+  EXPECT_EQ(FromUtf8("a\xFF"
+                     "b"),
+            L"a\uFFFDb");
   EXPECT_EQ(FromUtf8("\xE6\x97"), L"\uFFFD\uFFFD");
 }
 
 TEST(PathTest, AppendUsesOneBackslashAndRespectsCapacity) {
-  struct Case { std::wstring base, part, expected; };
+  struct Case {
+    std::wstring base, part, expected;
+  };
   for (const Case& c : {Case{L"C:\\VST", L"a.dll", L"C:\\VST\\a.dll"},
                         Case{L"C:\\VST\\", L"a.dll", L"C:\\VST\\a.dll"},
                         Case{L"C:\\VST", L"\\a.dll", L"C:\\VST\\a.dll"},
-                        Case{L"C:\\", L"x", L"C:\\x"},
-                        Case{L"", L"x", L"x"}}) {
+                        Case{L"C:\\", L"x", L"C:\\x"}, Case{L"", L"x", L"x"}}) {
     std::wstring p = c.base;
     EXPECT_TRUE(path::Append(p, c.part, 520)) << c.base;
     EXPECT_EQ(p, c.expected);
@@ -66,7 +69,9 @@ TEST(PathTest, RootsAndComponents) {
   for (const wchar_t* notRoot : {L"C:", L"C:\\a", L"\\\\srv\\share\\x", L"", L"a"})
     EXPECT_FALSE(path::IsRoot(notRoot)) << notRoot;
 
-  struct Case { std::wstring in, noSpec, root; };
+  struct Case {
+    std::wstring in, noSpec, root;
+  };
   for (const Case& c : {Case{L"C:\\a\\b.dll", L"C:\\a", L"C:\\"}, Case{L"C:\\a", L"C:\\", L"C:\\"},
                         Case{L"\\\\srv\\share\\x", L"\\\\srv\\share", L"\\\\srv\\share"}}) {
     std::wstring p = c.in;
@@ -95,12 +100,15 @@ TEST(PathTest, RootsAndComponents) {
 }
 
 TEST(PathTest, CommonPrefixByWholeComponents) {
-  struct Case { const wchar_t* a; const wchar_t* b; size_t length; };
-  for (const Case& c : {Case{L"C:\\Data\\Lib\\a.wav", L"C:\\Data", 7},
-                        Case{L"C:\\Data\\Lib", L"c:\\data\\lib", 11},
-                        Case{L"C:\\Data2\\x", L"C:\\Data", 3},
-                        Case{L"C:\\a", L"D:\\a", 0},
-                        Case{L"C:\\a", L"C:\\b", 3}}) {
+  struct Case {
+    const wchar_t* a;
+    const wchar_t* b;
+    size_t length;
+  };
+  for (const Case& c :
+       {Case{L"C:\\Data\\Lib\\a.wav", L"C:\\Data", 7}, Case{L"C:\\Data\\Lib", L"c:\\data\\lib", 11},
+        Case{L"C:\\Data2\\x", L"C:\\Data", 3}, Case{L"C:\\a", L"D:\\a", 0},
+        Case{L"C:\\a", L"C:\\b", 3}}) {
     EXPECT_EQ(path::CommonPrefix(c.a, c.b), c.length) << c.a << L" / " << c.b;
   }
 }
@@ -109,7 +117,8 @@ TEST(FormatTextTest, WindowsConventionsForTextAndCodes) {
   const uint32_t code = 4294967295u;
   EXPECT_EQ(FormatText(L"Attempt to update %s failed with error %lu.", L"Kontakt 7", code),
             L"Attempt to update Kontakt 7 failed with error 4294967295.");
-  EXPECT_EQ(FormatText(L"%-4s|%5lu|%lx|100%%|%04x", L"ab", 42u, 255u, 10u), L"ab  |   42|ff|100%|000a");
+  EXPECT_EQ(FormatText(L"%-4s|%5lu|%lx|100%%|%04x", L"ab", 42u, 255u, 10u),
+            L"ab  |   42|ff|100%|000a");
   // Long enough to need more than the first buffer.
   const std::wstring longText(1000, L'x');
   EXPECT_EQ(FormatText(L"[%s]", longText.c_str()), L"[" + longText + L"]");
@@ -117,7 +126,8 @@ TEST(FormatTextTest, WindowsConventionsForTextAndCodes) {
 
 TEST(FormatTextTest, ConversionsFlagsAndWidths) {
   const std::wstring text = L"Kontakt";
-  const std::wstring_view view = std::wstring_view(L"Komplete Kontrol").substr(0, 8);  // not terminated
+  const std::wstring_view view =
+      std::wstring_view(L"Komplete Kontrol").substr(0, 8);  // not terminated
   const std::wstring empty;
   struct Case {
     std::wstring actual, expected;
@@ -129,7 +139,8 @@ TEST(FormatTextTest, ConversionsFlagsAndWidths) {
       {FormatText(L"%%%d%%", 5), L"%5%"},
       {FormatText(L"no conversions"), L"no conversions"},
       {FormatText(L""), L""},
-      {FormatText(L"[%8s][%-8s][%.3s][%-6.2s]", view, L"ab", text, text), L"[Komplete][ab      ][Kon][Ko    ]"},
+      {FormatText(L"[%8s][%-8s][%.3s][%-6.2s]", view, L"ab", text, text),
+       L"[Komplete][ab      ][Kon][Ko    ]"},
       {FormatText(L"%d|%i|%d|%d", -42, 7, 0, std::numeric_limits<int32_t>::min()),
        L"-42|7|0|-2147483648"},
       {FormatText(L"%lu|%u|%lu", 4294967295u, 0u, uint32_t{123}), L"4294967295|0|123"},
@@ -142,7 +153,8 @@ TEST(FormatTextTest, ConversionsFlagsAndWidths) {
                   std::numeric_limits<int64_t>::min(), uint64_t{0x123456789ABCDEF0}),
        L"18446744073709551615|1099511627776|-9223372036854775808|123456789abcdef0"},
       // Narrower integers are widened by value: an unsigned 16-bit value stays positive in %d.
-      {FormatText(L"%d|%d|%u|%lld", uint16_t{65535}, int8_t{-1}, uint8_t{200}, -1), L"65535|-1|200|-1"},
+      {FormatText(L"%d|%d|%u|%lld", uint16_t{65535}, int8_t{-1}, uint8_t{200}, -1),
+       L"65535|-1|200|-1"},
       {FormatText(L"%s", static_cast<const wchar_t*>(nullptr)), L"(null)"},
   };
   for (const Case& c : cases) EXPECT_EQ(c.actual, c.expected);

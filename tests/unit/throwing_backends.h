@@ -55,8 +55,7 @@ class ThrowingRegistry : public Registry {
                       uint32_t accessMask, std::unique_ptr<RegistryKey>& out,
                       bool* created = nullptr) override {
     countdown_.Count();
-    return Wrap(inner_.CreateKey(root, path, keyClass, accessMask, out, created), out,
-                countdown_);
+    return Wrap(inner_.CreateKey(root, path, keyClass, accessMask, out, created), out, countdown_);
   }
 
  private:
@@ -72,8 +71,7 @@ class ThrowingRegistry : public Registry {
     ErrorCode CreateSubKey(std::wstring_view path, std::wstring_view keyClass, uint32_t accessMask,
                            std::unique_ptr<RegistryKey>& out, bool* created = nullptr) override {
       countdown_.Count();
-      return Wrap(inner_->CreateSubKey(path, keyClass, accessMask, out, created), out,
-                  countdown_);
+      return Wrap(inner_->CreateSubKey(path, keyClass, accessMask, out, created), out, countdown_);
     }
     ErrorCode DeleteSubKey(std::wstring_view name, uint32_t accessMask) override {
       countdown_.Count();

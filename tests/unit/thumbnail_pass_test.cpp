@@ -97,15 +97,14 @@ TEST_F(ThumbnailPassTest, ScanListsProductsWithArtworkOfTheirOwnNameAgainstLower
   EXPECT_EQ(Pass(ThumbnailPassMode::Scan), 0u);
   // The (x86) folder first, then the 64-bit one, each in listing order; Massive twice, both rows
   // with the same shared folder.
-  EXPECT_EQ(Rows(items),
-            (std::vector<Row>{
-                {L"Absynth 5", kShared + L"\\absynth 5", ThumbnailStatus::Missing, 0},
-                {L"Massive", kShared + L"\\massive", ThumbnailStatus::Missing, 0},
-                {L"Kontakt 7", kShared + L"\\kontakt 7", ThumbnailStatus::Present, 0},
-                {L"Massive", kShared + L"\\massive", ThumbnailStatus::Missing, 0},
-                {L"Session Strings Pro 2", kShared + L"\\session strings pro 2",
-                 ThumbnailStatus::Missing, 0},
-            }));
+  EXPECT_EQ(Rows(items), (std::vector<Row>{
+                             {L"Absynth 5", kShared + L"\\absynth 5", ThumbnailStatus::Missing, 0},
+                             {L"Massive", kShared + L"\\massive", ThumbnailStatus::Missing, 0},
+                             {L"Kontakt 7", kShared + L"\\kontakt 7", ThumbnailStatus::Present, 0},
+                             {L"Massive", kShared + L"\\massive", ThumbnailStatus::Missing, 0},
+                             {L"Session Strings Pro 2", kShared + L"\\session strings pro 2",
+                              ThumbnailStatus::Missing, 0},
+                         }));
   ASSERT_EQ(items.size(), 5u);
   EXPECT_EQ(items[2].sourceFolder, kCommon64 + L"\\Kontakt 7\\PAResources\\image\\Kontakt 7");
   EXPECT_EQ(items[2].lowerName, L"kontakt 7");
@@ -274,8 +273,8 @@ TEST_F(ThumbnailPassTest, On32BitWindowsOnlyCommonProgramFilesIsVisited) {
   AddProduct(kCommon64, L"Massive");
   AddProduct(kCommon86, L"Absynth 5");
   EXPECT_EQ(Pass(ThumbnailPassMode::Scan), 0u);
-  EXPECT_EQ(Rows(items), (std::vector<Row>{{L"Massive", kShared + L"\\massive",
-                                             ThumbnailStatus::Missing, 0}}));
+  EXPECT_EQ(Rows(items),
+            (std::vector<Row>{{L"Massive", kShared + L"\\massive", ThumbnailStatus::Missing, 0}}));
 }
 
 // The pass ends early, keeping what it listed, and a later folder is not visited.
@@ -291,7 +290,8 @@ TEST(ThumbnailPassEarlyEndTest, EndsWhenAFolderItNeedsIsNotThere) {
          ASSERT_EQ(m.fs.RemoveFolder(kCommon86), 0u);
          m.AddProduct(kCommon64, L"Massive");
        },
-       err::PathNotFound, {}},
+       err::PathNotFound,
+       {}},
       {"no Native Instruments in the 64-bit folder",
        [](Machine& m) {
          ASSERT_EQ(m.fs.RemoveFolder(kCommon64), 0u);
@@ -305,26 +305,30 @@ TEST(ThumbnailPassEarlyEndTest, EndsWhenAFolderItNeedsIsNotThere) {
          m.AddProduct(kCommon64, L"Massive");
          m.system.specialFolders.erase(csidl::CommonDocuments);
        },
-       err::PathNotFound, {}},
+       err::PathNotFound,
+       {}},
       {"a common files variable that is not set",
        [](Machine& m) {
          m.AddProduct(kCommon86, L"Absynth 5");
          m.AddProduct(kCommon64, L"Massive");
          m.system.environment.erase(L"CommonProgramW6432");
        },
-       err::EnvVarNotFound, {L"Absynth 5"}},
+       err::EnvVarNotFound,
+       {L"Absynth 5"}},
       {"a common files variable too long for the pass",
        [](Machine& m) {
          m.system.environment[L"CommonProgramFiles(x86)"] = L"C:\\" + std::wstring(520, L'x');
        },
-       err::MoreData, {}},
+       err::MoreData,
+       {}},
       {"a shared artwork folder that cannot be made",
        [](Machine& m) {
          m.AddProduct(kCommon86, L"Absynth 5");
          m.fs.InjectFailure(FakeFileSystem::Operation::CreateFolder,
                             L"C:\\Users\\Public\\Documents\\NI Resources", err::AccessDenied);
        },
-       err::AccessDenied, {}},
+       err::AccessDenied,
+       {}},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
@@ -364,12 +368,9 @@ TEST(ThumbnailNamesTest, TargetNamesAreTheFolderNameInLowerCase) {
     const wchar_t* name;
     const wchar_t* lower;
   } cases[] = {
-      {L"Massive", L"massive"},
-      {L"KOMPLETE KONTROL", L"komplete kontrol"},
-      {L"Ébène Grand", L"ébène grand"},
-      {L"ŁÓDŹ Strings", L"łódź strings"},
-      {L"ΑΩ Пианино", L"αω пианино"},
-      {L"Mix × 2 [Pro]_ß", L"mix × 2 [pro]_ß"},
+      {L"Massive", L"massive"},         {L"KOMPLETE KONTROL", L"komplete kontrol"},
+      {L"Ébène Grand", L"ébène grand"}, {L"ŁÓDŹ Strings", L"łódź strings"},
+      {L"ΑΩ Пианино", L"αω пианино"},   {L"Mix × 2 [Pro]_ß", L"mix × 2 [pro]_ß"},
   };
   for (const auto& c : cases) EXPECT_EQ(ToLowerCaseName(c.name), c.lower) << ToUtf8(c.name);
 }
@@ -421,15 +422,20 @@ TEST(ThumbnailListTest, ColumnsSortStablyAndTheSameColumnAgainReverses) {
   ThumbnailItems items = start;
   SortThumbnailItems(items, 1, 0);
   SortThumbnailItems(items, 1, 1);
-  EXPECT_EQ(Order(items), (Names{L"_Archive", L"Zebra", L"massive#1", L"Massive#2", L"Absynth 5",
-                                 L"battery 4"}));
+  EXPECT_EQ(Order(items),
+            (Names{L"_Archive", L"Zebra", L"massive#1", L"Massive#2", L"Absynth 5", L"battery 4"}));
 }
 
 TEST(ThumbnailListTest, CountsRelevantMissingAndErrorItems) {
   using S = ThumbnailStatus;
   const ThumbnailCounts counts = CountThumbnailItems({
-      Item(L"a", S::Error), Item(L"b", S::Missing), Item(L"c", S::Missing), Item(L"d", S::Present),
-      Item(L"e", S::Unknown), Item(L"f", S::Error), Item(L"g", S::Missing),
+      Item(L"a", S::Error),
+      Item(L"b", S::Missing),
+      Item(L"c", S::Missing),
+      Item(L"d", S::Present),
+      Item(L"e", S::Unknown),
+      Item(L"f", S::Error),
+      Item(L"g", S::Missing),
   });
   EXPECT_EQ(counts.relevant, 7u);
   EXPECT_EQ(counts.missing, 3u);
@@ -457,16 +463,22 @@ TEST(ThumbnailListTest, StatusWordsAndPageTexts) {
     ThumbnailCounts counts;
     std::wstring text;
   } cases[] = {
-      {ThumbnailPassMode::Scan, {9, 6, 0},
+      {ThumbnailPassMode::Scan,
+       {9, 6, 0},
        L"Initial scan is complete. Click 'Fix Thumbnails' to repair missing product graphics.\n"
-       L"9 relevant products found. 6 products missing thumbnails. 0 errors encountered." + note},
-      {ThumbnailPassMode::Scan, {2, 0, 0},
+       L"9 relevant products found. 6 products missing thumbnails. 0 errors encountered." +
+           note},
+      {ThumbnailPassMode::Scan,
+       {2, 0, 0},
        L"Initial scan is complete.\n"
-       L"2 relevant products found. 0 products missing thumbnails. 0 errors encountered." + note},
-      {ThumbnailPassMode::Fix, {9, 1, 2},
+       L"2 relevant products found. 0 products missing thumbnails. 0 errors encountered." +
+           note},
+      {ThumbnailPassMode::Fix,
+       {9, 1, 2},
        L"Fix procedure is complete.\n"
        L"9 relevant products found. 1 products missing thumbnails. 2 errors encountered."},
-      {ThumbnailPassMode::Fix, {0, 0, 0},
+      {ThumbnailPassMode::Fix,
+       {0, 0, 0},
        L"Fix procedure is complete.\n"
        L"0 relevant products found. 0 products missing thumbnails. 0 errors encountered."},
   };

@@ -23,13 +23,13 @@ using testing::VersionNode;
 
 // Two translations, German first, as in a typical localised plugin.
 std::vector<uint8_t> TwoTableInfo() {
-  return Encode(Root(
-      {Block(L"StringFileInfo",
-             {Block(L"040704e4", {Text(L"FileVersion", L"2.0 (de)"), Text(L"Comments", L"")}),
-              Block(L"040904B0", {Text(L"CompanyName", L"Quillmoor"),
-                                  Text(L"fileversion", L"2.0 (en)")})}),
-       Block(L"VarFileInfo", {TranslationValue({{0x0407, 1252}, {0x0409, 1200}})})},
-      FixedInfoBytes(0x00020000, 0x00000001, 0x00030004, 0x00050006)));
+  return Encode(
+      Root({Block(L"StringFileInfo",
+                  {Block(L"040704e4", {Text(L"FileVersion", L"2.0 (de)"), Text(L"Comments", L"")}),
+                   Block(L"040904B0",
+                         {Text(L"CompanyName", L"Quillmoor"), Text(L"fileversion", L"2.0 (en)")})}),
+            Block(L"VarFileInfo", {TranslationValue({{0x0407, 1252}, {0x0409, 1200}})})},
+           FixedInfoBytes(0x00020000, 0x00000001, 0x00030004, 0x00050006)));
 }
 
 TEST(VersionResourceTest, FixedInfoTranslationsAndStrings) {
@@ -104,8 +104,8 @@ TEST(VersionResourceTest, StringPathUsesFourLowerCaseHexDigitsEach) {
 
 TEST(VersionResourceTest, EmptyAndShortValues) {
   // No fixed information at all, and a translation table without entries.
-  const VersionResource info(Encode(
-      Root({Block(L"VarFileInfo", {TranslationValue({})}, 0)}, std::vector<uint8_t>{})));
+  const VersionResource info(
+      Encode(Root({Block(L"VarFileInfo", {TranslationValue({})}, 0)}, std::vector<uint8_t>{})));
   FixedFileInfo fixed;
   EXPECT_EQ(info.QueryFixedInfo(fixed), err::UnidentifiedError);
   std::vector<VersionTranslation> translations{{1, 2}};
@@ -154,12 +154,11 @@ const LyingCase kLyingCases[] = {
     {"first table length 2", [](auto& b) { Put16(b, KeyOffset(b, L"040704e4"), 2); },
      err::ResourceTypeNotFound, L""},
     {"first table swallows the second",
-     [](auto& b) { Put16(b, KeyOffset(b, L"040704e4"), 0xFFF0); }, err::ResourceTypeNotFound,
-     L""},
+     [](auto& b) { Put16(b, KeyOffset(b, L"040704e4"), 0xFFF0); }, err::ResourceTypeNotFound, L""},
     {"string value length past its block",
      [](auto& b) { Put16(b, KeyOffset(b, L"fileversion") + 2, 0x7FFF); }, 0, L"2.0 (en)"},
-    {"string value length 0",
-     [](auto& b) { Put16(b, KeyOffset(b, L"fileversion") + 2, 0); }, 0, L""},
+    {"string value length 0", [](auto& b) { Put16(b, KeyOffset(b, L"fileversion") + 2, 0); }, 0,
+     L""},
     {"string value length 3", [](auto& b) { Put16(b, KeyOffset(b, L"fileversion") + 2, 3); }, 0,
      L"2.0"},
     {"value length of StringFileInfo skips its children",

@@ -23,7 +23,7 @@ TEST(WizardFlowTest, TransitionTable) {
       {253, 253, 1002, 1, true, 1, 1},   // file database known: straight to the product manager
       {253, 253, 1002, 1, false, 1, 0},  // otherwise the locate page first
       {253, 253, 1002, 5, false, 5, 255},
-      {253, 0, 1, 0, false, 0, 0},       // any page number shows the Start page; OK still enters
+      {253, 0, 1, 0, false, 0, 0},  // any page number shows the Start page; OK still enters
       // Duplicate plugins: folders page, then the finder; Back from the finder to the folders.
       {0, 0, 1002, 0, false, 0, 1},
       {0, 0, 1003, 0, false, 253, 253},
@@ -45,7 +45,7 @@ TEST(WizardFlowTest, TransitionTable) {
       {4, 0, 1002, 0, false, 4, 1},
       {4, 0, 1003, 0, false, 253, 253},
       {4, 1, 1003, 0, false, 4, 0},
-      {4, 1, -1, 0, false, 4, 255},      // a page that could not be created
+      {4, 1, -1, 0, false, 4, 255},  // a page that could not be created
       // Pairs no wizard has end the program.
       {2, 1, 1003, 0, false, 2, 255},
       {3, 1, 1003, 0, false, 3, 255},

@@ -97,21 +97,24 @@ TEST_F(CatalogScanTest, ReadsBothViewsAndWritesThroughTheRecordsView) {
   ASSERT_EQ(only32->WriteValue(registry, valuekind::InstallDir, true, RegRoot::LocalMachine,
                                L"D:\\Moved"),
             0u);
-  EXPECT_EQ(GetRegistryText(HKEY_LOCAL_MACHINE, ProductKey(prefix + L"Only32"), KEY_WOW64_32KEY, L"InstallDir"),
+  EXPECT_EQ(GetRegistryText(HKEY_LOCAL_MACHINE, ProductKey(prefix + L"Only32"), KEY_WOW64_32KEY,
+                            L"InstallDir"),
             L"D:\\Moved");
   EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, ProductKey(prefix + L"Only32"), KEY_WOW64_64KEY));
-  ASSERT_EQ(both->WriteValue(registry, valuekind::InstallDir, true, RegRoot::LocalMachine,
-                             L"E:\\Both"),
-            0u);
-  EXPECT_EQ(GetRegistryText(HKEY_LOCAL_MACHINE, ProductKey(prefix + L"Both"), KEY_WOW64_64KEY, L"InstallDir"),
+  ASSERT_EQ(
+      both->WriteValue(registry, valuekind::InstallDir, true, RegRoot::LocalMachine, L"E:\\Both"),
+      0u);
+  EXPECT_EQ(GetRegistryText(HKEY_LOCAL_MACHINE, ProductKey(prefix + L"Both"), KEY_WOW64_64KEY,
+                            L"InstallDir"),
             L"E:\\Both");
-  EXPECT_EQ(GetRegistryText(HKEY_LOCAL_MACHINE, ProductKey(prefix + L"Both"), KEY_WOW64_32KEY, L"InstallDir"),
+  EXPECT_EQ(GetRegistryText(HKEY_LOCAL_MACHINE, ProductKey(prefix + L"Both"), KEY_WOW64_32KEY,
+                            L"InstallDir"),
             L"C:\\Thirty-two");
   // Into existing keys only: a product whose key is gone is not made again.
   RegDeleteKeyExW(HKEY_LOCAL_MACHINE, ProductKey(prefix + L"Only64").c_str(), KEY_WOW64_64KEY, 0);
-  EXPECT_EQ(only64->WriteValue(registry, valuekind::InstallDir, true, RegRoot::LocalMachine,
-                               L"F:\\"),
-            err::FileNotFound);
+  EXPECT_EQ(
+      only64->WriteValue(registry, valuekind::InstallDir, true, RegRoot::LocalMachine, L"F:\\"),
+      err::FileNotFound);
   EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, ProductKey(prefix + L"Only64"), KEY_WOW64_64KEY));
 
   // User values: into the user hive's existing key; a product without one fails.

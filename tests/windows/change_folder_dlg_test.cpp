@@ -42,7 +42,8 @@ void Click(HWND window, int id) {
 void ListNotify(HWND dialog, int row, WORD code) {
   HWND list = GetDlgItem(dialog, IDC_FOLDER_LIST);
   SendMessageW(list, LB_SETCURSEL, row, 0);
-  PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(IDC_FOLDER_LIST, code), reinterpret_cast<LPARAM>(list));
+  PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(IDC_FOLDER_LIST, code),
+               reinterpret_cast<LPARAM>(list));
 }
 void Select(HWND dialog, int row) { ListNotify(dialog, row, LBN_SELCHANGE); }
 void DoubleClick(HWND dialog, int row) { ListNotify(dialog, row, LBN_DBLCLK); }
@@ -123,8 +124,10 @@ class Script {
         return;
       }
       ADD_FAILURE() << "step " << next_ << " of " << steps_.size() << " expected "
-                    << (next_ < steps_.size() && steps_[next_].title ? steps_[next_].title : L"no window") << ", found "
-                    << title << (IsMessageBox(window) ? L": " + Text(window, kMessageText) : L"");
+                    << (next_ < steps_.size() && steps_[next_].title ? steps_[next_].title
+                                                                     : L"no window")
+                    << ", found " << title
+                    << (IsMessageBox(window) ? L": " + Text(window, kMessageText) : L"");
       failed_ = true;
     }
     if (IsMessageBox(window)) {
@@ -256,8 +259,8 @@ TEST_F(ChangeFolderDlgTest, AnotherFolderEnablesUseForProductForGood) {
 }
 
 TEST_F(ChangeFolderDlgTest, UseForAllAsksFirstAndThenWhetherToLimit) {
-  const std::wstring proceed = changefolder::UseForAllQuestion(
-      L"64-bit VST plugin", L"App/Plugin", L"D:\\Audio\\Plugins");
+  const std::wstring proceed =
+      changefolder::UseForAllQuestion(L"64-bit VST plugin", L"App/Plugin", L"D:\\Audio\\Plugins");
   const std::wstring limit = changefolder::LimitQuestion(L"App/Plugin", L"c:\\plugins\\vst64");
   const struct {
     const wchar_t* current;  // the product's folder

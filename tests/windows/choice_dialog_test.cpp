@@ -46,7 +46,8 @@ BOOL CALLBACK FindQuestion(HWND hwnd, LPARAM result) {
   wchar_t title[32] = {}, className[16] = {};
   GetClassNameW(hwnd, className, 16);
   GetWindowTextW(hwnd, title, 32);
-  if (wcscmp(className, L"#32770") == 0 && wcscmp(title, L"Tessaly") == 0 && IsWindowVisible(hwnd)) {
+  if (wcscmp(className, L"#32770") == 0 && wcscmp(title, L"Tessaly") == 0 &&
+      IsWindowVisible(hwnd)) {
     *reinterpret_cast<HWND*>(result) = hwnd;
     return FALSE;
   }
@@ -92,7 +93,8 @@ void CALLBACK AnswerQuestion(HWND, UINT, UINT_PTR, DWORD) {
 class ChoiceDialogTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    if (const std::string why = testing::ProgramTemplates::NoDisplay(); !why.empty()) GTEST_SKIP() << why;
+    if (const std::string why = testing::ProgramTemplates::NoDisplay(); !why.empty())
+      GTEST_SKIP() << why;
     // The program's own manifest (common controls 6), active before the first question.
     const std::wstring program = testing::BuiltProgramPath();
     ACTCTXW context{};
@@ -115,7 +117,8 @@ class ChoiceDialogTest : public ::testing::Test {
     g_reply = &reply;
     const UINT_PTR timer = SetTimer(nullptr, 0, 20, AnswerQuestion);
     EXPECT_NE(timer, 0u);
-    const size_t choice = inBox ? AskChoiceInMessageBox(nullptr, question) : AskChoice(nullptr, question);
+    const size_t choice =
+        inBox ? AskChoiceInMessageBox(nullptr, question) : AskChoice(nullptr, question);
     KillTimer(nullptr, timer);
     g_reply = nullptr;
     EXPECT_NE(reply.seen, nullptr) << "no question was shown";
@@ -147,8 +150,8 @@ TEST_F(ChoiceDialogTest, TheTaskDialogNamesEachActionAndItsButtonsChooseThem) {
     reply.press = c.press;
     reply.command = c.command;
     EXPECT_EQ(Ask(ThreeWays(), reply, false), c.choice);
-    EXPECT_EQ(reply.buttons,
-              (std::vector<std::wstring>{L"Finish the move", L"Put my files back", L"Decide later"}));
+    EXPECT_EQ(reply.buttons, (std::vector<std::wstring>{L"Finish the move", L"Put my files back",
+                                                        L"Decide later"}));
   }
 }
 
@@ -161,7 +164,8 @@ TEST_F(ChoiceDialogTest, TheTaskDialogTakesTheSkinWhereItsControlsAreOrdinaryWin
   ASSERT_NE(reply.seen, nullptr);
   // Windows draws its task dialog as one DirectUI surface, with no button windows, that the skin
   // cannot reach.
-  if (reply.buttons.empty()) GTEST_SKIP() << "the task dialog is one DirectUI surface: system colours";
+  if (reply.buttons.empty())
+    GTEST_SKIP() << "the task dialog is one DirectUI surface: system colours";
   EXPECT_EQ(reply.background, RGB(10, 20, 30));
 }
 

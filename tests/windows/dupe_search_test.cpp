@@ -83,25 +83,26 @@ TEST(DupeSearchWin32Test, FindsBundlesComparesCopiesAndDeletesABundleWhole) {
   write(bundle + L"\\Contents\\Resources\\moduleinfo.json", {'{', '}'});
   write(root + L"\\Copy\\Pad.vst3\\Contents\\x86_64-win\\Pad.vst3", dll64);  // the same bundle
   write(root + L"\\Copy\\Pad.vst3\\Contents\\Resources\\moduleinfo.json", {'{', '}'});
-  write(root + L"\\Old\\Pad.vst3", dll64);        // the same bytes as the bundle's binary
+  write(root + L"\\Old\\Pad.vst3", dll64);  // the same bytes as the bundle's binary
   write(root + L"\\Arm\\Pad.vst3\\Contents\\arm64-win\\Pad.vst3", Dll(pe::kMachineArm64));
-  write(root + L"\\Other\\Pad.vst3", other64);    // the same size, other bytes
+  write(root + L"\\Other\\Pad.vst3", other64);                       // the same size, other bytes
   write(root + L"\\Empty.vst3\\Contents\\Resources\\x.txt", {'x'});  // no binary
   write(root + L"\\Keys.clap", dll64);
 
   CPluginMap expected, unexpected;
   Silent observer;
   CancelFlag stop{0};
-  ASSERT_TRUE(RunDupeSearch(fs, harness->system(), {root}, 1, expected, unexpected, observer, stop,
-                            {true})
-                  .completed);
+  ASSERT_TRUE(
+      RunDupeSearch(fs, harness->system(), {root}, 1, expected, unexpected, observer, stop, {true})
+          .completed);
   CPluginList* pads = expected.Find(L"pad.vst3");
   ASSERT_NE(pads, nullptr);
   ASSERT_EQ(pads->Count(), 4u);
   // The ARM64 bundle is an other-platform plugin, named so.
   ASSERT_NE(unexpected.Find(L"pad.vst3"), nullptr);
-  EXPECT_STREQ(MachineTypeLabel(unexpected.Find(L"pad.vst3")->Members().front().file.RecordedMachine()),
-               L"ARM64");
+  EXPECT_STREQ(
+      MachineTypeLabel(unexpected.Find(L"pad.vst3")->Members().front().file.RecordedMachine()),
+      L"ARM64");
   ASSERT_NE(expected.Find(L"keys.clap"), nullptr);
   ASSERT_NE(unexpected.Find(L"empty.vst3"), nullptr);
   const CPluginFile* bundleFile = nullptr;
@@ -109,7 +110,8 @@ TEST(DupeSearchWin32Test, FindsBundlesComparesCopiesAndDeletesABundleWhole) {
   const CPluginFile* oldFile = nullptr;
   const CPluginFile* otherFile = nullptr;
   for (const auto& m : pads->Members()) {
-    if (m.file.IsBundle()) (EndsWithNoCase(m.file.GetFolder(), L"\\Copy") ? copyFile : bundleFile) = &m.file;
+    if (m.file.IsBundle())
+      (EndsWithNoCase(m.file.GetFolder(), L"\\Copy") ? copyFile : bundleFile) = &m.file;
     if (EndsWithNoCase(m.file.GetFolder(), L"\\Old")) oldFile = &m.file;
     if (EndsWithNoCase(m.file.GetFolder(), L"\\Other")) otherFile = &m.file;
   }

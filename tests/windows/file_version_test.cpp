@@ -76,7 +76,8 @@ DWORD FileVersionWithSystem(const std::wstring& path, std::wstring& out) {
   const VersionTranslation first{
       static_cast<uint16_t>(translation.data[0] | (translation.data[1] << 8)),
       static_cast<uint16_t>(translation.data[2] | (translation.data[3] << 8))};
-  const SystemValue value = QueryWithSystem(block, VersionResource::StringPath(first, L"FileVersion"));
+  const SystemValue value =
+      QueryWithSystem(block, VersionResource::StringPath(first, L"FileVersion"));
   if (!value.found) return value.error;
   out.assign(reinterpret_cast<const wchar_t*>(value.data),
              wcsnlen(reinterpret_cast<const wchar_t*>(value.data), value.length));
@@ -120,7 +121,8 @@ class FileVersionSystemTest : public ::testing::Test {
     ASSERT_GE(ours.bytes().size(), length);
     EXPECT_EQ(std::memcmp(ours.bytes().data(), system.bytes.data(), length), 0);
 
-    for (const std::wstring& query : {std::wstring(L"\\"), std::wstring(L"\\VarFileInfo\\Translation")}) {
+    for (const std::wstring& query :
+         {std::wstring(L"\\"), std::wstring(L"\\VarFileInfo\\Translation")}) {
       VersionValue value;
       const ErrorCode rc = ours.QueryValue(query, value);
       const SystemValue expected = QueryWithSystem(system, query);
@@ -163,9 +165,8 @@ class FileVersionSystemTest : public ::testing::Test {
 
 TEST_F(FileVersionSystemTest, FixturesReadAsTheSystemReadsThem) {
   for (const wchar_t* name : {L"multi32.dll", L"multi64.dll", L"no_file_version32.dll",
-                              L"key_case32.dll", L"two_languages32.dll",
-                              L"neutral_language32.dll", L"no_translation32.dll",
-                              L"empty_translation32.dll"}) {
+                              L"key_case32.dll", L"two_languages32.dll", L"neutral_language32.dll",
+                              L"no_translation32.dll", L"empty_translation32.dll"}) {
     ExpectSameAsSystem(Fixture(name));
   }
 }
@@ -264,8 +265,8 @@ void ExpectHeadersAsImageNtHeader(const std::wstring& path, const PeHeaders& our
   ASSERT_NE(view, nullptr);
   const IMAGE_NT_HEADERS* nt = ImageNtHeader(view);
   ASSERT_NE(nt, nullptr);
-  EXPECT_EQ(ours.ntHeadersOffset, uint32_t(reinterpret_cast<const uint8_t*>(nt) -
-                                           static_cast<const uint8_t*>(view)));
+  EXPECT_EQ(ours.ntHeadersOffset,
+            uint32_t(reinterpret_cast<const uint8_t*>(nt) - static_cast<const uint8_t*>(view)));
   EXPECT_EQ(ours.machine, nt->FileHeader.Machine);
   EXPECT_EQ(ours.optionalMagic, nt->OptionalHeader.Magic);
   ASSERT_EQ(ours.sections.size(), nt->FileHeader.NumberOfSections);

@@ -98,7 +98,8 @@ Watch* g_watch = nullptr;
 // the page has handled it, the worker must be gone, since what it fills goes with the page.
 LRESULT CALLBACK WatchDestroy(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
   Watch* watch = g_watch;
-  if (message != WM_DESTROY) return CallWindowProcW(watch->pageProc, window, message, wParam, lParam);
+  if (message != WM_DESTROY)
+    return CallWindowProcW(watch->pageProc, window, message, wParam, lParam);
   watch->gate->release = true;
   const LRESULT result = CallWindowProcW(watch->pageProc, window, message, wParam, lParam);
   watch->destroyed = true;

@@ -23,10 +23,8 @@ struct NoCommands : PageCommands {
 };
 
 constexpr Anchor kAnchors[] = {
-    GrowWidth(IDC_FILE_DATABASE_PATH),
-    FollowRight(IDC_FILE_DATABASE_BROWSE),
-    FollowBottomRight(IDC_BACK),
-    FollowBottomRight(IDC_NEXT),
+    GrowWidth(IDC_FILE_DATABASE_PATH), FollowRight(IDC_FILE_DATABASE_BROWSE),
+    FollowBottomRight(IDC_BACK),       FollowBottomRight(IDC_NEXT),
     FollowBottomRight(IDCANCEL),
 };
 
@@ -34,7 +32,8 @@ constexpr Anchor kAnchors[] = {
 class FramePage : public CPage {
  public:
   FramePage(const PageContext& context, std::function<void(FramePage&)> check)
-      : CPage(context, IDD_FILE_DATABASE, PageOptions{.systemMenu = false}), check_(std::move(check)) {}
+      : CPage(context, IDD_FILE_DATABASE, PageOptions{.systemMenu = false}),
+        check_(std::move(check)) {}
 
   HWND Window() const { return Hwnd(); }
   HWND Control(int id) const { return Item(id); }
@@ -148,10 +147,13 @@ TEST_F(PageFrameTest, TheSizeTheUserChoseOpensTheNextTime) {
     EXPECT_EQ(SizeOf(w).cx, preferred.cx);
     RECT dragged{0, 0, preferred.cx + 120, preferred.cy + 60};
     SendMessageW(w, WM_SIZING, WMSZ_BOTTOMRIGHT, reinterpret_cast<LPARAM>(&dragged));
-    SetWindowPos(w, nullptr, 0, 0, preferred.cx + 120, preferred.cy + 60, SWP_NOMOVE | SWP_NOZORDER);
+    SetWindowPos(w, nullptr, 0, 0, preferred.cx + 120, preferred.cy + 60,
+                 SWP_NOMOVE | SWP_NOZORDER);
   });
-  EXPECT_EQ(settings.GetProfileInt(kSettingsSection, width, 0), static_cast<uint32_t>(preferred.cx + 120));
-  EXPECT_EQ(settings.GetProfileInt(kSettingsSection, height, 0), static_cast<uint32_t>(preferred.cy + 60));
+  EXPECT_EQ(settings.GetProfileInt(kSettingsSection, width, 0),
+            static_cast<uint32_t>(preferred.cx + 120));
+  EXPECT_EQ(settings.GetProfileInt(kSettingsSection, height, 0),
+            static_cast<uint32_t>(preferred.cy + 60));
   Run([&](FramePage& page) {
     EXPECT_EQ(SizeOf(page.Window()).cx, preferred.cx + 120);
     EXPECT_EQ(SizeOf(page.Window()).cy, preferred.cy + 60);
@@ -184,7 +186,8 @@ TEST_F(PageFrameTest, AChangeOfDpiTakesTheSuggestedRectangleAndRescalesFontAndLa
     // The suggestion, as Windows makes it: the window 1.5 times as large.
     RECT suggested{window.left, window.top, window.left + opened.cx * 3 / 2,
                    window.top + opened.cy * 3 / 2};
-    SendMessageW(w, WM_DPICHANGED, MAKEWPARAM(newDpi, newDpi), reinterpret_cast<LPARAM>(&suggested));
+    SendMessageW(w, WM_DPICHANGED, MAKEWPARAM(newDpi, newDpi),
+                 reinterpret_cast<LPARAM>(&suggested));
 
     RECT now{};
     GetWindowRect(w, &now);
@@ -204,8 +207,10 @@ TEST_F(PageFrameTest, AChangeOfDpiTakesTheSuggestedRectangleAndRescalesFontAndLa
     const RECT browseAfter = RectIn(w, browse);
     EXPECT_NEAR(clientAfter.cx - browseAfter.right, (client.cx - browseBefore.right) * 3 / 2, 2);
     EXPECT_NEAR(browseAfter.top, browseBefore.top * 3 / 2, 2);
-    EXPECT_NEAR(browseAfter.right - browseAfter.left, (browseBefore.right - browseBefore.left) * 3 / 2, 2);
-    EXPECT_NEAR(browseAfter.bottom - browseAfter.top, (browseBefore.bottom - browseBefore.top) * 3 / 2, 2);
+    EXPECT_NEAR(browseAfter.right - browseAfter.left,
+                (browseBefore.right - browseBefore.left) * 3 / 2, 2);
+    EXPECT_NEAR(browseAfter.bottom - browseAfter.top,
+                (browseBefore.bottom - browseBefore.top) * 3 / 2, 2);
     EXPECT_EQ(page.scaleChanges, 1);
     // The smallest size is now the template's at the new scale.
     MINMAXINFO limits{};

@@ -47,7 +47,8 @@ class RecordingPage : public CPage {
 
  protected:
   bool OnInitPage() override {
-    for (const auto& [id, code] : commands_) PostMessageW(Hwnd(), WM_COMMAND, MAKEWPARAM(id, code), 0);
+    for (const auto& [id, code] : commands_)
+      PostMessageW(Hwnd(), WM_COMMAND, MAKEWPARAM(id, code), 0);
     // Whatever the commands did, the run ends.
     PostMessageW(Hwnd(), WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0);
     return true;
@@ -88,20 +89,54 @@ TEST_F(PageHooksTest, ClicksReachOnButtonAndBackAndNextEndOnlyAWizardPage) {
     int nextAsked;
     INT_PTR end;
   } cases[] = {
-      {"another notification is no click", true, false,
+      {"another notification is no click",
+       true,
+       false,
        {{kOwnButton, kNotAClick}, {IDC_BACK, kNotAClick}, {IDC_NEXT, kNotAClick}},
-       {IDCANCEL}, 0, 0, IDCANCEL},
-      {"a click the page handles ends nothing", true, false,
-       {{kOwnButton, BN_CLICKED}}, {kOwnButton, IDCANCEL}, 0, 0, IDCANCEL},
-      {"Back tells the page, then ends it", true, false,
-       {{IDC_BACK, BN_CLICKED}}, {IDC_BACK}, 1, 0, IDC_BACK},
-      {"Next asks the page, then ends it", true, false,
-       {{IDC_NEXT, BN_CLICKED}}, {IDC_NEXT}, 0, 1, IDC_NEXT},
-      {"a busy page holds Next back", true, true,
-       {{IDC_NEXT, BN_CLICKED}, {IDC_BACK, BN_CLICKED}}, {IDC_NEXT, IDC_BACK}, 1, 0, IDC_BACK},
-      {"without the wizard endings Back and Next are plain buttons", false, false,
+       {IDCANCEL},
+       0,
+       0,
+       IDCANCEL},
+      {"a click the page handles ends nothing",
+       true,
+       false,
+       {{kOwnButton, BN_CLICKED}},
+       {kOwnButton, IDCANCEL},
+       0,
+       0,
+       IDCANCEL},
+      {"Back tells the page, then ends it",
+       true,
+       false,
+       {{IDC_BACK, BN_CLICKED}},
+       {IDC_BACK},
+       1,
+       0,
+       IDC_BACK},
+      {"Next asks the page, then ends it",
+       true,
+       false,
+       {{IDC_NEXT, BN_CLICKED}},
+       {IDC_NEXT},
+       0,
+       1,
+       IDC_NEXT},
+      {"a busy page holds Next back",
+       true,
+       true,
+       {{IDC_NEXT, BN_CLICKED}, {IDC_BACK, BN_CLICKED}},
+       {IDC_NEXT, IDC_BACK},
+       1,
+       0,
+       IDC_BACK},
+      {"without the wizard endings Back and Next are plain buttons",
+       false,
+       false,
        {{IDC_BACK, BN_CLICKED}, {IDC_NEXT, BN_CLICKED}},
-       {IDC_BACK, IDC_NEXT, IDCANCEL}, 0, 0, IDCANCEL},
+       {IDC_BACK, IDC_NEXT, IDCANCEL},
+       0,
+       0,
+       IDCANCEL},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);

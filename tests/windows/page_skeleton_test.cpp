@@ -33,7 +33,6 @@ TEST(PageSkeletonTest, SystemMenuGetsASeparatorAndTheFiveCommands) {
     EXPECT_STREQ(text, expected[i].text);
   }
   DestroyMenu(menu);
-
 }
 
 // Records which of the program's dialogs a page asked for.
@@ -52,7 +51,8 @@ TEST(PageSkeletonTest, SystemMenuCommandsReachTheProgramsDialogs) {
   EXPECT_EQ(commands.about, 1);
   EXPECT_EQ(commands.preferences, 1);
   // Commands that are not one of the five go to the default handling and open nothing.
-  for (UINT command : {0x0u, 0x30u, 0x200u, static_cast<UINT>(SC_CLOSE), static_cast<UINT>(SC_MOVE)}) {
+  for (UINT command :
+       {0x0u, 0x30u, 0x200u, static_cast<UINT>(SC_CLOSE), static_cast<UINT>(SC_MOVE)}) {
     EXPECT_FALSE(HandleSystemMenuCommand(commands, command, nullptr)) << command;
   }
   EXPECT_EQ(commands.about, 1);
@@ -62,9 +62,10 @@ TEST(PageSkeletonTest, SystemMenuCommandsReachTheProgramsDialogs) {
 class PageWindowCenterTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    window = CreateWindowExW(0, L"STATIC", L"page", WS_POPUP, 100, 100, 301, 201, nullptr,
-                             nullptr, nullptr, nullptr);
-    if (!window) GTEST_SKIP() << "no window (error " << GetLastError() << "): the tier needs a display";
+    window = CreateWindowExW(0, L"STATIC", L"page", WS_POPUP, 100, 100, 301, 201, nullptr, nullptr,
+                             nullptr, nullptr);
+    if (!window)
+      GTEST_SKIP() << "no window (error " << GetLastError() << "): the tier needs a display";
   }
   void TearDown() override {
     if (window) DestroyWindow(window);
@@ -106,8 +107,10 @@ TEST_F(PageWindowCenterTest, ACentreIsRestoredSavedAndKeptOnScreen) {
   // Off every monitor: the middle of the virtual screen.
   Store(-1, 500);
   ASSERT_TRUE(RestoreWindowCenter(window, profile));
-  EXPECT_EQ(Center().x, GetSystemMetrics(SM_XVIRTUALSCREEN) + GetSystemMetrics(SM_CXVIRTUALSCREEN) / 2);
-  EXPECT_EQ(Center().y, GetSystemMetrics(SM_YVIRTUALSCREEN) + GetSystemMetrics(SM_CYVIRTUALSCREEN) / 2);
+  EXPECT_EQ(Center().x,
+            GetSystemMetrics(SM_XVIRTUALSCREEN) + GetSystemMetrics(SM_CXVIRTUALSCREEN) / 2);
+  EXPECT_EQ(Center().y,
+            GetSystemMetrics(SM_YVIRTUALSCREEN) + GetSystemMetrics(SM_CYVIRTUALSCREEN) / 2);
 
   EXPECT_FALSE(RestoreWindowCenter(nullptr, profile));
   EXPECT_FALSE(SaveWindowCenter(nullptr, profile));
@@ -134,8 +137,8 @@ TEST_F(PageWindowCenterTest, APageIsKeptInsideTheWorkArea) {
   EXPECT_EQ(rect.bottom, work.bottom);
   EXPECT_EQ(rect.right - rect.left, 301);
   // Larger than the work area: the work area's size, wholly inside it.
-  ASSERT_TRUE(PlaceWindow(window, &profile,
-                          {work.right - work.left + 200, work.bottom - work.top + 100}));
+  ASSERT_TRUE(
+      PlaceWindow(window, &profile, {work.right - work.left + 200, work.bottom - work.top + 100}));
   GetWindowRect(window, &rect);
   EXPECT_TRUE(inside());
   EXPECT_EQ(rect.right - rect.left, work.right - work.left);

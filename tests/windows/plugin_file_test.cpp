@@ -77,8 +77,7 @@ std::wstring StringWithSystem(std::vector<uint8_t>& block, const wchar_t* name) 
   if (block.empty()) return {};
   void* data = nullptr;
   UINT length = 0;
-  if (!VerQueryValueW(block.data(), L"\\VarFileInfo\\Translation", &data, &length) ||
-      length < 4) {
+  if (!VerQueryValueW(block.data(), L"\\VarFileInfo\\Translation", &data, &length) || length < 4) {
     return {};
   }
   const WORD* pair = static_cast<const WORD*>(data);
@@ -95,9 +94,8 @@ std::wstring FileVersionWithSystem(std::vector<uint8_t>& block) {
   if (!VerQueryValueW(block.data(), L"\\", &data, &length) || length == 0) return {};
   const auto* fixed = static_cast<const VS_FIXEDFILEINFO*>(data);
   wchar_t text[64];
-  swprintf(text, 64, L"%u.%u.%u.%u", HIWORD(fixed->dwFileVersionMS),
-           LOWORD(fixed->dwFileVersionMS), HIWORD(fixed->dwFileVersionLS),
-           LOWORD(fixed->dwFileVersionLS));
+  swprintf(text, 64, L"%u.%u.%u.%u", HIWORD(fixed->dwFileVersionMS), LOWORD(fixed->dwFileVersionMS),
+           HIWORD(fixed->dwFileVersionLS), LOWORD(fixed->dwFileVersionLS));
   return text;
 }
 

@@ -42,8 +42,8 @@ TEST(ProgramResourcesTest, VersionRecordReadsAlikeThroughOurReaderAndTheSystem) 
 
   VersionResource resource;
   ASSERT_EQ(ReadVersionResource(fs, program, resource), 0u);
-  for (const wchar_t* name : {L"ProductVersion", L"FileVersion", L"LegalCopyright",
-                              L"CompanyName", L"ProductName"}) {
+  for (const wchar_t* name :
+       {L"ProductVersion", L"FileVersion", L"LegalCopyright", L"CompanyName", L"ProductName"}) {
     std::wstring ours;
     EXPECT_EQ(resource.QueryString(std::wstring(L"\\StringFileInfo\\040904b0\\") + name, ours), 0u)
         << name;
@@ -54,7 +54,8 @@ TEST(ProgramResourcesTest, VersionRecordReadsAlikeThroughOurReaderAndTheSystem) 
 }
 
 TEST(ProgramResourcesTest, ManifestAsksForAdministratorAndCommonControls6) {
-  HMODULE module = LoadLibraryExW(testing::BuiltProgramPath().c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
+  HMODULE module =
+      LoadLibraryExW(testing::BuiltProgramPath().c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
   ASSERT_NE(module, nullptr) << GetLastError();
   HRSRC found = FindResourceW(module, MAKEINTRESOURCEW(1), MAKEINTRESOURCEW(24));  // RT_MANIFEST
   ASSERT_NE(found, nullptr);

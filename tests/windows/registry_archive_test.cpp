@@ -122,9 +122,9 @@ TEST_F(Win32RegistryArchiveTest, ATamperedArchiveWritesNothing) {
   ASSERT_EQ(archive.Load(file), 0u);
   EXPECT_EQ(archive.Restore(), err::InternalError);
   HKEY key = nullptr;
-  EXPECT_EQ(RegOpenKeyExW(HKEY_CURRENT_USER, L"SOFTWARE\\TessalyArchiveTampered", 0, KEY_READ,
-                          &key),
-            ERROR_FILE_NOT_FOUND);
+  EXPECT_EQ(
+      RegOpenKeyExW(HKEY_CURRENT_USER, L"SOFTWARE\\TessalyArchiveTampered", 0, KEY_READ, &key),
+      ERROR_FILE_NOT_FOUND);
   if (key) RegCloseKey(key);
   RegDeleteTreeW(HKEY_CURRENT_USER, L"SOFTWARE\\TessalyArchiveTampered");  // should it exist
 }

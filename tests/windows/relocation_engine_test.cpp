@@ -109,7 +109,7 @@ class RelocationOnDiskTest : public ::testing::Test {
     target = harness->scratch + L"\\Relocated\\Strings";
     renamed = source + L".orig0";
     documentsSystem = std::make_unique<ScratchDocumentsSystem>(harness->system(),
-                                                      harness->scratch + L"\\Documents");
+                                                               harness->scratch + L"\\Documents");
     ASSERT_EQ(CreateDirectoryTree(fs(), harness->scratch + L"\\Relocated"), 0u);
   }
 
@@ -171,8 +171,8 @@ class RelocationOnDiskTest : public ::testing::Test {
   }
 
   RelocationResult Relocate(bool linkOnly = false, FileSystem* through = nullptr) {
-    return RunRelocation(through ? *through : fs(), *documentsSystem,
-                         {source, target, linkOnly}, cancel, recorder);
+    return RunRelocation(through ? *through : fs(), *documentsSystem, {source, target, linkOnly},
+                         cancel, recorder);
   }
 
   // The first `lines` lines of a move's log, in the order the engine writes them.
@@ -188,8 +188,8 @@ class RelocationOnDiskTest : public ::testing::Test {
                    L"is successful...)",
                    source.c_str(), renamed.c_str()),
         FormatText(L"Checking that every file and folder of %s is in %s (alternate data streams "
-                   L"are not copied)...", renamed.c_str(),
-                   target.c_str()),
+                   L"are not copied)...",
+                   renamed.c_str(), target.c_str()),
         kLinkLine,
     };
     log.resize(lines);
@@ -265,11 +265,11 @@ TEST_F(RelocationOnDiskTest, AMoveWhoseLinkFailsPutsTheFolderBackAndKeepsTheCopy
   if (!systemFails) {
     EXPECT_EQ(code, 1314ul) << "the injected refusal";
   }
-  EXPECT_EQ(recorder.failures[0],
-            FormatText(L"Error %lu creating a symbolic link to %s. Nothing was moved: your files "
-                       L"are still in %s, and a copy of them is in %s.",
-                       static_cast<uint32_t>(code), target.c_str(), source.c_str(),
-                       target.c_str()));
+  EXPECT_EQ(
+      recorder.failures[0],
+      FormatText(L"Error %lu creating a symbolic link to %s. Nothing was moved: your files "
+                 L"are still in %s, and a copy of them is in %s.",
+                 static_cast<uint32_t>(code), target.c_str(), source.c_str(), target.c_str()));
   EXPECT_FALSE(recorder.recommendSteps);
   EXPECT_TRUE(result.renamedFolder.empty());
 
@@ -528,16 +528,18 @@ TEST_F(RelocationOnDiskTest, AnIncompleteCopyLeavesTheSourceAsItWas) {
   } cases[] = {
       // The copy goes on after the file it cannot read; it ends with a success of its own.
       {"a source file held open without sharing",
-       [](RelocationOnDiskTest& t) { return t.harness->HoldOpen(t.source + L"\\Legato\\Violas.ncw"); },
+       [](RelocationOnDiskTest& t) {
+         return t.harness->HoldOpen(t.source + L"\\Legato\\Violas.ncw");
+       },
        L"1 files could not be copied to %T, so nothing was moved: all your files are still in %S.",
        L"", FormatText(L"Copied %lu files with 1 errors.", count - 1)},
       // Every file fails, the last one too, so the copy itself reports the error.
       {"the Full Target Path is an existing file",
        [](RelocationOnDiskTest& t) {
          const std::string text = "not a folder";
-         EXPECT_EQ(t.fs().WriteFile(t.target, reinterpret_cast<const uint8_t*>(text.data()),
-                                    text.size()),
-                   0u);
+         EXPECT_EQ(
+             t.fs().WriteFile(t.target, reinterpret_cast<const uint8_t*>(text.data()), text.size()),
+             0u);
          return std::unique_ptr<testing::HeldFile>();
        },
        L"Error ", L" attempting to copy files.", L""},
@@ -609,7 +611,8 @@ TEST_F(RelocationOnDiskTest, ADifferingNewerFileAtTheTargetKeepsBothVersions) {
   ASSERT_EQ(fs().WriteFile(kept, reinterpret_cast<const uint8_t*>(newer.data()), newer.size()), 0u);
   FindData original;
   ASSERT_TRUE(PathExists(fs(), source + L"\\Strings.nki", &original));
-  ASSERT_EQ(fs().SetLastWriteTime(kept, original.lastWriteTime + 3600 * kFileTimeTicksPerSecond), 0u);
+  ASSERT_EQ(fs().SetLastWriteTime(kept, original.lastWriteTime + 3600 * kFileTimeTicksPerSecond),
+            0u);
   const RelocationResult result = Relocate();
   EXPECT_FALSE(result.success);
   ASSERT_EQ(recorder.questions.size(), 1u) << Joined(recorder.failures);
@@ -638,19 +641,22 @@ TEST_F(RelocationOnDiskTest, ASourceFileChangedAfterItsCopyFailsTheCheck) {
     if (line.rfind(L"Copied ", 0) != 0) return;
     FindData before;
     ASSERT_TRUE(PathExists(fs(), changed, &before));
-    ASSERT_EQ(fs().WriteFile(changed, reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size()), 0u);
-    ASSERT_EQ(fs().SetLastWriteTime(changed, before.lastWriteTime + 60 * kFileTimeTicksPerSecond), 0u);
+    ASSERT_EQ(fs().WriteFile(changed, reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size()),
+              0u);
+    ASSERT_EQ(fs().SetLastWriteTime(changed, before.lastWriteTime + 60 * kFileTimeTicksPerSecond),
+              0u);
   };
   const RelocationResult result = Relocate();
   EXPECT_FALSE(result.success);
   ASSERT_EQ(recorder.failures.size(), 1u);
-  EXPECT_EQ(recorder.failures[0].rfind(FormatText(L"The copy in %s does not match %s: "
-                                                  L"Legato\\Violas.ncw was changed after it was "
-                                                  L"copied. Nothing was moved: your files are still "
-                                                  L"in %s",
-                                                  target.c_str(), source.c_str(), source.c_str()),
-                                       0),
-            0u)
+  EXPECT_EQ(
+      recorder.failures[0].rfind(FormatText(L"The copy in %s does not match %s: "
+                                            L"Legato\\Violas.ncw was changed after it was "
+                                            L"copied. Nothing was moved: your files are still "
+                                            L"in %s",
+                                            target.c_str(), source.c_str(), source.c_str()),
+                                 0),
+      0u)
       << ToUtf8(recorder.failures[0]);
   EXPECT_TRUE(Read(changed) == bytes);
   EXPECT_FALSE(Exists(renamed));
@@ -681,7 +687,8 @@ TEST_F(RelocationOnDiskTest, TheJournalLivesInAFolderNoRelocationMoves) {
                       cancel, recorder);
     EXPECT_FALSE(refused.success);
     ASSERT_EQ(recorder.failures.size(), 1u);
-    EXPECT_EQ(recorder.failures[0].rfind(folder + L" holds ", 0), 0u) << ToUtf8(recorder.failures[0]);
+    EXPECT_EQ(recorder.failures[0].rfind(folder + L" holds ", 0), 0u)
+        << ToUtf8(recorder.failures[0]);
     EXPECT_TRUE(recorder.log.empty());
     EXPECT_TRUE(IsDirectory(fs(), folder));
     EXPECT_FALSE(Exists(folder + L".orig0"));
@@ -727,12 +734,11 @@ TEST_F(RelocationOnDiskTest, AShortNameIsReadAsTheFoldersOwnName) {
   }
   LinkRefusingFileSystem refusing(fs());
   const bool systemFails = !harness->noFolderLinks.empty();
-  const RelocationResult result =
-      RunRelocation(systemFails ? fs() : refusing, *documentsSystem, {shortName, target, false},
-                    cancel, recorder);
+  const RelocationResult result = RunRelocation(systemFails ? fs() : refusing, *documentsSystem,
+                                                {shortName, target, false}, cancel, recorder);
   EXPECT_FALSE(result.success);
-  EXPECT_TRUE(recorder.Logged(FormatText(L"%s is named %s on disk; that name is used.", shortName,
-                                         source.c_str())))
+  EXPECT_TRUE(recorder.Logged(
+      FormatText(L"%s is named %s on disk; that name is used.", shortName, source.c_str())))
       << Joined(recorder.log);
   EXPECT_TRUE(recorder.Logged(kLinkLine)) << Joined(recorder.failures);
   // Put back under its own name after the refused link: nothing named after the short name.
@@ -755,9 +761,8 @@ TEST_F(RelocationOnDiskTest, AFullTargetPathOf260CharactersIsRefused) {
       RunRelocation(fs(), *documentsSystem, {source, tooLong, false}, cancel, recorder);
   EXPECT_FALSE(result.success);
   ASSERT_EQ(recorder.failures.size(), 1u);
-  EXPECT_EQ(recorder.failures[0].rfind(FormatText(L"The Full Target Path %s has 260 characters",
-                                                  tooLong.c_str()),
-                                       0),
+  EXPECT_EQ(recorder.failures[0].rfind(
+                FormatText(L"The Full Target Path %s has 260 characters", tooLong.c_str()), 0),
             0u)
       << ToUtf8(recorder.failures[0]);
   EXPECT_TRUE(recorder.log.empty());

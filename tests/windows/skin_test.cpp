@@ -14,24 +14,21 @@ namespace tessaly {
 namespace {
 
 // Distinct from the built-in defaults, so a colour proves which theme answered.
-constexpr char kTheme[] =
-    "[Colors]\n"
-    "Window = 10,20,30\n"
-    "Text = 240,240,200\n"
-    "DisabledText = 150,150,150\n"
-    "GroupText = #90C0FF\n"
-    "EditBackground = 40,10,10\n"
-    "EditText = 255,255,255\n"
-    "ReadOnlyBackground = 10,40,10\n"
-    "ListBackground = 5,5,5\n"
-    "ListText = 230,230,230\n";
+constexpr char kTheme[] = "[Colors]\n"
+                          "Window = 10,20,30\n"
+                          "Text = 240,240,200\n"
+                          "DisabledText = 150,150,150\n"
+                          "GroupText = #90C0FF\n"
+                          "EditBackground = 40,10,10\n"
+                          "EditText = 255,255,255\n"
+                          "ReadOnlyBackground = 10,40,10\n"
+                          "ListBackground = 5,5,5\n"
+                          "ListText = 230,230,230\n";
 
 constexpr COLORREF kPageRed = RGB(153, 0, 0);
 constexpr COLORREF kPageWhite = RGB(255, 255, 255);
 
-enum : WORD {
-  kStatic = 100, kCheck, kRadio, kGroup, kEdit, kOwnEdit, kPush, kReadOnlyEdit
-};
+enum : WORD { kStatic = 100, kCheck, kRadio, kGroup, kEdit, kOwnEdit, kPush, kReadOnlyEdit };
 
 // A dialog template built in memory: DLGTEMPLATE with a font, then DWORD-aligned items.
 class DialogTemplate {
@@ -97,9 +94,7 @@ INT_PTR CALLBACK PageProc(HWND dialog, UINT message, WPARAM wParam, LPARAM) {
     case WM_INITDIALOG:
       SetPropW(GetDlgItem(dialog, kOwnEdit), kSkinOwnColorsProp, reinterpret_cast<HANDLE>(1));
       return TRUE;
-    case WM_DESTROY:
-      RemovePropW(GetDlgItem(dialog, kOwnEdit), kSkinOwnColorsProp);
-      return FALSE;
+    case WM_DESTROY: RemovePropW(GetDlgItem(dialog, kOwnEdit), kSkinOwnColorsProp); return FALSE;
     case WM_CTLCOLORDLG:
     case WM_CTLCOLORSTATIC:
     case WM_CTLCOLORBTN:
@@ -107,8 +102,7 @@ INT_PTR CALLBACK PageProc(HWND dialog, UINT message, WPARAM wParam, LPARAM) {
       SetTextColor(reinterpret_cast<HDC>(wParam), kPageRed);
       SetBkColor(reinterpret_cast<HDC>(wParam), kPageWhite);
       return reinterpret_cast<INT_PTR>(GetStockObject(WHITE_BRUSH));
-    default:
-      return FALSE;
+    default: return FALSE;
   }
 }
 
@@ -123,8 +117,8 @@ Answer Ask(HWND window, UINT message, HWND control) {
   HDC dc = CreateCompatibleDC(nullptr);
   SetTextColor(dc, RGB(1, 2, 3));
   SetBkColor(dc, RGB(4, 5, 6));
-  const auto brush = reinterpret_cast<HBRUSH>(
-      SendMessageW(window, message, reinterpret_cast<WPARAM>(dc), reinterpret_cast<LPARAM>(control)));
+  const auto brush = reinterpret_cast<HBRUSH>(SendMessageW(
+      window, message, reinterpret_cast<WPARAM>(dc), reinterpret_cast<LPARAM>(control)));
   Answer answer;
   LOGBRUSH logBrush{};
   if (brush && GetObjectW(brush, sizeof logBrush, &logBrush) == sizeof logBrush)
@@ -197,7 +191,8 @@ constexpr char kCommonControls6[] =
 class SkinTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    HWND probe = CreateWindowExW(0, L"STATIC", L"", 0, 0, 0, 1, 1, nullptr, nullptr, nullptr, nullptr);
+    HWND probe =
+        CreateWindowExW(0, L"STATIC", L"", 0, 0, 0, 1, 1, nullptr, nullptr, nullptr, nullptr);
     if (!probe)
       GTEST_SKIP() << "windows cannot be created here (error " << GetLastError()
                    << "): Wine needs a display, run the tier with DISPLAY set (Xvfb)";
@@ -205,7 +200,8 @@ class SkinTest : public ::testing::Test {
     wchar_t folder[MAX_PATH];
     GetTempPathW(MAX_PATH, folder);
     manifest_ = std::wstring(folder) + L"tessaly-skin-test.manifest";
-    HANDLE file = CreateFileW(manifest_.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    HANDLE file =
+        CreateFileW(manifest_.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
     ASSERT_NE(file, INVALID_HANDLE_VALUE) << GetLastError();
     DWORD written = 0;
     WriteFile(file, kCommonControls6, sizeof kCommonControls6 - 1, &written, nullptr);
@@ -410,8 +406,7 @@ void CALLBACK ProbeMessageBox(HWND, UINT, UINT_PTR, DWORD) {
     g_probe->dialog = AskDialog(box);
     g_probe->text = Ask(box, WM_CTLCOLORSTATIC, GetDlgItem(box, 0xFFFF));
   }
-  if (box && (g_probe->found || g_probe->ticks > 250))
-    PostMessageW(box, WM_COMMAND, IDOK, 0);
+  if (box && (g_probe->found || g_probe->ticks > 250)) PostMessageW(box, WM_COMMAND, IDOK, 0);
 }
 
 TEST_F(SkinTest, MessageBoxesOfTheThreadAreSkinned) {

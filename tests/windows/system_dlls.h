@@ -16,8 +16,8 @@ constexpr bool k32BitProcess = sizeof(void*) == 4;
 // The 32-bit system DLLs, when the prefix holds them.
 inline std::vector<std::wstring> Wow64SystemDlls() {
   std::vector<std::wstring> dlls;
-  for (const wchar_t* path : {L"C:\\windows\\syswow64\\kernel32.dll",
-                              L"C:\\windows\\syswow64\\user32.dll"}) {
+  for (const wchar_t* path :
+       {L"C:\\windows\\syswow64\\kernel32.dll", L"C:\\windows\\syswow64\\user32.dll"}) {
     if (GetFileAttributesW(path) != INVALID_FILE_ATTRIBUTES) dlls.push_back(path);
   }
   return dlls;

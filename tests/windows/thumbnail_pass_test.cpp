@@ -26,14 +26,19 @@ class ScratchSystem : public testing::ForwardingSystem {
   ScratchSystem(System& real, const std::wstring& scratch)
       : ForwardingSystem(real), scratch_(scratch) {}
   ErrorCode GetEnvironmentVariable(std::wstring_view name, std::wstring& out) override {
-    if (EqualsNoCase(name, L"ProgramFiles(x86)")) out = scratch_ + L"\\Program Files (x86)";
-    else if (EqualsNoCase(name, L"CommonProgramFiles(x86)")) out = scratch_ + L"\\Common86";
-    else if (EqualsNoCase(name, L"CommonProgramW6432")) out = scratch_ + L"\\Common64";
-    else return ForwardingSystem::GetEnvironmentVariable(name, out);
+    if (EqualsNoCase(name, L"ProgramFiles(x86)"))
+      out = scratch_ + L"\\Program Files (x86)";
+    else if (EqualsNoCase(name, L"CommonProgramFiles(x86)"))
+      out = scratch_ + L"\\Common86";
+    else if (EqualsNoCase(name, L"CommonProgramW6432"))
+      out = scratch_ + L"\\Common64";
+    else
+      return ForwardingSystem::GetEnvironmentVariable(name, out);
     return err::Success;
   }
   ErrorCode GetSpecialFolder(int csidlValue, std::wstring& out) override {
-    if (csidlValue != csidl::CommonDocuments) return ForwardingSystem::GetSpecialFolder(csidlValue, out);
+    if (csidlValue != csidl::CommonDocuments)
+      return ForwardingSystem::GetSpecialFolder(csidlValue, out);
     out = scratch_ + L"\\Public Documents";
     return err::Success;
   }

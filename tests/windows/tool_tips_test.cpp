@@ -39,12 +39,14 @@ BOOL CALLBACK FindTips(HWND window, LPARAM found) {
 TEST(ToolTipsTest, ToolsPassTheirMouseMessagesToTheTipsUntilTheTipsGo) {
   INITCOMMONCONTROLSEX controls{sizeof controls, ICC_WIN95_CLASSES};
   InitCommonControlsEx(&controls);
-  HWND parent = CreateWindowExW(0, L"STATIC", L"", WS_POPUP, 0, 0, 300, 200, nullptr, nullptr, nullptr, nullptr);
-  if (!parent) GTEST_SKIP() << "no window (error " << GetLastError() << "): the tier needs a display";
+  HWND parent = CreateWindowExW(0, L"STATIC", L"", WS_POPUP, 0, 0, 300, 200, nullptr, nullptr,
+                                nullptr, nullptr);
+  if (!parent)
+    GTEST_SKIP() << "no window (error " << GetLastError() << "): the tier needs a display";
   HWND button = CreateWindowExW(0, L"BUTTON", L"Go", WS_CHILD | WS_VISIBLE, 10, 10, 80, 24, parent,
                                 reinterpret_cast<HMENU>(kButton), nullptr, nullptr);
-  HWND other = CreateWindowExW(0, L"BUTTON", L"Other", WS_CHILD | WS_VISIBLE, 10, 40, 80, 24, parent,
-                               reinterpret_cast<HMENU>(kOther), nullptr, nullptr);
+  HWND other = CreateWindowExW(0, L"BUTTON", L"Other", WS_CHILD | WS_VISIBLE, 10, 40, 80, 24,
+                               parent, reinterpret_cast<HMENU>(kOther), nullptr, nullptr);
   ASSERT_NE(button, nullptr);
   ASSERT_NE(other, nullptr);
   const LONG_PTR buttonProc = GetWindowLongPtrW(button, GWLP_WNDPROC);

@@ -121,8 +121,8 @@ TEST_F(TreeLinksTest, CopyTreeSkipsTheLinkAndWhatIsBehindIt) {
   auto scratch = testing::Win32FileSystemBackends().front().make();
   const std::wstring target = scratch->scratch + L"\\copy";
   TreeOperationProgress progress;
-  EXPECT_EQ(CopyTree(fs, system, kTree, all, target, false, kNeverCancelled, nullptr, &progress, nullptr,
-                     nullptr),
+  EXPECT_EQ(CopyTree(fs, system, kTree, all, target, false, kNeverCancelled, nullptr, &progress,
+                     nullptr, nullptr),
             0u);
   EXPECT_EQ(progress.filesDone, 2u);
   EXPECT_EQ(Read(target + L"\\x.txt"), "tree x");

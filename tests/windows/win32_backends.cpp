@@ -27,15 +27,15 @@ std::wstring UniqueName() {
 // Deletes a key and everything below it in one view, with advapi32 alone.
 void DeleteKeyTree(HKEY root, const std::wstring& path, REGSAM view) {
   HKEY key = nullptr;
-  if (RegOpenKeyExW(root, path.c_str(), 0, KEY_ENUMERATE_SUB_KEYS | KEY_QUERY_VALUE | view,
-                    &key) != ERROR_SUCCESS) {
+  if (RegOpenKeyExW(root, path.c_str(), 0, KEY_ENUMERATE_SUB_KEYS | KEY_QUERY_VALUE | view, &key) !=
+      ERROR_SUCCESS) {
     return;
   }
   std::vector<std::wstring> children;
   wchar_t name[256];
   DWORD length = 256;
-  for (DWORD i = 0; RegEnumKeyExW(key, i, name, &length, nullptr, nullptr, nullptr, nullptr) ==
-                    ERROR_SUCCESS;
+  for (DWORD i = 0;
+       RegEnumKeyExW(key, i, name, &length, nullptr, nullptr, nullptr, nullptr) == ERROR_SUCCESS;
        ++i, length = 256) {
     children.emplace_back(name, length);
   }
@@ -77,9 +77,9 @@ bool WriteBytes(const std::wstring& path, const std::string& bytes) {
                             FILE_ATTRIBUTE_NORMAL, nullptr);
   if (file == INVALID_HANDLE_VALUE) return false;
   DWORD written = 0;
-  const bool ok = ::WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written,
-                              nullptr) &&
-                  written == bytes.size();
+  const bool ok =
+      ::WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) &&
+      written == bytes.size();
   CloseHandle(file);
   return ok;
 }
@@ -101,15 +101,16 @@ std::string ProbeFolderLinks(const std::wstring& folder) {
   CreateDirectoryW(target.c_str(), nullptr);
   const ErrorCode made = fs.CreateFolderLink(link, target);
   const DWORD attributes = GetFileAttributesW(link.c_str());
-  const bool there = attributes != INVALID_FILE_ATTRIBUTES &&
-                     (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
+  const bool there =
+      attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
   const ErrorCode removed = there ? fs.RemoveFolder(link) : err::Success;
   const bool gone = GetFileAttributesW(link.c_str()) == INVALID_FILE_ATTRIBUTES;
   const bool targetKept = GetFileAttributesW(target.c_str()) != INVALID_FILE_ATTRIBUTES;
   RemoveDirectoryW(target.c_str());
   const std::string system = RunsUnderWine() ? "Wine (through the host's commands)" : "Windows";
   if (made == err::Success && there && removed == err::Success && gone && targetKept) return {};
-  if (made == err::Success && !there) return system + ": CreateFolderLink reports success and no link is there";
+  if (made == err::Success && !there)
+    return system + ": CreateFolderLink reports success and no link is there";
   if (made != err::Success) {
     return system + ": CreateFolderLink failed with " + std::to_string(made) +
            (made == err::PrivilegeNotHeld ? " (SeCreateSymbolicLinkPrivilege not held)" : "");
@@ -239,8 +240,7 @@ std::vector<RegistryBackend> Win32RegistryBackends() {
 }
 
 std::vector<FileSystemBackend> Win32FileSystemBackends() {
-  return {{"Win32",
-           [] { return std::unique_ptr<FileSystemHarness>(new Win32FileSystemHarness); }}};
+  return {{"Win32", [] { return std::unique_ptr<FileSystemHarness>(new Win32FileSystemHarness); }}};
 }
 
 }  // namespace tessaly::testing

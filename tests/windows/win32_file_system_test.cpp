@@ -27,10 +27,11 @@ TEST(Win32FileSystemTest, ListsAFolderLinkAsADirectoryReparsePoint) {
   }
   Win32FileSystem fs;
   std::map<std::wstring, FindData> entries;
-  ASSERT_EQ(fs.FindFiles(std::wstring(kLinkTree) + L"\\*", [&](const FindData& entry) {
-    entries[entry.name] = entry;
-    return true;
-  }),
+  ASSERT_EQ(fs.FindFiles(std::wstring(kLinkTree) + L"\\*",
+                         [&](const FindData& entry) {
+                           entries[entry.name] = entry;
+                           return true;
+                         }),
             0u);
   ASSERT_EQ(entries.count(L"link"), 1u);
   ASSERT_EQ(entries.count(L"."), 1u);
@@ -46,15 +47,19 @@ TEST(Win32FileSystemTest, ReadsAFileThatAnotherHandleHasOpenForWritingAndDeletin
   auto harness = Win32FileSystemBackends().front().make();
   const std::wstring file = harness->scratch + L"\\open.log";
   const std::string text = "0123456789";
-  ASSERT_EQ(harness->fs().WriteFile(file, reinterpret_cast<const uint8_t*>(text.data()),
-                                    text.size()),
-            0u);
+  ASSERT_EQ(
+      harness->fs().WriteFile(file, reinterpret_cast<const uint8_t*>(text.data()), text.size()),
+      0u);
   HANDLE writer = CreateFileW(file.c_str(), GENERIC_WRITE | DELETE,
                               FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                               OPEN_EXISTING, 0, nullptr);
   ASSERT_NE(writer, INVALID_HANDLE_VALUE);
 
-  struct Case { uint64_t offset; size_t maxBytes; std::string expected; };
+  struct Case {
+    uint64_t offset;
+    size_t maxBytes;
+    std::string expected;
+  };
   for (const Case& c : {Case{0, SIZE_MAX, text}, Case{2, 4, "2345"}, Case{8, 100, "89"},
                         Case{10, 5, ""}, Case{50, 5, ""}}) {
     std::vector<uint8_t> out(3, 'x');
@@ -68,8 +73,7 @@ TEST(ShowInExplorerTest, RefusesNullAndMissingPathsWithoutOpeningAWindow) {
   auto harness = Win32FileSystemBackends().front().make();
   EXPECT_EQ(ShowInExplorer(nullptr), err::InvalidParameter);
   EXPECT_EQ(ShowInExplorer((harness->scratch + L"\\missing.txt").c_str()), err::FileNotFound);
-  EXPECT_EQ(ShowInExplorer((harness->scratch + L"\\missing\\deeper").c_str()),
-            err::FileNotFound);
+  EXPECT_EQ(ShowInExplorer((harness->scratch + L"\\missing\\deeper").c_str()), err::FileNotFound);
 }
 
 }  // namespace

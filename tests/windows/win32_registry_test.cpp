@@ -47,10 +47,13 @@ TEST_F(Win32RegistryTest, MachineSoftwareHasOneKeyPerView) {
   ASSERT_EQ(WriteDword(*key64, L"Written64", 64), 0u);
   ASSERT_EQ(WriteDword(*key32, L"Written32", 32), 0u);
 
-  struct Case { uint32_t view; uint32_t written64, written32; };
-  for (const Case& c : {Case{access::Wow64_64Key, 64, kMissing},
-                        Case{access::Wow64_32Key, kMissing, 32},
-                        Case{0, kMissing, 32}}) {  // no flag: this 32-bit process's own view
+  struct Case {
+    uint32_t view;
+    uint32_t written64, written32;
+  };
+  for (const Case& c :
+       {Case{access::Wow64_64Key, 64, kMissing}, Case{access::Wow64_32Key, kMissing, 32},
+        Case{0, kMissing, 32}}) {  // no flag: this 32-bit process's own view
     SCOPED_TRACE(c.view);
     EXPECT_EQ(Read(RegRoot::LocalMachine, path, c.view, L"Written64"), c.written64);
     EXPECT_EQ(Read(RegRoot::LocalMachine, path, c.view, L"Written32"), c.written32);

@@ -16,7 +16,10 @@ TEST(Win32SystemTest, ProgramFoldersAsA32BitProcessSeesThem) {
                     "folders come out the same in both builds (LocationsContractTest)";
   }
   Win32System system;
-  struct Case { const wchar_t* variable; const wchar_t* expected; };
+  struct Case {
+    const wchar_t* variable;
+    const wchar_t* expected;
+  };
   for (const Case& c : {Case{L"ProgramFiles", L"C:\\Program Files (x86)"},
                         Case{L"CommonProgramFiles", L"C:\\Program Files (x86)\\Common Files"},
                         Case{L"ProgramW6432", L"C:\\Program Files"},
@@ -26,7 +29,10 @@ TEST(Win32SystemTest, ProgramFoldersAsA32BitProcessSeesThem) {
     EXPECT_TRUE(EqualsNoCase(value, c.expected)) << ToUtf8(c.variable) << " = " << ToUtf8(value);
   }
 
-  struct Folder { int csidlValue; const wchar_t* sameAsVariable; };
+  struct Folder {
+    int csidlValue;
+    const wchar_t* sameAsVariable;
+  };
   for (const Folder& f : {Folder{csidl::ProgramFiles, L"ProgramFiles"},
                           Folder{csidl::ProgramFilesX86, L"ProgramFiles"},
                           Folder{csidl::ProgramFilesCommon, L"CommonProgramFiles"},
@@ -155,12 +161,14 @@ TEST(Win32SystemTest, FormatDateGivesTheShortDateOfTheSystemLocale) {
     GTEST_SKIP() << "dates are checked in the en-US short format only";
   }
   Win32System system;
-  struct Case { FileTime utcNoon; const wchar_t* expected; };
+  struct Case {
+    FileTime utcNoon;
+    const wchar_t* expected;
+  };
   // The UTC date is shown, without conversion to local time: 23:30 UTC stays on its day.
-  for (const Case& c : {Case{133541136000000000ull, L"3/5/2024"},
-                        Case{133541550000000000ull, L"3/5/2024"},
-                        Case{133479792000000000ull, L"12/25/2023"},
-                        Case{125912016000000000ull, L"1/1/2000"}}) {
+  for (const Case& c :
+       {Case{133541136000000000ull, L"3/5/2024"}, Case{133541550000000000ull, L"3/5/2024"},
+        Case{133479792000000000ull, L"12/25/2023"}, Case{125912016000000000ull, L"1/1/2000"}}) {
     EXPECT_EQ(system.FormatDate(c.utcNoon), c.expected);
   }
 }

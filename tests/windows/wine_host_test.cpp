@@ -17,8 +17,13 @@ namespace {
 
 // Names a Windows folder may have that a shell or an option parser would read as something else.
 const wchar_t* const kAwkwardNames[] = {
-    L"Strings & Brass", L"-rf",       L"--", L"O'Brien $(touch pwned) `id`",
-    L"semi;colon",      L"Été ß 弦楽", L"  spaces  around  x",
+    L"Strings & Brass",
+    L"-rf",
+    L"--",
+    L"O'Brien $(touch pwned) `id`",
+    L"semi;colon",
+    L"Été ß 弦楽",
+    L"  spaces  around  x",
 };
 
 TEST(WineHostTest, QuotesEachArgumentAsOneArgvEntry) {
@@ -29,9 +34,9 @@ TEST(WineHostTest, QuotesEachArgumentAsOneArgvEntry) {
       {L"plain", L"\"plain\""},
       {L"two words", L"\"two words\""},
       {L"say \"hi\"", L"\"say \\\"hi\\\"\""},
-      {L"C:\\folder\\", L"\"C:\\folder\\\\\""},    // the closing quote is not escaped
-      {L"a\\\"b", L"\"a\\\\\\\"b\""},                // backslash before a quote: doubled, plus one
-      {L"a\\\\b", L"\"a\\\\b\""},                    // backslashes elsewhere stay as they are
+      {L"C:\\folder\\", L"\"C:\\folder\\\\\""},  // the closing quote is not escaped
+      {L"a\\\"b", L"\"a\\\\\\\"b\""},            // backslash before a quote: doubled, plus one
+      {L"a\\\\b", L"\"a\\\\b\""},                // backslashes elsewhere stay as they are
       {L"-n", L"\"-n\""},
   };
   for (const auto& c : cases) {

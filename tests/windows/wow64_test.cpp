@@ -27,16 +27,16 @@ constexpr uint16_t kRedirectedMachine = k32BitProcess ? kMachineI386 : kMachineA
 
 // IMAGE_FILE_HEADER.Machine of a PE file, read by hand; 0 if unreadable.
 uint16_t MachineOf(const std::wstring& path) {
-  HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                            0, nullptr);
+  HANDLE file =
+      CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
   if (file == INVALID_HANDLE_VALUE) return 0;
   uint8_t header[4096] = {};
   DWORD got = 0;
   ::ReadFile(file, header, sizeof header, &got, nullptr);
   CloseHandle(file);
   if (got < 0x40 || header[0] != 'M' || header[1] != 'Z') return 0;
-  const uint32_t peOffset = header[0x3C] | header[0x3D] << 8 | header[0x3E] << 16 |
-                            uint32_t(header[0x3F]) << 24;
+  const uint32_t peOffset =
+      header[0x3C] | header[0x3D] << 8 | header[0x3E] << 16 | uint32_t(header[0x3F]) << 24;
   if (peOffset > got - 6 || header[peOffset] != 'P' || header[peOffset + 1] != 'E') return 0;
   return uint16_t(header[peOffset + 4] | header[peOffset + 5] << 8);
 }
@@ -88,17 +88,16 @@ TEST_P(RedirectionScopeTest, ShowsThe64BitSystemFolderOnlyWhileAlive) {
 
 INSTANTIATE_TEST_SUITE_P(
     Win32, RedirectionScopeTest,
-    ::testing::Values(ScopeMaker{"CDisableFileRedirection",
-                                 [] {
-                                   auto scope = std::make_shared<CDisableFileRedirection>();
-                                   // Nothing to disable in a 64-bit process.
-                                   EXPECT_EQ(scope->IsDisabled(), k32BitProcess);
-                                   return std::shared_ptr<void>(scope);
-                                 }},
-                      ScopeMaker{"System", [] {
-                                   return std::shared_ptr<void>(
-                                       Win32System().DisableFileRedirection());
-                                 }}),
+    ::testing::Values(
+        ScopeMaker{"CDisableFileRedirection",
+                   [] {
+                     auto scope = std::make_shared<CDisableFileRedirection>();
+                     // Nothing to disable in a 64-bit process.
+                     EXPECT_EQ(scope->IsDisabled(), k32BitProcess);
+                     return std::shared_ptr<void>(scope);
+                   }},
+        ScopeMaker{"System",
+                   [] { return std::shared_ptr<void>(Win32System().DisableFileRedirection()); }}),
     [](const auto& info) { return std::string(info.param.name); });
 
 DWORD WINAPI ReadMachineOnThread(void* out) {
@@ -122,8 +121,8 @@ TEST(RedirectionTest, ReachesOnlyTheThreadThatMadeTheScope) {
 class PrivilegeTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    ASSERT_TRUE(OpenProcessToken(GetCurrentProcess(), TOKEN_ADJUST_PRIVILEGES | TOKEN_QUERY,
-                                 &token));
+    ASSERT_TRUE(
+        OpenProcessToken(GetCurrentProcess(), TOKEN_ADJUST_PRIVILEGES | TOKEN_QUERY, &token));
   }
   void TearDown() override {
     if (token) CloseHandle(token);
@@ -190,9 +189,7 @@ class FolderLinkTest : public ::testing::Test {
  protected:
   void SetUp() override { harness = Win32FileSystemBackends().front().make(); }
   std::wstring Scratch(const wchar_t* name) const { return harness->scratch + L"\\" + name; }
-  static DWORD AttributesOf(const std::wstring& path) {
-    return GetFileAttributesW(path.c_str());
-  }
+  static DWORD AttributesOf(const std::wstring& path) { return GetFileAttributesW(path.c_str()); }
   std::unique_ptr<FileSystemHarness> harness;
 };
 
@@ -234,10 +231,11 @@ TEST_F(FolderLinkTest, MakesADirectoryLinkOrReportsThatItCannot) {
             DWORD(FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT));
   EXPECT_NE(AttributesOf(link + L"\\inside.txt"), INVALID_FILE_ATTRIBUTES);
   FindData entry;
-  ASSERT_EQ(harness->fs().FindFiles(link, [&](const FindData& e) {
-    entry = e;
-    return false;
-  }),
+  ASSERT_EQ(harness->fs().FindFiles(link,
+                                    [&](const FindData& e) {
+                                      entry = e;
+                                      return false;
+                                    }),
             0u);
   std::wstring place;
   ASSERT_EQ(harness->fs().GetFinalPath(link, place), 0u);

@@ -37,11 +37,8 @@ std::wstring ItemText(HWND dialog, int id) {
 
 INT_PTR CALLBACK ProbeProc(HWND dialog, UINT message, WPARAM wParam, LPARAM) {
   switch (message) {
-    case WM_INITDIALOG:
-      SetDlgItemTextW(dialog, IDC_PROBE_NAME, kInitialName);
-      return TRUE;
-    case WM_CTLCOLORDLG:
-      return reinterpret_cast<INT_PTR>(backgroundBrush);
+    case WM_INITDIALOG: SetDlgItemTextW(dialog, IDC_PROBE_NAME, kInitialName); return TRUE;
+    case WM_CTLCOLORDLG: return reinterpret_cast<INT_PTR>(backgroundBrush);
     case WM_COMMAND:
       switch (LOWORD(wParam)) {
         case IDC_PROBE_ASK: {
@@ -62,9 +59,7 @@ INT_PTR CALLBACK ProbeProc(HWND dialog, UINT message, WPARAM wParam, LPARAM) {
           }
           EndDialog(dialog, IDC_PROBE_NEXT);
           return TRUE;
-        case IDCANCEL:
-          EndDialog(dialog, IDCANCEL);
-          return TRUE;
+        case IDCANCEL: EndDialog(dialog, IDCANCEL); return TRUE;
       }
       break;
   }
@@ -88,7 +83,8 @@ int Record(const wchar_t* file) {
                               FILE_ATTRIBUTE_NORMAL, nullptr);
   if (handle == INVALID_HANDLE_VALUE) return static_cast<int>(GetLastError());
   DWORD written = 0;
-  const BOOL ok = WriteFile(handle, lines.data(), static_cast<DWORD>(lines.size()), &written, nullptr);
+  const BOOL ok =
+      WriteFile(handle, lines.data(), static_cast<DWORD>(lines.size()), &written, nullptr);
   CloseHandle(handle);
   return ok ? 0 : static_cast<int>(GetLastError());
 }
@@ -109,7 +105,8 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR commandLine, int) {
     UpdateWindow(page);
     Sleep(INFINITE);
   }
-  const INT_PTR result = DialogBoxParamW(instance, MAKEINTRESOURCEW(IDD_PROBE), nullptr, ProbeProc, 0);
+  const INT_PTR result =
+      DialogBoxParamW(instance, MAKEINTRESOURCEW(IDD_PROBE), nullptr, ProbeProc, 0);
   DeleteObject(backgroundBrush);
   return static_cast<int>(result);
 }
